@@ -1,0 +1,63 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw::cli {
+
+enum ExitCode {
+    kExitOk = 0,
+    kExitFailure = 1, // the operation ran and reported a failure or a warning
+    kExitUsage = 2,   // unknown subcommand, missing or malformed argument
+    kExitFile = 3,    // a file could not be read or written
+};
+
+// What a subcommand gets: its arguments (the subcommand's own name and the
+// common options --dir and --raw removed) and the streams.
+struct Context {
+    std::vector<std::string> args;
+    std::string dir; // folder of the settings files
+    bool raw = false;
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+
+    // Terminal text to data bytes: UTF-8 to Shift_JIS unless --raw.
+    std::string Data(std::string_view terminalText) const;
+    // Data bytes to terminal text: Shift_JIS to UTF-8 unless --raw.
+    std::string Terminal(std::string_view data) const;
+    // All of standard input, converted as Data().
+    std::string ReadInput() const;
+    // Prints data converted for the terminal, exactly (no newline added).
+    void Print(std::string_view data) const;
+    // Prints data converted for the terminal, followed by LF.
+    void PrintLine(std::string_view data) const;
+    // An error message (data bytes) on standard error, followed by LF.
+    void Error(std::string_view data) const;
+    // Reports bad usage on standard error and returns kExitUsage.
+    int UsageError(std::string_view message) const;
+};
+
+struct Command {
+    std::string_view name;
+    std::string_view summary; // one line for the program's --help
+    std::string_view usage;   // printed by "<name> --help"
+    int (*run)(Context& context);
+};
+
+// Subcommands register themselves with a static Registrar in their own file.
+struct Registrar {
+    explicit Registrar(const Command& command);
+};
+
+const std::vector<Command>& Commands();
+
+// Runs the command line (argv without the program name).
+int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& out, std::ostream& err);
+
+// The folder of the running program file.
+std::string ProgramFolder();
+
+} // namespace pw::cli
