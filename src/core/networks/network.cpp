@@ -20,6 +20,12 @@ std::string Numbered(std::string_view key, size_t i)
 
 } // namespace
 
+int CappedCount(const TIniList& store, int count)
+{
+    const size_t limit = store.LineCount() + kCountSlack;
+    return count > 0 && static_cast<size_t>(count) > limit ? static_cast<int>(limit) : count;
+}
+
 TLoginInfo* TNetwork::FindLogin(std::string_view name) const
 {
     for (const TLoginEntry& entry : Logins)
@@ -58,14 +64,14 @@ void TNetwork::RenameLogin(std::string_view from, std::string_view to)
 void LoadNetworks(const TIniList& store, NetworkList& list)
 {
     list.clear();
-    const int count = store.ReadInteger(kNetworksSection, "Count", 0);
+    const int count = CappedCount(store, store.ReadInteger(kNetworksSection, "Count", 0));
     for (int k = 1; k <= count; ++k) {
         const std::string section = NetworkSection(static_cast<size_t>(k));
         auto network = std::make_unique<TNetwork>();
         network->Name = store.ReadString(section, "Name", kDefaultNetworkName);
         network->LoginURL = store.ReadString(section, "LoginURL", "");
         network->Character = store.ReadString(section, "Character", "");
-        const int logins = store.ReadInteger(section, "LoginInfoCount", 0);
+        const int logins = CappedCount(store, store.ReadInteger(section, "LoginInfoCount", 0));
         for (int i = 1; i <= logins; ++i) {
             auto info = std::make_unique<TLoginInfo>();
             info->Network = network.get();

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "base/result.h"
+#include "networks/network.h"
+#include "settings/inilist.h"
+
+#include <string>
+#include <string_view>
+
+namespace pw {
+
+// The network definitions file, exchanged with the maker's service and written
+// by the maintainer's export: the settings line form, scrambled as text.
+inline constexpr std::string_view kDefinitionsFile = "nwks.txt";
+// Path of the definitions file on the maker's service.
+inline constexpr std::string_view kDefinitionsPath = "/pagewick/nwks.txt";
+
+// Shown after a successful update: 広告代理店情報が更新されました。
+inline constexpr std::string_view kNetworksUpdatedMessage =
+    "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x8F\xEE\x95\xF1\x82\xAA\x8DX\x90V\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81"
+    "B";
+// Shown when a download holds no definitions: 広告代理店の定義がありません。
+inline constexpr std::string_view kNoDefinitionsMessage =
+    "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xCC\x92\xE8\x8B`\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+    "B";
+
+// The unscrambled definitions text of the system networks (user networks are
+// never exported), written into the emptied scratch store.
+std::string ExportNetworksText(TIniList& scratch, const NetworkList& networks, int version);
+
+// The maintainer's export: converts the version answer (a decimal integer, or
+// the conversion error and no file), builds the text, scrambles it and writes
+// `folder`/nwks.txt.
+Status ExportNetworks(TIniList& scratch, const NetworkList& networks, std::string_view versionAnswer,
+                      const std::string& folder);
+
+// Merges an unscrambled definitions text into the network list: updates the
+// system networks it lists (in place, keeping their logins), appends new ones
+// in file order, removes the system networks it does not list, and leaves user
+// networks alone. Sets `networkVersion` from the file.
+//
+// A text without definitions (no "Count", a count of 0 or less, or no
+// definition that carries a system code) is refused with
+// kNoDefinitionsMessage and changes nothing. A definition without a system
+// code is skipped. When `current` points at a network that is removed, it is
+// set to nullptr.
+Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& networks, int& networkVersion,
+                      TNetwork** current = nullptr);
+
+// The data steps of a successful download: unscrambles the body, merges it,
+// stores the version as "v2" in section "Setups" and saves the networks into
+// the main settings store. The caller rebuilds the login menu and writes the
+// store to disk. A refused body changes neither the list nor the store.
+Status ApplyNetworkUpdate(TIniList& scratch, std::string body, NetworkList& networks, TIniList& mainStore,
+                          int& networkVersion, TNetwork** current = nullptr);
+
+} // namespace pw
