@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace pw::gui {
+
+// The one crossing between the core's Shift_JIS bytes and the window's
+// Unicode text, through the lossless codec.
+QString FromData(std::string_view data);
+std::string ToData(const QString& text);
+
+} // namespace pw::gui

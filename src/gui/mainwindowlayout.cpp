@@ -1,0 +1,328 @@
+// The main window's widgets, tool bar and menus.
+
+#include "gui/actionlist.h"
+#include "gui/mainwindow.h"
+#include "gui/webpane.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace pw::gui {
+
+namespace {
+
+// The maker's service. The online-services work makes it configurable.
+QString ServiceAddress()
+{
+    return QStringLiteral("https://pagewick.example/pagewick/");
+}
+
+QIcon StandardIcon(QStyle::StandardPixmap pixmap)
+{
+    return QApplication::style()->standardIcon(pixmap);
+}
+
+QTreeView* MakeReportList(const QString& name, QWidget* parent)
+{
+    auto* view = new QTreeView(parent);
+    view->setObjectName(name);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->header()->setSectionsMovable(false);
+    view->header()->setSectionsClickable(true);
+    return view;
+}
+
+struct Column {
+    QString caption;
+    int width; // 0: the list's standard width
+    Qt::Alignment alignment = Qt::AlignLeft;
+};
+
+QStandardItemModel* MakeColumns(QTreeView* view, std::initializer_list<Column> columns)
+{
+    auto* model = new QStandardItemModel(0, static_cast<int>(columns.size()), view);
+    int i = 0;
+    for (const Column& c : columns) {
+        auto* header = new QStandardItem(c.caption);
+        header->setTextAlignment(c.alignment | Qt::AlignVCenter);
+        model->setHorizontalHeaderItem(i++, header);
+    }
+    view->setModel(model);
+    i = 0;
+    for (const Column& c : columns) {
+        if (c.width > 0)
+            view->setColumnWidth(i, c.width);
+        ++i;
+    }
+    return model;
+}
+
+QWidget* MakePanel(const QString& name, QWidget* content, QWidget* parent)
+{
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+    return panel;
+}
+
+} // namespace
+
+void TMainForm::buildLayout()
+{
+    auto* panel1 = new QWidget(this);
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    auto* panelLayout = new QVBoxLayout(panel1);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(0);
+
+    m_middleSplitter = new QSplitter(Qt::Vertical, panel1);
+    m_middleSplitter->setObjectName(QStringLiteral("Splitter2"));
+    m_middleSplitter->setChildrenCollapsible(false);
+
+    // The page control: the list page first, then one page per open document.
+    m_pages = new QTabWidget(m_middleSplitter);
+    m_pages->setObjectName(QStringLiteral("PCMain"));
+    m_directoryPage = new QWidget(m_pages);
+    m_directoryPage->setObjectName(QStringLiteral("TSDirectory"));
+    auto* directoryLayout = new QVBoxLayout(m_directoryPage);
+    directoryLayout->setContentsMargins(0, 0, 0, 0);
+    m_directorySplitter = new QSplitter(Qt::Horizontal, m_directoryPage);
+    m_directorySplitter->setObjectName(QStringLiteral("Splitter1"));
+    m_directorySplitter->setChildrenCollapsible(false);
+    directoryLayout->addWidget(m_directorySplitter);
+
+    m_tree = new QTreeView(m_directorySplitter);
+    m_tree->setObjectName(QStringLiteral("TVConnected"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_files = MakeReportList(QStringLiteral("LVFiles"), m_directorySplitter);
+    m_files->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_filesModel = MakeColumns(m_files, {{QStringLiteral("名前"), 220},
+                                         {QStringLiteral("日付"), 130},
+                                         {QStringLiteral("属性"), 80},
+                                         {QStringLiteral("サイズ"), 80, Qt::AlignRight}});
+    m_directorySplitter->addWidget(m_tree);
+    m_directorySplitter->addWidget(m_files);
+    m_directorySplitter->setStretchFactor(1, 1);
+    m_pages->addTab(m_directoryPage, QStringLiteral("リスト"));
+
+    // The banner list with the preview pane at its right.
+    m_middle = new QSplitter(Qt::Horizontal, m_middleSplitter);
+    m_middle->setObjectName(QStringLiteral("PnMiddle"));
+    m_middle->setChildrenCollapsible(false);
+    m_banners = MakeReportList(QStringLiteral("LVAdFlights"), m_middle);
+    m_banners->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_banners->header()->setSortIndicatorShown(true);
+    m_banners->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_bannersModel = MakeColumns(m_banners, {{QStringLiteral("広告名"), 100},
+                                             {QStringLiteral("ネットワーク名"), 200},
+                                             {QStringLiteral("タイプ"), 120},
+                                             {QStringLiteral("PV"), 0, Qt::AlignRight},
+                                             {QStringLiteral("CT"), 0, Qt::AlignRight},
+                                             {QStringLiteral("率"), 60, Qt::AlignRight},
+                                             {QStringLiteral("総収入"), 70, Qt::AlignRight}});
+    m_preview = new WebPane;
+    m_preview->setObjectName(QStringLiteral("WBPreview"));
+    m_previewPanel = MakePanel(QStringLiteral("PnPreview"), m_preview, m_middle);
+    m_middle->addWidget(m_banners);
+    m_middle->addWidget(m_previewPanel);
+    m_middle->setStretchFactor(0, 1);
+    m_middle->setStretchFactor(1, 0);
+
+    m_middleSplitter->addWidget(m_pages);
+    m_middleSplitter->addWidget(m_middle);
+    m_middleSplitter->setStretchFactor(0, 0);
+    m_middleSplitter->setStretchFactor(1, 1);
+    panelLayout->addWidget(m_middleSplitter, 1);
+
+    // The ad panel along the bottom.
+    m_ad = new WebPane;
+    m_ad->setObjectName(QStringLiteral("WBAd"));
+    m_adPanel = MakePanel(QStringLiteral("PnAd"), m_ad, panel1);
+    m_adPanel->setFixedHeight(70);
+    panelLayout->addWidget(m_adPanel);
+
+    setCentralWidget(panel1);
+
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(status);
+}
+
+void TMainForm::buildToolBar()
+{
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar2"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setFixedHeight(29);
+    m_toolBar->toggleViewAction()->setVisible(false);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    auto own = [this](const char* name, QStyle::StandardPixmap icon, const QString& hint) {
+        auto* button = new QToolButton(m_toolBar);
+        button->setObjectName(QLatin1String(name));
+        button->setIcon(StandardIcon(icon));
+        button->setToolTip(hint);
+        button->setStatusTip(hint);
+        button->setAutoRaise(true);
+        button->setFixedWidth(24);
+        m_toolBar->addWidget(button);
+        return button;
+    };
+    auto bound = [this](const char* name, const char* action) {
+        auto* button = new QToolButton(m_toolBar);
+        button->setObjectName(QLatin1String(name));
+        button->setDefaultAction(m_actions->action(QLatin1String(action)));
+        button->setAutoRaise(true);
+        button->setFixedWidth(24);
+        m_toolBar->addWidget(button);
+        return button;
+    };
+    auto separator = [this] { m_toolBar->addSeparator(); };
+
+    own("TBLogin", QStyle::SP_DialogYesButton, QStringLiteral("広告代理店ホームページに自動ログインする"));
+    own("TBOptions", QStyle::SP_FileDialogListView, QStringLiteral("オプション設定"));
+    own("TBHosts", QStyle::SP_DirHomeIcon, QStringLiteral("サーバー・フォルダのリストの設定"));
+    m_setups = new QComboBox(m_toolBar);
+    m_setups->setObjectName(QStringLiteral("CBSetups"));
+    m_setups->setFixedWidth(162);
+    m_setups->setMaxVisibleItems(16);
+    m_setups->setToolTip(
+        QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
+    m_toolBar->addWidget(m_setups);
+    own("TBConnect", QStyle::SP_DriveNetIcon, QStringLiteral("ＦＴＰサーバーに接続・フォルダのオープン"));
+    own("TBDisconnect", QStyle::SP_DialogCancelButton, QStringLiteral("ＦＴＰサーバーに切断・フォルダのクローズ"));
+    own("TBReconnect", QStyle::SP_BrowserReload, QStringLiteral("ＦＴＰサーバーに再接続"));
+    separator();
+    bound("TBRefresh", "RefreshDir");
+    bound("TBOpen", "FileOpen");
+    bound("TBPreview", "FilePreview");
+    bound("TBSave", "FileSave");
+    bound("TBClose", "FileCloseAct");
+    separator();
+    bound("TBDeleteAd", "DeleteAd");
+    bound("TBRefreshAd", "RefreshAd");
+    separator();
+    bound("TBJump", "Jump");
+    own("TBAddAd", QStyle::SP_ArrowDown, QStringLiteral("広告リストの現在の広告文をファイルに追加する"));
+    separator();
+    bound("TBNew", "NewBanner");
+    bound("TBEdit", "EditBanner");
+    bound("TBDelete", "DeleteBanner");
+    bound("TBArchive", "ArchiveBanner");
+    bound("TBReplaceAd", "ReplaceAd");
+    separator();
+    own("TBHelp", QStyle::SP_DialogHelpButton, QStringLiteral("ヘルプ・使い方"));
+    own("TBExit", QStyle::SP_TitleBarCloseButton, QStringLiteral("プログラム終了"));
+}
+
+void TMainForm::buildMenus()
+{
+    auto menu = [this](const char* name) {
+        auto* m = new QMenu(this);
+        m->setObjectName(QLatin1String(name));
+        m->setToolTipsVisible(true);
+        return m;
+    };
+    auto item = [this](QMenu* m, const char* name, const char* action) {
+        QAction* linked = ActionList::linkedItem(m_actions->action(QLatin1String(action)), QLatin1String(name), m);
+        m->addAction(linked);
+        return linked;
+    };
+    auto addAdSubmenu = [&](QMenu* parent, const char* name, const char* normal, const char* rotation) {
+        QMenu* sub = parent->addMenu(QStringLiteral("現在の広告をファイルに追加する"));
+        sub->menuAction()->setObjectName(QLatin1String(name));
+        item(sub, normal, "AddNormal");
+        item(sub, rotation, "AddRotation");
+    };
+
+    QMenu* directory = menu("PMDirectory");
+    item(directory, "MIRefresh", "RefreshDir");
+
+    QMenu* file = menu("PMFile");
+    item(file, "MIOpen", "FileOpen");
+    item(file, "MIPreview", "FilePreview");
+
+    QMenu* adEdit = menu("PMAdEdit");
+    item(adEdit, "MIJump", "Jump");
+    addAdSubmenu(adEdit, "MIAddAd", "MIAddNormal1", "MIAddRotation1");
+    item(adEdit, "MIReplaceAd", "ReplaceAd");
+    adEdit->addSeparator();
+    item(adEdit, "MINew", "NewBanner");
+    item(adEdit, "MIEdit", "EditBanner");
+    item(adEdit, "MIDelete", "DeleteBanner");
+    item(adEdit, "MIArchive", "ArchiveBanner");
+
+    QMenu* ads = menu("PMAds");
+    item(ads, "MIDeleteAd", "DeleteAd");
+    ads->addSeparator();
+    item(ads, "MIRefreshAd", "RefreshAd");
+
+    QMenu* openingFile = menu("PMOpeningFile");
+    item(openingFile, "MIPreview2", "FilePreview");
+    openingFile->addSeparator();
+    item(openingFile, "MISave", "FileSave");
+    item(openingFile, "MIClose", "FileCloseAct");
+    openingFile->addSeparator();
+    addAdSubmenu(openingFile, "MIAddAd1", "MIAddNormal2", "MIAddRotation2");
+    item(openingFile, "MIReplaceAd1", "ReplaceAd");
+
+    m_addAdMenu = menu("PMAddAdMenu");
+    item(m_addAdMenu, "MIAddNormal", "AddNormal");
+    item(m_addAdMenu, "MIAddRotation", "AddRotation");
+
+    m_loginMenu = menu("PMLogin");
+
+    m_optionsMenu = menu("PMOptions");
+    auto option = [this](const char* name, const QString& caption, const QString& hint, bool checkable) {
+        auto* a = new QAction(caption, m_optionsMenu);
+        a->setObjectName(QLatin1String(name));
+        ApplyHint(a, hint);
+        a->setCheckable(checkable);
+        a->setChecked(checkable);
+        m_optionsMenu->addAction(a);
+        return a;
+    };
+    m_previewItem = option("MIAdPreview", QStringLiteral("プレビュー"),
+                           QStringLiteral("広告リストの広告プレビューを見る・見ない"), true);
+    m_monitorItem = option("MIMonitor", QStringLiteral("クリップボード"),
+                           QStringLiteral("クリップボードを自動監視する・しない"), true);
+    m_adItem = option("MIAd", QStringLiteral("広告パネル"), QStringLiteral("広告パネルを見る・見ない"), true);
+    option("MINetwork", QStringLiteral("広告代理店設定..."), QStringLiteral("広告代理店登録・修正する"), false);
+    option("MIUpdateNetwork", QStringLiteral("広告代理店設定更新"),
+           ServiceAddress() + QStringLiteral("から最新の広告代理店設定を更新する"), false);
+    option("MIOption", QStringLiteral("オプション設定"), QStringLiteral("オプション設定"), false);
+
+    // Pop-up menus of the lists.
+    auto attach = [](QAbstractItemView* view, QMenu* m) {
+        QObject::connect(view, &QWidget::customContextMenuRequested, m,
+                         [view, m](const QPoint& at) { m->popup(view->viewport()->mapToGlobal(at)); });
+    };
+    attach(m_tree, directory);
+    attach(m_files, file);
+    attach(m_banners, adEdit);
+}
+
+} // namespace pw::gui

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWebEngineView>
+
+namespace pw::gui {
+
+enum class History { Add, Skip };
+
+// A local file path or a web address as a URL.
+QUrl AddressToUrl(const QString& address);
+
+// Loads an address into a view. With History::Skip the view's history keeps
+// only the page shown, so the load leaves no entry to go back to.
+void LoadAddress(QWebEngineView* view, const QString& address, History history);
+
+// An embedded browser pane (the banner preview and the ad panel): shows a
+// local file or a web address, reloads, and has no context menu of its own.
+class WebPane : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit WebPane(QWidget* parent = nullptr);
+
+    void navigate(const QString& address, History history = History::Add);
+    void refresh();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+};
+
+} // namespace pw::gui
