@@ -1,0 +1,131 @@
+#include "sites/documents.h"
+
+#include "base/files.h"
+#include "sites/sitetexts.h"
+
+namespace pw {
+
+bool CanOpen(const TNode& entry)
+{
+    return entry.Kind == nkText || entry.Kind == nkPage;
+}
+
+bool CanPreview(const TNode& entry)
+{
+    return entry.Kind != nkOther && entry.Kind != nkArchive;
+}
+
+TConnection* ConnectionOf(const TNode& entry)
+{
+    if (entry.IsFolder())
+        return static_cast<const TDirNode&>(entry).Connection;
+    return entry.Parent ? entry.Parent->Connection : nullptr;
+}
+
+bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
+{
+    TConnection* connection = ConnectionOf(file);
+    if (!connection)
+        return false;
+    const std::string path = file.GetPath();
+    if (connection->FtpClient) {
+        feedback.Status(sitetext::DownloadStarted(path));
+        if (FtpResult fetched = connection->FtpClient->Retrieve(path, buffer); !fetched) {
+            feedback.Status(sitetext::DownloadFailed(path));
+            feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kDownloadFailed, fetched.error));
+            connection->NeedsReconnect = true;
+            feedback.CommandStateChanged();
+            return false;
+        }
+        feedback.Status(sitetext::DownloadOk(path));
+        text.Lines = SplitLines(buffer.Bytes);
+        text.Break = LineBreak::CrLf;
+    } else {
+        std::string bytes;
+        if (Status read = ReadWholeFile(path, bytes); !read) {
+            feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kLocalOpenFailed, read.error));
+            return false;
+        }
+        text.Lines = SplitLines(bytes);
+        text.Break = FirstLineBreak(bytes);
+    }
+    text.Modified = false;
+    return true;
+}
+
+std::string UploadTempPath(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + ".pagewick-upload-" + name;
+}
+
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct)
+{
+    direct = false;
+    const std::string temp = UploadTempPath(path);
+    if (FtpResult stored = client.Store(temp, buffer); !stored)
+        return stored;
+    FtpResult renamed = client.Rename(temp, path);
+    if (renamed || renamed.failure == FtpFailure::ConnectionLost)
+        return renamed;
+    // The server keeps the page and refuses the rename: store the page itself.
+    client.Delete(temp);
+    direct = true;
+    return client.Store(path, buffer);
+}
+
+bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
+{
+    if (!text.Modified)
+        return true;
+    TConnection* connection = ConnectionOf(file);
+    if (!connection)
+        return false;
+    const std::string path = file.GetPath();
+    if (connection->FtpClient) {
+        feedback.Status(sitetext::UploadStarted(path));
+        buffer.Bytes = JoinLines(text.Lines, LineBreak::CrLf);
+        bool direct = false;
+        if (FtpResult stored = StoreReplacing(*connection->FtpClient, path, buffer, direct); !stored) {
+            feedback.Status(sitetext::UploadFailed(path));
+            feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kUploadFailed, stored.error));
+            connection->NeedsReconnect = true;
+            feedback.CommandStateChanged();
+            return false;
+        }
+        feedback.Status(direct ? sitetext::UploadOkDirect(path) : sitetext::UploadOk(path));
+    } else {
+        if (Status written = WriteFileAtomically(path, JoinLines(text.Lines, text.Break)); !written) {
+            feedback.Message(MessageType::Warning, std::string(sitetext::kLocalSaveFailed));
+            return false;
+        }
+    }
+    text.Modified = false;
+    return true;
+}
+
+std::string PreviewURL(const TNode& entry)
+{
+    const std::string path = entry.GetPath();
+    const TConnection* connection = ConnectionOf(entry);
+    if (!connection || !connection->Setup || connection->Setup->RootURL.empty())
+        return path;
+    std::string url = connection->Setup->RootURL;
+    if (url.back() != '/')
+        url += '/';
+    std::string rest = path;
+    const std::string& top = connection->Setup->IniPath;
+    if (rest.compare(0, top.size(), top) == 0)
+        rest = rest.substr(top.size(), 512);
+    if (!rest.empty()) {
+        if (rest.front() == '/')
+            url += rest.substr(1, 512);
+        else
+            url += rest;
+    }
+    return url;
+}
+
+} // namespace pw

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "sites/feedback.h"
+#include "sites/ftpclient.h"
+#include "sites/nodes.h"
+#include "text/lines.h"
+
+#include <string>
+#include <vector>
+
+namespace pw {
+
+// The text of an open document as the editor holds it.
+struct TDocumentText {
+    std::vector<std::string> Lines;
+    bool Modified = false;
+    // The break written after every line when saved: always CR LF for a page
+    // from a server; a local file keeps the style it was read with.
+    LineBreak Break = LineBreak::CrLf;
+};
+
+// Whether an entry can be opened in an editor tab (text files and pages).
+bool CanOpen(const TNode& entry);
+// Whether the preview command shows an entry (folders, text files, pages).
+bool CanPreview(const TNode& entry);
+
+// Fetches the file into the transfer buffer (remote) or reads it from disk,
+// and fills `text` (unmodified). A failed download marks the connection for
+// reconnection.
+bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
+
+// Saves a modified text (an unmodified one sends nothing). Remote: the text is
+// written to a temporary file beside the page and renamed over it; where the
+// server refuses the rename the page is stored directly and the status says
+// so. A failure keeps the text modified and marks the connection for
+// reconnection.
+bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
+
+// Stores the buffer as `path` through a temporary name in the same folder and
+// a rename; falls back to storing `path` directly when the rename is refused
+// (`direct` then tells so).
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct);
+// The temporary name used for `path`.
+std::string UploadTempPath(const std::string& path);
+
+// The address the preview command shows for an entry.
+std::string PreviewURL(const TNode& entry);
+
+// The connection an entry belongs to.
+TConnection* ConnectionOf(const TNode& entry);
+
+} // namespace pw

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "sites/setup.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace pw {
+
+// The one in-memory buffer that every download fills and every upload reads.
+struct TransferBuffer {
+    std::string Bytes;
+};
+
+// Everything a client needs to reach a host.
+struct FtpClientSettings {
+    TProtocol Protocol = TProtocol::Ftp;
+    std::string Host;
+    int Port = 21;
+    std::string User;
+    std::string Password;
+    bool Passive = true;
+    std::string TrustedCertificate; // FTPS: public key pin, "sha256//base64"
+    std::string TrustedHostKey;     // SFTP: SHA-256 host key fingerprint, base64 without padding
+    // FTPS: protect data connections too (PROT P). Off only for servers that
+    // cannot do TLS on data connections.
+    bool ProtectData = true;
+    // Seconds: for opening the connection, and for a transfer or reply that
+    // moves no byte.
+    long ConnectTimeout = 15;
+    long IdleTimeout = 30;
+};
+
+FtpClientSettings ClientSettingsOf(const TSetup& setup);
+
+enum class FtpFailure {
+    None,
+    Refused,        // the server answered with an error (no such file, permission...)
+    LoginDenied,    // user name or password refused
+    ConnectionLost, // the connection broke, timed out or could not be opened
+    UntrustedPeer,  // FTPS certificate or SFTP host key not trusted; see Fingerprint
+    Other,
+};
+
+struct FtpResult {
+    bool ok = true;
+    std::string error; // the server's reply or the library's message
+    FtpFailure failure = FtpFailure::None;
+    // UntrustedPeer: what the user may choose to trust, in the form the setup
+    // stores it, and whether a different one was trusted before.
+    std::string Fingerprint;
+    bool FingerprintChanged = false;
+
+    static FtpResult Ok() { return {}; }
+    static FtpResult Fail(FtpFailure failure, std::string error) { return {false, std::move(error), failure, {}, false}; }
+    explicit operator bool() const { return ok; }
+};
+
+// A session with one FTP, FTPS or SFTP server over one control connection.
+// Paths are the server's paths (as the current-folder query gives them).
+class FtpClient {
+public:
+    virtual ~FtpClient() = default;
+
+    // Opens the connection and logs in.
+    virtual FtpResult Connect() = 0;
+    // Changes to a folder, absolute or relative to the current one.
+    virtual FtpResult ChangeDir(const std::string& path) = 0;
+    // The server's name of the current folder.
+    virtual FtpResult CurrentDir(std::string& path) = 0;
+    // The LIST text of the current folder.
+    virtual FtpResult List(std::string& listing) = 0;
+    // Downloads a file; the buffer then holds exactly its bytes.
+    virtual FtpResult Retrieve(const std::string& path, TransferBuffer& buffer) = 0;
+    // Stores the buffer's bytes as the file, replacing it.
+    virtual FtpResult Store(const std::string& path, const TransferBuffer& buffer) = 0;
+    // Renames a file over an existing one.
+    virtual FtpResult Rename(const std::string& from, const std::string& to) = 0;
+    virtual FtpResult Delete(const std::string& path) = 0;
+    // Says goodbye and closes the connection.
+    virtual void Quit() = 0;
+    virtual bool Connected() const = 0;
+};
+
+using FtpClientFactory = std::function<std::unique_ptr<FtpClient>(const FtpClientSettings&)>;
+
+} // namespace pw

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "base/result.h"
+#include "sites/datetime.h"
+#include "sites/nodes.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw {
+
+// Reads the lines of a Unix-style LIST answer ("ls -l" form) into entries of
+// `folder`, appended in the server's order. A leading "total N" line is
+// skipped. A name runs from the ninth field to the end of the line (blanks
+// included); for a symbolic link it ends before " -> ". `now` is the
+// reference moment for dates without a year.
+//
+// Fails on a line of ten characters or fewer ("bad listing var"), on a number
+// that is not a 32-bit decimal integer and on a date or time that does not
+// exist; the entries read so far stay in the folder.
+Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, const TDateTime& now);
+
+// One result of a local folder search.
+struct TLocalSearchResult {
+    std::string Name;
+    bool Directory = false;
+    bool ReadOnly = false;
+    bool Hidden = false;
+    bool System = false;
+    std::int32_t Size = 0;
+    TDateTime LastWrite;
+};
+
+// Appends the entry of one local search result to `folder`.
+TNode* AddLocalEntry(TDirNode& folder, const TLocalSearchResult& result);
+
+// Sets the kind of a file entry from the extension of its name.
+void ClassifyByExtension(TNode& node);
+TNodeKind KindOfName(std::string_view name);
+
+// Searches a local folder (everything but "." and ".."), in the order the
+// disk gives. Fails with "bad directory" when the folder does not exist.
+Status SearchLocalFolder(const std::string& path, std::vector<TLocalSearchResult>& results);
+
+// Kind words of the command-line listing: folder, text, other, archive, page.
+std::string_view KindWord(TNodeKind kind);
+
+} // namespace pw

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "settings/inilist.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw {
+
+class TConnection;
+
+// A setup is local folder or a remote host; the kind is never stored, it
+// follows from Host.
+enum TSetupKind { skLocal = 0, skFtp = 1 };
+
+// How a remote host is reached. Stored as "ftp", "ftps" (explicit TLS) or
+// "sftp" under the key "Protocol"; a missing or unknown value is plain FTP.
+enum class TProtocol { Ftp, Ftps, Sftp };
+
+std::string_view ProtocolKey(TProtocol protocol);
+TProtocol ProtocolFromKey(std::string_view key);
+// 21 for FTP and FTPS, 22 for SFTP.
+int DefaultPort(TProtocol protocol);
+
+// One FTP host or local folder.
+class TSetup {
+public:
+    std::string Name;
+    std::string Host;
+    std::string User;
+    std::string Password;
+    std::string IniPath;
+    std::string RootURL;
+    bool LastLoginPath = false;
+    std::string LastPath;
+    int Port = 21;
+    TSetupKind Kind = skLocal;
+
+    TProtocol Protocol = TProtocol::Ftp;
+    // Passive data connections (the default); false uses active mode (PORT/EPRT).
+    bool Passive = true;
+    // FTPS: the server's public key the user chose to trust although the
+    // certificate did not verify, as "sha256//" + base64 (empty: none).
+    std::string TrustedCertificate;
+    // SFTP: the SHA-256 fingerprint of the host key the user trusted, base64
+    // without padding (empty: none yet).
+    std::string TrustedHostKey;
+};
+
+std::unique_ptr<TSetup> CopySetup(const TSetup& setup);
+
+struct TSetupList {
+    std::vector<std::unique_ptr<TSetup>> Setups;
+    // The entry to select in the selector; -1 for none (also when the stored
+    // index lies outside the list).
+    int SelectedIndex = -1;
+};
+
+// Reads the setups from the main settings store.
+TSetupList LoadSetups(const TIniList& store);
+
+// Writes the setups into the store (the caller saves the file). Before
+// writing, a setup that jumps to its last folder takes the path of the folder
+// last shown by its open connection, if it has one.
+void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& setups, int selectedIndex,
+                const std::vector<std::unique_ptr<TConnection>>& openConnections = {});
+
+// The name given to a setup section that has none: "未設定".
+extern const std::string_view kUnnamedSetup;
+
+} // namespace pw

@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""FTP (optionally explicit FTPS) server for the network tests.
+
+Listens on 127.0.0.1 on a free port, serves HOME for one user, prints
+"PORT <n>" on standard output once it accepts connections, and runs until it
+is killed. Names are passed through as raw bytes (surrogateescape), so
+Shift_JIS file names work in both directions.
+"""
+import argparse
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--home", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--cert", help="PEM file with certificate and key: serve explicit FTPS")
+    parser.add_argument("--tls-data", action="store_true", help="require PROT P on data connections")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--debug", action="store_true")
+    args = parser.parse_args()
+    if args.debug:
+        import logging
+        logging.basicConfig(level=logging.DEBUG)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.home, perm="elradfmwMT")
+
+    base = FTPHandler
+    if args.cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        from OpenSSL import SSL
+        base = TLS_FTPHandler
+
+    class Handler(base):
+        unicode_errors = "surrogateescape"
+
+        def push(self, s):
+            base.push(self, s) if False else self._push_bytes(s)
+
+        def _push_bytes(self, s):
+            import asynchat
+            asynchat.async_chat.push(self, s.encode("utf8", "surrogateescape"))
+
+    Handler.authorizer = authorizer
+    Handler.permit_foreign_addresses = True
+    Handler.banner = "pagewick test server ready."
+    if args.cert:
+        Handler.certfile = args.cert
+        Handler.tls_control_required = True
+        Handler.tls_data_required = args.tls_data
+
+    server = FTPServer(("127.0.0.1", args.port), Handler)
+    port = server.socket.getsockname()[1]
+    sys.stdout.write("PORT %d\n" % port)
+    sys.stdout.flush()
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
