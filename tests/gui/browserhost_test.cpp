@@ -1,0 +1,200 @@
+#include "gui/browserwindow.h"
+#include "gui/webpane.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QWebEngineHistory>
+
+using namespace pw::gui;
+
+namespace {
+
+// A python http.server on 127.0.0.1 serving the test pages.
+class HttpServer {
+public:
+    bool start()
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return false;
+        m_port = probe.serverPort();
+        probe.close();
+        m_process.start(QStringLiteral("python3"),
+                        {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
+                         QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
+                         QStringLiteral(PAGEWICK_TEST_DATA "/browser")});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(100))
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    ~HttpServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    QString url(const QString& page) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(page);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace
+
+class BrowserHostTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_a.start());
+        QVERIFY(m_b.start());
+    }
+
+    void mainFrameScripts()
+    {
+        BrowserWindow window;
+        QVERIFY(window.makeVisible());
+        QVERIFY(window.navigate(m_a.url(QStringLiteral("form.html")), History::Skip));
+        QVERIFY(window.waitUntilReady(20000));
+        QCOMPARE(window.readyState(), BrowserWindow::Complete);
+
+        auto run = [&](const QString& body) { return window.runScript(body); };
+        QCOMPARE(run(QStringLiteral("return document.forms['f1'].elements['email'].value;")).value.toString(),
+                 QStringLiteral("a@example.jp"));
+        QVERIFY(run(QStringLiteral("document.forms['f1'].elements['email'].value='b@example.jp';")).ok);
+        QCOMPARE(run(QStringLiteral("return document.forms['f1'].elements['email'].value;")).value.toString(),
+                 QStringLiteral("b@example.jp"));
+        QCOMPARE(run(QStringLiteral("return document.forms.length;")).value.toInt(), 2);
+        QCOMPARE(run(QStringLiteral("return document.forms['f1'].elements['plan'].value;")).value.toString(),
+                 QStringLiteral("b"));
+        const auto object = run(QStringLiteral("return {n: 1, s: 'x', list: [1, 2]};"));
+        QVERIFY(object.ok);
+        QCOMPARE(object.value.toMap().value(QStringLiteral("s")).toString(), QStringLiteral("x"));
+
+        // Scripts run apart from the page's own variables, and errors come back as errors.
+        QCOMPARE(run(QStringLiteral("return typeof pageVar;")).value.toString(), QStringLiteral("undefined"));
+        const auto failed = run(QStringLiteral("throw new Error('boom');"));
+        QVERIFY(!failed.ok);
+        QVERIFY(failed.error.contains(QStringLiteral("boom")));
+    }
+
+    void sameOriginFrames()
+    {
+        BrowserWindow window;
+        window.makeVisible();
+        window.navigate(m_a.url(QStringLiteral("frameset.html")), History::Skip);
+        QVERIFY(window.waitUntilReady(20000));
+        QTRY_COMPARE_WITH_TIMEOUT(window.runScript(QStringLiteral("return window.frames.length;")).value.toInt(), 2, 10000);
+
+        // Through the frame itself and through the main frame's window.frames.
+        QVERIFY(window.runScript(QStringLiteral("document.forms['reg'].elements['url'].value='https://site.example/';"), {1}).ok);
+        QCOMPARE(window.runScript(QStringLiteral("return window.frames[1].document.forms['reg'].elements['url'].value;")).value.toString(),
+                 QStringLiteral("https://site.example/"));
+        // A Shift_JIS frame gives its values as Unicode.
+        QCOMPARE(window.runScript(QStringLiteral("return document.forms['reg'].elements['site'].value;"), {1}).value.toString(),
+                 QStringLiteral("サイト名"));
+        QCOMPARE(window.runScript(QStringLiteral("return document.readyState;"), {0}).value.toString(),
+                 QStringLiteral("complete"));
+        QVERIFY(!window.runScript(QStringLiteral("return 1;"), {5}).ok);
+    }
+
+    void crossOriginFrames()
+    {
+        BrowserWindow window;
+        window.makeVisible();
+        window.navigate(m_a.url(QStringLiteral("xorigin.html#%1").arg(m_b.port())), History::Skip);
+        QVERIFY(window.waitUntilReady(20000));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            window.runScript(QStringLiteral("return document.readyState;"), {0}).value.toString(),
+            QStringLiteral("complete"), 10000);
+
+        // The main frame may not reach into the other origin.
+        const auto blocked = window.runScript(QStringLiteral("return window.frames[0].document.forms.length;"));
+        QVERIFY(!blocked.ok);
+
+        QCOMPARE(window.runScript(QStringLiteral("return document.forms['inner'].elements['code'].value;"), {0})
+                     .value.toString(),
+                 QStringLiteral("start"));
+        QVERIFY(window.runScript(QStringLiteral("document.forms['inner'].elements['code'].value='filled';"), {0}).ok);
+        QCOMPARE(window.runScript(QStringLiteral("return document.forms['inner'].elements['code'].value;"), {0})
+                     .value.toString(),
+                 QStringLiteral("filled"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            window.runScript(QStringLiteral("return document.body.textContent.trim();"), {0, 0}).value.toString(),
+            QStringLiteral("menu"), 10000);
+    }
+
+    void historyAndClosedWindow()
+    {
+        BrowserWindow window;
+        window.makeVisible();
+        window.navigate(m_a.url(QStringLiteral("menu.html")), History::Add);
+        QVERIFY(window.waitUntilReady(20000));
+        window.navigate(m_a.url(QStringLiteral("form.html")), History::Add);
+        QVERIFY(window.waitUntilReady(20000));
+        QVERIFY(window.view()->history()->canGoBack());
+        window.navigate(m_a.url(QStringLiteral("menu.html")), History::Skip);
+        QVERIFY(window.waitUntilReady(20000));
+        QTRY_VERIFY(!window.view()->history()->canGoBack());
+
+        QVERIFY(window.bringToFront());
+        window.close();
+        QVERIFY(window.isClosed());
+        const auto result = window.runScript(QStringLiteral("return 1;"));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, BrowserWindow::closedError());
+        QVERIFY(!window.navigate(m_a.url(QStringLiteral("form.html")), History::Skip));
+        QVERIFY(!window.makeVisible());
+        QVERIFY(!window.waitUntilReady(100));
+    }
+
+    void paneShowsLocalFilesWithoutContextMenu()
+    {
+        WebPane pane;
+        pane.resize(300, 200);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        QSignalSpy loaded(&pane, &QWebEngineView::loadFinished);
+        pane.navigate(QStringLiteral(PAGEWICK_TEST_DATA "/browser/menu.html"), History::Skip);
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
+        QVERIFY(loaded.first().first().toBool());
+        QCOMPARE(pane.url().scheme(), QStringLiteral("file"));
+        QCOMPARE(pane.contextMenuPolicy(), Qt::PreventContextMenu);
+
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), pane.mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(&pane, &event);
+        if (QWidget* proxy = pane.focusProxy())
+            QApplication::sendEvent(proxy, &event);
+        QTest::qWait(200);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY2(!(qobject_cast<QMenu*>(w) && w->isVisible()), "a context menu opened");
+
+        pane.refresh();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 2, 20000);
+    }
+
+private:
+    HttpServer m_a;
+    HttpServer m_b;
+};
+
+QTEST_MAIN(BrowserHostTest)
+#include "browserhost_test.moc"
