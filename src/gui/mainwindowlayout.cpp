@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFrame>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSplitter>
@@ -45,6 +46,8 @@ QTreeView* MakeReportList(const QString& name, QWidget* parent)
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     view->header()->setSectionsMovable(false);
     view->header()->setSectionsClickable(true);
+    view->header()->setStretchLastSection(false);
+    view->header()->setDefaultSectionSize(50);
     return view;
 }
 
@@ -75,10 +78,12 @@ QStandardItemModel* MakeColumns(QTreeView* view, std::initializer_list<Column> c
 
 QWidget* MakePanel(const QString& name, QWidget* content, QWidget* parent)
 {
-    auto* panel = new QWidget(parent);
+    auto* panel = new QFrame(parent);
     panel->setObjectName(name);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
     auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(content);
     return panel;
 }
