@@ -1,0 +1,117 @@
+#include "catalogue/archive.h"
+
+#include "base/files.h"
+#include "catalogue/bannerstore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace pw {
+
+namespace {
+
+constexpr std::string_view kSavedPrefix = "\x8AY\x93\x96\x8DL\x8D\x90\x82\xCD";         // 該当広告は
+constexpr std::string_view kSavedSuffix = "\x82\xC9\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // に保存しました
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string FormatArchiveRate(float rate)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.15g", static_cast<double>(rate));
+    return buffer;
+}
+
+std::string ArchiveLine(const TAdBanner& banner)
+{
+    std::string line = BannerNetworkName(banner);
+    line.append(",").append(banner.SpaceName);
+    line.append(",").append(banner.Type);
+    line.append(",").append(std::to_string(banner.PV));
+    line.append(",").append(std::to_string(banner.CT));
+    line.append(",").append(FormatArchiveRate(banner.ClickRate));
+    line.append(",").append(std::to_string(banner.TotalRevenue));
+    line.append(",").append(EscapeIniText(banner.BannerHTML));
+    line.append("\r\n");
+    return line;
+}
+
+ArchiveWriteResult AppendBannerToArchive(const TAdBanner& banner, const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return {ArchiveWrite::OpenFailed, std::strerror(errno)};
+    ArchiveWriteResult result;
+    if (!WriteAll(fd, ArchiveLine(banner)) || ::fsync(fd) != 0)
+        result = {ArchiveWrite::WriteFailed, std::strerror(errno)};
+    if (::close(fd) != 0 && result.Outcome == ArchiveWrite::Ok)
+        result = {ArchiveWrite::WriteFailed, std::strerror(errno)};
+    return result;
+}
+
+Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder, int row, AdPage* activePage)
+{
+    if (row < 0 || row >= static_cast<int>(list.Rows.size()))
+        return Status::Ok();
+    if (activePage)
+        RefreshAdNodes(*activePage, list.Rows[row]->SpaceName, nullptr);
+    const int32_t number = list.Rows[row]->Number;
+    list.Rows.erase(list.Rows.begin() + row);
+    for (auto& banner : list.Rows)
+        if (banner->Number > number)
+            --banner->Number;
+    store.EraseSection(BannerSection(static_cast<int32_t>(list.Rows.size()) + 1));
+    const int count = static_cast<int>(list.Rows.size());
+    list.Selected = count == 0 ? -1 : std::min(row, count - 1);
+    return SaveBanners(list, store, folder);
+}
+
+ArchiveResult ArchiveBanner(BannerList& list, TIniList& store, const std::string& folder, int row,
+                            AdPage* activePage)
+{
+    ArchiveResult result;
+    if (row < 0 || row >= static_cast<int>(list.Rows.size()))
+        return result;
+    const std::string path = JoinPath(folder, kArchiveFile);
+    if (!FileExists(path)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            result.Message = {MessageKind::Error, std::string(kArchiveCreateFailedMessage)};
+            return result;
+        }
+        ::close(fd);
+    }
+    const ArchiveWriteResult written = AppendBannerToArchive(*list.Rows[row], path);
+    if (written.Outcome == ArchiveWrite::OpenFailed) {
+        result.Message = {MessageKind::Error, written.Error};
+        return result;
+    }
+    if (written.Outcome == ArchiveWrite::WriteFailed) {
+        result.Message = {MessageKind::Error, std::string(kArchiveWriteFailedMessage)};
+        return result;
+    }
+    result.Archived = true;
+    result.Saved = RemoveBanner(list, store, folder, row, activePage);
+    result.Message = {MessageKind::Warning, std::string(kSavedPrefix).append(path).append(kSavedSuffix)};
+    return result;
+}
+
+} // namespace pw

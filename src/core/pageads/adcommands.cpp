@@ -1,0 +1,337 @@
+#include "pageads/adcommands.h"
+
+#include "pageads/adblock.h"
+#include "pageads/adtext.h"
+#include "pageads/scanner.h"
+
+namespace pw {
+
+namespace {
+
+// Status texts of the tree reaction.
+constexpr std::string_view kRotationAdPrefix =
+    "\x83\x8D\x81[\x83" "e\x81[\x83V\x83\x87\x83\x93\x8DL\x8D\x90["; // ローテーション広告[
+constexpr std::string_view kRotationAdSuffix = "]\x82\xCD";          // ]は
+constexpr std::string_view kBannerAdPrefix = "\x83o\x83i\x81[\x8DL\x8D\x90["; // バナー広告[
+constexpr std::string_view kChangedSuffix =
+    "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81[\x83\x8A\x83X\x83g\x82\xC6\x88\xEA\x92v\x82\xB5\x82\xDC"
+    "\x82\xB9\x82\xF1\x81" "B\x83t\x83@\x83" "C\x83\x8B\x82\xC9"; // ]の広告文はバナーリストと一致しません。ファイルに
+constexpr std::string_view kUnlistedSuffix =
+    "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81[\x83\x8A\x83X\x83g\x82\xC9\x82\xC8\x82\xA2\x82\xC5\x82"
+    "\xB7\x81" "B\x83t\x83@\x83" "C\x83\x8B\x82\xC9\x82\xCD"; // ]の広告文はバナーリストにないです。ファイルには
+constexpr std::string_view kFound = "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB5\x82\xBD\x81" "B"; // 見つけました。
+constexpr std::string_view kNotFound =
+    "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81" "B\x8DL\x8D\x90\x88\xEA\x97\x97"
+    "\x82\xF0\x8DX\x90V\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81" "B"; // 見つけませんでした。広告一覧を更新してください。
+constexpr std::string_view kDeletedPrefix = "\x8DL\x8D\x90\x95\xB6[";                      // 広告文[
+constexpr std::string_view kDeletedSuffix =
+    "]\x82\xCD\x83t\x83@\x83" "C\x83\x8B\x82\xA9\x82\xE7\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // ]はファイルから削除しました
+constexpr std::string_view kAdNotFoundPrefix = "\x83t\x83@\x83" "C\x83\x8B\x82\xC9\x8DL\x8D\x90<"; // ファイルに広告<
+constexpr std::string_view kAdNotFoundSuffix =
+    ">\x82\xCD\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81" "B"; // >は見つかりませんでした。
+
+void Merge(AdCommandResult& into, AdCommandResult&& from)
+{
+    for (auto& message : from.Messages)
+        into.Messages.push_back(std::move(message));
+    if (from.StatusText)
+        into.StatusText = std::move(from.StatusText);
+    if (from.SelectBannerRow >= 0)
+        into.SelectBannerRow = from.SelectBannerRow;
+}
+
+// SelectBlockByName with its internal error reported as the window does.
+bool SelectBlock(AdPage& page, std::string_view nodeText, bool scroll, bool rotation, AdCommandResult& result)
+{
+    const SelectResult selected = SelectBlockByName(page, nodeText, scroll, rotation);
+    if (selected == SelectResult::BadNumbering)
+        result.Messages.push_back({MessageKind::Error, std::string(kInternalErrorMessage)});
+    return selected == SelectResult::Found;
+}
+
+// Makes `node` the selected node, which runs the tree's selection reaction.
+void SelectNode(AdPage& page, const BannerList& catalogue, AdNode* node, AdCommandResult& result)
+{
+    page.Tree.Select(node);
+    int unusedCounter = 1;
+    Merge(result, ShowAdNode(page, catalogue, node, true, unusedCounter));
+}
+
+void SelectNewNode(AdPage& page, const BannerList& catalogue, std::string_view text, TAdBlockKind kind,
+                   AdCommandResult& result)
+{
+    AdNode* node = FindAdNode(page.Tree, text, kind);
+    if (node && node != page.Tree.Selected())
+        SelectNode(page, catalogue, node, result);
+}
+
+// The block text with the line breaks that keep it on lines of its own at
+// `start`, given the line where the inserted or replaced range ends.
+std::string Framed(const PageEditor& editor, TextPos start, TextPos end, std::string block)
+{
+    std::string text;
+    if (start.Col > 1)
+        text.append(kCrLf);
+    text.append(block);
+    if (editor.LineText(end.Line).size() > end.Col)
+        text.append(kCrLf);
+    return text;
+}
+
+// The replace of a normal or member block at the caret; false when the caret
+// holds no such block.
+bool ReplaceBlockAtCaret(AdPage& page, const BannerList& catalogue, const TAdBanner& banner,
+                         AdCommandResult& result)
+{
+    PageEditor& editor = page.Editor;
+    const std::string name = ToPageText(page.Encoding, banner.SpaceName);
+    const BlockAtCaret at = LocateBlockAtCaret(page, name);
+    if (at.Kind != abNormal && at.Kind != abMember)
+        return false;
+    const TextPos start = at.BlockStart;
+    TextPos end{at.BlockEnd.Line, at.BlockEnd.Col + 1};
+    if (editor.LineText(end.Line).size() <= at.BlockEnd.Col && end.Line < editor.LineCount())
+        end = TextPos{end.Line + 1, 1};
+    const std::string block =
+        BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), at.Kind, page.Encoding);
+    const std::string text = Framed(editor, start, end, block);
+    editor.SetSelection(start, end);
+    editor.ReplaceSelection(text);
+    Merge(result, RefreshAdList(page, catalogue));
+    SelectNewNode(page, catalogue, at.Name, at.Kind, result);
+    result.Done = true;
+    return true;
+}
+
+} // namespace
+
+std::string AdNotFoundMessage(std::string_view text)
+{
+    return std::string(kAdNotFoundPrefix).append(text).append(kAdNotFoundSuffix);
+}
+
+AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdBanner& banner, bool rotation)
+{
+    AdCommandResult result;
+    PageEditor& editor = page.Editor;
+    const std::string name = ToPageText(page.Encoding, banner.SpaceName);
+    const BlockAtCaret at = LocateBlockAtCaret(page, name);
+    TAdBlockKind kind = rotation ? abRotation : abNormal;
+    switch (at.Kind) {
+    case abNormal:
+        editor.SetCaret(at.BlockStart);
+        break;
+    case abRotation:
+        if (rotation) {
+            TextPos head = at.RotationStart;
+            for (size_t line = at.RotationStart.Line; line <= at.RotationEnd.Line; ++line) {
+                if (SameAdText(editor.LineText(line), kBannerArrayLine, false, page.Encoding)) {
+                    head = TextPos{line + 1, 1};
+                    break;
+                }
+            }
+            editor.SetCaret(head);
+            kind = abMember;
+        } else {
+            editor.SetCaret(at.RotationStart);
+        }
+        break;
+    case abMember:
+        if (rotation) {
+            editor.SetCaret(at.BlockStart);
+            kind = abMember;
+        } else {
+            editor.SetCaret(at.RotationStart);
+        }
+        break;
+    default:
+        break;
+    }
+    const TextPos caret = editor.Caret();
+    const std::string block =
+        BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), kind, page.Encoding);
+    editor.InsertAtCaret(Framed(editor, caret, caret, block));
+    Merge(result, RefreshAdList(page, catalogue));
+    SelectNewNode(page, catalogue, at.Name, kind, result);
+    result.Done = true;
+    return result;
+}
+
+AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const TAdBanner& banner)
+{
+    AdCommandResult result;
+    if (ReplaceBlockAtCaret(page, catalogue, banner, result))
+        return result;
+    if (const AdNode* node = page.Tree.Selected()) {
+        const std::string text = node->Text();
+        if (SelectBlock(page, text, true, node->Status() == nsRotation, result)
+            && ReplaceBlockAtCaret(page, catalogue, banner, result))
+            return result;
+    }
+    result.Messages.push_back({MessageKind::Warning, std::string(kNoBannerAtCaretMessage)});
+    return result;
+}
+
+AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)
+{
+    AdCommandResult result;
+    AdTree& tree = page.Tree;
+    AdNode* node = tree.Selected();
+    if (!node)
+        return result;
+    const std::string text = node->Text();
+    if (SelectBlock(page, text, true, node->Status() == nsRotation, result)) {
+        page.Editor.DeleteSelection();
+        result.Messages.push_back({MessageKind::Warning, std::string(kBlockDeletedMessage)});
+        result.Done = true;
+    } else {
+        result.Messages.push_back({MessageKind::Warning, std::string(kBlockMissingDeletedMessage)});
+    }
+    AdNode* next = tree.NextSkippingChildren(*node);
+    if (!next)
+        next = tree.Previous(*node);
+    tree.Remove(*node);
+    if (next) {
+        SelectNode(page, catalogue, next, result);
+    } else {
+        result.StatusText = std::string(kDeletedPrefix)
+                                .append(FromPageText(page.Encoding, text))
+                                .append(kDeletedSuffix);
+    }
+    return result;
+}
+
+AdCommandResult RefreshAdList(AdPage& page, const BannerList& catalogue)
+{
+    AdCommandResult result;
+    const AdNode* selected = page.Tree.Selected();
+    const std::string text = selected ? selected->Text() : std::string();
+    const bool rotation = selected && selected->Status() == nsRotation;
+    page.Tree.Clear();
+    ScanAdBlocks(page, catalogue);
+    if (!text.empty())
+        SelectBlock(page, text, false, rotation, result);
+    return result;
+}
+
+AdCommandResult Jump(AdPage& page, const BannerList& catalogue, const TAdBanner& banner, int& jumpCounter)
+{
+    AdCommandResult result;
+    const std::string name = ToPageText(page.Encoding, banner.SpaceName);
+    for (;;) {
+        std::string text = name;
+        if (jumpCounter > 1)
+            text.append("[").append(std::to_string(jumpCounter)).append("]");
+        ++jumpCounter;
+        if (AdNode* node = FindAdNode(page.Tree, text, abNormal)) {
+            Merge(result, ShowAdNode(page, catalogue, node, false, jumpCounter));
+            page.Tree.Select(node);
+            result.Shown = text;
+            result.Done = true;
+            return result;
+        }
+        if (SelectBlock(page, text, true, false, result)) {
+            result.Shown = text;
+            result.Done = true;
+            return result;
+        }
+        if (jumpCounter > 2) {
+            jumpCounter = 1;
+            continue;
+        }
+        result.Messages.push_back({MessageKind::Warning, AdNotFoundMessage(FromPageText(page.Encoding, text))});
+        return result;
+    }
+}
+
+AdCommandResult ShowAdNode(AdPage& page, const BannerList& catalogue, AdNode* node, bool fromTree,
+                           int& jumpCounter)
+{
+    AdCommandResult result;
+    result.StatusText = std::string();
+    if (!node)
+        return result;
+    const TAdNodeStatus status = node->Status();
+    const bool found = SelectBlock(page, node->Text(), true, status == nsRotation, result);
+    const std::string shown = FromPageText(page.Encoding, node->Text());
+    std::string text;
+    switch (status) {
+    case nsRotation:
+        text.append(kRotationAdPrefix).append(shown).append(kRotationAdSuffix);
+        break;
+    case nsMatched:
+        text.append(kBannerAdPrefix).append(shown).append(kRotationAdSuffix);
+        break;
+    case nsChanged:
+        text.append(kBannerAdPrefix).append(shown).append(kChangedSuffix);
+        break;
+    case nsUnlisted:
+        text.append(kBannerAdPrefix).append(shown).append(kUnlistedSuffix);
+        break;
+    }
+    if (found) {
+        text.append(kFound);
+        if (status == nsMatched || status == nsChanged) {
+            for (size_t row = 0; row < catalogue.Rows.size(); ++row) {
+                if (catalogue.Rows[row]->SpaceName == shown) {
+                    result.SelectBannerRow = static_cast<int>(row);
+                    break;
+                }
+            }
+        }
+        result.Done = true;
+    } else {
+        text.append(kNotFound);
+        if (fromTree) {
+            result.Messages.push_back({MessageKind::Warning, text});
+        } else if (jumpCounter > 1) {
+            result.Messages.push_back({MessageKind::Warning, AdNotFoundMessage(shown)});
+            jumpCounter = 1;
+        }
+    }
+    page.Tree.SetHint(text);
+    result.StatusText = std::move(text);
+    return result;
+}
+
+namespace {
+
+TAdNodeStatus ContentStatus(AdPage& page, const AdNode& node, std::string_view html)
+{
+    BlockRange range;
+    if (FindBlockByName(page, node.Text(), false, range) != SelectResult::Found)
+        return nsChanged;
+    SelectBlockRange(page.Editor, range, false);
+    const bool same = SameAdText(BlockContent(page.Editor, range), html, node.Parent() != nullptr, page.Encoding);
+    return same ? nsMatched : nsChanged;
+}
+
+} // namespace
+
+void RefreshAdNodes(AdPage& page, const std::optional<std::string>& oldName, const TAdBanner* banner)
+{
+    std::string old;
+    bool renamed = false;
+    if (!oldName) {
+        if (!banner)
+            return;
+        old = banner->SpaceName;
+    } else {
+        old = *oldName;
+        renamed = banner && banner->SpaceName != old;
+    }
+    const std::string oldText = ToPageText(page.Encoding, old);
+    const std::string newText = banner ? ToPageText(page.Encoding, banner->SpaceName) : std::string();
+    const std::string html = banner ? ToPageText(page.Encoding, banner->BannerHTML) : std::string();
+    AdTree& tree = page.Tree;
+    for (AdNode* node = tree.First(); node; node = tree.Next(*node)) {
+        if (node->Status() == nsRotation)
+            continue;
+        if (node->Text() == oldText)
+            tree.SetStatus(*node, !banner || renamed ? nsUnlisted : ContentStatus(page, *node, html));
+        else if (renamed && node->Text() == newText)
+            tree.SetStatus(*node, ContentStatus(page, *node, html));
+    }
+}
+
+} // namespace pw

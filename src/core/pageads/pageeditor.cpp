@@ -1,0 +1,140 @@
+#include "pageads/pageeditor.h"
+
+#include <algorithm>
+
+namespace pw {
+
+namespace {
+
+bool Before(const TextPos& a, const TextPos& b)
+{
+    return a.Line < b.Line || (a.Line == b.Line && a.Col < b.Col);
+}
+
+// Splits inserted text at CR LF, LF and CR. Unlike a page split, a break at
+// the end yields a last, empty piece.
+std::vector<std::string> SplitInserted(std::string_view text)
+{
+    std::vector<std::string> pieces(1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            pieces.emplace_back();
+        } else {
+            pieces.back() += c;
+        }
+    }
+    return pieces;
+}
+
+} // namespace
+
+MemoryPageEditor::MemoryPageEditor(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
+
+void MemoryPageEditor::SetLines(std::vector<std::string> lines)
+{
+    m_lines = std::move(lines);
+    m_anchor = m_caret = m_scrolledTo = TextPos{};
+}
+
+std::string_view MemoryPageEditor::LineText(size_t line) const
+{
+    if (line < 1 || line > m_lines.size())
+        return {};
+    return m_lines[line - 1];
+}
+
+void MemoryPageEditor::SetLineText(size_t line, std::string_view text)
+{
+    if (line < 1 || line > m_lines.size())
+        return;
+    m_lines[line - 1].assign(text);
+    m_anchor = Clamp(m_anchor);
+    m_caret = Clamp(m_caret);
+    m_modified = true;
+    ++m_changes;
+}
+
+void MemoryPageEditor::AppendLine(std::string_view text)
+{
+    m_lines.emplace_back(text);
+    m_modified = true;
+    ++m_changes;
+}
+
+TextPos MemoryPageEditor::Clamp(TextPos pos) const
+{
+    if (m_lines.empty())
+        return TextPos{};
+    pos.Line = std::clamp<size_t>(pos.Line, 1, m_lines.size());
+    pos.Col = std::clamp<size_t>(pos.Col, 1, m_lines[pos.Line - 1].size() + 1);
+    return pos;
+}
+
+void MemoryPageEditor::SetCaret(TextPos pos)
+{
+    m_anchor = m_caret = m_scrolledTo = Clamp(pos);
+}
+
+void MemoryPageEditor::SetSelection(TextPos anchor, TextPos caret)
+{
+    m_anchor = Clamp(anchor);
+    m_caret = Clamp(caret);
+}
+
+TextPos MemoryPageEditor::SelectionStart() const
+{
+    return Before(m_caret, m_anchor) ? m_caret : m_anchor;
+}
+
+TextPos MemoryPageEditor::SelectionEnd() const
+{
+    return Before(m_caret, m_anchor) ? m_anchor : m_caret;
+}
+
+std::string MemoryPageEditor::SelectedText() const
+{
+    if (m_lines.empty())
+        return {};
+    const TextPos start = SelectionStart();
+    const TextPos end = SelectionEnd();
+    if (start.Line == end.Line)
+        return m_lines[start.Line - 1].substr(start.Col - 1, end.Col - start.Col);
+    std::string text = m_lines[start.Line - 1].substr(start.Col - 1);
+    for (size_t line = start.Line + 1; line < end.Line; ++line)
+        text.append("\r\n").append(m_lines[line - 1]);
+    text.append("\r\n").append(m_lines[end.Line - 1].substr(0, end.Col - 1));
+    return text;
+}
+
+void MemoryPageEditor::ReplaceSelection(std::string_view text)
+{
+    if (m_lines.empty()) {
+        if (text.empty())
+            return;
+        m_lines.emplace_back();
+    }
+    const TextPos start = Clamp(SelectionStart());
+    const TextPos end = Clamp(SelectionEnd());
+    const std::string head = m_lines[start.Line - 1].substr(0, start.Col - 1);
+    const std::string tail = m_lines[end.Line - 1].substr(end.Col - 1);
+
+    std::vector<std::string> pieces = SplitInserted(text);
+    TextPos caret{start.Line + pieces.size() - 1, pieces.back().size() + 1};
+    if (pieces.size() == 1)
+        caret.Col += head.size();
+    pieces.front().insert(0, head);
+    pieces.back().append(tail);
+
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(start.Line - 1),
+                  m_lines.begin() + static_cast<std::ptrdiff_t>(end.Line));
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(start.Line - 1),
+                   std::make_move_iterator(pieces.begin()), std::make_move_iterator(pieces.end()));
+    m_anchor = m_caret = caret;
+    m_modified = true;
+    ++m_changes;
+}
+
+} // namespace pw

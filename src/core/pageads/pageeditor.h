@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw {
+
+// A place in a page: line and column, both counted from 1, the column in bytes
+// of the page's encoding (a double-byte character takes two columns).
+struct TextPos {
+    size_t Line = 1;
+    size_t Col = 1;
+
+    friend bool operator==(const TextPos&, const TextPos&) = default;
+};
+
+// The page text as the ad commands see it: lines of bytes without their line
+// breaks, a caret and a selection. The window implements it over its text
+// editor (mapping byte columns through the codec); MemoryPageEditor implements
+// it over a vector of lines.
+//
+// A position whose line lies beyond the last line is taken as the last line; a
+// column beyond the end of its line as the end of the line (Col = length + 1).
+// An empty page has no lines; positions in it are (1, 1).
+class PageEditor {
+public:
+    virtual ~PageEditor() = default;
+
+    virtual size_t LineCount() const = 0;
+    // The bytes of line `line` (from 1), valid until the next change.
+    virtual std::string_view LineText(size_t line) const = 0;
+    // Replaces the bytes of one line; `text` holds no line break.
+    virtual void SetLineText(size_t line, std::string_view text) = 0;
+    // Adds a line after the last one.
+    virtual void AppendLine(std::string_view text) = 0;
+
+    virtual TextPos Caret() const = 0;
+    // Moves the caret, drops the selection and scrolls the caret into view.
+    virtual void SetCaret(TextPos pos) = 0;
+    // Selects from `anchor` to `caret`; the caret ends at `caret`.
+    virtual void SetSelection(TextPos anchor, TextPos caret) = 0;
+    // Scrolls so that `pos` is visible; caret and selection stay.
+    virtual void ScrollTo(TextPos pos) = 0;
+    // Start and end of the selection in text order (equal when it is empty).
+    virtual TextPos SelectionStart() const = 0;
+    virtual TextPos SelectionEnd() const = 0;
+    // Replaces the selection by `text` (which may hold CR LF, LF or CR line
+    // breaks) as one undoable change; the caret ends after the new text.
+    virtual void ReplaceSelection(std::string_view text) = 0;
+
+    virtual bool Modified() const = 0;
+    virtual void SetModified(bool modified) = 0;
+
+    // Convenience: replaces the selection by nothing.
+    void DeleteSelection() { ReplaceSelection({}); }
+    // Convenience: empties the selection at the caret and inserts `text` there.
+    void InsertAtCaret(std::string_view text)
+    {
+        const TextPos caret = Caret();
+        SetSelection(caret, caret);
+        ReplaceSelection(text);
+    }
+};
+
+// The page editor of the tests and the command-line program.
+class MemoryPageEditor final : public PageEditor {
+public:
+    MemoryPageEditor() = default;
+    explicit MemoryPageEditor(std::vector<std::string> lines);
+
+    const std::vector<std::string>& Lines() const { return m_lines; }
+    void SetLines(std::vector<std::string> lines);
+
+    size_t LineCount() const override { return m_lines.size(); }
+    std::string_view LineText(size_t line) const override;
+    void SetLineText(size_t line, std::string_view text) override;
+    void AppendLine(std::string_view text) override;
+
+    TextPos Caret() const override { return m_caret; }
+    void SetCaret(TextPos pos) override;
+    void SetSelection(TextPos anchor, TextPos caret) override;
+    void ScrollTo(TextPos pos) override { m_scrolledTo = Clamp(pos); }
+    TextPos SelectionStart() const override;
+    TextPos SelectionEnd() const override;
+    void ReplaceSelection(std::string_view text) override;
+
+    bool Modified() const override { return m_modified; }
+    void SetModified(bool modified) override { m_modified = modified; }
+
+    // The text of the selection, lines joined by CR LF.
+    std::string SelectedText() const;
+    // The last position scrolled to (by SetCaret or ScrollTo).
+    TextPos ScrolledTo() const { return m_scrolledTo; }
+    // Number of changes made (one per replaced selection or line edit).
+    size_t ChangeCount() const { return m_changes; }
+
+private:
+    TextPos Clamp(TextPos pos) const;
+
+    std::vector<std::string> m_lines;
+    TextPos m_anchor;
+    TextPos m_caret;
+    TextPos m_scrolledTo;
+    bool m_modified = false;
+    size_t m_changes = 0;
+};
+
+} // namespace pw
