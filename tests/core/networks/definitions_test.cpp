@@ -1,0 +1,223 @@
+#include "core/networks/textstore.h"
+#include "networks/definitions.h"
+#include "networks/login.h"
+#include "support/tempdir.h"
+#include "text/codec.h"
+
+#include "base/files.h"
+
+#include <gtest/gtest.h>
+
+namespace pw {
+namespace {
+
+std::unique_ptr<TNetwork> System(std::string code, std::string name)
+{
+    auto network = std::make_unique<TNetwork>();
+    network->System = std::move(code);
+    network->Name = std::move(name);
+    network->FieldUser = "user";
+    network->FieldPassword = "password";
+    return network;
+}
+
+std::string Definitions(int count, const std::vector<std::vector<std::pair<std::string, std::string>>>& sections,
+                        std::string version = "3")
+{
+    std::string text = "[Networks]\r\n";
+    if (count >= 0)
+        text += "Count=" + std::to_string(count) + "\r\n";
+    if (!version.empty())
+        text += "Version=" + version + "\r\n";
+    for (size_t k = 0; k < sections.size(); ++k) {
+        text += "\r\n[Network" + std::to_string(k + 1) + "]\r\n";
+        for (const auto& [key, value] : sections[k])
+            text += key + "=" + value + "\r\n";
+    }
+    return text;
+}
+
+std::vector<std::string> Summary(const NetworkList& networks)
+{
+    std::vector<std::string> lines;
+    for (const auto& n : networks) {
+        std::string line = n->System + "|" + n->Name;
+        for (const TLoginEntry& login : n->Logins)
+            line += "|" + login.Name;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(ExportNetworks, WritesSystemNetworksOnlyInStoreOrder)
+{
+    NetworkList networks;
+    networks.push_back(System("", "Mine"));
+    networks.push_back(System("A8", "A8.net"));
+    networks[1]->LoginURL = "https://a8/login";
+    networks[1]->Character = "a8.net";
+    networks[1]->Regist = "reg:EMail=m; ";
+    networks[1]->RegistURL = "https://a8/reg";
+    networks[1]->SetLogin("P", "u", "secret"); // logins never leave the machine
+    TIniList scratch;
+    const std::string text = ExportNetworksText(scratch, networks, 2);
+    EXPECT_EQ(text, "\r\n[Network1]\r\nRegistURL=https://a8/reg\r\nRegist=reg:EMail=m; \r\nSystem=A8\r\n"
+                    "SignupURL=\r\nFieldOthers=\r\nFieldPassword=password\r\nFieldUser=user\r\n"
+                    "LoginInfoCount=0\r\nCharacter=a8.net\r\nLoginURL=https://a8/login\r\nName=A8.net\r\n"
+                    "\r\n[Networks]\r\nVersion=2\r\nCount=1\r\n");
+    EXPECT_EQ(text.find("secret"), std::string::npos);
+
+    NetworkList users;
+    users.push_back(System("", "Mine"));
+    EXPECT_EQ(ExportNetworksText(scratch, users, 1), "\r\n[Networks]\r\nVersion=1\r\nCount=0\r\n");
+}
+
+TEST(ExportNetworks, WritesTheScrambledFileOrRefusesABadVersion)
+{
+    test::TempDir dir;
+    NetworkList networks;
+    networks.push_back(System("P", "Pn"));
+    TIniList scratch;
+    const Status bad = ExportNetworks(scratch, networks, "two", dir.path());
+    EXPECT_FALSE(bad.ok);
+    EXPECT_NE(bad.error.find("two"), std::string::npos);
+    EXPECT_FALSE(FileExists(dir.file("nwks.txt")));
+
+    ASSERT_TRUE(ExportNetworks(scratch, networks, "2", dir.path()).ok);
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(dir.file("nwks.txt"), bytes).ok);
+    EXPECT_EQ(bytes[0], static_cast<char>('\r' ^ 'v'));
+    ScrambleText(bytes);
+    EXPECT_EQ(bytes, ExportNetworksText(scratch, networks, 2));
+
+    // The exported file merges back with its version.
+    NetworkList fresh;
+    int version = 1;
+    ASSERT_TRUE(ImportNetworks(scratch, bytes, fresh, version).ok);
+    EXPECT_EQ(version, 2);
+    EXPECT_EQ(Summary(fresh), (std::vector<std::string>{"P|Pn"}));
+}
+
+TEST(ImportNetworks, MergeUpdatesAddsAndRemovesSystemNetworksOnly)
+{
+    NetworkList networks;
+    networks.push_back(System("P", "Old P"));
+    networks.push_back(System("", "Mine"));
+    networks.push_back(System("Q", "Q"));
+    networks[0]->SetLogin("Basic", "up", "pp");
+    networks[1]->SetLogin("Basic", "um", "pm");
+    networks[2]->SetLogin("Basic", "uq", "pq");
+    networks[0]->Regist = "old:EMail=m; ";
+    TNetwork* p = networks[0].get();
+    TNetwork* current = networks[2].get();
+
+    const std::string text = Definitions(2, {{{"Name", "New P"}, {"System", "P"}, {"Regist", "reg:Zip=z; "},
+                                              {"LoginURL", "https://p/login"}},
+                                             {{"Name", "R"}, {"System", "R"}, {"FieldUser", "id"}}});
+    TIniList scratch;
+    int version = 1;
+    ASSERT_TRUE(ImportNetworks(scratch, text, networks, version, &current).ok);
+    EXPECT_EQ(version, 3);
+    EXPECT_EQ(Summary(networks), (std::vector<std::string>{"P|New P|Basic", "|Mine|Basic", "R|R"}));
+    EXPECT_EQ(networks[0].get(), p); // updated in place
+    EXPECT_EQ(p->FindLogin("Basic")->User, "up");
+    EXPECT_EQ(p->Regist, "reg:Zip=z; ");
+    EXPECT_EQ(p->LoginURL, "https://p/login");
+    EXPECT_EQ(p->FieldUser, "user"); // missing keys take the defaults
+    EXPECT_EQ(networks[2]->FieldUser, "id");
+    EXPECT_EQ(networks[2]->FieldPassword, "password");
+    EXPECT_EQ(current, nullptr); // Q was the dialog's current network
+
+    // The renamed network shows its new name in the login menu at once.
+    const LoginMenu menu = BuildLoginMenu(networks);
+    EXPECT_EQ(menu.Items[0].Caption, "[&1]New P");
+    EXPECT_EQ(p->Forms->front().Name, "reg");
+}
+
+TEST(ImportNetworks, DuplicateCodesAndDefinitionsWithoutCode)
+{
+    NetworkList networks;
+    networks.push_back(System("", "Mine"));
+    networks.push_back(System("P", "P"));
+    networks[0]->SetLogin("Basic", "u", "p");
+    const std::string text =
+        Definitions(4, {{{"Name", "P1"}, {"System", "P"}}, {{"Name", "nameless"}}, {{"Name", "P2"}, {"System", "P"}},
+                        {{"Name", "blank"}, {"System", ""}}},
+                    "");
+    TIniList scratch;
+    int version = 7;
+    ASSERT_TRUE(ImportNetworks(scratch, text, networks, version).ok);
+    EXPECT_EQ(version, 1); // missing version
+    // The definitions without a code neither touch the user network nor add one.
+    EXPECT_EQ(Summary(networks), (std::vector<std::string>{"|Mine|Basic", "P|P1", "P|P2"}));
+}
+
+TEST(ImportNetworks, ATextWithoutDefinitionsIsRefusedAndChangesNothing)
+{
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"Empty", ""},
+        {"NotADefinitionsFile", "<html><body>503 Service Unavailable</body></html>"},
+        {"NoCount", Definitions(-1, {{{"Name", "P"}, {"System", "P"}}})},
+        {"CountZero", Definitions(0, {{{"Name", "P"}, {"System", "P"}}})},
+        {"NegativeCount", "[Networks]\r\nCount=-2\r\n"},
+        {"NoSectionHasACode", Definitions(2, {{{"Name", "x"}}, {{"Name", "y"}}})},
+        {"HugeCountOfMissingSections", "[Networks]\r\nCount=2147483647\r\n"},
+    };
+    for (const auto& c : cases) {
+        NetworkList networks;
+        networks.push_back(System("P", "P"));
+        networks.push_back(System("Q", "Q"));
+        networks[1]->SetLogin("Basic", "u", "p");
+        TIniList scratch;
+        int version = 5;
+        const Status status = ImportNetworks(scratch, c.text, networks, version);
+        EXPECT_FALSE(status.ok) << c.name;
+        EXPECT_EQ(status.error, kNoDefinitionsMessage) << c.name;
+        EXPECT_EQ(version, 5) << c.name;
+        EXPECT_EQ(Summary(networks), (std::vector<std::string>{"P|P", "Q|Q|Basic"})) << c.name;
+    }
+    EXPECT_EQ(codec::DecodeSjis(kNoDefinitionsMessage), "広告代理店の定義がありません。");
+    EXPECT_EQ(codec::DecodeSjis(kNetworksUpdatedMessage), "広告代理店情報が更新されました。");
+}
+
+TEST(ImportNetworks, CodesStartingWithAStarAreOrdinaryCodes)
+{
+    NetworkList networks;
+    networks.push_back(System("*P", "star"));
+    networks.push_back(System("P", "plain"));
+    TIniList scratch;
+    int version = 1;
+    ASSERT_TRUE(ImportNetworks(scratch, Definitions(2, {{{"Name", "p"}, {"System", "P"}}, {{"Name", "s"}, {"System", "*P"}}}),
+                               networks, version)
+                    .ok);
+    EXPECT_EQ(Summary(networks), (std::vector<std::string>{"*P|s", "P|p"}));
+}
+
+TEST(ApplyNetworkUpdate, StoresVersionAndNetworksOrChangesNothing)
+{
+    NetworkList networks;
+    networks.push_back(System("Q", "Q"));
+    test::TextStore store("[Setups]\r\nv2=1\r\n");
+    TIniList scratch;
+    int version = 1;
+
+    std::string refused = "garbage";
+    ScrambleText(refused);
+    EXPECT_FALSE(ApplyNetworkUpdate(scratch, refused, networks, store, version).ok);
+    EXPECT_EQ(store.ReadInteger("Setups", "v2", 0), 1);
+    EXPECT_FALSE(store.SectionExists("Networks"));
+
+    std::string body = Definitions(1, {{{"Name", "P"}, {"System", "P"}}}, "2");
+    ScrambleText(body);
+    ASSERT_TRUE(ApplyNetworkUpdate(scratch, body, networks, store, version).ok);
+    EXPECT_EQ(version, 2);
+    EXPECT_EQ(store.ReadInteger("Setups", "v2", 0), 2);
+    EXPECT_EQ(store.ReadInteger("Networks", "Count", 0), 1);
+    EXPECT_EQ(store.ReadString("Network1", "System", ""), "P");
+}
+
+} // namespace
+} // namespace pw
