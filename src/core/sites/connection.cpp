@@ -134,9 +134,13 @@ bool ListFolder(TDirNode& folder, SiteFeedback& feedback, const TDateTime& now)
         for (const TLocalSearchResult& result : results)
             AddLocalEntry(folder, result);
     }
+    folder.TreeNodes.clear();
     for (const auto& child : *folder.Children) {
-        if (child->IsFolder())
-            static_cast<TDirNode&>(*child).Path = ChildPath(folder.Path, child->Name);
+        if (child->IsFolder()) {
+            auto& sub = static_cast<TDirNode&>(*child);
+            sub.Path = ChildPath(folder.Path, sub.Name);
+            folder.TreeNodes.push_back(&sub);
+        }
     }
     return true;
 }
@@ -163,10 +167,9 @@ TDirNode* WalkToLastPath(const TSetup& stored, TConnection& top, SiteFeedback& f
         if (target.compare(0, prefix.size(), prefix) == 0) {
             if (!current->Children && !ListFolder(*current, feedback, now))
                 return current;
-            std::vector<TDirNode*> below = current->SubFolders();
-            if (below.empty())
+            if (current->TreeNodes.empty())
                 return current;
-            level = std::move(below);
+            level = current->TreeNodes;
             index = 0;
         } else if (index + 1 < level.size()) {
             ++index;

@@ -1,5 +1,7 @@
 #include "sites/filelist.h"
 
+#include "text/sjis.h"
+
 #include <algorithm>
 
 namespace pw {
@@ -36,12 +38,17 @@ int SizeOrder(const TNode& a, const TNode& b, bool descending)
 
 int CompareNames(std::string_view a, std::string_view b)
 {
+    // The trail byte of a double-byte character is never taken for a letter.
+    bool trailA = false;
+    bool trailB = false;
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const unsigned char ca = Folded(a[i]);
-        const unsigned char cb = Folded(b[i]);
+        const unsigned char ca = trailA ? static_cast<unsigned char>(a[i]) : Folded(a[i]);
+        const unsigned char cb = trailB ? static_cast<unsigned char>(b[i]) : Folded(b[i]);
         if (ca != cb)
             return ca < cb ? -1 : 1;
+        trailA = !trailA && sjis::CharLength(a, i) == 2;
+        trailB = !trailB && sjis::CharLength(b, i) == 2;
     }
     return Sign(static_cast<long long>(a.size()) - static_cast<long long>(b.size()));
 }

@@ -1,5 +1,7 @@
 #include "sites/nodes.h"
 
+#include <algorithm>
+
 namespace pw {
 
 const std::string_view kInternalError = "\x93\xE0\x95\x94\x83G\x83\x89\x81["; // 内部エラー
@@ -29,41 +31,13 @@ TNode* TDirNode::AddChild(std::unique_ptr<TNode> child)
     return Children->back().get();
 }
 
-TDirNode* TDirNode::FirstSubFolder() const
-{
-    if (!Children)
-        return nullptr;
-    for (const auto& child : *Children) {
-        if (child->IsFolder())
-            return static_cast<TDirNode*>(child.get());
-    }
-    return nullptr;
-}
-
 TDirNode* TDirNode::NextSibling() const
 {
-    if (!Parent || !Parent->Children)
+    if (!Parent)
         return nullptr;
-    bool seen = false;
-    for (const auto& child : *Parent->Children) {
-        if (child.get() == this)
-            seen = true;
-        else if (seen && child->IsFolder())
-            return static_cast<TDirNode*>(child.get());
-    }
-    return nullptr;
-}
-
-std::vector<TDirNode*> TDirNode::SubFolders() const
-{
-    std::vector<TDirNode*> folders;
-    if (Children) {
-        for (const auto& child : *Children) {
-            if (child->IsFolder())
-                folders.push_back(static_cast<TDirNode*>(child.get()));
-        }
-    }
-    return folders;
+    const auto& siblings = Parent->TreeNodes;
+    auto it = std::find(siblings.begin(), siblings.end(), this);
+    return it == siblings.end() || it + 1 == siblings.end() ? nullptr : *(it + 1);
 }
 
 TConnection::TConnection()

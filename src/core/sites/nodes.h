@@ -65,18 +65,25 @@ public:
     std::string GetPath() const override { return Path; }
 
     // Frees every entry and the list itself (the folder reads as unlisted).
-    void ClearChildren() { Children.reset(); }
+    void ClearChildren()
+    {
+        TreeNodes.clear();
+        Children.reset();
+    }
     // Appends an entry whose parent is this folder and returns it.
     TNode* AddChild(std::unique_ptr<TNode> child);
 
-    // Subfolders in list order (the folder's nodes in the tree).
-    TDirNode* FirstSubFolder() const;
-    // The next subfolder of the same parent, or none.
+    // The folder's child nodes in the tree: its subfolders in listing order
+    // (sorting the file list does not move them).
+    TDirNode* FirstSubFolder() const { return TreeNodes.empty() ? nullptr : TreeNodes.front(); }
+    // The next child node of the same parent, or none.
     TDirNode* NextSibling() const;
-    std::vector<TDirNode*> SubFolders() const;
+    const std::vector<TDirNode*>& SubFolders() const { return TreeNodes; }
 
     // Entries in listing order; absent until the folder has been listed.
     std::optional<std::vector<std::unique_ptr<TNode>>> Children;
+    // Set by ListFolder together with the subfolders' paths.
+    std::vector<TDirNode*> TreeNodes;
     std::string Path;
     TConnection* Connection = nullptr;
 };

@@ -1,0 +1,255 @@
+#include "base/files.h"
+#include "core/sites/fakeftp.h"
+#include "sites/connection.h"
+#include "sites/documents.h"
+#include "support/tempdir.h"
+#include "text/codec.h"
+
+#include <gtest/gtest.h>
+
+namespace pw {
+namespace {
+
+using test::FakeFactory;
+
+struct Remote {
+    FakeFactory factory;
+    FeedbackLog feedback;
+    ConnectionTree tree {factory.Make(), feedback};
+    TSetup setup;
+    TConnection* connection = nullptr;
+    TransferBuffer buffer;
+
+    Remote()
+    {
+        setup.Name = "site";
+        setup.Host = "h";
+        setup.User = "web";
+        setup.Password = "secret";
+        setup.Kind = skFtp;
+        setup.IniPath = "www";
+        factory.server->AddFile("/home/web/www/long.html", "line one\nline two\nline three\n");
+        factory.server->AddFile("/home/web/www/short.html", "a\n");
+        connection = tree.Connect(&setup);
+    }
+    TFileNode& File(const std::string& name)
+    {
+        for (const auto& child : *connection->Children) {
+            if (child->Name == name)
+                return static_cast<TFileNode&>(*child);
+        }
+        throw std::runtime_error("no entry " + name);
+    }
+    std::string LastMessage() const { return codec::DecodeSjis(feedback.Messages.back().text); }
+    std::string LastStatus() const { return codec::DecodeSjis(feedback.Statuses.back()); }
+};
+
+TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
+{
+    Remote r;
+    ASSERT_NE(r.connection, nullptr);
+    TFileNode& page = r.File("long.html");
+    TDocumentText text;
+    ASSERT_TRUE(LoadDocument(page, text, r.buffer, r.feedback));
+    EXPECT_EQ(text.Lines, (std::vector<std::string> {"line one", "line two", "line three"}));
+    EXPECT_FALSE(text.Modified);
+    EXPECT_EQ(r.LastStatus(), "サーバーからファイルを取得ＯＫ[/home/web/www/long.html]......");
+
+    // Unmodified: nothing is sent.
+    const size_t logged = r.factory.server->log.size();
+    EXPECT_TRUE(SaveDocument(page, text, r.buffer, r.feedback));
+    EXPECT_EQ(r.factory.server->log.size(), logged);
+
+    text.Modified = true;
+    ASSERT_TRUE(SaveDocument(page, text, r.buffer, r.feedback));
+    EXPECT_FALSE(text.Modified);
+    EXPECT_EQ(r.factory.server->files["/home/web/www/long.html"], "line one\r\nline two\r\nline three\r\n");
+    EXPECT_EQ(r.factory.server->files.count("/home/web/www/.pagewick-upload-long.html"), 0u);
+    const std::vector<std::string> tail(r.factory.server->log.end() - 2, r.factory.server->log.end());
+    EXPECT_EQ(tail, (std::vector<std::string> {"STOR /home/web/www/.pagewick-upload-long.html",
+                                               "RNFR /home/web/www/.pagewick-upload-long.html RNTO "
+                                               "/home/web/www/long.html"}));
+    EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存ＯＫ[/home/web/www/long.html]......");
+
+    // A short page after the long one: exactly its bytes.
+    TFileNode& shortPage = r.File("short.html");
+    TDocumentText shortText;
+    ASSERT_TRUE(LoadDocument(shortPage, shortText, r.buffer, r.feedback));
+    shortText.Modified = true;
+    ASSERT_TRUE(SaveDocument(shortPage, shortText, r.buffer, r.feedback));
+    EXPECT_EQ(r.factory.server->files["/home/web/www/short.html"], "a\r\n");
+    EXPECT_EQ(r.buffer.Bytes, "a\r\n");
+}
+
+TEST(RemoteDocuments, RefusedRenameFallsBackToADirectStore)
+{
+    Remote r;
+    r.factory.server->refuseRename = true;
+    TFileNode& page = r.File("short.html");
+    TDocumentText text {{"new"}, true};
+    ASSERT_TRUE(SaveDocument(page, text, r.buffer, r.feedback));
+    EXPECT_EQ(r.factory.server->files["/home/web/www/short.html"], "new\r\n");
+    EXPECT_EQ(r.factory.server->files.count("/home/web/www/.pagewick-upload-short.html"), 0u); // cleaned up
+    EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存ＯＫ[/home/web/www/short.html]......"
+                              "一時ファイルの名前を変更できなかったため、直接上書きしました。");
+}
+
+TEST(RemoteDocuments, UploadBrokenMidwayKeepsTheLivePageAndTheText)
+{
+    Remote r;
+    TFileNode& page = r.File("long.html");
+    r.factory.server->failStoreOf = "/home/web/www/.pagewick-upload-long.html";
+    TDocumentText text {{"changed"}, true};
+    EXPECT_FALSE(SaveDocument(page, text, r.buffer, r.feedback));
+    EXPECT_TRUE(text.Modified);
+    EXPECT_EQ(text.Lines, std::vector<std::string> {"changed"});
+    EXPECT_TRUE(r.connection->NeedsReconnect);
+    EXPECT_EQ(r.factory.server->files["/home/web/www/long.html"], "line one\nline two\nline three\n");
+    EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存失敗[/home/web/www/long.html]......");
+    EXPECT_EQ(r.LastMessage(), "サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
+                               "Couldn't connect to server");
+}
+
+TEST(RemoteDocuments, FailedDownloadMarksTheConnection)
+{
+    Remote r;
+    TFileNode& page = r.File("long.html");
+    r.factory.server->files.erase("/home/web/www/long.html");
+    TDocumentText text;
+    EXPECT_FALSE(LoadDocument(page, text, r.buffer, r.feedback));
+    EXPECT_TRUE(r.connection->NeedsReconnect);
+    EXPECT_EQ(r.LastStatus(), "サーバーからファイルを取得失敗[/home/web/www/long.html]......");
+    EXPECT_EQ(r.LastMessage(), "サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n"
+                               "550 No such file.");
+}
+
+TEST(LocalDocuments, KeepTheirLineBreakStyle)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir.file("lf.html"), "a\nb").ok);
+    ASSERT_TRUE(WriteFileAtomically(dir.file("crlf.html"), "a\r\nb\r\n").ok);
+    FeedbackLog feedback;
+    ConnectionTree tree(nullptr, feedback);
+    TSetup setup;
+    setup.Name = "disk";
+    setup.IniPath = dir.path();
+    TConnection* connection = tree.Connect(&setup);
+    ASSERT_NE(connection, nullptr);
+    TransferBuffer buffer;
+    for (const auto& child : *connection->Children) {
+        auto& file = static_cast<TFileNode&>(*child);
+        TDocumentText text;
+        ASSERT_TRUE(LoadDocument(file, text, buffer, feedback));
+        text.Lines.push_back("c");
+        text.Modified = true;
+        ASSERT_TRUE(SaveDocument(file, text, buffer, feedback));
+        std::string bytes;
+        ASSERT_TRUE(ReadWholeFile(file.GetPath(), bytes).ok);
+        EXPECT_EQ(bytes, file.Name == "lf.html" ? "a\nb\nc\n" : "a\r\nb\r\nc\r\n");
+    }
+    EXPECT_TRUE(buffer.Bytes.empty()); // local files do not go through the transfer buffer
+    EXPECT_TRUE(feedback.Statuses.empty());
+
+    // Errors: the file went away; the folder cannot be written.
+    auto& file = static_cast<TFileNode&>(*connection->Children->front());
+    const std::string path = file.GetPath();
+    std::remove(path.c_str());
+    TDocumentText text;
+    EXPECT_FALSE(LoadDocument(file, text, buffer, feedback));
+    EXPECT_EQ(codec::DecodeSjis(feedback.Messages.back().text).rfind("ローカルファイルがオープンできませんでした。\n", 0), 0u);
+    connection->Path = dir.file("missing-folder");
+    text = {{"x"}, true};
+    EXPECT_FALSE(SaveDocument(file, text, buffer, feedback));
+    EXPECT_EQ(codec::DecodeSjis(feedback.Messages.back().text), "ローカルファイルが保存できませんでした。");
+    EXPECT_TRUE(text.Modified);
+}
+
+TEST(PreviewURL, Table)
+{
+    struct Case {
+        std::string rootUrl;
+        std::string top;
+        std::string entryPath; // folder of the entry
+        std::string name;      // empty: the folder itself
+        std::string url;
+    };
+    const Case cases[] = {
+        {"http://example.jp/", "/home/user/www", "/home/user/www/shop", "index.html", "http://example.jp/shop/index.html"},
+        {"http://example.jp", "/home/user/www", "/home/user/www", "a.html", "http://example.jp/a.html"},
+        {"", "/home/user/www", "/home/user/www/shop", "index.html", "/home/user/www/shop/index.html"},
+        {"http://example.jp/~u/", "/home/user/www", "/home/user/www/shop", "", "http://example.jp/~u/shop"},
+        {"http://example.jp/", "/home/user/www", "/home/user/www", "", "http://example.jp/"},
+        // Outside the top folder the whole path is appended as it is.
+        {"http://example.jp/", "/home/user/www", "/var", "x.html", "http://example.jp/var/x.html"},
+        {"http://example.jp/", "/", "/a", "x.html", "http://example.jp/a/x.html"},
+    };
+    for (const Case& c : cases) {
+        TConnection connection;
+        connection.Setup = std::make_unique<TSetup>();
+        connection.Setup->RootURL = c.rootUrl;
+        connection.Setup->IniPath = c.top;
+        auto folder = std::make_unique<TDirNode>();
+        folder->Path = c.entryPath;
+        folder->Kind = nkFolder;
+        folder->Connection = &connection;
+        TDirNode* dir = static_cast<TDirNode*>(connection.AddChild(std::move(folder)));
+        if (c.name.empty()) {
+            EXPECT_EQ(PreviewURL(*dir), c.url);
+        } else {
+            auto file = std::make_unique<TFileNode>();
+            file->Name = c.name;
+            EXPECT_EQ(PreviewURL(*dir->AddChild(std::move(file))), c.url);
+        }
+    }
+    // At most 512 characters of the path are kept.
+    TConnection connection;
+    connection.Setup = std::make_unique<TSetup>();
+    connection.Setup->RootURL = "r/";
+    connection.Setup->IniPath = "/t";
+    auto file = std::make_unique<TFileNode>();
+    file->Name = std::string(600, 'n');
+    connection.Path = "/t";
+    EXPECT_EQ(PreviewURL(*connection.AddChild(std::move(file))), "r/" + std::string(511, 'n'));
+}
+
+TEST(Documents, WhichEntriesOpenAndPreview)
+{
+    TFileNode page, text, other, archive;
+    page.Kind = nkPage;
+    text.Kind = nkText;
+    other.Kind = nkOther;
+    archive.Kind = nkArchive;
+    TDirNode folder;
+    folder.Kind = nkFolder;
+    EXPECT_TRUE(CanOpen(page) && CanOpen(text));
+    EXPECT_FALSE(CanOpen(other) || CanOpen(archive) || CanOpen(folder));
+    EXPECT_TRUE(CanPreview(page) && CanPreview(text) && CanPreview(folder));
+    EXPECT_FALSE(CanPreview(other) || CanPreview(archive));
+}
+
+TEST(FileNode, PathAndOpenSheetOnDestruction)
+{
+    TDirNode root;
+    root.Path = "/";
+    auto file = std::make_unique<TFileNode>();
+    file->Name = "a.html";
+    TFileNode* f = static_cast<TFileNode*>(root.AddChild(std::move(file)));
+    EXPECT_EQ(f->GetPath(), "/a.html");
+    root.Path = "";
+    EXPECT_EQ(f->GetPath(), "/a.html");
+    root.Path = "C:\\web/sub";
+    EXPECT_EQ(f->GetPath(), "C:\\web/sub/a.html");
+
+    struct Sheet : TDocumentSheet {
+        bool* reported;
+        explicit Sheet(bool* r) : reported(r) {}
+        void EntryDestroyedWhileOpen() override { *reported = true; }
+    };
+    bool reported = false;
+    f->Sheet = std::make_unique<Sheet>(&reported);
+    root.ClearChildren();
+    EXPECT_TRUE(reported);
+}
+
+} // namespace
+} // namespace pw
