@@ -1,0 +1,249 @@
+// networks list|export|import, regist and login-page: the networks of the
+// main settings file, the Regist field-map parser and the auto-login page.
+
+#include "base/files.h"
+#include "cli/cli.h"
+#include "networks/definitions.h"
+#include "networks/login.h"
+#include "networks/network.h"
+#include "networks/registnumber.h"
+#include "settings/inilist.h"
+#include "settings/settingsfile.h"
+
+#include <string>
+
+namespace pw::cli {
+
+namespace {
+
+constexpr std::string_view kNetworksUsage =
+    "Usage:\n"
+    "  pagewick-cli networks list                 one line per network: code, name, login names\n"
+    "  pagewick-cli networks export --version N   write nwks.txt in --dir from the system networks\n"
+    "  pagewick-cli networks import FILE          merge a definitions file into Pagewick.ini\n";
+
+constexpr std::string_view kRegistUsage =
+    "Usage:\n"
+    "  pagewick-cli regist TEXT   parse a Regist field map and print one line per entry:\n"
+    "                             form, source, target and the options present, TAB-separated\n";
+
+constexpr std::string_view kLoginPageUsage =
+    "Usage:\n"
+    "  pagewick-cli login-page NETWORK PROFILE   print the auto-login page of the stored login\n";
+
+// リストから広告代理店を選んでください。
+constexpr std::string_view kChooseNetwork =
+    "\x83\x8A\x83X\x83g\x82\xA9\x82\xE7\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xF0\x91I\x82\xF1\x82\xC5\x82\xAD\x82"
+    "\xBE\x82\xB3\x82\xA2\x81"
+    "B";
+// 広告代理店にログイン名とパスワードを入力してください。
+constexpr std::string_view kEnterLogin =
+    "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xC9\x83\x8D\x83O\x83"
+    "C\x83\x93\x96\xBC\x82\xC6\x83p\x83X\x83\x8F\x81[\x83h\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE"
+    "\x82\xB3\x82\xA2\x81"
+    "B";
+
+// Loads Pagewick.ini of --dir as the window does. A missing file reads as
+// empty and is not created.
+int LoadMain(Context& c, TIniList& store)
+{
+    if (!FileExists(JoinPath(c.dir, kMainSettingsFile))) {
+        store.LoadFromText("");
+        return kExitOk;
+    }
+    if (Status loaded = LoadSettingsFile(store, c.dir, kMainSettingsFile); !loaded) {
+        c.Error(loaded.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
+void PrintNetworks(Context& c, const NetworkList& networks)
+{
+    for (const auto& network : networks) {
+        std::string line = network->System + "\t" + network->Name + "\t";
+        for (size_t i = 0; i < network->Logins.size(); ++i)
+            line += (i ? "," : "") + network->Logins[i].Name;
+        c.PrintLine(line);
+    }
+}
+
+int List(Context& c)
+{
+    if (c.args.size() != 1)
+        return c.UsageError("networks list takes no argument");
+    TIniList store;
+    if (int code = LoadMain(c, store); code != kExitOk)
+        return code;
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    PrintNetworks(c, networks);
+    return kExitOk;
+}
+
+int Export(Context& c)
+{
+    std::string version;
+    bool haveVersion = false;
+    for (size_t i = 1; i < c.args.size(); ++i) {
+        if (c.args[i] == "--version" && i + 1 < c.args.size() && !haveVersion) {
+            version = c.args[++i];
+            haveVersion = true;
+        } else if (c.args[i].starts_with("--version=") && !haveVersion) {
+            version = c.args[i].substr(10);
+            haveVersion = true;
+        } else {
+            return c.UsageError("networks export takes --version N");
+        }
+    }
+    if (!haveVersion)
+        return c.UsageError("networks export needs --version N");
+    TIniList store;
+    if (int code = LoadMain(c, store); code != kExitOk)
+        return code;
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    // A version that is not a number stops the export before any file is written.
+    int32_t number = 0;
+    const bool numeric = ParseDecimal(version, number);
+    TIniList scratch;
+    if (Status exported = ExportNetworks(scratch, networks, version, c.dir); !exported) {
+        c.Error(exported.error);
+        return numeric ? kExitFile : kExitFailure;
+    }
+    return kExitOk;
+}
+
+int Import(Context& c)
+{
+    if (c.args.size() != 2)
+        return c.UsageError("networks import needs FILE");
+    std::string body;
+    if (Status read = ReadWholeFile(c.args[1], body); !read) {
+        c.Error(read.error);
+        return kExitFile;
+    }
+    TIniList store;
+    if (int code = LoadMain(c, store); code != kExitOk)
+        return code;
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    int networkVersion = store.ReadInteger("Setups", "v2", 1);
+    TIniList scratch;
+    if (Status merged = ApplyNetworkUpdate(scratch, std::move(body), networks, store, networkVersion); !merged) {
+        c.Error(merged.error);
+        return kExitFailure;
+    }
+    BuildLoginMenu(networks);
+    if (Status saved = SaveSettingsFile(store, c.dir, kMainSettingsFile); !saved) {
+        c.Error(saved.error);
+        return kExitFile;
+    }
+    c.Error(kNetworksUpdatedMessage);
+    PrintNetworks(c, networks);
+    return kExitOk;
+}
+
+int RunNetworks(Context& c)
+{
+    if (c.args.empty())
+        return c.UsageError("networks needs a subcommand: list, export or import");
+    const std::string& sub = c.args.front();
+    if (sub == "list")
+        return List(c);
+    if (sub == "export")
+        return Export(c);
+    if (sub == "import")
+        return Import(c);
+    return c.UsageError("unknown networks subcommand '" + sub + "'");
+}
+
+int PositionOf(const TRegistForm& form, const TRegistField* field)
+{
+    for (size_t i = 0; i < form.Fields.size(); ++i)
+        if (form.Fields[i].get() == field)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+int RunRegist(Context& c)
+{
+    if (c.args.size() != 1)
+        return c.UsageError("regist needs TEXT");
+    TNetwork network;
+    network.Regist = c.Data(c.args[0]);
+    ParseRegist(network);
+    if (!network.Forms)
+        return kExitOk;
+    for (const TRegistForm& form : *network.Forms) {
+        for (const auto& entry : form.Fields) {
+            std::string line = form.Name + "\t" + entry->Source + "\t" + entry->Target;
+            if (entry->Required)
+                line += "\trequired";
+            if (entry->Mirror)
+                line += "\tmirror";
+            if (entry->Continued)
+                line += "\tcontinued";
+            if (entry->Next)
+                line += "\tnext=" + std::to_string(PositionOf(form, entry->Next));
+            if (entry->Number != kNoNumber)
+                line += "\tnumber=" + std::to_string(entry->Number);
+            if (entry->Pairs) {
+                line += "\tpairs=";
+                for (size_t i = 0; i < entry->Pairs->size(); ++i)
+                    line += (i ? "," : "") + std::to_string((*entry->Pairs)[i]);
+            }
+            if (entry->Cut)
+                line += std::string("\tcut=") + entry->Cut;
+            if (!entry->RemoveText.empty())
+                line += "\tremove=" + entry->RemoveText;
+            if (!entry->GuardName.empty())
+                line += "\tguard=" + entry->GuardName;
+            if (!entry->Expected.empty())
+                line += "\texpected=" + entry->Expected;
+            c.PrintLine(line);
+        }
+    }
+    return kExitOk;
+}
+
+int RunLoginPage(Context& c)
+{
+    if (c.args.size() != 2)
+        return c.UsageError("login-page needs NETWORK PROFILE");
+    TIniList store;
+    if (int code = LoadMain(c, store); code != kExitOk)
+        return code;
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    const std::string name = c.Data(c.args[0]);
+    const std::string profile = c.Data(c.args[1]);
+    const TNetwork* network = nullptr;
+    for (const auto& candidate : networks) {
+        if (candidate->Name == name) {
+            network = candidate.get();
+            break;
+        }
+    }
+    if (!network) {
+        c.Error(kChooseNetwork);
+        return kExitFailure;
+    }
+    const TLoginInfo* login = network->FindLogin(profile);
+    if (!login) {
+        c.Error(kEnterLogin);
+        return kExitFailure;
+    }
+    c.Print(BuildLoginPage(*login));
+    return kExitOk;
+}
+
+const Registrar networksRegistrar({"networks", "list, export and merge the ad networks", kNetworksUsage,
+                                   &RunNetworks});
+const Registrar registRegistrar({"regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist});
+const Registrar loginPageRegistrar({"login-page", "print the auto-login page of a stored login", kLoginPageUsage,
+                                    &RunLoginPage});
+
+} // namespace
+
+} // namespace pw::cli
