@@ -1,0 +1,25 @@
+#include "core/pageads/pageeditor_contract.h"
+
+namespace pw::test {
+namespace {
+
+std::unique_ptr<PageEditor> MakeMemoryEditor(const std::vector<std::string>& lines)
+{
+    return std::make_unique<MemoryPageEditor>(lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Memory, PageEditorContract, ::testing::Values(&MakeMemoryEditor));
+
+TEST(MemoryPageEditor, CountsOneChangePerReplacement)
+{
+    MemoryPageEditor editor({"abc"});
+    editor.SetSelection({1, 1}, {1, 4});
+    EXPECT_EQ(editor.SelectedText(), "abc");
+    editor.ReplaceSelection("1\r\n2\r\n3");
+    EXPECT_EQ(editor.ChangeCount(), 1u);
+    editor.SetSelection({1, 1}, {3, 2});
+    EXPECT_EQ(editor.SelectedText(), "1\r\n2\r\n3");
+}
+
+} // namespace
+} // namespace pw::test
