@@ -25,6 +25,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -219,11 +220,36 @@ void TMainForm::applyPaneSizes()
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (!m_frameFitted) {
+        m_frameFitted = true;
+        fitFrameToWorkArea(20);
+    }
     if (!m_paneSizesApplied) {
         if (QLayout* l = centralWidget()->layout())
             l->activate();
         applyPaneSizes();
     }
+}
+
+void TMainForm::fitFrameToWorkArea(int triesLeft)
+{
+    // The work area holds the whole window, frame included. A window manager
+    // adds the frame a little after the window is shown, so look again for a
+    // short while.
+    QTimer::singleShot(50, this, [this, triesLeft] {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen || isMaximized() || !isVisible())
+            return;
+        const QRect frame = frameGeometry();
+        const QRect inner = geometry();
+        if (frame == inner) {
+            if (triesLeft > 0)
+                fitFrameToWorkArea(triesLeft - 1);
+            return;
+        }
+        setGeometry(screen->availableGeometry().adjusted(inner.left() - frame.left(), inner.top() - frame.top(),
+                                                         inner.right() - frame.right(), inner.bottom() - frame.bottom()));
+    });
 }
 
 GeneralSettings TMainForm::collectGeneralSettings() const

@@ -77,6 +77,7 @@ private:
     void applyGeneralSettings(const GeneralSettings& settings);
     GeneralSettings collectGeneralSettings() const;
     void applyPaneSizes();
+    void fitFrameToWorkArea(int triesLeft);
     void showBannerPreview();
 
     // Closes the document on page `index` of PCMain, asking about unsaved
@@ -98,6 +99,7 @@ private:
     bool m_startedUp = false;
     bool m_shutDown = false;
     bool m_paneSizesApplied = false;
+    bool m_frameFitted = false;
     GeneralSettings m_startSettings;
 
     ActionList* m_actions = nullptr;
