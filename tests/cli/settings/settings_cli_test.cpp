@@ -1,36 +1,19 @@
-#include "base/files.h"
-#include "cli/cli.h"
-#include "settings/inilist.h"
+#include "support/clirun.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 
 namespace pw::cli {
 namespace {
 
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Outcome RunCli(std::vector<std::string> args, const std::string& input = "")
-{
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int code = Run(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::RunCli;
+using Outcome = test::CliOutcome;
 
 std::string Plain(const std::string& path)
 {
-    std::string image;
-    ReadWholeFile(path, image);
-    ScrambleFileImage(image);
-    return image;
+    return test::ReadSettingsText(path);
 }
 
 TEST(SettingsCli, SetGetEraseRoundTrip)
