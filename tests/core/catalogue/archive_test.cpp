@@ -1,0 +1,155 @@
+#include "catalogue/archive.h"
+
+#include "base/files.h"
+#include "catalogue/bannerstore.h"
+#include "core/catalogue/catalogue_fixture.h"
+#include "core/pageads/pagefixture.h"
+#include "pageads/scanner.h"
+#include "settings/settingsfile.h"
+#include "support/tempdir.h"
+#include "text/codec.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace pw {
+namespace {
+
+TEST(ArchiveLine, FieldsAndRate)
+{
+    TAdBanner banner;
+    banner.SpaceName = "ABC";
+    banner.Type = "\x83" "e\x83L\x83X\x83g\x8DL\x8D\x90"; // テキスト広告
+    banner.PV = 200;
+    banner.CT = 3;
+    banner.ClickRate = ComputeClickRate(200, 3);
+    banner.TotalRevenue = 500;
+    banner.BannerHTML = "AB\r\nCD";
+    EXPECT_EQ(codec::DecodeSjis(ArchiveLine(banner)), "その他,ABC,テキスト広告,200,3,1.5,500,AB$D$ACD\r\n");
+
+    struct Case {
+        float rate;
+        const char* text;
+    } cases[] = {{0, "0"}, {1.5f, "1.5"}, {ComputeClickRate(3, 1), "33.3333320617676"}, {-25, "-25"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatArchiveRate(c.rate), c.text);
+}
+
+TEST(AppendBannerToArchive, AppendsToAnExistingFileOnly)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("pwh_ads.csv");
+    TAdBanner banner;
+    banner.SpaceName = "A,B";
+    EXPECT_EQ(AppendBannerToArchive(banner, path).Outcome, ArchiveWrite::OpenFailed);
+    EXPECT_FALSE(FileExists(path));
+    ASSERT_TRUE(WriteFileAtomically(path, "old\r\n").ok);
+    EXPECT_EQ(AppendBannerToArchive(banner, path).Outcome, ArchiveWrite::Ok);
+    EXPECT_EQ(AppendBannerToArchive(banner, path).Outcome, ArchiveWrite::Ok);
+    std::string content;
+    ReadWholeFile(path, content);
+    EXPECT_EQ(content, "old\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n");
+}
+
+struct Catalogue {
+    test::TempDir dir;
+    BannerList list;
+    TIniList store;
+
+    explicit Catalogue(int count)
+    {
+        for (int i = 1; i <= count; ++i)
+            test::AddRow(list, "B" + std::to_string(i), i * 10);
+        EXPECT_TRUE(SaveBanners(list, store, dir.path()).ok);
+    }
+
+    void Reread(TIniList& stored) { EXPECT_TRUE(LoadSettingsFile(stored, dir.path(), kBannerFile).ok); }
+};
+
+TEST(RemoveBanner, RenumbersErasesTheLastSectionAndSelects)
+{
+    Catalogue c(4);
+    std::swap(c.list.Rows[0], c.list.Rows[3]); // display order B4 B2 B3 B1
+    ASSERT_TRUE(RemoveBanner(c.list, c.store, c.dir.path(), 1, nullptr).ok); // B2
+    ASSERT_EQ(c.list.Rows.size(), 3u);
+    EXPECT_EQ(c.list.Rows[0]->Number, 3); // B4
+    EXPECT_EQ(c.list.Rows[1]->Number, 2); // B3
+    EXPECT_EQ(c.list.Rows[2]->Number, 1); // B1
+    EXPECT_EQ(c.list.Selected, 1);
+    TIniList stored;
+    c.Reread(stored);
+    EXPECT_EQ(stored.ReadInteger("Setups", "AdCount", -1), 3);
+    EXPECT_FALSE(stored.SectionExists("Banner4"));
+    EXPECT_EQ(stored.ReadString("Banner2", "SpaceName", ""), "B3");
+    EXPECT_EQ(stored.ReadString("Banner3", "SpaceName", ""), "B4");
+
+    ASSERT_TRUE(RemoveBanner(c.list, c.store, c.dir.path(), 2, nullptr).ok); // the last row
+    EXPECT_EQ(c.list.Selected, 1);
+}
+
+TEST(RemoveBanner, TheOnlyBannerLeavesAnEmptyCatalogue)
+{
+    Catalogue c(1);
+    c.list.Selected = 0;
+    ASSERT_TRUE(RemoveBanner(c.list, c.store, c.dir.path(), 0, nullptr).ok);
+    EXPECT_TRUE(c.list.Rows.empty());
+    EXPECT_EQ(c.list.Selected, -1);
+    TIniList stored;
+    c.Reread(stored);
+    EXPECT_EQ(stored.ReadInteger("Setups", "AdCount", -1), 0);
+    EXPECT_FALSE(stored.SectionExists("Banner1"));
+}
+
+TEST(RemoveBanner, BlocksInTheActivePageTurnUnlisted)
+{
+    Catalogue c(2);
+    test::TestPage page(test::Lines({"<!--PWH[B1]--><!--PWHEND-->", "<!--PWH[B2]--><!--PWHEND-->"}));
+    ScanAdBlocks(page.page, c.list);
+    EXPECT_EQ(page.Tree(), "matched\tB1\nmatched\tB2\n");
+    RemoveBanner(c.list, c.store, c.dir.path(), 0, &page.page);
+    EXPECT_EQ(page.Tree(), "unlisted\tB1\nmatched\tB2\n");
+}
+
+TEST(ArchiveBanner, CreatesTheArchiveAppendsAndRemoves)
+{
+    Catalogue c(2);
+    const std::string path = c.dir.file("pwh_ads.csv");
+    ArchiveResult result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
+    EXPECT_TRUE(result.Archived);
+    EXPECT_TRUE(result.Saved.ok);
+    EXPECT_EQ(result.Message.Kind, MessageKind::Warning);
+    EXPECT_EQ(codec::DecodeSjis(result.Message.Text), "該当広告は" + path + "に保存しました");
+    result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
+    EXPECT_TRUE(result.Archived);
+    EXPECT_TRUE(c.list.Rows.empty());
+    std::string content;
+    ReadWholeFile(path, content);
+    EXPECT_EQ(content, "\x82\xBB\x82\xCC\x91\xBC,B1,,10,0,0,0,\r\n\x82\xBB\x82\xCC\x91\xBC,B2,,20,0,0,0,\r\n");
+}
+
+TEST(ArchiveBanner, AFailedWriteKeepsTheBanner)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind root";
+    Catalogue c(1);
+    const std::string path = c.dir.file("pwh_ads.csv");
+    ASSERT_TRUE(WriteFileAtomically(path, "").ok);
+    ::chmod(path.c_str(), 0444);
+    const ArchiveResult result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
+    EXPECT_FALSE(result.Archived);
+    EXPECT_EQ(result.Message.Kind, MessageKind::Error);
+    EXPECT_EQ(c.list.Rows.size(), 1u);
+}
+
+TEST(ArchiveBanner, AnArchiveThatCannotBeCreatedKeepsTheBanner)
+{
+    Catalogue c(1);
+    const ArchiveResult result = ArchiveBanner(c.list, c.store, c.dir.file("no/such/folder"), 0, nullptr);
+    EXPECT_FALSE(result.Archived);
+    EXPECT_EQ(codec::DecodeSjis(result.Message.Text), "ファイルを新規することができませんでした。");
+    EXPECT_EQ(c.list.Rows.size(), 1u);
+}
+
+} // namespace
+} // namespace pw
