@@ -13,6 +13,7 @@ FtpClientSettings ClientSettingsOf(const TSetup& setup)
     settings.Passive = setup.Passive;
     settings.TrustedCertificate = setup.TrustedCertificate;
     settings.TrustedHostKey = setup.TrustedHostKey;
+    settings.KeyFile = setup.KeyFile;
     return settings;
 }
 

@@ -23,6 +23,7 @@ struct FtpClientSettings {
     bool Passive = true;
     std::string TrustedCertificate; // FTPS: public key pin, "sha256//base64"
     std::string TrustedHostKey;     // SFTP: SHA-256 host key fingerprint, base64 without padding
+    std::string KeyFile;            // SFTP: private key file (Password is its passphrase)
     // FTPS: protect data connections too (PROT P). Off only for servers that
     // cannot do TLS on data connections.
     bool ProtectData = true;

@@ -71,6 +71,7 @@ TSetupList LoadSetups(const TIniList& store)
         setup->Passive = store.ReadBool(section, "Passive", true);
         setup->TrustedCertificate = store.ReadString(section, "TrustedCertificate", "");
         setup->TrustedHostKey = store.ReadString(section, "TrustedHostKey", "");
+        setup->KeyFile = store.ReadString(section, "KeyFile", "");
         setup->Kind = setup->Host.empty() ? skLocal : skFtp;
         list.Setups.push_back(std::move(setup));
     }
@@ -110,11 +111,16 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
         store.WriteInteger(section, "Port", setup.Port);
         store.WriteString(section, "Protocol", ProtocolKey(setup.Protocol));
         store.WriteBool(section, "Passive", setup.Passive);
-        // Trust entries are written when set, and cleared when a former one is there.
-        if (!setup.TrustedCertificate.empty() || !store.ReadString(section, "TrustedCertificate", "").empty())
-            store.WriteString(section, "TrustedCertificate", setup.TrustedCertificate);
-        if (!setup.TrustedHostKey.empty() || !store.ReadString(section, "TrustedHostKey", "").empty())
-            store.WriteString(section, "TrustedHostKey", setup.TrustedHostKey);
+        // Optional entries are written when set, and cleared when a former one is there.
+        const std::pair<std::string_view, const std::string*> optional[] = {
+            {"TrustedCertificate", &setup.TrustedCertificate},
+            {"TrustedHostKey", &setup.TrustedHostKey},
+            {"KeyFile", &setup.KeyFile},
+        };
+        for (const auto& [key, value] : optional) {
+            if (!value->empty() || !store.ReadString(section, key, "").empty())
+                store.WriteString(section, key, *value);
+        }
     }
     store.WriteInteger(kSetupsSection, "DefautIndex", selectedIndex);
 }

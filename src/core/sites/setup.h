@@ -47,6 +47,9 @@ public:
     // SFTP: the SHA-256 fingerprint of the host key the user trusted, base64
     // without padding (empty: none yet).
     std::string TrustedHostKey;
+    // SFTP: a private key file to log in with (Password is then its
+    // passphrase, and password login stays possible). Empty: password only.
+    std::string KeyFile;
 };
 
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup);

@@ -1,0 +1,570 @@
+#include "net/curlftpclient.h"
+
+#include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/sha.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace pw::net {
+
+namespace {
+
+void GlobalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string Base64(const unsigned char* data, size_t length)
+{
+    std::string out(4 * ((length + 2) / 3) + 1, '\0');
+    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data, static_cast<int>(length));
+    out.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return out;
+}
+
+// The peer certificate's public key pin seen during the last TLS handshake of
+// this thread's running request.
+thread_local std::string* t_seenPin = nullptr;
+
+int VerifyCallback(int preverifyOk, X509_STORE_CTX* context)
+{
+    if (t_seenPin) {
+        if (X509* leaf = X509_STORE_CTX_get0_cert(context)) {
+            unsigned char* der = nullptr;
+            const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(leaf), &der);
+            if (length > 0)
+                *t_seenPin = PublicKeyPin(der, static_cast<size_t>(length));
+            OPENSSL_free(der);
+        }
+    }
+    return preverifyOk;
+}
+
+CURLcode SslContext(CURL*, void* sslContext, void*)
+{
+    auto* context = static_cast<SSL_CTX*>(sslContext);
+    SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), VerifyCallback);
+    return CURLE_OK;
+}
+
+struct HostKeyCheck {
+    const std::string* trusted;
+    std::string* seen;
+};
+
+int CheckHostKey(void* data, int, const char* key, size_t length)
+{
+    auto* check = static_cast<HostKeyCheck*>(data);
+    *check->seen = HostKeyFingerprint(reinterpret_cast<const unsigned char*>(key), length);
+    return *check->seen == *check->trusted ? CURLKHMATCH_OK : CURLKHMATCH_MISMATCH;
+}
+
+size_t AppendTo(char* data, size_t size, size_t count, void* target)
+{
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+size_t Discard(char*, size_t size, size_t count, void*)
+{
+    return size * count;
+}
+
+struct Source {
+    const std::string* bytes;
+    size_t position = 0;
+};
+
+size_t ReadFrom(char* buffer, size_t size, size_t count, void* data)
+{
+    auto* source = static_cast<Source*>(data);
+    const size_t left = source->bytes->size() - source->position;
+    const size_t n = std::min(left, size * count);
+    std::memcpy(buffer, source->bytes->data() + source->position, n);
+    source->position += n;
+    return n;
+}
+
+size_t CollectReply(char* data, size_t size, size_t count, void* target)
+{
+    std::string line(data, size * count);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    static_cast<std::vector<std::string>*>(target)->push_back(std::move(line));
+    return size * count;
+}
+
+// The folder named by the last 257 reply: the text between the first two
+// double quotes, with "" standing for one quote.
+bool FolderOfReply(const std::vector<std::string>& replies, std::string& folder)
+{
+    for (auto it = replies.rbegin(); it != replies.rend(); ++it) {
+        if (it->compare(0, 3, "257") != 0)
+            continue;
+        const size_t open = it->find('"');
+        if (open == std::string::npos)
+            continue;
+        std::string text;
+        for (size_t i = open + 1; i < it->size(); ++i) {
+            if ((*it)[i] == '"') {
+                if (i + 1 < it->size() && (*it)[i + 1] == '"') {
+                    text += '"';
+                    ++i;
+                    continue;
+                }
+                folder = text;
+                return true;
+            }
+            text += (*it)[i];
+        }
+    }
+    return false;
+}
+
+// The last error reply of the server (4xx or 5xx), if any.
+std::string LastErrorReply(const std::vector<std::string>& replies)
+{
+    for (auto it = replies.rbegin(); it != replies.rend(); ++it) {
+        if (it->size() >= 3 && ((*it)[0] == '4' || (*it)[0] == '5') && std::isdigit(static_cast<unsigned char>((*it)[1]))
+            && std::isdigit(static_cast<unsigned char>((*it)[2])))
+            return *it;
+    }
+    return {};
+}
+
+bool IsConnectionLost(CURLcode rc)
+{
+    switch (rc) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_FTP_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_SSH:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsRefusal(CURLcode rc)
+{
+    switch (rc) {
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_FTP_COULDNT_RETR_FILE:
+    case CURLE_QUOTE_ERROR:
+    case CURLE_UPLOAD_FAILED:
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_REMOTE_DISK_FULL:
+    case CURLE_REMOTE_FILE_EXISTS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string EscapeSegment(CURL* handle, const std::string& segment)
+{
+    char* escaped = curl_easy_escape(handle, segment.data(), static_cast<int>(segment.size()));
+    std::string out = escaped ? escaped : "";
+    curl_free(escaped);
+    return out;
+}
+
+// A path as an argument of an SFTP quote command: quoted, with " and \ escaped.
+std::string QuotedArgument(const std::string& path)
+{
+    std::string out = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string ParentOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+class SList {
+public:
+    explicit SList(const std::vector<std::string>& items)
+    {
+        for (const std::string& item : items)
+            m_list = curl_slist_append(m_list, item.c_str());
+    }
+    ~SList() { curl_slist_free_all(m_list); }
+    SList(const SList&) = delete;
+    SList& operator=(const SList&) = delete;
+    curl_slist* get() const { return m_list; }
+
+private:
+    curl_slist* m_list = nullptr;
+};
+
+} // namespace
+
+std::string HostKeyFingerprint(const unsigned char* key, size_t length)
+{
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(key, length, digest);
+    std::string text = Base64(digest, sizeof digest);
+    while (!text.empty() && text.back() == '=')
+        text.pop_back();
+    return text;
+}
+
+std::string PublicKeyPin(const unsigned char* spkiDer, size_t length)
+{
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(spkiDer, length, digest);
+    return "sha256//" + Base64(digest, sizeof digest);
+}
+
+struct CurlFtpClient::Request {
+    std::string url;
+    bool nobody = false;
+    std::vector<std::string> quote;     // sent before the transfer (after the CWD for FTP)
+    std::vector<std::string> postquote; // sent after it
+    std::string* sink = nullptr;
+    const std::string* source = nullptr;
+};
+
+CurlFtpClient::CurlFtpClient(FtpClientSettings settings)
+    : m_settings(std::move(settings))
+{
+    GlobalInit();
+}
+
+CurlFtpClient::~CurlFtpClient()
+{
+    if (m_handle)
+        curl_easy_cleanup(static_cast<CURL*>(m_handle));
+}
+
+std::string CurlFtpClient::BaseUrl() const
+{
+    std::string host = m_settings.Host;
+    if (host.find(':') != std::string::npos && host.front() != '[')
+        host = "[" + host + "]";
+    return (IsSftp() ? "sftp://" : "ftp://") + host + ":" + std::to_string(m_settings.Port) + "/";
+}
+
+std::string CurlFtpClient::UrlOf(const std::string& path, bool folder) const
+{
+    std::string joined;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        if (slash > start) {
+            if (!joined.empty())
+                joined += '/';
+            joined += EscapeSegment(static_cast<CURL*>(m_handle), path.substr(start, slash - start));
+        }
+        start = slash + 1;
+    }
+    // FTP: a leading "%2F" makes the path absolute (CWD /...); SFTP paths are
+    // absolute as they stand.
+    std::string url = BaseUrl();
+    if (!IsSftp())
+        url += "%2F";
+    url += joined;
+    if (folder && (!joined.empty() || !IsSftp()))
+        url += '/';
+    return url;
+}
+
+std::string CurlFtpClient::Absolute(const std::string& path) const
+{
+    std::string absolute;
+    if (!path.empty() && path[0] == '/')
+        absolute = path;
+    else if (path.empty())
+        absolute = m_current;
+    else
+        absolute = (m_current.empty() || m_current == "/" ? "/" : m_current + "/") + path;
+    while (absolute.size() > 1 && absolute.back() == '/')
+        absolute.pop_back();
+    return absolute.empty() ? "/" : absolute;
+}
+
+FtpResult CurlFtpClient::Perform(Request& request)
+{
+    if (!m_handle)
+        m_handle = curl_easy_init();
+    CURL* h = static_cast<CURL*>(m_handle);
+    if (!h)
+        return FtpResult::Fail(FtpFailure::Other, "libcurl could not be started");
+    curl_easy_reset(h);
+
+    char errorBuffer[CURL_ERROR_SIZE];
+    errorBuffer[0] = '\0';
+    m_replies.clear();
+    m_seenFingerprint.clear();
+    HostKeyCheck hostKeyCheck {&m_settings.TrustedHostKey, &m_seenFingerprint};
+    const SList quote(request.quote);
+    const SList postquote(request.postquote);
+    Source source {request.source, 0};
+
+    curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_USERNAME, m_settings.User.c_str());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, m_settings.Password.c_str());
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, m_settings.ConnectTimeout);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, m_settings.IdleTimeout);
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_settings.IdleTimeout);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, CollectReply);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &m_replies);
+    if (IsSftp()) {
+        long auth = CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD;
+        if (!m_settings.KeyFile.empty()) {
+            auth |= CURLSSH_AUTH_PUBLICKEY;
+            curl_easy_setopt(h, CURLOPT_SSH_PRIVATE_KEYFILE, m_settings.KeyFile.c_str());
+            curl_easy_setopt(h, CURLOPT_KEYPASSWD, m_settings.Password.c_str());
+        }
+        curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES, auth);
+        curl_easy_setopt(h, CURLOPT_SSH_HOSTKEYFUNCTION, CheckHostKey);
+        curl_easy_setopt(h, CURLOPT_SSH_HOSTKEYDATA, &hostKeyCheck);
+    } else {
+        curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+        if (!m_settings.Passive)
+            curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
+        if (m_settings.Protocol == TProtocol::Ftps) {
+            curl_easy_setopt(h, CURLOPT_USE_SSL,
+                             static_cast<long>(m_settings.ProtectData ? CURLUSESSL_ALL : CURLUSESSL_CONTROL));
+            curl_easy_setopt(h, CURLOPT_SSLVERSION,
+                             static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+            curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, SslContext);
+            if (!m_settings.TrustedCertificate.empty()) {
+                // The key the user trusted replaces the authorities' word.
+                curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+                curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+                curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, m_settings.TrustedCertificate.c_str());
+            }
+        }
+    }
+    if (quote.get())
+        curl_easy_setopt(h, CURLOPT_QUOTE, quote.get());
+    if (postquote.get())
+        curl_easy_setopt(h, CURLOPT_POSTQUOTE, postquote.get());
+    if (request.sink) {
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendTo);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, request.sink);
+    } else {
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Discard);
+    }
+    if (request.source) {
+        curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(h, CURLOPT_READFUNCTION, ReadFrom);
+        curl_easy_setopt(h, CURLOPT_READDATA, &source);
+        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.source->size()));
+    }
+    if (request.nobody)
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    if (std::getenv("PAGEWICK_CURL_VERBOSE"))
+        curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+
+    t_seenPin = &m_seenFingerprint;
+    const CURLcode rc = curl_easy_perform(h);
+    t_seenPin = nullptr;
+    if (rc == CURLE_OK)
+        return FtpResult::Ok();
+
+    std::string error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
+    const std::string reply = LastErrorReply(m_replies);
+    if (!reply.empty() && error.find(reply) == std::string::npos)
+        error += " (" + reply + ")";
+
+    FtpFailure failure = FtpFailure::Other;
+    if (rc == CURLE_LOGIN_DENIED)
+        failure = FtpFailure::LoginDenied;
+    else if ((rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_PINNEDPUBKEYNOTMATCH)
+             && !m_seenFingerprint.empty())
+        failure = FtpFailure::UntrustedPeer;
+    else if (IsConnectionLost(rc))
+        failure = FtpFailure::ConnectionLost;
+    else if (IsRefusal(rc))
+        failure = FtpFailure::Refused;
+    FtpResult result = FtpResult::Fail(failure, error);
+    if (failure == FtpFailure::UntrustedPeer) {
+        result.Fingerprint = m_seenFingerprint;
+        const std::string& trusted = IsSftp() ? m_settings.TrustedHostKey : m_settings.TrustedCertificate;
+        result.FingerprintChanged = !trusted.empty() && trusted != m_seenFingerprint;
+    }
+    if (failure == FtpFailure::ConnectionLost)
+        m_connected = false;
+    return result;
+}
+
+FtpResult CurlFtpClient::Connect()
+{
+    Request request;
+    request.nobody = true;
+    if (IsSftp()) {
+        request.url = UrlOf("/", true);
+        request.quote = {"pwd"};
+    } else {
+        request.url = BaseUrl(); // the login folder
+        request.postquote = {"PWD"};
+    }
+    FtpResult result = Perform(request);
+    if (!result)
+        return result;
+    std::string home;
+    if (!FolderOfReply(m_replies, home) || home.empty())
+        home = "/";
+    m_home = home;
+    m_current = home;
+    m_connected = true;
+    return result;
+}
+
+FtpResult CurlFtpClient::ChangeDir(const std::string& path)
+{
+    const std::string target = Absolute(path);
+    Request request;
+    request.url = UrlOf(target, true);
+    if (IsSftp()) {
+        // Listing the folder proves that it is there.
+        std::string listing;
+        request.sink = &listing;
+    } else {
+        request.nobody = true;
+        request.postquote = {"PWD"};
+    }
+    FtpResult result = Perform(request);
+    if (!result)
+        return result;
+    std::string folder;
+    m_current = !IsSftp() && FolderOfReply(m_replies, folder) && !folder.empty() ? folder : target;
+    return result;
+}
+
+FtpResult CurlFtpClient::CurrentDir(std::string& path)
+{
+    if (m_current.empty())
+        return FtpResult::Fail(FtpFailure::Other, "not connected");
+    path = m_current;
+    return {};
+}
+
+FtpResult CurlFtpClient::List(std::string& listing)
+{
+    listing.clear();
+    Request request;
+    request.url = UrlOf(m_current, true);
+    request.sink = &listing;
+    FtpResult result = Perform(request);
+    if (result && IsSftp()) {
+        // The SFTP listing names "." and ".."; an FTP LIST does not.
+        std::string kept;
+        size_t start = 0;
+        while (start < listing.size()) {
+            size_t end = listing.find('\n', start);
+            end = end == std::string::npos ? listing.size() : end + 1;
+            std::string_view line(listing.data() + start, end - start);
+            std::string_view bare = line;
+            while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r'))
+                bare.remove_suffix(1);
+            const bool dots = !bare.empty() && bare[0] == 'd'
+                && (bare.ends_with(" .") || bare.ends_with(" .."));
+            if (!dots)
+                kept.append(line);
+            start = end;
+        }
+        listing = std::move(kept);
+    }
+    return result;
+}
+
+FtpResult CurlFtpClient::Retrieve(const std::string& path, TransferBuffer& buffer)
+{
+    buffer.Bytes.clear();
+    Request request;
+    request.url = UrlOf(Absolute(path), false);
+    request.sink = &buffer.Bytes;
+    return Perform(request);
+}
+
+FtpResult CurlFtpClient::Store(const std::string& path, const TransferBuffer& buffer)
+{
+    Request request;
+    request.url = UrlOf(Absolute(path), false);
+    request.source = &buffer.Bytes;
+    return Perform(request);
+}
+
+FtpResult CurlFtpClient::Rename(const std::string& from, const std::string& to)
+{
+    const std::string source = Absolute(from);
+    const std::string target = Absolute(to);
+    Request request;
+    request.url = UrlOf(ParentOf(source), true);
+    request.nobody = true;
+    if (!IsSftp()) {
+        request.postquote = {"RNFR " + source, "RNTO " + target};
+        return Perform(request);
+    }
+    // An SFTP server may refuse to rename over an existing file; then the old
+    // file is removed first.
+    request.quote = {"rename " + QuotedArgument(source) + " " + QuotedArgument(target)};
+    FtpResult result = Perform(request);
+    if (result || result.failure != FtpFailure::Refused)
+        return result;
+    request.quote = {"rm " + QuotedArgument(target), "rename " + QuotedArgument(source) + " " + QuotedArgument(target)};
+    return Perform(request);
+}
+
+FtpResult CurlFtpClient::Delete(const std::string& path)
+{
+    const std::string target = Absolute(path);
+    Request request;
+    request.url = UrlOf(ParentOf(target), true);
+    request.nobody = true;
+    if (IsSftp())
+        request.quote = {"rm " + QuotedArgument(target)};
+    else
+        request.postquote = {"DELE " + target};
+    return Perform(request);
+}
+
+void CurlFtpClient::Quit()
+{
+    // Cleaning up the handle says QUIT (FTP) or closes the SSH session.
+    if (m_handle)
+        curl_easy_cleanup(static_cast<CURL*>(m_handle));
+    m_handle = nullptr;
+    m_connected = false;
+}
+
+FtpClientFactory CurlFtpClientFactory()
+{
+    return [](const FtpClientSettings& settings) -> std::unique_ptr<FtpClient> {
+        return std::make_unique<CurlFtpClient>(settings);
+    };
+}
+
+} // namespace pw::net

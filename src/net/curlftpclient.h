@@ -1,0 +1,69 @@
+#pragma once
+
+#include "sites/ftpclient.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pw::net {
+
+// FtpClient on libcurl: one easy handle per session, so that one control
+// connection (or one SSH session) carries every command. Before each
+// operation the handle is reset and its options set again; libcurl keeps the
+// connection across the reset. Folders travel in each request's URL, never as
+// connection state.
+//
+// FTP and FTPS: the current folder is the server's answer to PWD after a
+// CWD. FTPS is explicit TLS (AUTH TLS) capped at TLS 1.2, with the server's
+// certificate verified against the system's authorities, or, once the user
+// trusted it, its public key pinned. SFTP: the host key's SHA-256 fingerprint
+// must match the trusted one.
+//
+// Time-outs: opening the connection fails after ConnectTimeout seconds, a
+// transfer or reply that moves no byte for IdleTimeout seconds fails.
+class CurlFtpClient : public FtpClient {
+public:
+    explicit CurlFtpClient(FtpClientSettings settings);
+    ~CurlFtpClient() override;
+    CurlFtpClient(const CurlFtpClient&) = delete;
+    CurlFtpClient& operator=(const CurlFtpClient&) = delete;
+
+    FtpResult Connect() override;
+    FtpResult ChangeDir(const std::string& path) override;
+    FtpResult CurrentDir(std::string& path) override;
+    FtpResult List(std::string& listing) override;
+    FtpResult Retrieve(const std::string& path, TransferBuffer& buffer) override;
+    FtpResult Store(const std::string& path, const TransferBuffer& buffer) override;
+    FtpResult Rename(const std::string& from, const std::string& to) override;
+    FtpResult Delete(const std::string& path) override;
+    void Quit() override;
+    bool Connected() const override { return m_connected; }
+
+    // The URL of a folder or file path on this server (for tests and logs).
+    std::string UrlOf(const std::string& path, bool folder) const;
+
+private:
+    struct Request;
+    std::string BaseUrl() const;
+    FtpResult Perform(Request& request);
+    std::string Absolute(const std::string& path) const;
+    bool IsSftp() const { return m_settings.Protocol == TProtocol::Sftp; }
+
+    FtpClientSettings m_settings;
+    void* m_handle = nullptr; // CURL*
+    bool m_connected = false;
+    std::string m_home;    // the login folder
+    std::string m_current; // the current folder, absolute
+    std::vector<std::string> m_replies;
+    std::string m_seenFingerprint; // of the last peer checked
+};
+
+// The factory the window and the command line give the connection logic.
+FtpClientFactory CurlFtpClientFactory();
+
+// SHA-256 fingerprints in the forms the setups store them.
+std::string HostKeyFingerprint(const unsigned char* key, size_t length); // base64, no padding
+std::string PublicKeyPin(const unsigned char* spkiDer, size_t length);   // "sha256//" + base64
+
+} // namespace pw::net

@@ -1,0 +1,325 @@
+#include "net/curlftpclient.h"
+#include "net/netfixture.h"
+#include "net/servers.h"
+#include "sites/listing.h"
+#include "support/tempdir.h"
+#include "text/lines.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace pw::net {
+namespace {
+
+using test::FtpServer;
+using test::kSjisFolder;
+using test::kSjisPage;
+using test::SshServer;
+using test::TempDir;
+
+std::string FileText(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+// Names of a listing in server order.
+std::vector<std::string> NamesOf(const std::string& listing)
+{
+    TDirNode folder;
+    const Status parsed = ParseListing(folder, SplitLines(listing), LocalNow());
+    EXPECT_TRUE(parsed.ok) << parsed.error << "\n" << listing;
+    std::vector<std::string> names;
+    for (const auto& child : *folder.Children)
+        names.push_back(child->Name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FtpClientTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::FillHome(m_dir.path());
+        ASSERT_TRUE(m_server.Start(m_dir.path())) << "pyftpdlib did not start";
+    }
+    FtpClientSettings Settings() const
+    {
+        FtpClientSettings settings;
+        settings.Host = "127.0.0.1";
+        settings.Port = m_server.port;
+        settings.User = m_server.user;
+        settings.Password = m_server.password;
+        return settings;
+    }
+
+    TempDir m_dir;
+    FtpServer m_server;
+};
+
+TEST_F(FtpClientTest, OneSessionCarriesEveryCommand)
+{
+    CurlFtpClient client(Settings());
+    ASSERT_TRUE(client.Connect());
+    EXPECT_TRUE(client.Connected());
+    std::string folder;
+    ASSERT_TRUE(client.CurrentDir(folder));
+    EXPECT_EQ(folder, "/");
+
+    // Relative, then absolute; the current folder is the server's answer.
+    ASSERT_TRUE(client.ChangeDir("www"));
+    ASSERT_TRUE(client.CurrentDir(folder));
+    EXPECT_EQ(folder, "/www");
+    std::string listing;
+    ASSERT_TRUE(client.List(listing));
+    EXPECT_EQ(NamesOf(listing), (std::vector<std::string> {"a", "dir with space", "index.html", "link", "my page.html",
+                                                           kSjisFolder}));
+
+    TransferBuffer buffer;
+    buffer.Bytes = "stale bytes that are longer than the page";
+    ASSERT_TRUE(client.Retrieve("/www/index.html", buffer));
+    EXPECT_EQ(buffer.Bytes, kSjisPage);
+
+    // Names with blanks, '#' and Shift_JIS bytes (with a 0x5C trail byte).
+    ASSERT_TRUE(client.ChangeDir("/www/dir with space"));
+    ASSERT_TRUE(client.List(listing));
+    EXPECT_EQ(NamesOf(listing), std::vector<std::string> {"a b#c.html"});
+    ASSERT_TRUE(client.Retrieve("/www/dir with space/a b#c.html", buffer));
+    EXPECT_EQ(buffer.Bytes, "hash\n");
+    const std::string sjisPath = "/www/" + kSjisFolder + "/" + kSjisFolder + ".html";
+    ASSERT_TRUE(client.Retrieve(sjisPath, buffer));
+    EXPECT_EQ(buffer.Bytes, "sjis\n");
+
+    // Store, rename over an existing file, delete.
+    buffer.Bytes = "new\r\n";
+    ASSERT_TRUE(client.Store("/www/new page.html", buffer));
+    EXPECT_EQ(FileText(m_dir.path() + "/www/new page.html"), "new\r\n");
+    ASSERT_TRUE(client.Rename("/www/new page.html", "/www/my page.html"));
+    EXPECT_EQ(FileText(m_dir.path() + "/www/my page.html"), "new\r\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir.path() + "/www/new page.html"));
+    buffer.Bytes = "x";
+    ASSERT_TRUE(client.Store(sjisPath, buffer));
+    EXPECT_EQ(FileText(m_dir.path() + sjisPath), "x");
+    ASSERT_TRUE(client.Delete(sjisPath));
+    EXPECT_FALSE(std::filesystem::exists(m_dir.path() + sjisPath));
+
+    client.Quit();
+    EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(FtpClientTest, ErrorsCarryTheServersReply)
+{
+    FtpClientSettings wrong = Settings();
+    wrong.Password = "wrong";
+    CurlFtpClient denied(wrong);
+    const FtpResult login = denied.Connect();
+    EXPECT_FALSE(login);
+    EXPECT_EQ(login.failure, FtpFailure::LoginDenied);
+    EXPECT_NE(login.error.find("530"), std::string::npos) << login.error;
+    EXPECT_FALSE(denied.Connected());
+
+    CurlFtpClient client(Settings());
+    ASSERT_TRUE(client.Connect());
+    const FtpResult missing = client.ChangeDir("/www/nowhere");
+    EXPECT_EQ(missing.failure, FtpFailure::Refused);
+    EXPECT_NE(missing.error.find("550"), std::string::npos) << missing.error;
+    std::string folder;
+    ASSERT_TRUE(client.CurrentDir(folder));
+    EXPECT_EQ(folder, "/"); // unchanged
+    TransferBuffer buffer;
+    const FtpResult noFile = client.Retrieve("/www/none.html", buffer);
+    EXPECT_FALSE(noFile);
+    EXPECT_NE(noFile.error.find("550"), std::string::npos) << noFile.error;
+    // The session goes on after refusals.
+    ASSERT_TRUE(client.Retrieve("/www/a/b/c/deep.html", buffer));
+    EXPECT_EQ(buffer.Bytes, "deep\n");
+}
+
+TEST_F(FtpClientTest, ActiveMode)
+{
+    FtpClientSettings settings = Settings();
+    settings.Passive = false;
+    CurlFtpClient client(settings);
+    ASSERT_TRUE(client.Connect());
+    ASSERT_TRUE(client.ChangeDir("/www/a"));
+    std::string listing;
+    const FtpResult listed = client.List(listing);
+    ASSERT_TRUE(listed) << listed.error;
+    EXPECT_EQ(NamesOf(listing), std::vector<std::string> {"b"});
+}
+
+TEST_F(FtpClientTest, StoppedServerIsALostConnection)
+{
+    CurlFtpClient client(Settings());
+    ASSERT_TRUE(client.Connect());
+    const int port = m_server.port;
+    m_server.Stop();
+    std::string listing;
+    const FtpResult listed = client.List(listing);
+    EXPECT_EQ(listed.failure, FtpFailure::ConnectionLost) << listed.error;
+    EXPECT_FALSE(client.Connected());
+    EXPECT_FALSE(listed.error.empty());
+
+    // Back on the same port: a new client (as a reconnect makes) works.
+    ASSERT_TRUE(m_server.Start(m_dir.path(), "", port));
+    CurlFtpClient again(Settings());
+    ASSERT_TRUE(again.Connect());
+    ASSERT_TRUE(again.ChangeDir("/www/a"));
+    ASSERT_TRUE(again.List(listing));
+}
+
+TEST_F(FtpClientTest, HungServerTimesOut)
+{
+    FtpClientSettings settings = Settings();
+    settings.IdleTimeout = 2; // the window uses 30 s
+    CurlFtpClient client(settings);
+    ASSERT_TRUE(client.Connect());
+    m_server.process.Pause();
+    std::string listing;
+    const FtpResult listed = client.List(listing);
+    m_server.process.Resume();
+    EXPECT_EQ(listed.failure, FtpFailure::ConnectionLost) << listed.error;
+}
+
+TEST(FtpsClient, CertificateTrustedByItsPublicKey)
+{
+    TempDir dir;
+    test::FillHome(dir.path() + "/home");
+    const std::string pem = dir.file("server.pem");
+    ASSERT_TRUE(test::MakeCertificate(pem)) << "openssl could not make a certificate";
+    FtpServer server;
+    ASSERT_TRUE(server.Start(dir.path() + "/home", pem)) << "pyftpdlib (TLS) did not start";
+
+    FtpClientSettings settings;
+    settings.Protocol = TProtocol::Ftps;
+    settings.Host = "127.0.0.1";
+    settings.Port = server.port;
+    settings.User = server.user;
+    settings.Password = server.password;
+    // pyftpdlib drops TLS data connections; the control connection carries TLS here.
+    settings.ProtectData = false;
+
+    CurlFtpClient untrusted(settings);
+    const FtpResult refused = untrusted.Connect();
+    ASSERT_EQ(refused.failure, FtpFailure::UntrustedPeer) << refused.error;
+    EXPECT_EQ(refused.Fingerprint.rfind("sha256//", 0), 0u);
+    EXPECT_FALSE(refused.FingerprintChanged);
+    const std::string expected = test::RunCommand(
+        "openssl x509 -in '" + pem + "' -pubkey -noout | openssl pkey -pubin -outform der | openssl dgst -sha256 -binary"
+        " | openssl enc -base64");
+    EXPECT_EQ(refused.Fingerprint, "sha256//" + expected.substr(0, expected.find('\n')));
+
+    settings.TrustedCertificate = refused.Fingerprint;
+    CurlFtpClient trusted(settings);
+    ASSERT_TRUE(trusted.Connect());
+    ASSERT_TRUE(trusted.ChangeDir("/www"));
+    std::string listing;
+    ASSERT_TRUE(trusted.List(listing));
+    EXPECT_EQ(NamesOf(listing).size(), 6u);
+    TransferBuffer buffer;
+    buffer.Bytes = "over TLS\r\n";
+    ASSERT_TRUE(trusted.Store("/www/tls.html", buffer));
+    ASSERT_TRUE(trusted.Retrieve("/www/tls.html", buffer));
+    EXPECT_EQ(buffer.Bytes, "over TLS\r\n");
+
+    settings.TrustedCertificate = "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=";
+    CurlFtpClient changed(settings);
+    const FtpResult mismatch = changed.Connect();
+    EXPECT_EQ(mismatch.failure, FtpFailure::UntrustedPeer) << mismatch.error;
+    EXPECT_TRUE(mismatch.FingerprintChanged);
+    EXPECT_EQ(mismatch.Fingerprint, refused.Fingerprint);
+}
+
+class SftpClientTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::FillHome(m_dir.path() + "/home");
+        std::filesystem::create_directory(m_dir.path() + "/sshd");
+        if (!m_sshd.Start(m_dir.path() + "/sshd"))
+            GTEST_SKIP() << "sshd could not start: " << m_sshd.error;
+    }
+    FtpClientSettings Settings() const
+    {
+        FtpClientSettings settings;
+        settings.Protocol = TProtocol::Sftp;
+        settings.Host = "127.0.0.1";
+        settings.Port = m_sshd.port;
+        settings.User = m_sshd.user;
+        settings.KeyFile = m_sshd.clientKey;
+        settings.TrustedHostKey = m_sshd.hostKeySha256;
+        return settings;
+    }
+    std::string Home() const { return m_dir.path() + "/home"; }
+
+    TempDir m_dir;
+    SshServer m_sshd;
+};
+
+TEST_F(SftpClientTest, HostKeyMustBeTrusted)
+{
+    FtpClientSettings settings = Settings();
+    settings.TrustedHostKey.clear();
+    CurlFtpClient unknown(settings);
+    const FtpResult first = unknown.Connect();
+    ASSERT_EQ(first.failure, FtpFailure::UntrustedPeer) << first.error;
+    EXPECT_EQ(first.Fingerprint, m_sshd.hostKeySha256);
+    EXPECT_FALSE(first.FingerprintChanged);
+
+    settings.TrustedHostKey = "0000000000000000000000000000000000000000000";
+    CurlFtpClient changed(settings);
+    const FtpResult second = changed.Connect();
+    EXPECT_EQ(second.failure, FtpFailure::UntrustedPeer);
+    EXPECT_TRUE(second.FingerprintChanged);
+
+    CurlFtpClient trusted(Settings());
+    ASSERT_TRUE(trusted.Connect());
+}
+
+TEST_F(SftpClientTest, OneSessionCarriesEveryCommand)
+{
+    CurlFtpClient client(Settings());
+    const FtpResult connected = client.Connect();
+    ASSERT_TRUE(connected) << connected.error;
+    std::string folder;
+    ASSERT_TRUE(client.CurrentDir(folder));
+    EXPECT_FALSE(folder.empty());
+
+    ASSERT_TRUE(client.ChangeDir(Home() + "/www"));
+    ASSERT_TRUE(client.CurrentDir(folder));
+    EXPECT_EQ(folder, Home() + "/www");
+    std::string listing;
+    ASSERT_TRUE(client.List(listing));
+    EXPECT_EQ(NamesOf(listing), (std::vector<std::string> {"a", "dir with space", "index.html", "link", "my page.html",
+                                                           kSjisFolder}));
+    EXPECT_FALSE(client.ChangeDir(Home() + "/www/nowhere"));
+
+    TransferBuffer buffer;
+    ASSERT_TRUE(client.Retrieve(Home() + "/www/index.html", buffer));
+    EXPECT_EQ(buffer.Bytes, kSjisPage);
+    const std::string sjisPath = Home() + "/www/" + kSjisFolder + "/" + kSjisFolder + ".html";
+    ASSERT_TRUE(client.Retrieve(sjisPath, buffer));
+    EXPECT_EQ(buffer.Bytes, "sjis\n");
+
+    buffer.Bytes = "new\r\n";
+    ASSERT_TRUE(client.Store(Home() + "/www/new \"page\".html", buffer));
+    const FtpResult renamed = client.Rename(Home() + "/www/new \"page\".html", Home() + "/www/my page.html");
+    ASSERT_TRUE(renamed) << renamed.error;
+    EXPECT_EQ(FileText(Home() + "/www/my page.html"), "new\r\n");
+    ASSERT_TRUE(client.Delete(sjisPath));
+    EXPECT_FALSE(std::filesystem::exists(sjisPath));
+}
+
+TEST_F(SftpClientTest, WrongKeyIsRefused)
+{
+    FtpClientSettings settings = Settings();
+    settings.KeyFile = m_dir.path() + "/sshd/host_key"; // not an authorised key
+    CurlFtpClient client(settings);
+    const FtpResult result = client.Connect();
+    EXPECT_EQ(result.failure, FtpFailure::LoginDenied) << result.error;
+}
+
+} // namespace
+} // namespace pw::net
