@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -73,9 +74,45 @@ std::string ChildProcess::ReadLine(int seconds)
     }
 }
 
+namespace {
+
+// The processes whose parent is `parent`, read from /proc.
+std::vector<pid_t> ChildrenOf(pid_t parent)
+{
+    std::vector<pid_t> children;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        char state = 0;
+        int ppid = 0;
+        if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == parent)
+            children.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return children;
+}
+
+void KillDescendants(pid_t parent)
+{
+    for (pid_t child : ChildrenOf(parent)) {
+        KillDescendants(child);
+        ::kill(child, SIGKILL);
+    }
+}
+
+} // namespace
+
 void ChildProcess::Stop()
 {
     if (m_pid > 0) {
+        KillDescendants(m_pid);
         ::kill(m_pid, SIGCONT);
         ::kill(m_pid, SIGTERM);
         int status = 0;

@@ -22,6 +22,7 @@ public:
     bool Start(const std::vector<std::string>& argv);
     // The next line of the child's standard output ("" at its end or after `seconds`).
     std::string ReadLine(int seconds);
+    // Ends the process and every process below it (a server's sessions).
     void Stop();
     void Pause();
     void Resume();
