@@ -1,0 +1,152 @@
+#include "cli/cmd_pageads_support.h"
+
+#include "base/files.h"
+#include "catalogue/bannerstore.h"
+#include "settings/settingsfile.h"
+#include "text/lines.h"
+
+#include <charconv>
+
+namespace pw::cli {
+
+ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from,
+                     std::initializer_list<std::string_view> valueOptions,
+                     std::initializer_list<std::string_view> flagOptions)
+{
+    ParsedArgs parsed;
+    auto contains = [](std::initializer_list<std::string_view> list, std::string_view name) {
+        for (auto item : list)
+            if (item == name)
+                return true;
+        return false;
+    };
+    for (size_t i = from; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 3 || !arg.starts_with("--")) {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::string value;
+        bool inlineValue = false;
+        if (const auto equals = arg.find('='); equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+            inlineValue = true;
+        }
+        if (contains(flagOptions, name) && !inlineValue) {
+            parsed.flags.insert(name);
+        } else if (contains(valueOptions, name)) {
+            if (!inlineValue) {
+                if (i + 1 >= args.size()) {
+                    parsed.error = name + " needs a value";
+                    return parsed;
+                }
+                value = args[++i];
+            }
+            parsed.values[name] = value;
+        } else {
+            parsed.error = "unknown option '" + arg + "'";
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+bool ParsePosition(std::string_view text, TextPos& pos)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return false;
+    auto number = [](std::string_view part, size_t& value) {
+        const char* end = part.data() + part.size();
+        const auto [ptr, ec] = std::from_chars(part.data(), end, value);
+        return !part.empty() && ec == std::errc() && ptr == end && value >= 1;
+    };
+    return number(text.substr(0, colon), pos.Line) && number(text.substr(colon + 1), pos.Col);
+}
+
+std::string FormatPosition(const TextPos& pos)
+{
+    return std::to_string(pos.Line) + ":" + std::to_string(pos.Col);
+}
+
+int LoadPage(Context& c, const std::string& path, PageFile& file)
+{
+    file.path = path;
+    if (Status read = ReadWholeFile(path, file.original); !read) {
+        c.Error(path + ": " + read.error);
+        return kExitFile;
+    }
+    file.editor.SetLines(SplitLines(file.original));
+    return kExitOk;
+}
+
+int SavePage(Context& c, const PageFile& file)
+{
+    const std::string text = JoinLines(file.editor.Lines(), FirstLineBreak(file.original));
+    if (Status written = WriteFileAtomically(file.path, text); !written) {
+        c.Error(file.path + ": " + written.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
+namespace {
+
+int LoadStore(Context& c, TIniList& store, std::string_view name, bool create)
+{
+    if (!create && !FileExists(JoinPath(c.dir, name))) {
+        store.LoadFromText("");
+        return kExitOk;
+    }
+    if (Status loaded = LoadSettingsFile(store, c.dir, name); !loaded) {
+        c.Error(loaded.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int LoadCatalogue(Context& c, CatalogueFiles& files, bool forWriting)
+{
+    if (int code = LoadStore(c, files.mainStore, kMainSettingsFile, false); code != kExitOk)
+        return code;
+    LoadNetworks(files.mainStore, files.networks);
+    if (int code = LoadStore(c, files.bannerStore, kBannerFile, forWriting); code != kExitOk)
+        return code;
+    LoadBanners(files.banners, files.bannerStore, files.networks);
+    return kExitOk;
+}
+
+int FindBannerRow(const BannerList& banners, std::string_view name)
+{
+    for (size_t row = 0; row < banners.Rows.size(); ++row)
+        if (banners.Rows[row]->SpaceName == name)
+            return static_cast<int>(row);
+    return -1;
+}
+
+void PrintAdTree(Context& c, const AdPage& page)
+{
+    static constexpr std::string_view kWords[] = {"rotation", "matched", "changed", "unlisted"};
+    const AdTree& tree = page.Tree;
+    for (const AdNode* node = tree.First(); node; node = tree.Next(*node)) {
+        std::string line;
+        for (const AdNode* up = node->Parent(); up; up = up->Parent())
+            line += "  ";
+        line.append(kWords[node->Status()]).append("\t").append(FromPageText(page.Encoding, node->Text()));
+        if (node == tree.Selected())
+            line += "\t*";
+        c.PrintLine(line);
+    }
+}
+
+void PrintMessages(Context& c, const std::vector<UserMessage>& messages)
+{
+    for (const auto& message : messages)
+        c.Error(message.Text);
+}
+
+} // namespace pw::cli

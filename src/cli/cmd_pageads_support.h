@@ -1,0 +1,80 @@
+#pragma once
+
+// Shared pieces of the page ads and catalogue commands: option parsing, the
+// page file, the catalogue of --dir and the ad tree output.
+
+#include "catalogue/banner.h"
+#include "cli/cli.h"
+#include "pageads/adcommands.h"
+#include "pageads/adpage.h"
+#include "settings/inilist.h"
+
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pw::cli {
+
+// Arguments after a subcommand: positional ones, "--name VALUE" (or
+// "--name=VALUE") options and bare flags.
+struct ParsedArgs {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
+    std::string error; // set for an unknown option or a missing value
+
+    bool Has(const std::string& option) const { return values.count(option) || flags.count(option); }
+    const std::string* Value(const std::string& option) const
+    {
+        const auto it = values.find(option);
+        return it == values.end() ? nullptr : &it->second;
+    }
+};
+
+ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from,
+                     std::initializer_list<std::string_view> valueOptions,
+                     std::initializer_list<std::string_view> flagOptions);
+
+// "LINE:COL", both from 1.
+bool ParsePosition(std::string_view text, TextPos& pos);
+std::string FormatPosition(const TextPos& pos);
+
+// A page file loaded into an in-memory editor.
+struct PageFile {
+    std::string path;
+    std::string original;
+    MemoryPageEditor editor;
+    AdTree tree;
+    AdPage page{editor, tree, PageEncoding::ShiftJis};
+};
+
+int LoadPage(Context& c, const std::string& path, PageFile& file);
+// Writes the editor's lines back with the page's own line break style.
+int SavePage(Context& c, const PageFile& file);
+
+// The settings of --dir that the catalogue needs.
+struct CatalogueFiles {
+    TIniList mainStore;
+    NetworkList networks;
+    TIniList bannerStore;
+    BannerList banners;
+};
+
+// Loads the networks and the catalogue. With `forWriting`, a missing ads.ini
+// is created as the window does at start-up; otherwise it reads as empty.
+int LoadCatalogue(Context& c, CatalogueFiles& files, bool forWriting);
+
+// The first banner whose name is exactly `name`, or -1.
+int FindBannerRow(const BannerList& banners, std::string_view name);
+
+// One line per node, depth-first: two blanks per level, status word, TAB, text,
+// and TAB "*" after the selected node.
+void PrintAdTree(Context& c, const AdPage& page);
+
+// Message boxes on standard error.
+void PrintMessages(Context& c, const std::vector<UserMessage>& messages);
+
+} // namespace pw::cli
