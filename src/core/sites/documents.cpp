@@ -29,15 +29,8 @@ bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
         return false;
     const std::string path = file.GetPath();
     if (connection->FtpClient) {
-        feedback.Status(sitetext::DownloadStarted(path));
-        if (FtpResult fetched = connection->FtpClient->Retrieve(path, buffer); !fetched) {
-            feedback.Status(sitetext::DownloadFailed(path));
-            feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kDownloadFailed, fetched.error));
-            connection->NeedsReconnect = true;
-            feedback.CommandStateChanged();
+        if (!DownloadFile(*connection, path, buffer, feedback))
             return false;
-        }
-        feedback.Status(sitetext::DownloadOk(path));
         text.Lines = SplitLines(buffer.Bytes);
         text.Break = LineBreak::CrLf;
     } else {
@@ -76,6 +69,36 @@ FtpResult StoreReplacing(FtpClient& client, const std::string& path, const Trans
     return client.Store(path, buffer);
 }
 
+bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback)
+{
+    feedback.Status(sitetext::DownloadStarted(path));
+    if (FtpResult fetched = connection.FtpClient->Retrieve(path, buffer); !fetched) {
+        feedback.Status(sitetext::DownloadFailed(path));
+        feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kDownloadFailed, fetched.error));
+        connection.NeedsReconnect = true;
+        feedback.CommandStateChanged();
+        return false;
+    }
+    feedback.Status(sitetext::DownloadOk(path));
+    return true;
+}
+
+bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
+                SiteFeedback& feedback)
+{
+    feedback.Status(sitetext::UploadStarted(path));
+    bool direct = false;
+    if (FtpResult stored = StoreReplacing(*connection.FtpClient, path, buffer, direct); !stored) {
+        feedback.Status(sitetext::UploadFailed(path));
+        feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kUploadFailed, stored.error));
+        connection.NeedsReconnect = true;
+        feedback.CommandStateChanged();
+        return false;
+    }
+    feedback.Status(direct ? sitetext::UploadOkDirect(path) : sitetext::UploadOk(path));
+    return true;
+}
+
 bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
 {
     if (!text.Modified)
@@ -85,17 +108,9 @@ bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
         return false;
     const std::string path = file.GetPath();
     if (connection->FtpClient) {
-        feedback.Status(sitetext::UploadStarted(path));
         buffer.Bytes = JoinLines(text.Lines, LineBreak::CrLf);
-        bool direct = false;
-        if (FtpResult stored = StoreReplacing(*connection->FtpClient, path, buffer, direct); !stored) {
-            feedback.Status(sitetext::UploadFailed(path));
-            feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kUploadFailed, stored.error));
-            connection->NeedsReconnect = true;
-            feedback.CommandStateChanged();
+        if (!UploadFile(*connection, path, buffer, feedback))
             return false;
-        }
-        feedback.Status(direct ? sitetext::UploadOkDirect(path) : sitetext::UploadOk(path));
     } else {
         if (Status written = WriteFileAtomically(path, JoinLines(text.Lines, text.Break)); !written) {
             feedback.Message(MessageType::Warning, std::string(sitetext::kLocalSaveFailed));

@@ -36,6 +36,13 @@ bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
 // reconnection.
 bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
 
+// The transfers behind LoadDocument and SaveDocument for a remote file, with
+// their status texts and messages: a failure marks the connection for
+// reconnection. UploadFile sends the buffer's bytes as they are.
+bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback);
+bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
+                SiteFeedback& feedback);
+
 // Stores the buffer as `path` through a temporary name in the same folder and
 // a rename; falls back to storing `path` directly when the rename is refused
 // (`direct` then tells so).

@@ -126,3 +126,13 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
 }
 
 } // namespace pw
+
+namespace pw {
+
+void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& setups, int selectedIndex)
+{
+    static const std::vector<std::unique_ptr<TConnection>> none;
+    SaveSetups(store, setups, selectedIndex, none);
+}
+
+} // namespace pw

@@ -1,0 +1,253 @@
+// listing and site: the listing parser, and the stored setups with their
+// servers and folders, through the same connection logic as the window.
+
+#include "base/files.h"
+#include "cli/cli.h"
+#include "net/curlftpclient.h"
+#include "settings/inilist.h"
+#include "settings/settingsfile.h"
+#include "sites/connection.h"
+#include "sites/documents.h"
+#include "sites/listing.h"
+#include "text/lines.h"
+
+#include <cstdio>
+#include <istream>
+#include <iterator>
+#include <ostream>
+
+namespace pw::cli {
+
+namespace {
+
+constexpr std::string_view kListingUsage
+    = "Usage:\n"
+      "  pagewick-cli listing [--now \"YYYY-MM-DD HH:MM\"]\n"
+      "Reads FTP LIST text from standard input and prints one line per entry:\n"
+      "kind, name, size, attributes and date (YYYY-MM-DD HH:MM), separated by TABs.\n"
+      "--now sets the reference moment for dates without a year (default: the local clock).\n";
+
+constexpr std::string_view kSiteUsage
+    = "Usage:\n"
+      "  pagewick-cli site list                       the stored setups: name, protocol, host, initial folder\n"
+      "  pagewick-cli site ls SETUP [PATH]            list a folder (default: the initial folder)\n"
+      "  pagewick-cli site get SETUP PATH             print a file's bytes\n"
+      "  pagewick-cli site put SETUP PATH             store standard input as the file\n"
+      "  pagewick-cli site preview-url SETUP PATH     print the preview address of an entry\n"
+      "PATH is a full path as the server (or the disk) names it.\n"
+      "--trust accepts a server certificate or host key not trusted yet and stores it with the setup.\n";
+
+bool ParseNow(std::string_view text, TDateTime& now)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    char extra = 0;
+    const std::string copy(text);
+    if (std::sscanf(copy.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month, &day, &hour, &minute, &extra) != 5)
+        return false;
+    now = {year, month, day, hour, minute, 0};
+    return IsValidDateTime(now);
+}
+
+void PrintEntries(Context& c, const TDirNode& folder)
+{
+    if (!folder.Children)
+        return;
+    for (const auto& child : *folder.Children) {
+        std::string line(KindWord(child->Kind));
+        line += '\t';
+        line += child->Name;
+        line += '\t';
+        if (!child->IsFolder())
+            line += std::to_string(static_cast<const TFileNode&>(*child).Size);
+        line += '\t';
+        line += child->Attributes;
+        line += '\t';
+        line += IsoMinuteText(child->Date);
+        c.PrintLine(line);
+    }
+}
+
+int RunListing(Context& c)
+{
+    TDateTime now = LocalNow();
+    for (size_t i = 0; i < c.args.size(); ++i) {
+        if (c.args[i] == "--now" && i + 1 < c.args.size()) {
+            if (!ParseNow(c.args[++i], now))
+                return c.UsageError("--now needs \"YYYY-MM-DD HH:MM\"");
+        } else {
+            return c.UsageError("unexpected argument '" + c.args[i] + "'");
+        }
+    }
+    TDirNode folder;
+    if (Status parsed = ParseListing(folder, SplitLines(c.ReadInput()), now); !parsed) {
+        c.Error(parsed.error);
+        return kExitFailure;
+    }
+    PrintEntries(c, folder);
+    return kExitOk;
+}
+
+// Messages go to standard error; status texts are not printed. Questions about
+// trust are answered by --trust.
+class CliFeedback : public SiteFeedback {
+public:
+    CliFeedback(const Context& context, bool trust)
+        : m_context(context)
+        , m_trust(trust)
+    {
+    }
+    void Status(const std::string&) override {}
+    void Message(MessageType, const std::string& text) override { m_context.Error(text); }
+    bool Confirm(const std::string& text) override
+    {
+        m_context.Error(text);
+        if (m_trust)
+            m_trusted = true;
+        return m_trust;
+    }
+    bool Trusted() const { return m_trusted; }
+
+private:
+    const Context& m_context;
+    bool m_trust;
+    bool m_trusted = false;
+};
+
+struct Settings {
+    TIniList store;
+    TSetupList setups;
+};
+
+int LoadSetupsOf(Context& c, Settings& settings)
+{
+    if (FileExists(JoinPath(c.dir, kMainSettingsFile))) {
+        if (Status loaded = LoadSettingsFile(settings.store, c.dir, kMainSettingsFile); !loaded) {
+            c.Error(loaded.error);
+            return kExitFile;
+        }
+    }
+    settings.setups = LoadSetups(settings.store);
+    return kExitOk;
+}
+
+std::string_view ProtocolWord(const TSetup& setup)
+{
+    return setup.Kind == skLocal ? std::string_view("local") : ProtocolKey(setup.Protocol);
+}
+
+int SiteList(Context& c)
+{
+    if (c.args.size() != 1)
+        return c.UsageError("site list takes no arguments");
+    Settings settings;
+    if (int code = LoadSetupsOf(c, settings); code != kExitOk)
+        return code;
+    for (const auto& setup : settings.setups.Setups) {
+        c.PrintLine(setup->Name + "\t" + std::string(ProtocolWord(*setup)) + "\t" + setup->Host + "\t"
+                    + setup->IniPath);
+    }
+    return kExitOk;
+}
+
+// The commands that work on one setup's server or folder.
+int SiteOnServer(Context& c, const std::string& sub, bool trust)
+{
+    const bool pathOptional = sub == "ls";
+    if (c.args.size() < 2 || c.args.size() > 3 || (!pathOptional && c.args.size() != 3))
+        return c.UsageError("site " + sub + " needs SETUP" + (pathOptional ? " [PATH]" : " PATH"));
+    Settings settings;
+    if (int code = LoadSetupsOf(c, settings); code != kExitOk)
+        return code;
+    const std::string name = c.Data(c.args[1]);
+    TSetup* stored = nullptr;
+    for (const auto& setup : settings.setups.Setups) {
+        if (setup->Name == name) {
+            stored = setup.get();
+            break;
+        }
+    }
+    if (!stored) {
+        c.Error("no setup named " + name);
+        return kExitFailure;
+    }
+    const std::string path = c.args.size() == 3 ? c.Data(c.args[2]) : std::string();
+
+    CliFeedback feedback(c, trust);
+    TConnection connection;
+    connection.Setup = CopySetup(*stored);
+    if (!ConnectSite(connection, net::CurlFtpClientFactory(), feedback, stored))
+        return kExitFailure;
+    if (feedback.Trusted()) {
+        // Keep what the user trusted, as the window keeps it with the setup.
+        SaveSetups(settings.store, settings.setups.Setups, settings.setups.SelectedIndex);
+        if (Status saved = SaveSettingsFile(settings.store, c.dir, kMainSettingsFile); !saved) {
+            c.Error(saved.error);
+            return kExitFile;
+        }
+    }
+
+    TDirNode folder;
+    folder.Kind = nkFolder;
+    folder.Path = path.empty() ? connection.Path : path;
+    folder.Connection = &connection;
+
+    if (sub == "ls") {
+        if (!ListFolder(folder, feedback, LocalNow()))
+            return kExitFailure;
+        PrintEntries(c, folder);
+        return kExitOk;
+    }
+    if (sub == "preview-url") {
+        c.PrintLine(PreviewURL(folder));
+        return kExitOk;
+    }
+
+    TransferBuffer buffer;
+    if (sub == "get") {
+        if (connection.FtpClient) {
+            if (!DownloadFile(connection, path, buffer, feedback))
+                return kExitFailure;
+        } else if (Status read = ReadWholeFile(path, buffer.Bytes); !read) {
+            c.Error(read.error);
+            return kExitFile;
+        }
+        c.out << buffer.Bytes;
+        return kExitOk;
+    }
+    // put
+    buffer.Bytes.assign(std::istreambuf_iterator<char>(c.in), std::istreambuf_iterator<char>());
+    if (connection.FtpClient)
+        return UploadFile(connection, path, buffer, feedback) ? kExitOk : kExitFailure;
+    if (Status written = WriteFileAtomically(path, buffer.Bytes); !written) {
+        c.Error(written.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
+int RunSite(Context& c)
+{
+    bool trust = false;
+    std::erase_if(c.args, [&trust](const std::string& arg) {
+        if (arg != "--trust")
+            return false;
+        trust = true;
+        return true;
+    });
+    if (c.args.empty())
+        return c.UsageError("site needs a subcommand: list, ls, get, put or preview-url");
+    const std::string sub = c.args.front();
+    if (sub == "list")
+        return SiteList(c);
+    if (sub == "ls" || sub == "get" || sub == "put" || sub == "preview-url")
+        return SiteOnServer(c, sub, trust);
+    return c.UsageError("unknown site subcommand '" + sub + "'");
+}
+
+const Registrar listingRegistrar({"listing", "parse an FTP LIST answer from standard input", kListingUsage,
+                                  &RunListing});
+const Registrar siteRegistrar({"site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite});
+
+} // namespace
+
+} // namespace pw::cli

@@ -1,0 +1,236 @@
+#include "base/files.h"
+#include "cli/cli.h"
+#include "net/netfixture.h"
+#include "net/servers.h"
+#include "settings/settingsfile.h"
+#include "sites/setup.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+namespace pw::cli {
+namespace {
+
+struct Outcome {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Outcome RunCli(std::vector<std::string> args, const std::string& input = "")
+{
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int code = Run(args, in, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::string FileText(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+const std::string kListing = "total 8\r\n"
+                             "-rw-r--r--   1 web  web   1234 Jan 15 10:30 index.html\r\n"
+                             "drwxr-xr-x   2 web  web   4096 Dec  3  2001 images\r\n"
+                             "lrwxrwxrwx   1 web  web     11 Jan  1 10:00 docs -> /var/docs\r\n"
+                             "-rw-r--r--   1 web  web     12 Jun  1  2020 \xE8\xA1\xA8\xE7\xA4\xBA page.txt\r\n";
+
+TEST(ListingCli, PrintsEntriesInServerOrder)
+{
+    const Outcome o = RunCli({"listing", "--now", "2024-01-10 08:00"}, kListing);
+    EXPECT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_EQ(o.out, "page\tindex.html\t1234\t-rw-r--r--\t2023-01-15 10:30\n"
+                     "folder\timages\t\tdrwxr-xr-x\t2001-12-03 00:00\n"
+                     "other\tdocs\t11\tlrwxrwxrwx\t2024-01-01 10:00\n"
+                     "text\t\u8868\u793A page.txt\t12\t-rw-r--r--\t2020-06-01 00:00\n");
+    // --raw: Shift_JIS in, Shift_JIS out.
+    const Outcome raw = RunCli({"--raw", "listing", "--now", "2024-01-10 08:00"},
+                               "-rw-r--r-- 1 a a 1 Jan 1 2000 \x95\x5C.html\n");
+    EXPECT_EQ(raw.out, "page\t\x95\x5C.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
+}
+
+TEST(ListingCli, ErrorsAndUsage)
+{
+    const Outcome bad = RunCli({"listing"}, "-rw-r--r-- 1 a a 1 Jan 1 2000 ok.txt\n01-15-02  10:30AM  1234 index.htm\n");
+    EXPECT_EQ(bad.code, kExitFailure);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err, "Invalid argument to date encode\n");
+    const Outcome shortLine = RunCli({"listing"}, "total 8\nshort\n");
+    EXPECT_EQ(shortLine.code, kExitFailure);
+    EXPECT_EQ(shortLine.err, "bad listing var\n");
+    EXPECT_EQ(RunCli({"listing", "--now", "2024-13-01 00:00"}).code, kExitUsage);
+    EXPECT_EQ(RunCli({"listing", "--now"}).code, kExitUsage);
+    EXPECT_EQ(RunCli({"listing", "extra"}).code, kExitUsage);
+}
+
+TEST(ListingCli, BinaryEndToEnd)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir.file("in.txt"), kListing).ok);
+    const std::string command = std::string(PAGEWICK_CLI) + " listing --now '2024-01-10 08:00' < '" + dir.file("in.txt")
+        + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[256];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(out.substr(0, out.find('\n')), "page\tindex.html\t1234\t-rw-r--r--\t2023-01-15 10:30");
+}
+
+// A settings folder whose Pagewick.ini holds the given setups.
+void WriteSetups(const std::string& folder, std::vector<std::unique_ptr<TSetup>>& setups)
+{
+    TIniList store;
+    SaveSetups(store, setups, 0);
+    ASSERT_TRUE(SaveSettingsFile(store, folder, kMainSettingsFile).ok);
+}
+
+std::unique_ptr<TSetup> MakeSetup(const std::string& name, const std::string& host, int port, TProtocol protocol)
+{
+    auto setup = std::make_unique<TSetup>();
+    setup->Name = name;
+    setup->Host = host;
+    setup->Port = port;
+    setup->Protocol = protocol;
+    setup->Kind = host.empty() ? skLocal : skFtp;
+    return setup;
+}
+
+class SiteCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::FillHome(Home());
+        ASSERT_TRUE(m_ftp.Start(Home())) << "pyftpdlib did not start";
+        auto ftp = MakeSetup("\x8E\xE5\x83T\x83" "C\x83g", "127.0.0.1", m_ftp.port, TProtocol::Ftp); // 主サイト
+        ftp->User = m_ftp.user;
+        ftp->Password = m_ftp.password;
+        ftp->IniPath = "www";
+        ftp->RootURL = "http://example.jp/";
+        m_setups.push_back(std::move(ftp));
+        auto local = MakeSetup("disk", "", 0, TProtocol::Ftp);
+        local->IniPath = Home() + "/www";
+        m_setups.push_back(std::move(local));
+        WriteSetups(m_dir.path(), m_setups);
+    }
+    std::string Home() const { return m_dir.path() + "/home"; }
+    Outcome Site(std::vector<std::string> args, const std::string& input = "")
+    {
+        args.insert(args.begin(), {"--dir", m_dir.path(), "site"});
+        return RunCli(args, input);
+    }
+
+    test::TempDir m_dir;
+    test::FtpServer m_ftp;
+    std::vector<std::unique_ptr<TSetup>> m_setups;
+};
+
+TEST_F(SiteCli, ListShowsTheSetups)
+{
+    const Outcome o = Site({"list"});
+    EXPECT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_EQ(o.out, "\u4E3B\u30B5\u30A4\u30C8\tftp\t127.0.0.1\twww\ndisk\tlocal\t\t" + Home() + "/www\n");
+}
+
+TEST_F(SiteCli, LsGetPutAndPreviewOverFtp)
+{
+    const std::string site = "\u4E3B\u30B5\u30A4\u30C8";
+    const Outcome ls = Site({"ls", site});
+    ASSERT_EQ(ls.code, kExitOk) << ls.err;
+    EXPECT_NE(ls.out.find("page\tindex.html\t"), std::string::npos) << ls.out;
+    EXPECT_NE(ls.out.find("page\tmy page.html\t6\t"), std::string::npos) << ls.out;
+    EXPECT_NE(ls.out.find("folder\t\u8868\u793A\t\t"), std::string::npos) << ls.out;
+
+    const Outcome deep = Site({"ls", site, "/www/a/b/c"});
+    EXPECT_EQ(deep.out.substr(0, deep.out.find('\t', 5)), "page\tdeep.html");
+
+    const Outcome get = Site({"get", site, "/www/index.html"});
+    ASSERT_EQ(get.code, kExitOk) << get.err;
+    EXPECT_EQ(get.out, test::kSjisPage); // raw bytes, not converted
+
+    const std::string bytes = "short\n\x93\xFA";
+    const Outcome put = Site({"put", site, "/www/my page.html"}, bytes);
+    ASSERT_EQ(put.code, kExitOk) << put.err;
+    EXPECT_EQ(FileText(Home() + "/www/my page.html"), bytes);
+
+    const Outcome url = Site({"preview-url", site, "/www/a/b/c/deep.html"});
+    EXPECT_EQ(url.out, "http://example.jp/a/b/c/deep.html\n");
+
+    const Outcome missing = Site({"get", site, "/www/none.html"});
+    EXPECT_EQ(missing.code, kExitFailure);
+    EXPECT_NE(missing.err.find("\u30B5\u30FC\u30D0\u30FC\u304B\u3089\u30C0\u30A6\u30F3\u30ED\u30FC\u30C9"), std::string::npos)
+        << missing.err;
+    const Outcome gone = Site({"ls", site, "/www/nowhere"});
+    EXPECT_EQ(gone.code, kExitFailure);
+    EXPECT_NE(gone.err.find("550"), std::string::npos) << gone.err;
+}
+
+TEST_F(SiteCli, LocalFolderAndErrors)
+{
+    const Outcome ls = Site({"ls", "disk", Home() + "/www/a"});
+    EXPECT_EQ(ls.code, kExitOk) << ls.err;
+    EXPECT_EQ(ls.out.substr(0, 8), "folder\tb");
+    EXPECT_EQ(Site({"put", "disk", Home() + "/www/new.html"}, "a\r\n").code, kExitOk);
+    EXPECT_EQ(FileText(Home() + "/www/new.html"), "a\r\n");
+    EXPECT_EQ(Site({"get", "disk", Home() + "/www/new.html"}).out, "a\r\n");
+    EXPECT_EQ(Site({"preview-url", "disk", Home() + "/www/new.html"}).out, Home() + "/www/new.html\n");
+    EXPECT_EQ(Site({"get", "disk", Home() + "/www/none.html"}).code, kExitFile);
+
+    EXPECT_EQ(Site({"ls", "no such setup"}).code, kExitFailure);
+    EXPECT_EQ(Site({"get", "disk"}).code, kExitUsage);
+    EXPECT_EQ(Site({"list", "x"}).code, kExitUsage);
+    EXPECT_EQ(Site({"frobnicate"}).code, kExitUsage);
+    EXPECT_EQ(Site({}).code, kExitUsage);
+
+    m_ftp.Stop();
+    const Outcome down = Site({"ls", "\u4E3B\u30B5\u30A4\u30C8"});
+    EXPECT_EQ(down.code, kExitFailure);
+    EXPECT_EQ(down.err.rfind("\u30B5\u30FC\u30D0\u30FC[127.0.0.1]", 0), 0u) << down.err;
+}
+
+TEST(SiteCliSftp, TrustIsAskedThenStored)
+{
+    test::TempDir dir;
+    test::FillHome(dir.path() + "/home");
+    std::filesystem::create_directory(dir.path() + "/sshd");
+    test::SshServer sshd;
+    if (!sshd.Start(dir.path() + "/sshd"))
+        GTEST_SKIP() << "sshd could not start: " << sshd.error;
+    std::vector<std::unique_ptr<TSetup>> setups;
+    setups.push_back(MakeSetup("secure", "127.0.0.1", sshd.port, TProtocol::Sftp));
+    setups[0]->User = sshd.user;
+    setups[0]->KeyFile = sshd.clientKey;
+    setups[0]->IniPath = dir.path() + "/home/www";
+    WriteSetups(dir.path(), setups);
+
+    const Outcome refused = RunCli({"site", "ls", "secure", "--dir", dir.path()});
+    EXPECT_EQ(refused.code, kExitFailure);
+    EXPECT_NE(refused.err.find(sshd.hostKeySha256), std::string::npos) << refused.err;
+
+    const Outcome trusted = RunCli({"site", "ls", "secure", "--trust", "--dir", dir.path()});
+    ASSERT_EQ(trusted.code, kExitOk) << trusted.err;
+    EXPECT_NE(trusted.out.find("page\tindex.html\t"), std::string::npos);
+    EXPECT_EQ(trusted.out.find("\t.\t"), std::string::npos);
+
+    // Stored: no question any more.
+    const Outcome again = RunCli({"site", "get", "secure", dir.path() + "/home/www/index.html", "--dir", dir.path()});
+    EXPECT_EQ(again.code, kExitOk) << again.err;
+    EXPECT_EQ(again.err, "");
+    EXPECT_EQ(again.out, test::kSjisPage);
+    EXPECT_EQ(RunCli({"site", "put", "secure", dir.path() + "/home/www/index.html", "--dir", dir.path()}, "new\n").code,
+              kExitOk);
+    EXPECT_EQ(FileText(dir.path() + "/home/www/index.html"), "new\n");
+}
+
+} // namespace
+} // namespace pw::cli
