@@ -206,6 +206,11 @@ TEST(ParseRegist, SecondSemicolonNeverChainsAnEntryToItself)
     EXPECT_NE(fields[0]->Next, fields[0].get());
     EXPECT_EQ(fields[0]->Next, fields[1].get());
     EXPECT_EQ(fields[1]->Next, nullptr);
+
+    // The same happens to any entry completed with an empty target.
+    network = Parsed("f:Name1=;x");
+    ASSERT_EQ(network->Forms->front().Fields.size(), 1u);
+    EXPECT_EQ(network->Forms->front().Fields[0]->Next, nullptr);
 }
 
 TEST(ParseDecimal, SignedThirtyTwoBit)
