@@ -107,6 +107,10 @@ TEST_F(FtpClientTest, OneSessionCarriesEveryCommand)
 
     client.Quit();
     EXPECT_FALSE(client.Connected());
+    // One control connection carried it all, and it ended with QUIT.
+    EXPECT_EQ(m_server.process.ReadLine(5), "CONNECT");
+    EXPECT_EQ(m_server.process.ReadLine(5), "QUIT");
+    EXPECT_EQ(m_server.process.ReadLine(1), "");
 }
 
 TEST_F(FtpClientTest, ErrorsCarryTheServersReply)

@@ -37,15 +37,25 @@ def main():
         from OpenSSL import SSL
         base = TLS_FTPHandler
 
+    def event(text):
+        # Control connections and QUIT commands, for the tests to count.
+        sys.stdout.write(text + "\n")
+        sys.stdout.flush()
+
     class Handler(base):
         unicode_errors = "surrogateescape"
 
         def push(self, s):
-            base.push(self, s) if False else self._push_bytes(s)
-
-        def _push_bytes(self, s):
+            # Replies carry names as raw bytes.
             import asynchat
             asynchat.async_chat.push(self, s.encode("utf8", "surrogateescape"))
+
+        def on_connect(self):
+            event("CONNECT")
+
+        def ftp_QUIT(self, line):
+            event("QUIT")
+            return base.ftp_QUIT(self, line)
 
     Handler.authorizer = authorizer
     Handler.permit_foreign_addresses = True
