@@ -311,6 +311,7 @@ std::string CurlFtpClient::Absolute(const std::string& path) const
 
 FtpResult CurlFtpClient::Perform(Request& request)
 {
+    m_hasFolderListing = false;
     if (!m_handle)
         m_handle = curl_easy_init();
     CURL* h = static_cast<CURL*>(m_handle);
@@ -447,9 +448,10 @@ FtpResult CurlFtpClient::ChangeDir(const std::string& path)
     const std::string target = Absolute(path);
     Request request;
     request.url = UrlOf(target, true);
+    std::string listing;
     if (IsSftp()) {
-        // Listing the folder proves that it is there.
-        std::string listing;
+        // Listing the folder proves that it is there; the listing is kept for
+        // the List that usually follows.
         request.sink = &listing;
     } else {
         request.nobody = true;
@@ -460,6 +462,8 @@ FtpResult CurlFtpClient::ChangeDir(const std::string& path)
         return result;
     std::string folder;
     m_current = !IsSftp() && FolderOfReply(m_replies, folder) && !folder.empty() ? folder : target;
+    m_folderListing = std::move(listing);
+    m_hasFolderListing = IsSftp();
     return result;
 }
 
@@ -474,10 +478,16 @@ FtpResult CurlFtpClient::CurrentDir(std::string& path)
 FtpResult CurlFtpClient::List(std::string& listing)
 {
     listing.clear();
-    Request request;
-    request.url = UrlOf(m_current, true);
-    request.sink = &listing;
-    FtpResult result = Perform(request);
+    FtpResult result;
+    if (m_hasFolderListing) {
+        listing = std::move(m_folderListing);
+        m_hasFolderListing = false;
+    } else {
+        Request request;
+        request.url = UrlOf(m_current, true);
+        request.sink = &listing;
+        result = Perform(request);
+    }
     if (result && IsSftp()) {
         // The SFTP listing names "." and ".."; an FTP LIST does not.
         std::string kept;

@@ -57,6 +57,8 @@ private:
     std::string m_current; // the current folder, absolute
     std::vector<std::string> m_replies;
     std::string m_seenFingerprint; // of the last peer checked
+    std::string m_folderListing;   // SFTP: fetched by ChangeDir, handed out by the next List
+    bool m_hasFolderListing = false;
 };
 
 // The factory the window and the command line give the connection logic.

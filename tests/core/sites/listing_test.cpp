@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sys/stat.h>
 
 namespace pw {
@@ -187,6 +188,46 @@ TEST(SearchLocalFolder, ReadsTheDisk)
 
     std::vector<TLocalSearchResult> none;
     EXPECT_EQ(SearchLocalFolder(dir.file("missing"), none).error, "bad directory");
+}
+
+} // namespace
+} // namespace pw
+
+namespace pw {
+namespace {
+
+// Lines made of listing-like pieces and random bytes: the parser either reads
+// an entry or fails with a message, and never reads past a line.
+TEST(ParseListing, SurvivesArbitraryLines)
+{
+    std::mt19937 random(7);
+    const std::vector<std::string> pieces = {"-rw-r--r--", "drwxr-xr-x", "lrwxrwxrwx", " ", "  ", "1", "web",
+                                             "2147483647", "2147483648", "-2147483648", "Feb", "29", "31", "0",
+                                             "23:59", "24:00", ":", "12:", ":30", "2000", "\x95\x5C", "->",
+                                             " -> ", "x.html", "\xFF", std::string(1, '\0'), "total"};
+    int parsedOk = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string line;
+        const int count = static_cast<int>(random() % 14);
+        for (int i = 0; i < count; ++i) {
+            if (random() % 5 == 0)
+                line += static_cast<char>(random() % 256);
+            else
+                line += pieces[random() % pieces.size()];
+        }
+        TDirNode folder;
+        const Status status = ParseListing(folder, {line}, kNow);
+        if (status.ok) {
+            ++parsedOk;
+            for (const auto& child : *folder.Children) {
+                EXPECT_TRUE(IsValidDateTime(child->Date)) << line;
+                EXPECT_LE(child->Name.size(), line.size());
+            }
+        } else {
+            EXPECT_FALSE(status.error.empty()) << line;
+        }
+    }
+    EXPECT_GT(parsedOk, 0);
 }
 
 } // namespace
