@@ -29,76 +29,120 @@ constexpr bool IsBlank(unsigned char c)
     return c <= 0x20;
 }
 
-// Matches page bytes one by one against the banner HTML's non-blank bytes.
-class BlankBlindMatcher {
-public:
-    explicit BlankBlindMatcher(std::string_view html) : m_html(html) {}
-
-    bool Match(char c)
-    {
-        if (IsBlank(static_cast<unsigned char>(c)))
-            return true;
-        while (m_next < m_html.size() && IsBlank(static_cast<unsigned char>(m_html[m_next])))
-            ++m_next;
-        if (m_next == m_html.size() || m_html[m_next] != c)
-            return false;
-        ++m_next;
-        return true;
-    }
-
-    bool RestIsBlank() const
-    {
-        for (size_t i = m_next; i < m_html.size(); ++i)
-            if (!IsBlank(static_cast<unsigned char>(m_html[i])))
-                return false;
-        return true;
-    }
-
-private:
-    std::string_view m_html;
-    size_t m_next = 0;
-};
-
 } // namespace
 
-bool SameAdText(std::string_view pageText, std::string_view bannerHTML, bool literal, PageEncoding encoding)
+inline bool AdTextComparer::Match(char c)
 {
-    BlankBlindMatcher matcher(bannerHTML);
-    if (!literal) {
-        for (char c : pageText)
-            if (!matcher.Match(c))
-                return false;
-        return matcher.RestIsBlank();
+    if (IsBlank(static_cast<unsigned char>(c)))
+        return true;
+    const size_t size = m_html.size();
+    const char* html = m_html.data();
+    size_t next = m_next;
+    while (next < size && IsBlank(static_cast<unsigned char>(html[next])))
+        ++next;
+    if (next == size || html[next] != c) {
+        m_differs = true;
+        return false;
     }
+    m_next = next + 1;
+    return true;
+}
 
-    const size_t open = pageText.find('"');
-    size_t i = open == std::string_view::npos ? pageText.size() : open + 1;
-    while (i < pageText.size()) {
-        const size_t length = PageCharLength(encoding, pageText, i);
-        if (length > 1) {
+void AdTextComparer::Feed(std::string_view piece)
+{
+    if (m_differs || m_closed)
+        return;
+    size_t i = 0;
+    if (!m_literal) {
+        for (; i < piece.size(); ++i)
+            if (!Match(piece[i]))
+                return;
+        return;
+    }
+    if (!m_opened) {
+        const size_t open = piece.find('"');
+        if (open == std::string_view::npos)
+            return;
+        m_opened = true;
+        i = open + 1;
+    }
+    // A backslash or a lead byte left over from the previous piece.
+    if (m_backslash && i < piece.size()) {
+        m_backslash = false;
+        const char escaped = piece[i++];
+        if ((escaped == '\\' || escaped == '"' || escaped == '/') && !Match(escaped))
+            return;
+    }
+    if (m_lead >= 0 && i < piece.size()) {
+        const char lead = static_cast<char>(m_lead);
+        m_lead = -1;
+        if (IsPageTrailByte(m_encoding, static_cast<unsigned char>(piece[i]))) {
+            if (!Match(lead) || !Match(piece[i]))
+                return;
+            ++i;
+        } else if (!Match(lead)) {
+            return;
+        }
+    }
+    while (i < piece.size()) {
+        const char c = piece[i];
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 0x80) {
+            if (i + 1 == piece.size() && IsPageLeadByte(m_encoding, u)) {
+                m_lead = u;
+                return;
+            }
+            const size_t length = PageCharLength(m_encoding, piece, i);
             for (size_t k = 0; k < length; ++k)
-                if (!matcher.Match(pageText[i + k]))
-                    return false;
+                if (!Match(piece[i + k]))
+                    return;
             i += length;
             continue;
         }
-        const char c = pageText[i];
-        if (c == '"')
-            break;
-        if (c == '\\' && i + 1 < pageText.size()) {
-            const char escaped = pageText[i + 1];
-            i += 2;
-            if (escaped == '\\' || escaped == '"' || escaped == '/') {
-                if (!matcher.Match(escaped))
-                    return false;
+        if (c == '"') {
+            m_closed = true;
+            return;
+        }
+        if (c == '\\') {
+            if (i + 1 == piece.size()) {
+                m_backslash = true;
+                return;
             }
+            const char escaped = piece[i + 1];
+            i += 2;
+            if ((escaped == '\\' || escaped == '"' || escaped == '/') && !Match(escaped))
+                return;
             continue;
         }
-        if (!matcher.Match(c))
-            return false;
+        if (!Match(c))
+            return;
         ++i;
     }
-    return matcher.RestIsBlank();
+}
+
+bool AdTextComparer::Finish()
+{
+    if (m_backslash) {
+        m_backslash = false;
+        Match('\\');
+    }
+    if (m_lead >= 0) {
+        Match(static_cast<char>(m_lead));
+        m_lead = -1;
+    }
+    if (m_differs)
+        return false;
+    for (size_t i = m_next; i < m_html.size(); ++i)
+        if (!IsBlank(static_cast<unsigned char>(m_html[i])))
+            return false;
+    return true;
+}
+
+bool SameAdText(std::string_view pageText, std::string_view bannerHTML, bool literal, PageEncoding encoding)
+{
+    AdTextComparer comparer(bannerHTML, literal, encoding);
+    comparer.Feed(pageText);
+    return comparer.Finish();
 }
 
 } // namespace pw

@@ -27,4 +27,32 @@ size_t PosChar(char ch, std::string_view text, size_t start, PageEncoding encodi
 // literal are taken whole.
 bool SameAdText(std::string_view pageText, std::string_view bannerHTML, bool literal, PageEncoding encoding);
 
+// SameAdText over a page text that arrives in pieces, as the scan reads a
+// block line by line; the pieces are taken as joined without anything between
+// them. Gives the same answer as SameAdText on the joined text, without
+// copying it, and stops comparing at the first difference.
+class AdTextComparer {
+public:
+    AdTextComparer(std::string_view bannerHTML, bool literal, PageEncoding encoding)
+        : m_html(bannerHTML), m_literal(literal), m_encoding(encoding)
+    {
+    }
+
+    void Feed(std::string_view piece);
+    bool Finish();
+
+private:
+    bool Match(char c);
+
+    std::string_view m_html;
+    size_t m_next = 0;
+    bool m_literal;
+    PageEncoding m_encoding;
+    bool m_differs = false;
+    bool m_opened = false;      // literal: the opening quotation mark has come
+    bool m_closed = false;      // literal: the closing quotation mark has come
+    bool m_backslash = false;   // literal: a backslash waits for the byte after it
+    int m_lead = -1;            // literal: a lead byte waits for its second byte
+};
+
 } // namespace pw

@@ -24,15 +24,6 @@ std::string FromPageText(PageEncoding encoding, std::string_view pageText)
     return std::string(pageText);
 }
 
-size_t PageCharLength(PageEncoding encoding, std::string_view text, size_t i)
-{
-    switch (encoding) {
-    case PageEncoding::ShiftJis:
-        break;
-    }
-    return sjis::CharLength(text, i);
-}
-
 size_t FindPageChar(PageEncoding encoding, std::string_view text, char c, size_t from)
 {
     switch (encoding) {

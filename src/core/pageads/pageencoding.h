@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/sjis.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,7 +28,34 @@ std::string FromPageText(PageEncoding encoding, std::string_view pageText);
 
 // Number of bytes of the character that starts at `i` (1 or 2 for Shift_JIS;
 // a lone lead byte counts as one).
-size_t PageCharLength(PageEncoding encoding, std::string_view text, size_t i);
+inline size_t PageCharLength(PageEncoding encoding, std::string_view text, size_t i)
+{
+    switch (encoding) {
+    case PageEncoding::ShiftJis:
+        break;
+    }
+    return sjis::CharLength(text, i);
+}
+
+// Whether a byte can start a multi-byte character, and whether it can follow
+// such a start.
+inline bool IsPageLeadByte(PageEncoding encoding, unsigned char c)
+{
+    switch (encoding) {
+    case PageEncoding::ShiftJis:
+        break;
+    }
+    return sjis::IsLeadByte(c);
+}
+
+inline bool IsPageTrailByte(PageEncoding encoding, unsigned char c)
+{
+    switch (encoding) {
+    case PageEncoding::ShiftJis:
+        break;
+    }
+    return sjis::IsTrailByte(c);
+}
 
 // Position of the first single-byte character `c` at or after `from` (a
 // character boundary), stepping over multi-byte characters; npos if none.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <unordered_map>
 
 namespace pw {
@@ -47,10 +48,10 @@ public:
         }
     }
 
-    const Entry* Find(std::string_view nodeText, PageEncoding encoding) const
+    // The banner of a block name (a name never holds "[", so it is its own
+    // FindBannerByName key).
+    const Entry* Find(const std::string& name) const
     {
-        const size_t bracket = FindPageChar(encoding, nodeText, '[', 0);
-        const std::string name(bracket == std::string_view::npos ? nodeText : nodeText.substr(0, bracket));
         if (name.empty())
             return nullptr;
         const auto it = m_entries.find(name);
@@ -59,6 +60,35 @@ public:
 
 private:
     std::unordered_map<std::string, Entry> m_entries;
+};
+
+// The register of normal and member names, which also remembers the banner of
+// each name, so that a block costs one hash lookup.
+class NormalNameRegister {
+public:
+    explicit NormalNameRegister(const BannerLookup& lookup) : m_lookup(lookup) {}
+
+    // The node text of the next block named `name`, and its banner.
+    std::string Number(std::string_view name, const BannerLookup::Entry*& banner)
+    {
+        auto [it, added] = m_names.try_emplace(std::string(name));
+        if (added)
+            it->second.banner = m_lookup.Find(it->first);
+        banner = it->second.banner;
+        const int count = ++it->second.count;
+        std::string text(name);
+        if (count > 1)
+            text.append("[").append(std::to_string(count)).append("]");
+        return text;
+    }
+
+private:
+    struct Info {
+        int count = 0;
+        const BannerLookup::Entry* banner = nullptr;
+    };
+    const BannerLookup& m_lookup;
+    std::unordered_map<std::string, Info> m_names;
 };
 
 // A line being rewritten left to right: the new text of the repaired markers
@@ -140,12 +170,12 @@ void ScanAdBlocks(AdPage& page, const BannerList& catalogue)
     const std::string defaultRotation = ToPageText(encoding, kDefaultRotationName);
     const std::string defaultNormal = ToPageText(encoding, kDefaultNormalName);
 
-    NameRegister normalNames;
+    NormalNameRegister normalNames(lookup);
     NameRegister rotationNames;
     AdNode* rotation = nullptr;
     AdNode* normal = nullptr;
     const BannerLookup::Entry* normalBanner = nullptr;
-    std::string collected;
+    std::optional<AdTextComparer> comparer; // compares the open block's text with its banner
 
     LineFinder normalEnd(kNormalEnd);
     LineFinder rotationEnd(kRotationEnd);
@@ -166,14 +196,15 @@ void ScanAdBlocks(AdPage& page, const BannerList& catalogue)
             if (normal) {
                 const size_t d = normalEnd.Find(text, col);
                 if (d == npos) {
-                    if (normalBanner)
-                        collected.append(text.substr(col));
+                    if (comparer)
+                        comparer->Feed(text.substr(col));
                     break;
                 }
-                if (normalBanner) {
-                    collected.append(text.substr(col, d - col));
-                    if (SameAdText(collected, normalBanner->Html, normal->Parent() != nullptr, encoding))
+                if (comparer) {
+                    comparer->Feed(text.substr(col, d - col));
+                    if (comparer->Finish())
                         tree.SetStatus(*normal, nsMatched);
+                    comparer.reset();
                 }
                 normal = nullptr;
                 col = d + 12;
@@ -208,10 +239,10 @@ void ScanAdBlocks(AdPage& page, const BannerList& catalogue)
                 rotation = &tree.Add(nullptr, rotationNames.Number(name), nsRotation);
                 col = e;
             } else {
-                std::string nodeText = normalNames.Number(name);
-                normalBanner = lookup.Find(nodeText, encoding);
+                std::string nodeText = normalNames.Number(name, normalBanner);
                 normal = &tree.Add(rotation, std::move(nodeText), normalBanner ? nsChanged : nsUnlisted);
-                collected.clear();
+                if (normalBanner)
+                    comparer.emplace(normalBanner->Html, rotation != nullptr, encoding);
                 col = e + 3;
             }
         }

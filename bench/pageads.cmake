@@ -1,0 +1,1 @@
+pagewick_add_bench(bench_pageads pageads_bench.cpp)
