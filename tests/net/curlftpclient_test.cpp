@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace pw::net {
 namespace {
@@ -185,6 +189,32 @@ TEST_F(FtpClientTest, HungServerTimesOut)
     const FtpResult listed = client.List(listing);
     m_server.process.Resume();
     EXPECT_EQ(listed.failure, FtpFailure::ConnectionLost) << listed.error;
+}
+
+TEST(FtpClientTimeouts, SilentServerFailsTheConnect)
+{
+    // Accepts connections (the kernel does) but never greets.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    FtpClientSettings settings;
+    settings.Host = "127.0.0.1";
+    settings.Port = ntohs(address.sin_port);
+    settings.User = "u";
+    settings.ConnectTimeout = 2; // the window uses 15 s and 30 s
+    settings.IdleTimeout = 2;
+    CurlFtpClient client(settings);
+    const FtpResult result = client.Connect();
+    ::close(listener);
+    EXPECT_EQ(result.failure, FtpFailure::ConnectionLost) << result.error;
+    EXPECT_FALSE(result.error.empty());
+    EXPECT_FALSE(client.Connected());
 }
 
 TEST(FtpsClient, CertificateTrustedByItsPublicKey)
