@@ -73,5 +73,40 @@ TEST(SameAdText, IgnoresBlanksAndComparesTheRest)
         EXPECT_EQ(SameAdText(c.page, c.html, c.literal, kSjis), c.same) << c.page << " / " << c.html;
 }
 
+// The scan feeds a block's text line by line; any cut must give the answer of
+// the whole text, also when it falls between a backslash or a lead byte and
+// the byte after it.
+TEST(AdTextComparer, AnswersAsTheWholeTextWhereverItIsCut)
+{
+    const std::string_view pages[] = {
+        "\"<a href=\\\"/x\\\">go<\\/a>\",",
+        "\"\x95\x5C\x8E\xA6\\r\\n\",",
+        "\"\x95\x5C\x5C\x8E\xA6\",",
+        "x\"ab\\",
+        "\"a\x95\"",
+        "<a>\tx</a>",
+    };
+    const std::string_view htmls[] = {
+        "<a href=\"/x\">go</a>", "\x95\x5C\x8E\xA6", "\x95\x5C\x5C\x8E\xA6", "ab\\", "a\x95", "<a>x</a>",
+    };
+    for (const auto page : pages) {
+        for (const auto html : htmls) {
+            for (const bool literal : {false, true}) {
+                const bool whole = SameAdText(page, html, literal, kSjis);
+                for (size_t cut1 = 0; cut1 <= page.size(); ++cut1) {
+                    for (size_t cut2 = cut1; cut2 <= page.size(); ++cut2) {
+                        AdTextComparer comparer(html, literal, kSjis);
+                        comparer.Feed(page.substr(0, cut1));
+                        comparer.Feed(page.substr(cut1, cut2 - cut1));
+                        comparer.Feed(page.substr(cut2));
+                        ASSERT_EQ(comparer.Finish(), whole) << page << " / " << html << " cut at " << cut1 << ","
+                                                            << cut2 << (literal ? " literal" : "");
+                    }
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace pw
