@@ -216,14 +216,10 @@ bool FtpServer::Start(const std::string& homeFolder, const std::string& pemFile,
     return port > 0;
 }
 
-bool MakeCertificate(const std::string& pemFile)
+std::string MakeCertificate(const std::string& pemFile)
 {
-    const std::string key = pemFile + ".key";
-    const std::string cert = pemFile + ".crt";
-    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -keyout '" + key + "' -out '" + cert
-        + "' -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 >/dev/null 2>&1 && cat '" + cert + "' '"
-        + key + "' > '" + pemFile + "' && echo ok";
-    return RunCommand(command) == "ok\n";
+    const std::string output = RunCommand("/usr/bin/python3 '" PAGEWICK_SOURCE_DIR "/tests/net/make_cert.py' '" + pemFile + "'");
+    return output.rfind("sha256//", 0) == 0 ? output.substr(0, output.find('\n')) : std::string();
 }
 
 bool SshServer::Start(const std::string& workFolder)

@@ -67,7 +67,8 @@ struct SshServer {
     void Stop() { process.Stop(); }
 };
 
-// Makes a self-signed certificate for 127.0.0.1 with its key in one PEM file.
-bool MakeCertificate(const std::string& pemFile);
+// Makes a self-signed certificate for 127.0.0.1 with its key in one PEM file;
+// returns its public key pin, empty on failure.
+std::string MakeCertificate(const std::string& pemFile);
 
 } // namespace pw::test
