@@ -246,6 +246,11 @@ TEST(FtpsClient, CertificateTrustedByItsPublicKey)
     settings.TrustedCertificate = refused.Fingerprint;
     CurlFtpClient trusted(settings);
     ASSERT_TRUE(trusted.Connect());
+    // Sessions are capped at TLS 1.2 (the untrusted attempt came first).
+    std::vector<std::string> events;
+    for (std::string line = server.process.ReadLine(2); !line.empty(); line = server.process.ReadLine(1))
+        events.push_back(line);
+    EXPECT_EQ(events, (std::vector<std::string> {"CONNECT", "CONNECT", "TLS TLSv1.2"}));
     ASSERT_TRUE(trusted.ChangeDir("/www"));
     std::string listing;
     ASSERT_TRUE(trusted.List(listing));

@@ -53,6 +53,9 @@ def main():
         def on_connect(self):
             event("CONNECT")
 
+        def handle_ssl_established(self):
+            event("TLS " + self.socket.get_protocol_version_name())
+
         def ftp_QUIT(self, line):
             event("QUIT")
             return base.ftp_QUIT(self, line)
