@@ -382,8 +382,9 @@ TEST(PeerTrust, AskedOnceAndRememberedInTheSetup)
         f.feedback.Trust = false;
         EXPECT_EQ(f.tree.Connect(&f.setup), nullptr);
         ASSERT_EQ(f.feedback.Questions.size(), 3u);
-        if (protocol == TProtocol::Sftp)
+        if (protocol == TProtocol::Sftp) {
             EXPECT_NE(codec::DecodeSjis(f.feedback.Questions[2]).find("なりすまし"), std::string::npos);
+        }
         EXPECT_EQ(stored, "FP1");
     }
 }
