@@ -331,8 +331,11 @@ FtpResult CurlFtpClient::Perform(Request& request)
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_USERNAME, m_settings.User.c_str());
-    curl_easy_setopt(h, CURLOPT_PASSWORD, m_settings.Password.c_str());
+    // Without a user name libcurl logs in as "anonymous".
+    if (!m_settings.User.empty()) {
+        curl_easy_setopt(h, CURLOPT_USERNAME, m_settings.User.c_str());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, m_settings.Password.c_str());
+    }
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, m_settings.ConnectTimeout);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, m_settings.IdleTimeout);
