@@ -44,7 +44,20 @@ bool IsWithin(const TNode* node, const TDirNode* folder);
 // The open connections (top nodes of the tree, in the order opened), the
 // tree's selection and the file list's folder and sort, with the commands that
 // change them. The window draws the tree from it: a connection's child nodes
-// are the subfolders of its listed folders (TDirNode::SubFolders).
+// are the subfolders of its listed folders (TDirNode::SubFolders), and the
+// file list's rows are Shown()->Children in their order.
+//
+// The window owns one tree for its whole run, made with the libcurl factory
+// and a SiteFeedback that sets the status bar text and repaints it at once
+// (transfers block), shows messages in modal boxes and asks trust questions
+// with Yes/No; CommandStateChanged refreshes the command state. Its handlers
+// call Connect (with the selector's setup, then rebuild the tree view),
+// Select (on a tree selection change; then repaint the file list), Disconnect
+// (SaveSetups with Connections() and the settings file write in saveSetups,
+// closing the connection's document tabs in closeDocuments), Reconnect with
+// ReconnectTarget(the active tab's file), Refresh and ColumnClick. After a
+// trust question answered Yes the stored setup holds the new fingerprint;
+// the window saves the setups as usual.
 class ConnectionTree {
 public:
     using Clock = std::function<TDateTime()>;
