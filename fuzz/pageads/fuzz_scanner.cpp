@@ -1,0 +1,7 @@
+#include "targets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    pw::fuzz::FuzzScanner(data, size);
+    return 0;
+}
