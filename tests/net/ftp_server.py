@@ -22,6 +22,7 @@ def main():
     parser.add_argument("--cert", help="PEM file with certificate and key: serve explicit FTPS")
     parser.add_argument("--tls-data", action="store_true", help="require PROT P on data connections")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--perm", default="elradfmwMT", help="pyftpdlib permissions (without f: no rename)")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
     if args.debug:
@@ -29,7 +30,7 @@ def main():
         logging.basicConfig(level=logging.DEBUG)
 
     authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.home, perm="elradfmwMT")
+    authorizer.add_user(args.user, args.password, args.home, perm=args.perm)
 
     base = FTPHandler
     if args.cert:

@@ -47,6 +47,7 @@ struct FtpServer {
     std::string password = "s3cret pw";
     int port = 0;
     std::string certificate; // FTPS: the PEM file (certificate and key)
+    std::string permissions = "elradfmwMT"; // pyftpdlib's letters; without "f" renames are refused
     ChildProcess process;
 
     // Starts pyftpdlib serving `home`; with a certificate file, explicit FTPS.

@@ -226,6 +226,25 @@ TEST_F(FtpSites, UploadBrokenByAStoppedServerLeavesThePage)
     EXPECT_EQ(FileText(Home() + "/www/index.html"), test::kSjisPage);
 }
 
+TEST_F(FtpSites, RefusedRenameStoresThePageDirectly)
+{
+    const int port = m_server.port;
+    m_server.Stop();
+    m_server.permissions = "elradmwMT"; // no renames
+    ASSERT_TRUE(m_server.Start(Home(), "", port));
+    m_setup.IniPath = "/www";
+    TConnection* connection = m_tree.Connect(&m_setup);
+    ASSERT_NE(connection, nullptr);
+    TFileNode* index = FileIn(*connection, "index.html");
+    TDocumentText text {{"direct"}, true};
+    ASSERT_TRUE(SaveDocument(*index, text, m_buffer, m_feedback));
+    EXPECT_EQ(FileText(Home() + "/www/index.html"), "direct\r\n");
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
+    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/index.html]......"
+                                                  "一時ファイルの名前を変更できなかったため、直接上書きしました。");
+    EXPECT_FALSE(connection->NeedsReconnect);
+}
+
 class SftpSites : public SitesOverNetwork {
 protected:
     void SetUp() override
