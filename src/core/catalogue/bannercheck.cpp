@@ -101,6 +101,14 @@ int64_t LargestUnnamedBannerNumber(const BannerList& list)
     return largest;
 }
 
+std::unique_ptr<TAdBanner> NewBannerFromHTML(const BannerList& list, std::string_view html,
+                                             const NetworkList& networks)
+{
+    auto banner = CreateBanner(html, LargestUnnamedBannerNumber(list) + 1, networks);
+    banner->Number = static_cast<int32_t>(list.Rows.size()) + 1;
+    return banner;
+}
+
 bool TakesDetectedType(std::string_view currentType, bool typeChanged)
 {
     if (currentType.empty() || currentType == kKindUnknown)

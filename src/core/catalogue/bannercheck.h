@@ -48,6 +48,12 @@ bool NameHasBracket(std::string_view name);
 // banner is named 未命名広告 followed by the whole number k, or 0.
 int64_t LargestUnnamedBannerNumber(const BannerList& list);
 
+// The banner that the editor opens for new ad code (the NewBanner command
+// passes one blank): named 未命名広告<n + 1>, network and type detected,
+// numbered after the last row.
+std::unique_ptr<TAdBanner> NewBannerFromHTML(const BannerList& list, std::string_view html,
+                                             const NetworkList& networks);
+
 // Whether leaving the HTML editor puts the detected kind into the type field:
 // when it is empty or 未知タイプ, or, unless the user changed it, exactly
 // テキスト広告 or イメージ広告.

@@ -91,6 +91,30 @@ TEST(NewBannerName, LargestUnnamedNumber)
     EXPECT_EQ(LargestUnnamedBannerNumber(list) + 1, 2147483648LL);
 }
 
+TEST(NewBannerFromHTML, ProposesTheNextUnnamedName)
+{
+    const std::string prefix(kUnnamedBannerPrefix);
+    BannerList list;
+    test::AddRow(list, prefix + "1");
+    test::AddRow(list, prefix + "7");
+    test::AddRow(list, prefix + "X");
+    const NetworkList networks;
+    const auto banner = NewBannerFromHTML(list, " ", networks);
+    EXPECT_EQ(codec::DecodeSjis(banner->SpaceName), "未命名広告8");
+    EXPECT_EQ(banner->Number, 4);
+    EXPECT_EQ(banner->Network, nullptr);
+    EXPECT_EQ(codec::DecodeSjis(banner->Type), "未知タイプ");
+    EXPECT_EQ(banner->BannerHTML, " ");
+    EXPECT_EQ(banner->PV + banner->CT + banner->TotalRevenue, 0);
+    // OK without typing any HTML stores an empty HTML.
+    BannerFields fields;
+    fields.SpaceName = banner->SpaceName;
+    fields.PV = fields.CT = fields.TotalRevenue = "0";
+    fields.BannerHTML = banner->BannerHTML;
+    ApplyBannerFields(*banner, fields);
+    EXPECT_EQ(banner->BannerHTML, "");
+}
+
 TEST(TakesDetectedType, OnlyEmptyUnknownOrUntouchedPlainKinds)
 {
     const std::string sized = std::string(kKindImage) + "468x60";
