@@ -119,11 +119,19 @@ TEST(ScanAdBlocks, NulBytesAndLongLinesAreOrdinaryBytes)
     line += std::string("\0<!--PWH[ABC]-->\0<b>abc</b><!--PWHEND-->", 41);
     for (int i = 0; i < 20000; ++i)
         line += "<!--PWH[cut"; // many markers without "]" on one line
+    std::string farBracket;
+    for (int i = 0; i < 20000; ++i)
+        farBracket += "<!--PWH[a<!--PWR[b"; // one "]" at the very end, no "-->"
+    farBracket += "]";
     TestPage page;
-    page.editor.SetLines({line});
+    page.editor.SetLines({line, farBracket});
     page.AddBanner("ABC", kAbcHtml);
     ScanAdBlocks(page.page, page.catalogue);
     EXPECT_EQ(page.Tree(), "matched\tABC\n");
+    page.Caret(2, 1);
+    EXPECT_EQ(LocateBlockAtCaret(page.page, "ABC").Kind, abNone);
+    EXPECT_EQ(SelectBlockByName(page.page, "ABC[2]", true, false), SelectResult::NotFound);
+    EXPECT_EQ(SelectBlockByName(page.page, "b", true, true), SelectResult::NotFound);
 }
 
 // The page used by the caret and selection tests.
