@@ -50,6 +50,13 @@ TEST(AppendBannerToArchive, AppendsToAnExistingFileOnly)
     std::string content;
     ReadWholeFile(path, content);
     EXPECT_EQ(content, "old\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n");
+
+    // A device that takes no bytes: opening works, writing fails.
+    if (FileExists("/dev/full")) {
+        const ArchiveWriteResult full = AppendBannerToArchive(banner, "/dev/full");
+        EXPECT_EQ(full.Outcome, ArchiveWrite::WriteFailed);
+        EXPECT_FALSE(full.Error.empty());
+    }
 }
 
 struct Catalogue {
