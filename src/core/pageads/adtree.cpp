@@ -11,6 +11,8 @@ TAdBlockKind AdNode::Kind() const
 
 void AdTree::Clear()
 {
+    if (m_listener)
+        m_listener->TreeClearing();
     m_top.clear();
     m_selected = nullptr;
     m_count = 0;
@@ -26,6 +28,8 @@ AdNode& AdTree::Add(AdNode* parent, std::string text, TAdNodeStatus status)
     node->m_parent = parent;
     auto& siblings = parent ? parent->m_children : m_top;
     node->m_row = siblings.size();
+    if (m_listener)
+        m_listener->NodeAdding(parent, node->m_row);
     siblings.push_back(std::move(node));
     ++m_count;
     AdNode& added = *siblings.back();

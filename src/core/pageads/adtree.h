@@ -41,12 +41,16 @@ private:
     size_t m_row = 0;
 };
 
-// Told about every change of an ad tree; the window's tree model adapter
-// implements it to keep its view in step.
+// Told about every change of an ad tree, before and after it where a model
+// needs both (a Qt item model's begin/end calls); the window's tree model
+// adapter implements it to keep its view in step.
 class AdTreeListener {
 public:
     virtual ~AdTreeListener() = default;
+    virtual void TreeClearing() {}
     virtual void TreeCleared() {}
+    // A node is about to become child number `row` of `parent` (top level when null).
+    virtual void NodeAdding(AdNode* /*parent*/, size_t /*row*/) {}
     // `node` has been added as the last child of its parent (or at the top).
     virtual void NodeAdded(AdNode& /*node*/) {}
     virtual void NodeStatusChanged(AdNode& /*node*/) {}
