@@ -1,30 +1,20 @@
 #include "base/files.h"
 #include "cli/cli.h"
 #include "settings/inilist.h"
+#include "support/clirun.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace pw::cli {
 namespace {
 
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CliOutcome;
 
-Outcome RunCli(std::vector<std::string> args, const std::string& input = "")
-{
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int code = Run(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::RunCli;
 
 std::string Fixture(const std::string& name)
 {

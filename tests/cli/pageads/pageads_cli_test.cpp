@@ -1,6 +1,7 @@
 #include "base/files.h"
 #include "cli/cli.h"
 #include "settings/inilist.h"
+#include "support/clirun.h"
 #include "support/tempdir.h"
 #include "text/codec.h"
 
@@ -8,16 +9,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 
 namespace pw::cli {
 namespace {
 
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CliOutcome;
 
 // A copy of the fixture folder: page.html, old.html and the settings folder.
 struct Fixture {
@@ -35,10 +31,7 @@ struct Fixture {
     Outcome Run(std::vector<std::string> args, const std::string& input = "") const
     {
         args.insert(args.begin(), {"--dir", settings});
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        const int code = cli::Run(args, in, out, err);
-        return {code, out.str(), err.str()};
+        return test::RunCli(args, input);
     }
 
     static std::string Read(const std::string& path)

@@ -4,30 +4,20 @@
 #include "net/servers.h"
 #include "settings/settingsfile.h"
 #include "sites/setup.h"
+#include "support/clirun.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 
 namespace pw::cli {
 namespace {
 
-struct Outcome {
-    int code;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CliOutcome;
 
-Outcome RunCli(std::vector<std::string> args, const std::string& input = "")
-{
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int code = Run(args, in, out, err);
-    return {code, out.str(), err.str()};
-}
+using test::RunCli;
 
 std::string FileText(const std::string& path)
 {

@@ -62,8 +62,9 @@ TEST(GeneralSettings, SortColumnValues)
     for (const auto& c : cases) {
         const StoredSort sort = StoredSortFromValue(c.value, 7);
         EXPECT_EQ(sort.column, c.column) << c.value;
-        if (sort.column >= 0)
+        if (sort.column >= 0) {
             EXPECT_EQ(sort.markDescending, c.mark) << c.value;
+        }
     }
 }
 
