@@ -270,7 +270,12 @@ size_t TIniList::LineCount() const
 
 void TIniList::LoadFromText(std::string_view text)
 {
-    SetLines(SplitLines(text, /*stopAtNul=*/true));
+    Clear();
+    std::vector<std::string> lines = SplitLines(text, /*stopAtNul=*/true);
+    m_blocks.reserve(lines.size() / 4);
+    m_firstSection.reserve(lines.size() / 4);
+    for (std::string& line : lines)
+        AppendLine(std::move(line));
     NormaliseTitle();
 }
 
