@@ -112,6 +112,7 @@ std::string AdNotFoundMessage(std::string_view text)
 
 AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdBanner& banner, bool rotation)
 {
+    const PageChange change(page.Editor);
     AdCommandResult result;
     PageEditor& editor = page.Editor;
     const std::string name = ToPageText(page.Encoding, banner.SpaceName);
@@ -159,6 +160,7 @@ AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdB
 
 AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const TAdBanner& banner)
 {
+    const PageChange change(page.Editor);
     AdCommandResult result;
     if (ReplaceBlockAtCaret(page, catalogue, banner, result))
         return result;
@@ -174,6 +176,7 @@ AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const 
 
 AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)
 {
+    const PageChange change(page.Editor);
     AdCommandResult result;
     AdTree& tree = page.Tree;
     AdNode* node = tree.Selected();

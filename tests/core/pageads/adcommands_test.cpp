@@ -258,6 +258,36 @@ TEST(DeleteAdBlock, NothingHappensWithoutASelectedNode)
     EXPECT_EQ(page.Tree(), "matched\tABC\n");
 }
 
+// Each command, with the repairs of the scan that follows it, is one undo step
+// of the editor however many edits it makes.
+TEST(AdCommands, EachCommandIsOneUndoStep)
+{
+    struct Case {
+        const char* what;
+        AdCommandResult (*run)(OpenPage&);
+        size_t minimumChanges;
+    } cases[] = {
+        {"add, then the refresh repairs two markers",
+         [](OpenPage& p) { return AddAdBlock(p.page, p.catalogue, *p.abc, false); }, 3},
+        {"replace, then the refresh repairs two markers",
+         [](OpenPage& p) { return ReplaceAdBlock(p.page, p.catalogue, *p.abc); }, 3},
+        {"delete", [](OpenPage& p) { return DeleteAdBlock(p.page, p.catalogue); }, 1},
+    };
+    for (const auto& c : cases) {
+        OpenPage page(Lines({"a", Normal("XYZ", kXyz), "b"}));
+        page.tree.Select(page.tree.First());
+        page.Caret(2, 2);
+        // A marker typed after the open: empty name and no end marker.
+        page.editor.AppendLine("<!--PWH[]-->");
+        const size_t changes = page.editor.ChangeCount();
+        const size_t steps = page.editor.UndoSteps();
+        EXPECT_TRUE(c.run(page).Done) << c.what;
+        EXPECT_GE(page.editor.ChangeCount() - changes, c.minimumChanges) << c.what;
+        EXPECT_EQ(page.editor.UndoSteps() - steps, 1u) << c.what;
+        EXPECT_EQ(page.editor.ChangeDepth(), 0u) << c.what;
+    }
+}
+
 TEST(Jump, WalksTheBlocksOfTheNameAndStartsOver)
 {
     OpenPage page(Lines({Normal("ABC", kAbc), "x", Normal("ABC", kAbc), "y",
