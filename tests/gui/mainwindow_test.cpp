@@ -221,6 +221,7 @@ private slots:
         QTest::keyClick(form.get(), Qt::Key_R, Qt::ControlModifier);
         QCOMPARE(refreshSpy.count(), 1);
         QCOMPARE(rotationSpy.count(), 0);
+        refresh->setEnabled(true); // the refresh found no folder and updated the state
         QTest::keyClick(form.get(), Qt::Key_R, Qt::ControlModifier);
         QCOMPARE(refreshSpy.count(), 2);
         QCOMPARE(rotationSpy.count(), 0);
