@@ -1,14 +1,4 @@
 #pragma once
 
-#include <QDialog>
-
-namespace pw::gui {
-
-// The host list dialog. Created once at start-up and kept for the whole run.
-class TFmHosts : public QDialog {
-    Q_OBJECT
-public:
-    explicit TFmHosts(QWidget* parent = nullptr);
-};
-
-} // namespace pw::gui
+// The host list dialog moved to the sites folder.
+#include "gui/sites/fmhosts.h"
