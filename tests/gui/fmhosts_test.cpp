@@ -130,6 +130,7 @@ private slots:
     void anonymousFillsAndRestoresTheLogin();
     void deleteAsksAndSelectsANeighbour();
     void closeButtonKeepsFieldsCloseBoxDoesNot();
+    void protocolBoxTurnsAHostIntoAFolderAndBack();
     void charsetAndDirectStoreAreSaved();
 };
 
@@ -138,7 +139,8 @@ void FmHostsTest::keepsItsNameCaptionAndSize()
     TFmHosts dialog;
     QCOMPARE(dialog.objectName(), QStringLiteral("FmHosts"));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("ホスト一覧"));
-    QCOMPARE(dialog.size(), QSize(560, 400));
+    dialog.show();
+    QCOMPARE(dialog.size(), QSize(560, 400)); // the added fields fit in the size it always had
     auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("LVSetups"));
     QCOMPARE(list->headerItem()->text(0), QStringLiteral("サーバー・ローカルフォルダリスト"));
     QCOMPARE(list->columnWidth(0), 213);
@@ -430,6 +432,32 @@ void FmHostsTest::closeButtonKeepsFieldsCloseBoxDoesNot()
         QVERIFY(!f.dialog.isVisible());
         QCOMPARE(f.dialog.Setups()[0]->User, "a");
     }
+}
+
+void FmHostsTest::protocolBoxTurnsAHostIntoAFolderAndBack()
+{
+    Fixture f(kTwoSetups);
+    f.choose("ローカルフォルダ");
+    QCOMPARE(f.get<QStackedWidget>("PCSetup")->currentWidget()->objectName(), QStringLiteral("TSFolder"));
+    QCOMPARE(f.edit("EdName1")->text(), QStringLiteral("alpha"));
+    QVERIFY(f.edit("EdName1")->isEnabled());
+    f.type("EdIniPath1", QStringLiteral("/srv/alpha"));
+    QTest::mouseClick(f.get<QPushButton>("BtClose"), Qt::LeftButton);
+    SaveSetups(f.store, f.dialog.Setups(), 0);
+    TSetupList loaded = LoadSetups(f.store);
+    QCOMPARE(loaded.Setups[0]->Kind, skLocal); // no host is kept, so it loads as a folder
+    QCOMPARE(loaded.Setups[0]->IniPath, "/srv/alpha");
+
+    // And back: a remote host with the placeholder host and the protocol's port.
+    f.dialog.show();
+    f.dialog.SelectSetup(0);
+    f.choose("SFTP");
+    QCOMPARE(f.get<QStackedWidget>("PCSetup")->currentWidget()->objectName(), QStringLiteral("TSFtp"));
+    QCOMPARE(f.edit("EdHost")->text(), QStringLiteral("ホスト"));
+    QCOMPARE(f.edit("EdPort")->text(), QStringLiteral("22"));
+    QCOMPARE(f.edit("EdIniPath")->text(), QString()); // a disk path means nothing on the server
+    QCOMPARE(f.edit("EdName")->text(), QStringLiteral("alpha"));
+    QVERIFY(f.messages.empty());
 }
 
 void FmHostsTest::charsetAndDirectStoreAreSaved()
