@@ -1,5 +1,6 @@
 #include "gui/messagebox.h"
 #include "gui/sites/fmhosts.h"
+#include "gui/sites/setupfields.h"
 #include "settings/inilist.h"
 #include "sites/setup.h"
 #include "text/codec.h"
@@ -132,6 +133,7 @@ private slots:
     void closeButtonKeepsFieldsCloseBoxDoesNot();
     void protocolBoxTurnsAHostIntoAFolderAndBack();
     void charsetAndDirectStoreAreSaved();
+    void setupFieldHooksFollowTheFieldType();
 };
 
 void FmHostsTest::keepsItsNameCaptionAndSize()
@@ -480,6 +482,42 @@ void FmHostsTest::charsetAndDirectStoreAreSaved()
         QCOMPARE(f.read(1, "StoreDirectly"), QStringLiteral("1"));
         QCOMPARE(f.read(2, "StoreDirectly"), QStringLiteral("0"));
     }
+}
+
+void FmHostsTest::setupFieldHooksFollowTheFieldType()
+{
+    struct EnumSetup {
+        enum class Kind { Auto, ShiftJis, Utf8, EucJp } Charset = Kind::Auto;
+        bool StoreDirectly = false;
+    };
+    struct TextSetup {
+        std::string Charset;
+        bool StoreDirectly = false;
+    };
+    struct Neither {};
+
+    EnumSetup e;
+    SetCharsetEntry(e, 2);
+    SetStoresDirectly(e, true);
+    QCOMPARE(e.Charset, EnumSetup::Kind::Utf8);
+    QCOMPARE(CharsetEntry(e), 2);
+    QVERIFY(StoresDirectly(e));
+
+    TextSetup t;
+    QCOMPARE(CharsetEntry(t), 0); // empty: automatic
+    for (int entry = 0; entry < 4; ++entry) {
+        SetCharsetEntry(t, entry);
+        QCOMPARE(CharsetEntry(t), entry);
+    }
+    QCOMPARE(t.Charset, std::string("euc-jp"));
+    t.Charset = "iso-2022-jp"; // unknown: automatic
+    QCOMPARE(CharsetEntry(t), 0);
+
+    Neither n;
+    SetCharsetEntry(n, 3);
+    SetStoresDirectly(n, true);
+    QCOMPARE(CharsetEntry(n), 0);
+    QVERIFY(!StoresDirectly(n));
 }
 
 QTEST_MAIN(FmHostsTest)

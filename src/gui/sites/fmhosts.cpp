@@ -2,6 +2,7 @@
 
 #include "gui/datatext.h"
 #include "gui/messagebox.h"
+#include "gui/sites/setupfields.h"
 #include "gui/sites/sitesicons.h"
 #include "ui_fmhosts.h"
 
@@ -11,8 +12,6 @@
 #include <QMenu>
 
 #include <algorithm>
-#include <string_view>
-#include <type_traits>
 
 namespace pw::gui {
 
@@ -41,58 +40,6 @@ TProtocol ProtocolOfEntry(int entry)
     return entry == 1 ? TProtocol::Ftps : entry == 2 ? TProtocol::Sftp : TProtocol::Ftp;
 }
 
-// The page character set and the direct store switch of a setup. The setup
-// record gains these fields separately; until it has them the dialog shows
-// the controls with their defaults and stores nothing. The character set may
-// be kept as an enumeration in the order of the box (auto, Shift_JIS, UTF-8,
-// EUC-JP) or as its key text.
-constexpr std::string_view kCharsetKeys[] = {"auto", "shift_jis", "utf-8", "euc-jp"};
-
-template <class Setup>
-int CharsetEntry(const Setup& setup)
-{
-    if constexpr (requires { setup.Charset; }) {
-        using T = std::remove_cvref_t<decltype(setup.Charset)>;
-        if constexpr (std::is_enum_v<T>) {
-            return static_cast<int>(setup.Charset);
-        } else {
-            const std::string_view key(setup.Charset);
-            for (size_t i = 0; i < std::size(kCharsetKeys); ++i)
-                if (key == kCharsetKeys[i])
-                    return static_cast<int>(i);
-        }
-    }
-    return 0;
-}
-
-template <class Setup>
-void SetCharsetEntry(Setup& setup, int entry)
-{
-    if constexpr (requires { setup.Charset; }) {
-        using T = std::remove_cvref_t<decltype(setup.Charset)>;
-        const int i = std::clamp(entry, 0, static_cast<int>(std::size(kCharsetKeys)) - 1);
-        if constexpr (std::is_enum_v<T>)
-            setup.Charset = static_cast<T>(i);
-        else
-            setup.Charset = T(kCharsetKeys[static_cast<size_t>(i)]);
-    }
-}
-
-template <class Setup>
-bool StoresDirectly(const Setup& setup)
-{
-    if constexpr (requires { setup.StoreDirectly; })
-        return setup.StoreDirectly;
-    return false;
-}
-
-template <class Setup>
-void SetStoresDirectly(Setup& setup, bool on)
-{
-    if constexpr (requires { setup.StoreDirectly = true; })
-        setup.StoreDirectly = on;
-}
-
 QString Trimmed(QLineEdit* field)
 {
     const QString text = field->text().trimmed();
@@ -110,8 +57,8 @@ TFmHosts::TFmHosts(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::T
     ui->setupUi(this);
     setObjectName(QStringLiteral("FmHosts"));
     setWindowTitle(QStringLiteral("ホスト一覧"));
-    resize(560, 400);
-    setSizeGripEnabled(false);
+    // A fixed border: the size does not change (unless a large font needs more).
+    setFixedSize(QSize(560, 400).expandedTo(minimumSizeHint()));
 
     ui->LVSetups->setColumnWidth(0, 213);
     ui->LVSetups->header()->setSectionsClickable(false);
