@@ -1,4 +1,4 @@
-#include "gui/messagebox.h"
+#include "gui/common/messagebox.h"
 #include "gui/sites/fmhosts.h"
 #include "gui/sites/setupfields.h"
 #include "settings/inilist.h"

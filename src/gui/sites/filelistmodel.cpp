@@ -1,6 +1,6 @@
 #include "gui/sites/filelistmodel.h"
 
-#include "gui/datatext.h"
+#include "gui/common/datatext.h"
 #include "gui/sites/sitesicons.h"
 #include "sites/connection.h"
 #include "sites/filelist.h"

@@ -1,7 +1,7 @@
 #include "gui/sites/fmhosts.h"
 
-#include "gui/datatext.h"
-#include "gui/messagebox.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
 #include "gui/sites/setupfields.h"
 #include "gui/sites/sitesicons.h"
 #include "ui_fmhosts.h"
