@@ -5,6 +5,7 @@
 #include "base/files.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/transferrunner.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
@@ -18,10 +19,13 @@
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QItemSelectionModel>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -281,6 +285,59 @@ private slots:
         QVERIFY(m_ftp.Start(m_home));
         writeSettings(Kind::Ftp);
         runFlow(Kind::Ftp);
+    }
+
+    // A slow server: the progress dialog shows, and its Cancel button stops a
+    // download (no tab) and an upload (the page on the server stays whole, the
+    // page in the tab stays modified).
+    void cancelledTransfers()
+    {
+        const std::string big = std::string(120000, 'x') + "\r\n";
+        const std::string pagePath = m_home + "/www/a/b/page.html";
+        QVERIFY(WriteFileAtomically(pagePath, big).ok);
+        m_ftp.rate = 40000;
+        QVERIFY(m_ftp.Start(m_home));
+        writeSettings(Kind::Ftp);
+        startForm();
+        TransferRunner* runner = m_form->transferRunner();
+        int shown = 0;
+        connect(runner, &TransferRunner::progressShown, this, [&] {
+            ++shown;
+            QProgressDialog* dialog = runner->progressDialog();
+            QVERIFY(dialog && dialog->isVisible());
+            // The window takes no command while the transfer runs.
+            QVERIFY(!action("FileOpen")->isEnabled());
+            QVERIFY(!button("TBConnect")->isEnabled());
+            QTimer::singleShot(100, dialog, [dialog] {
+                if (auto* cancel = dialog->findChild<QPushButton*>())
+                    cancel->click();
+            });
+        });
+        button("TBConnect")->click();
+        QCOMPARE(currentFolder(), QStringLiteral("b"));
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        QCOMPARE(shown, 1);
+        QCOMPARE(pages()->count(), 1);
+        QVERIFY(m_messages.last().contains(QStringLiteral("transfer cancelled")));
+        QVERIFY(button("TBReconnect")->isEnabled());
+
+        // A page small enough to open before the dialog shows, then a slow save.
+        QVERIFY(WriteFileAtomically(pagePath, "<p>small</p>\r\n").ok);
+        button("TBReconnect")->click();
+        action("RefreshDir")->trigger();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        QCOMPARE(pages()->count(), 2);
+        activeTab()->editor()->insertAt(QString::fromStdString(big), 0, 0);
+        action("FileSave")->trigger();
+        QCOMPARE(shown, 2);
+        QCOMPARE(pages()->count(), 2);
+        QVERIFY(activeTab()->editor()->PageModified());
+        QCOMPARE(ReadFile(pagePath), std::string("<p>small</p>\r\n"));
+        QVERIFY(button("TBReconnect")->isEnabled());
+        answerNext(QMessageBox::No);
+        QVERIFY(m_form->close());
     }
 
     void sftpServer()
