@@ -4,21 +4,17 @@
 //                read from a local folder, decoded into the editor, scanned,
 //                its ad tree filled; x_decode is its time over PlainDecode.
 //   PlainDecode  reading the same file and decoding its bytes, nothing else.
-//   SortFiles    a header click on a 100,000-entry file list with a view on
-//                it, per column (0 name, 1 date, 2 attributes, 3 size).
+// (The file list's sort is in bench_guimodels.)
 #include "catalogue/banner.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
-#include "gui/sites/filelistmodel.h"
 #include "pageads/adblock.h"
 #include "pageads/scanner.h"
-#include "sites/connection.h"
+#include "sites/nodes.h"
 #include "sites/documents.h"
 #include "text/codec.h"
-#include "core/sites/fakeftp.h"
 
 #include <QApplication>
-#include <QTreeView>
 
 #include <benchmark/benchmark.h>
 
@@ -129,61 +125,10 @@ void OpenPage(benchmark::State& state)
     state.counters["nodes"] = static_cast<double>(nodes);
 }
 
-std::string Listing()
-{
-    std::string listing;
-    static const char* kExtensions[] = {".html", ".htm", ".txt", ".gif", ".zip", ".cgi"};
-    srandom(7);
-    for (int i = 0; i < kEntries; ++i) {
-        char line[160];
-        const bool folder = i % 50 == 0;
-        std::snprintf(line, sizeof line, "%s 1 web web %8u %s %2d %02d:%02d entry%06ld%s\r\n",
-                      folder ? "drwxr-xr-x" : "-rw-r--r--", static_cast<unsigned>(random() % 5000000),
-                      i % 2 ? "Jan" : "Jul", 1 + static_cast<int>(random() % 28), static_cast<int>(random() % 24),
-                      static_cast<int>(random() % 60), random() % 1000000, folder ? "" : kExtensions[i % 6]);
-        listing += line;
-    }
-    return listing;
-}
-
-void SortFiles(benchmark::State& state)
-{
-    auto server = std::make_shared<pw::test::FakeServer>();
-    server->AddFolder(server->home);
-    server->extraListing = Listing();
-    pw::FeedbackLog feedback;
-    pw::ConnectionTree tree(
-        [server](const pw::FtpClientSettings& settings) {
-            return std::make_unique<pw::test::FakeFtpClient>(server, settings);
-        },
-        feedback);
-    pw::TSetup setup;
-    setup.Name = "bench";
-    setup.Host = "fake";
-    setup.User = server->user;
-    setup.Password = server->password;
-    setup.Kind = pw::skFtp;
-    if (!tree.Connect(&setup) || !tree.Shown()) {
-        state.SkipWithError("the listing could not be read");
-        return;
-    }
-    pw::gui::FileListModel model(tree);
-    QTreeView view;
-    view.setModel(&model);
-    view.resize(800, 600);
-    const int column = static_cast<int>(state.range(0));
-    for (auto _ : state) {
-        model.columnClick(column);
-        QCoreApplication::processEvents();
-    }
-    state.counters["rows"] = model.rowCount();
-}
-
 } // namespace
 
 BENCHMARK(PlainDecode)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(OpenPage)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(SortFiles)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->Iterations(4);
 
 int main(int argc, char** argv)
 {
