@@ -58,8 +58,8 @@ void Type(ScintillaPageEditor& editor, const QString& text)
 // NEC and IBM spellings of characters CP932 holds twice, half-width kana.
 const std::vector<std::string> kAwkwardLines = {
     "<html><head><meta charset=\"Shift_JIS\"></head>",
-    std::string("\x95\x5C\x8E\xA6 \x80\xA0\xFD\xFE\xFF end", 14),     // 表示, then invalid single bytes
-    std::string("nul:\0:\x81", 7),                                     // NUL, lone lead byte
+    std::string("\x95\x5C\x8E\xA6 \x80\xA0\xFD\xFE\xFF end", 14), // 表示, then invalid single bytes
+    std::string("nul:\0:\x81", 7), // NUL, lone lead byte
     "\xED\x40\xFA\x5C|\xEE\xF9\xFA\x54|\x87\x90\x81\xE0|\x87\x54\xFA\x4A", // NEC/IBM duplicates
     "\x85\x40 unassigned, \xB1\xB2\xB3 kana, \x82\xA0\x82\xA2 kana",
     "",
@@ -69,7 +69,7 @@ const std::vector<std::string> kAwkwardLines = {
 
 TEST(ScintillaPageEditor, AwkwardShiftJisPageComesBackByteForByte)
 {
-    for (const LineBreak lineBreak : {LineBreak::CrLf, LineBreak::Lf}) {
+    for (const LineBreak lineBreak : { LineBreak::CrLf, LineBreak::Lf }) {
         const std::string bytes = JoinLines(kAwkwardLines, lineBreak);
         ScintillaPageEditor editor;
         editor.LoadPage(bytes, lineBreak);
@@ -102,11 +102,11 @@ TEST(ScintillaPageEditor, ByteColumnsCrossTheCodecOnEveryColumn)
         }
         start[text.size()] = text.size();
         for (size_t col = 1; col <= text.size() + 1; ++col) {
-            page.SetCaret({line, col});
-            ASSERT_EQ(page.Caret(), (TextPos{line, start[col - 1] + 1})) << line << ":" << col;
+            page.SetCaret({ line, col });
+            ASSERT_EQ(page.Caret(), (TextPos { line, start[col - 1] + 1 })) << line << ":" << col;
         }
         // The editor's text of the whole line selected encodes to its bytes.
-        page.SetSelection({line, 1}, {line, text.size() + 1});
+        page.SetSelection({ line, 1 }, { line, text.size() + 1 });
         EXPECT_EQ(editor.Codec().Encode(editor.selectedText().toStdString()), text) << line;
     }
 }
@@ -119,32 +119,32 @@ TEST(ScintillaPageEditor, EditInOnePlaceKeepsEveryOtherByte)
         void (*edit)(ScintillaPageEditor&);
         std::string expected;
     } cases[] = {
-        {"adapter replaces the ASCII 'end' after the invalid bytes",
-         [](ScintillaPageEditor& e) {
-             e.Page().SetSelection({2, 12}, {2, 15});
-             e.Page().ReplaceSelection("EDIT");
-         },
-         [&] {
-             std::string b = bytes;
-             const size_t at = b.find(" end") + 1;
-             return b.replace(at, 3, "EDIT");
-         }()},
-        {"typing a kanji between two NEC/IBM duplicates",
-         [](ScintillaPageEditor& e) {
-             e.Page().SetCaret({4, 5});
-             Type(e, QStringLiteral("\u65E5"));
-         },
-         [&] {
-             std::string b = bytes;
-             return b.insert(b.find("\xED\x40\xFA\x5C") + 4, "\x93\xFA");
-         }()},
-        {"adapter sets one line between NUL and lone lead bytes",
-         [](ScintillaPageEditor& e) { e.Page().SetLineText(6, "new\x82\xA0"); },
-         [&] {
-             std::string b = bytes;
-             const size_t at = b.find("\r\n\r\n<!--") + 2;
-             return b.insert(at, "new\x82\xA0");
-         }()},
+        { "adapter replaces the ASCII 'end' after the invalid bytes",
+            [](ScintillaPageEditor& e) {
+                e.Page().SetSelection({ 2, 12 }, { 2, 15 });
+                e.Page().ReplaceSelection("EDIT");
+            },
+            [&] {
+                std::string b = bytes;
+                const size_t at = b.find(" end") + 1;
+                return b.replace(at, 3, "EDIT");
+            }() },
+        { "typing a kanji between two NEC/IBM duplicates",
+            [](ScintillaPageEditor& e) {
+                e.Page().SetCaret({ 4, 5 });
+                Type(e, QStringLiteral("\u65E5"));
+            },
+            [&] {
+                std::string b = bytes;
+                return b.insert(b.find("\xED\x40\xFA\x5C") + 4, "\x93\xFA");
+            }() },
+        { "adapter sets one line between NUL and lone lead bytes",
+            [](ScintillaPageEditor& e) { e.Page().SetLineText(6, "new\x82\xA0"); },
+            [&] {
+                std::string b = bytes;
+                const size_t at = b.find("\r\n\r\n<!--") + 2;
+                return b.insert(at, "new\x82\xA0");
+            }() },
     };
     for (const auto& c : cases) {
         ScintillaPageEditor editor;
@@ -158,7 +158,7 @@ TEST(ScintillaPageEditor, EditInOnePlaceKeepsEveryOtherByte)
 TEST(ScintillaPageEditor, LoadingLeavesNoUndoHistory)
 {
     ScintillaPageEditor editor;
-    editor.LoadLines({"first"}, LineBreak::CrLf);
+    editor.LoadLines({ "first" }, LineBreak::CrLf);
     EXPECT_FALSE(editor.isUndoAvailable());
     editor.Page().AppendLine("typed");
     EXPECT_TRUE(editor.isUndoAvailable());
@@ -175,20 +175,20 @@ TEST(ScintillaPageEditor, OneUndoRevertsAWholeAdCommand)
 {
     const std::string abc = "<b>abc</b>";
     const std::string xyz = "<i>x</i>";
-    const std::vector<std::string> lines = {
-        "top \x95\x5C\x80", BuildAdBlock("XYZ", xyz, abNormal, PageEncoding::ShiftJis), "bottom \xED\x40"};
+    const std::vector<std::string> lines
+        = { "top \x95\x5C\x80", BuildAdBlock("XYZ", xyz, abNormal, PageEncoding::ShiftJis), "bottom \xED\x40" };
     struct Case {
         const char* what;
         AdCommandResult (*run)(AdPage&, const BannerList&);
     } cases[] = {
-        {"add", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], false); }},
-        {"add rotation", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], true); }},
-        {"replace", [](AdPage& p, const BannerList& c) { return ReplaceAdBlock(p, c, *c.Rows[0]); }},
-        {"delete", [](AdPage& p, const BannerList& c) { return DeleteAdBlock(p, c); }},
+        { "add", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], false); } },
+        { "add rotation", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], true); } },
+        { "replace", [](AdPage& p, const BannerList& c) { return ReplaceAdBlock(p, c, *c.Rows[0]); } },
+        { "delete", [](AdPage& p, const BannerList& c) { return DeleteAdBlock(p, c); } },
     };
     for (const auto& c : cases) {
         BannerList catalogue;
-        for (const auto& [name, html] : {std::pair{"ABC", abc}, std::pair{"XYZ", xyz}}) {
+        for (const auto& [name, html] : { std::pair { "ABC", abc }, std::pair { "XYZ", xyz } }) {
             auto banner = std::make_unique<TAdBanner>();
             banner->Number = static_cast<int32_t>(catalogue.Rows.size()) + 1;
             banner->SpaceName = name;
@@ -196,14 +196,15 @@ TEST(ScintillaPageEditor, OneUndoRevertsAWholeAdCommand)
             catalogue.Rows.push_back(std::move(banner));
         }
         ScintillaPageEditor editor;
-        editor.LoadPage(JoinLines(SplitLines(JoinLines(lines, LineBreak::CrLf)), LineBreak::CrLf), LineBreak::CrLf);
+        editor.LoadPage(
+            JoinLines(SplitLines(JoinLines(lines, LineBreak::CrLf)), LineBreak::CrLf), LineBreak::CrLf);
         AdTree tree;
-        AdPage page{editor.Page(), tree, PageEncoding::ShiftJis};
+        AdPage page { editor.Page(), tree, PageEncoding::ShiftJis };
         ScanAdBlocks(page, catalogue);
         // A marker typed after the open, which the command's scan repairs.
         editor.Page().AppendLine("<!--PWH[]-->");
         tree.Select(tree.First());
-        editor.Page().SetCaret({2, 3});
+        editor.Page().SetCaret({ 2, 3 });
         const std::string before = editor.PageBytes();
 
         EXPECT_TRUE(c.run(page, catalogue).Done) << c.what;

@@ -23,7 +23,9 @@ constexpr unsigned char kStandInLeadByte = 0xF3; // UTF-8 lead byte of U+C0000..
 // ScintillaPageEditor
 
 ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
-    : QsciScintilla(parent), m_codec(MakeEditorCodec(PageEncoding::ShiftJis)), m_adapter(*this)
+    : QsciScintilla(parent)
+    , m_codec(MakeEditorCodec(PageEncoding::ShiftJis))
+    , m_adapter(*this)
 {
     setUtf8(true);
     const QFont font = PageFont();
@@ -38,9 +40,9 @@ ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
     setWrapMode(WrapNone);
     UpdateMarginWidth();
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
-                OnModified(position, type, linesAdded);
-            });
+        [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
+            OnModified(position, type, linesAdded);
+        });
     connect(this, &QsciScintilla::linesChanged, this, &ScintillaPageEditor::UpdateMarginWidth);
 }
 
@@ -65,8 +67,8 @@ void ScintillaPageEditor::LoadPage(std::string_view bytes, LineBreak lineBreak, 
     LoadLines(SplitLines(bytes), lineBreak, encoding);
 }
 
-void ScintillaPageEditor::LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
-                                    PageEncoding encoding)
+void ScintillaPageEditor::LoadLines(
+    const std::vector<std::string>& lines, LineBreak lineBreak, PageEncoding encoding)
 {
     m_encoding = encoding;
     m_codec = MakeEditorCodec(encoding);
@@ -92,7 +94,7 @@ std::string_view ScintillaPageEditor::EditorText() const
     if (length == 0)
         return {};
     const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-    return {text, static_cast<size_t>(length)};
+    return { text, static_cast<size_t>(length) };
 }
 
 std::vector<std::string> ScintillaPageEditor::PageLines() const
@@ -137,7 +139,7 @@ std::string_view ScintillaPageEditor::EditorLine(size_t sciLine) const
     if (start < 0 || end <= start)
         return {};
     const auto* text = reinterpret_cast<const char*>(Sci(SCI_GETRANGEPOINTER, start, end - start));
-    return {text, static_cast<size_t>(end - start)};
+    return { text, static_cast<size_t>(end - start) };
 }
 
 size_t ScintillaPageEditor::PageLineCount() const
@@ -165,16 +167,16 @@ TextPos ScintillaPageEditor::TextPosOf(long position) const
 {
     const size_t count = PageLineCount();
     if (count == 0)
-        return TextPos{};
+        return TextPos {};
     const auto sciLine = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, position));
     if (sciLine >= count) {
         const std::string_view last = EditorLine(count - 1);
-        return TextPos{count, m_codec->PageOffset(last, last.size()) + 1};
+        return TextPos { count, m_codec->PageOffset(last, last.size()) + 1 };
     }
     const long start = Sci(SCI_POSITIONFROMLINE, sciLine);
     const std::string_view line = EditorLine(sciLine);
     const size_t offset = std::min<size_t>(static_cast<size_t>(std::max(position - start, 0L)), line.size());
-    return TextPos{sciLine + 1, m_codec->PageOffset(line, offset) + 1};
+    return TextPos { sciLine + 1, m_codec->PageOffset(line, offset) + 1 };
 }
 
 std::string ScintillaPageEditor::ToEditorText(std::string_view pageText) const
@@ -250,7 +252,8 @@ void ScintillaPageEditor::OnModified(int position, int modificationType, int lin
         m_lineCache.insert(m_lineCache.begin() + at, static_cast<size_t>(linesAdded), std::string());
         m_lineCached.insert(m_lineCached.begin() + at, static_cast<size_t>(linesAdded), 0);
     } else if (linesAdded < 0) {
-        const auto end = std::min<std::ptrdiff_t>(at - linesAdded, static_cast<std::ptrdiff_t>(m_lineCache.size()));
+        const auto end
+            = std::min<std::ptrdiff_t>(at - linesAdded, static_cast<std::ptrdiff_t>(m_lineCache.size()));
         m_lineCache.erase(m_lineCache.begin() + at, m_lineCache.begin() + end);
         m_lineCached.erase(m_lineCached.begin() + at, m_lineCached.begin() + end);
     }
@@ -275,7 +278,10 @@ void ScintillaPageEditor::UpdateMarginWidth()
 // ---------------------------------------------------------------------------
 // ScintillaPageAdapter
 
-ScintillaPageAdapter::ScintillaPageAdapter(ScintillaPageEditor& editor) : m_editor(editor) {}
+ScintillaPageAdapter::ScintillaPageAdapter(ScintillaPageEditor& editor)
+    : m_editor(editor)
+{
+}
 
 size_t ScintillaPageAdapter::LineCount() const
 {
@@ -295,9 +301,11 @@ void ScintillaPageAdapter::SetLineText(size_t line, std::string_view text)
         return;
     const size_t sciLine = line - 1;
     const std::string replacement = m_editor.ToEditorText(text);
-    m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE, m_editor.Sci(QsciScintillaBase::SCI_POSITIONFROMLINE, sciLine),
-                 m_editor.Sci(QsciScintillaBase::SCI_GETLINEENDPOSITION, sciLine));
-    m_editor.SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(replacement.size()), replacement.c_str());
+    m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE,
+        m_editor.Sci(QsciScintillaBase::SCI_POSITIONFROMLINE, sciLine),
+        m_editor.Sci(QsciScintillaBase::SCI_GETLINEENDPOSITION, sciLine));
+    m_editor.SendScintilla(
+        QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(replacement.size()), replacement.c_str());
 }
 
 void ScintillaPageAdapter::AppendLine(std::string_view text)
@@ -313,7 +321,8 @@ void ScintillaPageAdapter::AppendLine(std::string_view text)
     insert += m_editor.ToEditorText(text);
     insert += eol;
     m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE, length, length);
-    m_editor.SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(insert.size()), insert.c_str());
+    m_editor.SendScintilla(
+        QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(insert.size()), insert.c_str());
 }
 
 TextPos ScintillaPageAdapter::Caret() const
@@ -334,7 +343,8 @@ void ScintillaPageAdapter::SetSelection(TextPos anchor, TextPos caret)
 void ScintillaPageAdapter::ScrollTo(TextPos pos)
 {
     const long position = m_editor.PositionOf(pos);
-    m_editor.Sci(QsciScintillaBase::SCI_ENSUREVISIBLE, m_editor.Sci(QsciScintillaBase::SCI_LINEFROMPOSITION, position));
+    m_editor.Sci(
+        QsciScintillaBase::SCI_ENSUREVISIBLE, m_editor.Sci(QsciScintillaBase::SCI_LINEFROMPOSITION, position));
     m_editor.Sci(QsciScintillaBase::SCI_SCROLLRANGE, position, position);
 }
 

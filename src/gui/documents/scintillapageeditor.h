@@ -66,7 +66,7 @@ public:
     // history is empty and the page unmodified afterwards.
     void LoadPage(std::string_view bytes, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
     void LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
-                   PageEncoding encoding = PageEncoding::ShiftJis);
+        PageEncoding encoding = PageEncoding::ShiftJis);
 
     // The page's lines in its encoding, and the bytes to save: every line
     // followed by the page's break.
