@@ -8,10 +8,12 @@
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
+#include "text/codec.h"
 #include "text/sjis.h"
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 
 #include <gtest/gtest.h>
@@ -153,6 +155,49 @@ TEST(ScintillaPageEditor, EditInOnePlaceKeepsEveryOtherByte)
         EXPECT_TRUE(editor.PageModified()) << c.what;
         EXPECT_EQ(editor.PageBytes(), c.expected) << c.what;
     }
+}
+
+std::string Representation(const ScintillaPageEditor& editor, char32_t cp)
+{
+    std::string character;
+    codec::AppendUtf8(character, cp);
+    char label[64] = {};
+    editor.SendScintilla(
+        QsciScintillaBase::SCI_GETREPRESENTATION, reinterpret_cast<uintptr_t>(character.c_str()), label);
+    return label;
+}
+
+// Bytes the codec cannot read show as their hex value, the second spelling of
+// a duplicated character as its glyph; also when an ad command writes them.
+TEST(ScintillaPageEditor, StandInsAreDrawnByTheirBytesOrGlyph)
+{
+    ScintillaPageEditor editor;
+    editor.LoadLines(kAwkwardLines, LineBreak::CrLf);
+    EXPECT_EQ(Representation(editor, 0xF0080), "x80");
+    EXPECT_EQ(Representation(editor, 0xF0000), "x00");
+    EXPECT_EQ(Representation(editor, 0xF0081), "x81");
+    EXPECT_EQ(Representation(editor, 0xF8540), "x85x40");
+    EXPECT_EQ(Representation(editor, 0xFED40), "\xE7\xBA\x8A"); // 纊, NEC-selected spelling
+    EXPECT_EQ(Representation(editor, 0xF8541), "");
+    editor.Page().SetLineText(1, "\x85\x41");
+    EXPECT_EQ(Representation(editor, 0xF8541), "x85x41");
+}
+
+TEST(ScintillaPageEditor, CharactersShiftJisCannotHoldAreSavedAsReferences)
+{
+    ScintillaPageEditor editor;
+    editor.LoadLines({ "ab" }, LineBreak::CrLf);
+    editor.Page().SetCaret({ 1, 2 });
+    // Typed through the input method, as Japanese text arrives.
+    QInputMethodEvent input;
+    input.setCommitString(QString::fromUcs4(U"\U0001F600\u301C\uFF5E"));
+    QApplication::sendEvent(&editor, &input);
+    EXPECT_EQ(editor.UnencodableCount(), 2u);
+    EXPECT_EQ(editor.PageBytes(),
+        "a&#x1F600;&#x301C;\x81\x60"
+        "b\r\n");
+    // The columns count the bytes the characters take once saved.
+    EXPECT_EQ(editor.Page().Caret(), (TextPos { 1, 21 }));
 }
 
 TEST(ScintillaPageEditor, LoadingLeavesNoUndoHistory)
