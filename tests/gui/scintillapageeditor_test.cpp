@@ -41,6 +41,14 @@ std::unique_ptr<PageEditor> MakeScintillaAdapter(const std::vector<std::string>&
 
 INSTANTIATE_TEST_SUITE_P(Scintilla, PageEditorContract, ::testing::Values(&MakeScintillaAdapter));
 
+std::vector<std::string> AdapterLines(const PageEditor& editor)
+{
+    std::vector<std::string> lines;
+    for (size_t line = 1; line <= editor.LineCount(); ++line)
+        lines.emplace_back(editor.LineText(line));
+    return lines;
+}
+
 void PressCtrlZ(ScintillaPageEditor& editor)
 {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
@@ -240,22 +248,37 @@ TEST(ScintillaPageEditor, OneUndoRevertsAWholeAdCommand)
             banner->BannerHTML = html;
             catalogue.Rows.push_back(std::move(banner));
         }
-        ScintillaPageEditor editor;
-        editor.LoadPage(
-            JoinLines(SplitLines(JoinLines(lines, LineBreak::CrLf)), LineBreak::CrLf), LineBreak::CrLf);
-        AdTree tree;
-        AdPage page { editor.Page(), tree, PageEncoding::ShiftJis };
-        ScanAdBlocks(page, catalogue);
-        // A marker typed after the open, which the command's scan repairs.
-        editor.Page().AppendLine("<!--PWH[]-->");
-        tree.Select(tree.First());
-        editor.Page().SetCaret({ 2, 3 });
-        const std::string before = editor.PageBytes();
+        const std::string bytes = JoinLines(lines, LineBreak::CrLf);
+        // The same steps on the in-memory editor give the bytes the adapter
+        // must produce.
+        auto prepare = [&](PageEditor& editor, AdTree& tree) {
+            AdPage page { editor, tree, PageEncoding::ShiftJis };
+            ScanAdBlocks(page, catalogue);
+            // A marker typed after the open, which the command's scan repairs.
+            editor.AppendLine("<!--PWH[]-->");
+            tree.Select(tree.First());
+            editor.SetCaret({ 2, 3 });
+            return page;
+        };
+        MemoryPageEditor memory(SplitLines(bytes));
+        AdTree memoryTree;
+        AdPage memoryPage = prepare(memory, memoryTree);
+        EXPECT_TRUE(c.run(memoryPage, catalogue).Done) << c.what;
 
+        ScintillaPageEditor editor;
+        editor.LoadPage(bytes, LineBreak::CrLf);
+        AdTree tree;
+        AdPage page = prepare(editor.Page(), tree);
+        const std::string before = editor.PageBytes();
         EXPECT_TRUE(c.run(page, catalogue).Done) << c.what;
-        ASSERT_NE(editor.PageBytes(), before) << c.what;
+        EXPECT_EQ(editor.PageBytes(), JoinLines(memory.Lines(), LineBreak::CrLf)) << c.what;
+        EXPECT_EQ(editor.Page().SelectionStart(), memory.SelectionStart()) << c.what;
+        EXPECT_EQ(editor.Page().SelectionEnd(), memory.SelectionEnd()) << c.what;
+
         PressCtrlZ(editor);
         EXPECT_EQ(editor.PageBytes(), before) << c.what;
+        // The adapter's lines follow the undo.
+        EXPECT_EQ(AdapterLines(editor.Page()), editor.PageLines()) << c.what;
     }
 }
 
