@@ -11,13 +11,17 @@
 #include "text/codec.h"
 #include "text/sjis.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMainWindow>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -280,6 +284,44 @@ TEST(ScintillaPageEditor, OneUndoRevertsAWholeAdCommand)
         // The adapter's lines follow the undo.
         EXPECT_EQ(AdapterLines(editor.Page()), editor.PageLines()) << c.what;
     }
+}
+
+// The window's commands whose keys the text editor binds by default (lower
+// case, copy, delete word) get the key while the editor has the focus.
+TEST(ScintillaPageEditor, WindowCommandKeysReachTheWindowsActions)
+{
+    QMainWindow window;
+    auto* editor = new ScintillaPageEditor(&window);
+    window.setCentralWidget(editor);
+    const struct {
+        const char* command;
+        QKeyCombination key;
+    } keys[] = {
+        { "ReplaceAd", Qt::CTRL | Qt::Key_U },
+        { "NewBanner", Qt::CTRL | Qt::Key_Insert },
+        { "DeleteBanner", Qt::CTRL | Qt::Key_Delete },
+        { "RefreshAd", QKeyCombination(Qt::Key_F5) },
+    };
+    std::map<std::string, int> fired;
+    for (const auto& k : keys) {
+        auto* action = new QAction(&window);
+        action->setShortcut(QKeySequence(k.key));
+        window.addAction(action);
+        QObject::connect(action, &QAction::triggered, [&fired, &k] { ++fired[k.command]; });
+    }
+    window.show();
+    QApplication::setActiveWindow(&window);
+    editor->setFocus();
+    for (const auto& k : keys) {
+        editor->LoadLines({ "Hello World" }, LineBreak::CrLf);
+        editor->Page().SetSelection({ 1, 1 }, { 1, 6 });
+        QTest::keyClick(editor, k.key.key(), k.key.keyboardModifiers());
+        EXPECT_EQ(fired[k.command], 1) << k.command;
+        EXPECT_EQ(editor->PageBytes(), "Hello World\r\n") << k.command;
+    }
+    // The editor's own keys stay: Ctrl+X cuts.
+    QTest::keyClick(editor, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(editor->PageBytes(), " World\r\n");
 }
 
 TEST(ScintillaPageEditor, FontHasJapaneseGlyphsAndMarginShowsLineNumbers)

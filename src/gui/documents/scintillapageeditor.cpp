@@ -2,6 +2,8 @@
 
 #include "text/codec.h"
 
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerhtml.h>
 
 #include <QFontDatabase>
@@ -39,6 +41,10 @@ ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
     setEolMode(EolWindows);
     setWrapMode(WrapNone);
     UpdateMarginWidth();
+    // Keys of window commands that the editor binds by default: lower case
+    // (ReplaceAd), copy (NewBanner), delete word (DeleteBanner).
+    ReleaseKeys({ QKeySequence(Qt::CTRL | Qt::Key_U), QKeySequence(Qt::CTRL | Qt::Key_Insert),
+        QKeySequence(Qt::CTRL | Qt::Key_Delete) });
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
         [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
             OnModified(position, type, linesAdded);
@@ -47,6 +53,21 @@ ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
 }
 
 ScintillaPageEditor::~ScintillaPageEditor() = default;
+
+void ScintillaPageEditor::ReleaseKeys(const QList<QKeySequence>& keys)
+{
+    for (const QKeySequence& sequence : keys) {
+        if (sequence.count() != 1)
+            continue;
+        const int key = sequence[0].toCombined();
+        for (QsciCommand* command : standardCommands()->commands()) {
+            if (command->key() == key)
+                command->setKey(0);
+            if (command->alternateKey() == key)
+                command->setAlternateKey(0);
+        }
+    }
+}
 
 QFont ScintillaPageEditor::PageFont()
 {

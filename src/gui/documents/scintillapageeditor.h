@@ -89,6 +89,10 @@ public:
     // The whole text as the editor holds it (UTF-8, NUL-safe).
     std::string_view EditorText() const;
 
+    // Takes the editor's own bindings off these keys, so that they reach the
+    // window's actions while the editor has the focus.
+    void ReleaseKeys(const QList<QKeySequence>& keys);
+
     // The font used for the text: the desktop's fixed font when it has
     // Japanese glyphs, else IPAGothic.
     static QFont PageFont();
