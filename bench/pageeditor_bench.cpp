@@ -8,6 +8,7 @@
 #include "catalogue/banner.h"
 #include "gui/documents/scintillapageeditor.h"
 #include "pageads/adblock.h"
+#include "pageads/adcommands.h"
 #include "pageads/scanner.h"
 #include "text/codec.h"
 #include "text/lines.h"
@@ -156,6 +157,27 @@ void BM_FillAndScan(benchmark::State& state)
         });
 }
 
+// An ad command on the open page: the insert and the scan that refreshes the
+// tree (most lines still encoded from the opening scan).
+void BM_AddAdBlockThroughEditor(benchmark::State& state)
+{
+    pw::ScintillaPageEditor editor;
+    std::unique_ptr<pw::AdTree> tree;
+    Measure(
+        state,
+        [&] {
+            editor.LoadPage(Page().bytes, pw::LineBreak::CrLf);
+            tree = std::make_unique<pw::AdTree>();
+            pw::AdPage page { editor.Page(), *tree, pw::PageEncoding::ShiftJis };
+            pw::ScanAdBlocks(page, Page().catalogue);
+            editor.Page().SetCaret({ editor.Page().LineCount() / 2, 1 });
+        },
+        [&] {
+            pw::AdPage page { editor.Page(), *tree, pw::PageEncoding::ShiftJis };
+            pw::AddAdBlock(page, Page().catalogue, *Page().catalogue.Rows[5], false);
+        });
+}
+
 void BM_PageBytesForSave(benchmark::State& state)
 {
     pw::ScintillaPageEditor editor;
@@ -168,6 +190,7 @@ BENCHMARK(BM_PlainDecode)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_EditorFill)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanThroughEditor)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FillAndScan)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AddAdBlockThroughEditor)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_PageBytesForSave)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

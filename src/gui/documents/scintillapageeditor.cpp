@@ -98,6 +98,7 @@ void ScintillaPageEditor::LoadLines(
     const std::string text = m_codec->Decode(JoinLines(lines, lineBreak));
     m_lineCache.clear();
     m_lineCached.clear();
+    m_pageLines = -1;
     Sci(SCI_SETUNDOCOLLECTION, 0);
     Sci(SCI_CLEARALL);
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), static_cast<const char*>(text.data()));
@@ -165,12 +166,13 @@ std::string_view ScintillaPageEditor::EditorLine(size_t sciLine) const
 
 size_t ScintillaPageEditor::PageLineCount() const
 {
+    if (m_pageLines >= 0)
+        return static_cast<size_t>(m_pageLines);
     const long length = Sci(SCI_GETLENGTH);
-    if (length == 0)
-        return 0;
     const long lines = Sci(SCI_GETLINECOUNT);
     const long lastStart = Sci(SCI_POSITIONFROMLINE, lines - 1);
-    return static_cast<size_t>(lastStart == length ? lines - 1 : lines);
+    m_pageLines = length == 0 ? 0 : (lastStart == length ? lines - 1 : lines);
+    return static_cast<size_t>(m_pageLines);
 }
 
 long ScintillaPageEditor::PositionOf(TextPos pos) const
@@ -244,8 +246,9 @@ void ScintillaPageEditor::ShowStandIns(std::string_view editorText) const
 
 const std::string& ScintillaPageEditor::CachedLine(size_t line) const
 {
-    const auto lines = static_cast<size_t>(Sci(SCI_GETLINECOUNT));
-    if (m_lineCache.size() != lines) {
+    // Sized to the editor's lines on first use; OnModified keeps it in step.
+    if (m_lineCache.empty() || line > m_lineCache.size()) {
+        const auto lines = static_cast<size_t>(Sci(SCI_GETLINECOUNT));
         m_lineCache.assign(lines, std::string());
         m_lineCached.assign(lines, 0);
     }
@@ -259,7 +262,10 @@ const std::string& ScintillaPageEditor::CachedLine(size_t line) const
 
 void ScintillaPageEditor::OnModified(int position, int modificationType, int linesAdded)
 {
-    if (!(modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) || m_lineCache.empty())
+    if (!(modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
+        return;
+    m_pageLines = -1;
+    if (m_lineCache.empty())
         return;
     const auto line = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, position));
     if (line >= m_lineCache.size()) {

@@ -129,6 +129,8 @@ private:
     // Page bytes of each Scintilla line, encoded on demand.
     mutable std::vector<std::string> m_lineCache;
     mutable std::vector<char> m_lineCached;
+    // PageLineCount, -1 when the text changed since.
+    mutable long m_pageLines = -1;
 };
 
 } // namespace pw
