@@ -13,10 +13,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMimeData>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -322,6 +325,56 @@ TEST(ScintillaPageEditor, WindowCommandKeysReachTheWindowsActions)
     // The editor's own keys stay: Ctrl+X cuts.
     QTest::keyClick(editor, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(editor->PageBytes(), " World\r\n");
+}
+
+// A banner dropped on a line puts the caret on the character under the drop
+// point and asks for the add menu there; the text stays as it was. Other
+// drags keep the editor's own text drop.
+TEST(ScintillaPageEditor, BannerDropPlacesTheCaretAndAsksForTheAddMenu)
+{
+    ScintillaPageEditor editor;
+    editor.resize(600, 300);
+    editor.show();
+    editor.LoadLines({ "first line", "\x93\xFA\x96\x7B\x8C\xEA text", "third" }, LineBreak::CrLf);
+    const std::string before = editor.PageBytes();
+    // The point of line 2, byte column 5 (the third kanji).
+    editor.Page().SetCaret({ 2, 5 });
+    const long position = editor.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    const QPoint point(
+        static_cast<int>(editor.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, position)) + 2,
+        static_cast<int>(editor.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, position)) + 2);
+    editor.Page().SetCaret({ 3, 1 });
+
+    QList<QPoint> drops;
+    QObject::connect(&editor, &ScintillaPageEditor::BannerDropped, [&drops](const QPoint& at) { drops << at; });
+    QMimeData banner;
+    banner.setData(QLatin1String(kBannerMimeType), QByteArray());
+    QDragEnterEvent enter(point, Qt::CopyAction, &banner, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(point, Qt::CopyAction, &banner, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &move);
+    EXPECT_TRUE(move.isAccepted());
+    QDropEvent drop(QPointF(point), Qt::CopyAction, &banner, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &drop);
+
+    ASSERT_EQ(drops.size(), 1);
+    EXPECT_EQ(drops[0], editor.viewport()->mapToGlobal(point));
+    EXPECT_EQ(editor.Page().Caret(), (TextPos { 2, 5 }));
+    EXPECT_EQ(editor.PageBytes(), before);
+    EXPECT_FALSE(editor.PageModified());
+
+    // Plain text dropped from elsewhere is inserted as the editor does it.
+    QMimeData text;
+    text.setText(QStringLiteral("X"));
+    QDragEnterEvent textEnter(point, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &textEnter);
+    QDragMoveEvent textMove(point, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &textMove);
+    QDropEvent textDrop(QPointF(point), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &textDrop);
+    EXPECT_EQ(drops.size(), 1);
+    EXPECT_EQ(editor.Page().LineText(2), "\x93\xFA\x96\x7BX\x8C\xEA text");
 }
 
 TEST(ScintillaPageEditor, FontHasJapaneseGlyphsAndMarginShowsLineNumbers)

@@ -6,7 +6,11 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerhtml.h>
 
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
+#include <QMimeData>
 
 #include <algorithm>
 #include <cstring>
@@ -53,6 +57,38 @@ ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
 }
 
 ScintillaPageEditor::~ScintillaPageEditor() = default;
+
+void ScintillaPageEditor::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasFormat(QLatin1String(kBannerMimeType))) {
+        event->acceptProposedAction();
+        return;
+    }
+    QsciScintilla::dragEnterEvent(event);
+}
+
+void ScintillaPageEditor::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasFormat(QLatin1String(kBannerMimeType))) {
+        event->acceptProposedAction();
+        return;
+    }
+    QsciScintilla::dragMoveEvent(event);
+}
+
+void ScintillaPageEditor::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasFormat(QLatin1String(kBannerMimeType))) {
+        QsciScintilla::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    const QPoint at = event->position().toPoint();
+    const long position
+        = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), static_cast<long>(at.y()));
+    Sci(SCI_GOTOPOS, position);
+    emit BannerDropped(viewport()->mapToGlobal(at));
+}
 
 void ScintillaPageEditor::ReleaseKeys(const QList<QKeySequence>& keys)
 {

@@ -13,6 +13,9 @@
 #include <vector>
 
 class QsciLexerHTML;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 
 namespace pw {
 
@@ -49,6 +52,10 @@ public:
 private:
     ScintillaPageEditor& m_editor;
 };
+
+// The drag of a banner out of the banner list carries this type and no data:
+// the drop works on the banner selected in the list.
+inline constexpr char kBannerMimeType[] = "application/x-pagewick-banner";
 
 // The text editor of a page tab: QScintilla in UTF-8 mode with the HTML lexer,
 // line numbers and a fixed-width font with Japanese glyphs. It holds the page
@@ -89,6 +96,12 @@ public:
     // The whole text as the editor holds it (UTF-8, NUL-safe).
     std::string_view EditorText() const;
 
+signals:
+    // A banner was dropped: the caret is at the character under the drop point
+    // (scrolled into view); `globalPos` is where to pop up the add menu.
+    void BannerDropped(const QPoint& globalPos);
+
+public:
     // Takes the editor's own bindings off these keys, so that they reach the
     // window's actions while the editor has the focus.
     void ReleaseKeys(const QList<QKeySequence>& keys);
@@ -96,6 +109,11 @@ public:
     // The font used for the text: the desktop's fixed font when it has
     // Japanese glyphs, else IPAGothic.
     static QFont PageFont();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     friend class ScintillaPageAdapter;
