@@ -21,7 +21,9 @@ namespace pw {
 
 namespace {
 
-constexpr unsigned char kStandInLeadByte = 0xF3; // UTF-8 lead byte of U+C0000..U+FFFFF
+// Codecs draw their stand-ins from the supplementary private use areas
+// (U+F0000 and up); their UTF-8 forms start with F3 or F4.
+constexpr unsigned char kStandInLeadByte = 0xF3;
 
 } // namespace
 
@@ -264,10 +266,11 @@ void ScintillaPageEditor::ShowStandIns(std::string_view editorText) const
     const char* data = editorText.data();
     size_t i = 0;
     while (i < editorText.size()) {
-        const void* hit = std::memchr(data + i, kStandInLeadByte, editorText.size() - i);
-        if (!hit)
+        const char* hit = std::find_if(data + i, data + editorText.size(),
+            [](char c) { return static_cast<unsigned char>(c) >= kStandInLeadByte; });
+        if (hit == data + editorText.size())
             break;
-        i = static_cast<size_t>(static_cast<const char*>(hit) - data);
+        i = static_cast<size_t>(hit - data);
         const char32_t cp = codec::NextUtf8(editorText, i);
         if (!seen.insert(cp).second)
             continue;
