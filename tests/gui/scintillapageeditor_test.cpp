@@ -215,6 +215,40 @@ TEST(ScintillaPageEditor, CharactersShiftJisCannotHoldAreSavedAsReferences)
     EXPECT_EQ(editor.Page().Caret(), (TextPos { 1, 21 }));
 }
 
+// Line edits leave the caret and the selection where the in-memory editor
+// leaves them: on the edited line the column stays, cut to the new length.
+TEST(ScintillaPageEditor, LineEditsMoveCaretAndSelectionLikeTheMemoryEditor)
+{
+    const std::vector<std::string> lines = { "abcdefgh", "\x93\xFA\x96\x7B\x8C\xEA", "tail" };
+    struct Case {
+        const char* what;
+        TextPos anchor, caret;
+        size_t line;
+        std::string text;
+    } cases[] = {
+        { "caret on the line, new text shorter", { 1, 6 }, { 1, 6 }, 1, "xyz" },
+        { "caret on the line, new text longer", { 1, 3 }, { 1, 3 }, 1, "0123456789" },
+        { "selection across the line", { 1, 7 }, { 3, 2 }, 1, "x" },
+        { "selection within a double-byte line", { 2, 3 }, { 2, 7 }, 2, "\x82\xA0" },
+        { "caret on another line", { 3, 3 }, { 3, 3 }, 1, "" },
+        { "caret after the line on the next", { 2, 5 }, { 2, 5 }, 1, "a much longer first line" },
+    };
+    for (const auto& c : cases) {
+        MemoryPageEditor memory(lines);
+        memory.SetSelection(c.anchor, c.caret);
+        memory.SetLineText(c.line, c.text);
+
+        ScintillaPageEditor editor;
+        editor.LoadLines(lines, LineBreak::CrLf);
+        editor.Page().SetSelection(c.anchor, c.caret);
+        editor.Page().SetLineText(c.line, c.text);
+        EXPECT_EQ(AdapterLines(editor.Page()), memory.Lines()) << c.what;
+        EXPECT_EQ(editor.Page().Caret(), memory.Caret()) << c.what;
+        EXPECT_EQ(editor.Page().SelectionStart(), memory.SelectionStart()) << c.what;
+        EXPECT_EQ(editor.Page().SelectionEnd(), memory.SelectionEnd()) << c.what;
+    }
+}
+
 TEST(ScintillaPageEditor, LoadingLeavesNoUndoHistory)
 {
     ScintillaPageEditor editor;

@@ -365,6 +365,10 @@ void ScintillaPageAdapter::SetLineText(size_t line, std::string_view text)
 {
     if (line < 1 || line > m_editor.PageLineCount())
         return;
+    // The editor would move a caret or anchor on the line to its start; keep
+    // their columns instead, cut to the new length.
+    const TextPos anchor = m_editor.TextPosOf(m_editor.Sci(QsciScintillaBase::SCI_GETANCHOR));
+    const TextPos caret = Caret();
     const size_t sciLine = line - 1;
     const std::string replacement = m_editor.ToEditorText(text);
     m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE,
@@ -372,6 +376,11 @@ void ScintillaPageAdapter::SetLineText(size_t line, std::string_view text)
         m_editor.Sci(QsciScintillaBase::SCI_GETLINEENDPOSITION, sciLine));
     m_editor.SendScintilla(
         QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(replacement.size()), replacement.c_str());
+    if (anchor.Line == line || caret.Line == line) {
+        // Neither call scrolls.
+        m_editor.Sci(QsciScintillaBase::SCI_SETANCHOR, m_editor.PositionOf(anchor));
+        m_editor.Sci(QsciScintillaBase::SCI_SETCURRENTPOS, m_editor.PositionOf(caret));
+    }
 }
 
 void ScintillaPageAdapter::AppendLine(std::string_view text)
