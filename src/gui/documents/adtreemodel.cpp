@@ -1,6 +1,6 @@
 #include "gui/documents/adtreemodel.h"
 
-#include "gui/datatext.h"
+#include "gui/common/datatext.h"
 
 #include <QApplication>
 #include <QIcon>

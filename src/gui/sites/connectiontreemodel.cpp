@@ -1,6 +1,6 @@
 #include "gui/sites/connectiontreemodel.h"
 
-#include "gui/datatext.h"
+#include "gui/common/datatext.h"
 #include "gui/sites/sitesicons.h"
 #include "sites/connection.h"
 
