@@ -68,6 +68,18 @@ Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvi
     return Status::Ok();
 }
 
+std::string FindDataFolder(const std::string& programFolder)
+{
+    if (IsRegularFile(JoinPath(programFolder, "ad.html")))
+        return programFolder;
+    std::string folder = programFolder;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    const auto slash = folder.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    return JoinPath(parent, "share/pagewick");
+}
+
 Status MakePrivateFolders(const std::string& path)
 {
     if (path.empty())

@@ -43,6 +43,12 @@ Status ResolveSettingsFolder(const std::string& programFolder, SettingsPlace& pl
 // ("scratch", mode 0700), created when missing.
 Status PrepareScratchFolder(const std::string& settingsFolder, std::string& scratchFolder);
 
+// The folder of the program's read-only data (ad.html, help/index.html): the
+// program's own folder when an ad.html stands there, else the share/pagewick
+// folder beside the program's bin folder (<prefix>/bin -> <prefix>/share/pagewick;
+// the build tree has the same shape).
+std::string FindDataFolder(const std::string& programFolder);
+
 // Creates `path` and its missing parents with mode 0700. An existing folder is
 // left as it is; an existing file of another kind is an error.
 Status MakePrivateFolders(const std::string& path);

@@ -154,5 +154,18 @@ TEST(SettingsFolder, PortableModeCreatesNothing)
     EXPECT_FALSE(std::filesystem::exists(dir.file("config")));
 }
 
+TEST(SettingsFolder, DataFolderBesideTheProgramOrUnderShare)
+{
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("portable"));
+    Touch(dir.file("portable/ad.html"));
+    std::filesystem::create_directories(dir.file("prefix/bin"));
+    EXPECT_EQ(FindDataFolder(dir.file("portable")), dir.file("portable"));
+    EXPECT_EQ(FindDataFolder(dir.file("prefix/bin")), dir.file("prefix/share/pagewick"));
+    EXPECT_EQ(FindDataFolder(dir.file("prefix/bin/")), dir.file("prefix/share/pagewick"));
+    EXPECT_EQ(FindDataFolder("/usr/bin"), "/usr/share/pagewick");
+    EXPECT_EQ(FindDataFolder("/bin"), "/share/pagewick");
+}
+
 } // namespace
 } // namespace pw
