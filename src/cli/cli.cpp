@@ -105,6 +105,24 @@ bool LooksLikeSjis(std::string_view s)
     return true;
 }
 
+// Printable ASCII as it is, every other byte as \xHH.
+std::string EscapedBytes(std::string_view s)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '\\') {
+            text += c;
+        } else {
+            text += "\\x";
+            text += kHex[b >> 4];
+            text += kHex[b & 15];
+        }
+    }
+    return text;
+}
+
 // Without --raw the arguments are UTF-8 text. One that is not gets refused with
 // a hint; the check comes before the command runs, so nothing is written.
 bool CheckArgumentsAreUtf8(const std::vector<std::string>& args, std::ostream& err)
@@ -116,8 +134,8 @@ bool CheckArgumentsAreUtf8(const std::vector<std::string>& args, std::ostream& e
             WriteErrorLines(err, "argument \"" + codec::DecodeSjis(args[i])
                                      + "\" is Shift_JIS, not UTF-8: add --raw to pass Shift_JIS bytes as they are");
         else
-            WriteErrorLines(err, "argument " + std::to_string(i + 1)
-                                     + " is not UTF-8 text: add --raw to pass bytes as they are");
+            WriteErrorLines(err, "argument \"" + EscapedBytes(args[i])
+                                     + "\" is not UTF-8 text: add --raw to pass bytes as they are");
         return false;
     }
     return true;

@@ -133,9 +133,10 @@ TEST(CliConventions, ShiftJisArgumentWithoutRawGetsAHint)
                            "Shift_JIS bytes as they are\n");
     EXPECT_FALSE(std::filesystem::exists(file)) << "nothing may be written";
 
-    const Outcome garbage = RunCli({"settings", "set", file, "S", "K", "\xFF\xFE"});
+    const Outcome garbage = RunCli({"settings", "set", file, "S", "K", "a\xFF\xFE\\"});
     EXPECT_EQ(garbage.code, kExitUsage);
-    EXPECT_EQ(garbage.err, "pagewick-cli: argument 5 is not UTF-8 text: add --raw to pass bytes as they are\n");
+    EXPECT_EQ(garbage.err,
+              "pagewick-cli: argument \"a\\xFF\\xFE\\x5C\" is not UTF-8 text: add --raw to pass bytes as they are\n");
 
     // Overlong and surrogate forms are not UTF-8 either.
     EXPECT_EQ(RunCli({"settings", "get", file, "S", "\xC0\xAF"}).code, kExitUsage);
