@@ -57,6 +57,22 @@ TEST(CliConventions, VersionAndHelp)
     }
 }
 
+TEST(CliConventions, ManualPageDescribesEveryCommand)
+{
+    std::string page;
+    ASSERT_TRUE(ReadWholeFile(std::string(PAGEWICK_SOURCE_DIR) + "/resources/man/pagewick-cli.1", page).ok);
+    for (const auto& command : Commands()) {
+        std::string name; // as roff writes it: hyphens escaped
+        for (char c : command.name)
+            name += c == '-' ? std::string("\\-") : std::string(1, c);
+        const bool described =
+            page.find(".B " + name) != std::string::npos || page.find(".BI \"" + name) != std::string::npos;
+        EXPECT_TRUE(described) << command.name << " is not in the manual page";
+    }
+    for (const char* part : {"EXIT STATUS", "XDG_CONFIG_HOME", "\\-\\-version", ".B \\-\\-\n"})
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+}
+
 TEST(CliConventions, ErrorLinesAndExitCodes)
 {
     test::TempDir dir;
