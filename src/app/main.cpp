@@ -6,9 +6,9 @@
 #include "settings/settingsfolder.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <cstring>
@@ -39,17 +39,19 @@ int main(int argc, char** argv)
         QApplication::setFont(font);
     }
 
-    // The window reports a settings folder it cannot use when it loads the files.
+    // $XDG_CONFIG_HOME/pagewick, or the program's folder in portable mode.
     pw::SettingsPlace place;
-    if (pw::Status resolved = pw::ResolveSettingsFolder(QCoreApplication::applicationDirPath().toStdString(), place);
-        !resolved)
-        std::fprintf(stderr, "pagewick: %s\n", resolved.error.c_str());
-    const QString settingsFolder = QString::fromStdString(place.folder);
     std::string scratch;
-    if (!place.folder.empty())
-        if (pw::Status prepared = pw::PrepareScratchFolder(place.folder, scratch); !prepared)
-            std::fprintf(stderr, "pagewick: %s\n", prepared.error.c_str());
-    const QString scratchFolder = scratch.empty() ? QDir::tempPath() : QString::fromStdString(scratch);
+    pw::Status ready = pw::ResolveSettingsFolder(QCoreApplication::applicationDirPath().toStdString(), place);
+    if (ready)
+        ready = pw::PrepareScratchFolder(place.folder, scratch);
+    if (!ready) {
+        std::fprintf(stderr, "pagewick: %s\n", ready.error.c_str());
+        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(ready.error));
+        return 1;
+    }
+    const QString settingsFolder = QString::fromStdString(place.folder);
+    const QString scratchFolder = QString::fromStdString(scratch);
 
     pw::gui::TMainForm form(settingsFolder, scratchFolder);
     form.createDialogs();

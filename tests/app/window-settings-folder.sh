@@ -26,16 +26,24 @@ fault() {
     faults=$((faults + 1))
 }
 
-# Runs the program copied into FOLDER with XDG_CONFIG_HOME=CONFIG until
-# WAITED_FILE exists (the start-up creates the settings files), then ends it.
+# Runs the program copied into FOLDER with XDG_CONFIG_HOME=CONFIG, in a working
+# folder of its own, until WAITED_FILE exists (the start-up creates the
+# settings files) or, with a fourth argument, until its output has that text;
+# then ends it.
 run_until() {
-    local folder=$1 config=$2 waited=$3
-    mkdir -p "$folder"
+    local folder=$1 config=$2 waited=$3 text=${4:-}
+    mkdir -p "$folder" "$work/cwd"
     cp "$program" "$folder/pagewick"
-    XDG_CONFIG_HOME="$config" HOME="$work/home" "$folder/pagewick" >"$work/log" 2>&1 &
+    (cd "$work/cwd" && XDG_CONFIG_HOME="$config" HOME="$work/home" exec "$folder/pagewick") >"$work/log" 2>&1 &
     pid=$!
+    local seen=false
     for _ in $(seq 1 600); do
-        [ -f "$waited" ] && break
+        if [ -n "$text" ]; then
+            grep -qF -- "$text" "$work/log" && seen=true
+        else
+            [ -f "$waited" ] && seen=true
+        fi
+        $seen && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
@@ -43,7 +51,7 @@ run_until() {
     kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     pid=
-    [ -f "$waited" ] || { fault "no $waited after the start-up"; cat "$work/log"; }
+    $seen || { fault "waited in vain for ${text:-$waited}"; cat "$work/log"; }
 }
 
 # The user's folder.
@@ -62,6 +70,15 @@ mkdir -p "$work/portable"
 run_until "$work/portable" "$work/config2" "$work/portable/siteinfo.ini"
 [ -f "$work/portable/ads.ini" ] || fault "ads.ini not beside the program in portable mode"
 [ -e "$work/config2" ] && fault "\$XDG_CONFIG_HOME used in portable mode"
+
+# A settings folder that cannot be made: the program says so (and waits in
+# its message box) and writes no settings anywhere, not even into the working folder.
+: >"$work/blocker"
+run_until "$work/bin3" "$work/blocker" "" "pagewick: cannot create the settings folder: $work/blocker"
+for file in Pagewick.ini ads.ini siteinfo.ini; do
+    [ -e "$work/bin3/$file" ] && fault "$file written beside the program after the failure"
+    [ -e "$work/cwd/$file" ] && fault "$file written into the working folder after the failure"
+done
 
 if [ "$faults" -ne 0 ]; then
     echo "window-settings-folder: $faults faults"

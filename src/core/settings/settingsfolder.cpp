@@ -104,12 +104,13 @@ Status MakePrivateFolders(const std::string& path)
 
 Status ResolveSettingsFolder(const std::string& programFolder, SettingsPlace& place)
 {
-    if (Status chosen = ChooseSettingsFolder(programFolder, CurrentSettingsEnvironment(), place); !chosen)
+    SettingsPlace chosenPlace;
+    if (Status chosen = ChooseSettingsFolder(programFolder, CurrentSettingsEnvironment(), chosenPlace); !chosen)
         return chosen;
-    if (place.portable)
-        return Status::Ok();
-    if (Status made = MakePrivateFolders(place.folder); !made)
-        return Status::Fail("cannot create the settings folder: " + made.error);
+    if (!chosenPlace.portable)
+        if (Status made = MakePrivateFolders(chosenPlace.folder); !made)
+            return Status::Fail("cannot create the settings folder: " + made.error);
+    place = chosenPlace;
     return Status::Ok();
 }
 

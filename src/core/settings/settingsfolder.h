@@ -30,13 +30,13 @@ struct SettingsEnvironment {
 // home folder).
 SettingsEnvironment CurrentSettingsEnvironment();
 
-// The folder the rule picks; creates nothing. Fails when neither portable mode
-// applies nor a home folder is known.
+// The folder the rule picks; creates nothing. Fails (leaving `place` as it
+// was) when neither portable mode applies nor a home folder is known.
 Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvironment& env, SettingsPlace& place);
 
 // Picks the folder as above for the running process and creates it when
 // missing (mode 0700, with any missing parent folders, also 0700). On failure
-// the error names the folder and the system's reason.
+// the error names the folder and the system's reason, and `place` is untouched.
 Status ResolveSettingsFolder(const std::string& programFolder, SettingsPlace& place);
 
 // The private folder of the scratch files inside the settings folder

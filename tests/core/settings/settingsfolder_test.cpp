@@ -131,9 +131,10 @@ TEST(SettingsFolder, ResolveReportsAFolderThatCannotBeMade)
     test::TempDir dir;
     Touch(dir.file("config"));
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.file("config"));
-    SettingsPlace place;
+    SettingsPlace place{"unchanged", false};
     const Status resolved = ResolveSettingsFolder(dir.path(), place);
     ASSERT_FALSE(resolved.ok);
+    EXPECT_EQ(place.folder, "unchanged");
     EXPECT_NE(resolved.error.find(dir.file("config")), std::string::npos) << resolved.error;
 
     Touch(dir.file("settings"));
