@@ -1,6 +1,7 @@
 // The window program: creates the main window and its dialogs, runs the
 // start-up sequence, shows the window and runs until it closes.
 
+#include "net/curlftpclient.h"
 #include "gui/mainwindow.h"
 #include "pagewick_version.h"
 #include "settings/settingsfolder.h"
@@ -53,7 +54,7 @@ int main(int argc, char** argv)
     const QString settingsFolder = QString::fromStdString(place.folder);
     const QString scratchFolder = QString::fromStdString(scratch);
 
-    pw::gui::TMainForm form(settingsFolder, scratchFolder);
+    pw::gui::TMainForm form(settingsFolder, scratchFolder, pw::net::CurlFtpClientFactory());
     form.createDialogs();
     form.startUp();
     if (form.quitRequested())
