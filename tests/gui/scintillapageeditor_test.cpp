@@ -46,7 +46,9 @@ std::unique_ptr<PageEditor> MakeScintillaAdapter(const std::vector<std::string>&
     return std::make_unique<ScintillaPageAdapter>(*editor);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scintilla, PageEditorContract, ::testing::Values(&MakeScintillaAdapter));
+// Named, so that the test names do not carry the factory's address.
+INSTANTIATE_TEST_SUITE_P(Scintilla, PageEditorContract, ::testing::Values(&MakeScintillaAdapter),
+                         [](const auto&) { return std::string("ScintillaPageAdapter"); });
 
 std::vector<std::string> AdapterLines(const PageEditor& editor)
 {
