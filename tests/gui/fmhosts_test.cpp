@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 using namespace pw;
@@ -134,6 +135,7 @@ private slots:
     void protocolBoxTurnsAHostIntoAFolderAndBack();
     void charsetAndDirectStoreAreSaved();
     void setupFieldHooksFollowTheFieldType();
+    void editRunsTheDialogOnTheCallersList();
 };
 
 void FmHostsTest::keepsItsNameCaptionAndSize()
@@ -518,6 +520,35 @@ void FmHostsTest::setupFieldHooksFollowTheFieldType()
     SetStoresDirectly(n, true);
     QCOMPARE(CharsetEntry(n), 0);
     QVERIFY(!StoresDirectly(n));
+}
+
+void FmHostsTest::editRunsTheDialogOnTheCallersList()
+{
+    TIniList store;
+    store.LoadFromText(kTwoSetups);
+    TSetupList list = LoadSetups(store);
+    TFmHosts dialog;
+    std::vector<Message> messages;
+    SetMessageHandler([&](MessageType type, const QString& text) {
+        messages.push_back({type, text});
+        return QMessageBox::Yes;
+    });
+    // While the dialog runs: rename the shown setup, add a folder, connect.
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("EdName"));
+        name->setText(QStringLiteral("beta2"));
+        dialog.NewLocalFolder();
+        dialog.findChild<QPushButton*>(QStringLiteral("BtConnect"))->click();
+    });
+    int selected = 1;
+    QCOMPARE(dialog.Edit(list.Setups, selected), int(QDialog::Accepted));
+    SetMessageHandler({});
+    QVERIFY(messages.empty());
+    QCOMPARE(selected, 0);
+    QCOMPARE(list.Setups.size(), size_t(3));
+    QCOMPARE(Text(list.Setups[0]->Name), QStringLiteral("ローカルフォルダ1"));
+    QCOMPARE(list.Setups[1]->Name, "alpha");
+    QCOMPARE(list.Setups[2]->Name, "beta2");
 }
 
 QTEST_MAIN(FmHostsTest)

@@ -131,6 +131,18 @@ void TFmHosts::SetSetups(const std::vector<std::unique_ptr<TSetup>>& setups)
     ShowSetup();
 }
 
+int TFmHosts::Edit(std::vector<std::unique_ptr<TSetup>>& setups, int& selected)
+{
+    SetSetups(setups);
+    SelectSetup(selected);
+    const int result = exec();
+    setups.clear();
+    for (const auto& setup : m_setups)
+        setups.push_back(CopySetup(*setup));
+    selected = SelectedRow();
+    return result;
+}
+
 void TFmHosts::addRow(int row, TSetup& setup)
 {
     auto* item = new QTreeWidgetItem;
