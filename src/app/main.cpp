@@ -32,11 +32,16 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pagewick(V1.1)"));
+    // The name is the window class the desktop entry matches (StartupWMClass).
+    QApplication::setApplicationName(QStringLiteral("Pagewick"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pagewick(V1.1)"));
-    if (QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
+    QApplication::setApplicationVersion(QString::fromLatin1(pw::kVersion.data(), pw::kVersion.size()));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.pagewick.Pagewick"));
+    // The desktop's font, unless it cannot show Japanese.
+    if (!QFontDatabase::writingSystems(QApplication::font().family()).contains(QFontDatabase::Japanese)
+        && QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {
         QFont font(QStringLiteral("IPAGothic"));
-        font.setPixelSize(12);
+        font.setPointSizeF(QApplication::font().pointSizeF());
         QApplication::setFont(font);
     }
 

@@ -21,6 +21,7 @@
 #include "gui/sites/fmhosts.h"
 #include "gui/sites/sitesarea.h"
 #include "gui/workspace.h"
+#include "icons/commandicons.h"
 #include "settings/settingsfile.h"
 #include "shell/commandstate.h"
 #include "sites/documents.h"
@@ -42,9 +43,31 @@
 
 #include <chrono>
 
+// The bundled icons live in the window library; a static library's
+// resources are registered by hand.
+static void RegisterIcons()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace pw::gui {
 
 namespace {
+
+// Every command's icon: the desktop theme's when it has one, else our own.
+void ApplyCommandIcons(QWidget* window, ActionList* actions)
+{
+    for (const icons::CommandIcon& entry : icons::kCommandIcons) {
+        const QString name = QLatin1String(entry.objectName);
+        const QIcon icon = QIcon::fromTheme(QLatin1String(entry.themeName), QIcon(QLatin1String(entry.resource)));
+        if (QAction* action = actions->action(name))
+            action->setIcon(icon);
+        else if (auto* button = window->findChild<QToolButton*>(name))
+            button->setIcon(icon);
+        else if (auto* item = window->findChild<QAction*>(name))
+            item->setIcon(icon);
+    }
+}
 
 // Milliseconds since the system started, as a 32-bit tick count.
 std::uint32_t TickCount()
@@ -64,9 +87,13 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
     resize(789, 600);
     m_actions = new ActionList(this);
     addActions(m_actions->actions());
+    RegisterIcons();
+    setWindowIcon(QIcon::fromTheme(QLatin1String(icons::kProgramIconTheme),
+                                   QIcon(QLatin1String(icons::kProgramIconResource))));
     buildLayout();
     buildToolBar();
     buildMenus();
+    ApplyCommandIcons(this, m_actions);
 
     m_runner = new TransferRunner(this, this);
     m_feedback = new GuiFeedback(this, statusBar(), m_runner, this);

@@ -29,11 +29,6 @@ QString ServiceAddress()
     return QStringLiteral("https://pagewick.example/pagewick/");
 }
 
-QIcon StandardIcon(QStyle::StandardPixmap pixmap)
-{
-    return QApplication::style()->standardIcon(pixmap);
-}
-
 QTreeView* MakeReportList(const QString& name, QWidget* parent)
 {
     auto* view = new QTreeView(parent);
@@ -188,10 +183,9 @@ void TMainForm::buildToolBar()
     m_toolBar->toggleViewAction()->setVisible(false);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    auto own = [this](const char* name, QStyle::StandardPixmap icon, const QString& hint) {
+    auto own = [this](const char* name, const QString& hint) {
         auto* button = new QToolButton(m_toolBar);
         button->setObjectName(QLatin1String(name));
-        button->setIcon(StandardIcon(icon));
         button->setToolTip(hint);
         button->setStatusTip(hint);
         button->setAccessibleName(hint);
@@ -213,9 +207,9 @@ void TMainForm::buildToolBar()
     };
     auto separator = [this] { m_toolBar->addSeparator(); };
 
-    own("TBLogin", QStyle::SP_DialogYesButton, QStringLiteral("広告代理店ホームページに自動ログインする"));
-    own("TBOptions", QStyle::SP_FileDialogListView, QStringLiteral("オプション設定"));
-    own("TBHosts", QStyle::SP_DirHomeIcon, QStringLiteral("サーバー・フォルダのリストの設定"));
+    own("TBLogin", QStringLiteral("広告代理店ホームページに自動ログインする"));
+    own("TBOptions", QStringLiteral("オプション設定"));
+    own("TBHosts", QStringLiteral("サーバー・フォルダのリストの設定"));
     m_setups = new QComboBox(m_toolBar);
     m_setups->setObjectName(QStringLiteral("CBSetups"));
     m_setups->setFixedWidth(162);
@@ -224,9 +218,9 @@ void TMainForm::buildToolBar()
     m_setups->setToolTip(
         QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
     m_toolBar->addWidget(m_setups);
-    own("TBConnect", QStyle::SP_DriveNetIcon, QStringLiteral("ＦＴＰサーバーに接続・フォルダのオープン"));
-    own("TBDisconnect", QStyle::SP_DialogCancelButton, QStringLiteral("ＦＴＰサーバーに切断・フォルダのクローズ"));
-    own("TBReconnect", QStyle::SP_BrowserReload, QStringLiteral("ＦＴＰサーバーに再接続"));
+    own("TBConnect", QStringLiteral("ＦＴＰサーバーに接続・フォルダのオープン"));
+    own("TBDisconnect", QStringLiteral("ＦＴＰサーバーに切断・フォルダのクローズ"));
+    own("TBReconnect", QStringLiteral("ＦＴＰサーバーに再接続"));
     separator();
     bound("TBRefresh", "RefreshDir");
     bound("TBOpen", "FileOpen");
@@ -238,7 +232,7 @@ void TMainForm::buildToolBar()
     bound("TBRefreshAd", "RefreshAd");
     separator();
     bound("TBJump", "Jump");
-    own("TBAddAd", QStyle::SP_ArrowDown, QStringLiteral("広告リストの現在の広告文をファイルに追加する"));
+    own("TBAddAd", QStringLiteral("広告リストの現在の広告文をファイルに追加する"));
     separator();
     bound("TBNew", "NewBanner");
     bound("TBEdit", "EditBanner");
@@ -246,8 +240,8 @@ void TMainForm::buildToolBar()
     bound("TBArchive", "ArchiveBanner");
     bound("TBReplaceAd", "ReplaceAd");
     separator();
-    own("TBHelp", QStyle::SP_DialogHelpButton, QStringLiteral("ヘルプ・使い方"));
-    own("TBExit", QStyle::SP_TitleBarCloseButton, QStringLiteral("プログラム終了"));
+    own("TBHelp", QStringLiteral("ヘルプ・使い方"));
+    own("TBExit", QStringLiteral("プログラム終了"));
 }
 
 void TMainForm::buildMenus()

@@ -287,7 +287,11 @@ private slots:
             button->setEnabled(true); // the add button needs a page and a banner
             QTest::mouseClick(button, Qt::LeftButton);
             QTRY_VERIFY(menu->isVisible());
-            QCOMPARE(menu->pos(), button->mapToGlobal(QPoint(button->width() - 5, button->height() - 5)));
+            const QPoint corner = button->mapToGlobal(QPoint(button->width() - 5, button->height() - 5));
+            // Qt keeps a menu on the screen: one that would cross its right edge ends there.
+            const int right = button->screen()->geometry().right();
+            QCOMPARE(menu->pos().y(), corner.y());
+            QCOMPARE(menu->pos().x(), std::min(corner.x(), right + 1 - menu->width()));
             menu->close();
         }
     }

@@ -66,21 +66,6 @@ ActionList::ActionList(QObject* parent) : QObject(parent)
     add("EditPaste", "Edit", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
         QStringLiteral("Paste|Inserts Clipboard contents"));
 
-    const struct {
-        const char* name;
-        QStyle::StandardPixmap pixmap;
-    } icons[] = {
-        {"RefreshDir", QStyle::SP_BrowserReload},      {"DeleteAd", QStyle::SP_TrashIcon},
-        {"RefreshAd", QStyle::SP_BrowserReload},       {"FileOpen", QStyle::SP_DialogOpenButton},
-        {"FilePreview", QStyle::SP_FileDialogContentsView}, {"FileSave", QStyle::SP_DialogSaveButton},
-        {"FileCloseAct", QStyle::SP_DialogCloseButton}, {"Jump", QStyle::SP_FileDialogDetailedView},
-        {"NewBanner", QStyle::SP_FileIcon},             {"EditBanner", QStyle::SP_FileDialogInfoView},
-        {"DeleteBanner", QStyle::SP_DialogDiscardButton}, {"ArchiveBanner", QStyle::SP_DriveHDIcon},
-        {"ReplaceAd", QStyle::SP_DialogApplyButton},
-    };
-    for (const auto& icon : icons)
-        action(QLatin1String(icon.name))->setIcon(QApplication::style()->standardIcon(icon.pixmap));
-
     // The Edit actions work on the focused text field.
     auto forward = [](const char* member) {
         return [member] {
