@@ -13,6 +13,7 @@
 #include "gui/common/webpane.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
+#include "gui/documents/pageadcommands.h"
 #include "gui/networks/fmnetworks.h"
 #include "gui/networks/networksarea.h"
 #include "gui/options/fmeditini.h"
@@ -137,7 +138,7 @@ void TMainForm::buildAreas()
                              button("TBReconnect"), button("TBHosts")},
                             this);
     m_documents = new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu}, this);
-    m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_bannersModel, m_previewPanel, m_preview, m_previewItem},
+    m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_previewPanel, m_preview, m_previewItem},
                                 this);
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
                                   this);
@@ -161,6 +162,9 @@ void TMainForm::buildAreas()
     connect(m_sites, &SitesArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_banners, &BannersArea::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_banners, &BannersArea::bannerSelectionChanged, this, [this] { m_documents->jumpCounter() = 1; });
+    auto* adCommands = new PageAdCommands(ws, *m_documents, *m_actions, m_addAdMenu, this);
+    connect(adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_feedback, &GuiFeedback::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_runner, &TransferRunner::busyChanged, this, &TMainForm::updateCommandState);
 
@@ -168,8 +172,7 @@ void TMainForm::buildAreas()
     connect(button("TBAddAd"), &QToolButton::clicked, this, [this, button] { PopupBelow(button("TBAddAd"), m_addAdMenu); });
 
     // Commands that the banner work brings to life. Until then they say so.
-    const char* later[] = {"DeleteAd", "RefreshAd", "AddNormal", "AddRotation", "ReplaceAd",
-                           "Jump",     "NewBanner", "EditBanner", "DeleteBanner", "ArchiveBanner"};
+    const char* later[] = {"NewBanner", "EditBanner", "DeleteBanner", "ArchiveBanner"};
     for (const char* name : later) {
         QAction* a = m_actions->action(QLatin1String(name));
         const QString caption = QString(a->text()).remove(QLatin1Char('&'));
@@ -258,9 +261,7 @@ void TMainForm::startUp()
     // Site setups, profiles and networks, then the catalogue.
     m_sites->loadSetups();
     m_networks->loadProfilesAndNetworks();
-    m_banners->loadBanners();
-
-    m_banners->showBannerPreview();
+    m_banners->loadBanners(m_startSettings.LastAdIndex, m_startSettings.SortColumn);
     updateCommandState();
 }
 

@@ -135,7 +135,6 @@ private:
     QSplitter* m_middleSplitter = nullptr;
     QSplitter* m_middle = nullptr;
     QTreeView* m_bannerList = nullptr;
-    QStandardItemModel* m_bannersModel = nullptr;
     QWidget* m_previewPanel = nullptr;
     WebPane* m_preview = nullptr;
     QWidget* m_adPanel = nullptr;

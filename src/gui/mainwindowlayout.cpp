@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -44,31 +43,6 @@ QTreeView* MakeReportList(const QString& name, QWidget* parent)
     view->header()->setStretchLastSection(false);
     view->header()->setDefaultSectionSize(50);
     return view;
-}
-
-struct Column {
-    QString caption;
-    int width; // 0: the list's standard width
-    Qt::Alignment alignment = Qt::AlignLeft;
-};
-
-QStandardItemModel* MakeColumns(QTreeView* view, std::initializer_list<Column> columns)
-{
-    auto* model = new QStandardItemModel(0, static_cast<int>(columns.size()), view);
-    int i = 0;
-    for (const Column& c : columns) {
-        auto* header = new QStandardItem(c.caption);
-        header->setTextAlignment(c.alignment | Qt::AlignVCenter);
-        model->setHorizontalHeaderItem(i++, header);
-    }
-    view->setModel(model);
-    i = 0;
-    for (const Column& c : columns) {
-        if (c.width > 0)
-            view->setColumnWidth(i, c.width);
-        ++i;
-    }
-    return model;
 }
 
 QWidget* MakePanel(const QString& name, QWidget* content, QWidget* parent)
@@ -133,15 +107,7 @@ void TMainForm::buildLayout()
     m_bannerList = MakeReportList(QStringLiteral("LVAdFlights"), m_middle);
     m_bannerList->setAccessibleName(QStringLiteral("広告リスト"));
     m_bannerList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_bannerList->header()->setSortIndicatorShown(true);
-    m_bannerList->header()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_bannersModel = MakeColumns(m_bannerList, {{QStringLiteral("広告名"), 100},
-                                             {QStringLiteral("ネットワーク名"), 200},
-                                             {QStringLiteral("タイプ"), 120},
-                                             {QStringLiteral("PV"), 0, Qt::AlignRight},
-                                             {QStringLiteral("CT"), 0, Qt::AlignRight},
-                                             {QStringLiteral("率"), 60, Qt::AlignRight},
-                                             {QStringLiteral("総収入"), 70, Qt::AlignRight}});
+    // The banners area puts the catalogue's model on it.
     m_preview = new WebPane;
     m_preview->setObjectName(QStringLiteral("WBPreview"));
     m_preview->setAccessibleName(QStringLiteral("広告のプレビュー"));

@@ -328,7 +328,8 @@ private slots:
         QVERIFY(main.find("DefautIndex=-1\r\n") != std::string::npos);
         QVERIFY(main.find("LastAdIndex=0\r\n") != std::string::npos);
         QVERIFY(main.find("v2=") == std::string::npos);
-        QVERIFY2(main.find("SortColumn") == std::string::npos, "no sort mark: not written");
+        // No stored sort: the list starts sorted by name, descending, and keeps that mark.
+        QVERIFY2(main.find("SortColumn=1\r\n") != std::string::npos, main.c_str());
         QVERIFY(main.starts_with("; NoTitle\r\n"));
 
         auto form = StartForm(dir);

@@ -67,6 +67,8 @@ public:
     void showAdNode(DocumentTab& tab, AdNode* node);
     // Shows what an ad command reports: boxes, status text, banner selection.
     void report(const AdCommandResult& result);
+    // Which block of the selected banner's name the next jump shows.
+    int& jumpCounter() { return m_jumpCounter; }
 
 signals:
     void previewRequested(const QString& address);

@@ -1,0 +1,105 @@
+#include "gui/documents/pageadcommands.h"
+
+#include "gui/common/actionlist.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/documents/documentsarea.h"
+#include "gui/documents/documenttab.h"
+#include "gui/documents/scintillapageeditor.h"
+#include "gui/workspace.h"
+#include "pageads/adcommands.h"
+
+#include <QMenu>
+
+namespace pw::gui {
+
+PageAdCommands::PageAdCommands(Workspace& workspace, DocumentsArea& documents, ActionList& actions, QMenu* addMenu,
+                               QObject* parent)
+    : QObject(parent), m_workspace(workspace), m_documents(documents), m_addMenu(addMenu)
+{
+    auto bind = [&](const char* name, void (PageAdCommands::*slot)()) {
+        connect(actions.action(QLatin1String(name)), &QAction::triggered, this, slot);
+    };
+    bind("AddNormal", &PageAdCommands::addNormal);
+    bind("AddRotation", &PageAdCommands::addRotation);
+    bind("ReplaceAd", &PageAdCommands::replaceAd);
+    bind("DeleteAd", &PageAdCommands::deleteAd);
+    bind("RefreshAd", &PageAdCommands::refreshAd);
+    bind("Jump", &PageAdCommands::jump);
+}
+
+DocumentTab* PageAdCommands::tabWithBanner() const
+{
+    DocumentTab* tab = m_documents.activeTab();
+    return tab && m_workspace.Banners.SelectedBanner() ? tab : nullptr;
+}
+
+void PageAdCommands::finish(DocumentTab& tab)
+{
+    tab.showTreeSelection();
+    tab.editor()->setFocus();
+    emit commandStateChanged();
+}
+
+void PageAdCommands::add(bool rotation)
+{
+    DocumentTab* tab = tabWithBanner();
+    if (!tab)
+        return;
+    AdPage page = tab->page();
+    m_documents.report(AddAdBlock(page, m_workspace.Banners, *m_workspace.Banners.SelectedBanner(), rotation));
+    finish(*tab);
+}
+
+void PageAdCommands::replaceAd()
+{
+    DocumentTab* tab = tabWithBanner();
+    if (!tab)
+        return;
+    AdPage page = tab->page();
+    m_documents.report(ReplaceAdBlock(page, m_workspace.Banners, *m_workspace.Banners.SelectedBanner()));
+    finish(*tab);
+}
+
+void PageAdCommands::deleteAd()
+{
+    DocumentTab* tab = m_documents.activeTab();
+    if (!tab || !tab->adTree().Selected())
+        return;
+    const auto answer = ShowMessage(tab->window(), MessageType::Confirmation, FromData(kConfirmDeleteQuestion),
+                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer != QMessageBox::Yes)
+        return;
+    AdPage page = tab->page();
+    m_documents.report(DeleteAdBlock(page, m_workspace.Banners));
+    finish(*tab);
+}
+
+void PageAdCommands::refreshAd()
+{
+    DocumentTab* tab = m_documents.activeTab();
+    if (!tab)
+        return;
+    AdPage page = tab->page();
+    m_documents.report(RefreshAdList(page, m_workspace.Banners));
+    finish(*tab);
+}
+
+void PageAdCommands::jump()
+{
+    DocumentTab* tab = tabWithBanner();
+    if (!tab)
+        return;
+    AdPage page = tab->page();
+    m_documents.report(Jump(page, m_workspace.Banners, *m_workspace.Banners.SelectedBanner(),
+                            m_documents.jumpCounter()));
+    finish(*tab);
+}
+
+void PageAdCommands::bannerDroppedOnEditor(const QPoint& globalPos)
+{
+    if (tabWithBanner() && m_addMenu)
+        m_addMenu->popup(globalPos);
+}
+
+} // namespace pw::gui

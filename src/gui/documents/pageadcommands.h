@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+
+class QMenu;
+class QPoint;
+
+namespace pw::gui {
+
+class ActionList;
+class DocumentTab;
+class DocumentsArea;
+struct Workspace;
+
+// The ad commands of the page tabs: a banner of the catalogue put into the
+// active page as a normal or rotation block, replaced, deleted, found again,
+// and the page's ad list rebuilt. Each edit is one undo step of the editor.
+class PageAdCommands : public QObject {
+    Q_OBJECT
+public:
+    // `addMenu` is the small menu with AddNormal and AddRotation that a
+    // banner dropped on an editor offers.
+    PageAdCommands(Workspace& workspace, DocumentsArea& documents, ActionList& actions, QMenu* addMenu,
+                   QObject* parent = nullptr);
+
+    void addNormal() { add(false); }
+    void addRotation() { add(true); }
+    void replaceAd();
+    void deleteAd();
+    void refreshAd();
+    void jump();
+
+    // A banner dropped on the editor of `tab` (the caret already stands
+    // under the drop point): offers normal or rotation at `globalPos`.
+    void bannerDroppedOnEditor(const QPoint& globalPos);
+
+signals:
+    void commandStateChanged();
+
+private:
+    void add(bool rotation);
+    // The active tab when a banner is selected too (else none).
+    DocumentTab* tabWithBanner() const;
+    void finish(DocumentTab& tab);
+
+    Workspace& m_workspace;
+    DocumentsArea& m_documents;
+    QMenu* m_addMenu;
+};
+
+} // namespace pw::gui

@@ -1,0 +1,358 @@
+// The banner list and the ad commands of the page tabs, driven through the
+// real actions on a page opened from a local folder. Message boxes are
+// answered through the message seam.
+
+#include "base/files.h"
+#include "catalogue/bannerstore.h"
+#include "gui/banners/bannerlistmodel.h"
+#include "gui/common/actionlist.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/documents/documentsarea.h"
+#include "gui/documents/documenttab.h"
+#include "gui/documents/scintillapageeditor.h"
+#include "gui/mainwindow.h"
+#include "gui/workspace.h"
+#include "net/curlftpclient.h"
+#include "pageads/adblock.h"
+#include "settings/settingsfile.h"
+#include "sites/setup.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <filesystem>
+
+using namespace pw;
+using namespace pw::gui;
+
+namespace {
+
+struct BannerRow {
+    const char* name;
+    const char* type;
+    int pv;
+    int ct;
+    int revenue;
+    const char* html;
+};
+
+// Names and types mix cases so that a case-sensitive sort would differ.
+const BannerRow kBanners[] = {
+    {"beta", "Text", 10, 1, 500, "<a href=\"b\">beta</a>"},
+    {"Alpha", "image", 200, 3, 30, "<a href=\"a\">alpha</a>"},
+    {"gamma", "Flash", 7, 1, 4000, "<a href=\"g\">gamma</a>"},
+};
+
+const std::string kPage = "<html>\r\n<body>\r\n<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
+
+std::string ReadFile(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+} // namespace
+
+class BannerFlowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_home;
+    std::string m_settings;
+    std::unique_ptr<TMainForm> m_form;
+    QStringList m_messages;
+    QList<QMessageBox::StandardButton> m_answers;
+
+    QAction* action(const char* name) { return m_form->actionList()->action(QLatin1String(name)); }
+    QToolButton* button(const char* name) { return m_form->findChild<QToolButton*>(QLatin1String(name)); }
+    QTreeView* list() { return m_form->findChild<QTreeView*>(QStringLiteral("LVAdFlights")); }
+    QTreeView* files() { return m_form->findChild<QTreeView*>(QStringLiteral("LVFiles")); }
+    DocumentTab* activeTab() { return m_form->documents()->activeTab(); }
+    BannerList& catalogue() { return m_form->workspace().Banners; }
+
+    // Pagewick.ini with one local setup on m_home/www, plus `general` keys of
+    // "Setups"; ads.ini with kBanners in this order.
+    void writeSettings(const std::vector<std::pair<const char*, int>>& general = {})
+    {
+        TIniList store;
+        TSetup setup;
+        setup.Name = "site";
+        setup.IniPath = m_home + "/www";
+        setup.LastPath = setup.IniPath;
+        setup.LastLoginPath = true;
+        setup.Kind = skLocal;
+        setup.RootURL = "http://example.org/";
+        std::vector<std::unique_ptr<TSetup>> setups;
+        setups.push_back(std::make_unique<TSetup>(setup));
+        SaveSetups(store, setups, 0);
+        for (const auto& [key, value] : general)
+            store.WriteInteger("Setups", key, value);
+        QVERIFY(SaveSettingsFile(store, m_settings, kMainSettingsFile).ok);
+
+        BannerList banners;
+        int number = 1;
+        for (const BannerRow& row : kBanners) {
+            auto banner = std::make_unique<TAdBanner>();
+            banner->Number = number++;
+            banner->SpaceName = row.name;
+            banner->Type = row.type;
+            banner->PV = row.pv;
+            banner->CT = row.ct;
+            banner->ClickRate = ComputeClickRate(row.pv, row.ct);
+            banner->TotalRevenue = row.revenue;
+            banner->BannerHTML = row.html;
+            banners.Rows.push_back(std::move(banner));
+        }
+        TIniList ads;
+        QVERIFY(SaveBanners(banners, ads, m_settings).ok);
+    }
+
+    void startForm()
+    {
+        const QString settings = QString::fromStdString(m_settings);
+        m_form = std::make_unique<TMainForm>(settings, settings, net::CurlFtpClientFactory());
+        m_form->createDialogs();
+        m_form->startUp();
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+
+    // The banner names in display order.
+    QStringList shownNames()
+    {
+        QStringList names;
+        for (int row = 0; row < list()->model()->rowCount(); ++row)
+            names << list()->model()->index(row, 0).data().toString();
+        return names;
+    }
+
+    QString selectedName()
+    {
+        const QModelIndex current = list()->selectionModel()->currentIndex();
+        const TAdBanner* banner = catalogue().SelectedBanner();
+        if (!current.isValid() || !banner || !list()->selectionModel()->isRowSelected(current.row()))
+            return QStringLiteral("<none>");
+        const QString shown = current.siblingAtColumn(0).data().toString();
+        return shown == FromData(banner->SpaceName) ? shown : QStringLiteral("<view and catalogue differ>");
+    }
+
+    void selectBanner(const char* name)
+    {
+        const int row = shownNames().indexOf(QLatin1String(name));
+        QVERIFY(row >= 0);
+        list()->selectionModel()->setCurrentIndex(list()->model()->index(row, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+
+    void clickHeader(int column)
+    {
+        QHeaderView* header = list()->header();
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+
+    std::string previewFile() { return ReadFile(m_form->workspace().ScratchFiles[1]); }
+
+    // Connects and opens page.html from the local folder.
+    void openPage()
+    {
+        button("TBConnect")->click();
+        QAbstractItemModel* model = files()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, 0).data().toString() == QStringLiteral("page.html"))
+                files()->selectionModel()->setCurrentIndex(model->index(row, 0), QItemSelectionModel::ClearAndSelect
+                                                                                     | QItemSelectionModel::Rows);
+        }
+        action("FileOpen")->trigger();
+        QVERIFY(activeTab());
+    }
+
+private slots:
+    void init()
+    {
+        m_messages.clear();
+        m_answers.clear();
+        SetMessageHandler([this](MessageType type, const QString& text) {
+            m_messages << text;
+            if (type != MessageType::Confirmation)
+                return QMessageBox::Ok;
+            if (m_answers.isEmpty()) {
+                qWarning("unexpected question: %s", qPrintable(text));
+                return QMessageBox::Cancel;
+            }
+            return m_answers.takeFirst();
+        });
+        m_home = m_dir.filePath(QStringLiteral("home")).toStdString();
+        m_settings = m_dir.filePath(QStringLiteral("settings")).toStdString();
+        std::filesystem::remove_all(m_home);
+        std::filesystem::remove_all(m_settings);
+        std::filesystem::create_directories(m_home + "/www");
+        std::filesystem::create_directories(m_settings);
+        QVERIFY(WriteFileAtomically(m_home + "/www/page.html", kPage).ok);
+    }
+
+    void cleanup()
+    {
+        if (m_form) {
+            m_answers.clear();
+            m_answers << QMessageBox::No << QMessageBox::No;
+            m_form->close();
+        }
+        m_form.reset();
+    }
+
+    // The model keeps the item model contract through sorting, appending,
+    // changing and removing rows.
+    void modelContract()
+    {
+        BannerList banners;
+        for (const BannerRow& row : kBanners) {
+            auto banner = std::make_unique<TAdBanner>();
+            banner->SpaceName = row.name;
+            banner->PV = row.pv;
+            banners.Rows.push_back(std::move(banner));
+        }
+        BannerListModel model(banners);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QPersistentModelIndex gamma = model.index(2, 4);
+        for (int column = 0; column < kBannerColumnCount; ++column) {
+            model.clickColumn(column);
+            model.clickColumn(column);
+            QCOMPARE(model.sortState().Column, column);
+            QVERIFY(model.sortState().Descending);
+            QCOMPARE(gamma.data().toString(), model.index(gamma.row(), 4).data().toString());
+            QCOMPARE(model.index(gamma.row(), 0).data().toString(), QStringLiteral("gamma"));
+            QCOMPARE(gamma.column(), 4);
+        }
+        model.beginAppend();
+        banners.Rows.push_back(std::make_unique<TAdBanner>());
+        model.endAppend();
+        QCOMPARE(model.rowCount(), 4);
+        banners.Rows[3]->SpaceName = "delta";
+        model.rowChanged(3);
+        QCOMPARE(model.index(3, 0).data().toString(), QStringLiteral("delta"));
+        model.beginRemove(0);
+        banners.Rows.erase(banners.Rows.begin());
+        model.endRemove();
+        QCOMPARE(model.rowCount(), 3);
+        model.reload();
+        QCOMPARE(model.index(0, 5).data().toString(), FromData(BannerColumnText(*banners.Rows[0], 5)));
+        QCOMPARE(model.index(0, 3).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
+                 Qt::AlignRight);
+    }
+
+    // Start-up selects the banner numbered "LastAdIndex" in file order, then
+    // applies "SortColumn"; the preview shows the selected banner.
+    void startUpSelectsAndSorts_data()
+    {
+        QTest::addColumn<int>("lastAdIndex");
+        QTest::addColumn<int>("sortColumn");
+        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QString>("selected");
+        const QString beta = QStringLiteral("beta"), alpha = QStringLiteral("Alpha"), gamma = QStringLiteral("gamma");
+        QTest::newRow("type ascending") << 2 << -3 << QStringList{gamma, alpha, beta} << alpha;
+        QTest::newRow("type descending") << 2 << 3 << QStringList{beta, alpha, gamma} << alpha;
+        QTest::newRow("default: name descending, first") << 0 << 1 << QStringList{gamma, beta, alpha} << beta;
+        QTest::newRow("unsorted, beyond the last") << 9 << 0 << QStringList{beta, alpha, gamma} << beta;
+        QTest::newRow("revenue ascending") << 3 << -7 << QStringList{alpha, beta, gamma} << gamma;
+    }
+
+    void startUpSelectsAndSorts()
+    {
+        QFETCH(int, lastAdIndex);
+        QFETCH(int, sortColumn);
+        QFETCH(QStringList, order);
+        QFETCH(QString, selected);
+        writeSettings({{"LastAdIndex", lastAdIndex}, {"SortColumn", sortColumn}});
+        startForm();
+        QCOMPARE(shownNames(), order);
+        QCOMPARE(selectedName(), selected);
+        QCOMPARE(FromData(previewFile()).contains(selected.toLower()), true);
+        const int mark = list()->header()->sortIndicatorSection();
+        QCOMPARE(mark, sortColumn == 0 ? -1 : std::abs(sortColumn) - 1);
+
+        // Exit writes the selected banner's number and the sort mark back.
+        QVERIFY(m_form->close());
+        m_form->shutDown();
+        std::string main = ReadFile(m_settings + "/Pagewick.ini");
+        ScrambleFileImage(main);
+        const int number = catalogue().SelectedBanner()->Number;
+        QVERIFY2(main.find("LastAdIndex=" + std::to_string(number) + "\r\n") != std::string::npos, main.c_str());
+        QVERIFY2(main.find("SortColumn=" + std::to_string(sortColumn) + "\r\n") != std::string::npos, main.c_str());
+        m_form.reset();
+    }
+
+    // Every column sorts ascending on the first click and descending on the
+    // second, the mark follows, and the selected banner stays selected with
+    // its preview.
+    void headerClicksSortEveryColumn()
+    {
+        writeSettings({{"LastAdIndex", 3}, {"SortColumn", 0}});
+        startForm();
+        QCOMPARE(selectedName(), QStringLiteral("gamma"));
+        const QStringList beta{QStringLiteral("beta")}, alpha{QStringLiteral("Alpha")}, gamma{QStringLiteral("gamma")};
+        const QStringList ascending[kBannerColumnCount] = {
+            alpha + beta + gamma, // names, without regard to case
+            alpha + beta + gamma, // networks: all その他, any order
+            gamma + alpha + beta, // types, without regard to case
+            gamma + beta + alpha, // PV
+            beta + gamma + alpha, // CT: 1, 1, 3
+            alpha + beta + gamma, // rate: 1.5, 10, 14.29
+            alpha + beta + gamma, // revenue
+        };
+        for (int column = 0; column < kBannerColumnCount; ++column) {
+            for (const bool descending : {false, true}) {
+                clickHeader(column);
+                QCOMPARE(list()->header()->sortIndicatorSection(), column);
+                QCOMPARE(list()->header()->sortIndicatorOrder(), descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+                QStringList expected = ascending[column];
+                if (descending)
+                    std::reverse(expected.begin(), expected.end());
+                if (column != 1 && column != 4)
+                    QCOMPARE(shownNames(), expected);
+                QCOMPARE(selectedName(), QStringLiteral("gamma"));
+                QCOMPARE(previewFile(), std::string(kBanners[2].html));
+            }
+        }
+        // Ties keep no order, but the rows stay grouped by their value.
+        clickHeader(4);
+        QCOMPARE(shownNames().last(), QStringLiteral("Alpha"));
+    }
+
+    // Selecting no banner shows an empty page; a double click on a row runs
+    // the edit command.
+    void previewAndDoubleClick()
+    {
+        writeSettings({{"SortColumn", 0}});
+        startForm();
+        QCOMPARE(previewFile(), std::string(kBanners[0].html));
+        selectBanner("gamma");
+        QCOMPARE(previewFile(), std::string(kBanners[2].html));
+        list()->selectionModel()->clear();
+        QVERIFY(catalogue().SelectedBanner() == nullptr);
+        QCOMPARE(previewFile(), std::string("<html><body></body></html>"));
+        QVERIFY(!action("EditBanner")->isEnabled());
+
+        selectBanner("Alpha");
+        QVERIFY(action("EditBanner")->isEnabled());
+        int edits = 0;
+        connect(action("EditBanner"), &QAction::triggered, this, [&edits] { ++edits; });
+        const QRect cell = list()->visualRect(list()->model()->index(1, 0));
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(edits, 1);
+    }
+};
+
+QTEST_MAIN(BannerFlowTest)
+#include "bannerflow_test.moc"
