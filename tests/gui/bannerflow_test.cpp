@@ -9,12 +9,14 @@
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/documents/documentsarea.h"
+#include "gui/documents/adtreemodel.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/mainwindow.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "pageads/adblock.h"
+#include "pageads/adcommands.h"
 #include "settings/settingsfile.h"
 #include "sites/setup.h"
 
@@ -327,6 +329,141 @@ private slots:
         // Ties keep no order, but the rows stay grouped by their value.
         clickHeader(4);
         QCOMPARE(shownNames().last(), QStringLiteral("Alpha"));
+    }
+
+    // Add, replace and delete at the caret and by node; each command is one
+    // undo step that gives back the page's bytes exactly.
+    void adCommandsUndoToTheOriginalBytes()
+    {
+        writeSettings({{"SortColumn", 0}});
+        startForm();
+        openPage();
+        ScintillaPageEditor* editor = activeTab()->editor();
+        const std::string original = editor->PageBytes();
+        QCOMPARE(original, kPage);
+        const std::string head = "<html>\r\n<body>\r\n", rest = "<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
+        auto block = [](const BannerRow& row, TAdBlockKind kind) {
+            return BuildAdBlock(row.name, row.html, kind, PageEncoding::ShiftJis);
+        };
+        auto undo = [editor] { QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier); };
+        auto selectedNode = [this] {
+            const AdNode* node = activeTab()->adTree().Selected();
+            return node ? FromData(node->Text()) : QStringLiteral("<none>");
+        };
+
+        // A normal block in front of the caret's line, selected in the tree.
+        editor->setCursorPosition(2, 0);
+        selectBanner("beta");
+        QVERIFY(action("AddNormal")->isEnabled());
+        action("AddNormal")->trigger();
+        const std::string withBeta = head + block(kBanners[0], abNormal) + "\r\n" + rest;
+        QCOMPARE(editor->PageBytes(), withBeta);
+        QCOMPARE(selectedNode(), QStringLiteral("beta"));
+        QVERIFY(action("ReplaceAd")->isEnabled());
+        QVERIFY(action("DeleteAd")->isEnabled());
+
+        // Replace at the caret (inside the block).
+        editor->setCursorPosition(3, 0);
+        selectBanner("gamma");
+        action("ReplaceAd")->trigger();
+        const std::string withGamma = head + block(kBanners[2], abNormal) + "\r\n" + rest;
+        QCOMPARE(editor->PageBytes(), withGamma);
+        QCOMPARE(selectedNode(), QStringLiteral("gamma"));
+        undo();
+        QCOMPARE(editor->PageBytes(), withBeta);
+
+        // Replace by the tree's node when the caret stands outside every block.
+        action("RefreshAd")->trigger();
+        activeTab()->adTreeView()->setCurrentIndex(activeTab()->adTreeModel()->index(0, 0));
+        QCOMPARE(selectedNode(), QStringLiteral("beta"));
+        editor->setCursorPosition(0, 0);
+        selectBanner("gamma");
+        action("ReplaceAd")->trigger();
+        QCOMPARE(editor->PageBytes(), withGamma);
+        undo();
+        QCOMPARE(editor->PageBytes(), withBeta);
+
+        // Delete asks; only Yes deletes.
+        action("RefreshAd")->trigger();
+        activeTab()->adTreeView()->setCurrentIndex(activeTab()->adTreeModel()->index(0, 0));
+        for (const auto answer : {QMessageBox::Cancel, QMessageBox::No}) {
+            m_answers << answer;
+            action("DeleteAd")->trigger();
+            QCOMPARE(editor->PageBytes(), withBeta);
+        }
+        m_messages.clear();
+        m_answers << QMessageBox::Yes;
+        action("DeleteAd")->trigger();
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_messages[0], FromData(kConfirmDeleteQuestion));
+        QCOMPARE(m_messages[1], FromData(kBlockDeletedMessage));
+        QCOMPARE(editor->PageBytes(), head + "\r\n" + rest);
+        QCOMPARE(activeTab()->adTree().NodeCount(), size_t(0));
+        QVERIFY(!action("DeleteAd")->isEnabled());
+        undo();
+        QCOMPARE(editor->PageBytes(), withBeta);
+        undo();
+        QCOMPARE(editor->PageBytes(), original);
+
+        // A rotation block, then a second member added at the caret inside it.
+        editor->setCursorPosition(2, 0);
+        selectBanner("beta");
+        action("AddRotation")->trigger();
+        const std::string withRotation = editor->PageBytes();
+        QCOMPARE(withRotation, head + block(kBanners[0], abRotation) + "\r\n" + rest);
+        int line = 0, index = 0;
+        editor->getCursorPosition(&line, &index);
+        editor->setCursorPosition(line + 1, 0);
+        selectBanner("Alpha");
+        action("AddRotation")->trigger();
+        const AdNode* rotation = activeTab()->adTree().First();
+        QVERIFY(rotation);
+        QCOMPARE(rotation->Children().size(), size_t(2));
+        QCOMPARE(selectedNode(), QStringLiteral("Alpha"));
+        QVERIFY(editor->PageBytes().find(block(kBanners[1], abMember)) != std::string::npos);
+        undo();
+        QCOMPARE(editor->PageBytes(), withRotation);
+        undo();
+        QCOMPARE(editor->PageBytes(), original);
+
+        // Saved, the page holds the block's bytes.
+        action("AddNormal")->trigger();
+        action("FileSave")->trigger();
+        QCOMPARE(ReadFile(m_home + "/www/page.html"), editor->PageBytes());
+        QVERIFY(ReadFile(m_home + "/www/page.html").find(block(kBanners[1], abNormal)) != std::string::npos);
+    }
+
+    // F3 walks through the banner's three blocks and starts over.
+    void jumpThroughThreeBlocks()
+    {
+        writeSettings({{"SortColumn", 0}});
+        startForm();
+        openPage();
+        ScintillaPageEditor* editor = activeTab()->editor();
+        selectBanner("beta");
+        for (int line : {5, 3, 2}) { // from the bottom up, so the lines above stay put
+            editor->setCursorPosition(line, 0);
+            action("AddNormal")->trigger();
+        }
+        QCOMPARE(activeTab()->adTree().NodeCount(), size_t(3));
+        selectBanner("gamma");
+        selectBanner("beta"); // another banner: the jump starts over
+        editor->setCursorPosition(0, 0);
+        QList<int> lines;
+        QStringList nodes;
+        for (int step = 0; step < 4; ++step) {
+            QTest::keyClick(editor, Qt::Key_F3);
+            int lineFrom = 0, indexFrom = 0, lineTo = 0, indexTo = 0;
+            editor->getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+            QVERIFY(editor->selectedText().startsWith(QStringLiteral("<!--PWH[beta")));
+            lines << lineFrom;
+            nodes << FromData(activeTab()->adTree().Selected()->Text());
+        }
+        QCOMPARE(nodes, (QStringList{QStringLiteral("beta"), QStringLiteral("beta[2]"), QStringLiteral("beta[3]"),
+                                     QStringLiteral("beta")}));
+        QVERIFY(lines[0] < lines[1] && lines[1] < lines[2]);
+        QCOMPARE(lines[3], lines[0]);
+        QVERIFY(m_messages.isEmpty());
     }
 
     // Selecting no banner shows an empty page; a double click on a row runs
