@@ -57,12 +57,33 @@ void SelectNode(AdPage& page, const BannerList& catalogue, AdNode* node, AdComma
     Merge(result, ShowAdNode(page, catalogue, node, true, unusedCounter));
 }
 
-void SelectNewNode(AdPage& page, const BannerList& catalogue, std::string_view text, TAdBlockKind kind,
-                   AdCommandResult& result)
+// Where a block written at `pos` starts: the text puts it on a line of its
+// own when `pos` is not at the start of a line.
+TextPos WrittenStart(TextPos pos)
 {
-    AdNode* node = FindAdNode(page.Tree, text, kind);
-    if (node && node != page.Tree.Selected())
-        SelectNode(page, catalogue, node, result);
+    return pos.Col > 1 ? TextPos{pos.Line + 1, 1} : pos;
+}
+
+// Selects the node of the block just written at `start`: the first normal or
+// member block that starts there or after it (a new rotation block resolves to
+// its member). Looking the node up by name and count instead can land on
+// another block of the same name.
+void SelectNewNode(AdPage& page, const BannerList& catalogue, TextPos start, std::string_view text,
+                   TAdBlockKind kind, AdCommandResult& result)
+{
+    auto before = [](TextPos a, TextPos b) { return a.Line < b.Line || (a.Line == b.Line && a.Col < b.Col); };
+    AdNode* written = nullptr;
+    for (AdNode* node = page.Tree.First(); node && !written; node = page.Tree.Next(*node)) {
+        if (node->Status() == nsRotation)
+            continue;
+        if (SelectBlockByName(page, node->Text(), false, false) == SelectResult::Found
+            && !before(page.Editor.SelectionStart(), start))
+            written = node;
+    }
+    if (!written)
+        written = FindAdNode(page.Tree, text, kind);
+    if (written)
+        SelectNode(page, catalogue, written, result);
 }
 
 // The block text with the line breaks that keep it on lines of its own at
@@ -89,16 +110,16 @@ bool ReplaceBlockAtCaret(AdPage& page, const BannerList& catalogue, const TAdBan
     if (at.Kind != abNormal && at.Kind != abMember)
         return false;
     const TextPos start = at.BlockStart;
-    TextPos end{at.BlockEnd.Line, at.BlockEnd.Col + 1};
-    if (editor.LineText(end.Line).size() <= at.BlockEnd.Col && end.Line < editor.LineCount())
-        end = TextPos{end.Line + 1, 1};
+    // The range ends just after the end marker; the line break after it stays,
+    // so the lines that follow (blank ones too) are kept as they are.
+    const TextPos end{at.BlockEnd.Line, at.BlockEnd.Col + 1};
     const std::string block =
         BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), at.Kind, page.Encoding);
     const std::string text = Framed(editor, start, end, block);
     editor.SetSelection(start, end);
     editor.ReplaceSelection(text);
     Merge(result, RefreshAdList(page, catalogue));
-    SelectNewNode(page, catalogue, at.Name, at.Kind, result);
+    SelectNewNode(page, catalogue, WrittenStart(start), at.Name, at.Kind, result);
     result.Done = true;
     return true;
 }
@@ -153,7 +174,7 @@ AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdB
         BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), kind, page.Encoding);
     editor.InsertAtCaret(Framed(editor, caret, caret, block));
     Merge(result, RefreshAdList(page, catalogue));
-    SelectNewNode(page, catalogue, at.Name, kind, result);
+    SelectNewNode(page, catalogue, WrittenStart(caret), at.Name, kind, result);
     result.Done = true;
     return result;
 }

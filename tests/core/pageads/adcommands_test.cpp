@@ -125,6 +125,69 @@ TEST(AddAdBlock, SecondBlockOfANameSelectsItsNumberedNode)
     EXPECT_EQ(page.editor.Caret(), (TextPos{5, 1})); // the tree reaction selected the new block
 }
 
+// The node selected after an add or a replace is the block just written,
+// wherever other blocks of the same name stand.
+TEST(AddAdBlock, SelectsTheBlockJustWritten)
+{
+    struct Case {
+        const char* what;
+        std::string page;
+        TextPos caret;
+        bool rotation;
+        std::string selected; // the selected node's text
+        size_t line;          // where its block starts
+    } cases[] = {
+        {"below a block of the same name", Lines({Normal("ABC", kAbc), "", "end"}), {5, 1}, false, "ABC[2]", 5},
+        {"between two blocks of the same name", Lines({Normal("ABC", kAbc), "mid", Normal("ABC", kAbc)}), {4, 1},
+         false, "ABC[2]", 4},
+        {"a member below a normal block of the same name",
+         Lines({Normal("ABC", kAbc), Rotation("R", {Member("XYZ", kXyz)})}), {8, 2}, true, "ABC[2]", 7},
+    };
+    for (const auto& c : cases) {
+        OpenPage page(c.page);
+        page.Caret(c.caret.Line, c.caret.Col);
+        AddAdBlock(page.page, page.catalogue, *page.abc, c.rotation);
+        ASSERT_NE(page.tree.Selected(), nullptr) << c.what;
+        EXPECT_EQ(page.tree.Selected()->Text(), c.selected) << c.what;
+        EXPECT_EQ(page.editor.Caret().Line, c.line) << c.what;
+    }
+}
+
+TEST(ReplaceAdBlock, SelectsTheBlockJustWritten)
+{
+    // The second XYZ block becomes ABC; an ABC block stands above it.
+    OpenPage page(Lines({Normal("ABC", kAbc), Normal("XYZ", kXyz), Normal("XYZ", kXyz)}));
+    page.Caret(8, 2);
+    ReplaceAdBlock(page.page, page.catalogue, *page.abc);
+    EXPECT_EQ(page.Text(), Lines({Normal("ABC", kAbc), Normal("XYZ", kXyz), Normal("ABC", kAbc)}));
+    ASSERT_NE(page.tree.Selected(), nullptr);
+    EXPECT_EQ(page.tree.Selected()->Text(), "ABC[2]");
+    EXPECT_EQ(page.editor.Caret().Line, size_t(7));
+}
+
+// The lines after a replaced block stay as they were: a blank line is not
+// taken in, a short line is not joined to the end marker.
+TEST(ReplaceAdBlock, KeepsTheLinesAfterTheBlock)
+{
+    struct Case {
+        const char* what;
+        std::string page;
+        std::string expected;
+    } cases[] = {
+        {"a blank line", Lines({Normal("XYZ", kXyz), "", "end"}), Lines({Normal("ABC", kAbc), "", "end"})},
+        {"two blank lines", Lines({Normal("XYZ", kXyz), "", "", "end"}), Lines({Normal("ABC", kAbc), "", "", "end"})},
+        {"a one-character line", Lines({Normal("XYZ", kXyz), "x"}), Lines({Normal("ABC", kAbc), "x"})},
+        {"a blank last line", Lines({Normal("XYZ", kXyz), ""}), Lines({Normal("ABC", kAbc), ""})},
+    };
+    for (const auto& c : cases) {
+        OpenPage page(c.page);
+        page.Caret(2, 1);
+        const AdCommandResult result = ReplaceAdBlock(page.page, page.catalogue, *page.abc);
+        EXPECT_TRUE(result.Done) << c.what;
+        EXPECT_EQ(page.Text(), c.expected) << c.what;
+    }
+}
+
 TEST(ReplaceAdBlock, ReplacesTheBlockAtTheCaretKeepingItsKind)
 {
     struct Case {
