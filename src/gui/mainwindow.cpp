@@ -23,6 +23,7 @@
 #include "gui/sites/sitesarea.h"
 #include "gui/workspace.h"
 #include "icons/commandicons.h"
+#include "pageads/adcommands.h"
 #include "settings/settingsfile.h"
 #include "shell/commandstate.h"
 #include "sites/documents.h"
@@ -163,6 +164,14 @@ void TMainForm::buildAreas()
     connect(m_documents, &DocumentsArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_banners, &BannersArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_banners, &BannersArea::bannerSelectionChanged, this, [this] { m_documents->jumpCounter() = 1; });
+    // A catalogue change re-rates the blocks of the active page.
+    connect(m_banners, &BannersArea::bannerChanged, this,
+            [this](const std::optional<std::string>& oldName, const TAdBanner* banner) {
+                if (DocumentTab* tab = m_documents->activeTab()) {
+                    AdPage page = tab->page();
+                    RefreshAdNodes(page, oldName, banner);
+                }
+            });
     auto* adCommands = new PageAdCommands(ws, *m_documents, *m_actions, m_addAdMenu, this);
     connect(adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_feedback, &GuiFeedback::commandStateChanged, this, &TMainForm::updateCommandState);
@@ -170,15 +179,6 @@ void TMainForm::buildAreas()
 
     connect(button("TBExit"), &QToolButton::clicked, this, &QWidget::close);
     connect(button("TBAddAd"), &QToolButton::clicked, this, [this, button] { PopupBelow(button("TBAddAd"), m_addAdMenu); });
-
-    // Commands that the banner work brings to life. Until then they say so.
-    const char* later[] = {"NewBanner", "EditBanner", "DeleteBanner", "ArchiveBanner"};
-    for (const char* name : later) {
-        QAction* a = m_actions->action(QLatin1String(name));
-        const QString caption = QString(a->text()).remove(QLatin1Char('&'));
-        connect(a, &QAction::triggered, this,
-                [this, caption] { showStatus(caption + QStringLiteral(": この機能はまだ使えません")); });
-    }
 }
 
 void TMainForm::createDialogs()
@@ -191,6 +191,7 @@ void TMainForm::createDialogs()
     m_fmMessage = new TFmMessage(this);
     m_sites->setHostsDialog(m_fmHosts);
     m_networks->setDialog(m_fmNetworks);
+    m_banners->setDialog(m_fmBanner);
     m_options->setDialog(m_fmOption);
 }
 

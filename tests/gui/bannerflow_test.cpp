@@ -4,7 +4,9 @@
 
 #include "base/files.h"
 #include "catalogue/bannerstore.h"
+#include "catalogue/archive.h"
 #include "gui/banners/bannerlistmodel.h"
+#include "gui/banners/fmbanner.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
@@ -17,11 +19,16 @@
 #include "net/curlftpclient.h"
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
+#include "catalogue/adkind.h"
 #include "settings/settingsfile.h"
 #include "sites/setup.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTabWidget>
@@ -177,6 +184,59 @@ private:
         }
         action("FileOpen")->trigger();
         QVERIFY(activeTab());
+    }
+
+
+    // Runs `steps` on the banner editor once `trigger` has opened it.
+    void withEditor(const char* trigger, const std::function<void(TFmBanner&)>& steps)
+    {
+        bool ran = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = m_form->findChild<TFmBanner*>(QStringLiteral("FmBanner"));
+            QVERIFY(dialog && dialog->isVisible());
+            ran = true;
+            steps(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        action(trigger)->trigger();
+        QVERIFY(ran);
+    }
+
+    static QLineEdit* field(TFmBanner& dialog, const char* name)
+    {
+        return dialog.findChild<QLineEdit*>(QLatin1String(name));
+    }
+    static QComboBox* combo(TFmBanner& dialog, const char* name)
+    {
+        return dialog.findChild<QComboBox*>(QLatin1String(name));
+    }
+    static void clickOk(TFmBanner& dialog) { dialog.findChild<QPushButton*>(QStringLiteral("BtnOK"))->click(); }
+
+    std::unique_ptr<TIniList> adsIniFile()
+    {
+        auto store = std::make_unique<TIniList>();
+        LoadSettingsFile(*store, m_settings, kBannerFile);
+        return store;
+    }
+
+    // The status of the active page's node `text`.
+    TAdNodeStatus nodeStatus(const char* text)
+    {
+        for (AdNode* node = activeTab()->adTree().First(); node; node = activeTab()->adTree().Next(*node)) {
+            if (node->Text() == text)
+                return node->Status();
+        }
+        return TAdNodeStatus(-1);
+    }
+
+    // A page holding one block of `name` with `html`.
+    void writeBlockPage(const char* name, const std::string& html)
+    {
+        QVERIFY(WriteFileAtomically(m_home + "/www/page.html",
+                                    "<p>top</p>\r\n" + BuildAdBlock(name, html, abNormal, PageEncoding::ShiftJis)
+                                        + "\r\n<p>end</p>\r\n")
+                    .ok);
     }
 
 private slots:
@@ -466,6 +526,157 @@ private slots:
         QVERIFY(m_messages.isEmpty());
     }
 
+    // A new banner: the proposed values, every check in turn, the detected
+    // kind and network, the live preview; OK appends, saves, selects it and
+    // re-rates the page's block of that name.
+    void newBannerWithEveryCheck()
+    {
+        const std::string html = "<a href=\"x\"><img src=\"i.gif\" width=\"468\" height=\"60\"></a>";
+        writeBlockPage("delta", html);
+        writeSettings({{"SortColumn", 0}});
+        startForm();
+        openPage();
+        QCOMPARE(nodeStatus("delta"), nsUnlisted);
+        withEditor("NewBanner", [&](TFmBanner& dialog) {
+            QCOMPARE(field(dialog, "EdSpace")->text(), FromData(kUnnamedBannerPrefix) + QStringLiteral("1"));
+            QCOMPARE(combo(dialog, "CBNetwork")->currentText(), FromData(kNoNetworkName));
+            QCOMPARE(combo(dialog, "CBType")->currentText(), FromData(kKindUnknown));
+            QCOMPARE(field(dialog, "EdPV")->text(), QStringLiteral("0"));
+            QCOMPARE(dialog.htmlText(), std::string(" "));
+
+            const struct {
+                const char* name;
+                const char* pv;
+                QString message;
+                const char* focus;
+            } refused[] = {
+                {"", "0", QStringLiteral("広告名を入力してください。"), nullptr},
+                {"de[lta", "0", QStringLiteral("広告名に\"]\"と\"[\"を使わないでください。"), nullptr},
+                {"beta", "0", QStringLiteral("広告名[beta]はすでに使われています。"), "EdSpace"},
+                {"delta", "12a", QStringLiteral("ページビュー数は整数で入力してください。"), "EdPV"},
+            };
+            for (const auto& r : refused) {
+                field(dialog, "EdSpace")->setText(QLatin1String(r.name));
+                field(dialog, "EdPV")->setText(QLatin1String(r.pv));
+                m_messages.clear();
+                clickOk(dialog);
+                QVERIFY(dialog.isVisible());
+                QCOMPARE(m_messages, QStringList{r.message});
+                if (r.focus)
+                    QCOMPARE(dialog.focusWidget(), field(dialog, r.focus));
+            }
+            field(dialog, "EdPV")->setText(QStringLiteral("-5"));
+            dialog.htmlEditor()->LoadPage(html, LineBreak::CrLf);
+            dialog.leaveHtmlEditor();
+            QCOMPARE(combo(dialog, "CBType")->currentText(), FromData(kKindImage) + QStringLiteral("468x60"));
+            QCOMPARE(ReadFile(m_form->workspace().ScratchFiles[2]), html);
+            clickOk(dialog);
+            QVERIFY(!dialog.isVisible());
+        });
+        QCOMPARE(catalogue().Rows.size(), size_t(4));
+        QCOMPARE(selectedName(), QStringLiteral("delta"));
+        const TAdBanner& added = *catalogue().Rows.back();
+        QCOMPARE(added.Number, 4);
+        QCOMPARE(added.PV, -5);
+        QCOMPARE(added.BannerHTML, html);
+        QCOMPARE(previewFile(), html);
+        QCOMPARE(nodeStatus("delta"), nsMatched);
+        const auto ads = adsIniFile();
+        QCOMPARE(ads->ReadInteger("Setups", "AdCount", 0), 4);
+        QCOMPARE(ads->ReadString(BannerSection(4), "PV", ""), std::string("-5"));
+
+        // Cancel adds nothing; a picked type stays when the HTML is left.
+        withEditor("NewBanner", [&](TFmBanner& dialog) {
+            QCOMPARE(field(dialog, "EdSpace")->text(), FromData(kUnnamedBannerPrefix) + QStringLiteral("1"));
+            combo(dialog, "CBType")->setCurrentIndex(2);
+            dialog.htmlEditor()->LoadPage(html, LineBreak::CrLf);
+            dialog.leaveHtmlEditor();
+            QCOMPARE(combo(dialog, "CBType")->currentText(), FromData(kKindFlash));
+        });
+        QCOMPARE(catalogue().Rows.size(), size_t(4));
+    }
+
+    // Edit: a refused name then Cancel changes nothing; keeping the own
+    // name is accepted; a rename re-rates the page's blocks of both names.
+    void editBanner()
+    {
+        writeBlockPage("beta", kBanners[0].html);
+        writeSettings({{"SortColumn", 0}});
+        startForm();
+        openPage();
+        QCOMPARE(nodeStatus("beta"), nsMatched);
+        selectBanner("beta");
+        withEditor("EditBanner", [&](TFmBanner& dialog) {
+            QCOMPARE(field(dialog, "EdSpace")->text(), QStringLiteral("beta"));
+            QCOMPARE(field(dialog, "EdPV")->text(), QStringLiteral("10"));
+            QCOMPARE(dialog.htmlText(), std::string(kBanners[0].html));
+            QCOMPARE(ReadFile(m_form->workspace().ScratchFiles[2]), std::string(kBanners[0].html));
+            field(dialog, "EdSpace")->setText(QStringLiteral("be[ta"));
+            clickOk(dialog);
+            QVERIFY(dialog.isVisible());
+            field(dialog, "EdSpace")->setText(QStringLiteral("Alpha"));
+            clickOk(dialog);
+            QVERIFY(dialog.isVisible());
+        });
+        QCOMPARE(catalogue().SelectedBanner()->SpaceName, std::string("beta"));
+        QCOMPARE(adsIniFile()->ReadString(BannerSection(1), "SpaceName", ""), std::string("beta"));
+
+        withEditor("EditBanner", [&](TFmBanner& dialog) {
+            field(dialog, "EdPV")->setText(QStringLiteral("99"));
+            clickOk(dialog);
+            QVERIFY(!dialog.isVisible());
+        });
+        QCOMPARE(list()->model()->index(0, 3).data().toString(), QStringLiteral("99"));
+        QCOMPARE(adsIniFile()->ReadString(BannerSection(1), "PV", ""), std::string("99"));
+
+        withEditor("EditBanner", [&](TFmBanner& dialog) {
+            field(dialog, "EdSpace")->setText(QStringLiteral("omega"));
+            clickOk(dialog);
+        });
+        QCOMPARE(list()->model()->index(0, 0).data().toString(), QStringLiteral("omega"));
+        QCOMPARE(nodeStatus("beta"), nsUnlisted);
+    }
+
+    // Delete asks and renumbers; archive asks, appends its line and removes.
+    void deleteAndArchive()
+    {
+        writeBlockPage("beta", kBanners[0].html);
+        writeSettings({{"SortColumn", 0}});
+        startForm();
+        openPage();
+        selectBanner("beta");
+        for (const auto answer : {QMessageBox::Cancel, QMessageBox::No}) {
+            m_answers << answer;
+            action("DeleteBanner")->trigger();
+            QCOMPARE(catalogue().Rows.size(), size_t(3));
+        }
+        m_answers << QMessageBox::Yes;
+        action("DeleteBanner")->trigger();
+        QCOMPARE(shownNames(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("gamma")}));
+        QCOMPARE(selectedName(), QStringLiteral("Alpha"));
+        QCOMPARE(catalogue().Rows[1]->Number, 2);
+        QCOMPARE(nodeStatus("beta"), nsUnlisted);
+        QCOMPARE(adsIniFile()->ReadInteger("Setups", "AdCount", 0), 2);
+        QCOMPARE(adsIniFile()->ReadString(BannerSection(2), "SpaceName", ""), std::string("gamma"));
+
+        const std::string archive = m_settings + "/" + std::string(kArchiveFile);
+        m_answers << QMessageBox::No;
+        action("ArchiveBanner")->trigger();
+        QCOMPARE(catalogue().Rows.size(), size_t(2));
+        QVERIFY(!std::filesystem::exists(archive));
+        selectBanner("gamma");
+        m_messages.clear();
+        m_answers << QMessageBox::Yes;
+        action("ArchiveBanner")->trigger();
+        QCOMPARE(shownNames(), QStringList{QStringLiteral("Alpha")});
+        QCOMPARE(selectedName(), QStringLiteral("Alpha"));
+        QCOMPARE(ReadFile(archive), ArchiveLine(TAdBanner{0, nullptr, "gamma", "Flash", 7, 1, ComputeClickRate(7, 1),
+                                                          4000, kBanners[2].html}));
+        QCOMPARE(m_messages.size(), 2);
+        QVERIFY(m_messages[1].contains(QString::fromStdString(archive)));
+        QCOMPARE(adsIniFile()->ReadInteger("Setups", "AdCount", 0), 1);
+    }
+
     // Selecting no banner shows an empty page; a double click on a row runs
     // the edit command.
     void previewAndDoubleClick()
@@ -482,12 +693,18 @@ private slots:
 
         selectBanner("Alpha");
         QVERIFY(action("EditBanner")->isEnabled());
-        int edits = 0;
-        connect(action("EditBanner"), &QAction::triggered, this, [&edits] { ++edits; });
+        QString edited;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = m_form->findChild<TFmBanner*>(QStringLiteral("FmBanner"));
+            if (dialog && dialog->isVisible()) {
+                edited = field(*dialog, "EdSpace")->text();
+                dialog->reject();
+            }
+        });
         const QRect cell = list()->visualRect(list()->model()->index(1, 0));
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(edits, 1);
+        QCOMPARE(edited, QStringLiteral("Alpha"));
     }
 };
 

@@ -138,6 +138,16 @@ void BannerListModel::reload()
     endResetModel();
 }
 
+void BannerListModel::beginReload()
+{
+    beginResetModel();
+}
+
+void BannerListModel::endReload()
+{
+    endResetModel();
+}
+
 void BannerListModel::beginAppend()
 {
     const int row = rowCount();

@@ -35,6 +35,9 @@ public:
 
     // The catalogue was rebuilt: every row is read again.
     void reload();
+    // The catalogue is about to change in any way, and has changed.
+    void beginReload();
+    void endReload();
     // A banner is about to be appended at the end of the catalogue, and was.
     void beginAppend();
     void endAppend();

@@ -2,11 +2,17 @@
 
 #include "base/files.h"
 #include "catalogue/bannerlist.h"
+#include "catalogue/archive.h"
+#include "catalogue/bannercheck.h"
 #include "catalogue/bannerstore.h"
+#include "gui/banners/fmbanner.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
 #include "gui/banners/bannerlistmodel.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/webpane.h"
 #include "gui/workspace.h"
+#include "pageads/adcommands.h"
 #include "shell/generalsettings.h"
 
 #include <QHeaderView>
@@ -52,6 +58,11 @@ BannersArea::BannersArea(Workspace& workspace, ActionList& actions, const Widget
     if (QAction* jump = m_actions.action(QStringLiteral("Jump")))
         connect(jump, &QAction::enabledChanged, list, [list](bool enabled) { list->setDragEnabled(enabled); });
 
+    connect(m_actions.action(QStringLiteral("NewBanner")), &QAction::triggered, this, [this] { newBanner(" "); });
+    connect(m_actions.action(QStringLiteral("EditBanner")), &QAction::triggered, this, &BannersArea::editBanner);
+    connect(m_actions.action(QStringLiteral("DeleteBanner")), &QAction::triggered, this, &BannersArea::deleteBanner);
+    connect(m_actions.action(QStringLiteral("ArchiveBanner")), &QAction::triggered, this, &BannersArea::archiveBanner);
+
     connect(m_widgets.previewItem, &QAction::toggled, this, [this](bool visible) {
         if (visible && !m_widgets.previewPanel->isVisible())
             showBannerPreview();
@@ -62,9 +73,10 @@ BannersArea::BannersArea(Workspace& workspace, ActionList& actions, const Widget
 void BannersArea::loadBanners(int lastAdIndex, int sortColumn)
 {
     m_reacting = false;
+    m_model->beginReload();
     m_workspace.Banners.Selected = -1;
     LoadBanners(m_workspace.Banners, m_workspace.IniListAd, m_workspace.Networks);
-    m_model->reload();
+    m_model->endReload();
     const int rows = m_model->rowCount();
     if (rows > 0)
         selectRow(lastAdIndex >= 1 && lastAdIndex <= rows ? lastAdIndex - 1 : 0);
@@ -105,6 +117,100 @@ void BannersArea::selectRow(int row)
     const QModelIndex index = m_model->index(row, 0);
     selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_widgets.list->scrollTo(index);
+}
+
+void BannersArea::prepareDialog()
+{
+    m_dialog->setCatalogue(&m_workspace.Banners, &m_workspace.Networks, m_workspace.ScratchFiles[2]);
+}
+
+void BannersArea::saveCatalogue()
+{
+    const Status saved = SaveBanners(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder);
+    if (!saved)
+        ShowMessage(m_widgets.list->window(), MessageType::Error, FromData(saved.error));
+}
+
+void BannersArea::newBanner(const std::string& html)
+{
+    if (!m_dialog)
+        return;
+    BannerList& list = m_workspace.Banners;
+    std::unique_ptr<TAdBanner> banner = NewBannerFromHTML(list, html, m_workspace.Networks);
+    prepareDialog();
+    m_dialog->LoadBanner(*banner);
+    if (m_dialog->exec() != QDialog::Accepted)
+        return;
+    const TAdBanner* added = banner.get();
+    m_model->beginAppend();
+    list.Rows.push_back(std::move(banner));
+    m_model->endAppend();
+    saveCatalogue();
+    selectRow(m_model->rowCount() - 1);
+    emit bannerChanged(std::nullopt, added);
+    emit commandStateChanged();
+}
+
+void BannersArea::editBanner()
+{
+    TAdBanner* banner = m_workspace.Banners.SelectedBanner();
+    if (!banner || !m_dialog)
+        return;
+    const int row = m_workspace.Banners.Selected;
+    const std::string oldName = banner->SpaceName;
+    prepareDialog();
+    m_dialog->LoadBanner(*banner);
+    if (m_dialog->exec() != QDialog::Accepted)
+        return;
+    m_model->rowChanged(row);
+    emit bannerChanged(oldName, banner);
+    saveCatalogue();
+    if (m_widgets.previewItem->isChecked())
+        showBannerPreview();
+}
+
+void BannersArea::deleteBanner()
+{
+    const int row = m_workspace.Banners.Selected;
+    if (!m_workspace.Banners.SelectedBanner())
+        return;
+    if (ShowMessage(m_widgets.list->window(), MessageType::Confirmation, FromData(kConfirmDeleteQuestion),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)
+        != QMessageBox::Yes)
+        return;
+    const BannerRemoved removed = [this](const std::string& name) { emit bannerChanged(name, nullptr); };
+    m_model->beginRemove(row);
+    const Status saved =
+        RemoveBanner(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder, row, removed);
+    const int selected = m_workspace.Banners.Selected;
+    m_model->endRemove();
+    if (!saved)
+        ShowMessage(m_widgets.list->window(), MessageType::Error, FromData(saved.error));
+    selectRow(selected);
+    emit commandStateChanged();
+}
+
+void BannersArea::archiveBanner()
+{
+    const int row = m_workspace.Banners.Selected;
+    if (!m_workspace.Banners.SelectedBanner())
+        return;
+    if (ShowMessage(m_widgets.list->window(), MessageType::Confirmation, FromData(kConfirmArchiveQuestion),
+                    QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    const BannerRemoved removed = [this](const std::string& name) { emit bannerChanged(name, nullptr); };
+    m_model->beginReload();
+    const ArchiveResult result =
+        ArchiveBanner(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder, row, removed);
+    const int selected = m_workspace.Banners.Selected;
+    m_model->endReload();
+    if (result.Archived && !result.Saved)
+        ShowMessage(m_widgets.list->window(), MessageType::Error, FromData(result.Saved.error));
+    if (!result.Message.Text.empty())
+        ShowMessage(m_widgets.list->window(), result.Message.Kind, FromData(result.Message.Text));
+    selectRow(selected);
+    emit commandStateChanged();
 }
 
 bool BannersArea::hasSelectedBanner() const

@@ -2,13 +2,21 @@
 
 #include <QObject>
 
+#include <optional>
+#include <string>
+
 class QAction;
 class QTreeView;
 class QWidget;
 
+namespace pw {
+class TAdBanner;
+}
+
 namespace pw::gui {
 
 class ActionList;
+class TFmBanner;
 class BannerListModel;
 class WebPane;
 struct Workspace;
@@ -28,6 +36,14 @@ public:
     BannersArea(Workspace& workspace, ActionList& actions, const Widgets& widgets, QObject* parent = nullptr);
 
     BannerListModel* model() const { return m_model; }
+    void setDialog(TFmBanner* dialog) { m_dialog = dialog; }
+
+    // The banner commands. A new banner starts from `html` (NewBanner passes
+    // one blank); OK appends it, saves the catalogue and selects it.
+    void newBanner(const std::string& html);
+    void editBanner();
+    void deleteBanner();
+    void archiveBanner();
 
     // Start-up: reads the catalogue, selects the banner numbered `lastAdIndex`
     // (the first one when that names none), applies the stored sort
@@ -53,14 +69,21 @@ signals:
     void commandStateChanged();
     // The selected banner changed (the page's jump starts over).
     void bannerSelectionChanged();
+    // The catalogue changed: `oldName` is a banner's former name (none for a
+    // new banner), `banner` the new or edited banner (none when removed). The
+    // open page re-rates its blocks of those names.
+    void bannerChanged(const std::optional<std::string>& oldName, const pw::TAdBanner* banner);
 
 private:
     void selectionReaction();
+    void saveCatalogue();
+    void prepareDialog();
 
     Workspace& m_workspace;
     ActionList& m_actions;
     Widgets m_widgets;
     BannerListModel* m_model = nullptr;
+    TFmBanner* m_dialog = nullptr;
     bool m_reacting = false; // the selection reaction runs (after start-up)
     int m_shownPreviewWidth = 0;
 };

@@ -1,14 +1,73 @@
 #pragma once
 
+#include "catalogue/banner.h"
+
 #include <QDialog>
+
+#include <memory>
+#include <string>
+
+class QComboBox;
+class QLineEdit;
+
+namespace Ui {
+class TFmBanner;
+}
+
+namespace pw {
+class ScintillaPageEditor;
+}
 
 namespace pw::gui {
 
-// The banner editor. Created once at start-up and kept for the whole run.
+class WebPane;
+
+// The banner editor: network, name, kind and size, statistics and the HTML
+// of one banner, with a live preview of the HTML through its own scratch
+// file. Created once at start-up and kept for the whole run. OK checks the
+// fields and stores them into the banner; Cancel leaves it as it was.
 class TFmBanner : public QDialog {
     Q_OBJECT
 public:
     explicit TFmBanner(QWidget* parent = nullptr);
+    ~TFmBanner() override;
+
+    // What the checks compare with and where the preview goes; set before
+    // LoadBanner.
+    void setCatalogue(const BannerList* banners, const NetworkList* networks, std::string previewFile);
+
+    // Puts a banner into the fields (the dialog does not own it); shown with exec().
+    void LoadBanner(TAdBanner& banner);
+    TAdBanner* banner() const { return m_banner; }
+
+    // Leaving the HTML editor: detects the network and the kind and size,
+    // and shows the preview again.
+    void leaveHtmlEditor();
+    // The HTML editor's lines joined by CR LF, in catalogue bytes.
+    std::string htmlText() const;
+
+    ScintillaPageEditor* htmlEditor() const;
+    WebPane* preview() const;
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void fillNetworks();
+    void setType(const QString& type);
+    void showPreview(const std::string& html);
+
+    std::unique_ptr<Ui::TFmBanner> ui;
+    const BannerList* m_banners = nullptr;
+    const NetworkList* m_networks = nullptr;
+    std::string m_previewFile;
+    TAdBanner* m_banner = nullptr;
+    bool m_typeChanged = false;
+    bool m_settingType = false;
 };
 
 } // namespace pw::gui
