@@ -174,6 +174,7 @@ void TMainForm::buildAreas()
             });
     auto* adCommands = new PageAdCommands(ws, *m_documents, *m_actions, m_addAdMenu, this);
     connect(adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_documents, &DocumentsArea::tabOpened, adCommands, &PageAdCommands::attachTab);
     connect(m_feedback, &GuiFeedback::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_runner, &TransferRunner::busyChanged, this, &TMainForm::updateCommandState);
 

@@ -27,6 +27,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QHeaderView>
@@ -675,6 +677,75 @@ private slots:
         QCOMPARE(m_messages.size(), 2);
         QVERIFY(m_messages[1].contains(QString::fromStdString(archive)));
         QCOMPARE(adsIniFile()->ReadInteger("Setups", "AdCount", 0), 1);
+    }
+
+    // The list drags exactly while Jump is enabled. A banner dropped on the
+    // editor offers normal or rotation at the drop point; dropped on an ad
+    // tree node it replaces that node's block; over no node it is refused.
+    void dropsOnEditorAndTree()
+    {
+        writeBlockPage("beta", kBanners[0].html);
+        writeSettings({{"SortColumn", 0}});
+        startForm();
+        openPage();
+        ScintillaPageEditor* editor = activeTab()->editor();
+        selectBanner("gamma");
+        QVERIFY(action("Jump")->isEnabled());
+        QVERIFY(list()->dragEnabled());
+        list()->selectionModel()->clear();
+        QVERIFY(!list()->dragEnabled());
+        selectBanner("gamma");
+        QVERIFY(list()->dragEnabled());
+        const std::unique_ptr<QMimeData> drag(list()->model()->mimeData({list()->model()->index(2, 0)}));
+        QVERIFY(drag->hasFormat(QLatin1String(kBannerMimeType)));
+
+        // On the editor: the start of the last line.
+        const std::string before = editor->PageBytes();
+        editor->setCursorPosition(0, 0);
+        const long position = editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 4UL);
+        const QPoint point(
+            static_cast<int>(editor->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, position)) + 2,
+            static_cast<int>(editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, position)) + 2);
+        QDragEnterEvent enter(point, Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor->viewport(), &enter);
+        QDragMoveEvent move(point, Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor->viewport(), &move);
+        QDropEvent drop(QPointF(point), Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor->viewport(), &drop);
+        auto* menu = m_form->findChild<QMenu*>(QStringLiteral("PMAddAdMenu"));
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->pos(), editor->viewport()->mapToGlobal(point));
+        menu->findChild<QAction*>(QStringLiteral("MIAddNormal"))->trigger();
+        menu->close();
+        const std::string block = BuildAdBlock("gamma", kBanners[2].html, abNormal, PageEncoding::ShiftJis);
+        QCOMPARE(editor->PageBytes(), before.substr(0, before.size() - std::string("<p>end</p>\r\n").size()) + block
+                                          + "\r\n<p>end</p>\r\n");
+
+        // On the tree: empty space refuses, the node "beta" takes Alpha.
+        selectBanner("Alpha");
+        QTreeView* tree = activeTab()->adTreeView();
+        const QModelIndex betaNode = activeTab()->adTreeModel()->index(0, 0);
+        QCOMPARE(betaNode.data().toString(), QStringLiteral("beta"));
+        const QPoint onNode = tree->visualRect(betaNode).center();
+        const QPoint empty(5, tree->viewport()->height() - 3);
+        QVERIFY(!tree->indexAt(empty).isValid());
+        QDragEnterEvent treeEnter(empty, Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &treeEnter);
+        QVERIFY(treeEnter.isAccepted());
+        QDragMoveEvent overEmpty(empty, Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &overEmpty);
+        QVERIFY(!overEmpty.isAccepted());
+        QDragMoveEvent overNode(onNode, Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &overNode);
+        QVERIFY(overNode.isAccepted());
+        editor->setCursorPosition(0, 0);
+        QDropEvent treeDrop(QPointF(onNode), Qt::CopyAction, drag.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &treeDrop);
+        const std::string bytes = editor->PageBytes();
+        QVERIFY(bytes.find(BuildAdBlock("Alpha", kBanners[1].html, abNormal, PageEncoding::ShiftJis))
+                != std::string::npos);
+        QVERIFY(bytes.find("beta") == std::string::npos);
+        QVERIFY(bytes.find(block) != std::string::npos);
     }
 
     // Selecting no banner shows an empty page; a double click on a row runs

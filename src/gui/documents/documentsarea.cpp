@@ -124,6 +124,7 @@ bool DocumentsArea::openDocument(TFileNode& file)
     AdPage page = tab->page();
     ScanAdBlocks(page, m_workspace.Banners);
     connect(tab, &DocumentTab::adNodeChosen, this, [this, tab](AdNode* node) { showAdNode(*tab, node); });
+    emit tabOpened(tab);
 
     m_widgets.pages->setCurrentWidget(tab);
     if (AdNode* first = tab->adTree().First()) {

@@ -75,6 +75,8 @@ signals:
     void commandStateChanged();
     // An ad command or the ad tree asks the banner list to select a row.
     void bannerRowRequested(int row);
+    // A page was opened in a new tab.
+    void tabOpened(pw::gui::DocumentTab* tab);
 
 private:
     // Asks whether to save a modified page: true to go on (saved or dropped).

@@ -3,13 +3,17 @@
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
+#include "gui/documents/adtreemodel.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/workspace.h"
 #include "pageads/adcommands.h"
 
+#include <QDropEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QTreeView>
 
 namespace pw::gui {
 
@@ -61,6 +65,13 @@ void PageAdCommands::replaceAd()
     finish(*tab);
 }
 
+void PageAdCommands::replaceWith(DocumentTab& tab, const TAdBanner& banner)
+{
+    AdPage page = tab.page();
+    m_documents.report(ReplaceAdBlock(page, m_workspace.Banners, banner));
+    finish(tab);
+}
+
 void PageAdCommands::deleteAd()
 {
     DocumentTab* tab = m_documents.activeTab();
@@ -100,6 +111,49 @@ void PageAdCommands::bannerDroppedOnEditor(const QPoint& globalPos)
 {
     if (tabWithBanner() && m_addMenu)
         m_addMenu->popup(globalPos);
+}
+
+void PageAdCommands::attachTab(DocumentTab* tab)
+{
+    connect(tab->editor(), &ScintillaPageEditor::BannerDropped, this, &PageAdCommands::bannerDroppedOnEditor);
+    QTreeView* tree = tab->adTreeView();
+    tree->setAcceptDrops(true);
+    tree->viewport()->setAcceptDrops(true);
+    tree->viewport()->installEventFilter(this);
+}
+
+bool PageAdCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return QObject::eventFilter(watched, event);
+    auto* tree = qobject_cast<QTreeView*>(watched->parent());
+    DocumentTab* tab = m_documents.activeTab();
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!tree || !tab || tab->adTreeView() != tree || !drop->mimeData()->hasFormat(QLatin1String(kBannerMimeType)))
+        return QObject::eventFilter(watched, event);
+    if (!tabWithBanner()) {
+        drop->ignore();
+        return true;
+    }
+    if (type == QEvent::DragEnter) {
+        drop->acceptProposedAction();
+        return true;
+    }
+    // Only a node under the pointer takes the banner.
+    const QModelIndex index = tree->indexAt(drop->position().toPoint());
+    if (!index.isValid()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // Selecting the node selects its banner in the list: keep the dragged one.
+        const TAdBanner* dragged = m_workspace.Banners.SelectedBanner();
+        tree->setCurrentIndex(index); // the tree reaction puts the caret on the node's block
+        replaceWith(*tab, *dragged);
+    }
+    return true;
 }
 
 } // namespace pw::gui

@@ -5,6 +5,10 @@
 class QMenu;
 class QPoint;
 
+namespace pw {
+class TAdBanner;
+}
+
 namespace pw::gui {
 
 class ActionList;
@@ -30,15 +34,22 @@ public:
     void refreshAd();
     void jump();
 
-    // A banner dropped on the editor of `tab` (the caret already stands
-    // under the drop point): offers normal or rotation at `globalPos`.
+    // A banner dropped on the active editor (the caret already stands under
+    // the drop point): offers normal or rotation at `globalPos`.
     void bannerDroppedOnEditor(const QPoint& globalPos);
+    // Takes banner drops on a new tab: on its editor, and on its ad tree,
+    // where a drop on a node replaces that node's block.
+    void attachTab(DocumentTab* tab);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     void commandStateChanged();
 
 private:
     void add(bool rotation);
+    void replaceWith(DocumentTab& tab, const TAdBanner& banner);
     // The active tab when a banner is selected too (else none).
     DocumentTab* tabWithBanner() const;
     void finish(DocumentTab& tab);
