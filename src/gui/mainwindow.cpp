@@ -139,7 +139,7 @@ void TMainForm::buildAreas()
                              button("TBReconnect"), button("TBHosts")},
                             this);
     m_documents = new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu}, this);
-    m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_previewPanel, m_preview, m_previewItem},
+    m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_previewPanel, m_preview, m_previewItem, m_monitorItem},
                                 this);
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
                                   this);

@@ -14,7 +14,10 @@
 #include "gui/workspace.h"
 #include "pageads/adcommands.h"
 #include "shell/generalsettings.h"
+#include "text/codec.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTreeView>
@@ -87,6 +90,40 @@ void BannersArea::loadBanners(int lastAdIndex, int sortColumn)
     }
     showBannerPreview();
     m_reacting = true;
+    // Watched whatever the monitor item says: the capture looks at it.
+    if (!m_watchingClipboard) {
+        m_watchingClipboard = true;
+        connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &BannersArea::clipboardChanged);
+    }
+}
+
+void BannersArea::clipboardChanged()
+{
+    // Only copies made in other programs, and never while the editor is open.
+    if (!m_widgets.monitorItem->isChecked() || (m_dialog && m_dialog->isVisible()) || QGuiApplication::focusWindow())
+        return;
+    const QString text = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+    const QString lower = text.toLower();
+    for (const char* part : {"<a ", "http", "=", "</a>"}) {
+        if (!lower.contains(QLatin1String(part)))
+            return;
+    }
+    QWidget* window = m_widgets.list->window();
+    window->show();
+    window->raise();
+    window->activateWindow();
+
+    const QByteArray utf8 = text.toUtf8();
+    const codec::EncodeResult html =
+        codec::EncodeSjis(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    const int row = FindBannerByHTML(m_workspace.Banners, html.bytes);
+    if (row >= 0) {
+        selectRow(row);
+        emit commandStateChanged();
+        editBanner();
+    } else {
+        newBanner(html.bytes, html.unencodable);
+    }
 }
 
 void BannersArea::selectionReaction()
@@ -131,7 +168,7 @@ void BannersArea::saveCatalogue()
         ShowMessage(m_widgets.list->window(), MessageType::Error, FromData(saved.error));
 }
 
-void BannersArea::newBanner(const std::string& html)
+void BannersArea::newBanner(const std::string& html, size_t convertedCount)
 {
     if (!m_dialog)
         return;
@@ -139,6 +176,7 @@ void BannersArea::newBanner(const std::string& html)
     std::unique_ptr<TAdBanner> banner = NewBannerFromHTML(list, html, m_workspace.Networks);
     prepareDialog();
     m_dialog->LoadBanner(*banner);
+    m_dialog->setConvertedCount(convertedCount);
     if (m_dialog->exec() != QDialog::Accepted)
         return;
     const TAdBanner* added = banner.get();

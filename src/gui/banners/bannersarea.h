@@ -31,6 +31,7 @@ public:
         QWidget* previewPanel; // PnPreview
         WebPane* preview;      // WBPreview
         QAction* previewItem;  // MIAdPreview
+        QAction* monitorItem;  // MIMonitor
     };
 
     BannersArea(Workspace& workspace, ActionList& actions, const Widgets& widgets, QObject* parent = nullptr);
@@ -40,10 +41,13 @@ public:
 
     // The banner commands. A new banner starts from `html` (NewBanner passes
     // one blank); OK appends it, saves the catalogue and selects it.
-    void newBanner(const std::string& html);
+    void newBanner(const std::string& html, size_t convertedCount = 0);
     void editBanner();
     void deleteBanner();
     void archiveBanner();
+    // The clipboard changed: ad code copied in another program opens as the
+    // catalogue banner with the same HTML, or as a new banner.
+    void clipboardChanged();
 
     // Start-up: reads the catalogue, selects the banner numbered `lastAdIndex`
     // (the first one when that names none), applies the stored sort
@@ -85,6 +89,7 @@ private:
     BannerListModel* m_model = nullptr;
     TFmBanner* m_dialog = nullptr;
     bool m_reacting = false; // the selection reaction runs (after start-up)
+    bool m_watchingClipboard = false;
     int m_shownPreviewWidth = 0;
 };
 

@@ -102,9 +102,17 @@ void TFmBanner::showPreview(const std::string& html)
         ui->WBPreview->navigate(QString::fromStdString(m_previewFile), History::Skip);
 }
 
+void TFmBanner::setConvertedCount(size_t count)
+{
+    ui->LbConverted->setText(count ? QStringLiteral("Shift_JISにない%1文字を数値文字参照(&#x...;)に変換しました").arg(count)
+                                   : QString());
+    ui->LbConverted->setVisible(count > 0);
+}
+
 void TFmBanner::LoadBanner(TAdBanner& banner)
 {
     m_banner = &banner;
+    setConvertedCount(0);
     fillNetworks();
     int entry = ui->CBNetwork->count() - 1;
     if (banner.Network && m_networks) {

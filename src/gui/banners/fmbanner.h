@@ -39,6 +39,9 @@ public:
     // Puts a banner into the fields (the dialog does not own it); shown with exec().
     void LoadBanner(TAdBanner& banner);
     TAdBanner* banner() const { return m_banner; }
+    // Says how many characters of copied text Shift_JIS could not hold and
+    // were written as numeric character references (0: says nothing).
+    void setConvertedCount(size_t count);
 
     // Leaving the HTML editor: detects the network and the kind and size,
     // and shows the preview again.
