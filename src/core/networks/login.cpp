@@ -82,7 +82,7 @@ std::string BuildLoginPage(const TLoginInfo& login)
 
 Status WriteLoginPage(const std::string& path, const TLoginInfo& login)
 {
-    return WriteFileAtomically(path, BuildLoginPage(login), FilePermissions::OwnerOnly);
+    return WriteScratchFile(path, BuildLoginPage(login));
 }
 
 Status OpenLogin(const TLoginInfo& login, const std::string& pageFile, LoginBrowser& browser)

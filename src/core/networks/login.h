@@ -43,8 +43,9 @@ std::string EscapeAttribute(std::string_view value);
 // put in verbatim.
 std::string BuildLoginPage(const TLoginInfo& login);
 
-// Writes the login page to `path`, replacing its content, readable by the
-// owner only (it holds a password).
+// Writes the login page to `path` (a scratch file), readable by the owner only
+// (it holds a password): whatever stands at `path` is removed and a new file is
+// created exclusively, so a link there is never written through.
 Status WriteLoginPage(const std::string& path, const TLoginInfo& login);
 
 // The separate browser window of a login: a new top-level window, shown,

@@ -159,6 +159,30 @@ TEST(OpenLogin, WritesAPrivatePageThenOpensIt)
     EXPECT_EQ(browser.opened, (std::vector<std::string>{path}));
 }
 
+// The page holds a password: a link at its name (planted, or left over) is
+// replaced by a new private file, never written through.
+TEST(OpenLogin, ALinkAtThePageNameIsReplacedNeverFollowed)
+{
+    test::TempDir dir;
+    const std::string victim = dir.file("victim");
+    ASSERT_TRUE(WriteFileAtomically(victim, "precious").ok);
+    ::chmod(victim.c_str(), 0644);
+    const std::string path = dir.file("pwh1.html");
+    ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
+
+    auto network = Network("A", {"P"});
+    RecordingBrowser browser;
+    ASSERT_TRUE(OpenLogin(*network->FindLogin("P"), path, browser).ok);
+    std::string written;
+    ASSERT_TRUE(ReadWholeFile(victim, written).ok);
+    EXPECT_EQ(written, "precious");
+    EXPECT_EQ(ModeOf(victim), 0644u);
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
 TEST(OpenLogin, AFailedWriteOpensNoWindow)
 {
     auto network = Network("A", {"P"});
