@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -196,6 +197,23 @@ TEST(CatalogueCli, ListSortAndDetect)
     EXPECT_EQ(f.Run({"detect"}, "plain").out, "その他\t未知タイプ\n");
     EXPECT_EQ(f.Run({"--raw", "detect"}, "<img src=http://valuecommerce/x>").out,
               "\x83o\x83\x8A\x83\x85\x81[\x83R\x83}\x81[\x83X\t\x83" "C\x83\x81\x81[\x83W\x8DL\x8D\x90\n");
+}
+
+// "AdCount" at the largest integer: the catalogue is cut to what the file can
+// hold (its lines plus a margin) instead of allocating until death.
+TEST(CatalogueCli, ListWithAHugeAdCount)
+{
+    Fixture f;
+    const std::string ads = f.settings + "/ads.ini";
+    ASSERT_EQ(f.Run({"settings", "set", ads, "Setups", "AdCount", "2147483647"}).code, kExitOk);
+    TIniList store;
+    store.LoadFromText(test::ReadSettingsText(ads));
+    const Outcome r = f.Run({"catalogue", "list"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_TRUE(r.out.starts_with("ABC\tA8\t")) << r.out.substr(0, 100);
+    const auto lines = static_cast<size_t>(std::count(r.out.begin(), r.out.end(), '\n'));
+    EXPECT_GE(lines, 1000u);
+    EXPECT_LE(lines, store.LineCount() + 1000);
 }
 
 TEST(CatalogueCli, AddChecksLikeTheBannerEditor)
