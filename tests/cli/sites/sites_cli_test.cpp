@@ -49,7 +49,7 @@ TEST(ListingCli, PrintsEntriesInServerOrder)
 
 // "Count" of the setups at the largest integer: the list is cut to what the
 // file can hold (its lines plus a margin) instead of allocating until death.
-TEST(SiteCli, ListWithAHugeSetupCount)
+TEST(SiteListCli, AHugeSetupCountIsCut)
 {
     test::TempDir dir;
     const Outcome encoded = RunCli({"settings", "encode", dir.file("Pagewick.ini")},
