@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "base/files.h"
 #include "settings/settingsfile.h"
 #include "text/codec.h"
 
@@ -80,6 +81,15 @@ void Context::PrintLine(std::string_view data) const
 void Context::Error(std::string_view data) const
 {
     err << Terminal(data) << '\n';
+}
+
+Status LoadSettings(const Context& c, TIniList& store, const std::string& folder, std::string_view name)
+{
+    SettingsLoadReport report;
+    Status loaded = LoadSettingsFile(store, folder, name, &report);
+    if (loaded && report.Damaged)
+        c.Error(DamagedSettingsFileMessage(JoinPath(folder, name), report));
+    return loaded;
 }
 
 int Context::UsageError(std::string_view message) const

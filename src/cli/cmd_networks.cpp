@@ -55,7 +55,7 @@ int LoadMain(Context& c, TIniList& store)
         store.LoadFromText("");
         return kExitOk;
     }
-    if (Status loaded = LoadSettingsFile(store, c.dir, kMainSettingsFile); !loaded) {
+    if (Status loaded = LoadSettings(c, store, c.dir, kMainSettingsFile); !loaded) {
         c.Error(loaded.error);
         return kExitFile;
     }

@@ -92,7 +92,7 @@ TEST(SettingsFile, FailedSaveKeepsTheOldFile)
     EXPECT_EQ(files, 1u) << "no temporary file may be left behind";
 }
 
-// The plain text of a settings file of about 100,000 bytes whose byte 38
+// The plain text of a settings file of about 100,000 bytes whose byte 34
 // decodes to NUL: the load stops there.
 std::string DamagedPlainText()
 {
@@ -117,7 +117,7 @@ TEST(SettingsFile, ADamagedFileIsCopiedBeforeASaveCanShortenIt)
 {
     test::TempDir dir;
     std::string image = DamagedPlainText();
-    ASSERT_EQ(image.find('\0'), 38u);
+    ASSERT_EQ(image.find('\0'), 34u);
     ScrambleFileImage(image);
     ASSERT_TRUE(WriteFileAtomically(dir.file("ads.ini"), image, FilePermissions::OwnerOnly).ok);
 
@@ -127,7 +127,7 @@ TEST(SettingsFile, ADamagedFileIsCopiedBeforeASaveCanShortenIt)
     ASSERT_TRUE(LoadSettingsFile(store, dir.path(), kBannerFile, &report).ok);
     const std::time_t after = std::time(nullptr);
     EXPECT_TRUE(report.Damaged);
-    EXPECT_EQ(report.LoadedBytes, 38u);
+    EXPECT_EQ(report.LoadedBytes, 34u);
     EXPECT_EQ(report.FileBytes, image.size());
     EXPECT_EQ(store.ReadString("Setups", "Count", ""), "1");
     EXPECT_FALSE(store.SectionExists("Banner1"));
@@ -147,7 +147,7 @@ TEST(SettingsFile, ADamagedFileIsCopiedBeforeASaveCanShortenIt)
     EXPECT_EQ(ModeOf(report.DamagedCopy), 0600u);
     const std::string message = DamagedSettingsFileMessage(dir.file("ads.ini"), report);
     EXPECT_NE(message.find(report.DamagedCopy), std::string::npos) << message;
-    EXPECT_NE(message.find("38"), std::string::npos) << message;
+    EXPECT_NE(message.find("34"), std::string::npos) << message;
 
     // Loading it again (the window started twice, or a CLI call that saves
     // nothing) keeps the one copy.
@@ -173,6 +173,7 @@ TEST(SettingsFile, ADamagedFileIsCopiedBeforeASaveCanShortenIt)
 
 TEST(SettingsFile, OnlyALoadThatStopsEarlyCountsAsDamage)
 {
+    using namespace std::string_literals;
     struct Case {
         const char* name;
         std::string plain;
@@ -182,9 +183,9 @@ TEST(SettingsFile, OnlyALoadThatStopsEarlyCountsAsDamage)
         {"Whole", "; NoTitle\r\n\r\n[S]\r\nk=v\r\n", false},
         {"Empty", "", false},
         {"NoLineBreakAtTheEnd", "[S]\r\nk=v", false},
-        {"NulInTheMiddle", std::string("[S]\r\nk=v\0w\r\n", 13), true},
-        {"NulAsTheLastByte", std::string("[S]\r\nk=v\r\n\0", 13), true},
-        {"NulAsTheFirstByte", std::string("\0[S]\r\n", 6), true},
+        {"NulInTheMiddle", "[S]\r\nk=v\0w\r\n"s, true},
+        {"NulAsTheLastByte", "[S]\r\nk=v\r\n\0"s, true},
+        {"NulAsTheFirstByte", "\0[S]\r\n"s, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
