@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pw::cli {
 namespace {
@@ -150,6 +152,29 @@ TEST(AdsCli, AddReplaceDeleteWriteThePage)
     EXPECT_EQ(o.err, "ファイルから該当広告文を削除しました。\n");
     EXPECT_EQ(Fixture::Utf8(f.page).find("PWR["), std::string::npos);
     EXPECT_NE(o.out.find("matched\tゾーン広告[2]\t*\n"), std::string::npos);
+}
+
+// A page reached through a link is written in its real place (the link stays);
+// a page without write permission is not written.
+TEST(AdsCli, PagesThroughLinksAndReadOnlyPages)
+{
+    Fixture f;
+    const std::string link = f.dir.file("link.html");
+    ASSERT_EQ(::symlink("page.html", link.c_str()), 0);
+    Outcome o = f.Run({"ads", "add", link, "--banner", "ゾーン広告", "--normal", "--at", "5:4"});
+    ASSERT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(Fixture::Utf8(f.page).find("<!--PWH[ゾーン広告]-->"), std::string::npos);
+
+    ASSERT_EQ(::chmod(f.page.c_str(), 0444), 0);
+    const std::string before = Fixture::Read(f.page);
+    for (const std::string& path : {f.page, link}) {
+        o = f.Run({"ads", "add", path, "--banner", "ゾーン広告", "--normal", "--at", "5:4"});
+        EXPECT_EQ(o.code, kExitFile);
+        EXPECT_NE(o.err.find("read-only"), std::string::npos) << o.err;
+        EXPECT_EQ(Fixture::Read(f.page), before);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
 }
 
 TEST(AdsCli, ReplaceWarningAndDeleteOfAMissingBlockLeaveThePage)
