@@ -87,7 +87,7 @@ constexpr time_t kStaleTempSeconds = 60;
 
 // Removes the temporary files that interrupted saves left in `folder`: names
 // of the form the save makes, regular files of this user, not locked by a
-// running save (a save holds its temporary file locked until the rename) and
+// running save (a save holds its temporary file locked while it writes) and
 // not modified for a minute (the lock is taken just after the file is made).
 // Best effort: a file that cannot be removed stays for the next save.
 void RemoveStaleTemporaryFiles(const std::string& folder)
