@@ -121,7 +121,7 @@ struct Settings {
 int LoadSetupsOf(Context& c, Settings& settings)
 {
     if (FileExists(JoinPath(c.dir, kMainSettingsFile))) {
-        if (Status loaded = LoadSettingsFile(settings.store, c.dir, kMainSettingsFile); !loaded) {
+        if (Status loaded = LoadSettings(c, settings.store, c.dir, kMainSettingsFile); !loaded) {
             c.Error(loaded.error);
             return kExitFile;
         }

@@ -52,7 +52,7 @@ std::unique_ptr<TSetup> CopySetup(const TSetup& setup)
 TSetupList LoadSetups(const TIniList& store)
 {
     TSetupList list;
-    const int count = store.ReadInteger(kSetupsSection, "Count", 0);
+    const int count = CappedCount(store, store.ReadInteger(kSetupsSection, "Count", 0));
     for (int n = 1; n <= count; ++n) {
         const std::string section = SectionOf(n);
         auto setup = std::make_unique<TSetup>();

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -44,6 +45,22 @@ TEST(ListingCli, PrintsEntriesInServerOrder)
     const Outcome raw = RunCli({"--raw", "listing", "--now", "2024-01-10 08:00"},
                                "-rw-r--r-- 1 a a 1 Jan 1 2000 \x95\x5C.html\n");
     EXPECT_EQ(raw.out, "page\t\x95\x5C.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
+}
+
+// "Count" of the setups at the largest integer: the list is cut to what the
+// file can hold (its lines plus a margin) instead of allocating until death.
+TEST(SiteListCli, AHugeSetupCountIsCut)
+{
+    test::TempDir dir;
+    const Outcome encoded = RunCli({"settings", "encode", dir.file("Pagewick.ini")},
+                                   "[Setups]\r\nCount=2147483647\r\n\r\n[Setup1]\r\nName=mine\r\nHost=h\r\n");
+    ASSERT_EQ(encoded.code, kExitOk) << encoded.err;
+    const Outcome r = RunCli({"site", "list", "--dir", dir.path()});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_TRUE(r.out.starts_with("mine\tftp\th\t\n")) << r.out.substr(0, 100);
+    const auto lines = std::count(r.out.begin(), r.out.end(), '\n');
+    EXPECT_GE(lines, 1000);
+    EXPECT_LE(lines, 1010);
 }
 
 TEST(ListingCli, ErrorsAndUsage)

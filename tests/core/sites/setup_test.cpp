@@ -63,6 +63,23 @@ TEST(Setups, SelectedIndexRules)
     EXPECT_EQ(LoadSetups(*StorePtr("[Setups]\r\nCount=2\r\nDefaultIndex=1\r\n")).SelectedIndex, 0);
 }
 
+// Every setup needs its section header line, so a count far beyond the lines
+// of the store (a damaged or hostile file) is cut to the lines plus a margin
+// instead of making billions of default setups.
+TEST(Setups, AHugeCountDoesNotExhaustMemory)
+{
+    for (const char* count : {"2147483647", "2000000000", "5000"}) {
+        SCOPED_TRACE(count);
+        const auto store = StorePtr(std::string("[Setups]\r\nCount=") + count + "\r\n\r\n[Setup1]\r\nName=a\r\n");
+        const TSetupList list = LoadSetups(*store);
+        EXPECT_LE(list.Setups.size(), store->LineCount() + 1000);
+        EXPECT_GE(list.Setups.size(), 1000u);
+        ASSERT_FALSE(list.Setups.empty());
+        EXPECT_EQ(list.Setups[0]->Name, "a");
+        EXPECT_EQ(list.SelectedIndex, 0);
+    }
+}
+
 TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
 {
     auto storeOwner = StorePtr("[Setups]\r\nCount=3\r\n[Setup3]\r\nName=old\r\n");
