@@ -106,9 +106,9 @@ TEST(NetworksCli, ImportKeepsALoginAddressMovedToAnotherHost)
     ASSERT_TRUE(WriteFileAtomically(m.dir.file("moved.txt"), MovedHostDefinitions()).ok);
     const Outcome r = RunCli({"networks", "import", m.dir.file("moved.txt"), "--dir", m.dir.path()});
     ASSERT_EQ(r.code, kExitOk) << r.err;
-    EXPECT_EQ(r.err, "P2: login address kept at https://p.example/login; the definitions move it to "
+    EXPECT_EQ(r.err, "pagewick-cli: P2: login address kept at https://p.example/login; the definitions move it to "
                      "https://evil.example/login (another host; --accept-new-login-hosts takes it)\n"
-                     "広告代理店情報が更新されました。\n");
+                     "pagewick-cli: 広告代理店情報が更新されました。\n");
     TIniList store;
     store.LoadFromText(m.MainPlain());
     EXPECT_EQ(store.ReadString("Network1", "Name", ""), "P2");
@@ -142,7 +142,7 @@ TEST(NetworksCli, LoginPageAndExportLeaveOutMarkupOfFieldOthers)
 
     const Outcome exported = RunCli({"networks", "export", "--version", "3", "--dir", m.dir.path()});
     ASSERT_EQ(exported.code, kExitOk) << exported.err;
-    EXPECT_EQ(exported.err, "ネットワークP: the login page leaves out of FieldOthers: "
+    EXPECT_EQ(exported.err, "pagewick-cli: ネットワークP: the login page leaves out of FieldOthers: "
                             "<script>fetch('https://evil.example/')</script>\n");
     EXPECT_TRUE(FileExists(m.dir.file("nwks.txt")));
 }
