@@ -73,7 +73,7 @@ TEST(SettingsCli, ADamagedFileIsCopiedAndReported)
     const auto at = r.err.find(copy);
     ASSERT_NE(at, std::string::npos) << r.err;
     const std::string copyPath = r.err.substr(at, copy.size() + 15);
-    EXPECT_TRUE(r.err.starts_with(file + " is damaged: reading stopped at byte 23 of ")) << r.err;
+    EXPECT_TRUE(r.err.starts_with("pagewick-cli: " + file + " is damaged: reading stopped at byte 23 of ")) << r.err;
     EXPECT_EQ(test::ReadBytes(copyPath), image);
     EXPECT_LT(test::ReadBytes(file).size(), 100u);
 
