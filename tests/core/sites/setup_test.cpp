@@ -22,7 +22,7 @@ TEST(Setups, LoadAppliesTheDefaults)
                                    "[Setup2]\r\nName=local\r\nRootURL=http://ignored/\r\nIniPath=/srv/www\r\n"
                                    "[Setup3]\r\nName=jump\r\nHost=h\r\nRootURL=http://r/\r\nLastLoginPath=1\r\n"
                                    "[Setup4]\r\nName=s\r\nHost=h4\r\nProtocol=sftp\r\nPassive=0\r\n"
-                                   "TrustedHostKey=abc\r\nLastPath=/kept\r\n");
+                                   "TrustedHostKey=abc\r\nLastPath=/kept\r\nStoreDirectly=1\r\n");
     const TIniList& store = *storePtr;
     const TSetupList list = LoadSetups(store);
     ASSERT_EQ(list.Setups.size(), 4u);
@@ -35,6 +35,7 @@ TEST(Setups, LoadAppliesTheDefaults)
     EXPECT_EQ(ftp.Kind, skFtp);
     EXPECT_EQ(ftp.Protocol, TProtocol::Ftp);
     EXPECT_TRUE(ftp.Passive);
+    EXPECT_FALSE(ftp.StoreDirectly);
     EXPECT_FALSE(ftp.LastLoginPath);
 
     const TSetup& local = *list.Setups[1];
@@ -51,6 +52,7 @@ TEST(Setups, LoadAppliesTheDefaults)
     EXPECT_EQ(sftp.Port, 22);
     EXPECT_FALSE(sftp.Passive);
     EXPECT_EQ(sftp.TrustedHostKey, "abc");
+    EXPECT_TRUE(sftp.StoreDirectly);
     EXPECT_EQ(sftp.LastPath, ""); // only read while LastLoginPath is set
 }
 
@@ -110,6 +112,16 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     setups[0]->TrustedCertificate.clear();
     SaveSetups(store, setups, 0);
     EXPECT_EQ(LoadSetups(store).Setups[0]->TrustedCertificate, "");
+
+    // Storing directly is written only once chosen, and cleared when dropped.
+    setups[0]->StoreDirectly = true;
+    SaveSetups(store, setups, 0);
+    EXPECT_EQ(store.ReadString("Setup1", "StoreDirectly", ""), "1");
+    EXPECT_EQ(store.ReadString("Setup2", "StoreDirectly", "none"), "none");
+    EXPECT_TRUE(LoadSetups(store).Setups[0]->StoreDirectly);
+    setups[0]->StoreDirectly = false;
+    SaveSetups(store, setups, 0);
+    EXPECT_FALSE(LoadSetups(store).Setups[0]->StoreDirectly);
 }
 
 TEST(Setups, SaveTakesTheLastFolderOfAnOpenConnection)
@@ -152,6 +164,7 @@ TEST(Setups, CopySetupCopiesEveryField)
     setup.TrustedHostKey = "k";
     setup.Passive = false;
     setup.Port = 2222;
+    setup.StoreDirectly = true;
     const auto copy = CopySetup(setup);
     EXPECT_EQ(copy->Name, "n");
     EXPECT_EQ(copy->Kind, skFtp);
@@ -159,6 +172,7 @@ TEST(Setups, CopySetupCopiesEveryField)
     EXPECT_EQ(copy->TrustedHostKey, "k");
     EXPECT_FALSE(copy->Passive);
     EXPECT_EQ(copy->Port, 2222);
+    EXPECT_TRUE(copy->StoreDirectly);
     EXPECT_NE(copy.get(), &setup);
 }
 
