@@ -473,6 +473,9 @@ FtpResult CurlFtpClient::Perform(Request& request)
                                                       + LimitText(request.sinkLimit) + ", the most that is read");
     }
     std::string error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
+    if (rc == CURLE_OPERATION_TIMEDOUT && error.rfind("Operation too slow", 0) == 0)
+        error = "the transfer stalled: less than " + std::to_string(m_settings.Limits.StallBytes) + " bytes in "
+            + std::to_string(stallSeconds) + " s";
     const std::string reply = LastErrorReply(m_replies);
     if (!reply.empty() && error.find(reply) == std::string::npos)
         error += " (" + reply + ")";
