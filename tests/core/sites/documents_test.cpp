@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace pw {
 namespace {
 
@@ -187,6 +189,70 @@ TEST(RemoteDocuments, FailedDownloadMarksTheConnection)
     EXPECT_EQ(r.LastStatus(), "サーバーからファイルを取得失敗[/home/web/www/long.html]......");
     EXPECT_EQ(r.LastMessage(), "サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n"
                                "550 No such file.");
+}
+
+std::string FileText(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(LocalDocuments, SavesKeepTheFilesMode)
+{
+    // A page saved by the program keeps its mode (a CGI stays runnable, a
+    // private page private); a new file gets the default; files that hold
+    // passwords are always the owner's only.
+    const mode_t mask = ::umask(022);
+    struct Case {
+        const char* name;
+        mode_t before; // 0: the file does not exist yet
+        FilePermissions permissions;
+        mode_t after;
+    } cases[] = {
+        {"cgi.html", 0755, FilePermissions::KeepOrDefault, 0755},
+        {"group.html", 0640, FilePermissions::KeepOrDefault, 0640},
+        {"private.html", 0600, FilePermissions::KeepOrDefault, 0600},
+        {"new.html", 0, FilePermissions::KeepOrDefault, 0644},
+        {"Pagewick.ini", 0644, FilePermissions::OwnerOnly, 0600},
+        {"new.ini", 0, FilePermissions::OwnerOnly, 0600},
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(c.name);
+        if (c.before) {
+            ASSERT_TRUE(WriteFileAtomically(path, "old\n").ok);
+            ASSERT_EQ(::chmod(path.c_str(), c.before), 0);
+        }
+        ASSERT_TRUE(WriteFileAtomically(path, "new\n", c.permissions).ok);
+        EXPECT_EQ(ModeOf(path), c.after);
+    }
+
+    // The same through the save command of a local page.
+    FeedbackLog feedback;
+    ConnectionTree tree(nullptr, feedback);
+    TSetup setup;
+    setup.Name = "disk";
+    setup.IniPath = dir.path();
+    TConnection* connection = tree.Connect(&setup);
+    ::umask(mask);
+    ASSERT_NE(connection, nullptr);
+    for (const auto& child : *connection->Children) {
+        if (child->Name != "cgi.html")
+            continue;
+        TDocumentText text {{"changed"}, true, LineBreak::Lf};
+        TransferBuffer buffer;
+        ASSERT_TRUE(SaveDocument(static_cast<TFileNode&>(*child), text, buffer, feedback));
+    }
+    EXPECT_EQ(FileText(dir.file("cgi.html")), "changed\n");
+    EXPECT_EQ(ModeOf(dir.file("cgi.html")), 0755u);
 }
 
 TEST(LocalDocuments, KeepTheirLineBreakStyle)
