@@ -1,7 +1,9 @@
 #include "base/files.h"
-#include "gui/actionlist.h"
+#include "net/curlftpclient.h"
+#include "gui/workspace.h"
+#include "gui/common/actionlist.h"
 #include "gui/mainwindow.h"
-#include "gui/messagebox.h"
+#include "gui/common/messagebox.h"
 #include "settings/settingsfile.h"
 
 #include <QComboBox>
@@ -25,7 +27,7 @@ namespace {
 
 std::unique_ptr<TMainForm> StartForm(const QTemporaryDir& dir)
 {
-    auto form = std::make_unique<TMainForm>(dir.path(), dir.path());
+    auto form = std::make_unique<TMainForm>(dir.path(), dir.path(), net::CurlFtpClientFactory());
     form->createDialogs();
     form->startUp();
     return form;
@@ -332,7 +334,9 @@ private slots:
     {
         QTemporaryDir dir;
         auto form = StartForm(dir);
-        const auto files = form->scratchFiles();
+        QStringList files;
+        for (const std::string& f : form->workspace().ScratchFiles)
+            files << QString::fromStdString(f);
         for (const QString& f : files) {
             QVERIFY(f.startsWith(dir.path() + QStringLiteral("/pwh")));
             QVERIFY(f.endsWith(QStringLiteral(".html")));
@@ -342,24 +346,11 @@ private slots:
         QVERIFY(!QFile::exists(files[1]));
     }
 
-    void closeQueryClosesDocumentPages()
-    {
-        QTemporaryDir dir;
-        auto form = StartForm(dir);
-        auto* pages = form->findChild<QTabWidget*>(QStringLiteral("PCMain"));
-        pages->addTab(new QWidget, QStringLiteral("a.html"));
-        pages->addTab(new QWidget, QStringLiteral("b.html"));
-        form->show();
-        QVERIFY(form->close());
-        QCOMPARE(pages->count(), 1);
-        QCOMPARE(pages->tabText(0), QStringLiteral("リスト"));
-    }
-
     void uncreatableSettingsFileEndsTheProgramWithoutWriting()
     {
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("no-such-folder"));
-        TMainForm form(missing, dir.path());
+        TMainForm form(missing, dir.path(), net::CurlFtpClientFactory());
         form.createDialogs();
         form.startUp();
         QVERIFY(form.quitRequested());

@@ -4,6 +4,7 @@
 #include "catalogue/bannerstore.h"
 #include "core/catalogue/catalogue_fixture.h"
 #include "core/pageads/pagefixture.h"
+#include "pageads/adcommands.h"
 #include "pageads/scanner.h"
 #include "settings/settingsfile.h"
 #include "support/tempdir.h"
@@ -115,7 +116,8 @@ TEST(RemoveBanner, BlocksInTheActivePageTurnUnlisted)
     test::TestPage page(test::Lines({"<!--PWH[B1]--><!--PWHEND-->", "<!--PWH[B2]--><!--PWHEND-->"}));
     ScanAdBlocks(page.page, c.list);
     EXPECT_EQ(page.Tree(), "matched\tB1\nmatched\tB2\n");
-    RemoveBanner(c.list, c.store, c.dir.path(), 0, &page.page);
+    RemoveBanner(c.list, c.store, c.dir.path(), 0,
+                 [&](const std::string& name) { RefreshAdNodes(page.page, name, nullptr); });
     EXPECT_EQ(page.Tree(), "unlisted\tB1\nmatched\tB2\n");
 }
 
@@ -126,7 +128,7 @@ TEST(ArchiveBanner, CreatesTheArchiveAppendsAndRemoves)
     ArchiveResult result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
     EXPECT_TRUE(result.Archived);
     EXPECT_TRUE(result.Saved.ok);
-    EXPECT_EQ(result.Message.Kind, MessageKind::Warning);
+    EXPECT_EQ(result.Message.Kind, MessageType::Warning);
     EXPECT_EQ(codec::DecodeSjis(result.Message.Text), "該当広告は" + path + "に保存しました");
     result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
     EXPECT_TRUE(result.Archived);
@@ -162,7 +164,7 @@ TEST(ArchiveBanner, AFailedWriteKeepsTheBanner)
         ASSERT_FALSE(ec) << ec.message();
         const ArchiveResult result = ArchiveBanner(catalogue.list, catalogue.store, catalogue.dir.path(), 0, nullptr);
         EXPECT_FALSE(result.Archived);
-        EXPECT_EQ(result.Message.Kind, MessageKind::Error);
+        EXPECT_EQ(result.Message.Kind, MessageType::Error);
         EXPECT_FALSE(result.Message.Text.empty());
         if (!c.message.empty())
             EXPECT_EQ(result.Message.Text, c.message);
@@ -184,7 +186,7 @@ TEST(ArchiveBanner, AnArchiveWithoutWritePermissionKeepsTheBanner)
     ::chmod(path.c_str(), 0444);
     const ArchiveResult result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
     EXPECT_FALSE(result.Archived);
-    EXPECT_EQ(result.Message.Kind, MessageKind::Error);
+    EXPECT_EQ(result.Message.Kind, MessageType::Error);
     EXPECT_EQ(c.list.Rows.size(), 1u);
 }
 

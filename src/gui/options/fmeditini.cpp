@@ -1,4 +1,4 @@
-#include "gui/dialogs/fmeditini.h"
+#include "gui/options/fmeditini.h"
 
 namespace pw::gui {
 

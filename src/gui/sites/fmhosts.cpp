@@ -1,4 +1,4 @@
-#include "gui/dialogs/fmhosts.h"
+#include "gui/sites/fmhosts.h"
 
 namespace pw::gui {
 

@@ -1,4 +1,4 @@
-#include "pageads/adkind.h"
+#include "catalogue/adkind.h"
 
 #include "text/codec.h"
 

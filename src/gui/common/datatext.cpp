@@ -1,4 +1,4 @@
-#include "gui/datatext.h"
+#include "gui/common/datatext.h"
 
 #include "text/codec.h"
 

@@ -1,4 +1,4 @@
-#include "gui/dialogs/fmmessage.h"
+#include "gui/common/fmmessage.h"
 
 namespace pw::gui {
 

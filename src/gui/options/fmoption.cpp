@@ -1,4 +1,4 @@
-#include "gui/dialogs/fmoption.h"
+#include "gui/options/fmoption.h"
 
 namespace pw::gui {
 

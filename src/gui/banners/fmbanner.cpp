@@ -1,4 +1,4 @@
-#include "gui/dialogs/fmbanner.h"
+#include "gui/banners/fmbanner.h"
 
 namespace pw::gui {
 

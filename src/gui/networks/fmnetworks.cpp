@@ -1,4 +1,4 @@
-#include "gui/dialogs/fmnetworks.h"
+#include "gui/networks/fmnetworks.h"
 
 namespace pw::gui {
 

@@ -1,4 +1,4 @@
-#include "gui/actionlist.h"
+#include "gui/common/actionlist.h"
 
 #include <QApplication>
 #include <QShortcutEvent>

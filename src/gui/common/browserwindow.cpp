@@ -1,4 +1,4 @@
-#include "gui/browserwindow.h"
+#include "gui/common/browserwindow.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

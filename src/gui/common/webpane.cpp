@@ -1,4 +1,4 @@
-#include "gui/webpane.h"
+#include "gui/common/webpane.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/webpane.h"
+#include "gui/common/webpane.h"
 
 #include <QHash>
 #include <QJsonObject>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/usermessage.h"
+
 #include <QMessageBox>
 #include <QString>
 
@@ -11,7 +13,6 @@ namespace pw::gui {
 
 // Modal message boxes of a fixed type, with a seam so that window tests can
 // answer them without a person.
-enum class MessageType { Error, Warning, Information, Confirmation };
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);

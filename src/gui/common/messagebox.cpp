@@ -1,4 +1,4 @@
-#include "gui/messagebox.h"
+#include "gui/common/messagebox.h"
 
 namespace pw::gui {
 
