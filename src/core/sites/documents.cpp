@@ -92,51 +92,57 @@ int ModeOfAttributes(std::string_view attributes)
     return mode;
 }
 
+namespace {
+
+// The upload stays under `temp`; the page's content is at `page`.
+FtpResult KeptApart(const std::string& page, const std::string& temp, const FtpResult& refusal)
+{
+    return FtpResult::Fail(refusal.failure, sitetext::WithError(sitetext::RenameRefused(page, temp), refusal.error));
+}
+
+// For servers that rename only to a free name: the page goes aside to the
+// backup name, the upload into its place, and the backup away. Where a rename
+// is refused, the page goes back to its name.
+FtpResult ReplaceThroughBackup(FtpClient& client, const std::string& path, const std::string& temp,
+                               StoreReport& report)
+{
+    const std::string backup = UploadBackupPath(path);
+    if (FtpResult aside = client.Rename(path, backup); !aside)
+        return KeptApart(path, temp, aside);
+    if (FtpResult into = client.Rename(temp, path); !into) {
+        const bool restored = static_cast<bool>(client.Rename(backup, path));
+        return KeptApart(restored ? path : backup, temp, into);
+    }
+    if (!client.Delete(backup))
+        report.BackupLeft = backup;
+    return FtpResult::Ok();
+}
+
+} // namespace
+
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
                          const StoreOptions& options, StoreReport& report)
 {
     report = {};
+    const std::string temp = UploadTempPath(path);
     if (options.Directly) {
         report.Direct = true;
         if (FtpResult stored = client.Store(path, buffer); !stored)
             return stored;
-    } else {
-        const std::string temp = UploadTempPath(path);
-        if (FtpResult stored = client.Store(temp, buffer); !stored) {
-            // A partial temporary file is of no use; a server that stopped
-            // answering cannot remove it.
-            if (!stored.TimedOut)
-                client.Delete(temp);
-            return stored;
-        }
-        FtpResult renamed = client.Rename(temp, path);
-        if (!renamed && renamed.failure != FtpFailure::Refused)
+    } else if (FtpResult stored = client.Store(temp, buffer); !stored) {
+        // A partial temporary file is of no use (the failure is what is
+        // reported); a server that stopped answering cannot remove it.
+        if (!stored.TimedOut)
+            client.Delete(temp);
+        return stored;
+    } else if (FtpResult renamed = client.Rename(temp, path); !renamed) {
+        if (renamed.failure != FtpFailure::Refused)
             return renamed;
-        if (!renamed) {
-            // Some servers rename only to a free name: move the page aside first.
-            const std::string backup = UploadBackupPath(path);
-            FtpResult aside = client.Rename(path, backup);
-            if (aside) {
-                renamed = client.Rename(temp, path);
-                if (!renamed) {
-                    if (FtpResult back = client.Rename(backup, path); !back)
-                        return FtpResult::Fail(renamed.failure, sitetext::WithError(sitetext::RenameRefused(backup, temp),
-                                                                                  renamed.error));
-                } else if (FtpResult removed = client.Delete(backup); !removed) {
-                    report.BackupLeft = backup;
-                }
-            }
-            if (!renamed) {
-                const FtpResult& refusal = aside ? renamed : aside;
-                return FtpResult::Fail(refusal.failure,
-                                       sitetext::WithError(sitetext::RenameRefused(path, temp), refusal.error));
-            }
-        }
+        if (FtpResult replaced = ReplaceThroughBackup(client, path, temp, report); !replaced)
+            return replaced;
     }
-    if (options.Mode >= 0) {
-        if (FtpResult moded = client.SetMode(path, static_cast<unsigned>(options.Mode)); !moded)
-            report.ModeRefused = true;
-    }
+    if (options.Mode >= 0 && !client.SetMode(path, static_cast<unsigned>(options.Mode)))
+        report.ModeRefused = true;
     return FtpResult::Ok();
 }
 
