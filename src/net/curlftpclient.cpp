@@ -647,13 +647,10 @@ FtpResult CurlFtpClient::Rename(const std::string& from, const std::string& to)
         request.postquote = {"RNFR " + source, "RNTO " + target};
         return Perform(request);
     }
-    // An SFTP server may refuse to rename over an existing file; then the old
-    // file is removed first.
+    // OpenSSH refuses to rename over an existing file. The refusal is
+    // reported as it is: removing the target first would leave no copy of it
+    // if the session broke before the rename (StoreReplacing moves it aside).
     request.quote = {"rename " + QuotedArgument(source) + " " + QuotedArgument(target)};
-    FtpResult result = Perform(request);
-    if (result || result.failure != FtpFailure::Refused)
-        return result;
-    request.quote = {"rm " + QuotedArgument(target), "rename " + QuotedArgument(source) + " " + QuotedArgument(target)};
     return Perform(request);
 }
 

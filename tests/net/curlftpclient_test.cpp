@@ -501,9 +501,14 @@ TEST_F(SftpClientTest, OneSessionCarriesEveryCommand)
 
     buffer.Bytes = "new\r\n";
     ASSERT_TRUE(client.Store(Home() + "/www/new \"page\".html", buffer));
-    const FtpResult renamed = client.Rename(Home() + "/www/new \"page\".html", Home() + "/www/my page.html");
+    // OpenSSH renames only to a free name, and leaves both files when refusing.
+    const FtpResult over = client.Rename(Home() + "/www/new \"page\".html", Home() + "/www/my page.html");
+    EXPECT_EQ(over.failure, FtpFailure::Refused) << over.error;
+    EXPECT_EQ(FileText(Home() + "/www/my page.html"), "blank\n");
+    const FtpResult renamed = client.Rename(Home() + "/www/new \"page\".html", Home() + "/www/renamed.html");
     ASSERT_TRUE(renamed) << renamed.error;
-    EXPECT_EQ(FileText(Home() + "/www/my page.html"), "new\r\n");
+    EXPECT_EQ(FileText(Home() + "/www/renamed.html"), "new\r\n");
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/new \"page\".html"));
     ASSERT_TRUE(client.Delete(sjisPath));
     EXPECT_FALSE(std::filesystem::exists(sjisPath));
 }

@@ -378,6 +378,9 @@ TEST_F(SftpSites, StartsInTheHomeAndKeepsModes)
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(FileText(Home() + "/www/index.html"), "#!/bin/sh\r\n");
     EXPECT_EQ(ModeOf(Home() + "/www/index.html"), 0755u);
+    // OpenSSH renames only to free names: the page went aside and the backup is gone.
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-backup-index.html"));
     EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[" + Home() + "/www/index.html]......");
 }
 

@@ -97,7 +97,8 @@ public:
     virtual FtpResult Retrieve(const std::string& path, TransferBuffer& buffer) = 0;
     // Stores the buffer's bytes as the file, replacing it.
     virtual FtpResult Store(const std::string& path, const TransferBuffer& buffer) = 0;
-    // Renames a file over an existing one.
+    // Renames a file, over an existing one where the server allows it (some,
+    // OpenSSH among them, refuse: Refused).
     virtual FtpResult Rename(const std::string& from, const std::string& to) = 0;
     virtual FtpResult Delete(const std::string& path) = 0;
     // Gives a file the permission bits `mode` (as chmod takes them). A client
