@@ -12,6 +12,7 @@
 #include "gui/common/transferrunner.h"
 #include "gui/common/webpane.h"
 #include "gui/documents/documentsarea.h"
+#include "gui/documents/documenttab.h"
 #include "gui/networks/fmnetworks.h"
 #include "gui/networks/networksarea.h"
 #include "gui/options/fmeditini.h"
@@ -21,6 +22,8 @@
 #include "gui/sites/sitesarea.h"
 #include "gui/workspace.h"
 #include "settings/settingsfile.h"
+#include "shell/commandstate.h"
+#include "sites/documents.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -123,6 +126,7 @@ void TMainForm::buildAreas()
     connect(m_sites, &SitesArea::openFileRequested, this, [this](TFileNode* file) { m_documents->openDocument(*file); });
     connect(m_sites, &SitesArea::previewRequested, this, &TMainForm::openPreview);
     connect(m_documents, &DocumentsArea::previewRequested, this, &TMainForm::openPreview);
+    connect(m_documents, &DocumentsArea::bannerRowRequested, m_banners, &BannersArea::selectRow);
     connect(m_networks, &NetworksArea::statusText, this, &TMainForm::showStatus);
     connect(m_options, &OptionsArea::statusText, this, &TMainForm::showStatus);
 
@@ -350,7 +354,49 @@ void TMainForm::shutDown()
 
 void TMainForm::updateCommandState()
 {
-    // Filled in from the command state table.
+    if (!m_startedUp)
+        return;
+    const Workspace& ws = *m_workspace;
+    DocumentTab* tab = m_documents->activeTab();
+    const TConnection* documentConnection = tab ? ConnectionOf(tab->file()) : nullptr;
+    const TNode* entry = m_sites->selectedEntry();
+
+    CommandFacts facts;
+    facts.SetupCount = m_setups->count();
+    facts.SelectedSetup = m_setups->currentIndex();
+    facts.DocumentActive = tab != nullptr;
+    facts.FolderSelected = ws.Tree.Selected() != nullptr;
+    facts.FolderNeedsReconnect = facts.FolderSelected && RootOf(ws.Tree.Selected())->NeedsReconnect;
+    facts.FileSelected = entry != nullptr;
+    facts.SelectedFileKind = entry ? entry->Kind : nkOther;
+    facts.DocumentNeedsReconnect = documentConnection && documentConnection->NeedsReconnect;
+    facts.AdNodeSelected = tab && tab->adTree().Selected();
+    facts.BannerSelected = m_banners->hasSelectedBanner();
+    facts.LoginMenuHasEntries = !m_loginMenu->isEmpty();
+    facts.TransferRunning = m_runner->busy();
+    const CommandState state = ComputeCommandState(facts);
+
+    if (state.SelectSetup >= 0) {
+        const QSignalBlocker block(m_setups);
+        m_setups->setCurrentIndex(state.SelectSetup);
+    }
+    if (m_commandTargets.empty()) {
+        for (std::string_view name : CommandNames()) {
+            const QString objectName = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+            QObject* target = m_actions->action(objectName);
+            if (!target)
+                target = findChild<QObject*>(objectName);
+            if (target)
+                m_commandTargets.emplace_back(std::string(name), target);
+        }
+    }
+    for (const auto& [name, target] : m_commandTargets) {
+        const bool enabled = state.IsEnabled(name);
+        if (auto* action = qobject_cast<QAction*>(target))
+            action->setEnabled(enabled);
+        else if (auto* widget = qobject_cast<QWidget*>(target))
+            widget->setEnabled(enabled);
+    }
 }
 
 } // namespace pw::gui

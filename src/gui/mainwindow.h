@@ -7,6 +7,9 @@
 #include <QPointer>
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 class QComboBox;
 class QMenu;
@@ -144,6 +147,9 @@ private:
     QAction* m_previewItem = nullptr;
     QAction* m_monitorItem = nullptr;
     QAction* m_adItem = nullptr;
+
+    // The objects whose enabled state the command state sets, by name.
+    std::vector<std::pair<std::string, QObject*>> m_commandTargets;
 
     QPointer<TFmNetworks> m_fmNetworks;
     QPointer<TFmBanner> m_fmBanner;

@@ -15,6 +15,7 @@
 #include <QTreeView>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <set>
 
@@ -36,12 +37,24 @@ std::string Sjis(const char* utf8)
     return codec::EncodeSjis(utf8).bytes;
 }
 
+// Runs `paint` whenever a status text is shown: the window repaints while a
+// command is under way (status texts, message boxes).
+struct PaintingFeedback : FeedbackLog {
+    std::function<void()> paint;
+    void Status(const std::string& text) override
+    {
+        FeedbackLog::Status(text);
+        if (paint)
+            paint();
+    }
+};
+
 // A ConnectionTree with a local folder setup on a temporary folder and an FTP
 // setup on the in-memory server.
 struct Sites {
     test::TempDir dir;
     test::FakeFactory factory;
-    FeedbackLog feedback;
+    PaintingFeedback feedback;
     ConnectionTree tree {factory.Make(), feedback, [] { return kNow; }};
     TSetup local;
     TSetup remote;
@@ -117,6 +130,7 @@ private slots:
     void fileListRowsUpdateAfterRefresh();
     void fileListTakesManyEntriesWithoutPerRowCost();
     void adTreeFollowsTheCoreTree();
+    void modelsReadSafelyWhileACommandRuns();
 };
 
 void ModelsTest::connectionTreeFollowsConnectSelectRefreshAndDisconnect()
@@ -470,6 +484,44 @@ void ModelsTest::adTreeFollowsTheCoreTree()
     tree.Clear();
     QCOMPARE(reset.count(), 1);
     QCOMPARE(model.rowCount(), 0);
+}
+
+void ModelsTest::modelsReadSafelyWhileACommandRuns()
+{
+    Sites s;
+    s.factory.server->AddFolder("/home/web/p/r");
+    s.factory.server->AddFile("/home/web/p/page.html", "<html>");
+    ConnectionTreeModel treeModel(s.tree);
+    FileListModel fileModel(s.tree);
+    TConnection* remote = s.tree.Connect(&s.remote);
+    QVERIFY(remote);
+    QVERIFY(s.tree.Select(s.Sub(remote, "p")));
+    treeModel.refresh();
+    fileModel.refresh();
+    const QModelIndex p = treeModel.index(0, 0, treeModel.index(0, 0));
+    QCOMPARE(treeModel.rowCount(p), 2);
+    QCOMPARE(fileModel.rowCount(), 3);
+
+    // Refresh frees the folder's entries and lists it again; the status text of
+    // the listing is painted in between, before the models are refreshed.
+    QStringList painted;
+    s.feedback.paint = [&] {
+        for (int row = 0; row < treeModel.rowCount(p); ++row)
+            painted << treeModel.index(row, 0, p).data().toString();
+        for (int row = 0; row < fileModel.rowCount(); ++row)
+            painted << fileModel.index(row, 0).data().toString();
+    };
+    QVERIFY(s.tree.Refresh([](const std::string&) { return true; }));
+    s.feedback.paint = nullptr;
+    QVERIFY(!painted.isEmpty());
+    // The tree keeps showing what it showed; the file list shows empty rows
+    // rather than reading past the emptied folder.
+    QCOMPARE(painted.mid(0, 2), (QStringList {QStringLiteral("q"), QStringLiteral("r")}));
+    QCOMPARE(painted.mid(2, 3), (QStringList {QString(), QString(), QString()}));
+    treeModel.refresh();
+    fileModel.refresh();
+    QCOMPARE(fileModel.rowCount(), 3);
+    QCOMPARE(treeModel.rowCount(p), 2);
 }
 
 QTEST_MAIN(ModelsTest)

@@ -43,6 +43,7 @@ def main():
     parser.add_argument("--drop-stor-of")
     parser.add_argument("--drop-after", type=int, default=1000)
     parser.add_argument("--refuse-rename-over", action="store_true")
+    parser.add_argument("--rate", type=int, default=0, help="bytes per second on data connections (0: no limit)")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
     if args.debug:
@@ -159,6 +160,17 @@ def main():
         Handler.certfile = args.cert
         Handler.tls_control_required = True
         Handler.tls_data_required = args.tls_data
+
+    if args.rate > 0:
+        from pyftpdlib.handlers import ThrottledDTPHandler
+        dtp = base.dtp_handler
+
+        class Throttled(ThrottledDTPHandler, dtp):
+            pass
+
+        Throttled.read_limit = args.rate
+        Throttled.write_limit = args.rate
+        Handler.dtp_handler = Throttled
 
     server = FTPServer((args.address, args.port), Handler)
     port = server.socket.getsockname()[1]

@@ -51,6 +51,7 @@ struct FtpServer {
     std::string address = "127.0.0.1";      // where it listens ("::1" for IPv6)
     // Faults of ftp_server.py, for example {"--stall-retr-after", "1000"}.
     std::vector<std::string> faults;
+    int rate = 0;                           // bytes per second on data connections; 0: no limit
     ChildProcess process;
 
     // Starts pyftpdlib serving `home`; with a certificate file, explicit FTPS.

@@ -129,6 +129,7 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
         store.WriteInteger(section, "Port", setup.Port);
         store.WriteString(section, "Protocol", ProtocolKey(setup.Protocol));
         store.WriteBool(section, "Passive", setup.Passive);
+        store.WriteBool(section, "StoreDirectly", setup.StoreDirectly);
         // Optional entries are written when set, and cleared when a former one is there.
         const std::pair<std::string_view, const std::string*> optional[] = {
             {"TrustedCertificate", &setup.TrustedCertificate},
@@ -139,8 +140,6 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
             if (!value->empty() || !store.ReadString(section, key, "").empty())
                 store.WriteString(section, key, *value);
         }
-        if (setup.StoreDirectly || !store.ReadString(section, "StoreDirectly", "").empty())
-            store.WriteBool(section, "StoreDirectly", setup.StoreDirectly);
     }
     store.WriteInteger(kSetupsSection, "DefautIndex", selectedIndex);
 }

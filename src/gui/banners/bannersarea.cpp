@@ -48,6 +48,14 @@ void BannersArea::fillList()
     }
 }
 
+void BannersArea::selectRow(int row)
+{
+    const QModelIndex index = m_widgets.model->index(row, 0);
+    m_widgets.list->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_widgets.list->scrollTo(index);
+}
+
 bool BannersArea::hasSelectedBanner() const
 {
     return m_workspace.Banners.SelectedBanner() != nullptr;

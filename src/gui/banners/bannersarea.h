@@ -34,6 +34,8 @@ public:
     void showBannerPreview();
 
     bool hasSelectedBanner() const;
+    // Selects a row of the list (the preview follows).
+    void selectRow(int row);
     // The width the preview pane had when last shown.
     int previewWidth() const;
     // The width to keep for the pane while it is hidden (start-up: the stored one).

@@ -7,6 +7,7 @@
 #include "gui/documents/findbar.h"
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/workspace.h"
+#include "pageads/adcommands.h"
 #include "pageads/scanner.h"
 #include "sites/documents.h"
 #include "sites/sitetexts.h"
@@ -68,7 +69,10 @@ DocumentsArea::DocumentsArea(Workspace& workspace, SiteFeedback& feedback, Actio
     m_widgets.pages->window()->addAction(findAction);
     connect(findAction, &QAction::triggered, this, &DocumentsArea::find);
 
-    connect(m_widgets.pages, &QTabWidget::currentChanged, this, &DocumentsArea::commandStateChanged);
+    connect(m_widgets.pages, &QTabWidget::currentChanged, this, [this] {
+        m_jumpCounter = 1;
+        emit commandStateChanged();
+    });
 }
 
 DocumentsArea::~DocumentsArea() = default;
@@ -119,13 +123,12 @@ bool DocumentsArea::openDocument(TFileNode& file)
 
     AdPage page = tab->page();
     ScanAdBlocks(page, m_workspace.Banners);
-    connect(tab, &DocumentTab::adNodeChosen, this, &DocumentsArea::adNodeChosen);
+    connect(tab, &DocumentTab::adNodeChosen, this, [this, tab](AdNode* node) { showAdNode(*tab, node); });
 
     m_widgets.pages->setCurrentWidget(tab);
     if (AdNode* first = tab->adTree().First()) {
-        tab->adTree().Select(first);
+        showAdNode(*tab, first);
         tab->showTreeSelection();
-        emit adNodeChosen(first);
     }
     tab->editor()->setFocus();
     emit commandStateChanged();
@@ -237,6 +240,25 @@ void DocumentsArea::preview()
     emit commandStateChanged();
     if (goOn)
         emit previewRequested(FromData(PreviewURL(*file)));
+}
+
+void DocumentsArea::showAdNode(DocumentTab& tab, AdNode* node)
+{
+    tab.adTree().Select(node);
+    AdPage page = tab.page();
+    report(ShowAdNode(page, m_workspace.Banners, node, true, m_jumpCounter));
+    tab.showTreeSelection();
+    emit commandStateChanged();
+}
+
+void DocumentsArea::report(const AdCommandResult& result)
+{
+    for (const UserMessage& message : result.Messages)
+        m_feedback.Message(message.Kind, message.Text);
+    if (result.StatusText)
+        m_feedback.Status(*result.StatusText);
+    if (result.SelectBannerRow >= 0)
+        emit bannerRowRequested(result.SelectBannerRow);
 }
 
 void DocumentsArea::find()

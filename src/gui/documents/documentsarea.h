@@ -9,6 +9,7 @@ class QTabWidget;
 
 namespace pw {
 class AdNode;
+struct AdCommandResult;
 class SiteFeedback;
 class TConnection;
 class TFileNode;
@@ -61,12 +62,17 @@ public:
     void close();
     void preview();
     void find();
+    // The ad tree's reaction to a node the user selected: its block is
+    // selected in the editor and the status bar says what it is.
+    void showAdNode(DocumentTab& tab, AdNode* node);
+    // Shows what an ad command reports: boxes, status text, banner selection.
+    void report(const AdCommandResult& result);
 
 signals:
     void previewRequested(const QString& address);
     void commandStateChanged();
-    // The user selected another node of the active page's ad tree.
-    void adNodeChosen(pw::AdNode* node);
+    // An ad command or the ad tree asks the banner list to select a row.
+    void bannerRowRequested(int row);
 
 private:
     // Asks whether to save a modified page: true to go on (saved or dropped).
@@ -74,6 +80,7 @@ private:
     void removeTab(TFileNode& file);
 
     Workspace& m_workspace;
+    int m_jumpCounter = 1; // which block of the banner's name the next jump shows
     SiteFeedback& m_feedback;
     Widgets m_widgets;
 };

@@ -135,15 +135,23 @@ void FileListModel::columnClick(int column)
     m_tree.ColumnClick(column);
 
     if (!before.isEmpty()) {
+        // One pass over the rows, looking each entry up among the few that
+        // persistent indexes (the selection, the current row) point to.
         std::unordered_map<const TNode*, int> rowOf;
-        rowOf.reserve(shown->Children->size());
-        for (size_t row = 0; row < shown->Children->size(); ++row)
-            rowOf.emplace((*shown->Children)[row].get(), static_cast<int>(row));
+        rowOf.reserve(nodes.size());
+        for (const TNode* node : nodes)
+            rowOf.emplace(node, -1);
+        const auto& children = *shown->Children;
+        for (size_t row = 0; row < children.size(); ++row) {
+            auto it = rowOf.find(children[row].get());
+            if (it != rowOf.end())
+                it->second = static_cast<int>(row);
+        }
         QModelIndexList after;
         after.reserve(before.size());
         for (qsizetype i = 0; i < before.size(); ++i) {
-            auto it = rowOf.find(nodes[static_cast<size_t>(i)]);
-            after.push_back(it == rowOf.end() ? QModelIndex() : index(it->second, before[i].column()));
+            const int row = rowOf[nodes[static_cast<size_t>(i)]];
+            after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
         }
         changePersistentIndexList(before, after);
     }

@@ -229,7 +229,21 @@ void SitesArea::editHosts()
 {
     if (!m_hostsDialog)
         return;
-    m_hostsDialog->exec();
+    m_hostsDialog->SetSetups(m_workspace.Setups.Setups);
+    m_hostsDialog->SelectSetup(m_widgets.setups->currentIndex());
+    const bool connectChosen = m_hostsDialog->exec() == QDialog::Accepted;
+
+    // The dialog keeps its edits however it closes.
+    std::vector<std::unique_ptr<TSetup>> edited;
+    for (const auto& setup : m_hostsDialog->Setups())
+        edited.push_back(CopySetup(*setup));
+    m_workspace.Setups.Setups = std::move(edited);
+    const int selected = m_hostsDialog->SelectedRow();
+    fillSelector(selected);
+    saveSetupsFile();
+    emit commandStateChanged();
+    if (connectChosen && selected >= 0)
+        connectSite();
 }
 
 } // namespace pw::gui

@@ -93,11 +93,12 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     // The store puts a key written for the first time directly below its
     // header, so the keys stand in the reverse order of writing.
     EXPECT_EQ(store.SaveToText(), "; NoTitle\r\n\r\n[Setups]\r\nDefautIndex=1\r\nCount=2\r\n[Setup3]\r\nName=old\r\n"
-                                  "\r\n[Setup1]\r\nTrustedCertificate=sha256//AAAA\r\nPassive=1\r\nProtocol=ftps\r\n"
+                                  "\r\n[Setup1]\r\nTrustedCertificate=sha256//AAAA\r\nStoreDirectly=0\r\nPassive=1\r\n"
+                                  "Protocol=ftps\r\n"
                                   "Port=2121\r\nLastPath=/home/u/www/x\r\nLastLoginPath=1\r\nRootURL=http://h/\r\n"
                                   "IniPath=www\r\nPassword=p\r\nUser=u\r\nHost=h\r\nName=a\r\n"
-                                  "\r\n[Setup2]\r\nPassive=1\r\nProtocol=ftp\r\nPort=21\r\nLastLoginPath=0\r\n"
-                                  "RootURL=\r\nIniPath=/srv/www\r\nPassword=\r\nUser=\r\nHost=\r\nName=b\r\n");
+                                  "\r\n[Setup2]\r\nStoreDirectly=0\r\nPassive=1\r\nProtocol=ftp\r\nPort=21\r\n"
+                                  "LastLoginPath=0\r\nRootURL=\r\nIniPath=/srv/www\r\nPassword=\r\nUser=\r\nHost=\r\nName=b\r\n");
 
     // Loading reads only up to Count; the round trip keeps every field.
     const TSetupList back = LoadSetups(store);
@@ -113,11 +114,11 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     SaveSetups(store, setups, 0);
     EXPECT_EQ(LoadSetups(store).Setups[0]->TrustedCertificate, "");
 
-    // Storing directly is written only once chosen, and cleared when dropped.
+    // Storing directly goes and comes back.
     setups[0]->StoreDirectly = true;
     SaveSetups(store, setups, 0);
     EXPECT_EQ(store.ReadString("Setup1", "StoreDirectly", ""), "1");
-    EXPECT_EQ(store.ReadString("Setup2", "StoreDirectly", "none"), "none");
+    EXPECT_EQ(store.ReadString("Setup2", "StoreDirectly", ""), "0");
     EXPECT_TRUE(LoadSetups(store).Setups[0]->StoreDirectly);
     setups[0]->StoreDirectly = false;
     SaveSetups(store, setups, 0);
