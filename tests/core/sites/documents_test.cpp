@@ -94,20 +94,25 @@ TEST(RemoteDocuments, ARefusedRenameNeverCutsThePage)
         const char* what;
         bool refuseRenameOver;
         bool refuseRename;
+        bool refuseRenameOfUpload; // even to a free name
         bool storeDirectly;
         bool saved;
         std::string pageAfter;
         std::vector<std::string> commands; // after the STOR
         std::string status;
     } cases[] = {
-        {"renames only to free names: the page goes aside first", true, false, false, true, "new\r\n",
+        {"renames only to free names: the page goes aside first", true, false, false, false, true, "new\r\n",
          {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup, "RNFR " + temp + " RNTO " + page,
           "DELE " + backup, "SITE CHMOD 644 " + page},
          "ファイルをサーバーに保存ＯＫ[" + page + "]......"},
-        {"no renames at all: the page stays, the upload keeps its name", false, true, false, false, "a\n",
+        {"no renames at all: the page stays, the upload keeps its name", false, true, false, false, false, "a\n",
          {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup},
          "ファイルをサーバーに保存失敗[" + page + "]......"},
-        {"the setup stores directly", false, true, true, true, "new\r\n", {"SITE CHMOD 644 " + page},
+        {"the upload cannot be renamed: the page goes aside and comes back", false, false, true, false, false, "a\n",
+         {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup, "RNFR " + temp + " RNTO " + page,
+          "RNFR " + backup + " RNTO " + page},
+         "ファイルをサーバーに保存失敗[" + page + "]......"},
+        {"the setup stores directly", false, true, false, true, true, "new\r\n", {"SITE CHMOD 644 " + page},
          "ファイルをサーバーに保存ＯＫ[" + page + "]......設定に従い、一時ファイルを使わずに直接上書きしました。"},
     };
     for (const Case& c : cases) {
@@ -116,6 +121,7 @@ TEST(RemoteDocuments, ARefusedRenameNeverCutsThePage)
         ASSERT_NE(r.connection, nullptr);
         r.factory.server->refuseRenameOver = c.refuseRenameOver;
         r.factory.server->refuseRename = c.refuseRename;
+        r.factory.server->refuseRenameFrom = c.refuseRenameOfUpload ? temp : "";
         r.connection->Setup->StoreDirectly = c.storeDirectly;
         TDocumentText text {{"new"}, true};
         const size_t logged = r.factory.server->log.size();

@@ -24,6 +24,7 @@ struct FakeServer {
     bool down = false;          // every call fails as a lost connection
     bool refuseRename = false;  // RNFR/RNTO answered with 550
     bool refuseRenameOver = false; // RNTO to an existing file answered with 550
+    std::string refuseRenameFrom;  // a rename of this path answered with 550
     bool refuseChmod = false;   // SITE CHMOD answered with 500
     std::map<std::string, unsigned> modes; // set by SITE CHMOD
     std::string failStoreOf;    // a STOR of this path breaks the connection
@@ -141,7 +142,8 @@ public:
         if (!Alive())
             return Lost();
         m_server->log.push_back("RNFR " + from + " RNTO " + to);
-        if (m_server->refuseRename || (m_server->refuseRenameOver && m_server->files.count(Absolute(to))))
+        if (m_server->refuseRename || (m_server->refuseRenameOver && m_server->files.count(Absolute(to)))
+            || Absolute(from) == m_server->refuseRenameFrom)
             return FtpResult::Fail(FtpFailure::Refused, "550 Rename refused.");
         auto it = m_server->files.find(Absolute(from));
         if (it == m_server->files.end())
