@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pageads/pageencoding.h"
 #include "settings/inilist.h"
 
 #include <memory>
@@ -50,6 +51,10 @@ public:
     // SFTP: a private key file to log in with (Password is then its
     // passphrase, and password login stays possible). Empty: password only.
     std::string KeyFile;
+    // The encoding of the site's pages, stored under "Charset" as "auto"
+    // (detected per page; also when the key is missing or unknown),
+    // "shift_jis", "utf-8" or "euc-jp".
+    PageCharset Charset = PageCharset::Auto;
 };
 
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup);
