@@ -19,7 +19,7 @@ std::vector<Command>& Registry()
 }
 
 constexpr std::string_view kProgramUsage =
-    "Usage: pagewick-cli [--dir DIR] [--raw] COMMAND [ARGS...]\n"
+    "Usage: pagewick-cli [--dir DIR] [--raw] [--encoding ENC] COMMAND [ARGS...]\n"
     "\n"
     "Works on the settings folder DIR (default: the program's folder) as the\n"
     "Pagewick window does.\n"
@@ -27,7 +27,13 @@ constexpr std::string_view kProgramUsage =
     "Common options (anywhere on the command line):\n"
     "  --dir DIR   folder of Pagewick.ini, ads.ini, siteinfo.ini, pwh_ads.csv, nwks.txt\n"
     "  --raw       arguments, standard input and output are Shift_JIS bytes as stored\n"
-    "              (default: UTF-8 on the terminal side)\n"
+    "              (default: UTF-8 on the terminal side); texts of a page (block\n"
+    "              and node names) are then bytes in the page's own encoding\n"
+    "  --encoding auto|shift_jis|utf-8|euc-jp\n"
+    "              the encoding of PAGE files (default auto: the byte order\n"
+    "              mark, else a <meta> or XML charset declaration, else the bytes\n"
+    "              decide; plain ASCII is shift_jis). Settings files are always\n"
+    "              Shift_JIS\n"
     "  --help      this text; COMMAND --help describes a command\n"
     "\n"
     "Commands:\n";
@@ -105,10 +111,27 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
     std::string dir;
     bool dirGiven = false;
     bool raw = false;
+    PageCharset encoding = PageCharset::Auto;
+    auto setEncoding = [&](std::string_view value) {
+        const auto charset = PageCharsetFromKey(value);
+        if (!charset) {
+            err << "pagewick-cli: --encoding needs auto, shift_jis, utf-8 or euc-jp\n";
+            return false;
+        }
+        encoding = *charset;
+        return true;
+    };
     for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& arg = argv[i];
         if (arg == "--raw") {
             raw = true;
+        } else if (arg == "--encoding") {
+            // A missing value is no key either.
+            if (!setEncoding(i + 1 < argv.size() ? std::string_view(argv[++i]) : std::string_view()))
+                return kExitUsage;
+        } else if (arg.starts_with("--encoding=")) {
+            if (!setEncoding(std::string_view(arg).substr(11)))
+                return kExitUsage;
         } else if (arg == "--dir") {
             if (i + 1 >= argv.size()) {
                 err << "pagewick-cli: --dir needs a folder\n";
@@ -147,6 +170,7 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
         return kExitOk;
     }
     Context context{rest, dirGiven ? dir : SettingsFolder(ProgramFolder()), raw, in, out, err};
+    context.encoding = encoding;
     return it->run(context);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pageads/pageencoding.h"
+
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -15,7 +17,7 @@ enum ExitCode {
 };
 
 // What a subcommand gets: its arguments (the subcommand's own name and the
-// common options --dir and --raw removed) and the streams.
+// common options --dir, --raw and --encoding removed) and the streams.
 struct Context {
     std::vector<std::string> args;
     std::string dir; // folder of the settings files
@@ -23,6 +25,8 @@ struct Context {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
+    // --encoding: how PAGE files are read (auto: detected per page).
+    PageCharset encoding = PageCharset::Auto;
 
     // Terminal text to data bytes: UTF-8 to Shift_JIS unless --raw.
     std::string Data(std::string_view terminalText) const;

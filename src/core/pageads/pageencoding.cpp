@@ -392,6 +392,17 @@ std::string FromPageText(PageEncoding encoding, std::string_view pageText)
     return codec::EncodeSjis(text).bytes;
 }
 
+std::string PageTextToUtf8(PageEncoding encoding, std::string_view pageText)
+{
+    std::string text = codec::Decode(encoding, pageText);
+    return encoding == PageEncoding::EucJp ? ReadReferencesBack(encoding, text) : text;
+}
+
+std::string Utf8ToPageText(PageEncoding encoding, std::string_view utf8)
+{
+    return codec::Encode(encoding, utf8).bytes;
+}
+
 size_t FindPageChar(PageEncoding encoding, std::string_view text, char c, size_t from)
 {
     if (from >= text.size())

@@ -70,15 +70,12 @@ std::string ToPageText(PageEncoding encoding, std::string_view programText);
 // character the page cannot hold is read back as that character.
 std::string FromPageText(PageEncoding encoding, std::string_view pageText);
 
-// Page text as the terminal shows it (UTF-8), and back.
-inline std::string PageTextToUtf8(PageEncoding encoding, std::string_view pageText)
-{
-    return codec::Decode(encoding, pageText);
-}
-inline std::string Utf8ToPageText(PageEncoding encoding, std::string_view utf8)
-{
-    return codec::Encode(encoding, utf8).bytes;
-}
+// Page text as the terminal shows it (UTF-8), and back. Both are lossless:
+// bytes that spell no character travel as the codec's escapes, and in an
+// EUC-JP page a "&#xHHHH;" of a character it cannot hold reads as the
+// character, as FromPageText reads it.
+std::string PageTextToUtf8(PageEncoding encoding, std::string_view pageText);
+std::string Utf8ToPageText(PageEncoding encoding, std::string_view utf8);
 
 namespace pageenc {
 
