@@ -94,6 +94,13 @@ std::optional<PageEncoding> DeclaredEncoding(std::string_view bytes)
 // Index of the first byte at or after `i` that is not ASCII, eight at a time.
 inline size_t SkipAscii(const unsigned char* p, size_t i, size_t n)
 {
+    while (n - i >= 32) {
+        uint64_t words[4];
+        std::memcpy(words, p + i, 32);
+        if ((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ull)
+            break;
+        i += 32;
+    }
     while (n - i >= 8) {
         uint64_t word;
         std::memcpy(&word, p + i, 8);
@@ -131,16 +138,16 @@ bool IsWellFormedUtf8(std::string_view bytes, bool& nonAscii)
                 continue;
             }
             const size_t left = n - i;
-            if (b >= 0xC2 && b <= 0xDF) {
-                if (left < 2 || !Continuation(p[i + 1]))
-                    return false;
-                i += 2;
-            } else if (b >= 0xE0 && b <= 0xEF) {
+            if ((b & 0xF0) == 0xE0) { // kana and kanji: the common case first
                 if (left < 3 || !Continuation(p[i + 1]) || !Continuation(p[i + 2]))
                     return false;
                 if ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] > 0x9F))
                     return false; // overlong, or a surrogate
                 i += 3;
+            } else if (b >= 0xC2 && b <= 0xDF) {
+                if (left < 2 || !Continuation(p[i + 1]))
+                    return false;
+                i += 2;
             } else if (b >= 0xF0 && b <= 0xF4) {
                 if (left < 4 || !Continuation(p[i + 1]) || !Continuation(p[i + 2]) || !Continuation(p[i + 3]))
                     return false;
@@ -168,23 +175,27 @@ bool IsValidEucJp(std::string_view bytes)
         i = SkipAscii(p, i, n);
         if (i == n)
             return true;
-        const unsigned char b = p[i];
-        const size_t left = n - i;
-        if (b == 0x8E) {
-            if (left < 2 || p[i + 1] < 0xA1 || p[i + 1] > 0xDF)
+        do {
+            const unsigned char b = p[i];
+            const size_t left = n - i;
+            if (b < 0x80) {
+                ++i;
+            } else if (row(b)) {
+                if (left < 2 || !trail(p[i + 1]))
+                    return false;
+                i += 2;
+            } else if (b == 0x8E) {
+                if (left < 2 || p[i + 1] < 0xA1 || p[i + 1] > 0xDF)
+                    return false;
+                i += 2;
+            } else if (b == 0x8F) {
+                if (left < 3 || !trail(p[i + 1]) || !trail(p[i + 2]))
+                    return false;
+                i += 3;
+            } else {
                 return false;
-            i += 2;
-        } else if (b == 0x8F) {
-            if (left < 3 || !trail(p[i + 1]) || !trail(p[i + 2]))
-                return false;
-            i += 3;
-        } else if (row(b)) {
-            if (left < 2 || !trail(p[i + 1]))
-                return false;
-            i += 2;
-        } else {
-            return false;
-        }
+            }
+        } while (i < n && p[i] >= 0x80);
     }
 }
 
@@ -214,9 +225,14 @@ std::string ResolveEscapes(PageEncoding encoding, std::string_view utf8)
     out.reserve(utf8.size());
     size_t i = 0;
     while (i < utf8.size()) {
+        if (static_cast<unsigned char>(utf8[i]) < 0x80) {
+            out += utf8[i++];
+            continue;
+        }
         const size_t start = i;
         const char32_t cp = codec::NextUtf8(utf8, i);
-        if (!codec::IsEscape(encoding, cp)) {
+        // Every escape lies in the supplementary private use planes.
+        if (cp < codec::kEscapeBase || !codec::IsEscape(encoding, cp)) {
             out.append(utf8.substr(start, i - start));
             continue;
         }
