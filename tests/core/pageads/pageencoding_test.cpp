@@ -173,6 +173,29 @@ TEST(ScriptQuote, EachEncodingEscapesOnlyItsOwnAsciiBytes)
         EXPECT_EQ(ScriptQuote(c.html, c.encoding), c.literal) << c.what;
 }
 
+TEST(FindPageChar, StepsOverCharactersOfEachEncoding)
+{
+    struct Case {
+        const char* what;
+        PageEncoding encoding;
+        std::string text;
+        char c;
+        size_t from;
+        size_t expected;
+    } cases[] = {
+        {"Shift_JIS: ゾ ends in ']'", kSjis, "\x83]]", ']', 0, 2},
+        {"Shift_JIS: 表 ends in '\\'", kSjis, "a\x95\\\\", '\\', 0, 3},
+        {"UTF-8: after a stray byte ']' is ']'", kUtf8, "\x83]]", ']', 0, 1},
+        {"UTF-8: after a kanji", kUtf8, "表]", ']', 0, 3},
+        {"EUC-JP: after a lead byte ']' is ']'", kEuc, "\xC9]", ']', 0, 1},
+        {"EUC-JP: after a three-byte character", kEuc, "\x8F\xB0\xA1[", '[', 0, 3},
+        {"none", kUtf8, "abc", ']', 0, std::string::npos},
+        {"from beyond the end", kEuc, "]", ']', 1, std::string::npos},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FindPageChar(c.encoding, c.text, c.c, c.from), c.expected) << c.what;
+}
+
 TEST(SameAdText, LiteralComparisonPerEncoding)
 {
     // A member's literal matches its banner in every encoding, also when the
