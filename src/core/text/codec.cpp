@@ -684,11 +684,22 @@ std::string EscapeLabel(PageEncoding encoding, char32_t cp)
 
 size_t EncodedWidth(PageEncoding encoding, char32_t cp)
 {
-    if (encoding == PageEncoding::ShiftJis)
-        return EncodedWidth(cp);
-    std::string text;
-    AppendUtf8(text, cp);
-    return Encode(encoding, text).bytes.size();
+    switch (encoding) {
+    case PageEncoding::Utf8:
+        return cp >= kEscapeBase && cp <= kEscapeEnd ? 1 : Utf8Length(cp);
+    case PageEncoding::EucJp: {
+        const EucTables& t = GetEucTables();
+        if (cp < 0x10000 && t.encodeBmp[cp] != 0) {
+            const uint32_t code = t.encodeBmp[cp];
+            return code > 0xFFFF ? 3 : code > 0xFF ? 2 : 1;
+        }
+        const std::string raw = EucEscapeBytes(cp);
+        return raw.empty() ? CharacterReference(cp).size() : raw.size();
+    }
+    case PageEncoding::ShiftJis:
+        break;
+    }
+    return EncodedWidth(cp);
 }
 
 char32_t EscapeAlias(PageEncoding encoding, char32_t cp)

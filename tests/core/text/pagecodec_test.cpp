@@ -151,6 +151,14 @@ TEST(PageCodec, EncodesWhatTheEncodingHoldsAndReferencesTheRest)
         EXPECT_EQ(r.bytes, c.bytes);
         EXPECT_EQ(r.unencodable, c.unencodable);
     }
+    // The width of every character is the length of its encoded form.
+    for (PageEncoding encoding : {kUtf8, kEuc}) {
+        for (char32_t cp : {U'A', U'\u8868', U'\uFF71', U'\u4E02', U'\u2460', U'\U0001F600', char32_t{0xF0080},
+                            char32_t{0xFADA1}, char32_t{0x10A2B7}, char32_t{0xF0000}}) {
+            EXPECT_EQ(EncodedWidth(encoding, cp), Encode(encoding, Utf8(cp)).bytes.size())
+                << Name(encoding) << " " << static_cast<unsigned>(cp);
+        }
+    }
     EXPECT_EQ(EncodedWidth(kUtf8, 0x8868), 3u);
     EXPECT_EQ(EncodedWidth(kEuc, 0x8868), 2u);
     EXPECT_EQ(EncodedWidth(kEuc, 0x4E02), 3u);
