@@ -1,28 +1,56 @@
 # The two commands of the README, and a few more for developers.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test bench format clean
+# Each target installs the packages of its own group (scripts/install-deps)
+# and builds what it needs: `make run` needs no test or benchmark library.
+RUN_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=OFF
+TEST_OPTIONS = -DPAGEWICK_WITH_TESTS=ON -DPAGEWICK_WITH_BENCH=ON
+BENCH_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=ON
+
+.PHONY: all deps build run test bench install fuzz icons format clean
 
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps run test bench
 
-build: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+build:
+	@scripts/install-deps run
+	scripts/configure $(BUILD) $(CMAKE_FLAGS) $(RUN_OPTIONS)
 	cmake --build $(BUILD)
 
 run: build
 	scripts/run-window $(BUILD)
 
-test: build
+test:
+	@scripts/install-deps test
+	scripts/configure $(BUILD) $(CMAKE_FLAGS) $(TEST_OPTIONS)
+	cmake --build $(BUILD)
 	scripts/run-tests $(BUILD)
 
-bench: build
+bench:
+	@scripts/install-deps bench
+	scripts/configure $(BUILD) $(CMAKE_FLAGS) $(BENCH_OPTIONS)
+	cmake --build $(BUILD)
 	scripts/run-benchmarks $(BUILD)
 
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+fuzz:
+	@scripts/install-deps fuzz
+	fuzz/pageads/build.sh $(BUILD)-fuzz
+	fuzz/networks/build.sh
+
+# Renders the committed PNG icons again after the SVG source changed.
+icons:
+	@scripts/install-deps icons
+	scripts/render-icons
+
 format:
+	@scripts/install-deps format
 	find src tests bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:

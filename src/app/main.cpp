@@ -3,15 +3,34 @@
 
 #include "net/curlftpclient.h"
 #include "gui/mainwindow.h"
-#include "settings/settingsfile.h"
+#include "pagewick_version.h"
+#include "settings/settingsfolder.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv)
 {
+    // Answered before Qt starts, so that they work without a display.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("pagewick %s\n", pw::kVersion.data());
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: pagewick [--version] [--help] [Qt options]\n"
+                        "Starts the Pagewick window. Settings live in $XDG_CONFIG_HOME/pagewick\n"
+                        "(default ~/.config/pagewick), or beside the program when a Pagewick.ini\n"
+                        "stands there. See pagewick(1).\n");
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pagewick(V1.1)"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pagewick(V1.1)"));
@@ -21,11 +40,19 @@ int main(int argc, char** argv)
         QApplication::setFont(font);
     }
 
-    const QString settingsFolder =
-        QString::fromStdString(pw::SettingsFolder(QCoreApplication::applicationDirPath().toStdString()));
-    QString scratchFolder = QDir::tempPath();
-    if (scratchFolder.isEmpty())
-        scratchFolder = QCoreApplication::applicationDirPath();
+    // $XDG_CONFIG_HOME/pagewick, or the program's folder in portable mode.
+    pw::SettingsPlace place;
+    std::string scratch;
+    pw::Status ready = pw::ResolveSettingsFolder(QCoreApplication::applicationDirPath().toStdString(), place);
+    if (ready)
+        ready = pw::PrepareScratchFolder(place.folder, scratch);
+    if (!ready) {
+        std::fprintf(stderr, "pagewick: %s\n", ready.error.c_str());
+        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(ready.error));
+        return 1;
+    }
+    const QString settingsFolder = QString::fromStdString(place.folder);
+    const QString scratchFolder = QString::fromStdString(scratch);
 
     pw::gui::TMainForm form(settingsFolder, scratchFolder, pw::net::CurlFtpClientFactory());
     form.createDialogs();

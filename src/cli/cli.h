@@ -16,8 +16,9 @@ enum ExitCode {
     kExitFile = 3,    // a file could not be read or written
 };
 
-// What a subcommand gets: its arguments (the subcommand's own name and the
-// common options --dir, --raw and --encoding removed) and the streams.
+// What a subcommand gets: its arguments (the subcommand's own name, the common
+// options --dir, --raw and --encoding and the "--" that ends the options
+// removed) and the streams.
 struct Context {
     std::vector<std::string> args;
     std::string dir; // folder of the settings files
@@ -25,6 +26,11 @@ struct Context {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
+    // args from this index on stood after "--": they are operands, never options.
+    size_t optionsEnd = static_cast<size_t>(-1);
+
+    // True when args[index] may be read as an option.
+    bool MayBeOption(size_t index) const { return index < optionsEnd; }
     // --encoding: how PAGE files are read (auto: detected per page).
     PageCharset encoding = PageCharset::Auto;
 
@@ -38,7 +44,8 @@ struct Context {
     void Print(std::string_view data) const;
     // Prints data converted for the terminal, followed by LF.
     void PrintLine(std::string_view data) const;
-    // An error message (data bytes) on standard error, followed by LF.
+    // A message (data bytes) on standard error: every line starts with
+    // "pagewick-cli: " and ends with LF.
     void Error(std::string_view data) const;
     // Reports bad usage on standard error and returns kExitUsage.
     int UsageError(std::string_view message) const;
@@ -63,5 +70,11 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
 
 // The folder of the running program file.
 std::string ProgramFolder();
+
+// "pagewick-cli 1.1": what --version prints, without the newline.
+std::string VersionLine();
+
+// Writes `text` to `stream` with "pagewick-cli: " before every line.
+void WriteErrorLines(std::ostream& stream, std::string_view text);
 
 } // namespace pw::cli

@@ -86,7 +86,9 @@ int Export(Context& c)
     std::string version;
     bool haveVersion = false;
     for (size_t i = 1; i < c.args.size(); ++i) {
-        if (c.args[i] == "--version" && i + 1 < c.args.size() && !haveVersion) {
+        if (!c.MayBeOption(i)) {
+            return c.UsageError("networks export takes --version N");
+        } else if (c.args[i] == "--version" && i + 1 < c.args.size() && !haveVersion) {
             version = c.args[++i];
             haveVersion = true;
         } else if (c.args[i].starts_with("--version=") && !haveVersion) {

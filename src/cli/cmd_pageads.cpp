@@ -311,7 +311,7 @@ int RunAds(Context& c)
     if (c.args.empty())
         return c.UsageError("ads needs a subcommand: scan, locate, find, add, replace, delete or jump");
     const std::string& sub = c.args[0];
-    const ParsedArgs args = ParseArgs(c.args, 1, {"--at", "--name", "--node", "--banner", "--times"},
+    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd, {"--at", "--name", "--node", "--banner", "--times"},
                                       {"--repair", "--rotation", "--normal"});
     if (!args.error.empty())
         return c.UsageError(args.error);

@@ -162,7 +162,7 @@ int RunCatalogue(Context& c)
     if (c.args.empty())
         return c.UsageError("catalogue needs a subcommand: list, add, delete or archive");
     const std::string& sub = c.args[0];
-    const ParsedArgs args = ParseArgs(c.args, 1, {"--sort", "--name", "--network", "--type", "--pv", "--ct",
+    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd, {"--sort", "--name", "--network", "--type", "--pv", "--ct",
                                                   "--revenue"},
                                       {"--desc"});
     if (!args.error.empty())

@@ -9,7 +9,7 @@
 
 namespace pw::cli {
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from,
+ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
                      std::initializer_list<std::string_view> valueOptions,
                      std::initializer_list<std::string_view> flagOptions)
 {
@@ -22,7 +22,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from,
     };
     for (size_t i = from; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() < 3 || !arg.starts_with("--")) {
+        if (i >= optionsEnd || arg.size() < 3 || !arg.starts_with("--")) {
             parsed.positional.push_back(arg);
             continue;
         }
@@ -38,7 +38,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from,
             parsed.flags.insert(name);
         } else if (contains(valueOptions, name)) {
             if (!inlineValue) {
-                if (i + 1 >= args.size()) {
+                if (i + 1 >= args.size() || i + 1 == optionsEnd) {
                     parsed.error = name + " needs a value";
                     return parsed;
                 }

@@ -19,7 +19,8 @@
 namespace pw::cli {
 
 // Arguments after a subcommand: positional ones, "--name VALUE" (or
-// "--name=VALUE") options and bare flags.
+// "--name=VALUE") options and bare flags. Arguments from `optionsEnd` on stood
+// after "--" and are positional whatever they look like.
 struct ParsedArgs {
     std::vector<std::string> positional;
     std::map<std::string, std::string> values;
@@ -34,7 +35,7 @@ struct ParsedArgs {
     }
 };
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from,
+ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
                      std::initializer_list<std::string_view> valueOptions,
                      std::initializer_list<std::string_view> flagOptions);
 

@@ -71,7 +71,7 @@ int RunListing(Context& c)
 {
     TDateTime now = LocalNow();
     for (size_t i = 0; i < c.args.size(); ++i) {
-        if (c.args[i] == "--now" && i + 1 < c.args.size()) {
+        if (c.MayBeOption(i) && c.args[i] == "--now" && i + 1 < c.args.size()) {
             if (!ParseNow(c.args[++i], now))
                 return c.UsageError("--now needs \"YYYY-MM-DD HH:MM\"");
         } else {
@@ -228,12 +228,16 @@ int SiteOnServer(Context& c, const std::string& sub, bool trust)
 int RunSite(Context& c)
 {
     bool trust = false;
-    std::erase_if(c.args, [&trust](const std::string& arg) {
-        if (arg != "--trust")
-            return false;
+    for (size_t i = 0; i < c.args.size() && c.MayBeOption(i);) {
+        if (c.args[i] != "--trust") {
+            ++i;
+            continue;
+        }
         trust = true;
-        return true;
-    });
+        c.args.erase(c.args.begin() + static_cast<std::ptrdiff_t>(i));
+        if (c.optionsEnd != static_cast<size_t>(-1))
+            --c.optionsEnd;
+    }
     if (c.args.empty())
         return c.UsageError("site needs a subcommand: list, ls, get, put or preview-url");
     const std::string sub = c.args.front();

@@ -73,6 +73,7 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
     m_workspace = std::make_unique<Workspace>(settingsFolder.toStdString(), m_runner->wrap(std::move(ftpClients)),
                                               *m_feedback);
     buildAreas();
+    buildMenuBar();
 }
 
 TMainForm::~TMainForm()
@@ -397,6 +398,8 @@ void TMainForm::updateCommandState()
         else if (auto* widget = qobject_cast<QWidget*>(target))
             widget->setEnabled(enabled);
     }
+    for (const auto& [item, button] : m_buttonItems)
+        item->setEnabled(button->isEnabled());
 }
 
 } // namespace pw::gui

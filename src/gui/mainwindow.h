@@ -91,6 +91,8 @@ private:
     void buildLayout();
     void buildToolBar();
     void buildMenus();
+    void buildMenuBar();
+    void showAbout();
     void buildAreas();
 
     bool loadSettingsFiles();
@@ -148,6 +150,8 @@ private:
     QAction* m_monitorItem = nullptr;
     QAction* m_adItem = nullptr;
 
+    // Menu bar items that click a tool button, and the button.
+    std::vector<std::pair<QAction*, QToolButton*>> m_buttonItems;
     // The objects whose enabled state the command state sets, by name.
     std::vector<std::pair<std::string, QObject*>> m_commandTargets;
 

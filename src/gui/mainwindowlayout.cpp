@@ -105,6 +105,7 @@ void TMainForm::buildLayout()
     // The page control: the list page first, then one page per open document.
     m_pages = new QTabWidget(m_middleSplitter);
     m_pages->setObjectName(QStringLiteral("PCMain"));
+    m_pages->setAccessibleName(QStringLiteral("ページ"));
     m_directoryPage = new QWidget(m_pages);
     m_directoryPage->setObjectName(QStringLiteral("TSDirectory"));
     auto* directoryLayout = new QVBoxLayout(m_directoryPage);
@@ -116,11 +117,13 @@ void TMainForm::buildLayout()
 
     m_tree = new QTreeView(m_directorySplitter);
     m_tree->setObjectName(QStringLiteral("TVConnected"));
+    m_tree->setAccessibleName(QStringLiteral("接続とフォルダ"));
     m_tree->setHeaderHidden(true);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
 
     m_files = MakeReportList(QStringLiteral("LVFiles"), m_directorySplitter);
+    m_files->setAccessibleName(QStringLiteral("ファイル一覧"));
     m_files->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // The sites area puts the file list model on it.
     m_directorySplitter->addWidget(m_tree);
@@ -133,6 +136,7 @@ void TMainForm::buildLayout()
     m_middle->setObjectName(QStringLiteral("PnMiddle"));
     m_middle->setChildrenCollapsible(false);
     m_bannerList = MakeReportList(QStringLiteral("LVAdFlights"), m_middle);
+    m_bannerList->setAccessibleName(QStringLiteral("広告リスト"));
     m_bannerList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_bannerList->header()->setSortIndicatorShown(true);
     m_bannerList->header()->setSortIndicator(-1, Qt::AscendingOrder);
@@ -145,6 +149,7 @@ void TMainForm::buildLayout()
                                              {QStringLiteral("総収入"), 70, Qt::AlignRight}});
     m_preview = new WebPane;
     m_preview->setObjectName(QStringLiteral("WBPreview"));
+    m_preview->setAccessibleName(QStringLiteral("広告のプレビュー"));
     m_previewPanel = MakePanel(QStringLiteral("PnPreview"), m_preview, m_middle);
     m_middle->addWidget(m_bannerList);
     m_middle->addWidget(m_previewPanel);
@@ -160,6 +165,7 @@ void TMainForm::buildLayout()
     // The ad panel along the bottom.
     m_ad = new WebPane;
     m_ad->setObjectName(QStringLiteral("WBAd"));
+    m_ad->setAccessibleName(QStringLiteral("広告パネル"));
     m_adPanel = MakePanel(QStringLiteral("PnAd"), m_ad, panel1);
     m_adPanel->setFixedHeight(70);
     panelLayout->addWidget(m_adPanel);
@@ -188,6 +194,7 @@ void TMainForm::buildToolBar()
         button->setIcon(StandardIcon(icon));
         button->setToolTip(hint);
         button->setStatusTip(hint);
+        button->setAccessibleName(hint);
         button->setAutoRaise(true);
         button->setFixedWidth(24);
         m_toolBar->addWidget(button);
@@ -196,7 +203,9 @@ void TMainForm::buildToolBar()
     auto bound = [this](const char* name, const char* action) {
         auto* button = new QToolButton(m_toolBar);
         button->setObjectName(QLatin1String(name));
-        button->setDefaultAction(m_actions->action(QLatin1String(action)));
+        QAction* bound = m_actions->action(QLatin1String(action));
+        button->setDefaultAction(bound);
+        button->setAccessibleName(PlainCaption(bound->text()));
         button->setAutoRaise(true);
         button->setFixedWidth(24);
         m_toolBar->addWidget(button);
@@ -211,6 +220,7 @@ void TMainForm::buildToolBar()
     m_setups->setObjectName(QStringLiteral("CBSetups"));
     m_setups->setFixedWidth(162);
     m_setups->setMaxVisibleItems(16);
+    m_setups->setAccessibleName(QStringLiteral("サーバーまたはフォルダ"));
     m_setups->setToolTip(
         QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
     m_toolBar->addWidget(m_setups);

@@ -8,14 +8,23 @@
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
+#include "text/codec.h"
 #include "text/sjis.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,7 +46,17 @@ std::unique_ptr<PageEditor> MakeScintillaAdapter(const std::vector<std::string>&
     return std::make_unique<ScintillaPageAdapter>(*editor);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scintilla, PageEditorContract, ::testing::Values(&MakeScintillaAdapter));
+// Named, so that the test names do not carry the factory's address.
+INSTANTIATE_TEST_SUITE_P(Scintilla, PageEditorContract, ::testing::Values(&MakeScintillaAdapter),
+                         [](const auto&) { return std::string("ScintillaPageAdapter"); });
+
+std::vector<std::string> AdapterLines(const PageEditor& editor)
+{
+    std::vector<std::string> lines;
+    for (size_t line = 1; line <= editor.LineCount(); ++line)
+        lines.emplace_back(editor.LineText(line));
+    return lines;
+}
 
 void PressCtrlZ(ScintillaPageEditor& editor)
 {
@@ -58,8 +77,8 @@ void Type(ScintillaPageEditor& editor, const QString& text)
 // NEC and IBM spellings of characters CP932 holds twice, half-width kana.
 const std::vector<std::string> kAwkwardLines = {
     "<html><head><meta charset=\"Shift_JIS\"></head>",
-    std::string("\x95\x5C\x8E\xA6 \x80\xA0\xFD\xFE\xFF end", 14),     // 表示, then invalid single bytes
-    std::string("nul:\0:\x81", 7),                                     // NUL, lone lead byte
+    std::string("\x95\x5C\x8E\xA6 \x80\xA0\xFD\xFE\xFF end", 14), // 表示, then invalid single bytes
+    std::string("nul:\0:\x81", 7), // NUL, lone lead byte
     "\xED\x40\xFA\x5C|\xEE\xF9\xFA\x54|\x87\x90\x81\xE0|\x87\x54\xFA\x4A", // NEC/IBM duplicates
     "\x85\x40 unassigned, \xB1\xB2\xB3 kana, \x82\xA0\x82\xA2 kana",
     "",
@@ -69,7 +88,7 @@ const std::vector<std::string> kAwkwardLines = {
 
 TEST(ScintillaPageEditor, AwkwardShiftJisPageComesBackByteForByte)
 {
-    for (const LineBreak lineBreak : {LineBreak::CrLf, LineBreak::Lf}) {
+    for (const LineBreak lineBreak : { LineBreak::CrLf, LineBreak::Lf }) {
         const std::string bytes = JoinLines(kAwkwardLines, lineBreak);
         ScintillaPageEditor editor;
         editor.LoadPage(bytes, lineBreak);
@@ -102,11 +121,11 @@ TEST(ScintillaPageEditor, ByteColumnsCrossTheCodecOnEveryColumn)
         }
         start[text.size()] = text.size();
         for (size_t col = 1; col <= text.size() + 1; ++col) {
-            page.SetCaret({line, col});
-            ASSERT_EQ(page.Caret(), (TextPos{line, start[col - 1] + 1})) << line << ":" << col;
+            page.SetCaret({ line, col });
+            ASSERT_EQ(page.Caret(), (TextPos { line, start[col - 1] + 1 })) << line << ":" << col;
         }
         // The editor's text of the whole line selected encodes to its bytes.
-        page.SetSelection({line, 1}, {line, text.size() + 1});
+        page.SetSelection({ line, 1 }, { line, text.size() + 1 });
         EXPECT_EQ(editor.Codec().Encode(editor.selectedText().toStdString()), text) << line;
     }
 }
@@ -119,32 +138,32 @@ TEST(ScintillaPageEditor, EditInOnePlaceKeepsEveryOtherByte)
         void (*edit)(ScintillaPageEditor&);
         std::string expected;
     } cases[] = {
-        {"adapter replaces the ASCII 'end' after the invalid bytes",
-         [](ScintillaPageEditor& e) {
-             e.Page().SetSelection({2, 12}, {2, 15});
-             e.Page().ReplaceSelection("EDIT");
-         },
-         [&] {
-             std::string b = bytes;
-             const size_t at = b.find(" end") + 1;
-             return b.replace(at, 3, "EDIT");
-         }()},
-        {"typing a kanji between two NEC/IBM duplicates",
-         [](ScintillaPageEditor& e) {
-             e.Page().SetCaret({4, 5});
-             Type(e, QStringLiteral("\u65E5"));
-         },
-         [&] {
-             std::string b = bytes;
-             return b.insert(b.find("\xED\x40\xFA\x5C") + 4, "\x93\xFA");
-         }()},
-        {"adapter sets one line between NUL and lone lead bytes",
-         [](ScintillaPageEditor& e) { e.Page().SetLineText(6, "new\x82\xA0"); },
-         [&] {
-             std::string b = bytes;
-             const size_t at = b.find("\r\n\r\n<!--") + 2;
-             return b.insert(at, "new\x82\xA0");
-         }()},
+        { "adapter replaces the ASCII 'end' after the invalid bytes",
+            [](ScintillaPageEditor& e) {
+                e.Page().SetSelection({ 2, 12 }, { 2, 15 });
+                e.Page().ReplaceSelection("EDIT");
+            },
+            [&] {
+                std::string b = bytes;
+                const size_t at = b.find(" end") + 1;
+                return b.replace(at, 3, "EDIT");
+            }() },
+        { "typing a kanji between two NEC/IBM duplicates",
+            [](ScintillaPageEditor& e) {
+                e.Page().SetCaret({ 4, 5 });
+                Type(e, QStringLiteral("\u65E5"));
+            },
+            [&] {
+                std::string b = bytes;
+                return b.insert(b.find("\xED\x40\xFA\x5C") + 4, "\x93\xFA");
+            }() },
+        { "adapter sets one line between NUL and lone lead bytes",
+            [](ScintillaPageEditor& e) { e.Page().SetLineText(6, "new\x82\xA0"); },
+            [&] {
+                std::string b = bytes;
+                const size_t at = b.find("\r\n\r\n<!--") + 2;
+                return b.insert(at, "new\x82\xA0");
+            }() },
     };
     for (const auto& c : cases) {
         ScintillaPageEditor editor;
@@ -155,10 +174,87 @@ TEST(ScintillaPageEditor, EditInOnePlaceKeepsEveryOtherByte)
     }
 }
 
+std::string Representation(const ScintillaPageEditor& editor, char32_t cp)
+{
+    std::string character;
+    codec::AppendUtf8(character, cp);
+    char label[64] = {};
+    editor.SendScintilla(
+        QsciScintillaBase::SCI_GETREPRESENTATION, reinterpret_cast<uintptr_t>(character.c_str()), label);
+    return label;
+}
+
+// Bytes the codec cannot read show as their hex value, the second spelling of
+// a duplicated character as its glyph; also when an ad command writes them.
+TEST(ScintillaPageEditor, StandInsAreDrawnByTheirBytesOrGlyph)
+{
+    ScintillaPageEditor editor;
+    editor.LoadLines(kAwkwardLines, LineBreak::CrLf);
+    EXPECT_EQ(Representation(editor, 0xF0080), "x80");
+    EXPECT_EQ(Representation(editor, 0xF0000), "x00");
+    EXPECT_EQ(Representation(editor, 0xF0081), "x81");
+    EXPECT_EQ(Representation(editor, 0xF8540), "x85x40");
+    EXPECT_EQ(Representation(editor, 0xFED40), "\xE7\xBA\x8A"); // 纊, NEC-selected spelling
+    EXPECT_EQ(Representation(editor, 0xF8541), "");
+    editor.Page().SetLineText(1, "\x85\x41");
+    EXPECT_EQ(Representation(editor, 0xF8541), "x85x41");
+}
+
+TEST(ScintillaPageEditor, CharactersShiftJisCannotHoldAreSavedAsReferences)
+{
+    ScintillaPageEditor editor;
+    editor.LoadLines({ "ab" }, LineBreak::CrLf);
+    editor.Page().SetCaret({ 1, 2 });
+    // Typed through the input method, as Japanese text arrives.
+    QInputMethodEvent input;
+    input.setCommitString(QString::fromUcs4(U"\U0001F600\u301C\uFF5E"));
+    QApplication::sendEvent(&editor, &input);
+    EXPECT_EQ(editor.UnencodableCount(), 2u);
+    EXPECT_EQ(editor.PageBytes(),
+        "a&#x1F600;&#x301C;\x81\x60"
+        "b\r\n");
+    // The columns count the bytes the characters take once saved.
+    EXPECT_EQ(editor.Page().Caret(), (TextPos { 1, 21 }));
+}
+
+// Line edits leave the caret and the selection where the in-memory editor
+// leaves them: on the edited line the column stays, cut to the new length.
+TEST(ScintillaPageEditor, LineEditsMoveCaretAndSelectionLikeTheMemoryEditor)
+{
+    const std::vector<std::string> lines = { "abcdefgh", "\x93\xFA\x96\x7B\x8C\xEA", "tail" };
+    struct Case {
+        const char* what;
+        TextPos anchor, caret;
+        size_t line;
+        std::string text;
+    } cases[] = {
+        { "caret on the line, new text shorter", { 1, 6 }, { 1, 6 }, 1, "xyz" },
+        { "caret on the line, new text longer", { 1, 3 }, { 1, 3 }, 1, "0123456789" },
+        { "selection across the line", { 1, 7 }, { 3, 2 }, 1, "x" },
+        { "selection within a double-byte line", { 2, 3 }, { 2, 7 }, 2, "\x82\xA0" },
+        { "caret on another line", { 3, 3 }, { 3, 3 }, 1, "" },
+        { "caret after the line on the next", { 2, 5 }, { 2, 5 }, 1, "a much longer first line" },
+    };
+    for (const auto& c : cases) {
+        MemoryPageEditor memory(lines);
+        memory.SetSelection(c.anchor, c.caret);
+        memory.SetLineText(c.line, c.text);
+
+        ScintillaPageEditor editor;
+        editor.LoadLines(lines, LineBreak::CrLf);
+        editor.Page().SetSelection(c.anchor, c.caret);
+        editor.Page().SetLineText(c.line, c.text);
+        EXPECT_EQ(AdapterLines(editor.Page()), memory.Lines()) << c.what;
+        EXPECT_EQ(editor.Page().Caret(), memory.Caret()) << c.what;
+        EXPECT_EQ(editor.Page().SelectionStart(), memory.SelectionStart()) << c.what;
+        EXPECT_EQ(editor.Page().SelectionEnd(), memory.SelectionEnd()) << c.what;
+    }
+}
+
 TEST(ScintillaPageEditor, LoadingLeavesNoUndoHistory)
 {
     ScintillaPageEditor editor;
-    editor.LoadLines({"first"}, LineBreak::CrLf);
+    editor.LoadLines({ "first" }, LineBreak::CrLf);
     EXPECT_FALSE(editor.isUndoAvailable());
     editor.Page().AppendLine("typed");
     EXPECT_TRUE(editor.isUndoAvailable());
@@ -175,42 +271,146 @@ TEST(ScintillaPageEditor, OneUndoRevertsAWholeAdCommand)
 {
     const std::string abc = "<b>abc</b>";
     const std::string xyz = "<i>x</i>";
-    const std::vector<std::string> lines = {
-        "top \x95\x5C\x80", BuildAdBlock("XYZ", xyz, abNormal, PageEncoding::ShiftJis), "bottom \xED\x40"};
+    const std::vector<std::string> lines
+        = { "top \x95\x5C\x80", BuildAdBlock("XYZ", xyz, abNormal, PageEncoding::ShiftJis), "bottom \xED\x40" };
     struct Case {
         const char* what;
         AdCommandResult (*run)(AdPage&, const BannerList&);
     } cases[] = {
-        {"add", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], false); }},
-        {"add rotation", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], true); }},
-        {"replace", [](AdPage& p, const BannerList& c) { return ReplaceAdBlock(p, c, *c.Rows[0]); }},
-        {"delete", [](AdPage& p, const BannerList& c) { return DeleteAdBlock(p, c); }},
+        { "add", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], false); } },
+        { "add rotation", [](AdPage& p, const BannerList& c) { return AddAdBlock(p, c, *c.Rows[0], true); } },
+        { "replace", [](AdPage& p, const BannerList& c) { return ReplaceAdBlock(p, c, *c.Rows[0]); } },
+        { "delete", [](AdPage& p, const BannerList& c) { return DeleteAdBlock(p, c); } },
     };
     for (const auto& c : cases) {
         BannerList catalogue;
-        for (const auto& [name, html] : {std::pair{"ABC", abc}, std::pair{"XYZ", xyz}}) {
+        for (const auto& [name, html] : { std::pair { "ABC", abc }, std::pair { "XYZ", xyz } }) {
             auto banner = std::make_unique<TAdBanner>();
             banner->Number = static_cast<int32_t>(catalogue.Rows.size()) + 1;
             banner->SpaceName = name;
             banner->BannerHTML = html;
             catalogue.Rows.push_back(std::move(banner));
         }
-        ScintillaPageEditor editor;
-        editor.LoadPage(JoinLines(SplitLines(JoinLines(lines, LineBreak::CrLf)), LineBreak::CrLf), LineBreak::CrLf);
-        AdTree tree;
-        AdPage page{editor.Page(), tree, PageEncoding::ShiftJis};
-        ScanAdBlocks(page, catalogue);
-        // A marker typed after the open, which the command's scan repairs.
-        editor.Page().AppendLine("<!--PWH[]-->");
-        tree.Select(tree.First());
-        editor.Page().SetCaret({2, 3});
-        const std::string before = editor.PageBytes();
+        const std::string bytes = JoinLines(lines, LineBreak::CrLf);
+        // The same steps on the in-memory editor give the bytes the adapter
+        // must produce.
+        auto prepare = [&](PageEditor& editor, AdTree& tree) {
+            AdPage page { editor, tree, PageEncoding::ShiftJis };
+            ScanAdBlocks(page, catalogue);
+            // A marker typed after the open, which the command's scan repairs.
+            editor.AppendLine("<!--PWH[]-->");
+            tree.Select(tree.First());
+            editor.SetCaret({ 2, 3 });
+            return page;
+        };
+        MemoryPageEditor memory(SplitLines(bytes));
+        AdTree memoryTree;
+        AdPage memoryPage = prepare(memory, memoryTree);
+        EXPECT_TRUE(c.run(memoryPage, catalogue).Done) << c.what;
 
+        ScintillaPageEditor editor;
+        editor.LoadPage(bytes, LineBreak::CrLf);
+        AdTree tree;
+        AdPage page = prepare(editor.Page(), tree);
+        const std::string before = editor.PageBytes();
         EXPECT_TRUE(c.run(page, catalogue).Done) << c.what;
-        ASSERT_NE(editor.PageBytes(), before) << c.what;
+        EXPECT_EQ(editor.PageBytes(), JoinLines(memory.Lines(), LineBreak::CrLf)) << c.what;
+        EXPECT_EQ(editor.Page().SelectionStart(), memory.SelectionStart()) << c.what;
+        EXPECT_EQ(editor.Page().SelectionEnd(), memory.SelectionEnd()) << c.what;
+
         PressCtrlZ(editor);
         EXPECT_EQ(editor.PageBytes(), before) << c.what;
+        // The adapter's lines follow the undo.
+        EXPECT_EQ(AdapterLines(editor.Page()), editor.PageLines()) << c.what;
     }
+}
+
+// The window's commands whose keys the text editor binds by default (lower
+// case, copy, delete word) get the key while the editor has the focus.
+TEST(ScintillaPageEditor, WindowCommandKeysReachTheWindowsActions)
+{
+    QMainWindow window;
+    auto* editor = new ScintillaPageEditor(&window);
+    window.setCentralWidget(editor);
+    const struct {
+        const char* command;
+        QKeyCombination key;
+    } keys[] = {
+        { "ReplaceAd", Qt::CTRL | Qt::Key_U },
+        { "NewBanner", Qt::CTRL | Qt::Key_Insert },
+        { "DeleteBanner", Qt::CTRL | Qt::Key_Delete },
+        { "RefreshAd", QKeyCombination(Qt::Key_F5) },
+    };
+    std::map<std::string, int> fired;
+    for (const auto& k : keys) {
+        auto* action = new QAction(&window);
+        action->setShortcut(QKeySequence(k.key));
+        window.addAction(action);
+        QObject::connect(action, &QAction::triggered, [&fired, &k] { ++fired[k.command]; });
+    }
+    window.show();
+    QApplication::setActiveWindow(&window);
+    editor->setFocus();
+    for (const auto& k : keys) {
+        editor->LoadLines({ "Hello World" }, LineBreak::CrLf);
+        editor->Page().SetSelection({ 1, 1 }, { 1, 6 });
+        QTest::keyClick(editor, k.key.key(), k.key.keyboardModifiers());
+        EXPECT_EQ(fired[k.command], 1) << k.command;
+        EXPECT_EQ(editor->PageBytes(), "Hello World\r\n") << k.command;
+    }
+    // The editor's own keys stay: Ctrl+X cuts.
+    QTest::keyClick(editor, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(editor->PageBytes(), " World\r\n");
+}
+
+// A banner dropped on a line puts the caret on the character under the drop
+// point and asks for the add menu there; the text stays as it was. Other
+// drags keep the editor's own text drop.
+TEST(ScintillaPageEditor, BannerDropPlacesTheCaretAndAsksForTheAddMenu)
+{
+    ScintillaPageEditor editor;
+    editor.resize(600, 300);
+    editor.show();
+    editor.LoadLines({ "first line", "\x93\xFA\x96\x7B\x8C\xEA text", "third" }, LineBreak::CrLf);
+    const std::string before = editor.PageBytes();
+    // The point of line 2, byte column 5 (the third kanji).
+    editor.Page().SetCaret({ 2, 5 });
+    const long position = editor.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    const QPoint point(
+        static_cast<int>(editor.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, position)) + 2,
+        static_cast<int>(editor.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, position)) + 2);
+    editor.Page().SetCaret({ 3, 1 });
+
+    QList<QPoint> drops;
+    QObject::connect(&editor, &ScintillaPageEditor::BannerDropped, [&drops](const QPoint& at) { drops << at; });
+    QMimeData banner;
+    banner.setData(QLatin1String(kBannerMimeType), QByteArray());
+    QDragEnterEvent enter(point, Qt::CopyAction, &banner, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDragMoveEvent move(point, Qt::CopyAction, &banner, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &move);
+    EXPECT_TRUE(move.isAccepted());
+    QDropEvent drop(QPointF(point), Qt::CopyAction, &banner, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &drop);
+
+    ASSERT_EQ(drops.size(), 1);
+    EXPECT_EQ(drops[0], editor.viewport()->mapToGlobal(point));
+    EXPECT_EQ(editor.Page().Caret(), (TextPos { 2, 5 }));
+    EXPECT_EQ(editor.PageBytes(), before);
+    EXPECT_FALSE(editor.PageModified());
+
+    // Plain text dropped from elsewhere is inserted as the editor does it.
+    QMimeData text;
+    text.setText(QStringLiteral("X"));
+    QDragEnterEvent textEnter(point, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &textEnter);
+    QDragMoveEvent textMove(point, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &textMove);
+    QDropEvent textDrop(QPointF(point), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(editor.viewport(), &textDrop);
+    EXPECT_EQ(drops.size(), 1);
+    EXPECT_EQ(editor.Page().LineText(2), "\x93\xFA\x96\x7BX\x8C\xEA text");
 }
 
 TEST(ScintillaPageEditor, FontHasJapaneseGlyphsAndMarginShowsLineNumbers)

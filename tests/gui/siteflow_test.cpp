@@ -4,6 +4,7 @@
 
 #include "base/files.h"
 #include "gui/common/actionlist.h"
+#include "gui/common/browserwindow.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/transferrunner.h"
 #include "gui/documents/documentsarea.h"
@@ -17,7 +18,10 @@
 #include "sites/setup.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QItemSelectionModel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -301,7 +305,11 @@ private slots:
         startForm();
         TransferRunner* runner = m_form->transferRunner();
         int shown = 0;
+        bool armed = false; // only the page transfers are cancelled
         connect(runner, &TransferRunner::progressShown, this, [&] {
+            if (!armed)
+                return;
+            armed = false;
             ++shown;
             QProgressDialog* dialog = runner->progressDialog();
             QVERIFY(dialog && dialog->isVisible());
@@ -316,6 +324,7 @@ private slots:
         button("TBConnect")->click();
         QCOMPARE(currentFolder(), QStringLiteral("b"));
         QVERIFY(selectFile(QStringLiteral("page.html")));
+        armed = true;
         action("FileOpen")->trigger();
         QCOMPARE(shown, 1);
         QCOMPARE(pages()->count(), 1);
@@ -330,6 +339,7 @@ private slots:
         action("FileOpen")->trigger();
         QCOMPARE(pages()->count(), 2);
         activeTab()->editor()->insertAt(QString::fromStdString(big), 0, 0);
+        armed = true;
         action("FileSave")->trigger();
         QCOMPARE(shown, 2);
         QCOMPARE(pages()->count(), 2);
@@ -337,6 +347,96 @@ private slots:
         QCOMPARE(ReadFile(pagePath), std::string("<p>small</p>\r\n"));
         QVERIFY(button("TBReconnect")->isEnabled());
         answerNext(QMessageBox::No);
+        QVERIFY(m_form->close());
+    }
+
+    // Ctrl+F opens the find bar; Enter and Shift+Enter move through the
+    // matches and wrap around; Escape closes it.
+    void findBar()
+    {
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/page.html", "one cat\r\ntwo cat\r\nthree cat\r\n").ok);
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        ScintillaPageEditor* editor = activeTab()->editor();
+        editor->setCursorPosition(0, 0);
+        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+        auto* bar = activeTab()->findChild<QWidget*>(QStringLiteral("FindBar"));
+        QVERIFY(bar->isVisible());
+        auto* field = bar->findChild<QLineEdit*>(QStringLiteral("FindText"));
+        QVERIFY(field->hasFocus());
+        QTest::keyClicks(field, QStringLiteral("cat"));
+        auto selectedLine = [editor] {
+            int lineFrom = 0, indexFrom = 0, lineTo = 0, indexTo = 0;
+            editor->getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+            return editor->selectedText() == QStringLiteral("cat") ? lineFrom : -1;
+        };
+        const struct {
+            Qt::KeyboardModifiers modifiers;
+            int line;
+        } steps[] = {{Qt::NoModifier, 0}, {Qt::NoModifier, 1}, {Qt::NoModifier, 2}, {Qt::NoModifier, 0},
+                     {Qt::ShiftModifier, 2}, {Qt::ShiftModifier, 1}};
+        for (const auto& step : steps) {
+            QTest::keyClick(field, Qt::Key_Return, step.modifiers);
+            QCOMPARE(selectedLine(), step.line);
+        }
+        QTest::keyClicks(field, QStringLiteral("dog"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(bar->findChild<QLabel*>(QStringLiteral("FindResult"))->text(), QStringLiteral("見つかりません"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!editor->PageModified());
+        QVERIFY(m_form->close());
+    }
+
+    // Closing the window with three modified pages, the second answered
+    // Cancel: the third closes, the second stays open and in front.
+    void closeQueryStopsAtCancel()
+    {
+        for (const char* name : {"p1.html", "p2.html", "p3.html"})
+            QVERIFY(WriteFileAtomically(m_home + "/www/a/b/" + name, "<p>page</p>\n").ok);
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        for (const QString name : {QStringLiteral("p1.html"), QStringLiteral("p2.html"), QStringLiteral("p3.html")}) {
+            pages()->setCurrentIndex(0);
+            QVERIFY(selectFile(name));
+            action("FileOpen")->trigger();
+            typeAtStart(QStringLiteral("x"));
+        }
+        QCOMPARE(pages()->count(), 4);
+        answerNext(QMessageBox::No);     // p3
+        answerNext(QMessageBox::Cancel); // p2
+        QVERIFY(!m_form->close());
+        QCOMPARE(pages()->count(), 3);
+        QCOMPARE(pages()->currentIndex(), 2);
+        QCOMPARE(pages()->tabText(2), QStringLiteral("p2.html"));
+        QVERIFY(m_form->isVisible());
+        answerNext(QMessageBox::Yes); // p2, saved
+        answerNext(QMessageBox::No);  // p1
+        QVERIFY(m_form->close());
+        QCOMPARE(ReadFile(m_home + "/www/a/b/p2.html"), std::string("x<p>page</p>\n"));
+        QCOMPARE(ReadFile(m_home + "/www/a/b/p1.html"), std::string("<p>page</p>\n"));
+    }
+
+    // Preview of a file of a local folder: a browser window on the file.
+    void previewOpensABrowserWindow()
+    {
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        QVERIFY(action("FilePreview")->isEnabled());
+        action("FilePreview")->trigger();
+        BrowserWindow* window = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == QStringLiteral("PreviewWindow") && top->isVisible())
+                window = qobject_cast<BrowserWindow*>(top);
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QString::fromStdString(m_home + "/www/a/b/page.html"));
+        window->close();
         QVERIFY(m_form->close());
     }
 

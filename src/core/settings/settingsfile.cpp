@@ -3,10 +3,8 @@
 #include "base/files.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pw {
@@ -19,42 +17,6 @@ std::string MissingSettingsFileMessage(std::string_view name)
           "A\x90\xB3\x82\xB5\x82\xAD\x83"
           "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
           "B";
-}
-
-namespace {
-
-bool MakeFolders(const std::string& path)
-{
-    if (path.empty())
-        return false;
-    size_t pos = 1;
-    while (pos != std::string::npos) {
-        pos = path.find('/', pos);
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (pos != std::string::npos)
-            ++pos;
-    }
-    return true;
-}
-
-} // namespace
-
-std::string SettingsFolder(const std::string& programFolder)
-{
-    if (IsWritableFolder(programFolder))
-        return programFolder;
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = JoinPath(home, ".config");
-    else
-        return programFolder;
-    const std::string folder = JoinPath(base, "pagewick");
-    MakeFolders(folder);
-    return folder;
 }
 
 Status LoadSettingsFile(TIniList& store, const std::string& folder, std::string_view name)

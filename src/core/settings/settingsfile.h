@@ -13,11 +13,6 @@ inline constexpr std::string_view kMainSettingsFile = "Pagewick.ini";
 inline constexpr std::string_view kBannerFile = "ads.ini";
 inline constexpr std::string_view kProfileFile = "siteinfo.ini";
 
-// The folder that holds the settings files: the program's folder when it can be
-// written to, else $XDG_CONFIG_HOME/pagewick (default ~/.config/pagewick),
-// which is created when missing.
-std::string SettingsFolder(const std::string& programFolder);
-
 // Loads `folder`/`name` into the store: an empty file is created when there is
 // none (mode 0600), the image is unscrambled and loaded with title
 // normalisation. When the file is missing and cannot be created, the error is

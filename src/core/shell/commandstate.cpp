@@ -14,18 +14,47 @@ const std::vector<std::string_view>& CommandNames()
 {
     static const std::vector<std::string_view> names = {
         // sites and files
-        "CBSetups", "TBConnect", "TBDisconnect", "TBReconnect", "RefreshDir", "TBHosts",
+        "CBSetups",
+        "TBConnect",
+        "TBDisconnect",
+        "TBReconnect",
+        "RefreshDir",
+        "TBHosts",
         // documents
-        "FileOpen", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "DeleteAd",
+        "FileOpen",
+        "FileSave",
+        "FilePreview",
+        "FileCloseAct",
+        "RefreshAd",
+        "DeleteAd",
         // banners and the ads of the active document
-        "Jump", "TBAddAd", "MIAddAd", "MIAddAd1", "AddNormal", "AddRotation", "ReplaceAd", "NewBanner",
-        "EditBanner", "DeleteBanner", "ArchiveBanner",
+        "Jump",
+        "TBAddAd",
+        "MIAddAd",
+        "MIAddAd1",
+        "AddNormal",
+        "AddRotation",
+        "ReplaceAd",
+        "NewBanner",
+        "EditBanner",
+        "DeleteBanner",
+        "ArchiveBanner",
         // networks
-        "TBLogin", "MINetwork", "MIUpdateNetwork",
+        "TBLogin",
+        "MINetwork",
+        "MIUpdateNetwork",
         // options and the program
-        "TBOptions", "MIOption", "MIAdPreview", "MIMonitor", "MIAd", "TBHelp", "TBExit",
+        "TBOptions",
+        "MIOption",
+        "MIAdPreview",
+        "MIMonitor",
+        "MIAd",
+        "TBHelp",
+        "TBExit",
         // editing
-        "EditCut", "EditCopy", "EditPaste",
+        "EditCut",
+        "EditCopy",
+        "EditPaste",
     };
     return names;
 }
@@ -48,11 +77,11 @@ CommandState ComputeCommandState(const CommandFacts& facts)
 
     on["TBConnect"] = facts.SetupCount > 0 && selected >= 0;
     on["TBDisconnect"] = listPage && facts.FolderSelected;
-    on["TBReconnect"] = (on["TBDisconnect"] && facts.FolderNeedsReconnect)
-                        || (document && facts.DocumentNeedsReconnect);
+    on["TBReconnect"]
+        = (on["TBDisconnect"] && facts.FolderNeedsReconnect) || (document && facts.DocumentNeedsReconnect);
     on["RefreshDir"] = on["TBDisconnect"];
     on["FileOpen"] = listPage && facts.FileSelected && facts.SelectedFileKind != nkOther
-                     && facts.SelectedFileKind != nkArchive;
+        && facts.SelectedFileKind != nkArchive;
     on["FileSave"] = document;
     on["FilePreview"] = on["FileOpen"] || document;
     on["FileCloseAct"] = document;

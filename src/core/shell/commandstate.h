@@ -14,18 +14,18 @@
 namespace pw {
 
 struct CommandFacts {
-    int SetupCount = 0;                // entries of the site selector
-    int SelectedSetup = -1;            // its selected entry, -1 for none
-    bool DocumentActive = false;       // a document tab is the active page (else the list page)
-    bool FolderSelected = false;       // the folder tree has a selected node
+    int SetupCount = 0; // entries of the site selector
+    int SelectedSetup = -1; // its selected entry, -1 for none
+    bool DocumentActive = false; // a document tab is the active page (else the list page)
+    bool FolderSelected = false; // the folder tree has a selected node
     bool FolderNeedsReconnect = false; // the connection of that node is marked for reconnection
-    bool FileSelected = false;         // the file list has a selected item
+    bool FileSelected = false; // the file list has a selected item
     TNodeKind SelectedFileKind = nkOther;
     bool DocumentNeedsReconnect = false; // the active document's connection is marked for reconnection
-    bool AdNodeSelected = false;         // the active document's ad tree has a selected node
-    bool BannerSelected = false;         // the banner list has a selected banner
-    bool LoginMenuHasEntries = false;    // the login menu lists at least one network
-    bool TransferRunning = false;        // a connect, listing, download or upload is under way
+    bool AdNodeSelected = false; // the active document's ad tree has a selected node
+    bool BannerSelected = false; // the banner list has a selected banner
+    bool LoginMenuHasEntries = false; // the login menu lists at least one network
+    bool TransferRunning = false; // a connect, listing, download or upload is under way
 };
 
 struct CommandState {
@@ -43,7 +43,12 @@ struct CommandState {
 // While a transfer runs the window takes no command that could start another
 // transfer or change what it works on; these stay enabled.
 inline constexpr std::string_view kCommandsDuringTransfer[] = {
-    "TBHelp", "TBExit", "EditCopy", "MIAdPreview", "MIMonitor", "MIAd",
+    "TBHelp",
+    "TBExit",
+    "EditCopy",
+    "MIAdPreview",
+    "MIMonitor",
+    "MIAd",
 };
 
 // Every command the state covers: the site selector, the actions of the action

@@ -1,6 +1,7 @@
 #include "gui/common/actionlist.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QShortcutEvent>
 #include <QStyle>
 #include <QWidget>
@@ -12,6 +13,16 @@ void ApplyHint(QAction* action, const QString& hint)
     const qsizetype bar = hint.indexOf(QLatin1Char('|'));
     action->setToolTip(bar < 0 ? hint : hint.left(bar));
     action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+QString PlainCaption(QString caption)
+{
+    static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)"));
+    caption.remove(mnemonic);
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return caption.trimmed();
 }
 
 ActionList::ActionList(QObject* parent) : QObject(parent)

@@ -37,4 +37,7 @@ private:
 // Splits a hint "short|long" into the tool tip and the status bar text.
 void ApplyHint(QAction* action, const QString& hint);
 
+// A caption without its mnemonic: "保存(&S)" gives "保存", "&Copy" "Copy".
+QString PlainCaption(QString caption);
+
 } // namespace pw::gui

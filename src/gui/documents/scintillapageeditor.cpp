@@ -2,9 +2,15 @@
 
 #include "text/codec.h"
 
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerhtml.h>
 
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
+#include <QMimeData>
 
 #include <algorithm>
 #include <cstring>
@@ -15,7 +21,9 @@ namespace pw {
 
 namespace {
 
-constexpr unsigned char kStandInLeadByte = 0xF3; // UTF-8 lead byte of U+C0000..U+FFFFF
+// Codecs draw their stand-ins from the supplementary private use areas
+// (U+F0000 and up); their UTF-8 forms start with F3 or F4.
+constexpr unsigned char kStandInLeadByte = 0xF3;
 
 } // namespace
 
@@ -23,7 +31,9 @@ constexpr unsigned char kStandInLeadByte = 0xF3; // UTF-8 lead byte of U+C0000..
 // ScintillaPageEditor
 
 ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
-    : QsciScintilla(parent), m_codec(MakeEditorCodec(PageEncoding::ShiftJis)), m_adapter(*this)
+    : QsciScintilla(parent)
+    , m_codec(MakeEditorCodec(PageEncoding::ShiftJis))
+    , m_adapter(*this)
 {
     setUtf8(true);
     const QFont font = PageFont();
@@ -37,14 +47,65 @@ ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
     setEolMode(EolWindows);
     setWrapMode(WrapNone);
     UpdateMarginWidth();
+    // Keys of window commands that the editor binds by default: lower case
+    // (ReplaceAd), copy (NewBanner), delete word (DeleteBanner).
+    ReleaseKeys({ QKeySequence(Qt::CTRL | Qt::Key_U), QKeySequence(Qt::CTRL | Qt::Key_Insert),
+        QKeySequence(Qt::CTRL | Qt::Key_Delete) });
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
-                OnModified(position, type, linesAdded);
-            });
+        [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
+            OnModified(position, type, linesAdded);
+        });
     connect(this, &QsciScintilla::linesChanged, this, &ScintillaPageEditor::UpdateMarginWidth);
 }
 
 ScintillaPageEditor::~ScintillaPageEditor() = default;
+
+void ScintillaPageEditor::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasFormat(QLatin1String(kBannerMimeType))) {
+        event->acceptProposedAction();
+        return;
+    }
+    QsciScintilla::dragEnterEvent(event);
+}
+
+void ScintillaPageEditor::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasFormat(QLatin1String(kBannerMimeType))) {
+        event->acceptProposedAction();
+        return;
+    }
+    QsciScintilla::dragMoveEvent(event);
+}
+
+void ScintillaPageEditor::dropEvent(QDropEvent* event)
+{
+    if (!event->mimeData()->hasFormat(QLatin1String(kBannerMimeType))) {
+        QsciScintilla::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    const QPoint at = event->position().toPoint();
+    const long position
+        = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), static_cast<long>(at.y()));
+    Sci(SCI_GOTOPOS, position);
+    emit BannerDropped(viewport()->mapToGlobal(at));
+}
+
+void ScintillaPageEditor::ReleaseKeys(const QList<QKeySequence>& keys)
+{
+    for (const QKeySequence& sequence : keys) {
+        if (sequence.count() != 1)
+            continue;
+        const int key = sequence[0].toCombined();
+        for (QsciCommand* command : standardCommands()->commands()) {
+            if (command->key() == key)
+                command->setKey(0);
+            if (command->alternateKey() == key)
+                command->setAlternateKey(0);
+        }
+    }
+}
 
 QFont ScintillaPageEditor::PageFont()
 {
@@ -65,8 +126,8 @@ void ScintillaPageEditor::LoadPage(std::string_view bytes, LineBreak lineBreak, 
     LoadLines(SplitLines(bytes), lineBreak, encoding);
 }
 
-void ScintillaPageEditor::LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
-                                    PageEncoding encoding)
+void ScintillaPageEditor::LoadLines(
+    const std::vector<std::string>& lines, LineBreak lineBreak, PageEncoding encoding)
 {
     m_encoding = encoding;
     m_codec = MakeEditorCodec(encoding);
@@ -75,6 +136,7 @@ void ScintillaPageEditor::LoadLines(const std::vector<std::string>& lines, LineB
     const std::string text = m_codec->Decode(JoinLines(lines, lineBreak));
     m_lineCache.clear();
     m_lineCached.clear();
+    m_pageLines = -1;
     Sci(SCI_SETUNDOCOLLECTION, 0);
     Sci(SCI_CLEARALL);
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), static_cast<const char*>(text.data()));
@@ -92,7 +154,7 @@ std::string_view ScintillaPageEditor::EditorText() const
     if (length == 0)
         return {};
     const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-    return {text, static_cast<size_t>(length)};
+    return { text, static_cast<size_t>(length) };
 }
 
 std::vector<std::string> ScintillaPageEditor::PageLines() const
@@ -137,17 +199,18 @@ std::string_view ScintillaPageEditor::EditorLine(size_t sciLine) const
     if (start < 0 || end <= start)
         return {};
     const auto* text = reinterpret_cast<const char*>(Sci(SCI_GETRANGEPOINTER, start, end - start));
-    return {text, static_cast<size_t>(end - start)};
+    return { text, static_cast<size_t>(end - start) };
 }
 
 size_t ScintillaPageEditor::PageLineCount() const
 {
+    if (m_pageLines >= 0)
+        return static_cast<size_t>(m_pageLines);
     const long length = Sci(SCI_GETLENGTH);
-    if (length == 0)
-        return 0;
     const long lines = Sci(SCI_GETLINECOUNT);
     const long lastStart = Sci(SCI_POSITIONFROMLINE, lines - 1);
-    return static_cast<size_t>(lastStart == length ? lines - 1 : lines);
+    m_pageLines = length == 0 ? 0 : (lastStart == length ? lines - 1 : lines);
+    return static_cast<size_t>(m_pageLines);
 }
 
 long ScintillaPageEditor::PositionOf(TextPos pos) const
@@ -165,16 +228,16 @@ TextPos ScintillaPageEditor::TextPosOf(long position) const
 {
     const size_t count = PageLineCount();
     if (count == 0)
-        return TextPos{};
+        return TextPos {};
     const auto sciLine = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, position));
     if (sciLine >= count) {
         const std::string_view last = EditorLine(count - 1);
-        return TextPos{count, m_codec->PageOffset(last, last.size()) + 1};
+        return TextPos { count, m_codec->PageOffset(last, last.size()) + 1 };
     }
     const long start = Sci(SCI_POSITIONFROMLINE, sciLine);
     const std::string_view line = EditorLine(sciLine);
     const size_t offset = std::min<size_t>(static_cast<size_t>(std::max(position - start, 0L)), line.size());
-    return TextPos{sciLine + 1, m_codec->PageOffset(line, offset) + 1};
+    return TextPos { sciLine + 1, m_codec->PageOffset(line, offset) + 1 };
 }
 
 std::string ScintillaPageEditor::ToEditorText(std::string_view pageText) const
@@ -203,10 +266,11 @@ void ScintillaPageEditor::ShowStandIns(std::string_view editorText) const
     const char* data = editorText.data();
     size_t i = 0;
     while (i < editorText.size()) {
-        const void* hit = std::memchr(data + i, kStandInLeadByte, editorText.size() - i);
-        if (!hit)
+        const char* hit = std::find_if(data + i, data + editorText.size(),
+            [](char c) { return static_cast<unsigned char>(c) >= kStandInLeadByte; });
+        if (hit == data + editorText.size())
             break;
-        i = static_cast<size_t>(static_cast<const char*>(hit) - data);
+        i = static_cast<size_t>(hit - data);
         const char32_t cp = codec::NextUtf8(editorText, i);
         if (!seen.insert(cp).second)
             continue;
@@ -221,8 +285,9 @@ void ScintillaPageEditor::ShowStandIns(std::string_view editorText) const
 
 const std::string& ScintillaPageEditor::CachedLine(size_t line) const
 {
-    const auto lines = static_cast<size_t>(Sci(SCI_GETLINECOUNT));
-    if (m_lineCache.size() != lines) {
+    // Sized to the editor's lines on first use; OnModified keeps it in step.
+    if (m_lineCache.empty() || line > m_lineCache.size()) {
+        const auto lines = static_cast<size_t>(Sci(SCI_GETLINECOUNT));
         m_lineCache.assign(lines, std::string());
         m_lineCached.assign(lines, 0);
     }
@@ -236,7 +301,10 @@ const std::string& ScintillaPageEditor::CachedLine(size_t line) const
 
 void ScintillaPageEditor::OnModified(int position, int modificationType, int linesAdded)
 {
-    if (!(modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) || m_lineCache.empty())
+    if (!(modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
+        return;
+    m_pageLines = -1;
+    if (m_lineCache.empty())
         return;
     const auto line = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, position));
     if (line >= m_lineCache.size()) {
@@ -250,7 +318,8 @@ void ScintillaPageEditor::OnModified(int position, int modificationType, int lin
         m_lineCache.insert(m_lineCache.begin() + at, static_cast<size_t>(linesAdded), std::string());
         m_lineCached.insert(m_lineCached.begin() + at, static_cast<size_t>(linesAdded), 0);
     } else if (linesAdded < 0) {
-        const auto end = std::min<std::ptrdiff_t>(at - linesAdded, static_cast<std::ptrdiff_t>(m_lineCache.size()));
+        const auto end
+            = std::min<std::ptrdiff_t>(at - linesAdded, static_cast<std::ptrdiff_t>(m_lineCache.size()));
         m_lineCache.erase(m_lineCache.begin() + at, m_lineCache.begin() + end);
         m_lineCached.erase(m_lineCached.begin() + at, m_lineCached.begin() + end);
     }
@@ -275,7 +344,10 @@ void ScintillaPageEditor::UpdateMarginWidth()
 // ---------------------------------------------------------------------------
 // ScintillaPageAdapter
 
-ScintillaPageAdapter::ScintillaPageAdapter(ScintillaPageEditor& editor) : m_editor(editor) {}
+ScintillaPageAdapter::ScintillaPageAdapter(ScintillaPageEditor& editor)
+    : m_editor(editor)
+{
+}
 
 size_t ScintillaPageAdapter::LineCount() const
 {
@@ -293,11 +365,22 @@ void ScintillaPageAdapter::SetLineText(size_t line, std::string_view text)
 {
     if (line < 1 || line > m_editor.PageLineCount())
         return;
+    // The editor would move a caret or anchor on the line to its start; keep
+    // their columns instead, cut to the new length.
+    const TextPos anchor = m_editor.TextPosOf(m_editor.Sci(QsciScintillaBase::SCI_GETANCHOR));
+    const TextPos caret = Caret();
     const size_t sciLine = line - 1;
     const std::string replacement = m_editor.ToEditorText(text);
-    m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE, m_editor.Sci(QsciScintillaBase::SCI_POSITIONFROMLINE, sciLine),
-                 m_editor.Sci(QsciScintillaBase::SCI_GETLINEENDPOSITION, sciLine));
-    m_editor.SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(replacement.size()), replacement.c_str());
+    m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE,
+        m_editor.Sci(QsciScintillaBase::SCI_POSITIONFROMLINE, sciLine),
+        m_editor.Sci(QsciScintillaBase::SCI_GETLINEENDPOSITION, sciLine));
+    m_editor.SendScintilla(
+        QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(replacement.size()), replacement.c_str());
+    if (anchor.Line == line || caret.Line == line) {
+        // Neither call scrolls.
+        m_editor.Sci(QsciScintillaBase::SCI_SETANCHOR, m_editor.PositionOf(anchor));
+        m_editor.Sci(QsciScintillaBase::SCI_SETCURRENTPOS, m_editor.PositionOf(caret));
+    }
 }
 
 void ScintillaPageAdapter::AppendLine(std::string_view text)
@@ -313,7 +396,8 @@ void ScintillaPageAdapter::AppendLine(std::string_view text)
     insert += m_editor.ToEditorText(text);
     insert += eol;
     m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE, length, length);
-    m_editor.SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(insert.size()), insert.c_str());
+    m_editor.SendScintilla(
+        QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(insert.size()), insert.c_str());
 }
 
 TextPos ScintillaPageAdapter::Caret() const
@@ -334,7 +418,8 @@ void ScintillaPageAdapter::SetSelection(TextPos anchor, TextPos caret)
 void ScintillaPageAdapter::ScrollTo(TextPos pos)
 {
     const long position = m_editor.PositionOf(pos);
-    m_editor.Sci(QsciScintillaBase::SCI_ENSUREVISIBLE, m_editor.Sci(QsciScintillaBase::SCI_LINEFROMPOSITION, position));
+    m_editor.Sci(
+        QsciScintillaBase::SCI_ENSUREVISIBLE, m_editor.Sci(QsciScintillaBase::SCI_LINEFROMPOSITION, position));
     m_editor.Sci(QsciScintillaBase::SCI_SCROLLRANGE, position, position);
 }
 

@@ -13,6 +13,9 @@
 #include <vector>
 
 class QsciLexerHTML;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 
 namespace pw {
 
@@ -50,6 +53,10 @@ private:
     ScintillaPageEditor& m_editor;
 };
 
+// The drag of a banner out of the banner list carries this type and no data:
+// the drop works on the banner selected in the list.
+inline constexpr char kBannerMimeType[] = "application/x-pagewick-banner";
+
 // The text editor of a page tab: QScintilla in UTF-8 mode with the HTML lexer,
 // line numbers and a fixed-width font with Japanese glyphs. It holds the page
 // decoded by the page's codec; bytes the codec cannot read show as labelled
@@ -66,7 +73,7 @@ public:
     // history is empty and the page unmodified afterwards.
     void LoadPage(std::string_view bytes, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
     void LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
-                   PageEncoding encoding = PageEncoding::ShiftJis);
+        PageEncoding encoding = PageEncoding::ShiftJis);
 
     // The page's lines in its encoding, and the bytes to save: every line
     // followed by the page's break.
@@ -89,9 +96,24 @@ public:
     // The whole text as the editor holds it (UTF-8, NUL-safe).
     std::string_view EditorText() const;
 
+signals:
+    // A banner was dropped: the caret is at the character under the drop point
+    // (scrolled into view); `globalPos` is where to pop up the add menu.
+    void BannerDropped(const QPoint& globalPos);
+
+public:
+    // Takes the editor's own bindings off these keys, so that they reach the
+    // window's actions while the editor has the focus.
+    void ReleaseKeys(const QList<QKeySequence>& keys);
+
     // The font used for the text: the desktop's fixed font when it has
     // Japanese glyphs, else IPAGothic.
     static QFont PageFont();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     friend class ScintillaPageAdapter;
@@ -125,6 +147,8 @@ private:
     // Page bytes of each Scintilla line, encoded on demand.
     mutable std::vector<std::string> m_lineCache;
     mutable std::vector<char> m_lineCached;
+    // PageLineCount, -1 when the text changed since.
+    mutable long m_pageLines = -1;
 };
 
 } // namespace pw

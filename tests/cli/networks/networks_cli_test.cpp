@@ -70,7 +70,7 @@ TEST(NetworksCli, ImportMergesAndSaves)
     MergeDir m;
     const Outcome r = RunCli({"networks", "import", m.dir.file("download.txt"), "--dir", m.dir.path()});
     ASSERT_EQ(r.code, kExitOk) << r.err;
-    EXPECT_EQ(r.err, "広告代理店情報が更新されました。\n");
+    EXPECT_EQ(r.err, "pagewick-cli: 広告代理店情報が更新されました。\n");
     // P updated in place with its logins, the user network untouched, Q gone, R appended.
     EXPECT_EQ(r.out, "P\t新しいP\t基本設定,設定2\n"
                      "\t自分の代理店\t基本設定\n"
@@ -98,7 +98,7 @@ TEST(NetworksCli, ImportRefusesWhatHoldsNoDefinitions)
     ASSERT_TRUE(WriteFileAtomically(m.dir.file("bad.txt"), body).ok);
     const Outcome r = RunCli({"networks", "import", m.dir.file("bad.txt"), "--dir", m.dir.path()});
     EXPECT_EQ(r.code, kExitFailure);
-    EXPECT_EQ(r.err, "広告代理店の定義がありません。\n");
+    EXPECT_EQ(r.err, "pagewick-cli: 広告代理店の定義がありません。\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(Read(m.dir.file("Pagewick.ini")), before);
 
@@ -170,7 +170,7 @@ TEST(LoginPageCli, PrintsTheEscapedPageOfAStoredLogin)
     const Outcome noLogin = RunCli({"login-page", "ネットワークP", "設定9", "--dir", m.dir.path()});
     EXPECT_EQ(noLogin.code, kExitFailure);
     EXPECT_EQ(noLogin.out, "");
-    EXPECT_EQ(noLogin.err, "広告代理店にログイン名とパスワードを入力してください。\n");
+    EXPECT_EQ(noLogin.err, "pagewick-cli: 広告代理店にログイン名とパスワードを入力してください。\n");
     EXPECT_EQ(RunCli({"login-page", "None", "基本設定", "--dir", m.dir.path()}).code, kExitFailure);
     EXPECT_EQ(RunCli({"login-page", "ネットワークP"}).code, kExitUsage);
 }

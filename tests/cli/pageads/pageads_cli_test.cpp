@@ -115,7 +115,7 @@ TEST(AdsCli, LocateAndFind)
     EXPECT_EQ(missing.out, "");
     missing = f.Run({"ads", "find", f.page, "--node", "ABC[x]"});
     EXPECT_EQ(missing.code, kExitFailure);
-    EXPECT_EQ(missing.err, "内部エラー\n");
+    EXPECT_EQ(missing.err, "pagewick-cli: 内部エラー\n");
 }
 
 TEST(AdsCli, AddReplaceDeleteWriteThePage)
@@ -146,7 +146,7 @@ TEST(AdsCli, AddReplaceDeleteWriteThePage)
 
     o = f.Run({"ads", "delete", f.page, "--node", "表示等"});
     EXPECT_EQ(o.code, kExitOk);
-    EXPECT_EQ(o.err, "ファイルから該当広告文を削除しました。\n");
+    EXPECT_EQ(o.err, "pagewick-cli: ファイルから該当広告文を削除しました。\n");
     EXPECT_EQ(Fixture::Utf8(f.page).find("PWR["), std::string::npos);
     EXPECT_NE(o.out.find("matched\tゾーン広告[2]\t*\n"), std::string::npos);
 }
@@ -157,7 +157,7 @@ TEST(AdsCli, ReplaceWarningAndDeleteOfAMissingBlockLeaveThePage)
     const std::string before = Fixture::Read(f.page);
     Outcome o = f.Run({"ads", "replace", f.page, "--banner", "ABC", "--at", "1:1"});
     EXPECT_EQ(o.code, kExitFailure);
-    EXPECT_EQ(o.err, "カーソルの場所にバナーの定義がありません。編集中のファイルにカーソルをバナーに置いてください。\n");
+    EXPECT_EQ(o.err, "pagewick-cli: カーソルの場所にバナーの定義がありません。編集中のファイルにカーソルをバナーに置いてください。\n");
     // With the rotation node selected, its first member is replaced. The name
     // looked up for the new node counts the blocks named ABC before the replaced
     // one (only the first), so no member node "ABC" is found to select.
@@ -206,11 +206,11 @@ TEST(CatalogueCli, AddChecksLikeTheBannerEditor)
         int code;
         std::string err;
     } cases[] = {
-        {{"--name", " "}, kExitFailure, "広告名を入力してください。\n"},
-        {{"--name", "ゼ[1]"}, kExitFailure, "広告名に\"]\"と\"[\"を使わないでください。\n"},
-        {{"--name", "ABC"}, kExitFailure, "広告名[ABC]はすでに使われています。\n"},
-        {{"--name", "N", "--pv", "12a"}, kExitFailure, "ページビュー数は整数で入力してください。\n"},
-        {{"--name", "N", "--network", "Nope"}, kExitFailure, "no network named [Nope]\n"},
+        {{"--name", " "}, kExitFailure, "pagewick-cli: 広告名を入力してください。\n"},
+        {{"--name", "ゼ[1]"}, kExitFailure, "pagewick-cli: 広告名に\"]\"と\"[\"を使わないでください。\n"},
+        {{"--name", "ABC"}, kExitFailure, "pagewick-cli: 広告名[ABC]はすでに使われています。\n"},
+        {{"--name", "N", "--pv", "12a"}, kExitFailure, "pagewick-cli: ページビュー数は整数で入力してください。\n"},
+        {{"--name", "N", "--network", "Nope"}, kExitFailure, "pagewick-cli: no network named [Nope]\n"},
         {{"--name", "N", "--pv"}, kExitUsage, "pagewick-cli: --pv needs a value\n"},
     };
     const std::string before = Fixture::Read(f.settings + "/ads.ini");
@@ -241,7 +241,7 @@ TEST(CatalogueCli, DeleteAndArchiveRenumber)
     EXPECT_EQ(f.Run({"catalogue", "delete", "表示"}).code, kExitOk);
     const Outcome archived = f.Run({"catalogue", "archive", "ABC"});
     EXPECT_EQ(archived.code, kExitOk);
-    EXPECT_EQ(archived.err, "該当広告は" + f.settings + "/pwh_ads.csvに保存しました\n");
+    EXPECT_EQ(archived.err, "pagewick-cli: 該当広告は" + f.settings + "/pwh_ads.csvに保存しました\n");
     EXPECT_EQ(Fixture::Utf8(f.settings + "/pwh_ads.csv"),
               "A8,ABC,イメージ広告468x60,200,3,1.5,500,<a href=\"http://px.a8.net/x\"><img "
               "src=\"http://a8.net/b.gif\" width=\"468\" height=\"60\"></a>\r\n");

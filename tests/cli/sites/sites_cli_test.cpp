@@ -51,10 +51,10 @@ TEST(ListingCli, ErrorsAndUsage)
     const Outcome bad = RunCli({"listing"}, "-rw-r--r-- 1 a a 1 Jan 1 2000 ok.txt\n01-15-02  10:30AM  1234 index.htm\n");
     EXPECT_EQ(bad.code, kExitFailure);
     EXPECT_EQ(bad.out, "");
-    EXPECT_EQ(bad.err, "Invalid argument to date encode\n");
+    EXPECT_EQ(bad.err, "pagewick-cli: Invalid argument to date encode\n");
     const Outcome shortLine = RunCli({"listing"}, "total 8\nshort\n");
     EXPECT_EQ(shortLine.code, kExitFailure);
-    EXPECT_EQ(shortLine.err, "bad listing var\n");
+    EXPECT_EQ(shortLine.err, "pagewick-cli: bad listing var\n");
     EXPECT_EQ(RunCli({"listing", "--now", "2024-13-01 00:00"}).code, kExitUsage);
     EXPECT_EQ(RunCli({"listing", "--now"}).code, kExitUsage);
     EXPECT_EQ(RunCli({"listing", "extra"}).code, kExitUsage);
@@ -185,7 +185,7 @@ TEST_F(SiteCli, LocalFolderAndErrors)
     m_ftp.Stop();
     const Outcome down = Site({"ls", "\u4E3B\u30B5\u30A4\u30C8"});
     EXPECT_EQ(down.code, kExitFailure);
-    EXPECT_EQ(down.err.rfind("\u30B5\u30FC\u30D0\u30FC[127.0.0.1]", 0), 0u) << down.err;
+    EXPECT_EQ(down.err.rfind("pagewick-cli: \u30B5\u30FC\u30D0\u30FC[127.0.0.1]", 0), 0u) << down.err;
 }
 
 TEST(SiteCliSftp, TrustIsAskedThenStored)

@@ -99,6 +99,12 @@ struct RegistCase {
     std::vector<std::string> expected;
 };
 
+// Failure messages and test names show the case's name, not its raw bytes.
+void PrintTo(const RegistCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class RegistCases : public ::testing::TestWithParam<RegistCase> {};
 
 TEST_P(RegistCases, Parses)
@@ -140,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
         RegistCase{"ChainsStayInsideTheirForm", "a:Name1=n;b:Name2=n; ", {"a:Name1|n", "b:Name2|n"}},
         RegistCase{"TwoForms", "a:EMail=m;b:Zip=z; ", {"a:EMail|m", "b:Zip|z"}},
         RegistCase{"BlanksAndBreaksBelongToNames", "f:\r\nName1 = n ;x", {"f:\r\nName1 | n "}},
-        RegistCase{"LiteralSource", "f:\"-\"=tel; ", {"f:\"-\"|tel"}}));
+        RegistCase{"LiteralSource", "f:\"-\"=tel; ", {"f:\"-\"|tel"}}),
+    [](const ::testing::TestParamInfo<RegistCase>& info) { return std::string(info.param.name); });
 
 TEST(ParseRegist, SeparateEntryTakesNoOption)
 {

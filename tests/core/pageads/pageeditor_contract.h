@@ -2,7 +2,10 @@
 
 // Behaviour every PageEditor must show. The window's editor adapter runs the
 // same suite with its own factory:
-//   INSTANTIATE_TEST_SUITE_P(Qt, PageEditorContract, ::testing::Values(&MakeAdapter));
+//   INSTANTIATE_TEST_SUITE_P(Qt, PageEditorContract, ::testing::Values(&MakeAdapter),
+//                            [](const auto&) { return std::string("QtAdapter"); });
+// (without the name the test names carry the factory's address, which changes
+// from run to run).
 
 #include "pageads/pageeditor.h"
 

@@ -8,7 +8,9 @@ std::unique_ptr<PageEditor> MakeMemoryEditor(const std::vector<std::string>& lin
     return std::make_unique<MemoryPageEditor>(lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(Memory, PageEditorContract, ::testing::Values(&MakeMemoryEditor));
+// Named, so that the test names do not carry the factory's address.
+INSTANTIATE_TEST_SUITE_P(Memory, PageEditorContract, ::testing::Values(&MakeMemoryEditor),
+                         [](const auto&) { return std::string("MemoryPageEditor"); });
 
 TEST(MemoryPageEditor, CountsOneChangePerReplacement)
 {

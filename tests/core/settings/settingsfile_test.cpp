@@ -103,22 +103,5 @@ TEST(SettingsFile, UncreatableFileGivesTheInstallMessage)
     EXPECT_EQ(store.Lines(), before);
 }
 
-TEST(SettingsFile, FolderFallsBackToTheConfigFolder)
-{
-    test::TempDir dir;
-    EXPECT_EQ(SettingsFolder(dir.path()), dir.path());
-
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    ::setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
-    const std::string folder = SettingsFolder(dir.file("missing-program-folder"));
-    if (old)
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(folder, dir.file("config") + "/pagewick");
-    EXPECT_TRUE(std::filesystem::is_directory(folder));
-}
-
 } // namespace
 } // namespace pw

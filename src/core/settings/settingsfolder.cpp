@@ -1,0 +1,126 @@
+#include "settings/settingsfolder.h"
+
+#include "base/files.h"
+#include "settings/settingsfile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pw {
+
+namespace {
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string AccountHome()
+{
+    const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+        return {};
+    return found->pw_dir;
+}
+
+} // namespace
+
+SettingsEnvironment CurrentSettingsEnvironment()
+{
+    SettingsEnvironment env;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"))
+        env.xdgConfigHome = xdg;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        env.home = home;
+    else
+        env.home = AccountHome();
+    return env;
+}
+
+Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvironment& env, SettingsPlace& place)
+{
+    if (!programFolder.empty() && IsRegularFile(JoinPath(programFolder, kMainSettingsFile))) {
+        place = {programFolder, true};
+        return Status::Ok();
+    }
+    std::string base;
+    if (env.xdgConfigHome.starts_with('/'))
+        base = env.xdgConfigHome;
+    else if (env.home.starts_with('/'))
+        base = JoinPath(env.home, ".config");
+    else
+        return Status::Fail("no settings folder: XDG_CONFIG_HOME and HOME are not set to absolute paths");
+    place = {JoinPath(base, "pagewick"), false};
+    return Status::Ok();
+}
+
+std::string FindDataFolder(const std::string& programFolder)
+{
+    if (IsRegularFile(JoinPath(programFolder, "ad.html")))
+        return programFolder;
+    std::string folder = programFolder;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    const auto slash = folder.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    return JoinPath(parent, "share/pagewick");
+}
+
+Status MakePrivateFolders(const std::string& path)
+{
+    if (path.empty())
+        return Status::Fail("cannot create a folder with an empty name");
+    size_t pos = path.starts_with('/') ? 1 : 0;
+    while (true) {
+        pos = path.find('/', pos);
+        const std::string part = path.substr(0, pos);
+        if (!part.empty() && !part.ends_with('/') && ::mkdir(part.c_str(), 0700) != 0) {
+            const int error = errno;
+            if (error != EEXIST)
+                return Status::Fail(part + ": " + std::strerror(error));
+            if (!IsFolder(part))
+                return Status::Fail(part + ": exists and is not a folder");
+        }
+        if (pos == std::string::npos)
+            break;
+        ++pos;
+    }
+    return Status::Ok();
+}
+
+Status ResolveSettingsFolder(const std::string& programFolder, SettingsPlace& place)
+{
+    SettingsPlace chosenPlace;
+    if (Status chosen = ChooseSettingsFolder(programFolder, CurrentSettingsEnvironment(), chosenPlace); !chosen)
+        return chosen;
+    if (!chosenPlace.portable)
+        if (Status made = MakePrivateFolders(chosenPlace.folder); !made)
+            return Status::Fail("cannot create the settings folder: " + made.error);
+    place = chosenPlace;
+    return Status::Ok();
+}
+
+Status PrepareScratchFolder(const std::string& settingsFolder, std::string& scratchFolder)
+{
+    const std::string folder = JoinPath(settingsFolder, "scratch");
+    if (Status made = MakePrivateFolders(folder); !made)
+        return Status::Fail("cannot create the scratch folder: " + made.error);
+    scratchFolder = folder;
+    return Status::Ok();
+}
+
+} // namespace pw

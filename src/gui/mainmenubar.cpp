@@ -1,0 +1,121 @@
+// The main window's menu bar: every command in groups, for users who look for
+// commands in menus and for the keyboard (F10, Alt+letter).
+
+#include "gui/common/actionlist.h"
+#include "gui/mainwindow.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QToolButton>
+
+namespace pw::gui {
+
+void TMainForm::buildMenuBar()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+    bar->setAccessibleName(QStringLiteral("メニュー"));
+
+    auto group = [bar](const char* name, const QString& caption) {
+        QMenu* menu = bar->addMenu(caption);
+        menu->setObjectName(QLatin1String(name));
+        menu->menuAction()->setObjectName(QLatin1String(name) + QStringLiteral("Item"));
+        return menu;
+    };
+    // An action of the list, shown with its shortcut.
+    auto command = [this](QMenu* menu, const char* action) {
+        QAction* source = m_actions->action(QLatin1String(action));
+        menu->addAction(ActionList::linkedItem(source, QStringLiteral("MM") + QLatin1String(action), menu));
+    };
+    // A tool button with its own handler: the item clicks it and follows its
+    // enabled state (see updateCommandState).
+    auto button = [this](QMenu* menu, const char* name, const QString& caption) {
+        auto* target = findChild<QToolButton*>(QLatin1String(name));
+        QAction* item = menu->addAction(caption);
+        item->setObjectName(QStringLiteral("MM") + QLatin1String(name));
+        item->setStatusTip(target->statusTip());
+        item->setIcon(target->icon());
+        connect(item, &QAction::triggered, target, &QToolButton::click);
+        m_buttonItems.emplace_back(item, target);
+        return item;
+    };
+    auto existing = [this](QMenu* menu, const char* name) {
+        if (QAction* item = findChild<QAction*>(QLatin1String(name)))
+            menu->addAction(item);
+    };
+
+    QMenu* file = group("MenuFile", QStringLiteral("ファイル(&F)"));
+    command(file, "FileOpen");
+    command(file, "FilePreview");
+    command(file, "FileSave");
+    command(file, "FileCloseAct");
+    file->addSeparator();
+    button(file, "TBExit", QStringLiteral("終了(&X)"))->setShortcut(QKeySequence::Quit);
+
+    QMenu* edit = group("MenuEdit", QStringLiteral("編集(&E)"));
+    command(edit, "EditCut");
+    command(edit, "EditCopy");
+    command(edit, "EditPaste");
+    edit->addSeparator();
+    existing(edit, "EditFind");
+
+    QMenu* site = group("MenuSite", QStringLiteral("サイト(&S)"));
+    button(site, "TBConnect", QStringLiteral("接続(&C)"));
+    button(site, "TBDisconnect", QStringLiteral("切断(&D)"));
+    button(site, "TBReconnect", QStringLiteral("再接続(&R)"));
+    command(site, "RefreshDir");
+    site->addSeparator();
+    button(site, "TBHosts", QStringLiteral("サーバー・フォルダのリスト(&L)..."));
+
+    QMenu* ads = group("MenuAds", QStringLiteral("広告(&A)"));
+    command(ads, "AddNormal");
+    command(ads, "AddRotation");
+    command(ads, "ReplaceAd");
+    command(ads, "DeleteAd");
+    command(ads, "RefreshAd");
+    command(ads, "Jump");
+    ads->addSeparator();
+    command(ads, "NewBanner");
+    command(ads, "EditBanner");
+    command(ads, "DeleteBanner");
+    command(ads, "ArchiveBanner");
+
+    QMenu* networks = group("MenuNetworks", QStringLiteral("ネットワーク(&N)"));
+    QAction* login = networks->addMenu(m_loginMenu);
+    login->setText(QStringLiteral("自動ログイン(&L)"));
+    existing(networks, "MINetwork");
+    existing(networks, "MIUpdateNetwork");
+
+    QMenu* tools = group("MenuTools", QStringLiteral("ツール(&T)"));
+    existing(tools, "MIAdPreview");
+    existing(tools, "MIMonitor");
+    existing(tools, "MIAd");
+    tools->addSeparator();
+    existing(tools, "MIOption");
+
+    QMenu* help = group("MenuHelp", QStringLiteral("ヘルプ(&H)"));
+    button(help, "TBHelp", QStringLiteral("使い方(&H)"))->setShortcut(QKeySequence::HelpContents);
+    QAction* about = help->addAction(QStringLiteral("Pagewick について(&A)"));
+    about->setObjectName(QStringLiteral("MMAbout"));
+    connect(about, &QAction::triggered, this, &TMainForm::showAbout);
+}
+
+void TMainForm::showAbout()
+{
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("AboutBox"));
+    box.setWindowTitle(QStringLiteral("Pagewick について"));
+    box.setIconPixmap(windowIcon().pixmap(64, 64));
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<h3>Pagewick %1</h3>"
+                               "<p>アフィリエイト広告を管理し、サイトのページに貼り、広告代理店にログインするツール。</p>"
+                               "<p>このプログラムはフリーソフトウェアです。GNU 一般公衆利用許諾書 (GPL) "
+                               "バージョン 3 またはそれ以降のバージョンの条件で再頒布・改変できます。"
+                               "保証は一切ありません。</p>"
+                               "<p>License: GPL-3.0-or-later</p>")
+                    .arg(QApplication::applicationVersion()));
+    box.exec();
+}
+
+} // namespace pw::gui

@@ -1,0 +1,172 @@
+#include "base/files.h"
+#include "settings/settingsfolder.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+
+namespace pw {
+namespace {
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 0777;
+}
+
+void Touch(const std::string& path)
+{
+    ASSERT_TRUE(WriteFileAtomically(path, "").ok) << path;
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value)
+        : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_saved = old;
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_saved)
+            ::setenv(m_name, m_saved->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_saved;
+};
+
+TEST(SettingsFolder, RuleTable)
+{
+    test::TempDir dir;
+    const std::string program = dir.file("bin");
+    const std::string portable = dir.file("portable");
+    const std::string iniIsFolder = dir.file("odd");
+    std::filesystem::create_directories(program);
+    std::filesystem::create_directories(portable);
+    std::filesystem::create_directories(iniIsFolder + "/Pagewick.ini");
+    Touch(portable + "/Pagewick.ini");
+    Touch(program + "/ads.ini"); // only Pagewick.ini makes a folder portable
+
+    struct Case {
+        const char* what;
+        std::string programFolder;
+        std::string xdg;
+        std::string home;
+        std::string folder; // empty: the rule fails
+        bool portable;
+    } cases[] = {
+        {"XDG_CONFIG_HOME wins", program, "/x/conf", "/home/u", "/x/conf/pagewick", false},
+        {"XDG_CONFIG_HOME with a slash at the end", program, "/x/conf/", "/home/u", "/x/conf/pagewick", false},
+        {"unset XDG_CONFIG_HOME means ~/.config", program, "", "/home/u", "/home/u/.config/pagewick", false},
+        {"relative XDG_CONFIG_HOME is ignored", program, "conf", "/home/u", "/home/u/.config/pagewick", false},
+        {"Pagewick.ini beside the program", portable, "/x/conf", "/home/u", portable, true},
+        {"a folder named Pagewick.ini is not portable mode", iniIsFolder, "", "/home/u",
+         "/home/u/.config/pagewick", false},
+        {"portable mode needs no home", portable, "", "", portable, true},
+        {"no home and no XDG_CONFIG_HOME", program, "", "", "", false},
+        {"relative HOME", program, "", "home/u", "", false},
+    };
+    for (const Case& c : cases) {
+        SettingsPlace place;
+        const Status chosen = ChooseSettingsFolder(c.programFolder, {c.xdg, c.home}, place);
+        if (c.folder.empty()) {
+            EXPECT_FALSE(chosen.ok) << c.what;
+            EXPECT_FALSE(chosen.error.empty()) << c.what;
+            continue;
+        }
+        ASSERT_TRUE(chosen.ok) << c.what << ": " << chosen.error;
+        EXPECT_EQ(place.folder, c.folder) << c.what;
+        EXPECT_EQ(place.portable, c.portable) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(c.folder) && !c.portable) << c.what << ": choosing creates nothing";
+    }
+}
+
+TEST(SettingsFolder, ResolveCreatesPrivateFoldersAndLeavesTheProgramFolderAlone)
+{
+    test::TempDir dir;
+    const std::string program = dir.file("bin");
+    std::filesystem::create_directories(program);
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.file("deep/config"));
+
+    SettingsPlace place;
+    const Status resolved = ResolveSettingsFolder(program, place);
+    ASSERT_TRUE(resolved.ok) << resolved.error;
+    EXPECT_EQ(place.folder, dir.file("deep/config/pagewick"));
+    EXPECT_FALSE(place.portable);
+    EXPECT_TRUE(std::filesystem::is_directory(place.folder));
+    EXPECT_EQ(ModeOf(place.folder), 0700u);
+    EXPECT_EQ(ModeOf(dir.file("deep/config")), 0700u);
+    EXPECT_TRUE(std::filesystem::is_empty(program));
+
+    // An existing folder keeps its mode; resolving again gives the same place.
+    ::chmod(place.folder.c_str(), 0750);
+    SettingsPlace again;
+    ASSERT_TRUE(ResolveSettingsFolder(program, again).ok);
+    EXPECT_EQ(again.folder, place.folder);
+    EXPECT_EQ(ModeOf(place.folder), 0750u);
+
+    std::string scratch;
+    ASSERT_TRUE(PrepareScratchFolder(place.folder, scratch).ok);
+    EXPECT_EQ(scratch, place.folder + "/scratch");
+    EXPECT_EQ(ModeOf(scratch), 0700u);
+}
+
+TEST(SettingsFolder, ResolveReportsAFolderThatCannotBeMade)
+{
+    test::TempDir dir;
+    Touch(dir.file("config"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.file("config"));
+    SettingsPlace place{"unchanged", false};
+    const Status resolved = ResolveSettingsFolder(dir.path(), place);
+    ASSERT_FALSE(resolved.ok);
+    EXPECT_EQ(place.folder, "unchanged");
+    EXPECT_NE(resolved.error.find(dir.file("config")), std::string::npos) << resolved.error;
+
+    Touch(dir.file("settings"));
+    std::string scratch = "unchanged";
+    EXPECT_FALSE(PrepareScratchFolder(dir.file("settings"), scratch).ok);
+    EXPECT_EQ(scratch, "unchanged");
+}
+
+TEST(SettingsFolder, PortableModeCreatesNothing)
+{
+    test::TempDir dir;
+    Touch(dir.file("Pagewick.ini"));
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.file("config"));
+    SettingsPlace place;
+    ASSERT_TRUE(ResolveSettingsFolder(dir.path(), place).ok);
+    EXPECT_TRUE(place.portable);
+    EXPECT_EQ(place.folder, dir.path());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("config")));
+}
+
+TEST(SettingsFolder, DataFolderBesideTheProgramOrUnderShare)
+{
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.file("portable"));
+    Touch(dir.file("portable/ad.html"));
+    std::filesystem::create_directories(dir.file("prefix/bin"));
+    EXPECT_EQ(FindDataFolder(dir.file("portable")), dir.file("portable"));
+    EXPECT_EQ(FindDataFolder(dir.file("prefix/bin")), dir.file("prefix/share/pagewick"));
+    EXPECT_EQ(FindDataFolder(dir.file("prefix/bin/")), dir.file("prefix/share/pagewick"));
+    EXPECT_EQ(FindDataFolder("/usr/bin"), "/usr/share/pagewick");
+    EXPECT_EQ(FindDataFolder("/bin"), "/share/pagewick");
+}
+
+} // namespace
+} // namespace pw
