@@ -300,6 +300,21 @@ TEST(EncodedPages, ScanRatesBlocksAgainstTheCatalogue)
     }
 }
 
+TEST(EncodedPages, RepairWritesDefaultNamesInThePageEncoding)
+{
+    for (PageEncoding encoding : kAll) {
+        SCOPED_TRACE(Name(encoding));
+        test::TestPage page(In(encoding, "<!--PWR[]-->\r\n<!--PWH[a[1]]-->\r\n\"表\",\r\n<!--PWHEND-->\r\n"));
+        page.page.Encoding = encoding;
+        ScanAdBlocks(page.page, page.catalogue);
+        EXPECT_EQ(page.editor.Lines()[0], In(encoding, "<!--PWR[ローテーション]-->"));
+        // The name ends at the first "]": "a[1" gives way, the second "]" stays.
+        EXPECT_EQ(page.editor.Lines()[1], In(encoding, "<!--PWH[未命名広告]]-->"));
+        EXPECT_EQ(page.editor.Lines().back(), "<!--PWREND-->"); // appended
+        EXPECT_EQ(FromPageText(encoding, page.Tree()), Sjis("rotation\tローテーション\n  unlisted\t未命名広告\n"));
+    }
+}
+
 TEST(EncodedPages, AddKeepsEveryOtherByte)
 {
     for (const auto& setup : kPages) {
