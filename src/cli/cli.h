@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/result.h"
+#include "pageads/pageencoding.h"
 
 #include <iosfwd>
 #include <string>
@@ -21,8 +22,8 @@ enum ExitCode {
 };
 
 // What a subcommand gets: its arguments (the subcommand's own name, the common
-// options --dir and --raw and the "--" that ends the options removed) and the
-// streams.
+// options --dir, --raw and --encoding and the "--" that ends the options
+// removed) and the streams.
 struct Context {
     std::vector<std::string> args;
     std::string dir; // folder of the settings files
@@ -35,6 +36,8 @@ struct Context {
 
     // True when args[index] may be read as an option.
     bool MayBeOption(size_t index) const { return index < optionsEnd; }
+    // --encoding: how PAGE files are read (auto: detected per page).
+    PageCharset encoding = PageCharset::Auto;
 
     // Terminal text to data bytes: UTF-8 to Shift_JIS unless --raw.
     std::string Data(std::string_view terminalText) const;

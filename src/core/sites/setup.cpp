@@ -90,6 +90,8 @@ TSetupList LoadSetups(const TIniList& store)
         setup->TrustedHostKey = store.ReadString(section, "TrustedHostKey", "");
         setup->KeyFile = store.ReadString(section, "KeyFile", "");
         setup->StoreDirectly = store.ReadBool(section, "StoreDirectly", false);
+        setup->Charset =
+            PageCharsetFromKey(store.ReadString(section, "Charset", "auto")).value_or(PageCharset::Auto);
         setup->Kind = setup->Host.empty() ? skLocal : skFtp;
         list.Setups.push_back(std::move(setup));
     }
@@ -140,6 +142,8 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
             if (!value->empty() || !store.ReadString(section, key, "").empty())
                 store.WriteString(section, key, *value);
         }
+        if (setup.Charset != PageCharset::Auto || !store.ReadString(section, "Charset", "").empty())
+            store.WriteString(section, "Charset", PageCharsetKey(setup.Charset));
     }
     store.WriteInteger(kSetupsSection, "DefautIndex", selectedIndex);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pageads/pageencoding.h"
 #include "settings/inilist.h"
 
 #include <memory>
@@ -54,6 +55,10 @@ public:
     // it: only for servers that allow no rename, since a broken transfer then
     // leaves a cut-off page. Stored as "StoreDirectly"; off by default.
     bool StoreDirectly = false;
+    // The encoding of the site's pages, stored under "Charset" as "auto"
+    // (detected per page; also when the key is missing or unknown),
+    // "shift_jis", "utf-8" or "euc-jp".
+    PageCharset Charset = PageCharset::Auto;
 };
 
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup);

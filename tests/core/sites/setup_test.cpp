@@ -142,6 +142,34 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     EXPECT_FALSE(LoadSetups(store).Setups[0]->StoreDirectly);
 }
 
+TEST(Setups, CharsetOfThePages)
+{
+    const auto store = StorePtr("[Setups]\r\nCount=5\r\n[Setup1]\r\nName=none\r\n"
+                                "[Setup2]\r\nCharset=utf-8\r\n[Setup3]\r\nCharset=euc-jp\r\n"
+                                "[Setup4]\r\nCharset=shift_jis\r\n[Setup5]\r\nCharset=UTF8\r\n");
+    const TSetupList list = LoadSetups(*store);
+    ASSERT_EQ(list.Setups.size(), 5u);
+    EXPECT_EQ(list.Setups[0]->Charset, PageCharset::Auto); // missing
+    EXPECT_EQ(list.Setups[1]->Charset, PageCharset::Utf8);
+    EXPECT_EQ(list.Setups[2]->Charset, PageCharset::EucJp);
+    EXPECT_EQ(list.Setups[3]->Charset, PageCharset::ShiftJis);
+    EXPECT_EQ(list.Setups[4]->Charset, PageCharset::Auto); // unknown
+
+    // Saved when chosen, left out while auto, and set back to auto in place.
+    TIniList saved;
+    std::vector<std::unique_ptr<TSetup>> setups;
+    setups.push_back(CopySetup(*list.Setups[0]));
+    setups.push_back(CopySetup(*list.Setups[2]));
+    SaveSetups(saved, setups, 0);
+    EXPECT_EQ(saved.ReadString("Setup1", "Charset", "missing"), "missing");
+    EXPECT_EQ(saved.ReadString("Setup2", "Charset", ""), "euc-jp");
+    EXPECT_EQ(LoadSetups(saved).Setups[1]->Charset, PageCharset::EucJp);
+    setups[1]->Charset = PageCharset::Auto;
+    SaveSetups(saved, setups, 0);
+    EXPECT_EQ(saved.ReadString("Setup2", "Charset", ""), "auto");
+    EXPECT_EQ(LoadSetups(saved).Setups[1]->Charset, PageCharset::Auto);
+}
+
 TEST(Setups, SaveTakesTheLastFolderOfAnOpenConnection)
 {
     std::vector<std::unique_ptr<TSetup>> setups;
