@@ -31,6 +31,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QScreen>
@@ -136,7 +137,12 @@ void TMainForm::buildAreas()
                             {m_setups, m_tree, m_files, m_pages, button("TBConnect"), button("TBDisconnect"),
                              button("TBReconnect"), button("TBHosts")},
                             this);
-    m_documents = new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu}, this);
+    auto* encodingLabel = new QLabel(this);
+    encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
+    encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
+    statusBar()->addPermanentWidget(encodingLabel);
+    m_documents =
+        new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu, encodingLabel}, this);
     m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_bannersModel, m_previewPanel, m_preview, m_previewItem},
                                 this);
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},

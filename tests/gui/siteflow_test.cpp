@@ -350,6 +350,60 @@ private slots:
         QVERIFY(m_form->close());
     }
 
+    // Pages in UTF-8 (with a byte order mark and a stray byte) and EUC-JP,
+    // from a local folder and from an FTP server: shown as text, their
+    // encoding in the status bar, saved byte for byte outside the edit, and
+    // reopened in another encoding on request.
+    void pagesInEachEncoding_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::newRow("local") << false;
+        QTest::newRow("ftp") << true;
+    }
+
+    void pagesInEachEncoding()
+    {
+        QFETCH(bool, remote);
+        const std::string utf8 = "\xEF\xBB\xBF<p>\xE6\x97\xA5\xE6\x9C\xAC</p>\xFF\r\n</html>\r\n";
+        const std::string eucjp = "<meta charset=\"euc-jp\">\r\n<p>\xC6\xFC\xCB\xDC</p>\r\n";
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/utf8.html", utf8).ok);
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/eucjp.html", eucjp).ok);
+        if (remote)
+            QVERIFY(m_ftp.Start(m_home));
+        writeSettings(remote ? Kind::Ftp : Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        auto* label = m_form->findChild<QLabel*>(QStringLiteral("PageEncodingLabel"));
+
+        const struct {
+            const char* name;
+            const std::string& bytes;
+            const char* shown;
+        } pagesToOpen[] = {{"utf8.html", utf8, "utf-8 (BOM)"}, {"eucjp.html", eucjp, "euc-jp"}};
+        for (const auto& page : pagesToOpen) {
+            pages()->setCurrentIndex(0);
+            QVERIFY(selectFile(QLatin1String(page.name)));
+            action("FileOpen")->trigger();
+            QCOMPARE(label->text(), QLatin1String(page.shown));
+            QVERIFY(activeTab()->editor()->text().contains(QStringLiteral("<p>日本</p>")));
+            typeAtStart(QStringLiteral("X"));
+            action("FileSave")->trigger();
+            const std::string path = m_home + "/www/a/b/" + page.name;
+            const bool bom = page.bytes.starts_with("\xEF\xBB\xBF");
+            QCOMPARE(ReadFile(path), bom ? page.bytes.substr(0, 3) + "X" + page.bytes.substr(3) : "X" + page.bytes);
+        }
+
+        // The EUC-JP page read as Shift_JIS instead, as the user asks.
+        m_form->findChild<QAction*>(QStringLiteral("MIEncoding_shift_jis"))->trigger();
+        QCOMPARE(pages()->count(), 3);
+        QCOMPARE(label->text(), QStringLiteral("shift_jis"));
+        QCOMPARE(pages()->tabText(pages()->currentIndex()), QStringLiteral("eucjp.html"));
+        QVERIFY(!activeTab()->editor()->text().contains(QStringLiteral("日本")));
+        pages()->setCurrentIndex(0);
+        QCOMPARE(label->text(), QString());
+        QVERIFY(m_form->close());
+    }
+
     // Ctrl+F opens the find bar; Enter and Shift+Enter move through the
     // matches and wrap around; Escape closes it.
     void findBar()
