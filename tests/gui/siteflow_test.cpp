@@ -70,6 +70,7 @@ private:
     QStringList m_messages;
     QList<QMessageBox::StandardButton> m_answers; // answers to the save questions, in order
     int m_trustQuestions = 0;
+    bool m_acceptWarnings = false; // the answer to a warning with Yes and No
 
     QAction* action(const char* name) { return m_form->actionList()->action(QLatin1String(name)); }
     QToolButton* button(const char* name) { return m_form->findChild<QToolButton*>(QLatin1String(name)); }
@@ -248,8 +249,11 @@ private slots:
         m_messages.clear();
         m_answers.clear();
         m_trustQuestions = 0;
+        m_acceptWarnings = false;
         SetMessageHandler([this](MessageType type, const QString& text) {
             m_messages << text;
+            if (type == MessageType::Warning && m_acceptWarnings)
+                return QMessageBox::Yes;
             if (type != MessageType::Confirmation)
                 return QMessageBox::Ok;
             if (!text.contains(QStringLiteral("保存しますか"))) {
@@ -491,6 +495,32 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QString::fromStdString(m_home + "/www/a/b/page.html"));
         window->close();
+        QVERIFY(m_form->close());
+    }
+
+    // A host key other than the one trusted before is a warning naming both;
+    // No leaves the site unconnected, Yes connects and keeps the new key.
+    void changedHostKeyIsAWarning()
+    {
+        const std::string sshFolder = m_dir.filePath(QStringLiteral("ssh")).toStdString();
+        std::filesystem::create_directories(sshFolder);
+        if (!m_ssh.Start(sshFolder))
+            QSKIP(m_ssh.error.c_str());
+        writeSettings(Kind::Sftp);
+        startForm();
+        m_form->workspace().Setups.Setups[0]->TrustedHostKey = "AAAAoldkeyAAAA";
+        button("TBConnect")->click();
+        QCOMPARE(tree()->model()->rowCount(), 0);
+        QCOMPARE(m_trustQuestions, 0);
+        QVERIFY(m_messages.size() >= 1);
+        const QString warning = m_messages.front();
+        QVERIFY(warning.contains(QStringLiteral("AAAAoldkeyAAAA")));
+        QVERIFY(warning.contains(QString::fromStdString(m_ssh.hostKeySha256)));
+
+        m_acceptWarnings = true;
+        button("TBConnect")->click();
+        QCOMPARE(tree()->model()->rowCount(), 1);
+        QCOMPARE(m_form->workspace().Setups.Setups[0]->TrustedHostKey, m_ssh.hostKeySha256);
         QVERIFY(m_form->close());
     }
 
