@@ -100,7 +100,8 @@ void WindowStartUp(benchmark::State& state)
             form.createDialogs();
             form.startUp();
             form.show();
-            QTest::qWaitForWindowExposed(&form);
+            if (!QTest::qWaitForWindowExposed(&form))
+                state.SkipWithError("the window was not shown");
             window += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             state.PauseTiming();
         }

@@ -1,1 +1,2 @@
 pagewick_add_bench(bench_pageads pageads_bench.cpp)
+pagewick_add_bench(bench_pageads_encoding pageads_encoding_bench.cpp)

@@ -51,16 +51,19 @@ inline std::string TreeText(const AdTree& tree)
     return out;
 }
 
+inline constexpr PageEncoding kFuzzEncodings[] = {PageEncoding::ShiftJis, PageEncoding::Utf8, PageEncoding::EucJp};
+
 // Scans a page made of the input; a second scan of the repaired text must
 // change nothing and give the same tree; every node's block lookup and the
-// caret locator run at positions taken from the input.
-inline void FuzzScanner(const uint8_t* data, size_t size)
+// caret locator run at positions taken from the input. The input is taken as
+// a page in each encoding in turn.
+inline void FuzzScannerIn(PageEncoding encoding, const uint8_t* data, size_t size)
 {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const BannerList catalogue = FuzzCatalogue();
     MemoryPageEditor editor(SplitLines(input));
     AdTree tree;
-    AdPage page{editor, tree, PageEncoding::ShiftJis};
+    AdPage page{editor, tree, encoding};
     ScanAdBlocks(page, catalogue);
     const std::string first = TreeText(tree);
 
@@ -78,18 +81,24 @@ inline void FuzzScanner(const uint8_t* data, size_t size)
     const size_t lines = editor.LineCount();
     for (size_t i = 0; i + 1 < size && i < 16; i += 2) {
         editor.SetCaret({1 + (lines ? data[i] % (lines + 1) : 0), size_t{1} + data[i + 1]});
-        const BlockAtCaret at = LocateBlockAtCaret(page, catalogue.Rows[i % 5]->SpaceName);
+        const BlockAtCaret at = LocateBlockAtCaret(page, ToPageText(encoding, catalogue.Rows[i % 5]->SpaceName));
         if (at.Kind == abNormal || at.Kind == abMember) {
             Check(at.BlockStart.Line <= at.BlockEnd.Line);
             Check(at.BlockEnd.Line <= lines);
         }
     }
-    SameAdText(input, catalogue.Rows[size % 5]->BannerHTML, true, PageEncoding::ShiftJis);
+    SameAdText(input, ToPageText(encoding, catalogue.Rows[size % 5]->BannerHTML), true, encoding);
+}
+
+inline void FuzzScanner(const uint8_t* data, size_t size)
+{
+    for (PageEncoding encoding : kFuzzEncodings)
+        FuzzScannerIn(encoding, data, size);
 }
 
 // Runs a sequence of ad commands, chosen by the first bytes of the input, on a
-// page made of the rest.
-inline void FuzzCommands(const uint8_t* data, size_t size)
+// page made of the rest, taken as a page in each encoding in turn.
+inline void FuzzCommandsIn(PageEncoding encoding, const uint8_t* data, size_t size)
 {
     if (size < 8)
         return;
@@ -98,7 +107,7 @@ inline void FuzzCommands(const uint8_t* data, size_t size)
     const BannerList catalogue = FuzzCatalogue();
     MemoryPageEditor editor(SplitLines(text));
     AdTree tree;
-    AdPage page{editor, tree, PageEncoding::ShiftJis};
+    AdPage page{editor, tree, encoding};
     ScanAdBlocks(page, catalogue);
     int jumpCounter = 1;
     for (int step = 0; step < 4; ++step) {
@@ -142,6 +151,12 @@ inline void FuzzCommands(const uint8_t* data, size_t size)
         }
         Check(jumpCounter >= 1);
     }
+}
+
+inline void FuzzCommands(const uint8_t* data, size_t size)
+{
+    for (PageEncoding encoding : kFuzzEncodings)
+        FuzzCommandsIn(encoding, data, size);
 }
 
 } // namespace pw::fuzz

@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include "base/files.h"
 #include "pagewick_version.h"
+#include "settings/settingsfile.h"
 #include "settings/settingsfolder.h"
 #include "text/codec.h"
 
@@ -21,7 +23,7 @@ std::vector<Command>& Registry()
 }
 
 constexpr std::string_view kProgramUsage =
-    "Usage: pagewick-cli [--dir DIR] [--raw] COMMAND [ARGS...]\n"
+    "Usage: pagewick-cli [--dir DIR] [--raw] [--encoding ENC] COMMAND [ARGS...]\n"
     "       pagewick-cli help [COMMAND]\n"
     "       pagewick-cli --version\n"
     "\n"
@@ -34,7 +36,13 @@ constexpr std::string_view kProgramUsage =
     "  --dir DIR    use the existing folder DIR as the settings folder (it holds\n"
     "               Pagewick.ini, ads.ini, siteinfo.ini, pwh_ads.csv, nwks.txt)\n"
     "  --raw        arguments, standard input and output are Shift_JIS bytes as stored\n"
-    "               (default: UTF-8 on the terminal side)\n"
+    "               (default: UTF-8 on the terminal side); texts of a page (block\n"
+    "               and node names) are then bytes in the page's own encoding\n"
+    "  --encoding auto|shift_jis|utf-8|euc-jp\n"
+    "               the encoding of PAGE files (default auto: the byte order\n"
+    "               mark, else a <meta> or XML charset declaration, else the bytes\n"
+    "               decide; plain ASCII is shift_jis). Settings files are always\n"
+    "               Shift_JIS\n"
     "  -h, --help   this text; \"COMMAND --help\" or \"help COMMAND\" describes a command\n"
     "  --version    print the program's name and version\n"
     "  --           end of the options: every later argument is an operand, even one\n"
@@ -216,6 +224,15 @@ void Context::Error(std::string_view data) const
     WriteErrorLines(err, Terminal(data));
 }
 
+Status LoadSettings(const Context& c, TIniList& store, const std::string& folder, std::string_view name)
+{
+    SettingsLoadReport report;
+    Status loaded = LoadSettingsFile(store, folder, name, &report);
+    if (loaded && report.Damaged)
+        c.Error(DamagedSettingsFileMessage(JoinPath(folder, name), report));
+    return loaded;
+}
+
 int Context::UsageError(std::string_view message) const
 {
     WriteErrorLines(err, message);
@@ -262,6 +279,16 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
     std::string dir;
     bool dirGiven = false;
     bool raw = false;
+    PageCharset encoding = PageCharset::Auto;
+    auto setEncoding = [&](std::string_view value) {
+        const auto charset = PageCharsetFromKey(value);
+        if (!charset) {
+            WriteErrorLines(err, "--encoding needs auto, shift_jis, utf-8 or euc-jp");
+            return false;
+        }
+        encoding = *charset;
+        return true;
+    };
     for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& arg = argv[i];
         if (operandsFrom != static_cast<size_t>(-1)) {
@@ -270,6 +297,13 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
             operandsFrom = rest.size();
         } else if (arg == "--raw") {
             raw = true;
+        } else if (arg == "--encoding") {
+            // A missing value is no key either.
+            if (!setEncoding(i + 1 < argv.size() ? std::string_view(argv[++i]) : std::string_view()))
+                return kExitUsage;
+        } else if (arg.starts_with("--encoding=")) {
+            if (!setEncoding(std::string_view(arg).substr(11)))
+                return kExitUsage;
         } else if (arg == "--dir") {
             if (i + 1 >= argv.size()) {
                 WriteErrorLines(err, "--dir needs a folder");
@@ -340,6 +374,7 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
     if (int code = SettingsFolderOf(dirGiven, dir, folder, err); code != kExitOk)
         return code;
     Context context{rest, folder, raw, in, out, err, optionsEnd};
+    context.encoding = encoding;
     return it->run(context);
 }
 

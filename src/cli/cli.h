@@ -1,9 +1,16 @@
 #pragma once
 
+#include "base/result.h"
+#include "pageads/pageencoding.h"
+
 #include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace pw {
+class TIniList;
+}
 
 namespace pw::cli {
 
@@ -15,8 +22,8 @@ enum ExitCode {
 };
 
 // What a subcommand gets: its arguments (the subcommand's own name, the common
-// options --dir and --raw and the "--" that ends the options removed) and the
-// streams.
+// options --dir, --raw and --encoding and the "--" that ends the options
+// removed) and the streams.
 struct Context {
     std::vector<std::string> args;
     std::string dir; // folder of the settings files
@@ -29,6 +36,8 @@ struct Context {
 
     // True when args[index] may be read as an option.
     bool MayBeOption(size_t index) const { return index < optionsEnd; }
+    // --encoding: how PAGE files are read (auto: detected per page).
+    PageCharset encoding = PageCharset::Auto;
 
     // Terminal text to data bytes: UTF-8 to Shift_JIS unless --raw.
     std::string Data(std::string_view terminalText) const;
@@ -46,6 +55,11 @@ struct Context {
     // Reports bad usage on standard error and returns kExitUsage.
     int UsageError(std::string_view message) const;
 };
+
+// Loads a settings file as the window does (LoadSettingsFile). A file whose
+// load stopped before its end is reported on standard error with the name of
+// the copy kept of it.
+Status LoadSettings(const Context& c, TIniList& store, const std::string& folder, std::string_view name);
 
 struct Command {
     std::string_view name;

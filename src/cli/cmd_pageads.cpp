@@ -7,7 +7,12 @@
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
 
+#include "base/files.h"
+
 #include <charconv>
+#include <istream>
+#include <iterator>
+#include <ostream>
 
 namespace pw::cli {
 
@@ -16,7 +21,21 @@ namespace {
 constexpr std::string_view kBlockUsage =
     "Usage:\n"
     "  pagewick-cli block normal|member|rotation NAME   read banner HTML from standard input and\n"
-    "                                                   print the ad block text exactly\n";
+    "                                                   print the ad block text exactly\n"
+    "\n"
+    "With --encoding utf-8 or euc-jp the block is made for a page in that encoding\n"
+    "(auto means shift_jis here). With --raw, NAME and the HTML are Shift_JIS as the\n"
+    "catalogue stores them and the block is printed as the page's bytes.\n";
+
+constexpr std::string_view kEncodingUsage =
+    "Usage:\n"
+    "  pagewick-cli encoding PAGE   print the encoding PAGE is read in: shift_jis, utf-8\n"
+    "                               or euc-jp (detected, or the one --encoding names)\n"
+    "\n"
+    "Detection: a UTF-8 byte order mark; else a <meta charset>, <meta http-equiv\n"
+    "Content-Type> or XML encoding declaration in the first 4 KiB; else the bytes\n"
+    "(well-formed UTF-8 with non-ASCII characters is utf-8, bytes valid in EUC-JP\n"
+    "and not in Shift_JIS are euc-jp); else shift_jis.\n";
 
 constexpr std::string_view kAdsUsage =
     "Usage:\n"
@@ -33,7 +52,12 @@ constexpr std::string_view kAdsUsage =
     "\n"
     "The ad tree is printed one node per line: two blanks per level, the status\n"
     "(rotation, matched, changed, unlisted), TAB, the node text; TAB * marks the\n"
-    "selected node.\n";
+    "selected node.\n"
+    "\n"
+    "PAGE is read in the encoding --encoding names (default auto: detected; see\n"
+    "pagewick-cli encoding --help). Banners go into the page in its encoding;\n"
+    "characters the encoding cannot hold are written as &#xHHHH;. A UTF-8 byte\n"
+    "order mark is kept and not counted in columns.\n";
 
 int RunBlock(Context& c)
 {
@@ -48,9 +72,32 @@ int RunBlock(Context& c)
         kind = abRotation;
     else
         return c.UsageError("unknown block kind '" + c.args[0] + "'");
-    const std::string html = c.ReadInput();
-    const PageEncoding encoding = PageEncoding::ShiftJis;
-    c.Print(BuildAdBlock(ToPageText(encoding, c.Data(c.args[1])), ToPageText(encoding, html), kind, encoding));
+    const PageEncoding encoding =
+        c.encoding == PageCharset::Auto ? PageEncoding::ShiftJis : ResolvePageEncoding(c.encoding, {});
+    const std::string input{std::istreambuf_iterator<char>(c.in), std::istreambuf_iterator<char>()};
+    std::string name;
+    std::string html;
+    if (c.raw) {
+        name = ToPageText(encoding, c.args[1]);
+        html = ToPageText(encoding, input);
+    } else {
+        name = Utf8ToPageText(encoding, c.args[1]);
+        html = Utf8ToPageText(encoding, input);
+    }
+    c.out << PageTextToTerminal(c, encoding, BuildAdBlock(name, html, kind, encoding));
+    return kExitOk;
+}
+
+int RunEncoding(Context& c)
+{
+    if (c.args.size() != 1)
+        return c.UsageError("encoding needs exactly one PAGE");
+    std::string bytes;
+    if (Status read = ReadWholeFile(c.args[0], bytes); !read) {
+        c.Error(c.args[0] + ": " + read.error);
+        return kExitFile;
+    }
+    c.out << PageEncodingName(ResolvePageEncoding(c.encoding, bytes)) << '\n';
     return kExitOk;
 }
 
@@ -102,7 +149,7 @@ int Banner(Context& c, const ParsedArgs& args, const OpenPage& open)
 
 std::string PageArg(Context& c, const OpenPage& open, const std::string& terminalText)
 {
-    return ToPageText(open.file.page.Encoding, c.Data(terminalText));
+    return PageTextFromTerminal(c, open.file.page.Encoding, terminalText);
 }
 
 int Scan(Context& c, const ParsedArgs& args)
@@ -128,7 +175,7 @@ int Locate(Context& c, const ParsedArgs& args)
     const BlockAtCaret at = LocateBlockAtCaret(open.file.page, PageArg(c, open, *args.Value("--name")));
     static constexpr std::string_view kWords[] = {"rotation", "normal", "member", "none"};
     c.PrintLine(kWords[at.Kind]);
-    c.PrintLine(FromPageText(open.file.page.Encoding, at.Name));
+    c.out << PageTextToTerminal(c, open.file.page.Encoding, at.Name) << '\n';
     if (at.Kind == abNormal || at.Kind == abMember)
         c.PrintLine("block\t" + FormatPosition(at.BlockStart) + "\t" + FormatPosition(at.BlockEnd));
     if (at.Kind == abRotation)
@@ -254,7 +301,7 @@ int JumpCommand(Context& c, const ParsedArgs& args)
         if (!result.Messages.empty())
             c.PrintLine(result.Messages.front().Text);
         else
-            c.PrintLine(FromPageText(open.file.page.Encoding, result.Shown));
+            c.out << PageTextToTerminal(c, open.file.page.Encoding, result.Shown) << '\n';
     }
     return kExitOk;
 }
@@ -286,6 +333,8 @@ int RunAds(Context& c)
 }
 
 const Registrar blockRegistrar({"block", "print the ad block text of banner HTML", kBlockUsage, &RunBlock});
+const Registrar encodingRegistrar({"encoding", "print the encoding a page is read in", kEncodingUsage,
+                                   &RunEncoding});
 const Registrar adsRegistrar({"ads", "list, find, add, replace and delete the ad blocks of a page", kAdsUsage,
                               &RunAds});
 

@@ -78,13 +78,20 @@ int LoadPage(Context& c, const std::string& path, PageFile& file)
         c.Error(path + ": " + read.error);
         return kExitFile;
     }
-    file.editor.SetLines(SplitLines(file.original));
+    file.page.Encoding = ResolvePageEncoding(c.encoding, file.original);
+    std::string_view text = file.original;
+    file.byteOrderMark = file.page.Encoding == PageEncoding::Utf8 && text.starts_with(kUtf8ByteOrderMark);
+    if (file.byteOrderMark)
+        text.remove_prefix(kUtf8ByteOrderMark.size());
+    file.editor.SetLines(SplitLines(text));
     return kExitOk;
 }
 
 int SavePage(Context& c, const PageFile& file)
 {
-    const std::string text = JoinLines(file.editor.Lines(), FirstLineBreak(file.original));
+    std::string text = JoinLines(file.editor.Lines(), FirstLineBreak(file.original));
+    if (file.byteOrderMark)
+        text.insert(0, kUtf8ByteOrderMark);
     if (Status written = WriteFileAtomically(file.path, text); !written) {
         c.Error(file.path + ": " + written.error);
         return kExitFile;
@@ -100,7 +107,7 @@ int LoadStore(Context& c, TIniList& store, std::string_view name, bool create)
         store.LoadFromText("");
         return kExitOk;
     }
-    if (Status loaded = LoadSettingsFile(store, c.dir, name); !loaded) {
+    if (Status loaded = LoadSettings(c, store, c.dir, name); !loaded) {
         c.Error(loaded.error);
         return kExitFile;
     }
@@ -136,11 +143,21 @@ void PrintAdTree(Context& c, const AdPage& page)
         std::string line;
         for (const AdNode* up = node->Parent(); up; up = up->Parent())
             line += "  ";
-        line.append(kWords[node->Status()]).append("\t").append(FromPageText(page.Encoding, node->Text()));
+        line.append(kWords[node->Status()]).append("\t").append(PageTextToTerminal(c, page.Encoding, node->Text()));
         if (node == tree.Selected())
             line += "\t*";
-        c.PrintLine(line);
+        c.out << line << '\n';
     }
+}
+
+std::string PageTextFromTerminal(const Context& c, PageEncoding encoding, std::string_view terminalText)
+{
+    return c.raw ? std::string(terminalText) : Utf8ToPageText(encoding, terminalText);
+}
+
+std::string PageTextToTerminal(const Context& c, PageEncoding encoding, std::string_view pageText)
+{
+    return c.raw ? std::string(pageText) : PageTextToUtf8(encoding, pageText);
 }
 
 void PrintMessages(Context& c, const std::vector<UserMessage>& messages)

@@ -43,10 +43,13 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t o
 bool ParsePosition(std::string_view text, TextPos& pos);
 std::string FormatPosition(const TextPos& pos);
 
-// A page file loaded into an in-memory editor.
+// A page file loaded into an in-memory editor, in the encoding --encoding
+// gives or detection finds. A UTF-8 byte order mark is kept out of the lines
+// (so that columns count as in the window) and written back on save.
 struct PageFile {
     std::string path;
     std::string original;
+    bool byteOrderMark = false;
     MemoryPageEditor editor;
     AdTree tree;
     AdPage page{editor, tree, PageEncoding::ShiftJis};
@@ -55,6 +58,12 @@ struct PageFile {
 int LoadPage(Context& c, const std::string& path, PageFile& file);
 // Writes the editor's lines back with the page's own line break style.
 int SavePage(Context& c, const PageFile& file);
+
+// A text of a page (node text, block name) from a command-line argument:
+// UTF-8 converted into the page's encoding, or with --raw the bytes as given.
+std::string PageTextFromTerminal(const Context& c, PageEncoding encoding, std::string_view terminalText);
+// A text of a page for standard output: UTF-8, or with --raw the page's bytes.
+std::string PageTextToTerminal(const Context& c, PageEncoding encoding, std::string_view pageText);
 
 // The settings of --dir that the catalogue needs.
 struct CatalogueFiles {

@@ -72,7 +72,7 @@ private:
                 dialog->reject();
         });
         poll->start(20);
-        QTest::qWaitFor([&] { return opened; }, timeoutMs);
+        (void)QTest::qWaitFor([&] { return opened; }, timeoutMs); // `opened` says which way it ended
         poll->deleteLater();
         return opened;
     }

@@ -88,6 +88,14 @@ void AdTextComparer::Feed(std::string_view piece)
         const char c = piece[i];
         const unsigned char u = static_cast<unsigned char>(c);
         if (u >= 0x80) {
+            if (m_encoding != PageEncoding::ShiftJis) {
+                // No byte of a UTF-8 or EUC-JP character is ASCII: each is
+                // compared as it comes.
+                if (!Match(c))
+                    return;
+                ++i;
+                continue;
+            }
             if (i + 1 == piece.size() && IsPageLeadByte(m_encoding, u)) {
                 m_lead = u;
                 return;

@@ -1,12 +1,12 @@
 #include "gui/banners/fmbanner.h"
 
-#include "base/files.h"
 #include "catalogue/adkind.h"
 #include "catalogue/bannercheck.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
 #include "gui/documents/scintillapageeditor.h"
+#include "shell/scratchfiles.h"
 
 #include "ui_fmbanner.h"
 
@@ -69,11 +69,11 @@ WebPane* TFmBanner::preview() const
     return ui->WBPreview;
 }
 
-void TFmBanner::setCatalogue(const BannerList* banners, const NetworkList* networks, std::string previewFile)
+void TFmBanner::setCatalogue(const BannerList* banners, const NetworkList* networks, const ScratchFolder* scratch)
 {
     m_banners = banners;
     m_networks = networks;
-    m_previewFile = std::move(previewFile);
+    m_scratch = scratch;
 }
 
 void TFmBanner::fillNetworks()
@@ -96,10 +96,10 @@ void TFmBanner::setType(const QString& type)
 
 void TFmBanner::showPreview(const std::string& html)
 {
-    if (m_previewFile.empty())
+    if (!m_scratch || !m_scratch->IsOpen())
         return;
-    if (WriteFileAtomically(m_previewFile, html))
-        ui->WBPreview->navigate(QString::fromStdString(m_previewFile), History::Skip);
+    if (m_scratch->Write(3, html))
+        ui->WBPreview->navigate(QString::fromStdString(m_scratch->File(3)), History::Skip);
 }
 
 void TFmBanner::setConvertedCount(size_t count)

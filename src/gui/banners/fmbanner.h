@@ -16,6 +16,7 @@ class TFmBanner;
 
 namespace pw {
 class ScintillaPageEditor;
+class ScratchFolder;
 }
 
 namespace pw::gui {
@@ -34,7 +35,8 @@ public:
 
     // What the checks compare with and where the preview goes; set before
     // LoadBanner.
-    void setCatalogue(const BannerList* banners, const NetworkList* networks, std::string previewFile);
+    // The preview is scratch file 3 of `scratch`.
+    void setCatalogue(const BannerList* banners, const NetworkList* networks, const ScratchFolder* scratch);
 
     // Puts a banner into the fields (the dialog does not own it); shown with exec().
     void LoadBanner(TAdBanner& banner);
@@ -67,7 +69,7 @@ private:
     std::unique_ptr<Ui::TFmBanner> ui;
     const BannerList* m_banners = nullptr;
     const NetworkList* m_networks = nullptr;
-    std::string m_previewFile;
+    const ScratchFolder* m_scratch = nullptr;
     TAdBanner* m_banner = nullptr;
     bool m_typeChanged = false;
     bool m_settingType = false;

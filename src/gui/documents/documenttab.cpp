@@ -70,6 +70,17 @@ AdPage DocumentTab::page()
     return AdPage {m_editor->Page(), m_adTree, m_editor->Encoding()};
 }
 
+std::vector<std::string> DocumentTab::pageLines() const
+{
+    std::vector<std::string> lines = m_editor->PageLines();
+    if (m_byteOrderMark) {
+        if (lines.empty())
+            lines.emplace_back();
+        lines.front().insert(0, kUtf8ByteOrderMark);
+    }
+    return lines;
+}
+
 void DocumentTab::showTreeSelection()
 {
     m_syncing = true;

@@ -34,36 +34,32 @@ size_t EditorCodec::PageOffset(std::string_view editorLine, size_t editorOffset)
     return bytes;
 }
 
-std::string SjisEditorCodec::Decode(std::string_view pageBytes) const
+std::string PageEditorCodec::Decode(std::string_view pageBytes) const
 {
-    return codec::DecodeSjis(pageBytes);
+    return codec::Decode(m_encoding, pageBytes);
 }
 
-std::string SjisEditorCodec::Encode(std::string_view editorText, size_t* unencodable) const
+std::string PageEditorCodec::Encode(std::string_view editorText, size_t* unencodable) const
 {
-    codec::EncodeResult result = codec::EncodeSjis(editorText);
+    codec::EncodeResult result = codec::Encode(m_encoding, editorText);
     if (unencodable)
         *unencodable = result.unencodable;
     return std::move(result.bytes);
 }
 
-size_t SjisEditorCodec::PageWidth(char32_t cp) const
+size_t PageEditorCodec::PageWidth(char32_t cp) const
 {
-    return codec::EncodedWidth(cp);
+    return codec::EncodedWidth(m_encoding, cp);
 }
 
-std::string SjisEditorCodec::StandInLabel(char32_t cp) const
+std::string PageEditorCodec::StandInLabel(char32_t cp) const
 {
-    return codec::IsEscape(cp) ? codec::EscapeLabel(cp) : std::string();
+    return codec::IsEscape(m_encoding, cp) ? codec::EscapeLabel(m_encoding, cp) : std::string();
 }
 
 std::unique_ptr<EditorCodec> MakeEditorCodec(PageEncoding encoding)
 {
-    switch (encoding) {
-    case PageEncoding::ShiftJis:
-        break;
-    }
-    return std::make_unique<SjisEditorCodec>();
+    return std::make_unique<PageEditorCodec>(encoding);
 }
 
 } // namespace pw

@@ -42,15 +42,21 @@ public:
     size_t PageOffset(std::string_view editorLine, size_t editorOffset) const;
 };
 
-// Shift_JIS (CP932) through the lossless codec of the core: invalid bytes, NUL,
-// lone lead bytes and the second spellings of duplicated characters become
-// escape characters of the Private Use Area, shown by their bytes or glyph.
-class SjisEditorCodec final : public EditorCodec {
+// A page's encoding (Shift_JIS, UTF-8 or EUC-JP) through the lossless codec of
+// the core: invalid bytes, NUL, lone lead bytes and the second spellings of
+// duplicated characters become escape characters of the Private Use Area,
+// shown by their bytes or glyph.
+class PageEditorCodec final : public EditorCodec {
 public:
+    explicit PageEditorCodec(PageEncoding encoding) : m_encoding(encoding) {}
+
     std::string Decode(std::string_view pageBytes) const override;
     std::string Encode(std::string_view editorText, size_t* unencodable = nullptr) const override;
     size_t PageWidth(char32_t cp) const override;
     std::string StandInLabel(char32_t cp) const override;
+
+private:
+    PageEncoding m_encoding;
 };
 
 // The codec for a page encoding.

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pw::cli {
 namespace {
@@ -140,15 +143,38 @@ TEST(AdsCli, AddReplaceDeleteWriteThePage)
     EXPECT_NE(Fixture::Utf8(f.page).find("\r\n<!--PWH[表示]-->\r\n<a href=\"/m\">お申し込み</a>\r\n<br>\r\n"
                                          "<!--PWHEND-->\r\n</body></html>\r\n"),
               std::string::npos);
-    // The node looked up afterwards is the first block of that name, the member.
-    EXPECT_NE(o.out.find("  matched\t表示\t*\n"), std::string::npos);
-    EXPECT_NE(o.out.find("\nmatched\t表示[2]\n"), std::string::npos);
+    // The selected node is the block just written, not the first of that name (the member).
+    EXPECT_NE(o.out.find("  matched\t表示\n"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\nmatched\t表示[2]\t*\n"), std::string::npos) << o.out;
 
     o = f.Run({"ads", "delete", f.page, "--node", "表示等"});
     EXPECT_EQ(o.code, kExitOk);
     EXPECT_EQ(o.err, "pagewick-cli: ファイルから該当広告文を削除しました。\n");
     EXPECT_EQ(Fixture::Utf8(f.page).find("PWR["), std::string::npos);
     EXPECT_NE(o.out.find("matched\tゾーン広告[2]\t*\n"), std::string::npos);
+}
+
+// A page reached through a link is written in its real place (the link stays);
+// a page without write permission is not written.
+TEST(AdsCli, PagesThroughLinksAndReadOnlyPages)
+{
+    Fixture f;
+    const std::string link = f.dir.file("link.html");
+    ASSERT_EQ(::symlink("page.html", link.c_str()), 0);
+    Outcome o = f.Run({"ads", "add", link, "--banner", "ゾーン広告", "--normal", "--at", "5:4"});
+    ASSERT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(Fixture::Utf8(f.page).find("<!--PWH[ゾーン広告]-->"), std::string::npos);
+
+    ASSERT_EQ(::chmod(f.page.c_str(), 0444), 0);
+    const std::string before = Fixture::Read(f.page);
+    for (const std::string& path : {f.page, link}) {
+        o = f.Run({"ads", "add", path, "--banner", "ゾーン広告", "--normal", "--at", "5:4"});
+        EXPECT_EQ(o.code, kExitFile);
+        EXPECT_NE(o.err.find("read-only"), std::string::npos) << o.err;
+        EXPECT_EQ(Fixture::Read(f.page), before);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
 }
 
 TEST(AdsCli, ReplaceWarningAndDeleteOfAMissingBlockLeaveThePage)
@@ -158,12 +184,12 @@ TEST(AdsCli, ReplaceWarningAndDeleteOfAMissingBlockLeaveThePage)
     Outcome o = f.Run({"ads", "replace", f.page, "--banner", "ABC", "--at", "1:1"});
     EXPECT_EQ(o.code, kExitFailure);
     EXPECT_EQ(o.err, "pagewick-cli: カーソルの場所にバナーの定義がありません。編集中のファイルにカーソルをバナーに置いてください。\n");
-    // With the rotation node selected, its first member is replaced. The name
-    // looked up for the new node counts the blocks named ABC before the replaced
-    // one (only the first), so no member node "ABC" is found to select.
+    // With the rotation node selected, its first member is replaced, and that
+    // member is the selected node afterwards.
     o = f.Run({"ads", "replace", f.page, "--banner", "ABC", "--at", "1:1", "--node", "表示等"});
     EXPECT_EQ(o.code, kExitOk);
-    EXPECT_NE(o.out.find("rotation\t表示等\n  matched\tABC[2]\n  matched\tABC[3]\n"), std::string::npos);
+    EXPECT_NE(o.out.find("rotation\t表示等\n  matched\tABC[2]\t*\n  matched\tABC[3]\n"), std::string::npos)
+        << o.out;
 
     ASSERT_TRUE(WriteFileAtomically(f.page, before).ok);
     o = f.Run({"ads", "delete", f.page, "--node", "nothing"});
@@ -196,6 +222,23 @@ TEST(CatalogueCli, ListSortAndDetect)
     EXPECT_EQ(f.Run({"detect"}, "plain").out, "その他\t未知タイプ\n");
     EXPECT_EQ(f.Run({"--raw", "detect"}, "<img src=http://valuecommerce/x>").out,
               "\x83o\x83\x8A\x83\x85\x81[\x83R\x83}\x81[\x83X\t\x83" "C\x83\x81\x81[\x83W\x8DL\x8D\x90\n");
+}
+
+// "AdCount" at the largest integer: the catalogue is cut to what the file can
+// hold (its lines plus a margin) instead of allocating until death.
+TEST(CatalogueCli, ListWithAHugeAdCount)
+{
+    Fixture f;
+    const std::string ads = f.settings + "/ads.ini";
+    ASSERT_EQ(f.Run({"settings", "set", ads, "Setups", "AdCount", "2147483647"}).code, kExitOk);
+    TIniList store;
+    store.LoadFromText(test::ReadSettingsText(ads));
+    const Outcome r = f.Run({"catalogue", "list"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_TRUE(r.out.starts_with("ABC\tA8\t")) << r.out.substr(0, 100);
+    const auto lines = static_cast<size_t>(std::count(r.out.begin(), r.out.end(), '\n'));
+    EXPECT_GE(lines, 1000u);
+    EXPECT_LE(lines, store.LineCount() + 1000);
 }
 
 TEST(CatalogueCli, AddChecksLikeTheBannerEditor)
@@ -283,6 +326,105 @@ TEST(PageadsCli, UsageAndFileErrors)
             EXPECT_FALSE(o.err.empty()) << ::testing::PrintToString(c.args);
         }
     }
+}
+
+// Pages in UTF-8 and EUC-JP, with a banner whose name and HTML hold ①, which
+// EUC-JP cannot hold.
+struct EncodingFixture : Fixture {
+    std::string utf8Page = dir.file("utf8.html");
+    std::string eucPage = dir.file("euc.html");
+    static constexpr const char* kUtf8Text = "\xEF\xBB\xBF<p>表ソ</p>\r\n\r\n<p>end</p>\r\n";
+
+    EncodingFixture()
+    {
+        EXPECT_EQ(Run({"catalogue", "add", "--name", "丸①"}, "<b>①㈱ \"q\" 表</b>").code, kExitOk);
+        WriteFileAtomically(utf8Page, kUtf8Text);
+        // 日本 is no Shift_JIS text: the bytes tell EUC-JP.
+        WriteFileAtomically(eucPage, codec::Encode(PageEncoding::EucJp, "<p>日本表ソ</p>\r\n\r\n<p>end</p>\r\n").bytes);
+    }
+};
+
+TEST(EncodingCli, NamesTheEncodingAPageIsReadIn)
+{
+    EncodingFixture f;
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string out;
+    } cases[] = {
+        {{"encoding", f.page}, kExitOk, "shift_jis\n"},
+        {{"encoding", f.utf8Page}, kExitOk, "utf-8\n"},
+        {{"encoding", f.eucPage}, kExitOk, "euc-jp\n"},
+        {{"encoding", f.utf8Page, "--encoding", "shift_jis"}, kExitOk, "shift_jis\n"},
+        {{"--encoding=euc-jp", "encoding", f.page}, kExitOk, "euc-jp\n"},
+        {{"encoding", f.utf8Page, "--encoding", "auto"}, kExitOk, "utf-8\n"},
+        {{"encoding", f.dir.file("missing.html")}, kExitFile, ""},
+        {{"encoding"}, kExitUsage, ""},
+        {{"encoding", f.page, "--encoding", "latin1"}, kExitUsage, ""},
+        {{"encoding", f.page, "--encoding"}, kExitUsage, ""},
+        {{"ads", "scan", f.page, "--encoding", "UTF-8"}, kExitUsage, ""},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = f.Run(c.args);
+        EXPECT_EQ(o.code, c.code) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(o.out, c.out) << ::testing::PrintToString(c.args);
+        if (c.code != kExitOk)
+            EXPECT_FALSE(o.err.empty()) << ::testing::PrintToString(c.args);
+    }
+    const Outcome help = f.Run({"--help"});
+    EXPECT_NE(help.out.find("--encoding auto|shift_jis|utf-8|euc-jp"), std::string::npos);
+    EXPECT_NE(help.out.find("\n  encoding "), std::string::npos);
+    EXPECT_NE(f.Run({"encoding", "--help"}).out.find("byte order mark"), std::string::npos);
+}
+
+TEST(EncodingCli, AddScanAndDeleteInAUtf8PageKeepItsByteOrderMark)
+{
+    EncodingFixture f;
+    Outcome o = f.Run({"ads", "add", f.utf8Page, "--banner", "丸①", "--normal", "--at", "2:1"});
+    EXPECT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_EQ(o.out, "matched\t丸①\t*\n");
+    EXPECT_EQ(Fixture::Read(f.utf8Page), "\xEF\xBB\xBF<p>表ソ</p>\r\n<!--PWH[丸①]-->\r\n<b>①㈱ \"q\" 表</b>\r\n"
+                                         "<!--PWHEND-->\r\n<p>end</p>\r\n");
+    // Columns do not count the byte order mark: the block starts at 2:1.
+    o = f.Run({"ads", "find", f.utf8Page, "--node", "丸①"});
+    EXPECT_EQ(o.out, "2:1\t4:14\n");
+    o = f.Run({"ads", "delete", f.utf8Page, "--node", "丸①"});
+    EXPECT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_EQ(Fixture::Read(f.utf8Page), EncodingFixture::kUtf8Text);
+    // Read as Shift_JIS, the same page holds a block of no known name.
+    f.Run({"ads", "add", f.utf8Page, "--banner", "丸①", "--normal", "--at", "2:1"});
+    o = f.Run({"ads", "scan", f.utf8Page, "--encoding", "shift_jis"});
+    EXPECT_EQ(o.out.substr(0, 9), "unlisted\t");
+}
+
+TEST(EncodingCli, EucJpPageGetsReferencesForWhatItCannotHold)
+{
+    EncodingFixture f;
+    Outcome o = f.Run({"ads", "add", f.eucPage, "--banner", "丸①", "--rotation", "--at", "2:1"});
+    EXPECT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_EQ(o.out, "rotation\t丸①等\n  matched\t丸①\t*\n");
+    const std::string bytes = Fixture::Read(f.eucPage);
+    EXPECT_EQ(bytes.substr(0, 43), "<p>\xC6\xFC\xCB\xDC\xC9\xBD\xA5\xBD</p>\r\n<!--PWR[\xB4\xDD&#x2460;\xC5\xF9]-->\r\n");
+    EXPECT_NE(bytes.find("\r\n\"<b>&#x2460;&#x3231; \\\"q\\\" \xC9\xBD<\\/b>\",\r\n"), std::string::npos);
+    // Node texts from the command line are read in the page's encoding.
+    o = f.Run({"ads", "locate", f.eucPage, "--at", "6:1", "--name", "丸①"});
+    EXPECT_EQ(o.out, "member\n丸①\nblock\t5:1\t7:13\nrotation\t2:1\n");
+    o = f.Run({"--raw", "ads", "find", f.eucPage, "--node", "\xB4\xDD&#x2460;\xC5\xF9", "--rotation"});
+    EXPECT_EQ(o.code, kExitOk);
+    EXPECT_EQ(o.out.substr(0, 4), "2:1\t");
+    o = f.Run({"ads", "jump", f.eucPage, "--banner", "丸①", "--times", "1"});
+    EXPECT_EQ(o.out, "丸①\n");
+}
+
+TEST(EncodingCli, BlockForAPageOfAnotherEncoding)
+{
+    Fixture f;
+    EXPECT_EQ(f.Run({"block", "normal", "丸①", "--encoding", "euc-jp"}, "<b>表①</b>").out,
+              "<!--PWH[丸①]-->\r\n<b>表①</b>\r\n<!--PWHEND-->");
+    EXPECT_EQ(f.Run({"--raw", "--encoding", "euc-jp", "block", "normal", "\x8A\xDB\x87\x40"}, "<b>\x95\x5C</b>").out,
+              "<!--PWH[\xB4\xDD&#x2460;]-->\r\n<b>\xC9\xBD</b>\r\n<!--PWHEND-->");
+    EXPECT_EQ(f.Run({"--raw", "--encoding", "utf-8", "block", "member", "A"}, "\x95\x5C\"").out,
+              "<!--PWH[A]-->\r\n\"表\\\"\",\r\n<!--PWHEND-->");
 }
 
 TEST(PageadsCli, BuiltProgramRunsEndToEnd)
