@@ -51,7 +51,7 @@ icons:
 
 format:
 	@scripts/install-deps format
-	find src tests bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
+	git ls-files -- 'src/*.h' 'src/*.cpp' 'tests/*.h' 'tests/*.cpp' 'bench/*.h' 'bench/*.cpp' 'fuzz/*.h' 'fuzz/*.cpp' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD)
