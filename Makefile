@@ -9,7 +9,7 @@ RUN_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=OFF
 TEST_OPTIONS = -DPAGEWICK_WITH_TESTS=ON -DPAGEWICK_WITH_BENCH=ON
 BENCH_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=ON
 
-.PHONY: all deps build run test bench install fuzz icons format clean
+.PHONY: all deps build run test bench install fuzz icons format screenshot clean
 
 all: build
 
@@ -48,6 +48,10 @@ fuzz:
 icons:
 	@scripts/install-deps icons
 	scripts/render-icons
+
+screenshot: build
+	@scripts/install-deps screenshot
+	scripts/screenshot $(BUILD)
 
 format:
 	@scripts/install-deps format
