@@ -9,7 +9,7 @@ RUN_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=OFF
 TEST_OPTIONS = -DPAGEWICK_WITH_TESTS=ON -DPAGEWICK_WITH_BENCH=ON
 BENCH_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=ON
 
-.PHONY: all deps build run test bench install fuzz icons format clean
+.PHONY: all deps build run test bench install fuzz icons format screenshot clean
 
 all: build
 
@@ -49,9 +49,13 @@ icons:
 	@scripts/install-deps icons
 	scripts/render-icons
 
+screenshot: build
+	@scripts/install-deps screenshot
+	scripts/screenshot $(BUILD)
+
 format:
 	@scripts/install-deps format
-	find src tests bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
+	git ls-files -- 'src/*.h' 'src/*.cpp' 'tests/*.h' 'tests/*.cpp' 'bench/*.h' 'bench/*.cpp' 'fuzz/*.h' 'fuzz/*.cpp' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD)
