@@ -45,8 +45,8 @@ struct Settings {
             banner->ClickRate = pw::ComputeClickRate(banner->PV, banner->CT);
             banner->TotalRevenue = (i * 13) % 90000;
             banner->BannerHTML = "<a href=\"http://px.a8.net/svt/ejp?a8mat=" + std::to_string(100000 + i)
-                                 + "\"><img width=\"468\" height=\"60\" src=\"http://img.example.net/"
-                                 + std::to_string(i) + ".gif\"></a>";
+                + "\"><img width=\"468\" height=\"60\" src=\"http://img.example.net/" + std::to_string(i)
+                + ".gif\"></a>";
             banners.Rows.push_back(std::move(banner));
         }
         pw::TIniList ads;

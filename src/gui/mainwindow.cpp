@@ -1,5 +1,6 @@
 #include "gui/mainwindow.h"
 
+#include "base/files.h"
 #include "gui/banners/bannersarea.h"
 #include "gui/banners/fmbanner.h"
 #include "gui/common/actionlist.h"
@@ -7,8 +8,8 @@
 #include "gui/common/datatext.h"
 #include "gui/common/fmmessage.h"
 #include "gui/common/guifeedback.h"
-#include "gui/common/popupmenu.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/popupmenu.h"
 #include "gui/common/transferrunner.h"
 #include "gui/common/webpane.h"
 #include "gui/documents/documentsarea.h"
@@ -24,7 +25,6 @@
 #include "gui/workspace.h"
 #include "icons/commandicons.h"
 #include "pageads/adcommands.h"
-#include "base/files.h"
 #include "settings/settingsfile.h"
 #include "shell/commandstate.h"
 #include "sites/documents.h"
@@ -150,8 +150,8 @@ void TMainForm::buildAreas()
     statusBar()->addPermanentWidget(encodingLabel);
     m_documents =
         new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu, encodingLabel}, this);
-    m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_previewPanel, m_preview, m_previewItem, m_monitorItem},
-                                this);
+    m_banners = new BannersArea(
+        ws, *m_actions, { m_bannerList, m_previewPanel, m_preview, m_previewItem, m_monitorItem }, this);
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
                                   this);
     m_options = new OptionsArea({button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
@@ -177,12 +177,12 @@ void TMainForm::buildAreas()
     connect(m_banners, &BannersArea::bannerSelectionChanged, this, [this] { m_documents->jumpCounter() = 1; });
     // A catalogue change re-rates the blocks of the active page.
     connect(m_banners, &BannersArea::bannerChanged, this,
-            [this](const std::optional<std::string>& oldName, const TAdBanner* banner) {
-                if (DocumentTab* tab = m_documents->activeTab()) {
-                    AdPage page = tab->page();
-                    RefreshAdNodes(page, oldName, banner);
-                }
-            });
+        [this](const std::optional<std::string>& oldName, const TAdBanner* banner) {
+            if (DocumentTab* tab = m_documents->activeTab()) {
+                AdPage page = tab->page();
+                RefreshAdNodes(page, oldName, banner);
+            }
+        });
     auto* adCommands = new PageAdCommands(ws, *m_documents, *m_actions, m_addAdMenu, this);
     connect(adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::tabOpened, adCommands, &PageAdCommands::attachTab);
@@ -190,7 +190,8 @@ void TMainForm::buildAreas()
     connect(m_runner, &TransferRunner::busyChanged, this, &TMainForm::updateCommandState);
 
     connect(button("TBExit"), &QToolButton::clicked, this, &QWidget::close);
-    connect(button("TBAddAd"), &QToolButton::clicked, this, [this, button] { PopupBelow(button("TBAddAd"), m_addAdMenu); });
+    connect(button("TBAddAd"), &QToolButton::clicked, this,
+        [this, button] { PopupBelow(button("TBAddAd"), m_addAdMenu); });
 }
 
 void TMainForm::createDialogs()

@@ -3,15 +3,16 @@
 // answered through the message seam.
 
 #include "base/files.h"
-#include "catalogue/bannerstore.h"
+#include "catalogue/adkind.h"
 #include "catalogue/archive.h"
+#include "catalogue/bannerstore.h"
 #include "gui/banners/bannerlistmodel.h"
 #include "gui/banners/fmbanner.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
-#include "gui/documents/documentsarea.h"
 #include "gui/documents/adtreemodel.h"
+#include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/mainwindow.h"
@@ -19,23 +20,22 @@
 #include "net/curlftpclient.h"
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
-#include "catalogue/adkind.h"
 #include "settings/settingsfile.h"
 #include "sites/setup.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTimer>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -57,9 +57,9 @@ struct BannerRow {
 
 // Names and types mix cases so that a case-sensitive sort would differ.
 const BannerRow kBanners[] = {
-    {"beta", "Text", 10, 1, 500, "<a href=\"b\">beta</a>"},
-    {"Alpha", "image", 200, 3, 30, "<a href=\"a\">alpha</a>"},
-    {"gamma", "Flash", 7, 1, 4000, "<a href=\"g\">gamma</a>"},
+    { "beta", "Text", 10, 1, 500, "<a href=\"b\">beta</a>" },
+    { "Alpha", "image", 200, 3, 30, "<a href=\"a\">alpha</a>" },
+    { "gamma", "Flash", 7, 1, 4000, "<a href=\"g\">gamma</a>" },
 };
 
 const std::string kPage = "<html>\r\n<body>\r\n<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
@@ -161,14 +161,15 @@ private:
     {
         const int row = shownNames().indexOf(QLatin1String(name));
         QVERIFY(row >= 0);
-        list()->selectionModel()->setCurrentIndex(list()->model()->index(row, 0),
-                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list()->selectionModel()->setCurrentIndex(
+            list()->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
     void clickHeader(int column)
     {
         QHeaderView* header = list()->header();
-        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        const QPoint at(
+            header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
 
@@ -181,13 +182,12 @@ private:
         QAbstractItemModel* model = files()->model();
         for (int row = 0; row < model->rowCount(); ++row) {
             if (model->index(row, 0).data().toString() == QStringLiteral("page.html"))
-                files()->selectionModel()->setCurrentIndex(model->index(row, 0), QItemSelectionModel::ClearAndSelect
-                                                                                     | QItemSelectionModel::Rows);
+                files()->selectionModel()->setCurrentIndex(
+                    model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
         action("FileOpen")->trigger();
         QVERIFY(activeTab());
     }
-
 
     // Runs `steps` on the banner editor once `trigger` has opened it.
     void withEditor(const char* trigger, const std::function<void(TFmBanner&)>& steps)
@@ -236,8 +236,7 @@ private:
     void writeBlockPage(const char* name, const std::string& html)
     {
         QVERIFY(WriteFileAtomically(m_home + "/www/page.html",
-                                    "<p>top</p>\r\n" + BuildAdBlock(name, html, abNormal, PageEncoding::ShiftJis)
-                                        + "\r\n<p>end</p>\r\n")
+            "<p>top</p>\r\n" + BuildAdBlock(name, html, abNormal, PageEncoding::ShiftJis) + "\r\n<p>end</p>\r\n")
                     .ok);
     }
 
@@ -311,8 +310,8 @@ private slots:
         QCOMPARE(model.rowCount(), 3);
         model.reload();
         QCOMPARE(model.index(0, 5).data().toString(), FromData(BannerColumnText(*banners.Rows[0], 5)));
-        QCOMPARE(model.index(0, 3).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
-                 Qt::AlignRight);
+        QCOMPARE(
+            model.index(0, 3).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight, Qt::AlignRight);
     }
 
     // Start-up selects the banner numbered "LastAdIndex" in file order, then
@@ -323,12 +322,13 @@ private slots:
         QTest::addColumn<int>("sortColumn");
         QTest::addColumn<QStringList>("order");
         QTest::addColumn<QString>("selected");
-        const QString beta = QStringLiteral("beta"), alpha = QStringLiteral("Alpha"), gamma = QStringLiteral("gamma");
-        QTest::newRow("type ascending") << 2 << -3 << QStringList{gamma, alpha, beta} << alpha;
-        QTest::newRow("type descending") << 2 << 3 << QStringList{beta, alpha, gamma} << alpha;
-        QTest::newRow("default: name descending, first") << 0 << 1 << QStringList{gamma, beta, alpha} << beta;
-        QTest::newRow("unsorted, beyond the last") << 9 << 0 << QStringList{beta, alpha, gamma} << beta;
-        QTest::newRow("revenue ascending") << 3 << -7 << QStringList{alpha, beta, gamma} << gamma;
+        const QString beta = QStringLiteral("beta"), alpha = QStringLiteral("Alpha"),
+                      gamma = QStringLiteral("gamma");
+        QTest::newRow("type ascending") << 2 << -3 << QStringList { gamma, alpha, beta } << alpha;
+        QTest::newRow("type descending") << 2 << 3 << QStringList { beta, alpha, gamma } << alpha;
+        QTest::newRow("default: name descending, first") << 0 << 1 << QStringList { gamma, beta, alpha } << beta;
+        QTest::newRow("unsorted, beyond the last") << 9 << 0 << QStringList { beta, alpha, gamma } << beta;
+        QTest::newRow("revenue ascending") << 3 << -7 << QStringList { alpha, beta, gamma } << gamma;
     }
 
     void startUpSelectsAndSorts()
@@ -337,7 +337,7 @@ private slots:
         QFETCH(int, sortColumn);
         QFETCH(QStringList, order);
         QFETCH(QString, selected);
-        writeSettings({{"LastAdIndex", lastAdIndex}, {"SortColumn", sortColumn}});
+        writeSettings({ { "LastAdIndex", lastAdIndex }, { "SortColumn", sortColumn } });
         startForm();
         QCOMPARE(shownNames(), order);
         QCOMPARE(selectedName(), selected);
@@ -352,7 +352,8 @@ private slots:
         ScrambleFileImage(main);
         const int number = catalogue().SelectedBanner()->Number;
         QVERIFY2(main.find("LastAdIndex=" + std::to_string(number) + "\r\n") != std::string::npos, main.c_str());
-        QVERIFY2(main.find("SortColumn=" + std::to_string(sortColumn) + "\r\n") != std::string::npos, main.c_str());
+        QVERIFY2(
+            main.find("SortColumn=" + std::to_string(sortColumn) + "\r\n") != std::string::npos, main.c_str());
         m_form.reset();
     }
 
@@ -361,10 +362,11 @@ private slots:
     // its preview.
     void headerClicksSortEveryColumn()
     {
-        writeSettings({{"LastAdIndex", 3}, {"SortColumn", 0}});
+        writeSettings({ { "LastAdIndex", 3 }, { "SortColumn", 0 } });
         startForm();
         QCOMPARE(selectedName(), QStringLiteral("gamma"));
-        const QStringList beta{QStringLiteral("beta")}, alpha{QStringLiteral("Alpha")}, gamma{QStringLiteral("gamma")};
+        const QStringList beta { QStringLiteral("beta") }, alpha { QStringLiteral("Alpha") },
+            gamma { QStringLiteral("gamma") };
         const QStringList ascending[kBannerColumnCount] = {
             alpha + beta + gamma, // names, without regard to case
             alpha + beta + gamma, // networks: all その他, any order
@@ -375,10 +377,11 @@ private slots:
             alpha + beta + gamma, // revenue
         };
         for (int column = 0; column < kBannerColumnCount; ++column) {
-            for (const bool descending : {false, true}) {
+            for (const bool descending : { false, true }) {
                 clickHeader(column);
                 QCOMPARE(list()->header()->sortIndicatorSection(), column);
-                QCOMPARE(list()->header()->sortIndicatorOrder(), descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+                QCOMPARE(
+                    list()->header()->sortIndicatorOrder(), descending ? Qt::DescendingOrder : Qt::AscendingOrder);
                 QStringList expected = ascending[column];
                 if (descending)
                     std::reverse(expected.begin(), expected.end());
@@ -397,13 +400,14 @@ private slots:
     // undo step that gives back the page's bytes exactly.
     void adCommandsUndoToTheOriginalBytes()
     {
-        writeSettings({{"SortColumn", 0}});
+        writeSettings({ { "SortColumn", 0 } });
         startForm();
         openPage();
         ScintillaPageEditor* editor = activeTab()->editor();
         const std::string original = editor->PageBytes();
         QCOMPARE(original, kPage);
-        const std::string head = "<html>\r\n<body>\r\n", rest = "<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
+        const std::string head = "<html>\r\n<body>\r\n",
+                          rest = "<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
         auto block = [](const BannerRow& row, TAdBlockKind kind) {
             return BuildAdBlock(row.name, row.html, kind, PageEncoding::ShiftJis);
         };
@@ -448,7 +452,7 @@ private slots:
         // Delete asks; only Yes deletes.
         action("RefreshAd")->trigger();
         activeTab()->adTreeView()->setCurrentIndex(activeTab()->adTreeModel()->index(0, 0));
-        for (const auto answer : {QMessageBox::Cancel, QMessageBox::No}) {
+        for (const auto answer : { QMessageBox::Cancel, QMessageBox::No }) {
             m_answers << answer;
             action("DeleteAd")->trigger();
             QCOMPARE(editor->PageBytes(), withBeta);
@@ -498,12 +502,12 @@ private slots:
     // F3 walks through the banner's three blocks and starts over.
     void jumpThroughThreeBlocks()
     {
-        writeSettings({{"SortColumn", 0}});
+        writeSettings({ { "SortColumn", 0 } });
         startForm();
         openPage();
         ScintillaPageEditor* editor = activeTab()->editor();
         selectBanner("beta");
-        for (int line : {5, 3, 2}) { // from the bottom up, so the lines above stay put
+        for (int line : { 5, 3, 2 }) { // from the bottom up, so the lines above stay put
             editor->setCursorPosition(line, 0);
             action("AddNormal")->trigger();
         }
@@ -521,8 +525,9 @@ private slots:
             lines << lineFrom;
             nodes << FromData(activeTab()->adTree().Selected()->Text());
         }
-        QCOMPARE(nodes, (QStringList{QStringLiteral("beta"), QStringLiteral("beta[2]"), QStringLiteral("beta[3]"),
-                                     QStringLiteral("beta")}));
+        QCOMPARE(nodes,
+            (QStringList { QStringLiteral("beta"), QStringLiteral("beta[2]"), QStringLiteral("beta[3]"),
+                QStringLiteral("beta") }));
         QVERIFY(lines[0] < lines[1] && lines[1] < lines[2]);
         QCOMPARE(lines[3], lines[0]);
         QVERIFY(m_messages.isEmpty());
@@ -535,7 +540,7 @@ private slots:
     {
         const std::string html = "<a href=\"x\"><img src=\"i.gif\" width=\"468\" height=\"60\"></a>";
         writeBlockPage("delta", html);
-        writeSettings({{"SortColumn", 0}});
+        writeSettings({ { "SortColumn", 0 } });
         startForm();
         openPage();
         QCOMPARE(nodeStatus("delta"), nsUnlisted);
@@ -552,10 +557,10 @@ private slots:
                 QString message;
                 const char* focus;
             } refused[] = {
-                {"", "0", QStringLiteral("広告名を入力してください。"), nullptr},
-                {"de[lta", "0", QStringLiteral("広告名に\"]\"と\"[\"を使わないでください。"), nullptr},
-                {"beta", "0", QStringLiteral("広告名[beta]はすでに使われています。"), "EdSpace"},
-                {"delta", "12a", QStringLiteral("ページビュー数は整数で入力してください。"), "EdPV"},
+                { "", "0", QStringLiteral("広告名を入力してください。"), nullptr },
+                { "de[lta", "0", QStringLiteral("広告名に\"]\"と\"[\"を使わないでください。"), nullptr },
+                { "beta", "0", QStringLiteral("広告名[beta]はすでに使われています。"), "EdSpace" },
+                { "delta", "12a", QStringLiteral("ページビュー数は整数で入力してください。"), "EdPV" },
             };
             for (const auto& r : refused) {
                 field(dialog, "EdSpace")->setText(QLatin1String(r.name));
@@ -563,7 +568,7 @@ private slots:
                 m_messages.clear();
                 clickOk(dialog);
                 QVERIFY(dialog.isVisible());
-                QCOMPARE(m_messages, QStringList{r.message});
+                QCOMPARE(m_messages, QStringList { r.message });
                 if (r.focus)
                     QCOMPARE(dialog.focusWidget(), field(dialog, r.focus));
             }
@@ -603,7 +608,7 @@ private slots:
     void editBanner()
     {
         writeBlockPage("beta", kBanners[0].html);
-        writeSettings({{"SortColumn", 0}});
+        writeSettings({ { "SortColumn", 0 } });
         startForm();
         openPage();
         QCOMPARE(nodeStatus("beta"), nsMatched);
@@ -643,18 +648,18 @@ private slots:
     void deleteAndArchive()
     {
         writeBlockPage("beta", kBanners[0].html);
-        writeSettings({{"SortColumn", 0}});
+        writeSettings({ { "SortColumn", 0 } });
         startForm();
         openPage();
         selectBanner("beta");
-        for (const auto answer : {QMessageBox::Cancel, QMessageBox::No}) {
+        for (const auto answer : { QMessageBox::Cancel, QMessageBox::No }) {
             m_answers << answer;
             action("DeleteBanner")->trigger();
             QCOMPARE(catalogue().Rows.size(), size_t(3));
         }
         m_answers << QMessageBox::Yes;
         action("DeleteBanner")->trigger();
-        QCOMPARE(shownNames(), (QStringList{QStringLiteral("Alpha"), QStringLiteral("gamma")}));
+        QCOMPARE(shownNames(), (QStringList { QStringLiteral("Alpha"), QStringLiteral("gamma") }));
         QCOMPARE(selectedName(), QStringLiteral("Alpha"));
         QCOMPARE(catalogue().Rows[1]->Number, 2);
         QCOMPARE(nodeStatus("beta"), nsUnlisted);
@@ -670,10 +675,11 @@ private slots:
         m_messages.clear();
         m_answers << QMessageBox::Yes;
         action("ArchiveBanner")->trigger();
-        QCOMPARE(shownNames(), QStringList{QStringLiteral("Alpha")});
+        QCOMPARE(shownNames(), QStringList { QStringLiteral("Alpha") });
         QCOMPARE(selectedName(), QStringLiteral("Alpha"));
-        QCOMPARE(ReadFile(archive), ArchiveLine(TAdBanner{0, nullptr, "gamma", "Flash", 7, 1, ComputeClickRate(7, 1),
-                                                          4000, kBanners[2].html}));
+        QCOMPARE(ReadFile(archive),
+            ArchiveLine(
+                TAdBanner { 0, nullptr, "gamma", "Flash", 7, 1, ComputeClickRate(7, 1), 4000, kBanners[2].html }));
         QCOMPARE(m_messages.size(), 2);
         QVERIFY(m_messages[1].contains(QString::fromStdString(archive)));
         QCOMPARE(adsIniFile()->ReadInteger("Setups", "AdCount", 0), 1);
@@ -685,7 +691,7 @@ private slots:
     void dropsOnEditorAndTree()
     {
         writeBlockPage("beta", kBanners[0].html);
-        writeSettings({{"SortColumn", 0}});
+        writeSettings({ { "SortColumn", 0 } });
         startForm();
         openPage();
         ScintillaPageEditor* editor = activeTab()->editor();
@@ -696,7 +702,7 @@ private slots:
         QVERIFY(!list()->dragEnabled());
         selectBanner("gamma");
         QVERIFY(list()->dragEnabled());
-        const std::unique_ptr<QMimeData> drag(list()->model()->mimeData({list()->model()->index(2, 0)}));
+        const std::unique_ptr<QMimeData> drag(list()->model()->mimeData({ list()->model()->index(2, 0) }));
         QVERIFY(drag->hasFormat(QLatin1String(kBannerMimeType)));
 
         // On the editor: the start of the last line.
@@ -718,8 +724,8 @@ private slots:
         menu->findChild<QAction*>(QStringLiteral("MIAddNormal"))->trigger();
         menu->close();
         const std::string block = BuildAdBlock("gamma", kBanners[2].html, abNormal, PageEncoding::ShiftJis);
-        QCOMPARE(editor->PageBytes(), before.substr(0, before.size() - std::string("<p>end</p>\r\n").size()) + block
-                                          + "\r\n<p>end</p>\r\n");
+        QCOMPARE(editor->PageBytes(),
+            before.substr(0, before.size() - std::string("<p>end</p>\r\n").size()) + block + "\r\n<p>end</p>\r\n");
 
         // On the tree: empty space refuses, the node "beta" takes Alpha.
         selectBanner("Alpha");
@@ -743,7 +749,7 @@ private slots:
         QApplication::sendEvent(tree->viewport(), &treeDrop);
         const std::string bytes = editor->PageBytes();
         QVERIFY(bytes.find(BuildAdBlock("Alpha", kBanners[1].html, abNormal, PageEncoding::ShiftJis))
-                != std::string::npos);
+            != std::string::npos);
         QVERIFY(bytes.find("beta") == std::string::npos);
         QVERIFY(bytes.find(block) != std::string::npos);
     }
@@ -752,7 +758,7 @@ private slots:
     // the edit command.
     void previewAndDoubleClick()
     {
-        writeSettings({{"SortColumn", 0}});
+        writeSettings({ { "SortColumn", 0 } });
         startForm();
         QCOMPARE(previewFile(), std::string(kBanners[0].html));
         selectBanner("gamma");

@@ -41,8 +41,8 @@ private:
     void copyElsewhere(const QString& text)
     {
         stopXclip();
-        m_xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                                 QStringLiteral("-quiet")});
+        m_xclip.start(QStringLiteral("xclip"),
+            { QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet") });
         QVERIFY(m_xclip.waitForStarted());
         m_xclip.write(text.toUtf8());
         m_xclip.closeWriteChannel();
@@ -138,9 +138,8 @@ private slots:
         QTRY_VERIFY(QGuiApplication::focusWindow() == nullptr);
         QString name;
         copyElsewhere(QString::fromLatin1(kShopHtml).toUpper());
-        QVERIFY(whenEditorOpens([&](TFmBanner& dialog) {
-            name = dialog.findChild<QLineEdit*>(QStringLiteral("EdSpace"))->text();
-        }));
+        QVERIFY(whenEditorOpens(
+            [&](TFmBanner& dialog) { name = dialog.findChild<QLineEdit*>(QStringLiteral("EdSpace"))->text(); }));
         QCOMPARE(name, QStringLiteral("shop"));
         QCOMPARE(m_form->workspace().Banners.Rows.size(), size_t(2));
     }

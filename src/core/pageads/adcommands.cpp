@@ -61,7 +61,7 @@ void SelectNode(AdPage& page, const BannerList& catalogue, AdNode* node, AdComma
 // own when `pos` is not at the start of a line.
 TextPos WrittenStart(TextPos pos)
 {
-    return pos.Col > 1 ? TextPos{pos.Line + 1, 1} : pos;
+    return pos.Col > 1 ? TextPos { pos.Line + 1, 1 } : pos;
 }
 
 // Selects the node of the block just written at `start`: the first normal or
@@ -69,7 +69,7 @@ TextPos WrittenStart(TextPos pos)
 // its member). Looking the node up by name and count instead can land on
 // another block of the same name.
 void SelectNewNode(AdPage& page, const BannerList& catalogue, TextPos start, std::string_view text,
-                   TAdBlockKind kind, AdCommandResult& result)
+    TAdBlockKind kind, AdCommandResult& result)
 {
     auto before = [](TextPos a, TextPos b) { return a.Line < b.Line || (a.Line == b.Line && a.Col < b.Col); };
     AdNode* written = nullptr;
@@ -112,7 +112,7 @@ bool ReplaceBlockAtCaret(AdPage& page, const BannerList& catalogue, const TAdBan
     const TextPos start = at.BlockStart;
     // The range ends just after the end marker; the line break after it stays,
     // so the lines that follow (blank ones too) are kept as they are.
-    const TextPos end{at.BlockEnd.Line, at.BlockEnd.Col + 1};
+    const TextPos end { at.BlockEnd.Line, at.BlockEnd.Col + 1 };
     const std::string block =
         BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), at.Kind, page.Encoding);
     const std::string text = Framed(editor, start, end, block);

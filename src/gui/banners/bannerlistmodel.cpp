@@ -18,13 +18,20 @@ struct ColumnInfo {
 };
 
 constexpr ColumnInfo kColumns[kBannerColumnCount] = {
-    {u"広告名", 100, false}, {u"ネットワーク名", 200, false}, {u"タイプ", 120, false}, {u"PV", 0, true},
-    {u"CT", 0, true},        {u"率", 60, true},               {u"総収入", 70, true},
+    { u"広告名", 100, false },
+    { u"ネットワーク名", 200, false },
+    { u"タイプ", 120, false },
+    { u"PV", 0, true },
+    { u"CT", 0, true },
+    { u"率", 60, true },
+    { u"総収入", 70, true },
 };
 
 } // namespace
 
-BannerListModel::BannerListModel(BannerList& banners, QObject* parent) : QAbstractTableModel(parent), m_banners(banners)
+BannerListModel::BannerListModel(BannerList& banners, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_banners(banners)
 {
 }
 
@@ -80,7 +87,7 @@ Qt::ItemFlags BannerListModel::flags(const QModelIndex& index) const
 
 QStringList BannerListModel::mimeTypes() const
 {
-    return {QLatin1String(kBannerMimeType)};
+    return { QLatin1String(kBannerMimeType) };
 }
 
 QMimeData* BannerListModel::mimeData(const QModelIndexList&) const

@@ -1,15 +1,15 @@
 #include "gui/banners/bannersarea.h"
 
 #include "base/files.h"
-#include "catalogue/bannerlist.h"
 #include "catalogue/archive.h"
 #include "catalogue/bannercheck.h"
+#include "catalogue/bannerlist.h"
 #include "catalogue/bannerstore.h"
+#include "gui/banners/bannerlistmodel.h"
 #include "gui/banners/fmbanner.h"
+#include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
-#include "gui/banners/bannerlistmodel.h"
-#include "gui/common/actionlist.h"
 #include "gui/common/webpane.h"
 #include "gui/workspace.h"
 #include "pageads/adcommands.h"
@@ -25,7 +25,10 @@
 namespace pw::gui {
 
 BannersArea::BannersArea(Workspace& workspace, ActionList& actions, const Widgets& widgets, QObject* parent)
-    : QObject(parent), m_workspace(workspace), m_actions(actions), m_widgets(widgets)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_actions(actions)
+    , m_widgets(widgets)
 {
     QTreeView* list = m_widgets.list;
     m_model = new BannerListModel(m_workspace.Banners, list);
@@ -47,11 +50,12 @@ BannersArea::BannersArea(Workspace& workspace, ActionList& actions, const Widget
         header->setSortIndicator(sort.Column, sort.Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     });
 
-    connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
-        m_workspace.Banners.Selected = current.isValid() ? current.row() : -1;
-        if (m_reacting)
-            selectionReaction();
-    });
+    connect(
+        list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+            m_workspace.Banners.Selected = current.isValid() ? current.row() : -1;
+            if (m_reacting)
+                selectionReaction();
+        });
     connect(list, &QAbstractItemView::doubleClicked, this, [this] {
         QAction* edit = m_actions.action(QStringLiteral("EditBanner"));
         if (edit && edit->isEnabled())
@@ -63,8 +67,10 @@ BannersArea::BannersArea(Workspace& workspace, ActionList& actions, const Widget
 
     connect(m_actions.action(QStringLiteral("NewBanner")), &QAction::triggered, this, [this] { newBanner(" "); });
     connect(m_actions.action(QStringLiteral("EditBanner")), &QAction::triggered, this, &BannersArea::editBanner);
-    connect(m_actions.action(QStringLiteral("DeleteBanner")), &QAction::triggered, this, &BannersArea::deleteBanner);
-    connect(m_actions.action(QStringLiteral("ArchiveBanner")), &QAction::triggered, this, &BannersArea::archiveBanner);
+    connect(
+        m_actions.action(QStringLiteral("DeleteBanner")), &QAction::triggered, this, &BannersArea::deleteBanner);
+    connect(
+        m_actions.action(QStringLiteral("ArchiveBanner")), &QAction::triggered, this, &BannersArea::archiveBanner);
 
     connect(m_widgets.previewItem, &QAction::toggled, this, [this](bool visible) {
         if (visible && !m_widgets.previewPanel->isVisible())
@@ -100,11 +106,12 @@ void BannersArea::loadBanners(int lastAdIndex, int sortColumn)
 void BannersArea::clipboardChanged()
 {
     // Only copies made in other programs, and never while the editor is open.
-    if (!m_widgets.monitorItem->isChecked() || (m_dialog && m_dialog->isVisible()) || QGuiApplication::focusWindow())
+    if (!m_widgets.monitorItem->isChecked() || (m_dialog && m_dialog->isVisible())
+        || QGuiApplication::focusWindow())
         return;
     const QString text = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
     const QString lower = text.toLower();
-    for (const char* part : {"<a ", "http", "=", "</a>"}) {
+    for (const char* part : { "<a ", "http", "=", "</a>" }) {
         if (!lower.contains(QLatin1String(part)))
             return;
     }
@@ -114,8 +121,8 @@ void BannersArea::clipboardChanged()
     window->activateWindow();
 
     const QByteArray utf8 = text.toUtf8();
-    const codec::EncodeResult html =
-        codec::EncodeSjis(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    const codec::EncodeResult html
+        = codec::EncodeSjis(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
     const int row = FindBannerByHTML(m_workspace.Banners, html.bytes);
     if (row >= 0) {
         selectRow(row);
@@ -213,13 +220,13 @@ void BannersArea::deleteBanner()
     if (!m_workspace.Banners.SelectedBanner())
         return;
     if (ShowMessage(m_widgets.list->window(), MessageType::Confirmation, FromData(kConfirmDeleteQuestion),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)
         != QMessageBox::Yes)
         return;
     const BannerRemoved removed = [this](const std::string& name) { emit bannerChanged(name, nullptr); };
     m_model->beginRemove(row);
-    const Status saved =
-        RemoveBanner(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder, row, removed);
+    const Status saved
+        = RemoveBanner(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder, row, removed);
     const int selected = m_workspace.Banners.Selected;
     m_model->endRemove();
     if (!saved)
@@ -234,13 +241,13 @@ void BannersArea::archiveBanner()
     if (!m_workspace.Banners.SelectedBanner())
         return;
     if (ShowMessage(m_widgets.list->window(), MessageType::Confirmation, FromData(kConfirmArchiveQuestion),
-                    QMessageBox::Yes | QMessageBox::No)
+            QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
         return;
     const BannerRemoved removed = [this](const std::string& name) { emit bannerChanged(name, nullptr); };
     m_model->beginReload();
-    const ArchiveResult result =
-        ArchiveBanner(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder, row, removed);
+    const ArchiveResult result
+        = ArchiveBanner(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder, row, removed);
     const int selected = m_workspace.Banners.Selected;
     m_model->endReload();
     if (result.Archived && !result.Saved)

@@ -27,11 +27,11 @@ class BannersArea : public QObject {
     Q_OBJECT
 public:
     struct Widgets {
-        QTreeView* list;       // LVAdFlights
+        QTreeView* list; // LVAdFlights
         QWidget* previewPanel; // PnPreview
-        WebPane* preview;      // WBPreview
-        QAction* previewItem;  // MIAdPreview
-        QAction* monitorItem;  // MIMonitor
+        WebPane* preview; // WBPreview
+        QAction* previewItem; // MIAdPreview
+        QAction* monitorItem; // MIMonitor
     };
 
     BannersArea(Workspace& workspace, ActionList& actions, const Widgets& widgets, QObject* parent = nullptr);

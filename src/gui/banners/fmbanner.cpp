@@ -29,7 +29,9 @@ QString TrimBlanks(const QString& text)
 
 } // namespace
 
-TFmBanner::TFmBanner(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFmBanner>())
+TFmBanner::TFmBanner(QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::TFmBanner>())
 {
     ui->setupUi(this);
     for (std::string_view kind : kKindTexts)
@@ -48,7 +50,7 @@ TFmBanner::TFmBanner(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
         if (!m_settingType)
             m_typeChanged = true;
     });
-    for (QLineEdit* field : {ui->EdSpace, ui->EdPV, ui->EdCT, ui->EdTotalRevenue, ui->CBType->lineEdit()}) {
+    for (QLineEdit* field : { ui->EdSpace, ui->EdPV, ui->EdCT, ui->EdTotalRevenue, ui->CBType->lineEdit() }) {
         connect(field, &QLineEdit::editingFinished, this, [field] {
             const QString trimmed = TrimBlanks(field->text());
             if (trimmed != field->text())
@@ -104,8 +106,9 @@ void TFmBanner::showPreview(const std::string& html)
 
 void TFmBanner::setConvertedCount(size_t count)
 {
-    ui->LbConverted->setText(count ? QStringLiteral("Shift_JISにない%1文字を数値文字参照(&#x...;)に変換しました").arg(count)
-                                   : QString());
+    ui->LbConverted->setText(count
+            ? QStringLiteral("Shift_JISにない%1文字を数値文字参照(&#x...;)に変換しました").arg(count)
+            : QString());
     ui->LbConverted->setVisible(count > 0);
 }
 
@@ -148,7 +151,7 @@ std::string TFmBanner::htmlText() const
 void TFmBanner::leaveHtmlEditor()
 {
     const std::string html = htmlText();
-    const AdKind kind = m_networks ? DetectAdKind(html, *m_networks) : AdKind{};
+    const AdKind kind = m_networks ? DetectAdKind(html, *m_networks) : AdKind {};
     if (kind.Network && m_networks) {
         for (int i = 0; i + 1 < ui->CBNetwork->count(); ++i) {
             if ((*m_networks)[static_cast<size_t>(i)].get() == kind.Network)

@@ -17,7 +17,7 @@ class TFmBanner;
 namespace pw {
 class ScintillaPageEditor;
 class ScratchFolder;
-}
+} // namespace pw
 
 namespace pw::gui {
 

@@ -17,9 +17,12 @@
 
 namespace pw::gui {
 
-PageAdCommands::PageAdCommands(Workspace& workspace, DocumentsArea& documents, ActionList& actions, QMenu* addMenu,
-                               QObject* parent)
-    : QObject(parent), m_workspace(workspace), m_documents(documents), m_addMenu(addMenu)
+PageAdCommands::PageAdCommands(
+    Workspace& workspace, DocumentsArea& documents, ActionList& actions, QMenu* addMenu, QObject* parent)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_documents(documents)
+    , m_addMenu(addMenu)
 {
     auto bind = [&](const char* name, void (PageAdCommands::*slot)()) {
         connect(actions.action(QLatin1String(name)), &QAction::triggered, this, slot);
@@ -78,7 +81,7 @@ void PageAdCommands::deleteAd()
     if (!tab || !tab->adTree().Selected())
         return;
     const auto answer = ShowMessage(tab->window(), MessageType::Confirmation, FromData(kConfirmDeleteQuestion),
-                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer != QMessageBox::Yes)
         return;
     AdPage page = tab->page();
@@ -102,8 +105,8 @@ void PageAdCommands::jump()
     if (!tab)
         return;
     AdPage page = tab->page();
-    m_documents.report(Jump(page, m_workspace.Banners, *m_workspace.Banners.SelectedBanner(),
-                            m_documents.jumpCounter()));
+    m_documents.report(
+        Jump(page, m_workspace.Banners, *m_workspace.Banners.SelectedBanner(), m_documents.jumpCounter()));
     finish(*tab);
 }
 

@@ -25,7 +25,7 @@ public:
     // `addMenu` is the small menu with AddNormal and AddRotation that a
     // banner dropped on an editor offers.
     PageAdCommands(Workspace& workspace, DocumentsArea& documents, ActionList& actions, QMenu* addMenu,
-                   QObject* parent = nullptr);
+        QObject* parent = nullptr);
 
     void addNormal() { add(false); }
     void addRotation() { add(true); }

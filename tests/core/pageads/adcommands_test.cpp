@@ -135,13 +135,14 @@ TEST(AddAdBlock, SelectsTheBlockJustWritten)
         TextPos caret;
         bool rotation;
         std::string selected; // the selected node's text
-        size_t line;          // where its block starts
+        size_t line; // where its block starts
     } cases[] = {
-        {"below a block of the same name", Lines({Normal("ABC", kAbc), "", "end"}), {5, 1}, false, "ABC[2]", 5},
-        {"between two blocks of the same name", Lines({Normal("ABC", kAbc), "mid", Normal("ABC", kAbc)}), {4, 1},
-         false, "ABC[2]", 4},
-        {"a member below a normal block of the same name",
-         Lines({Normal("ABC", kAbc), Rotation("R", {Member("XYZ", kXyz)})}), {8, 2}, true, "ABC[2]", 7},
+        { "below a block of the same name", Lines({ Normal("ABC", kAbc), "", "end" }), { 5, 1 }, false, "ABC[2]",
+            5 },
+        { "between two blocks of the same name", Lines({ Normal("ABC", kAbc), "mid", Normal("ABC", kAbc) }),
+            { 4, 1 }, false, "ABC[2]", 4 },
+        { "a member below a normal block of the same name",
+            Lines({ Normal("ABC", kAbc), Rotation("R", { Member("XYZ", kXyz) }) }), { 8, 2 }, true, "ABC[2]", 7 },
     };
     for (const auto& c : cases) {
         OpenPage page(c.page);
@@ -156,10 +157,10 @@ TEST(AddAdBlock, SelectsTheBlockJustWritten)
 TEST(ReplaceAdBlock, SelectsTheBlockJustWritten)
 {
     // The second XYZ block becomes ABC; an ABC block stands above it.
-    OpenPage page(Lines({Normal("ABC", kAbc), Normal("XYZ", kXyz), Normal("XYZ", kXyz)}));
+    OpenPage page(Lines({ Normal("ABC", kAbc), Normal("XYZ", kXyz), Normal("XYZ", kXyz) }));
     page.Caret(8, 2);
     ReplaceAdBlock(page.page, page.catalogue, *page.abc);
-    EXPECT_EQ(page.Text(), Lines({Normal("ABC", kAbc), Normal("XYZ", kXyz), Normal("ABC", kAbc)}));
+    EXPECT_EQ(page.Text(), Lines({ Normal("ABC", kAbc), Normal("XYZ", kXyz), Normal("ABC", kAbc) }));
     ASSERT_NE(page.tree.Selected(), nullptr);
     EXPECT_EQ(page.tree.Selected()->Text(), "ABC[2]");
     EXPECT_EQ(page.editor.Caret().Line, size_t(7));
@@ -174,10 +175,11 @@ TEST(ReplaceAdBlock, KeepsTheLinesAfterTheBlock)
         std::string page;
         std::string expected;
     } cases[] = {
-        {"a blank line", Lines({Normal("XYZ", kXyz), "", "end"}), Lines({Normal("ABC", kAbc), "", "end"})},
-        {"two blank lines", Lines({Normal("XYZ", kXyz), "", "", "end"}), Lines({Normal("ABC", kAbc), "", "", "end"})},
-        {"a one-character line", Lines({Normal("XYZ", kXyz), "x"}), Lines({Normal("ABC", kAbc), "x"})},
-        {"a blank last line", Lines({Normal("XYZ", kXyz), ""}), Lines({Normal("ABC", kAbc), ""})},
+        { "a blank line", Lines({ Normal("XYZ", kXyz), "", "end" }), Lines({ Normal("ABC", kAbc), "", "end" }) },
+        { "two blank lines", Lines({ Normal("XYZ", kXyz), "", "", "end" }),
+            Lines({ Normal("ABC", kAbc), "", "", "end" }) },
+        { "a one-character line", Lines({ Normal("XYZ", kXyz), "x" }), Lines({ Normal("ABC", kAbc), "x" }) },
+        { "a blank last line", Lines({ Normal("XYZ", kXyz), "" }), Lines({ Normal("ABC", kAbc), "" }) },
     };
     for (const auto& c : cases) {
         OpenPage page(c.page);

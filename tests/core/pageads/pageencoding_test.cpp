@@ -385,7 +385,7 @@ TEST(EncodedPages, RotationAndMembersRatedMatched)
         ASSERT_TRUE(AddAdBlock(page.page, page.catalogue, *page.catalogue.Rows[0], true).Done);
         // The member just written is the selected node.
         EXPECT_EQ(page.ProgramTree(),
-                  Sjis("matched\t表ソ広告\nrotation\t丸①等\n  matched\t表ソ広告[2]\t*\n  matched\t丸①\n"));
+            Sjis("matched\t表ソ広告\nrotation\t丸①等\n  matched\t表ソ広告[2]\t*\n  matched\t丸①\n"));
         // The rotation's marker holds the banner's name and 等 in page text.
         const AdNode* rotation = page.tree.Next(*page.tree.First());
         ASSERT_NE(rotation, nullptr);
