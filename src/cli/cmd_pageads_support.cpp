@@ -74,17 +74,19 @@ std::string FormatPosition(const TextPos& pos)
 int LoadPage(Context& c, const std::string& path, PageFile& file)
 {
     file.path = path;
-    if (Status read = ReadWholeFile(path, file.original); !read) {
+    std::string bytes;
+    if (Status read = ReadWholeFile(path, bytes); !read) {
         c.Error(path + ": " + read.error);
         return kExitFile;
     }
-    file.editor.SetLines(SplitLines(file.original));
+    file.lineBreak = FirstLineBreak(bytes);
+    file.editor.SetText(std::move(bytes));
     return kExitOk;
 }
 
 int SavePage(Context& c, const PageFile& file)
 {
-    const std::string text = JoinLines(file.editor.Lines(), FirstLineBreak(file.original));
+    const std::string text = file.editor.Buffer().Join(file.lineBreak);
     if (Status written = WriteFileAtomically(file.path, text); !written) {
         c.Error(file.path + ": " + written.error);
         return kExitFile;

@@ -42,10 +42,10 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from,
 bool ParsePosition(std::string_view text, TextPos& pos);
 std::string FormatPosition(const TextPos& pos);
 
-// A page file loaded into an in-memory editor.
+// A page file loaded into an in-memory editor, which holds its bytes.
 struct PageFile {
     std::string path;
-    std::string original;
+    LineBreak lineBreak = LineBreak::CrLf; // the page's own style, written back on save
     MemoryPageEditor editor;
     AdTree tree;
     AdPage page{editor, tree, PageEncoding::ShiftJis};

@@ -31,7 +31,7 @@ bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
     if (connection->FtpClient) {
         if (!DownloadFile(*connection, path, buffer, feedback))
             return false;
-        text.Lines = SplitLines(buffer.Bytes);
+        text.Lines = LineBuffer(buffer.Bytes);
         text.Break = LineBreak::CrLf;
     } else {
         std::string bytes;
@@ -39,8 +39,8 @@ bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
             feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kLocalOpenFailed, read.error));
             return false;
         }
-        text.Lines = SplitLines(bytes);
         text.Break = FirstLineBreak(bytes);
+        text.Lines = LineBuffer(std::move(bytes));
     }
     text.Modified = false;
     return true;
@@ -108,11 +108,11 @@ bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
         return false;
     const std::string path = file.GetPath();
     if (connection->FtpClient) {
-        buffer.Bytes = JoinLines(text.Lines, LineBreak::CrLf);
+        buffer.Bytes = text.Lines.Join(LineBreak::CrLf);
         if (!UploadFile(*connection, path, buffer, feedback))
             return false;
     } else {
-        if (Status written = WriteFileAtomically(path, JoinLines(text.Lines, text.Break)); !written) {
+        if (Status written = WriteFileAtomically(path, text.Lines.Join(text.Break)); !written) {
             feedback.Message(MessageType::Warning, std::string(sitetext::kLocalSaveFailed));
             return false;
         }

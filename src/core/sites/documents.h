@@ -3,16 +3,16 @@
 #include "sites/feedback.h"
 #include "sites/ftpclient.h"
 #include "sites/nodes.h"
-#include "text/lines.h"
+#include "text/linebuffer.h"
 
 #include <string>
 #include <vector>
 
 namespace pw {
 
-// The text of an open document as the editor holds it.
+// The text of an open document as the editor holds it: its lines in one buffer.
 struct TDocumentText {
-    std::vector<std::string> Lines;
+    LineBuffer Lines;
     bool Modified = false;
     // The break written after every line when saved: always CR LF for a page
     // from a server; a local file keeps the style it was read with.
