@@ -1,5 +1,6 @@
 #include "base/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,10 +34,17 @@ Status ReadWholeFile(const std::string& path, std::string& out)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return Status::Fail(ErrnoText("Cannot open", path, errno));
+    // One allocation of the file's size, read into directly; a file that grows
+    // meanwhile is read to its end all the same.
+    struct stat st {};
+    const size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
     std::string data;
-    char buffer[65536];
+    data.resize(std::max<size_t>(expected + 1, 65536));
+    size_t filled = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (filled == data.size())
+            data.resize(data.size() * 2);
+        const ssize_t n = ::read(fd, data.data() + filled, data.size() - filled);
         if (n == 0)
             break;
         if (n < 0) {
@@ -46,15 +54,75 @@ Status ReadWholeFile(const std::string& path, std::string& out)
             ::close(fd);
             return Status::Fail(ErrnoText("Cannot read", path, err));
         }
-        data.append(buffer, static_cast<size_t>(n));
+        filled += static_cast<size_t>(n);
     }
     ::close(fd);
+    data.resize(filled);
     out = std::move(data);
     return Status::Ok();
 }
 
-Status WriteFileAtomically(const std::string& path, std::string_view bytes, FilePermissions permissions)
+FileReader::~FileReader()
 {
+    Close();
+}
+
+void FileReader::Close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+Status FileReader::Open(const std::string& path)
+{
+    Close();
+    m_path = path;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return Status::Fail(ErrnoText("Cannot open", path, errno));
+    return Status::Ok();
+}
+
+Status FileReader::Read(char* buffer, size_t capacity, size_t& count)
+{
+    count = 0;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, capacity);
+        if (n >= 0) {
+            count = static_cast<size_t>(n);
+            return Status::Ok();
+        }
+        if (errno != EINTR)
+            return Status::Fail(ErrnoText("Cannot read", m_path, errno));
+    }
+}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    Discard();
+}
+
+void AtomicFileWriter::Discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temp.c_str());
+    }
+    m_fd = -1;
+}
+
+Status AtomicFileWriter::Fail(const std::string& what)
+{
+    const int err = errno;
+    Discard();
+    return Status::Fail(ErrnoText(what, m_path, err));
+}
+
+Status AtomicFileWriter::Open(const std::string& path, FilePermissions permissions)
+{
+    Discard();
+    m_path = path;
     mode_t mode = 0600;
     if (permissions == FilePermissions::KeepOrDefault) {
         struct stat st {};
@@ -66,44 +134,57 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, File
             mode = 0644 & ~mask;
         }
     }
-
-    std::string temp = FolderOf(path) + "/.pwtmp-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
+    m_temp = FolderOf(path) + "/.pwtmp-XXXXXX";
+    m_fd = ::mkstemp(m_temp.data());
+    if (m_fd < 0)
         return Status::Fail(ErrnoText("Cannot create a temporary file beside", path, errno));
+    if (::fchmod(m_fd, mode) != 0)
+        return Fail("Cannot set the permissions of");
+    return Status::Ok();
+}
 
-    auto fail = [&](const std::string& what) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return Status::Fail(ErrnoText(what, path, err));
-    };
-
-    if (::fchmod(fd, mode) != 0)
-        return fail("Cannot set the permissions of");
+Status AtomicFileWriter::Write(std::string_view bytes)
+{
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return fail("Cannot write");
+            return Fail("Cannot write");
         }
         done += static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0)
-        return fail("Cannot flush");
+    return Status::Ok();
+}
+
+Status AtomicFileWriter::Commit()
+{
+    if (::fsync(m_fd) != 0)
+        return Fail("Cannot flush");
+    const int fd = m_fd;
+    m_fd = -1;
     if (::close(fd) != 0) {
         const int err = errno;
-        ::unlink(temp.c_str());
-        return Status::Fail(ErrnoText("Cannot write", path, err));
+        ::unlink(m_temp.c_str());
+        return Status::Fail(ErrnoText("Cannot write", m_path, err));
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
         const int err = errno;
-        ::unlink(temp.c_str());
-        return Status::Fail(ErrnoText("Cannot replace", path, err));
+        ::unlink(m_temp.c_str());
+        return Status::Fail(ErrnoText("Cannot replace", m_path, err));
     }
     return Status::Ok();
+}
+
+Status WriteFileAtomically(const std::string& path, std::string_view bytes, FilePermissions permissions)
+{
+    AtomicFileWriter writer;
+    if (Status opened = writer.Open(path, permissions); !opened)
+        return opened;
+    if (Status written = writer.Write(bytes); !written)
+        return written;
+    return writer.Commit();
 }
 
 bool FileExists(const std::string& path)

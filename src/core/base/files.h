@@ -21,6 +21,49 @@ Status ReadWholeFile(const std::string& path, std::string& out);
 Status WriteFileAtomically(const std::string& path, std::string_view bytes,
                            FilePermissions permissions = FilePermissions::KeepOrDefault);
 
+// Reads a file piece by piece.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    Status Open(const std::string& path);
+    // Reads up to `capacity` bytes; `count` is 0 at the end of the file.
+    Status Read(char* buffer, size_t capacity, size_t& count);
+    void Close();
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// WriteFileAtomically piece by piece: Open makes the temporary file, Write
+// appends to it, Commit flushes it and renames it over the path. A failure, or
+// the writer going away before Commit, removes the temporary file and leaves
+// the old file untouched.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    Status Open(const std::string& path, FilePermissions permissions = FilePermissions::KeepOrDefault);
+    Status Write(std::string_view bytes);
+    Status Commit();
+    // Drops the temporary file.
+    void Discard();
+
+private:
+    Status Fail(const std::string& what);
+
+    int m_fd = -1;
+    std::string m_path;
+    std::string m_temp;
+};
+
 bool FileExists(const std::string& path);
 bool IsWritableFolder(const std::string& folder);
 
