@@ -78,20 +78,50 @@ size_t Discard(char*, size_t size, size_t count, void*)
     return size * count;
 }
 
-struct Source {
-    const std::string* bytes;
-    size_t position = 0;
+// A download's sink, told the size the server reported before the first bytes.
+struct SinkTarget {
+    TransferSink* sink;
+    CURL* handle;
+    bool sized = false;
+    bool failed = false;
 };
 
-size_t ReadFrom(char* buffer, size_t size, size_t count, void* data)
+size_t WriteToSink(char* data, size_t size, size_t count, void* target)
 {
-    auto* source = static_cast<Source*>(data);
-    const size_t left = source->bytes->size() - source->position;
-    const size_t n = std::min(left, size * count);
-    std::memcpy(buffer, source->bytes->data() + source->position, n);
-    source->position += n;
+    auto* to = static_cast<SinkTarget*>(target);
+    if (!to->sized) {
+        to->sized = true;
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(to->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0)
+            to->sink->ExpectSize(static_cast<uint64_t>(length));
+    }
+    if (!to->sink->Write(std::string_view(data, size * count))) {
+        to->failed = true;
+        return 0;
+    }
+    return size * count;
+}
+
+struct SourceOrigin {
+    TransferSource* source;
+    bool failed = false;
+};
+
+size_t ReadFromSource(char* buffer, size_t size, size_t count, void* data)
+{
+    auto* from = static_cast<SourceOrigin*>(data);
+    size_t n = 0;
+    if (!from->source->Read(buffer, size * count, n)) {
+        from->failed = true;
+        return CURL_READFUNC_ABORT;
+    }
     return n;
 }
+
+// Transfer buffers of libcurl for file contents: larger than its defaults, so
+// that a file moves in fewer, larger pieces (and SFTP in fewer round trips).
+constexpr long kDownloadBufferSize = 512 * 1024;
+constexpr long kUploadBufferSize = 512 * 1024;
 
 size_t CollectReply(char* data, size_t size, size_t count, void* target)
 {
@@ -246,7 +276,8 @@ struct CurlFtpClient::Request {
     std::vector<std::string> quote;     // sent before the transfer (after the CWD for FTP)
     std::vector<std::string> postquote; // sent after it
     std::string* sink = nullptr;
-    const std::string* source = nullptr;
+    TransferSink* stream = nullptr;     // a file's bytes as they arrive
+    TransferSource* upload = nullptr;   // a file's bytes as they are sent
 };
 
 CurlFtpClient::CurlFtpClient(FtpClientSettings settings)
@@ -326,7 +357,8 @@ FtpResult CurlFtpClient::Perform(Request& request)
     HostKeyCheck hostKeyCheck {&m_settings.TrustedHostKey, &m_seenFingerprint};
     const SList quote(request.quote);
     const SList postquote(request.postquote);
-    Source source {request.source, 0};
+    SinkTarget sinkTarget {request.stream, h};
+    SourceOrigin sourceOrigin {request.upload};
 
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -374,17 +406,23 @@ FtpResult CurlFtpClient::Perform(Request& request)
         curl_easy_setopt(h, CURLOPT_QUOTE, quote.get());
     if (postquote.get())
         curl_easy_setopt(h, CURLOPT_POSTQUOTE, postquote.get());
-    if (request.sink) {
+    if (request.stream) {
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToSink);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &sinkTarget);
+        curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kDownloadBufferSize);
+    } else if (request.sink) {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendTo);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, request.sink);
     } else {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Discard);
     }
-    if (request.source) {
+    if (request.upload) {
         curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(h, CURLOPT_READFUNCTION, ReadFrom);
-        curl_easy_setopt(h, CURLOPT_READDATA, &source);
-        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.source->size()));
+        curl_easy_setopt(h, CURLOPT_READFUNCTION, ReadFromSource);
+        curl_easy_setopt(h, CURLOPT_READDATA, &sourceOrigin);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
+        if (const int64_t size = request.upload->Size(); size >= 0)
+            curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
     }
     if (request.nobody)
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
@@ -396,6 +434,11 @@ FtpResult CurlFtpClient::Perform(Request& request)
     t_seenPin = nullptr;
     if (rc == CURLE_OK)
         return FtpResult::Ok();
+    // The sink or the source stopped the transfer: theirs is the error.
+    if (sinkTarget.failed)
+        return FtpResult::Fail(FtpFailure::Other, request.stream->Error());
+    if (sourceOrigin.failed)
+        return FtpResult::Fail(FtpFailure::Other, request.upload->Error());
 
     std::string error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
     const std::string reply = LastErrorReply(m_replies);
@@ -515,18 +558,29 @@ FtpResult CurlFtpClient::List(std::string& listing)
 
 FtpResult CurlFtpClient::Retrieve(const std::string& path, TransferBuffer& buffer)
 {
-    buffer.Bytes.clear();
-    Request request;
-    request.url = UrlOf(Absolute(path), false);
-    request.sink = &buffer.Bytes;
-    return Perform(request);
+    BufferSink sink(buffer);
+    return Retrieve(path, sink);
 }
 
 FtpResult CurlFtpClient::Store(const std::string& path, const TransferBuffer& buffer)
 {
+    BufferSource source(buffer);
+    return Store(path, source);
+}
+
+FtpResult CurlFtpClient::Retrieve(const std::string& path, TransferSink& sink)
+{
     Request request;
     request.url = UrlOf(Absolute(path), false);
-    request.source = &buffer.Bytes;
+    request.stream = &sink;
+    return Perform(request);
+}
+
+FtpResult CurlFtpClient::Store(const std::string& path, TransferSource& source)
+{
+    Request request;
+    request.url = UrlOf(Absolute(path), false);
+    request.upload = &source;
     return Perform(request);
 }
 

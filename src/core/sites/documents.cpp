@@ -56,9 +56,15 @@ std::string UploadTempPath(const std::string& path)
 
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct)
 {
+    BufferSource source(buffer);
+    return StoreReplacing(client, path, source, direct);
+}
+
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source, bool& direct)
+{
     direct = false;
     const std::string temp = UploadTempPath(path);
-    if (FtpResult stored = client.Store(temp, buffer); !stored)
+    if (FtpResult stored = client.Store(temp, source); !stored)
         return stored;
     FtpResult renamed = client.Rename(temp, path);
     if (renamed || renamed.failure == FtpFailure::ConnectionLost)
@@ -66,13 +72,19 @@ FtpResult StoreReplacing(FtpClient& client, const std::string& path, const Trans
     // The server keeps the page and refuses the rename: store the page itself.
     client.Delete(temp);
     direct = true;
-    return client.Store(path, buffer);
+    if (!source.Rewind())
+        return FtpResult::Fail(FtpFailure::Other, renamed.error + " (" + source.Error() + ")");
+    return client.Store(path, source);
 }
 
-bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback)
+namespace {
+
+// The status texts and messages around a download, whatever it fills.
+template <typename Fetch>
+bool Download(TConnection& connection, const std::string& path, SiteFeedback& feedback, Fetch fetch)
 {
     feedback.Status(sitetext::DownloadStarted(path));
-    if (FtpResult fetched = connection.FtpClient->Retrieve(path, buffer); !fetched) {
+    if (FtpResult fetched = fetch(); !fetched) {
         feedback.Status(sitetext::DownloadFailed(path));
         feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kDownloadFailed, fetched.error));
         connection.NeedsReconnect = true;
@@ -83,12 +95,30 @@ bool DownloadFile(TConnection& connection, const std::string& path, TransferBuff
     return true;
 }
 
+} // namespace
+
+bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback)
+{
+    return Download(connection, path, feedback, [&] { return connection.FtpClient->Retrieve(path, buffer); });
+}
+
+bool DownloadFile(TConnection& connection, const std::string& path, TransferSink& sink, SiteFeedback& feedback)
+{
+    return Download(connection, path, feedback, [&] { return connection.FtpClient->Retrieve(path, sink); });
+}
+
 bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
                 SiteFeedback& feedback)
 {
+    BufferSource source(buffer);
+    return UploadFile(connection, path, source, feedback);
+}
+
+bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback)
+{
     feedback.Status(sitetext::UploadStarted(path));
     bool direct = false;
-    if (FtpResult stored = StoreReplacing(*connection.FtpClient, path, buffer, direct); !stored) {
+    if (FtpResult stored = StoreReplacing(*connection.FtpClient, path, source, direct); !stored) {
         feedback.Status(sitetext::UploadFailed(path));
         feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kUploadFailed, stored.error));
         connection.NeedsReconnect = true;

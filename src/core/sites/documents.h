@@ -42,11 +42,18 @@ bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
 bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback);
 bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
                 SiteFeedback& feedback);
+// The same streaming: the sink takes the bytes as they arrive, the source gives
+// them as they are sent (and is rewound for a second store when the server
+// refuses the rename).
+bool DownloadFile(TConnection& connection, const std::string& path, TransferSink& sink, SiteFeedback& feedback);
+bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback);
 
 // Stores the buffer as `path` through a temporary name in the same folder and
 // a rename; falls back to storing `path` directly when the rename is refused
 // (`direct` then tells so).
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct);
+// The same from a source; the direct store needs a source that can rewind.
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source, bool& direct);
 // The temporary name used for `path`.
 std::string UploadTempPath(const std::string& path);
 
