@@ -1,8 +1,15 @@
 # The two commands of the README, and a few more for developers.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Benchmarks build in a folder of their own, optimised and without the window,
+# whatever generator and build type $(BUILD) was configured with.
+BENCH_BUILD ?= build-bench
+BENCH_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DPAGEWICK_WITH_GUI=OFF -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=ON \
+               $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# A folder configured before keeps its generator; a new one gets Ninja when it is there.
+BENCH_GENERATOR = $(if $(wildcard $(BENCH_BUILD)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja))
 
-.PHONY: all deps build run test bench format clean
+.PHONY: all deps build run test bench bench-build bench-cli format clean
 
 all: build
 
@@ -19,11 +26,19 @@ run: build
 test: build
 	scripts/run-tests $(BUILD)
 
-bench: build
-	scripts/run-benchmarks $(BUILD)
+bench-build: deps
+	cmake -S . -B $(BENCH_BUILD) $(BENCH_GENERATOR) $(BENCH_FLAGS)
+	cmake --build $(BENCH_BUILD) --target benches pagewick-cli
+
+bench: bench-build
+	scripts/run-benchmarks $(BENCH_BUILD)
+
+# The command-line program against local FTP and SFTP servers, next to curl and cat.
+bench-cli: bench-build
+	bench/cli-transfers.sh $(BENCH_BUILD)
 
 format:
 	find src tests bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)

@@ -5,6 +5,9 @@
 // same bytes (counting "<" with memchr) measured in the same run:
 //   ms_per_MB   time per iteration divided by the page size in MB
 //   x_memchr    time per iteration divided by the time of the memchr pass
+// The jump and the name lookup report theirs as base_ms and x_base (see
+// baseline.h): the memchr pass, and a plain linear lookup of the name.
+#include "baseline.h"
 #include "catalogue/banner.h"
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
@@ -219,19 +222,27 @@ void BM_JumpOneName(benchmark::State& state)
     pw::AdPage adPage{editor, tree, PageEncoding::ShiftJis};
     pw::ScanAdBlocks(adPage, page.catalogue);
     int counter = kBlocks / 2;
+    const double baseline = MemchrSeconds(page);
     for (auto _ : state) {
         benchmark::DoNotOptimize(pw::Jump(adPage, page.catalogue, *page.catalogue.Rows[0], counter));
         if (counter > kBlocks)
             counter = kBlocks / 2;
     }
+    pw::bench::ReportBaseline(state, baseline);
 }
 
 void BM_FindBannerByName(benchmark::State& state)
 {
     const GeneratedPage& page = Page(Kind::Markers);
     const std::string text = BannerName(kBanners - 1) + "[12345]";
+    const std::string name = BannerName(kBanners - 1);
+    const double baseline = pw::bench::SecondsOf([&] {
+        benchmark::DoNotOptimize(std::find_if(page.catalogue.Rows.begin(), page.catalogue.Rows.end(),
+                                              [&](const auto& row) { return row->SpaceName == name; }));
+    });
     for (auto _ : state)
         benchmark::DoNotOptimize(pw::FindBannerByName(page.catalogue, text));
+    pw::bench::ReportBaseline(state, baseline);
 }
 
 BENCHMARK(BM_MemchrPass)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
@@ -243,4 +254,4 @@ BENCHMARK(BM_FindBannerByName);
 
 } // namespace
 
-BENCHMARK_MAIN();
+PAGEWICK_BENCHMARK_MAIN()
