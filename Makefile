@@ -35,7 +35,7 @@ bench: bench-build
 
 # The command-line program against local FTP and SFTP servers, next to curl and cat.
 bench-cli: bench-build
-	bench/cli-transfers.sh $(BENCH_BUILD)
+	/usr/bin/python3 bench/cli_bench.py $(BENCH_BUILD)
 
 format:
 	find src tests bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
