@@ -74,13 +74,13 @@ std::string FormatPosition(const TextPos& pos)
 int LoadPage(Context& c, const std::string& path, PageFile& file)
 {
     file.path = path;
-    std::string bytes;
-    if (Status read = ReadWholeFile(path, bytes); !read) {
+    FileBytes bytes;
+    if (Status read = MapWholeFile(path, bytes); !read) {
         c.Error(path + ": " + read.error);
         return kExitFile;
     }
-    file.lineBreak = FirstLineBreak(bytes);
-    file.editor.SetText(std::move(bytes));
+    file.lineBreak = FirstLineBreak(bytes.Bytes);
+    file.editor.SetText(std::move(bytes.Owner), bytes.Bytes);
     return kExitOk;
 }
 

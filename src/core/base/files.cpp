@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +60,50 @@ Status ReadWholeFile(const std::string& path, std::string& out)
     ::close(fd);
     data.resize(filled);
     out = std::move(data);
+    return Status::Ok();
+}
+
+namespace {
+
+class Mapping {
+public:
+    Mapping(void* address, size_t length) : m_address(address), m_length(length) {}
+    ~Mapping() { ::munmap(m_address, m_length); }
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+
+private:
+    void* m_address;
+    size_t m_length;
+};
+
+} // namespace
+
+Status MapWholeFile(const std::string& path, FileBytes& out)
+{
+    out = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Status::Fail(ErrnoText("Cannot open", path, errno));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const size_t length = static_cast<size_t>(st.st_size);
+        // MAP_POPULATE maps the whole file at once instead of a page at a time.
+        void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (address != MAP_FAILED) {
+            ::close(fd);
+            out.Owner = std::make_shared<const Mapping>(address, length);
+            out.Bytes = std::string_view(static_cast<const char*>(address), length);
+            return Status::Ok();
+        }
+    }
+    ::close(fd);
+    // Empty, special or unmappable: read it.
+    auto bytes = std::make_shared<std::string>();
+    if (Status read = ReadWholeFile(path, *bytes); !read)
+        return read;
+    out.Bytes = *bytes;
+    out.Owner = std::move(bytes);
     return Status::Ok();
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/result.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,16 @@ enum class FilePermissions {
 
 // Reads the whole file into `out`. On failure `out` is left empty.
 Status ReadWholeFile(const std::string& path, std::string& out);
+
+// A file's bytes kept in memory by `Owner`: mapped read-only where the file
+// can be mapped, otherwise read. The bytes are the file as it was when mapped;
+// the file must not shrink while they are in use (a file replaced by a rename,
+// as WriteFileAtomically does, leaves them untouched).
+struct FileBytes {
+    std::shared_ptr<const void> Owner;
+    std::string_view Bytes;
+};
+Status MapWholeFile(const std::string& path, FileBytes& out);
 
 // Writes `bytes` to a temporary file in the same folder, flushes it to disk and
 // renames it over `path`. On failure the old file is untouched and no temporary

@@ -50,6 +50,12 @@ void MemoryPageEditor::SetText(std::string bytes)
     Reset();
 }
 
+void MemoryPageEditor::SetText(std::shared_ptr<const void> owner, std::string_view bytes)
+{
+    m_lines = LineBuffer(std::move(owner), bytes);
+    Reset();
+}
+
 std::string_view MemoryPageEditor::LineText(size_t line) const
 {
     if (line < 1 || line > m_lines.Count())

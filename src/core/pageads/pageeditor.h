@@ -78,6 +78,8 @@ public:
     void SetLines(const std::vector<std::string>& lines);
     // Takes a page's bytes as they were read and splits them into lines.
     void SetText(std::string bytes);
+    // The same over bytes that `owner` keeps alive and unchanged (a mapped file).
+    void SetText(std::shared_ptr<const void> owner, std::string_view bytes);
 
     size_t LineCount() const override { return m_lines.Count(); }
     std::string_view LineText(size_t line) const override;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,9 @@ namespace pw {
 
 // The lines of a whole page as views into one buffer, not one allocation per
 // line. The bytes stay as they were loaded (line breaks included) and an index
-// of line starts and lengths points into them. A changed or inserted line is
+// of line starts and lengths points into them (the loaded bytes may also be a
+// file mapped into memory, shared by copies of the buffer, never written). A
+// changed or inserted line is
 // appended to a second buffer and its index entry points there; removing or
 // inserting lines moves index entries only, never the page's bytes. So an edit
 // of one line costs the length of that line, an insertion or removal of lines
@@ -25,6 +28,8 @@ public:
     // Takes the bytes and indexes their lines as SplitLines splits them (at CR
     // LF, LF and CR; a break at the very end adds no empty last line).
     explicit LineBuffer(std::string bytes);
+    // The same over bytes that `owner` keeps alive and unchanged (a mapped file).
+    LineBuffer(std::shared_ptr<const void> owner, std::string_view bytes);
     LineBuffer(std::initializer_list<std::string_view> lines);
     explicit LineBuffer(const std::vector<std::string>& lines);
 
@@ -48,7 +53,7 @@ public:
     std::vector<std::string> ToVector() const;
 
     // Bytes held for the lines (both buffers), for tests and measurements.
-    size_t Capacity() const { return m_base.capacity() + m_added.capacity(); }
+    size_t Capacity() const { return m_base.size() + m_added.capacity(); }
 
     friend bool operator==(const LineBuffer& a, const std::vector<std::string>& b);
     friend bool operator==(const LineBuffer& a, const LineBuffer& b);
@@ -68,8 +73,10 @@ private:
     Span Add(std::string_view text);
     void Drop(const Span& span);
     void CompactIfWasteful();
+    void Index();
 
-    std::string m_base;
+    std::shared_ptr<const void> m_owner; // keeps the loaded bytes
+    std::string_view m_base;             // the loaded bytes
     std::string m_added;
     size_t m_dropped = 0; // bytes of m_added no line points to any more
     std::vector<Span> m_spans;

@@ -38,6 +38,32 @@ TEST(Files, ReadWholeFileReadsEveryByte)
     EXPECT_EQ(missing, "");
 }
 
+// Mapped bytes stay as they were when the page is replaced by a rename, and
+// outlive the call that mapped them; empty and special files are read.
+TEST(Files, MappedBytesSurviveAReplacedFile)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("page.html");
+    ASSERT_TRUE(WriteFileAtomically(path, "line one\r\nline two\r\n").ok);
+    FileBytes bytes;
+    ASSERT_TRUE(MapWholeFile(path, bytes).ok);
+    ASSERT_TRUE(WriteFileAtomically(path, "replaced").ok);
+    EXPECT_EQ(bytes.Bytes, "line one\r\nline two\r\n");
+    FileBytes copy = bytes;
+    bytes = {};
+    EXPECT_EQ(copy.Bytes, "line one\r\nline two\r\n");
+
+    ASSERT_TRUE(WriteFileAtomically(dir.file("empty"), "").ok);
+    FileBytes empty;
+    ASSERT_TRUE(MapWholeFile(dir.file("empty"), empty).ok);
+    EXPECT_EQ(empty.Bytes, "");
+    FileBytes status;
+    ASSERT_TRUE(MapWholeFile("/proc/self/status", status).ok);
+    EXPECT_NE(status.Bytes.find("VmRSS"), std::string_view::npos);
+    FileBytes missing;
+    EXPECT_FALSE(MapWholeFile(dir.file("none"), missing).ok);
+}
+
 TEST(Files, AtomicWriterReplacesOnlyOnCommit)
 {
     test::TempDir dir;

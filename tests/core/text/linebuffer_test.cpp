@@ -18,9 +18,9 @@ TEST(LineBuffer, IndexesLikeSplitLines)
         manyCrs += "line\r";
     texts.push_back(manyCrs + "\n");
     std::mt19937 random(7);
-    for (int run = 0; run < 200; ++run) {
+    for (int run = 0; run < 1000; ++run) {
         std::string text;
-        const int length = static_cast<int>(random() % 64);
+        const int length = static_cast<int>(random() % 100);
         for (int i = 0; i < length; ++i)
             text += "ab\r\n"[random() % 4];
         texts.push_back(text);
