@@ -10,13 +10,16 @@ the network tests do), then times, alternating program and peer:
   settings decode --raw of a 50 MB file, against cat of the same file
 
 Each command runs under /usr/bin/time -v, which gives its peak memory (maximum
-resident set size); the wall time is measured around it, the same way for
-program and peer. Every figure is printed with the peer's figure of the same
-run and their ratio. Usage: cli_bench.py BUILD_DIR [--runs N] [--quick]
+resident set size); the wall time and the CPU time (user + system, of the
+command and of the shell and /usr/bin/time around it) are measured around it,
+the same way for program and peer. On a machine shared with other work the CPU
+time is the steadier figure. Every figure is printed with the peer's figure of
+the same run and their ratio. Usage: cli_bench.py BUILD_DIR [--runs N] [--only TEXT]
 """
 import argparse
 import os
 import random
+import resource
 import shutil
 import signal
 import socket
@@ -90,15 +93,22 @@ def stop(process):
     process.wait(timeout=10)
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def measure(command, stdin=None, stdout=None):
-    """Runs a shell command under /usr/bin/time -v; returns (seconds, peak KiB)."""
+    """Runs a shell command under /usr/bin/time -v; returns (wall seconds, CPU seconds, peak KiB)."""
     report = tempfile.NamedTemporaryFile(prefix="time-", delete=False)
     report.close()
     with open(stdin or os.devnull, "rb") as source, open(stdout or os.devnull, "wb") as sink:
+        cpu = children_cpu()
         start = time.perf_counter()
         result = subprocess.run(["/usr/bin/time", "-v", "-o", report.name, "sh", "-c", command], stdin=source,
                                 stdout=sink, stderr=subprocess.PIPE)
         seconds = time.perf_counter() - start
+        cpu = children_cpu() - cpu
     text = open(report.name).read()
     os.unlink(report.name)
     if result.returncode != 0:
@@ -107,7 +117,7 @@ def measure(command, stdin=None, stdout=None):
     for line in text.splitlines():
         if "Maximum resident set size" in line:
             peak = int(line.split(":")[1])
-    return seconds, peak
+    return seconds, cpu, peak
 
 
 def cli(build, settings, *args):
@@ -116,22 +126,30 @@ def cli(build, settings, *args):
 
 
 def compare(name, program, peer, runs, check=None):
-    """Alternates program and peer `runs` times; prints medians, best times, peaks and ratios."""
+    """Alternates program and peer `runs` times; prints medians, best wall times, peaks and ratios."""
     ours, theirs = [], []
     for _ in range(runs):
         ours.append(program())
         if check:
             check()
         theirs.append(peer())
-    median_ours = statistics.median(t for t, _ in ours)
-    median_theirs = statistics.median(t for t, _ in theirs)
-    best_ours = min(t for t, _ in ours)
-    best_theirs = min(t for t, _ in theirs)
-    peak_ours = max(m for _, m in ours) / 1024
-    peak_theirs = max(m for _, m in theirs) / 1024
-    print(f"{name:<28} {median_ours:8.3f} {median_theirs:8.3f} {median_ours / median_theirs:6.2f}x "
-          f"{best_ours:8.3f} {best_theirs:8.3f} {best_ours / best_theirs:6.2f}x "
-          f"{peak_ours:8.1f} {peak_theirs:8.1f} {peak_ours / peak_theirs:6.2f}x", flush=True)
+
+    def median(runs, i):
+        return statistics.median(run[i] for run in runs)
+
+    wall = (median(ours, 0), median(theirs, 0))
+    best = (min(run[0] for run in ours), min(run[0] for run in theirs))
+    cpu = (median(ours, 1), median(theirs, 1))
+    peak = (max(run[2] for run in ours) / 1024, max(run[2] for run in theirs) / 1024)
+    cells = []
+    for a, b, digits in (wall + (3,), best + (3,), cpu + (3,), peak + (1,)):
+        cells.append(f"{a:8.{digits}f} {b:8.{digits}f} {a / b:6.2f}x")
+    print(f"{name:<28} " + " ".join(cells), flush=True)
+
+
+def print_header():
+    print(f"{'':<28} {'wall s, median':^24} {'wall s, best':^24} {'CPU s, median':^24} {'peak MiB':^24}")
+    print(f"{'operation':<28} " + " ".join([f"{'program':>8} {'peer':>8} {'ratio':>7}"] * 4))
 
 
 def make_page(path, catalogue_text_path, blocks=20000, banners=2000, size=int(21.5 * MB)):
@@ -164,7 +182,7 @@ def make_page(path, catalogue_text_path, blocks=20000, banners=2000, size=int(21
                 block = b"<!--PWH[" + name(banner) + b"]-->\r\n" + body + b"\r\n<!--PWHEND-->\r\n"
             page.write(block)
             done = len(block)
-            while done < per_block:
+            while done + len(filler) // 2 < per_block:
                 page.write(filler)
                 done += len(filler)
             written += done
@@ -214,16 +232,15 @@ def main():
             for key, value in values.items():
                 cli(build, settings, "settings", "set", os.path.join(settings, ini), section, key, value)
 
-        print(f"{'operation':<28} {'program':>8} {'peer':>8} {'ratio':>7} {'best':>8} {'best':>8} {'ratio':>7} "
-              f"{'MiB':>8} {'MiB':>8} {'ratio':>7}")
-        print(f"{'':<28} {'median s':>8} {'median s':>8} {'':>7} {'prog s':>8} {'peer s':>8} {'':>7} "
-              f"{'prog':>8} {'peer':>8}")
+        print_header()
         wanted = lambda name: args.only in name
 
         curl_ftp = f"ftp://{user}:{password.replace(' ', '%20')}@127.0.0.1:{ftp_port}"
         curl_sftp = (f"curl -s -u {login}: --key {client_key} --pubkey {client_key}.pub "
                      f"--hostpubsha256 {fingerprint} sftp://127.0.0.1:{ssh_port}")
         for size in (20, 100):
+            if not any(wanted(f"{p} site {op} {size} MB") for p in ("FTP", "SFTP") for op in ("put", "get")):
+                continue
             source = os.path.join(local, f"{size}mb.bin")
             with open(source, "wb") as f:
                 f.write(os.urandom(size * MB))
@@ -262,7 +279,7 @@ def main():
         with open(catalogue_text, "rb") as f:
             subprocess.run([program, "--raw", "settings", "encode", os.path.join(settings, "ads.ini")], stdin=f,
                            check=True)
-        name = "ads scan 21.5 MB page"
+        name = f"ads scan {os.path.getsize(page) / MB:.1f} MB page"
         if wanted(name):
             compare(name, lambda: measure(f"{program} --dir {settings} ads scan {page}"),
                     lambda: measure(f"cat {page}"), args.runs)

@@ -35,8 +35,10 @@ void LineBuffer::Index()
 {
     const char* const data = m_base.data();
     const size_t n = m_base.size();
-    // About one line per 80 bytes of a typical page; the index grows on its own beyond that.
-    m_spans.reserve(n / 80 + 1);
+    // Room for a line every 32 bytes: more than pages have, and only the part
+    // filled takes memory (a large block is mapped page by page), while growing
+    // would hold the old and the new index at once.
+    m_spans.reserve(n / 32 + 1);
     size_t start = 0; // of the current line; a CR LF's LF lies before it
     auto lineBreak = [&](size_t at) {
         m_spans.push_back({start, at - start});
