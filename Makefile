@@ -1,10 +1,12 @@
 # The two commands of the README, and a few more for developers.
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
-# Benchmarks build in a folder of their own, optimised and without the window,
-# whatever generator and build type $(BUILD) was configured with.
+# Benchmarks build in a folder of their own, optimised and without the tests,
+# whatever generator and build type $(BUILD) was configured with. BENCH_GUI=OFF
+# leaves the window's benchmarks out (and Qt with them).
 BENCH_BUILD ?= build-bench
-BENCH_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DPAGEWICK_WITH_GUI=OFF -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=ON \
+BENCH_GUI ?= ON
+BENCH_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DPAGEWICK_WITH_GUI=$(BENCH_GUI) -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=ON \
                $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # A folder configured before keeps its generator; a new one gets Ninja when it is there.
 BENCH_GENERATOR = $(if $(wildcard $(BENCH_BUILD)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja))

@@ -1,6 +1,7 @@
 // The window program: creates the main window and its dialogs, runs the
 // start-up sequence, shows the window and runs until it closes.
 
+#include "net/curlftpclient.h"
 #include "gui/mainwindow.h"
 #include "settings/settingsfile.h"
 
@@ -26,7 +27,7 @@ int main(int argc, char** argv)
     if (scratchFolder.isEmpty())
         scratchFolder = QCoreApplication::applicationDirPath();
 
-    pw::gui::TMainForm form(settingsFolder, scratchFolder);
+    pw::gui::TMainForm form(settingsFolder, scratchFolder, pw::net::CurlFtpClientFactory());
     form.createDialogs();
     form.startUp();
     if (form.quitRequested())

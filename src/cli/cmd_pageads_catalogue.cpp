@@ -8,7 +8,7 @@
 #include "cli/cli.h"
 #include "cli/cmd_pageads_support.h"
 #include "networks/siteinfo.h"
-#include "pageads/adkind.h"
+#include "catalogue/adkind.h"
 #include "text/lines.h"
 
 #include <charconv>

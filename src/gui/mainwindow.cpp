@@ -1,22 +1,33 @@
 #include "gui/mainwindow.h"
 
-#include "base/files.h"
-#include "gui/actionlist.h"
-#include "gui/datatext.h"
-#include "gui/dialogs/fmbanner.h"
-#include "gui/dialogs/fmeditini.h"
-#include "gui/dialogs/fmhosts.h"
-#include "gui/dialogs/fmmessage.h"
-#include "gui/dialogs/fmnetworks.h"
-#include "gui/dialogs/fmoption.h"
-#include "gui/messagebox.h"
-#include "gui/webpane.h"
+#include "gui/banners/bannersarea.h"
+#include "gui/banners/fmbanner.h"
+#include "gui/common/actionlist.h"
+#include "gui/common/browserwindow.h"
+#include "gui/common/datatext.h"
+#include "gui/common/fmmessage.h"
+#include "gui/common/guifeedback.h"
+#include "gui/common/popupmenu.h"
+#include "gui/common/messagebox.h"
+#include "gui/common/transferrunner.h"
+#include "gui/common/webpane.h"
+#include "gui/documents/documentsarea.h"
+#include "gui/documents/documenttab.h"
+#include "gui/networks/fmnetworks.h"
+#include "gui/networks/networksarea.h"
+#include "gui/options/fmeditini.h"
+#include "gui/options/fmoption.h"
+#include "gui/options/optionsarea.h"
+#include "gui/sites/fmhosts.h"
+#include "gui/sites/sitesarea.h"
+#include "gui/workspace.h"
 #include "settings/settingsfile.h"
+#include "shell/commandstate.h"
+#include "sites/documents.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QLayout>
@@ -26,7 +37,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -35,11 +45,6 @@
 namespace pw::gui {
 
 namespace {
-
-std::string Path(const QString& path)
-{
-    return path.toStdString();
-}
 
 // Milliseconds since the system started, as a 32-bit tick count.
 std::uint32_t TickCount()
@@ -50,7 +55,8 @@ std::uint32_t TickCount()
 
 } // namespace
 
-TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder, QWidget* parent)
+TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
+                     QWidget* parent)
     : QMainWindow(parent), m_settingsFolder(settingsFolder), m_scratchFolder(scratchFolder)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -61,12 +67,87 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
     buildLayout();
     buildToolBar();
     buildMenus();
-    connectCommands();
+
+    m_runner = new TransferRunner(this, this);
+    m_feedback = new GuiFeedback(this, statusBar(), m_runner, this);
+    m_workspace = std::make_unique<Workspace>(settingsFolder.toStdString(), m_runner->wrap(std::move(ftpClients)),
+                                              *m_feedback);
+    buildAreas();
 }
 
 TMainForm::~TMainForm()
 {
     shutDown();
+    // Connections quit their servers as they go; nothing is left to paint.
+    m_runner->setInline(true);
+    m_workspace.reset();
+}
+
+TIniList& TMainForm::IniListSetup()
+{
+    return m_workspace->IniListSetup;
+}
+
+TIniList& TMainForm::IniListAd()
+{
+    return m_workspace->IniListAd;
+}
+
+TIniList& TMainForm::IniListSiteInfo()
+{
+    return m_workspace->IniListSiteInfo;
+}
+
+void TMainForm::buildAreas()
+{
+    auto button = [this](const char* name) { return findChild<QToolButton*>(QLatin1String(name)); };
+    auto item = [this](const char* name) { return findChild<QAction*>(QLatin1String(name)); };
+    Workspace& ws = *m_workspace;
+
+    m_sites = new SitesArea(ws, *m_feedback, *m_actions,
+                            {m_setups, m_tree, m_files, m_pages, button("TBConnect"), button("TBDisconnect"),
+                             button("TBReconnect"), button("TBHosts")},
+                            this);
+    m_documents = new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu}, this);
+    m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_bannersModel, m_previewPanel, m_preview, m_previewItem},
+                                this);
+    m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
+                                  this);
+    m_options = new OptionsArea({button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
+                                 button("TBHelp")},
+                                this);
+
+    // The areas meet here: the sites ask the documents to open and close pages.
+    m_sites->setDocumentHooks({
+        [this](TConnection& connection) { return m_documents->closeConnectionDocuments(connection); },
+        [this](const std::string& folder) { return m_documents->closeDocumentsBelow(folder); },
+        [this] { return m_documents->activeFile(); },
+    });
+    connect(m_sites, &SitesArea::openFileRequested, this, [this](TFileNode* file) { m_documents->openDocument(*file); });
+    connect(m_sites, &SitesArea::previewRequested, this, &TMainForm::openPreview);
+    connect(m_documents, &DocumentsArea::previewRequested, this, &TMainForm::openPreview);
+    connect(m_documents, &DocumentsArea::bannerRowRequested, m_banners, &BannersArea::selectRow);
+    connect(m_networks, &NetworksArea::statusText, this, &TMainForm::showStatus);
+    connect(m_options, &OptionsArea::statusText, this, &TMainForm::showStatus);
+
+    connect(m_sites, &SitesArea::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_documents, &DocumentsArea::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_banners, &BannersArea::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_feedback, &GuiFeedback::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_runner, &TransferRunner::busyChanged, this, &TMainForm::updateCommandState);
+
+    connect(button("TBExit"), &QToolButton::clicked, this, &QWidget::close);
+    connect(button("TBAddAd"), &QToolButton::clicked, this, [this, button] { PopupBelow(button("TBAddAd"), m_addAdMenu); });
+
+    // Commands that the banner work brings to life. Until then they say so.
+    const char* later[] = {"DeleteAd", "RefreshAd", "AddNormal", "AddRotation", "ReplaceAd",
+                           "Jump",     "NewBanner", "EditBanner", "DeleteBanner", "ArchiveBanner"};
+    for (const char* name : later) {
+        QAction* a = m_actions->action(QLatin1String(name));
+        const QString caption = QString(a->text()).remove(QLatin1Char('&'));
+        connect(a, &QAction::triggered, this,
+                [this, caption] { showStatus(caption + QStringLiteral(": この機能はまだ使えません")); });
+    }
 }
 
 void TMainForm::createDialogs()
@@ -77,63 +158,34 @@ void TMainForm::createDialogs()
     m_fmOption = new TFmOption(this);
     m_fmEditIni = new TFmEditIni(this);
     m_fmMessage = new TFmMessage(this);
+    m_sites->setHostsDialog(m_fmHosts);
+    m_networks->setDialog(m_fmNetworks);
+    m_options->setDialog(m_fmOption);
 }
 
-void TMainForm::connectCommands()
+void TMainForm::showStatus(const QString& text)
 {
-    auto button = [this](const char* name) { return findChild<QToolButton*>(QLatin1String(name)); };
-    auto menuItem = [this](const char* name) { return findChild<QAction*>(QLatin1String(name)); };
-
-    connect(button("TBExit"), &QToolButton::clicked, this, &QWidget::close);
-    connect(button("TBOptions"), &QToolButton::clicked, this, [this, button] { PopupBelow(button("TBOptions"), m_optionsMenu); });
-    connect(button("TBLogin"), &QToolButton::clicked, this, [this, button] { PopupBelow(button("TBLogin"), m_loginMenu); });
-    connect(button("TBAddAd"), &QToolButton::clicked, this, [this, button] { PopupBelow(button("TBAddAd"), m_addAdMenu); });
-    connect(button("TBHosts"), &QToolButton::clicked, this, [this] {
-        if (m_fmHosts)
-            m_fmHosts->exec();
-    });
-    connect(menuItem("MINetwork"), &QAction::triggered, this, [this] {
-        if (m_fmNetworks)
-            m_fmNetworks->exec();
-    });
-    connect(menuItem("MIOption"), &QAction::triggered, this, [this] {
-        if (m_fmOption)
-            m_fmOption->exec();
-    });
-    connect(m_previewItem, &QAction::toggled, this, &TMainForm::setPreviewVisible);
-    connect(m_adItem, &QAction::toggled, this, &TMainForm::setAdPanelVisible);
-
-    // Commands that the sites, documents, page ads, banners, networks and
-    // online-services work brings to life. Until then they say so.
-    const char* later[] = {"RefreshDir", "DeleteAd",   "RefreshAd", "FileOpen",   "FilePreview",
-                           "FileSave",   "FileCloseAct", "AddNormal", "AddRotation", "ReplaceAd",
-                           "Jump",       "NewBanner",  "EditBanner", "DeleteBanner", "ArchiveBanner"};
-    auto notYet = [this](const QString& caption) {
-        return [this, caption] {
-            statusBar()->showMessage(caption + QStringLiteral(": この機能はまだ使えません"), 5000);
-        };
-    };
-    for (const char* name : later) {
-        QAction* a = m_actions->action(QLatin1String(name));
-        connect(a, &QAction::triggered, this, notYet(QString(a->text()).remove(QLatin1Char('&'))));
-    }
-    for (const char* name : {"TBConnect", "TBDisconnect", "TBReconnect", "TBHelp"})
-        connect(button(name), &QToolButton::clicked, this, notYet(button(name)->toolTip()));
-    connect(menuItem("MIUpdateNetwork"), &QAction::triggered, this, notYet(menuItem("MIUpdateNetwork")->text()));
+    statusBar()->showMessage(text, 5000);
 }
 
-void TMainForm::PopupBelow(QToolButton* button, QMenu* menu)
+void TMainForm::openPreview(const QString& address)
 {
-    const QPoint corner(button->width() - 5, button->height() - 5);
-    menu->popup(button->mapToGlobal(corner));
+    auto* window = new BrowserWindow;
+    window->setObjectName(QStringLiteral("PreviewWindow"));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(address);
+    window->makeVisible();
+    window->navigate(address, History::Skip);
+    window->showMaximised();
 }
 
 bool TMainForm::loadSettingsFiles()
 {
-    const std::string folder = Path(m_settingsFolder);
+    const std::string folder = m_settingsFolder.toStdString();
     bool ok = true;
-    const std::pair<TIniList*, std::string_view> files[] = {
-        {&m_iniListSetup, kMainSettingsFile}, {&m_iniListAd, kBannerFile}, {&m_iniListSiteInfo, kProfileFile}};
+    const std::pair<TIniList*, std::string_view> files[] = {{&m_workspace->IniListSetup, kMainSettingsFile},
+                                                            {&m_workspace->IniListAd, kBannerFile},
+                                                            {&m_workspace->IniListSiteInfo, kProfileFile}};
     for (const auto& [store, name] : files) {
         const Status loaded = LoadSettingsFile(*store, folder, name);
         if (!loaded) {
@@ -150,42 +202,38 @@ void TMainForm::startUp()
         return;
     m_startedUp = true;
 
-    // 1-3: the new-version flag, the transfer buffer (with the sites work) and
-    // the scratch file names.
+    // The new-version flag and the scratch file names; the transfer buffer
+    // lives in the workspace.
     m_newVersionQuestioned = false;
     const std::uint32_t tick = TickCount();
-    for (int n = 1; n <= 3; ++n) {
-        m_scratchFiles[static_cast<size_t>(n - 1)] =
-            QString::fromStdString(MakeScratchFileName(Path(m_scratchFolder), "html", n, tick));
-    }
+    for (int n = 1; n <= 3; ++n)
+        m_workspace->ScratchFiles[static_cast<size_t>(n - 1)] =
+            MakeScratchFileName(m_scratchFolder.toStdString(), "html", n, tick);
 
-    // 4: the three settings files, in this order.
+    // The three settings files, in this order.
     if (!loadSettingsFiles())
         m_quitRequested = true;
 
-    // 5: the window takes the screen's work area, without being maximised.
+    // The window takes the screen's work area, without being maximised.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
 
-    // 6-10: the version of the network definitions, the check items, panes and sizes.
+    // General settings: the definitions' version, the check items, panes and sizes.
     GeneralSettings designed;
     designed.TreeWidth = 217;
     designed.TreeHeight = 146;
     designed.PreviewWidth = 127;
-    const int setupCount = m_iniListSetup.ReadInteger("Setups", "Count", 0);
-    m_startSettings = ReadGeneralSettings(m_iniListSetup, designed, setupCount);
+    const int setupCount = m_workspace->IniListSetup.ReadInteger("Setups", "Count", 0);
+    m_startSettings = ReadGeneralSettings(m_workspace->IniListSetup, designed, setupCount);
     applyGeneralSettings(m_startSettings);
 
-    // 11 site setups and "DefautIndex" (sites work); 12 proxy options (options
-    // work); 13 registration profiles and 14 networks (networks work); 15 the
-    // login menu and the banner catalogue, 16 "LastAdIndex" and 17 "SortColumn"
-    // (banner list work) come here.
+    // Site setups, profiles and networks, then the catalogue.
+    m_sites->loadSetups();
+    m_networks->loadProfilesAndNetworks();
+    m_banners->loadBanners();
 
-    // 18: the preview of the selected banner (none yet).
-    showBannerPreview();
-
-    // 19 the banner list's selection handling, 20 the command state and 21 the
-    // clipboard capture are connected here by their work.
+    m_banners->showBannerPreview();
+    updateCommandState();
 }
 
 void TMainForm::applyGeneralSettings(const GeneralSettings& s)
@@ -193,9 +241,10 @@ void TMainForm::applyGeneralSettings(const GeneralSettings& s)
     m_networkVersion = s.NetworkVersion;
     m_monitorItem->setChecked(s.ClipMonitor);
     m_adItem->setChecked(s.Ad);
-    setAdPanelVisible(s.Ad);
+    m_options->setAdPanelVisible(s.Ad);
+    m_banners->rememberPreviewWidth(s.PreviewWidth);
     m_previewItem->setChecked(s.PreviewAd);
-    setPreviewVisible(s.PreviewAd);
+    m_banners->setPreviewVisible(s.PreviewAd);
     m_tree->resize(s.TreeWidth, s.TreeHeight);
     m_previewPanel->resize(s.PreviewWidth, m_previewPanel->height());
     m_paneSizesApplied = false;
@@ -214,7 +263,9 @@ void TMainForm::applyPaneSizes()
     const int middleTotal = m_middle->width() - m_middle->handleWidth();
     m_middle->setSizes({std::max(0, middleTotal - m_startSettings.PreviewWidth), m_startSettings.PreviewWidth});
     const int columnTotal = m_middleSplitter->height() - m_middleSplitter->handleWidth();
-    m_middleSplitter->setSizes({173, std::max(0, columnTotal - 173)});
+    // The page control takes most of the height: pages are what users work on.
+    const int pagesHeight = std::max(173, columnTotal * 3 / 5);
+    m_middleSplitter->setSizes({pagesHeight, std::max(0, columnTotal - pagesHeight)});
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -261,55 +312,21 @@ GeneralSettings TMainForm::collectGeneralSettings() const
     s.DefautIndex = m_setups->currentIndex();
     s.TreeWidth = m_tree->width();
     s.TreeHeight = m_tree->height();
-    s.PreviewWidth = m_previewPanel->width();
-    const int sorted = m_banners->header()->sortIndicatorSection();
+    s.PreviewWidth = m_banners->previewWidth();
+    const int sorted = m_bannerList->header()->sortIndicatorSection();
     if (sorted >= 0)
-        s.SortColumn = SortColumnValue(sorted, m_banners->header()->sortIndicatorOrder() == Qt::DescendingOrder);
-    // The selected banner's catalogue number arrives with the banner list.
-    s.LastAdIndex = 0;
+        s.SortColumn = SortColumnValue(sorted, m_bannerList->header()->sortIndicatorOrder() == Qt::DescendingOrder);
+    const TAdBanner* selected = m_workspace->Banners.SelectedBanner();
+    s.LastAdIndex = selected ? selected->Number : 0;
     return s;
-}
-
-void TMainForm::showBannerPreview()
-{
-    const QString& file = m_scratchFiles[1];
-    QFile out(file);
-    if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        out.write("<html><body></body></html>");
-        out.close();
-        m_preview->navigate(file, History::Skip);
-    }
-}
-
-void TMainForm::setPreviewVisible(bool visible)
-{
-    m_previewPanel->setVisible(visible);
-}
-
-void TMainForm::setAdPanelVisible(bool visible)
-{
-    m_adPanel->setVisible(visible);
-}
-
-bool TMainForm::closeDocumentPage(int index)
-{
-    // Document pages arrive with the documents work, which asks about unsaved
-    // changes here; a page without a document closes at once.
-    QWidget* page = m_pages->widget(index);
-    m_pages->removeTab(index);
-    page->deleteLater();
-    return true;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // The list page stays; every document page closes, from the last one on.
-    for (int i = m_pages->count() - 1; i >= 1; --i) {
-        m_pages->setCurrentIndex(i);
-        if (!closeDocumentPage(i)) {
-            event->ignore();
-            return;
-        }
+    if (!m_documents->closeAll()) {
+        event->ignore();
+        return;
     }
     event->accept();
 }
@@ -320,18 +337,66 @@ void TMainForm::shutDown()
         return;
     m_shutDown = true;
 
-    for (const QString& file : m_scratchFiles)
-        QFile::remove(file);
+    for (const std::string& file : m_workspace->ScratchFiles)
+        QFile::remove(QString::fromStdString(file));
 
     // A start-up that could not create its settings files writes nothing back.
     if (m_quitRequested)
         return;
 
-    WriteGeneralSettings(m_iniListSetup, collectGeneralSettings(), m_banners->header()->sortIndicatorSection() >= 0);
-    // The site setups are written here by the sites work.
-    const Status saved = SaveSettingsFile(m_iniListSetup, Path(m_settingsFolder), kMainSettingsFile);
+    WriteGeneralSettings(m_workspace->IniListSetup, collectGeneralSettings(),
+                         m_bannerList->header()->sortIndicatorSection() >= 0);
+    m_sites->storeSetups();
+    const Status saved = SaveSettingsFile(m_workspace->IniListSetup, m_settingsFolder.toStdString(), kMainSettingsFile);
     if (!saved)
         ShowMessage(this, MessageType::Error, FromData(saved.error));
+}
+
+void TMainForm::updateCommandState()
+{
+    if (!m_startedUp)
+        return;
+    const Workspace& ws = *m_workspace;
+    DocumentTab* tab = m_documents->activeTab();
+    const TConnection* documentConnection = tab ? ConnectionOf(tab->file()) : nullptr;
+    const TNode* entry = m_sites->selectedEntry();
+
+    CommandFacts facts;
+    facts.SetupCount = m_setups->count();
+    facts.SelectedSetup = m_setups->currentIndex();
+    facts.DocumentActive = tab != nullptr;
+    facts.FolderSelected = ws.Tree.Selected() != nullptr;
+    facts.FolderNeedsReconnect = facts.FolderSelected && RootOf(ws.Tree.Selected())->NeedsReconnect;
+    facts.FileSelected = entry != nullptr;
+    facts.SelectedFileKind = entry ? entry->Kind : nkOther;
+    facts.DocumentNeedsReconnect = documentConnection && documentConnection->NeedsReconnect;
+    facts.AdNodeSelected = tab && tab->adTree().Selected();
+    facts.BannerSelected = m_banners->hasSelectedBanner();
+    facts.LoginMenuHasEntries = !m_loginMenu->isEmpty();
+    facts.TransferRunning = m_runner->busy();
+    const CommandState state = ComputeCommandState(facts);
+
+    if (state.SelectSetup >= 0) {
+        const QSignalBlocker block(m_setups);
+        m_setups->setCurrentIndex(state.SelectSetup);
+    }
+    if (m_commandTargets.empty()) {
+        for (std::string_view name : CommandNames()) {
+            const QString objectName = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+            QObject* target = m_actions->action(objectName);
+            if (!target)
+                target = findChild<QObject*>(objectName);
+            if (target)
+                m_commandTargets.emplace_back(std::string(name), target);
+        }
+    }
+    for (const auto& [name, target] : m_commandTargets) {
+        const bool enabled = state.IsEnabled(name);
+        if (auto* action = qobject_cast<QAction*>(target))
+            action->setEnabled(enabled);
+        else if (auto* widget = qobject_cast<QWidget*>(target))
+            widget->setEnabled(enabled);
+    }
 }
 
 } // namespace pw::gui

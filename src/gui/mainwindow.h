@@ -1,44 +1,61 @@
 #pragma once
 
-#include "settings/inilist.h"
 #include "shell/generalsettings.h"
+#include "sites/ftpclient.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-#include <array>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 class QComboBox;
 class QMenu;
 class QSplitter;
 class QStandardItemModel;
-class QStatusBar;
 class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QTreeView;
 
+namespace pw {
+class TIniList;
+}
+
 namespace pw::gui {
 
 class ActionList;
+class BannersArea;
+class DocumentsArea;
+class GuiFeedback;
+class NetworksArea;
+class OptionsArea;
+class SitesArea;
 class TFmBanner;
 class TFmEditIni;
 class TFmHosts;
 class TFmMessage;
 class TFmNetworks;
 class TFmOption;
+class TransferRunner;
 class WebPane;
+struct Workspace;
 
-// The main window: tool bar, site selector, the list page with the folder tree
-// and the file list, one page per open document, the banner list with its
-// preview, and the ad panel. It owns the three settings stores for the run.
+// The main window: the frame (tool bar, the page control PCMain with the list
+// page and one tab per open page, the banner list with its preview, the ad
+// panel, the status bar), the workspace it works on, and the areas that own
+// the commands. It runs the start-up and exit sequences and keeps the
+// commands' enabled state.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     // `settingsFolder` holds Pagewick.ini, ads.ini and siteinfo.ini;
-    // `scratchFolder` receives the scratch .html files.
-    TMainForm(const QString& settingsFolder, const QString& scratchFolder, QWidget* parent = nullptr);
+    // `scratchFolder` receives the scratch .html files; `ftpClients` makes the
+    // clients of the site connections.
+    TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
+              QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Creates the six dialogs, in their fixed order, after the main window.
@@ -53,15 +70,18 @@ public:
     bool quitRequested() const { return m_quitRequested; }
 
     ActionList* actionList() const { return m_actions; }
-    TIniList& IniListSetup() { return m_iniListSetup; }
-    TIniList& IniListAd() { return m_iniListAd; }
-    TIniList& IniListSiteInfo() { return m_iniListSiteInfo; }
-    const std::array<QString, 3>& scratchFiles() const { return m_scratchFiles; }
+    Workspace& workspace() { return *m_workspace; }
+    TIniList& IniListSetup();
+    TIniList& IniListAd();
+    TIniList& IniListSiteInfo();
     int NetworkVersion() const { return m_networkVersion; }
 
-    // Opens a tool button's menu with its top-left corner 5 pixels left of and
-    // above the button's bottom-right corner.
-    static void PopupBelow(QToolButton* button, QMenu* menu);
+    SitesArea* sites() const { return m_sites; }
+    DocumentsArea* documents() const { return m_documents; }
+    TransferRunner* transferRunner() const { return m_runner; }
+
+    // Recomputes the enabled state of every command.
+    void updateCommandState();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -71,28 +91,19 @@ private:
     void buildLayout();
     void buildToolBar();
     void buildMenus();
-    void connectCommands();
+    void buildAreas();
 
     bool loadSettingsFiles();
     void applyGeneralSettings(const GeneralSettings& settings);
     GeneralSettings collectGeneralSettings() const;
     void applyPaneSizes();
     void fitFrameToWorkArea(int triesLeft);
-    void showBannerPreview();
-
-    // Closes the document on page `index` of PCMain, asking about unsaved
-    // changes; false when the document stays open.
-    bool closeDocumentPage(int index);
-
-    void setPreviewVisible(bool visible);
-    void setAdPanelVisible(bool visible);
+    void openPreview(const QString& address);
+    void showStatus(const QString& text);
 
     QString m_settingsFolder;
     QString m_scratchFolder;
-    TIniList m_iniListSetup;
-    TIniList m_iniListAd;
-    TIniList m_iniListSiteInfo;
-    std::array<QString, 3> m_scratchFiles;
+    std::unique_ptr<Workspace> m_workspace;
     int m_networkVersion = 1;
     bool m_newVersionQuestioned = false;
     bool m_quitRequested = false;
@@ -103,8 +114,15 @@ private:
     GeneralSettings m_startSettings;
 
     ActionList* m_actions = nullptr;
+    TransferRunner* m_runner = nullptr;
+    GuiFeedback* m_feedback = nullptr;
+    SitesArea* m_sites = nullptr;
+    DocumentsArea* m_documents = nullptr;
+    BannersArea* m_banners = nullptr;
+    NetworksArea* m_networks = nullptr;
+    OptionsArea* m_options = nullptr;
 
-    // Window parts, named as the rest of the program refers to them.
+    // Frame widgets.
     QToolBar* m_toolBar = nullptr;
     QComboBox* m_setups = nullptr;
     QTabWidget* m_pages = nullptr;
@@ -112,10 +130,9 @@ private:
     QSplitter* m_directorySplitter = nullptr;
     QTreeView* m_tree = nullptr;
     QTreeView* m_files = nullptr;
-    QStandardItemModel* m_filesModel = nullptr;
     QSplitter* m_middleSplitter = nullptr;
     QSplitter* m_middle = nullptr;
-    QTreeView* m_banners = nullptr;
+    QTreeView* m_bannerList = nullptr;
     QStandardItemModel* m_bannersModel = nullptr;
     QWidget* m_previewPanel = nullptr;
     WebPane* m_preview = nullptr;
@@ -125,9 +142,14 @@ private:
     QMenu* m_loginMenu = nullptr;
     QMenu* m_optionsMenu = nullptr;
     QMenu* m_addAdMenu = nullptr;
+    QMenu* m_editorMenu = nullptr;
+    QMenu* m_adTreeMenu = nullptr;
     QAction* m_previewItem = nullptr;
     QAction* m_monitorItem = nullptr;
     QAction* m_adItem = nullptr;
+
+    // The objects whose enabled state the command state sets, by name.
+    std::vector<std::pair<std::string, QObject*>> m_commandTargets;
 
     QPointer<TFmNetworks> m_fmNetworks;
     QPointer<TFmBanner> m_fmBanner;

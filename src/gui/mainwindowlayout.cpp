@@ -1,8 +1,8 @@
 // The main window's widgets, tool bar and menus.
 
-#include "gui/actionlist.h"
+#include "gui/common/actionlist.h"
 #include "gui/mainwindow.h"
-#include "gui/webpane.h"
+#include "gui/common/webpane.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -122,10 +122,7 @@ void TMainForm::buildLayout()
 
     m_files = MakeReportList(QStringLiteral("LVFiles"), m_directorySplitter);
     m_files->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_filesModel = MakeColumns(m_files, {{QStringLiteral("名前"), 220},
-                                         {QStringLiteral("日付"), 130},
-                                         {QStringLiteral("属性"), 80},
-                                         {QStringLiteral("サイズ"), 80, Qt::AlignRight}});
+    // The sites area puts the file list model on it.
     m_directorySplitter->addWidget(m_tree);
     m_directorySplitter->addWidget(m_files);
     m_directorySplitter->setStretchFactor(1, 1);
@@ -135,11 +132,11 @@ void TMainForm::buildLayout()
     m_middle = new QSplitter(Qt::Horizontal, m_middleSplitter);
     m_middle->setObjectName(QStringLiteral("PnMiddle"));
     m_middle->setChildrenCollapsible(false);
-    m_banners = MakeReportList(QStringLiteral("LVAdFlights"), m_middle);
-    m_banners->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_banners->header()->setSortIndicatorShown(true);
-    m_banners->header()->setSortIndicator(-1, Qt::AscendingOrder);
-    m_bannersModel = MakeColumns(m_banners, {{QStringLiteral("広告名"), 100},
+    m_bannerList = MakeReportList(QStringLiteral("LVAdFlights"), m_middle);
+    m_bannerList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_bannerList->header()->setSortIndicatorShown(true);
+    m_bannerList->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_bannersModel = MakeColumns(m_bannerList, {{QStringLiteral("広告名"), 100},
                                              {QStringLiteral("ネットワーク名"), 200},
                                              {QStringLiteral("タイプ"), 120},
                                              {QStringLiteral("PV"), 0, Qt::AlignRight},
@@ -149,7 +146,7 @@ void TMainForm::buildLayout()
     m_preview = new WebPane;
     m_preview->setObjectName(QStringLiteral("WBPreview"));
     m_previewPanel = MakePanel(QStringLiteral("PnPreview"), m_preview, m_middle);
-    m_middle->addWidget(m_banners);
+    m_middle->addWidget(m_bannerList);
     m_middle->addWidget(m_previewPanel);
     m_middle->setStretchFactor(0, 1);
     m_middle->setStretchFactor(1, 0);
@@ -280,12 +277,12 @@ void TMainForm::buildMenus()
     item(adEdit, "MIDelete", "DeleteBanner");
     item(adEdit, "MIArchive", "ArchiveBanner");
 
-    QMenu* ads = menu("PMAds");
+    QMenu* ads = m_adTreeMenu = menu("PMAds");
     item(ads, "MIDeleteAd", "DeleteAd");
     ads->addSeparator();
     item(ads, "MIRefreshAd", "RefreshAd");
 
-    QMenu* openingFile = menu("PMOpeningFile");
+    QMenu* openingFile = m_editorMenu = menu("PMOpeningFile");
     item(openingFile, "MIPreview2", "FilePreview");
     openingFile->addSeparator();
     item(openingFile, "MISave", "FileSave");
@@ -327,7 +324,7 @@ void TMainForm::buildMenus()
     };
     attach(m_tree, directory);
     attach(m_files, file);
-    attach(m_banners, adEdit);
+    attach(m_bannerList, adEdit);
 }
 
 } // namespace pw::gui

@@ -55,6 +55,14 @@ CURLcode SslContext(CURL*, void* sslContext, void*)
     return CURLE_OK;
 }
 
+int ReportProgress(void* data, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow)
+{
+    const auto& progress = *static_cast<const TransferProgress*>(data);
+    const auto done = static_cast<std::uint64_t>(dlnow + ulnow);
+    const auto total = static_cast<std::uint64_t>(dltotal + ultotal);
+    return progress(done, total) ? 0 : 1;
+}
+
 struct HostKeyCheck {
     const std::string* trusted;
     std::string* seen;
@@ -171,9 +179,12 @@ std::string LastErrorReply(const std::vector<std::string>& replies)
     return {};
 }
 
+// A cancelled call leaves the control connection in an unknown state, so it
+// counts as a lost connection.
 bool IsConnectionLost(CURLcode rc)
 {
     switch (rc) {
+    case CURLE_ABORTED_BY_CALLBACK:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
     case CURLE_PARTIAL_FILE:
@@ -373,6 +384,11 @@ FtpResult CurlFtpClient::Perform(Request& request)
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, m_settings.IdleTimeout);
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_settings.IdleTimeout);
+    if (m_progress) {
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, ReportProgress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, &m_progress);
+    }
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, CollectReply);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &m_replies);
     if (IsSftp()) {
@@ -441,7 +457,9 @@ FtpResult CurlFtpClient::Perform(Request& request)
     if (sourceOrigin.failed)
         return FtpResult::Fail(FtpFailure::Other, request.upload->Error());
 
-    std::string error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
+    std::string error = rc == CURLE_ABORTED_BY_CALLBACK ? std::string("transfer cancelled")
+                        : errorBuffer[0]                ? errorBuffer
+                                                        : curl_easy_strerror(rc);
     const std::string reply = LastErrorReply(m_replies);
     if (!reply.empty() && error.find(reply) == std::string::npos)
         error += " (" + reply + ")";

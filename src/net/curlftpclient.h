@@ -41,6 +41,7 @@ public:
     FtpResult Delete(const std::string& path) override;
     void Quit() override;
     bool Connected() const override { return m_connected; }
+    void SetProgress(TransferProgress progress) override { m_progress = std::move(progress); }
 
     // The URL of a folder or file path on this server (for tests and logs).
     std::string UrlOf(const std::string& path, bool folder) const;
@@ -55,6 +56,7 @@ private:
     FtpClientSettings m_settings;
     void* m_handle = nullptr; // CURL*
     bool m_connected = false;
+    TransferProgress m_progress;
     std::string m_home;    // the login folder
     std::string m_current; // the current folder, absolute
     std::vector<std::string> m_replies;

@@ -1,5 +1,5 @@
-#include "gui/browserwindow.h"
-#include "gui/webpane.h"
+#include "gui/common/browserwindow.h"
+#include "gui/common/webpane.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

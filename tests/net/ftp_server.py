@@ -23,6 +23,7 @@ def main():
     parser.add_argument("--tls-data", action="store_true", help="require PROT P on data connections")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--perm", default="elradfmwMT", help="pyftpdlib permissions (without f: no rename)")
+    parser.add_argument("--rate", type=int, default=0, help="bytes per second on data connections (0: no limit)")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
     if args.debug:
@@ -68,6 +69,17 @@ def main():
         Handler.certfile = args.cert
         Handler.tls_control_required = True
         Handler.tls_data_required = args.tls_data
+
+    if args.rate > 0:
+        from pyftpdlib.handlers import ThrottledDTPHandler
+        dtp = base.dtp_handler
+
+        class Throttled(ThrottledDTPHandler, dtp):
+            pass
+
+        Throttled.read_limit = args.rate
+        Throttled.write_limit = args.rate
+        Handler.dtp_handler = Throttled
 
     server = FTPServer(("127.0.0.1", args.port), Handler)
     port = server.socket.getsockname()[1]

@@ -200,7 +200,8 @@ bool FtpServer::Start(const std::string& homeFolder, const std::string& pemFile,
     certificate = pemFile;
     std::vector<std::string> argv = {"/usr/bin/python3", PAGEWICK_SOURCE_DIR "/tests/net/ftp_server.py",
                                      "--home", home, "--user", user, "--password", password,
-                                     "--port", std::to_string(fixedPort), "--perm", permissions};
+                                     "--port", std::to_string(fixedPort), "--perm", permissions,
+                                     "--rate", std::to_string(rate)};
     if (!certificate.empty()) {
         argv.push_back("--cert");
         argv.push_back(certificate);

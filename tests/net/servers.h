@@ -48,6 +48,7 @@ struct FtpServer {
     int port = 0;
     std::string certificate; // FTPS: the PEM file (certificate and key)
     std::string permissions = "elradfmwMT"; // pyftpdlib's letters; without "f" renames are refused
+    int rate = 0;                           // bytes per second on data connections; 0: no limit
     ChildProcess process;
 
     // Starts pyftpdlib serving `home`; with a certificate file, explicit FTPS.

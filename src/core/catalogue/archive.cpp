@@ -67,12 +67,12 @@ ArchiveWriteResult AppendBannerToArchive(const TAdBanner& banner, const std::str
     return result;
 }
 
-Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder, int row, AdPage* activePage)
+Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder, int row, const BannerRemoved& removed)
 {
     if (row < 0 || row >= static_cast<int>(list.Rows.size()))
         return Status::Ok();
-    if (activePage)
-        RefreshAdNodes(*activePage, list.Rows[row]->SpaceName, nullptr);
+    if (removed)
+        removed(list.Rows[row]->SpaceName);
     const int32_t number = list.Rows[row]->Number;
     list.Rows.erase(list.Rows.begin() + row);
     for (auto& banner : list.Rows)
@@ -85,7 +85,7 @@ Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder
 }
 
 ArchiveResult ArchiveBanner(BannerList& list, TIniList& store, const std::string& folder, int row,
-                            AdPage* activePage)
+                            const BannerRemoved& removed)
 {
     ArchiveResult result;
     if (row < 0 || row >= static_cast<int>(list.Rows.size()))
@@ -94,23 +94,23 @@ ArchiveResult ArchiveBanner(BannerList& list, TIniList& store, const std::string
     if (!FileExists(path)) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
-            result.Message = {MessageKind::Error, std::string(kArchiveCreateFailedMessage)};
+            result.Message = {MessageType::Error, std::string(kArchiveCreateFailedMessage)};
             return result;
         }
         ::close(fd);
     }
     const ArchiveWriteResult written = AppendBannerToArchive(*list.Rows[row], path);
     if (written.Outcome == ArchiveWrite::OpenFailed) {
-        result.Message = {MessageKind::Error, written.Error};
+        result.Message = {MessageType::Error, written.Error};
         return result;
     }
     if (written.Outcome == ArchiveWrite::WriteFailed) {
-        result.Message = {MessageKind::Error, std::string(kArchiveWriteFailedMessage)};
+        result.Message = {MessageType::Error, std::string(kArchiveWriteFailedMessage)};
         return result;
     }
     result.Archived = true;
-    result.Saved = RemoveBanner(list, store, folder, row, activePage);
-    result.Message = {MessageKind::Warning, std::string(kSavedPrefix).append(path).append(kSavedSuffix)};
+    result.Saved = RemoveBanner(list, store, folder, row, removed);
+    result.Message = {MessageType::Warning, std::string(kSavedPrefix).append(path).append(kSavedSuffix)};
     return result;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "base/result.h"
+#include "base/usermessage.h"
 #include "catalogue/banner.h"
-#include "pageads/adcommands.h"
 #include "settings/inilist.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -46,11 +47,14 @@ struct ArchiveWriteResult {
 // created) and flushes it to disk.
 ArchiveWriteResult AppendBannerToArchive(const TAdBanner& banner, const std::string& path);
 
-// Takes row `row` out of the catalogue: the active page's nodes of its name
-// turn unlisted, the banners after it are renumbered, the former highest
+// Told the name of a banner that leaves the catalogue, so that the open page
+// can mark its blocks of that name as unlisted.
+using BannerRemoved = std::function<void(const std::string& spaceName)>;
+
+// Takes row `row` out of the catalogue: `removed` hears its name, the banners after it are renumbered, the former highest
 // section is erased, the catalogue is saved into `folder`, and the row at the
 // same index (or the last row) becomes selected.
-Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder, int row, AdPage* activePage);
+Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder, int row, const BannerRemoved& removed);
 
 struct ArchiveResult {
     bool Archived = false;
@@ -61,6 +65,6 @@ struct ArchiveResult {
 // The archive command after its question was answered Yes: creates the
 // archive in `folder` when missing, appends the banner and removes it.
 ArchiveResult ArchiveBanner(BannerList& list, TIniList& store, const std::string& folder, int row,
-                            AdPage* activePage);
+                            const BannerRemoved& removed);
 
 } // namespace pw

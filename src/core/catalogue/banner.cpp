@@ -1,6 +1,6 @@
 #include "catalogue/banner.h"
 
-#include "pageads/adkind.h"
+#include "catalogue/adkind.h"
 #include "text/sjis.h"
 
 namespace pw {

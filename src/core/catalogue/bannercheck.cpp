@@ -1,7 +1,7 @@
 #include "catalogue/bannercheck.h"
 
 #include "networks/siteinfo.h"
-#include "pageads/adkind.h"
+#include "catalogue/adkind.h"
 #include "text/sjis.h"
 
 #include <charconv>

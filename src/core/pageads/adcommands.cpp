@@ -45,7 +45,7 @@ bool SelectBlock(AdPage& page, std::string_view nodeText, bool scroll, bool rota
 {
     const SelectResult selected = SelectBlockByName(page, nodeText, scroll, rotation);
     if (selected == SelectResult::BadNumbering)
-        result.Messages.push_back({MessageKind::Error, std::string(kInternalErrorMessage)});
+        result.Messages.push_back({MessageType::Error, std::string(kInternalErrorMessage)});
     return selected == SelectResult::Found;
 }
 
@@ -112,6 +112,7 @@ std::string AdNotFoundMessage(std::string_view text)
 
 AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdBanner& banner, bool rotation)
 {
+    const PageChange change(page.Editor);
     AdCommandResult result;
     PageEditor& editor = page.Editor;
     const std::string name = ToPageText(page.Encoding, banner.SpaceName);
@@ -159,6 +160,7 @@ AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdB
 
 AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const TAdBanner& banner)
 {
+    const PageChange change(page.Editor);
     AdCommandResult result;
     if (ReplaceBlockAtCaret(page, catalogue, banner, result))
         return result;
@@ -168,12 +170,13 @@ AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const 
             && ReplaceBlockAtCaret(page, catalogue, banner, result))
             return result;
     }
-    result.Messages.push_back({MessageKind::Warning, std::string(kNoBannerAtCaretMessage)});
+    result.Messages.push_back({MessageType::Warning, std::string(kNoBannerAtCaretMessage)});
     return result;
 }
 
 AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)
 {
+    const PageChange change(page.Editor);
     AdCommandResult result;
     AdTree& tree = page.Tree;
     AdNode* node = tree.Selected();
@@ -182,10 +185,10 @@ AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)
     const std::string text = node->Text();
     if (SelectBlock(page, text, true, node->Status() == nsRotation, result)) {
         page.Editor.DeleteSelection();
-        result.Messages.push_back({MessageKind::Warning, std::string(kBlockDeletedMessage)});
+        result.Messages.push_back({MessageType::Warning, std::string(kBlockDeletedMessage)});
         result.Done = true;
     } else {
-        result.Messages.push_back({MessageKind::Warning, std::string(kBlockMissingDeletedMessage)});
+        result.Messages.push_back({MessageType::Warning, std::string(kBlockMissingDeletedMessage)});
     }
     AdNode* next = tree.NextSkippingChildren(*node);
     if (!next)
@@ -239,7 +242,7 @@ AdCommandResult Jump(AdPage& page, const BannerList& catalogue, const TAdBanner&
             jumpCounter = 1;
             continue;
         }
-        result.Messages.push_back({MessageKind::Warning, AdNotFoundMessage(FromPageText(page.Encoding, text))});
+        result.Messages.push_back({MessageType::Warning, AdNotFoundMessage(FromPageText(page.Encoding, text))});
         return result;
     }
 }
@@ -283,9 +286,9 @@ AdCommandResult ShowAdNode(AdPage& page, const BannerList& catalogue, AdNode* no
     } else {
         text.append(kNotFound);
         if (fromTree) {
-            result.Messages.push_back({MessageKind::Warning, text});
+            result.Messages.push_back({MessageType::Warning, text});
         } else if (jumpCounter > 1) {
-            result.Messages.push_back({MessageKind::Warning, AdNotFoundMessage(shown)});
+            result.Messages.push_back({MessageType::Warning, AdNotFoundMessage(shown)});
             jumpCounter = 1;
         }
     }

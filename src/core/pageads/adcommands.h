@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/usermessage.h"
 #include "catalogue/banner.h"
 #include "pageads/adpage.h"
 
@@ -13,14 +14,6 @@
 // shows (message boxes, the status bar text, the banner row to select) as data.
 namespace pw {
 
-enum class MessageKind { Error, Warning, Information, Confirmation };
-
-struct UserMessage {
-    MessageKind Kind;
-    std::string Text; // program text (Shift_JIS)
-
-    friend bool operator==(const UserMessage&, const UserMessage&) = default;
-};
 
 struct AdCommandResult {
     std::vector<UserMessage> Messages;     // boxes with an OK button, in the order shown

@@ -151,4 +151,18 @@ void MemoryPageEditor::ReplaceSelection(std::string_view text)
     ++m_changes;
 }
 
+void MemoryPageEditor::BeginChange()
+{
+    if (m_changeDepth++ == 0)
+        m_changesAtBegin = m_changes;
+}
+
+void MemoryPageEditor::EndChange()
+{
+    if (m_changeDepth == 0 || --m_changeDepth > 0)
+        return;
+    if (m_changes > m_changesAtBegin)
+        m_groupedAway += m_changes - m_changesAtBegin - 1;
+}
+
 } // namespace pw

@@ -55,6 +55,12 @@ public:
     virtual bool Modified() const = 0;
     virtual void SetModified(bool modified) = 0;
 
+    // The changes made between BeginChange and the matching EndChange are one
+    // step for the user's undo. Pairs nest; the outermost pair makes the step.
+    // PageChange calls them for a scope.
+    virtual void BeginChange() = 0;
+    virtual void EndChange() = 0;
+
     // Convenience: replaces the selection by nothing.
     void DeleteSelection() { ReplaceSelection({}); }
     // Convenience: empties the selection at the caret and inserts `text` there.
@@ -64,6 +70,18 @@ public:
         SetSelection(caret, caret);
         ReplaceSelection(text);
     }
+};
+
+// Makes the changes of a scope one undo step of `editor`.
+class PageChange {
+public:
+    explicit PageChange(PageEditor& editor) : m_editor(editor) { m_editor.BeginChange(); }
+    ~PageChange() { m_editor.EndChange(); }
+    PageChange(const PageChange&) = delete;
+    PageChange& operator=(const PageChange&) = delete;
+
+private:
+    PageEditor& m_editor;
 };
 
 // The page editor of the tests and the command-line program.
@@ -97,12 +115,20 @@ public:
     bool Modified() const override { return m_modified; }
     void SetModified(bool modified) override { m_modified = modified; }
 
+    void BeginChange() override;
+    void EndChange() override;
+
     // The text of the selection, lines joined by CR LF.
     std::string SelectedText() const;
     // The last position scrolled to (by SetCaret or ScrollTo).
     TextPos ScrolledTo() const { return m_scrolledTo; }
     // Number of changes made (one per replaced selection or line edit).
     size_t ChangeCount() const { return m_changes; }
+    // Number of undo steps the changes make: one per change outside a
+    // BeginChange/EndChange pair, one per outermost pair that changed something.
+    size_t UndoSteps() const { return m_changes - m_groupedAway; }
+    // Depth of open BeginChange calls.
+    size_t ChangeDepth() const { return m_changeDepth; }
 
 private:
     TextPos Clamp(TextPos pos) const;
@@ -114,6 +140,9 @@ private:
     TextPos m_scrolledTo;
     bool m_modified = false;
     size_t m_changes = 0;
+    size_t m_changeDepth = 0;
+    size_t m_changesAtBegin = 0;
+    size_t m_groupedAway = 0;
 };
 
 } // namespace pw

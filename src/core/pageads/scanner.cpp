@@ -164,6 +164,7 @@ bool ParseNumbering(std::string_view text, long long& value)
 void ScanAdBlocks(AdPage& page, const BannerList& catalogue)
 {
     PageEditor& editor = page.Editor;
+    const PageChange repairs(editor);
     AdTree& tree = page.Tree;
     const PageEncoding encoding = page.Encoding;
     const BannerLookup lookup(catalogue, encoding);

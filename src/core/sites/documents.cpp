@@ -54,17 +54,16 @@ std::string UploadTempPath(const std::string& path)
     return folder + ".pagewick-upload-" + name;
 }
 
-FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct)
-{
-    BufferSource source(buffer);
-    return StoreReplacing(client, path, source, direct);
-}
+namespace {
 
-FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source, bool& direct)
+// Stores through the temporary name and the rename; `store` sends the bytes
+// to a path, `again` readies them for a second store.
+template <typename StoreTo, typename Again>
+FtpResult StoreThroughTemp(FtpClient& client, const std::string& path, bool& direct, StoreTo store, Again again)
 {
     direct = false;
     const std::string temp = UploadTempPath(path);
-    if (FtpResult stored = client.Store(temp, source); !stored)
+    if (FtpResult stored = store(temp); !stored)
         return stored;
     FtpResult renamed = client.Rename(temp, path);
     if (renamed || renamed.failure == FtpFailure::ConnectionLost)
@@ -72,9 +71,30 @@ FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSou
     // The server keeps the page and refuses the rename: store the page itself.
     client.Delete(temp);
     direct = true;
-    if (!source.Rewind())
-        return FtpResult::Fail(FtpFailure::Other, renamed.error + " (" + source.Error() + ")");
-    return client.Store(path, source);
+    if (std::string error; !again(error))
+        return FtpResult::Fail(FtpFailure::Other, renamed.error + " (" + error + ")");
+    return store(path);
+}
+
+} // namespace
+
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct)
+{
+    return StoreThroughTemp(
+        client, path, direct, [&](const std::string& to) { return client.Store(to, buffer); },
+        [](std::string&) { return true; });
+}
+
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source, bool& direct)
+{
+    return StoreThroughTemp(
+        client, path, direct, [&](const std::string& to) { return client.Store(to, source); },
+        [&](std::string& error) {
+            if (source.Rewind())
+                return true;
+            error = source.Error();
+            return false;
+        });
 }
 
 namespace {
@@ -107,18 +127,15 @@ bool DownloadFile(TConnection& connection, const std::string& path, TransferSink
     return Download(connection, path, feedback, [&] { return connection.FtpClient->Retrieve(path, sink); });
 }
 
-bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
-                SiteFeedback& feedback)
-{
-    BufferSource source(buffer);
-    return UploadFile(connection, path, source, feedback);
-}
+namespace {
 
-bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback)
+// The status texts and messages around an upload, whatever it sends.
+template <typename Send>
+bool Upload(TConnection& connection, const std::string& path, SiteFeedback& feedback, Send send)
 {
     feedback.Status(sitetext::UploadStarted(path));
     bool direct = false;
-    if (FtpResult stored = StoreReplacing(*connection.FtpClient, path, source, direct); !stored) {
+    if (FtpResult stored = send(direct); !stored) {
         feedback.Status(sitetext::UploadFailed(path));
         feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kUploadFailed, stored.error));
         connection.NeedsReconnect = true;
@@ -127,6 +144,21 @@ bool UploadFile(TConnection& connection, const std::string& path, TransferSource
     }
     feedback.Status(direct ? sitetext::UploadOkDirect(path) : sitetext::UploadOk(path));
     return true;
+}
+
+} // namespace
+
+bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
+                SiteFeedback& feedback)
+{
+    return Upload(connection, path, feedback,
+                  [&](bool& direct) { return StoreReplacing(*connection.FtpClient, path, buffer, direct); });
+}
+
+bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback)
+{
+    return Upload(connection, path, feedback,
+                  [&](bool& direct) { return StoreReplacing(*connection.FtpClient, path, source, direct); });
 }
 
 bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "base/usermessage.h"
 #include "sites/setup.h"
 
 #include <string>
 #include <vector>
 
 namespace pw {
-
-enum class MessageType { Error, Warning, Information, Confirmation };
 
 // What the connection and document logic tells the user. The window shows
 // the status in its status bar (painted at once, before the transfer that

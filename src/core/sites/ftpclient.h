@@ -117,6 +117,11 @@ struct FtpResult {
     explicit operator bool() const { return ok; }
 };
 
+// Told during a call how many bytes have moved and how many are expected (0
+// while not known); returning false cancels the call, which then fails. Runs
+// on the thread that makes the call.
+using TransferProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
 // A session with one FTP, FTPS or SFTP server over one control connection.
 // Paths are the server's paths (as the current-folder query gives them).
 class FtpClient {
@@ -147,6 +152,8 @@ public:
     // Says goodbye and closes the connection.
     virtual void Quit() = 0;
     virtual bool Connected() const = 0;
+    // Progress of the calls that follow (an empty function: none).
+    virtual void SetProgress(TransferProgress progress) { (void)progress; }
 };
 
 using FtpClientFactory = std::function<std::unique_ptr<FtpClient>(const FtpClientSettings&)>;

@@ -4,6 +4,7 @@
 #include "catalogue/bannerstore.h"
 #include "core/catalogue/catalogue_fixture.h"
 #include "core/pageads/pagefixture.h"
+#include "pageads/adcommands.h"
 #include "pageads/scanner.h"
 #include "settings/settingsfile.h"
 #include "support/tempdir.h"
@@ -114,7 +115,8 @@ TEST(RemoveBanner, BlocksInTheActivePageTurnUnlisted)
     test::TestPage page(test::Lines({"<!--PWH[B1]--><!--PWHEND-->", "<!--PWH[B2]--><!--PWHEND-->"}));
     ScanAdBlocks(page.page, c.list);
     EXPECT_EQ(page.Tree(), "matched\tB1\nmatched\tB2\n");
-    RemoveBanner(c.list, c.store, c.dir.path(), 0, &page.page);
+    RemoveBanner(c.list, c.store, c.dir.path(), 0,
+                 [&](const std::string& name) { RefreshAdNodes(page.page, name, nullptr); });
     EXPECT_EQ(page.Tree(), "unlisted\tB1\nmatched\tB2\n");
 }
 
@@ -125,7 +127,7 @@ TEST(ArchiveBanner, CreatesTheArchiveAppendsAndRemoves)
     ArchiveResult result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
     EXPECT_TRUE(result.Archived);
     EXPECT_TRUE(result.Saved.ok);
-    EXPECT_EQ(result.Message.Kind, MessageKind::Warning);
+    EXPECT_EQ(result.Message.Kind, MessageType::Warning);
     EXPECT_EQ(codec::DecodeSjis(result.Message.Text), "該当広告は" + path + "に保存しました");
     result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
     EXPECT_TRUE(result.Archived);
@@ -145,7 +147,7 @@ TEST(ArchiveBanner, AFailedWriteKeepsTheBanner)
     ::chmod(path.c_str(), 0444);
     const ArchiveResult result = ArchiveBanner(c.list, c.store, c.dir.path(), 0, nullptr);
     EXPECT_FALSE(result.Archived);
-    EXPECT_EQ(result.Message.Kind, MessageKind::Error);
+    EXPECT_EQ(result.Message.Kind, MessageType::Error);
     EXPECT_EQ(c.list.Rows.size(), 1u);
 }
 

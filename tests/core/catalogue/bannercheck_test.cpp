@@ -1,7 +1,7 @@
 #include "catalogue/bannercheck.h"
 
 #include "core/catalogue/catalogue_fixture.h"
-#include "pageads/adkind.h"
+#include "catalogue/adkind.h"
 #include "text/codec.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
-#include "pageads/adkind.h"
+#include "catalogue/adkind.h"
 #include "pageads/scanner.h"
 #include "text/codec.h"
 

@@ -169,7 +169,7 @@ TEST(ReplaceAdBlock, FallsBackToTheSelectedNode)
 
 TEST(ReplaceAdBlock, WarnsOnceWhenNothingCanBeReplaced)
 {
-    const UserMessage warning{MessageKind::Warning, std::string(kNoBannerAtCaretMessage)};
+    const UserMessage warning{MessageType::Warning, std::string(kNoBannerAtCaretMessage)};
     {
         SCOPED_TRACE("rotation without members");
         const std::string text = Lines({"top", "<!--PWR[R]-->", "<!--PWREND-->"});
@@ -220,7 +220,7 @@ TEST(DeleteAdBlock, RemovesTheRotationWithItsMembersAndSelectsTheNextNode)
     EXPECT_EQ(page.Text(), Lines({"a", "", Normal("ABC", kAbc)}));
     EXPECT_EQ(page.Tree(), "matched\tABC\t*\n");
     EXPECT_EQ(result.Messages,
-              (std::vector<UserMessage>{{MessageKind::Warning, std::string(kBlockDeletedMessage)}}));
+              (std::vector<UserMessage>{{MessageType::Warning, std::string(kBlockDeletedMessage)}}));
     EXPECT_EQ(result.SelectBannerRow, 0);
     EXPECT_EQ(page.editor.SelectionStart(), (TextPos{3, 1}));
 }
@@ -243,7 +243,7 @@ TEST(DeleteAdBlock, ABlockMissingFromTheTextStillLosesItsNode)
     EXPECT_EQ(page.Text(), Lines({"edited by hand"}));
     EXPECT_EQ(page.Tree(), "");
     EXPECT_EQ(result.Messages,
-              (std::vector<UserMessage>{{MessageKind::Warning, std::string(kBlockMissingDeletedMessage)}}));
+              (std::vector<UserMessage>{{MessageType::Warning, std::string(kBlockMissingDeletedMessage)}}));
     ASSERT_TRUE(result.StatusText);
     EXPECT_EQ(codec::DecodeSjis(*result.StatusText), "広告文[ABC]はファイルから削除しました");
 }
@@ -256,6 +256,36 @@ TEST(DeleteAdBlock, NothingHappensWithoutASelectedNode)
     EXPECT_TRUE(result.Messages.empty());
     EXPECT_EQ(page.Text(), text);
     EXPECT_EQ(page.Tree(), "matched\tABC\n");
+}
+
+// Each command, with the repairs of the scan that follows it, is one undo step
+// of the editor however many edits it makes.
+TEST(AdCommands, EachCommandIsOneUndoStep)
+{
+    struct Case {
+        const char* what;
+        AdCommandResult (*run)(OpenPage&);
+        size_t minimumChanges;
+    } cases[] = {
+        {"add, then the refresh repairs two markers",
+         [](OpenPage& p) { return AddAdBlock(p.page, p.catalogue, *p.abc, false); }, 3},
+        {"replace, then the refresh repairs two markers",
+         [](OpenPage& p) { return ReplaceAdBlock(p.page, p.catalogue, *p.abc); }, 3},
+        {"delete", [](OpenPage& p) { return DeleteAdBlock(p.page, p.catalogue); }, 1},
+    };
+    for (const auto& c : cases) {
+        OpenPage page(Lines({"a", Normal("XYZ", kXyz), "b"}));
+        page.tree.Select(page.tree.First());
+        page.Caret(2, 2);
+        // A marker typed after the open: empty name and no end marker.
+        page.editor.AppendLine("<!--PWH[]-->");
+        const size_t changes = page.editor.ChangeCount();
+        const size_t steps = page.editor.UndoSteps();
+        EXPECT_TRUE(c.run(page).Done) << c.what;
+        EXPECT_GE(page.editor.ChangeCount() - changes, c.minimumChanges) << c.what;
+        EXPECT_EQ(page.editor.UndoSteps() - steps, 1u) << c.what;
+        EXPECT_EQ(page.editor.ChangeDepth(), 0u) << c.what;
+    }
 }
 
 TEST(Jump, WalksTheBlocksOfTheNameAndStartsOver)
@@ -283,7 +313,7 @@ TEST(Jump, WarnsWhenTheNameIsNotInThePage)
     for (int press = 0; press < 2; ++press) {
         const AdCommandResult result = Jump(page.page, page.catalogue, *page.abc, counter);
         EXPECT_EQ(result.Messages,
-                  (std::vector<UserMessage>{{MessageKind::Warning, AdNotFoundMessage("ABC")}}));
+                  (std::vector<UserMessage>{{MessageType::Warning, AdNotFoundMessage("ABC")}}));
         EXPECT_EQ(counter, 2);
         EXPECT_EQ(page.tree.Selected(), nullptr);
     }
@@ -331,7 +361,7 @@ TEST(ShowAdNode, MissingBlockIsReportedByTheTreeOrOnBehalfOfJump)
     EXPECT_EQ(counter, 3);
 
     AdCommandResult fromJump = ShowAdNode(page.page, page.catalogue, node, false, counter);
-    EXPECT_EQ(fromJump.Messages, (std::vector<UserMessage>{{MessageKind::Warning, AdNotFoundMessage("ABC")}}));
+    EXPECT_EQ(fromJump.Messages, (std::vector<UserMessage>{{MessageType::Warning, AdNotFoundMessage("ABC")}}));
     EXPECT_EQ(counter, 1);
     EXPECT_EQ(codec::DecodeSjis(*fromJump.StatusText), status);
 

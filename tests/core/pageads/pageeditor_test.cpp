@@ -21,5 +21,26 @@ TEST(MemoryPageEditor, CountsOneChangePerReplacement)
     EXPECT_EQ(editor.SelectedText(), "1\r\n2\r\n3");
 }
 
+TEST(MemoryPageEditor, NestedChangesMakeOneUndoStep)
+{
+    MemoryPageEditor editor({"abc"});
+    editor.SetLineText(1, "x");
+    {
+        const PageChange outer(editor);
+        editor.AppendLine("y");
+        {
+            const PageChange inner(editor);
+            editor.AppendLine("z");
+        }
+        EXPECT_EQ(editor.ChangeDepth(), 1u);
+        editor.InsertAtCaret("w");
+    }
+    {
+        const PageChange empty(editor);
+    }
+    EXPECT_EQ(editor.ChangeCount(), 4u);
+    EXPECT_EQ(editor.UndoSteps(), 2u);
+}
+
 } // namespace
 } // namespace pw::test

@@ -113,6 +113,17 @@ TEST(ScanAdBlocks, RepairsNamesAndAppendsMissingEndMarkers)
     }
 }
 
+TEST(ScanAdBlocks, AllRepairsAreOneUndoStep)
+{
+    TestPage page(Lines({"<!--PWR[]-->", "<!--PWH[[x]-->"}));
+    ScanAdBlocks(page.page, page.catalogue);
+    EXPECT_EQ(page.editor.ChangeCount(), 4u);
+    EXPECT_EQ(page.editor.UndoSteps(), 1u);
+    // Nothing left to repair: no step at all.
+    ScanAdBlocks(page.page, page.catalogue);
+    EXPECT_EQ(page.editor.UndoSteps(), 1u);
+}
+
 TEST(ScanAdBlocks, NulBytesAndLongLinesAreOrdinaryBytes)
 {
     std::string line(3'000'000, 'x');

@@ -1,0 +1,5 @@
+if(PAGEWICK_WITH_GUI)
+    add_executable(bench_window ${CMAKE_CURRENT_LIST_DIR}/window_bench.cpp)
+    target_link_libraries(bench_window PRIVATE pagewick_gui benchmark::benchmark)
+    set_property(GLOBAL APPEND PROPERTY PAGEWICK_BENCHES bench_window)
+endif()

@@ -1,0 +1,49 @@
+#include "gui/common/messagebox.h"
+
+namespace pw::gui {
+
+namespace {
+
+MessageHandler& Handler()
+{
+    static MessageHandler handler;
+    return handler;
+}
+
+} // namespace
+
+void SetMessageHandler(MessageHandler handler)
+{
+    Handler() = std::move(handler);
+}
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
+                                        QMessageBox::StandardButtons buttons)
+{
+    if (Handler())
+        return Handler()(type, text);
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString caption;
+    switch (type) {
+    case MessageType::Error:
+        icon = QMessageBox::Critical;
+        caption = QStringLiteral("エラー");
+        break;
+    case MessageType::Warning:
+        icon = QMessageBox::Warning;
+        caption = QStringLiteral("警告");
+        break;
+    case MessageType::Information:
+        icon = QMessageBox::Information;
+        caption = QStringLiteral("情報");
+        break;
+    case MessageType::Confirmation:
+        icon = QMessageBox::Question;
+        caption = QStringLiteral("確認");
+        break;
+    }
+    QMessageBox box(icon, caption, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace pw::gui

@@ -1,0 +1,52 @@
+#include "gui/common/webpane.h"
+
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QWebEngineHistory>
+
+namespace pw::gui {
+
+QUrl AddressToUrl(const QString& address)
+{
+    const QUrl url(address);
+    if (url.isValid() && url.scheme().size() > 1)
+        return url;
+    return QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath());
+}
+
+void LoadAddress(QWebEngineView* view, const QString& address, History history)
+{
+    if (history == History::Skip) {
+        // One connection per load: clear the history once this load is done.
+        auto* connection = new QMetaObject::Connection;
+        *connection = QObject::connect(view, &QWebEngineView::loadFinished, view, [view, connection](bool) {
+            view->history()->clear();
+            QObject::disconnect(*connection);
+            delete connection;
+        });
+    }
+    view->load(AddressToUrl(address));
+}
+
+WebPane::WebPane(QWidget* parent) : QWebEngineView(parent)
+{
+    setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void WebPane::navigate(const QString& address, History history)
+{
+    LoadAddress(this, address, history);
+}
+
+void WebPane::refresh()
+{
+    reload();
+}
+
+void WebPane::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The right click is handled: nothing shows.
+    event->accept();
+}
+
+} // namespace pw::gui

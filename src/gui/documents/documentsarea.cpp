@@ -1,0 +1,270 @@
+#include "gui/documents/documentsarea.h"
+
+#include "gui/common/actionlist.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/documents/documenttab.h"
+#include "gui/documents/findbar.h"
+#include "gui/documents/scintillapageeditor.h"
+#include "gui/workspace.h"
+#include "pageads/adcommands.h"
+#include "pageads/scanner.h"
+#include "sites/documents.h"
+#include "sites/sitetexts.h"
+
+#include <QMenu>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTreeView>
+
+namespace pw::gui {
+
+namespace {
+
+// The window's part of an open document, owned by its file entry.
+class DocumentSheet final : public TDocumentSheet {
+public:
+    explicit DocumentSheet(DocumentTab* tab) : m_tab(tab) {}
+    ~DocumentSheet() override { delete m_tab.data(); }
+
+    void EntryDestroyedWhileOpen() override
+    {
+        ShowMessage(m_tab ? m_tab->window() : nullptr, MessageType::Error, FromData(kInternalError));
+    }
+
+private:
+    QPointer<DocumentTab> m_tab;
+};
+
+void AttachMenu(QWidget* widget, QMenu* menu)
+{
+    if (!menu)
+        return;
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(widget, &QWidget::customContextMenuRequested, menu,
+                     [widget, menu](const QPoint& at) { menu->popup(widget->mapToGlobal(at)); });
+}
+
+} // namespace
+
+DocumentsArea::DocumentsArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions,
+                             const Widgets& widgets, QObject* parent)
+    : QObject(parent), m_workspace(workspace), m_feedback(feedback), m_widgets(widgets)
+{
+    connect(actions.action(QStringLiteral("FileSave")), &QAction::triggered, this, &DocumentsArea::save);
+    QAction* closeAction = actions.action(QStringLiteral("FileCloseAct"));
+    closeAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    connect(closeAction, &QAction::triggered, this, &DocumentsArea::close);
+    connect(actions.action(QStringLiteral("FilePreview")), &QAction::triggered, this, [this] {
+        if (activeTab())
+            preview();
+    });
+
+    // Find in the page: not one of the listed commands, but every editor has it.
+    auto* findAction = new QAction(QStringLiteral("検索(&F)..."), this);
+    findAction->setObjectName(QStringLiteral("EditFind"));
+    findAction->setShortcut(QKeySequence::Find);
+    findAction->setShortcutContext(Qt::WindowShortcut);
+    ApplyHint(findAction, QStringLiteral("ページの中を検索する"));
+    m_widgets.pages->window()->addAction(findAction);
+    connect(findAction, &QAction::triggered, this, &DocumentsArea::find);
+
+    connect(m_widgets.pages, &QTabWidget::currentChanged, this, [this] {
+        m_jumpCounter = 1;
+        emit commandStateChanged();
+    });
+}
+
+DocumentsArea::~DocumentsArea() = default;
+
+DocumentTab* DocumentsArea::activeTab() const
+{
+    return qobject_cast<DocumentTab*>(m_widgets.pages->currentWidget());
+}
+
+TFileNode* DocumentsArea::activeFile() const
+{
+    DocumentTab* tab = activeTab();
+    return tab ? &tab->file() : nullptr;
+}
+
+DocumentTab* DocumentsArea::tabOf(const TFileNode& file) const
+{
+    for (int i = 1; i < m_widgets.pages->count(); ++i) {
+        auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i));
+        if (tab && &tab->file() == &file)
+            return tab;
+    }
+    return nullptr;
+}
+
+bool DocumentsArea::openDocument(TFileNode& file)
+{
+    if (DocumentTab* open = tabOf(file)) {
+        m_widgets.pages->setCurrentWidget(open);
+        return true;
+    }
+    if (!CanOpen(file))
+        return false;
+
+    TDocumentText text;
+    if (!LoadDocument(file, text, m_workspace.Buffer, m_feedback)) {
+        emit commandStateChanged();
+        return false;
+    }
+    auto* tab = new DocumentTab(file);
+    tab->editor()->LoadLines(text.Lines, text.Break);
+    text.Lines = LineBuffer();
+    AttachMenu(tab->editor(), m_widgets.editorMenu);
+    AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
+    file.Sheet = std::make_unique<DocumentSheet>(tab);
+    m_widgets.pages->addTab(tab, FromData(file.Name));
+    m_widgets.pages->setTabToolTip(m_widgets.pages->indexOf(tab), FromData(file.GetPath()));
+
+    AdPage page = tab->page();
+    ScanAdBlocks(page, m_workspace.Banners);
+    connect(tab, &DocumentTab::adNodeChosen, this, [this, tab](AdNode* node) { showAdNode(*tab, node); });
+
+    m_widgets.pages->setCurrentWidget(tab);
+    if (AdNode* first = tab->adTree().First()) {
+        showAdNode(*tab, first);
+        tab->showTreeSelection();
+    }
+    tab->editor()->setFocus();
+    emit commandStateChanged();
+    return true;
+}
+
+bool DocumentsArea::saveDocument(TFileNode& file)
+{
+    DocumentTab* tab = tabOf(file);
+    if (!tab || !tab->editor()->PageModified())
+        return true;
+    TDocumentText text;
+    text.Lines = tab->editor()->PageLineBuffer();
+    text.Modified = true;
+    text.Break = tab->editor()->PageLineBreak();
+    const bool saved = SaveDocument(file, text, m_workspace.Buffer, m_feedback);
+    if (saved)
+        tab->editor()->SetPageModified(false);
+    emit commandStateChanged();
+    return saved;
+}
+
+bool DocumentsArea::settleUnsaved(TFileNode& file, bool previewAfterwards)
+{
+    DocumentTab* tab = tabOf(file);
+    if (!tab || !tab->editor()->PageModified())
+        return true;
+    const auto answer = ShowMessage(m_widgets.pages->window(), MessageType::Confirmation, FromData(sitetext::AskSave(file.Name)),
+                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Yes) {
+        const bool saved = saveDocument(file);
+        // A preview follows whether or not the save worked; a close does not.
+        return saved || previewAfterwards;
+    }
+    return true;
+}
+
+void DocumentsArea::removeTab(TFileNode& file)
+{
+    if (DocumentTab* tab = tabOf(file))
+        m_widgets.pages->removeTab(m_widgets.pages->indexOf(tab));
+    file.Sheet.reset();
+}
+
+bool DocumentsArea::closeDocument(TFileNode& file)
+{
+    if (!tabOf(file))
+        return true;
+    if (!settleUnsaved(file, false))
+        return false;
+    removeTab(file);
+    emit commandStateChanged();
+    return true;
+}
+
+bool DocumentsArea::closeAll()
+{
+    for (int i = m_widgets.pages->count() - 1; i >= 1; --i) {
+        auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i));
+        if (!tab)
+            continue;
+        m_widgets.pages->setCurrentIndex(i);
+        if (!closeDocument(tab->file()))
+            return false;
+    }
+    return true;
+}
+
+bool DocumentsArea::closeConnectionDocuments(TConnection& connection)
+{
+    for (int i = m_widgets.pages->count() - 1; i >= 1; --i) {
+        auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i));
+        if (tab && ConnectionOf(tab->file()) == &connection && !closeDocument(tab->file()))
+            return false;
+    }
+    return true;
+}
+
+bool DocumentsArea::closeDocumentsBelow(const std::string& folderPath)
+{
+    for (int i = m_widgets.pages->count() - 1; i >= 1; --i) {
+        auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i));
+        if (tab && tab->file().GetPath().starts_with(folderPath) && !closeDocument(tab->file()))
+            return false;
+    }
+    return true;
+}
+
+void DocumentsArea::save()
+{
+    if (TFileNode* file = activeFile())
+        saveDocument(*file);
+}
+
+void DocumentsArea::close()
+{
+    if (TFileNode* file = activeFile())
+        closeDocument(*file);
+}
+
+void DocumentsArea::preview()
+{
+    TFileNode* file = activeFile();
+    if (!file)
+        return;
+    const bool goOn = settleUnsaved(*file, true);
+    emit commandStateChanged();
+    if (goOn)
+        emit previewRequested(FromData(PreviewURL(*file)));
+}
+
+void DocumentsArea::showAdNode(DocumentTab& tab, AdNode* node)
+{
+    tab.adTree().Select(node);
+    AdPage page = tab.page();
+    report(ShowAdNode(page, m_workspace.Banners, node, true, m_jumpCounter));
+    tab.showTreeSelection();
+    emit commandStateChanged();
+}
+
+void DocumentsArea::report(const AdCommandResult& result)
+{
+    for (const UserMessage& message : result.Messages)
+        m_feedback.Message(message.Kind, message.Text);
+    if (result.StatusText)
+        m_feedback.Status(*result.StatusText);
+    if (result.SelectBannerRow >= 0)
+        emit bannerRowRequested(result.SelectBannerRow);
+}
+
+void DocumentsArea::find()
+{
+    if (DocumentTab* tab = activeTab())
+        tab->findBar()->open();
+}
+
+} // namespace pw::gui

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QObject>
+
+#include <string>
+
+class QMenu;
+class QTabWidget;
+
+namespace pw {
+class AdNode;
+struct AdCommandResult;
+class SiteFeedback;
+class TConnection;
+class TFileNode;
+} // namespace pw
+
+namespace pw::gui {
+
+class ActionList;
+class DocumentTab;
+struct Workspace;
+
+// The documents area: one tab of PCMain per open page, with its open, save,
+// close and preview commands, the questions about unsaved changes, and the
+// find bar.
+class DocumentsArea : public QObject {
+    Q_OBJECT
+public:
+    struct Widgets {
+        QTabWidget* pages;     // PCMain; page 0 is the list page
+        QMenu* editorMenu;     // PMOpeningFile
+        QMenu* adTreeMenu;     // PMAds
+    };
+
+    DocumentsArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
+                  QObject* parent = nullptr);
+    ~DocumentsArea() override;
+
+    // Shows the file's tab, loading the file first when it is not open;
+    // false when it could not be loaded (no tab is left behind).
+    bool openDocument(TFileNode& file);
+    // Saves a modified page; true when nothing needed saving or it worked.
+    bool saveDocument(TFileNode& file);
+    // Closes the file's tab, asking about unsaved changes; false when the user
+    // cancelled or the save failed.
+    bool closeDocument(TFileNode& file);
+
+    // Closes the tabs from the last to the second, each made active before it
+    // asks; false at the first that stays open.
+    bool closeAll();
+    bool closeConnectionDocuments(TConnection& connection);
+    bool closeDocumentsBelow(const std::string& folderPath);
+
+    // The active tab and its file (none on the list page).
+    DocumentTab* activeTab() const;
+    TFileNode* activeFile() const;
+    DocumentTab* tabOf(const TFileNode& file) const;
+
+    // Commands of the active tab.
+    void save();
+    void close();
+    void preview();
+    void find();
+    // The ad tree's reaction to a node the user selected: its block is
+    // selected in the editor and the status bar says what it is.
+    void showAdNode(DocumentTab& tab, AdNode* node);
+    // Shows what an ad command reports: boxes, status text, banner selection.
+    void report(const AdCommandResult& result);
+
+signals:
+    void previewRequested(const QString& address);
+    void commandStateChanged();
+    // An ad command or the ad tree asks the banner list to select a row.
+    void bannerRowRequested(int row);
+
+private:
+    // Asks whether to save a modified page: true to go on (saved or dropped).
+    bool settleUnsaved(TFileNode& file, bool previewAfterwards);
+    void removeTab(TFileNode& file);
+
+    Workspace& m_workspace;
+    int m_jumpCounter = 1; // which block of the banner's name the next jump shows
+    SiteFeedback& m_feedback;
+    Widgets m_widgets;
+};
+
+} // namespace pw::gui

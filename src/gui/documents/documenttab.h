@@ -1,0 +1,55 @@
+#pragma once
+
+#include "pageads/adpage.h"
+#include "pageads/adtree.h"
+
+#include <QWidget>
+
+class QSplitter;
+class QTreeView;
+
+namespace pw {
+class ScintillaPageEditor;
+class TFileNode;
+} // namespace pw
+
+namespace pw::gui {
+
+class AdTreeModel;
+class FindBar;
+
+// The tab of one open page: the ad tree on the left, the editor with its find
+// bar on the right. The tab belongs to the file entry it shows.
+class DocumentTab : public QWidget {
+    Q_OBJECT
+public:
+    DocumentTab(TFileNode& file, QWidget* parent = nullptr);
+    ~DocumentTab() override;
+
+    TFileNode& file() const { return m_file; }
+    ScintillaPageEditor* editor() const { return m_editor; }
+    QTreeView* adTreeView() const { return m_adTreeView; }
+    AdTreeModel* adTreeModel() const { return m_adTreeModel; }
+    FindBar* findBar() const { return m_findBar; }
+    AdTree& adTree() { return m_adTree; }
+    // The page as the ad commands see it.
+    AdPage page();
+    // Selects the tree row of the core's selected node (none: no row).
+    void showTreeSelection();
+
+signals:
+    // The user selected another ad tree node (null: none).
+    void adNodeChosen(pw::AdNode* node);
+
+private:
+    TFileNode& m_file;
+    AdTree m_adTree;
+    QSplitter* m_splitter = nullptr;
+    QTreeView* m_adTreeView = nullptr;
+    AdTreeModel* m_adTreeModel = nullptr;
+    ScintillaPageEditor* m_editor = nullptr;
+    FindBar* m_findBar = nullptr;
+    bool m_syncing = false;
+};
+
+} // namespace pw::gui

@@ -1,0 +1,392 @@
+#include "gui/documents/scintillapageeditor.h"
+
+#include "text/codec.h"
+
+#include <Qsci/qscilexerhtml.h>
+
+#include <QFontDatabase>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <utility>
+
+namespace pw {
+
+namespace {
+
+constexpr unsigned char kStandInLeadByte = 0xF3; // UTF-8 lead byte of U+C0000..U+FFFFF
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// ScintillaPageEditor
+
+ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
+    : QsciScintilla(parent), m_codec(MakeEditorCodec(PageEncoding::ShiftJis)), m_adapter(*this)
+{
+    setUtf8(true);
+    const QFont font = PageFont();
+    m_lexer = new QsciLexerHTML(this);
+    m_lexer->setDefaultFont(font);
+    m_lexer->setFont(font, -1);
+    setLexer(m_lexer);
+    setMarginsFont(font);
+    setMarginType(0, NumberMargin);
+    setMarginLineNumbers(0, true);
+    setEolMode(EolWindows);
+    setWrapMode(WrapNone);
+    UpdateMarginWidth();
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
+                OnModified(position, type, linesAdded);
+            });
+    connect(this, &QsciScintilla::linesChanged, this, &ScintillaPageEditor::UpdateMarginWidth);
+}
+
+ScintillaPageEditor::~ScintillaPageEditor() = default;
+
+QFont ScintillaPageEditor::PageFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!QFontDatabase::writingSystems(font.family()).contains(QFontDatabase::Japanese)) {
+        const int size = font.pointSize();
+        font = QFont(QStringLiteral("IPAGothic"));
+        if (size > 0)
+            font.setPointSize(size);
+    }
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    return font;
+}
+
+void ScintillaPageEditor::LoadPage(std::string_view bytes, LineBreak lineBreak, PageEncoding encoding)
+{
+    LoadLines(SplitLines(bytes), lineBreak, encoding);
+}
+
+void ScintillaPageEditor::LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
+                                    PageEncoding encoding)
+{
+    LoadJoined(JoinLines(lines, lineBreak), lineBreak, encoding);
+}
+
+void ScintillaPageEditor::LoadLines(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding)
+{
+    LoadJoined(lines.Join(lineBreak), lineBreak, encoding);
+}
+
+void ScintillaPageEditor::LoadJoined(const std::string& bytes, LineBreak lineBreak, PageEncoding encoding)
+{
+    m_encoding = encoding;
+    m_codec = MakeEditorCodec(encoding);
+    m_lineBreak = lineBreak;
+    setEolMode(lineBreak == LineBreak::CrLf ? EolWindows : EolUnix);
+    const std::string text = m_codec->Decode(bytes);
+    m_lineCache.clear();
+    m_lineCached.clear();
+    Sci(SCI_SETUNDOCOLLECTION, 0);
+    Sci(SCI_CLEARALL);
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), static_cast<const char*>(text.data()));
+    Sci(SCI_SETUNDOCOLLECTION, 1);
+    Sci(SCI_EMPTYUNDOBUFFER);
+    Sci(SCI_SETSAVEPOINT);
+    Sci(SCI_GOTOPOS, 0);
+    m_forcedModified = false;
+    ShowStandIns(text);
+}
+
+std::string_view ScintillaPageEditor::EditorText() const
+{
+    const long length = Sci(SCI_GETLENGTH);
+    if (length == 0)
+        return {};
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return {text, static_cast<size_t>(length)};
+}
+
+std::vector<std::string> ScintillaPageEditor::PageLines() const
+{
+    return SplitLines(m_codec->Encode(EditorText()));
+}
+
+std::string ScintillaPageEditor::PageBytes() const
+{
+    return PageLineBuffer().Join(m_lineBreak);
+}
+
+LineBuffer ScintillaPageEditor::PageLineBuffer() const
+{
+    return LineBuffer(m_codec->Encode(EditorText()));
+}
+
+size_t ScintillaPageEditor::UnencodableCount() const
+{
+    size_t count = 0;
+    m_codec->Encode(EditorText(), &count);
+    return count;
+}
+
+bool ScintillaPageEditor::PageModified() const
+{
+    return m_forcedModified || isModified();
+}
+
+void ScintillaPageEditor::SetPageModified(bool modified)
+{
+    if (modified) {
+        const bool was = PageModified();
+        m_forcedModified = true;
+        if (!was)
+            emit modificationChanged(true);
+        return;
+    }
+    m_forcedModified = false;
+    Sci(SCI_SETSAVEPOINT);
+}
+
+std::string_view ScintillaPageEditor::EditorLine(size_t sciLine) const
+{
+    const long start = Sci(SCI_POSITIONFROMLINE, sciLine);
+    const long end = Sci(SCI_GETLINEENDPOSITION, sciLine);
+    if (start < 0 || end <= start)
+        return {};
+    const auto* text = reinterpret_cast<const char*>(Sci(SCI_GETRANGEPOINTER, start, end - start));
+    return {text, static_cast<size_t>(end - start)};
+}
+
+size_t ScintillaPageEditor::PageLineCount() const
+{
+    const long length = Sci(SCI_GETLENGTH);
+    if (length == 0)
+        return 0;
+    const long lines = Sci(SCI_GETLINECOUNT);
+    const long lastStart = Sci(SCI_POSITIONFROMLINE, lines - 1);
+    return static_cast<size_t>(lastStart == length ? lines - 1 : lines);
+}
+
+long ScintillaPageEditor::PositionOf(TextPos pos) const
+{
+    const size_t count = PageLineCount();
+    if (count == 0)
+        return 0;
+    const size_t sciLine = std::clamp<size_t>(pos.Line, 1, count) - 1;
+    const long start = Sci(SCI_POSITIONFROMLINE, sciLine);
+    const size_t column = pos.Col > 0 ? pos.Col - 1 : 0;
+    return start + static_cast<long>(m_codec->EditorOffset(EditorLine(sciLine), column));
+}
+
+TextPos ScintillaPageEditor::TextPosOf(long position) const
+{
+    const size_t count = PageLineCount();
+    if (count == 0)
+        return TextPos{};
+    const auto sciLine = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, position));
+    if (sciLine >= count) {
+        const std::string_view last = EditorLine(count - 1);
+        return TextPos{count, m_codec->PageOffset(last, last.size()) + 1};
+    }
+    const long start = Sci(SCI_POSITIONFROMLINE, sciLine);
+    const std::string_view line = EditorLine(sciLine);
+    const size_t offset = std::min<size_t>(static_cast<size_t>(std::max(position - start, 0L)), line.size());
+    return TextPos{sciLine + 1, m_codec->PageOffset(line, offset) + 1};
+}
+
+std::string ScintillaPageEditor::ToEditorText(std::string_view pageText) const
+{
+    const std::string decoded = m_codec->Decode(pageText);
+    const char* eol = m_lineBreak == LineBreak::CrLf ? "\r\n" : "\n";
+    std::string text;
+    text.reserve(decoded.size());
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        const char c = decoded[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < decoded.size() && decoded[i + 1] == '\n')
+                ++i;
+            text += eol;
+        } else {
+            text += c;
+        }
+    }
+    ShowStandIns(text);
+    return text;
+}
+
+void ScintillaPageEditor::ShowStandIns(std::string_view editorText) const
+{
+    std::set<char32_t> seen;
+    const char* data = editorText.data();
+    size_t i = 0;
+    while (i < editorText.size()) {
+        const void* hit = std::memchr(data + i, kStandInLeadByte, editorText.size() - i);
+        if (!hit)
+            break;
+        i = static_cast<size_t>(static_cast<const char*>(hit) - data);
+        const char32_t cp = codec::NextUtf8(editorText, i);
+        if (!seen.insert(cp).second)
+            continue;
+        const std::string label = m_codec->StandInLabel(cp);
+        if (label.empty())
+            continue;
+        std::string character;
+        codec::AppendUtf8(character, cp);
+        SendScintilla(SCI_SETREPRESENTATION, character.c_str(), label.c_str());
+    }
+}
+
+const std::string& ScintillaPageEditor::CachedLine(size_t line) const
+{
+    const auto lines = static_cast<size_t>(Sci(SCI_GETLINECOUNT));
+    if (m_lineCache.size() != lines) {
+        m_lineCache.assign(lines, std::string());
+        m_lineCached.assign(lines, 0);
+    }
+    const size_t sciLine = line - 1;
+    if (!m_lineCached[sciLine]) {
+        m_lineCache[sciLine] = m_codec->Encode(EditorLine(sciLine));
+        m_lineCached[sciLine] = 1;
+    }
+    return m_lineCache[sciLine];
+}
+
+void ScintillaPageEditor::OnModified(int position, int modificationType, int linesAdded)
+{
+    if (!(modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)) || m_lineCache.empty())
+        return;
+    const auto line = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, position));
+    if (line >= m_lineCache.size()) {
+        m_lineCache.clear();
+        m_lineCached.clear();
+        return;
+    }
+    m_lineCached[line] = 0;
+    const auto at = static_cast<std::ptrdiff_t>(line + 1);
+    if (linesAdded > 0) {
+        m_lineCache.insert(m_lineCache.begin() + at, static_cast<size_t>(linesAdded), std::string());
+        m_lineCached.insert(m_lineCached.begin() + at, static_cast<size_t>(linesAdded), 0);
+    } else if (linesAdded < 0) {
+        const auto end = std::min<std::ptrdiff_t>(at - linesAdded, static_cast<std::ptrdiff_t>(m_lineCache.size()));
+        m_lineCache.erase(m_lineCache.begin() + at, m_lineCache.begin() + end);
+        m_lineCached.erase(m_lineCached.begin() + at, m_lineCached.begin() + end);
+    }
+    if (m_lineCache.size() != static_cast<size_t>(Sci(SCI_GETLINECOUNT))) {
+        m_lineCache.clear();
+        m_lineCached.clear();
+    }
+}
+
+void ScintillaPageEditor::UpdateMarginWidth()
+{
+    int digits = 1;
+    for (int n = lines(); n >= 10; n /= 10)
+        ++digits;
+    digits = std::max(digits, 3);
+    if (digits == m_marginDigits)
+        return;
+    m_marginDigits = digits;
+    setMarginWidth(0, QString(digits + 1, QLatin1Char('9')));
+}
+
+// ---------------------------------------------------------------------------
+// ScintillaPageAdapter
+
+ScintillaPageAdapter::ScintillaPageAdapter(ScintillaPageEditor& editor) : m_editor(editor) {}
+
+size_t ScintillaPageAdapter::LineCount() const
+{
+    return m_editor.PageLineCount();
+}
+
+std::string_view ScintillaPageAdapter::LineText(size_t line) const
+{
+    if (line < 1 || line > m_editor.PageLineCount())
+        return {};
+    return m_editor.CachedLine(line);
+}
+
+void ScintillaPageAdapter::SetLineText(size_t line, std::string_view text)
+{
+    if (line < 1 || line > m_editor.PageLineCount())
+        return;
+    const size_t sciLine = line - 1;
+    const std::string replacement = m_editor.ToEditorText(text);
+    m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE, m_editor.Sci(QsciScintillaBase::SCI_POSITIONFROMLINE, sciLine),
+                 m_editor.Sci(QsciScintillaBase::SCI_GETLINEENDPOSITION, sciLine));
+    m_editor.SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(replacement.size()), replacement.c_str());
+}
+
+void ScintillaPageAdapter::AppendLine(std::string_view text)
+{
+    const long length = m_editor.Sci(QsciScintillaBase::SCI_GETLENGTH);
+    const char* eol = m_editor.m_lineBreak == LineBreak::CrLf ? "\r\n" : "\n";
+    std::string insert;
+    if (length > 0) {
+        const char last = static_cast<char>(m_editor.Sci(QsciScintillaBase::SCI_GETCHARAT, length - 1));
+        if (last != '\r' && last != '\n')
+            insert += eol;
+    }
+    insert += m_editor.ToEditorText(text);
+    insert += eol;
+    m_editor.Sci(QsciScintillaBase::SCI_SETTARGETRANGE, length, length);
+    m_editor.SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, static_cast<uintptr_t>(insert.size()), insert.c_str());
+}
+
+TextPos ScintillaPageAdapter::Caret() const
+{
+    return m_editor.TextPosOf(m_editor.Sci(QsciScintillaBase::SCI_GETCURRENTPOS));
+}
+
+void ScintillaPageAdapter::SetCaret(TextPos pos)
+{
+    m_editor.Sci(QsciScintillaBase::SCI_GOTOPOS, m_editor.PositionOf(pos));
+}
+
+void ScintillaPageAdapter::SetSelection(TextPos anchor, TextPos caret)
+{
+    m_editor.Sci(QsciScintillaBase::SCI_SETSEL, m_editor.PositionOf(anchor), m_editor.PositionOf(caret));
+}
+
+void ScintillaPageAdapter::ScrollTo(TextPos pos)
+{
+    const long position = m_editor.PositionOf(pos);
+    m_editor.Sci(QsciScintillaBase::SCI_ENSUREVISIBLE, m_editor.Sci(QsciScintillaBase::SCI_LINEFROMPOSITION, position));
+    m_editor.Sci(QsciScintillaBase::SCI_SCROLLRANGE, position, position);
+}
+
+TextPos ScintillaPageAdapter::SelectionStart() const
+{
+    return m_editor.TextPosOf(m_editor.Sci(QsciScintillaBase::SCI_GETSELECTIONSTART));
+}
+
+TextPos ScintillaPageAdapter::SelectionEnd() const
+{
+    return m_editor.TextPosOf(m_editor.Sci(QsciScintillaBase::SCI_GETSELECTIONEND));
+}
+
+void ScintillaPageAdapter::ReplaceSelection(std::string_view text)
+{
+    const std::string replacement = m_editor.ToEditorText(text);
+    m_editor.SendScintilla(QsciScintillaBase::SCI_REPLACESEL, static_cast<uintptr_t>(0), replacement.c_str());
+}
+
+bool ScintillaPageAdapter::Modified() const
+{
+    return m_editor.PageModified();
+}
+
+void ScintillaPageAdapter::SetModified(bool modified)
+{
+    m_editor.SetPageModified(modified);
+}
+
+void ScintillaPageAdapter::BeginChange()
+{
+    m_editor.beginUndoAction();
+}
+
+void ScintillaPageAdapter::EndChange()
+{
+    m_editor.endUndoAction();
+}
+
+} // namespace pw

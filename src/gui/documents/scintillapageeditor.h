@@ -1,0 +1,137 @@
+#pragma once
+
+#include "gui/documents/editorcodec.h"
+#include "pageads/pageeditor.h"
+#include "pageads/pageencoding.h"
+#include "text/linebuffer.h"
+#include "text/lines.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QsciLexerHTML;
+
+namespace pw {
+
+class ScintillaPageEditor;
+
+// The ad commands' view of a ScintillaPageEditor: lines as page bytes, columns
+// in bytes of the page's encoding. The page's lines are the lines of the text
+// as SplitLines cuts them, so the empty line the editor shows after a final
+// line break is no page line; a position there counts as the end of the last
+// line.
+class ScintillaPageAdapter final : public PageEditor {
+public:
+    explicit ScintillaPageAdapter(ScintillaPageEditor& editor);
+
+    size_t LineCount() const override;
+    std::string_view LineText(size_t line) const override;
+    void SetLineText(size_t line, std::string_view text) override;
+    void AppendLine(std::string_view text) override;
+
+    TextPos Caret() const override;
+    void SetCaret(TextPos pos) override;
+    void SetSelection(TextPos anchor, TextPos caret) override;
+    void ScrollTo(TextPos pos) override;
+    TextPos SelectionStart() const override;
+    TextPos SelectionEnd() const override;
+    void ReplaceSelection(std::string_view text) override;
+
+    bool Modified() const override;
+    void SetModified(bool modified) override;
+
+    void BeginChange() override;
+    void EndChange() override;
+
+private:
+    ScintillaPageEditor& m_editor;
+};
+
+// The text editor of a page tab: QScintilla in UTF-8 mode with the HTML lexer,
+// line numbers and a fixed-width font with Japanese glyphs. It holds the page
+// decoded by the page's codec; bytes the codec cannot read show as labelled
+// blobs and are written back unchanged.
+class ScintillaPageEditor : public QsciScintilla {
+    Q_OBJECT
+
+public:
+    explicit ScintillaPageEditor(QWidget* parent = nullptr);
+    ~ScintillaPageEditor() override;
+
+    // Replaces the text by a page: its lines as SplitLines cuts them, each
+    // followed by `lineBreak` (the break the page is saved with). The undo
+    // history is empty and the page unmodified afterwards.
+    void LoadPage(std::string_view bytes, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
+    void LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
+                   PageEncoding encoding = PageEncoding::ShiftJis);
+    void LoadLines(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
+
+    // The page's lines in its encoding, and the bytes to save: every line
+    // followed by the page's break.
+    std::vector<std::string> PageLines() const;
+    std::string PageBytes() const;
+    // The page's lines in one buffer (as a document text holds them).
+    LineBuffer PageLineBuffer() const;
+    // Characters of the text that the page's encoding cannot hold.
+    size_t UnencodableCount() const;
+
+    LineBreak PageLineBreak() const { return m_lineBreak; }
+    PageEncoding Encoding() const { return m_encoding; }
+    const EditorCodec& Codec() const { return *m_codec; }
+
+    // The editor seen by the ad commands.
+    PageEditor& Page() { return m_adapter; }
+
+    // Modified since the load or the last SetPageModified(false).
+    bool PageModified() const;
+    void SetPageModified(bool modified);
+
+    // The whole text as the editor holds it (UTF-8, NUL-safe).
+    std::string_view EditorText() const;
+
+    // The font used for the text: the desktop's fixed font when it has
+    // Japanese glyphs, else IPAGothic.
+    static QFont PageFont();
+
+private:
+    friend class ScintillaPageAdapter;
+
+    // Replaces the text by page bytes whose every line ends with `lineBreak`.
+    void LoadJoined(const std::string& bytes, LineBreak lineBreak, PageEncoding encoding);
+
+    long Sci(unsigned int msg, unsigned long wParam = 0, long lParam = 0) const
+    {
+        return SendScintilla(msg, wParam, lParam);
+    }
+
+    // Editor UTF-8 text of a Scintilla line (from 0), without its break.
+    std::string_view EditorLine(size_t sciLine) const;
+    // Page lines (see ScintillaPageAdapter).
+    size_t PageLineCount() const;
+    long PositionOf(TextPos pos) const;
+    TextPos TextPosOf(long position) const;
+    // Editor text for page text: decoded, line breaks in the editor's style.
+    std::string ToEditorText(std::string_view pageText) const;
+    const std::string& CachedLine(size_t line) const;
+    void OnModified(int position, int modificationType, int linesAdded);
+    void ShowStandIns(std::string_view editorText) const;
+    void UpdateMarginWidth();
+
+    std::unique_ptr<EditorCodec> m_codec;
+    PageEncoding m_encoding = PageEncoding::ShiftJis;
+    LineBreak m_lineBreak = LineBreak::CrLf;
+    QsciLexerHTML* m_lexer = nullptr;
+    ScintillaPageAdapter m_adapter;
+    bool m_forcedModified = false;
+    int m_marginDigits = 0;
+
+    // Page bytes of each Scintilla line, encoded on demand.
+    mutable std::vector<std::string> m_lineCache;
+    mutable std::vector<char> m_lineCached;
+};
+
+} // namespace pw

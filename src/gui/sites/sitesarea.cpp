@@ -1,0 +1,249 @@
+#include "gui/sites/sitesarea.h"
+
+#include "gui/common/actionlist.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/sites/connectiontreemodel.h"
+#include "gui/sites/filelistmodel.h"
+#include "gui/sites/fmhosts.h"
+#include "gui/workspace.h"
+#include "settings/settingsfile.h"
+#include "sites/documents.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace pw::gui {
+
+SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
+                     QObject* parent)
+    : QObject(parent), m_workspace(workspace), m_feedback(feedback), m_widgets(widgets)
+{
+    m_treeModel = new ConnectionTreeModel(workspace.Tree, this);
+    m_widgets.tree->setModel(m_treeModel);
+    m_widgets.tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    FollowExpansion(m_widgets.tree, m_treeModel);
+    connect(m_widgets.tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &SitesArea::onTreeCurrentChanged);
+
+    m_fileModel = new FileListModel(workspace.Tree, this);
+    m_widgets.files->setModel(m_fileModel);
+    for (int column = 0; column < FileListModel::ColumnCount; ++column)
+        m_widgets.files->setColumnWidth(column, FileListModel::defaultWidth(column));
+    AttachHeader(m_widgets.files->header(), m_fileModel);
+    connect(m_widgets.files, &QAbstractItemView::doubleClicked, this, &SitesArea::openEntry);
+    connect(m_widgets.files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SitesArea::commandStateChanged);
+    connect(m_widgets.setups, &QComboBox::currentIndexChanged, this, &SitesArea::commandStateChanged);
+
+    connect(m_widgets.connectButton, &QToolButton::clicked, this, &SitesArea::connectSite);
+    connect(m_widgets.disconnectButton, &QToolButton::clicked, this, &SitesArea::disconnectSite);
+    connect(m_widgets.reconnectButton, &QToolButton::clicked, this, &SitesArea::reconnectSite);
+    connect(m_widgets.hostsButton, &QToolButton::clicked, this, &SitesArea::editHosts);
+    connect(actions.action(QStringLiteral("RefreshDir")), &QAction::triggered, this, &SitesArea::refreshFolder);
+    connect(actions.action(QStringLiteral("FileOpen")), &QAction::triggered, this, [this] {
+        if (listPageActive())
+            openEntry();
+    });
+    connect(actions.action(QStringLiteral("FilePreview")), &QAction::triggered, this, [this] {
+        if (listPageActive())
+            previewEntry();
+    });
+}
+
+SitesArea::~SitesArea() = default;
+
+bool SitesArea::listPageActive() const
+{
+    return m_widgets.pages->currentIndex() == 0;
+}
+
+void SitesArea::fillSelector(int selected)
+{
+    QSignalBlocker block(m_widgets.setups);
+    m_widgets.setups->clear();
+    for (const auto& setup : m_workspace.Setups.Setups)
+        m_widgets.setups->addItem(FromData(setup->Name));
+    m_widgets.setups->setCurrentIndex(selected < m_widgets.setups->count() ? selected : -1);
+}
+
+void SitesArea::loadSetups()
+{
+    m_workspace.Setups = LoadSetups(m_workspace.IniListSetup);
+    fillSelector(m_workspace.Setups.SelectedIndex);
+}
+
+void SitesArea::storeSetups()
+{
+    SaveSetups(m_workspace.IniListSetup, m_workspace.Setups.Setups, m_widgets.setups->currentIndex(),
+               m_workspace.Tree.Connections());
+}
+
+bool SitesArea::saveSetupsFile()
+{
+    storeSetups();
+    const Status saved = SaveSettingsFile(m_workspace.IniListSetup, m_workspace.SettingsFolder, kMainSettingsFile);
+    if (!saved)
+        m_feedback.Message(MessageType::Error, saved.error);
+    return saved.ok;
+}
+
+bool SitesArea::hasSetupSelected() const
+{
+    return m_widgets.setups->currentIndex() >= 0;
+}
+
+bool SitesArea::hasTreeSelection() const
+{
+    return m_workspace.Tree.Selected() != nullptr;
+}
+
+bool SitesArea::canReconnect() const
+{
+    const TConnection* target = m_workspace.Tree.ReconnectTarget(m_hooks.activeDocument ? m_hooks.activeDocument() : nullptr);
+    return target && target->NeedsReconnect;
+}
+
+TNode* SitesArea::selectedEntry() const
+{
+    if (!m_workspace.Tree.Selected())
+        return nullptr;
+    const QModelIndexList rows = m_widgets.files->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return nullptr;
+    // The first selected entry in list order.
+    QModelIndex first = rows.front();
+    for (const QModelIndex& row : rows)
+        if (row.row() < first.row())
+            first = row;
+    return m_fileModel->nodeAt(first);
+}
+
+void SitesArea::syncViews()
+{
+    m_syncing = true;
+    m_treeModel->refresh();
+    m_fileModel->refresh();
+    showSelection();
+    m_syncing = false;
+    emit commandStateChanged();
+}
+
+void SitesArea::showSelection()
+{
+    // One branch open at a time: the way down to the selected folder.
+    QTreeView* view = m_widgets.tree;
+    const QModelIndex selected = m_treeModel->indexOf(m_workspace.Tree.Selected());
+    view->collapseAll();
+    for (QModelIndex up = selected; up.isValid(); up = up.parent())
+        view->expand(up);
+    if (selected.isValid()) {
+        view->selectionModel()->setCurrentIndex(selected, QItemSelectionModel::ClearAndSelect);
+        view->scrollTo(selected);
+    } else {
+        view->selectionModel()->clear();
+    }
+    m_widgets.files->scrollToTop();
+}
+
+void SitesArea::onTreeCurrentChanged(const QModelIndex& current, const QModelIndex&)
+{
+    if (m_syncing)
+        return;
+    TDirNode* folder = m_treeModel->nodeAt(current);
+    if (folder == m_workspace.Tree.Selected())
+        return;
+    m_workspace.Tree.Select(folder);
+    // A folder that could not be listed keeps the old selection.
+    syncViews();
+}
+
+void SitesArea::connectSite()
+{
+    const int index = m_widgets.setups->currentIndex();
+    TSetup* setup = index >= 0 && index < static_cast<int>(m_workspace.Setups.Setups.size())
+                        ? m_workspace.Setups.Setups[static_cast<size_t>(index)].get()
+                        : nullptr;
+    m_workspace.Tree.Connect(setup);
+    syncViews();
+}
+
+void SitesArea::disconnectSite()
+{
+    const auto save = [this] { saveSetupsFile(); };
+    const auto close = [this](TConnection& connection) {
+        return !m_hooks.closeConnectionDocuments || m_hooks.closeConnectionDocuments(connection);
+    };
+    // The file list forgets its rows before the connection's entries go.
+    m_workspace.Tree.Disconnect(save, close, listPageActive());
+    syncViews();
+}
+
+void SitesArea::reconnectSite()
+{
+    TFileNode* active = m_hooks.activeDocument ? m_hooks.activeDocument() : nullptr;
+    m_workspace.Tree.Reconnect(m_workspace.Tree.ReconnectTarget(active));
+    emit commandStateChanged();
+}
+
+void SitesArea::refreshFolder()
+{
+    const auto close = [this](const std::string& folderPath) {
+        return !m_hooks.closeDocumentsBelow || m_hooks.closeDocumentsBelow(folderPath);
+    };
+    m_workspace.Tree.Refresh(close);
+    syncViews();
+}
+
+void SitesArea::openEntry()
+{
+    TNode* entry = selectedEntry();
+    if (!entry)
+        return;
+    if (entry->IsFolder()) {
+        for (TDirNode* sub : m_workspace.Tree.Selected()->SubFolders()) {
+            if (sub->Name == entry->Name) {
+                m_workspace.Tree.Select(sub);
+                syncViews();
+                return;
+            }
+        }
+        return;
+    }
+    if (CanOpen(*entry))
+        emit openFileRequested(static_cast<TFileNode*>(entry));
+}
+
+void SitesArea::previewEntry()
+{
+    TNode* entry = selectedEntry();
+    if (entry && CanPreview(*entry))
+        emit previewRequested(FromData(PreviewURL(*entry)));
+}
+
+void SitesArea::editHosts()
+{
+    if (!m_hostsDialog)
+        return;
+    m_hostsDialog->SetSetups(m_workspace.Setups.Setups);
+    m_hostsDialog->SelectSetup(m_widgets.setups->currentIndex());
+    const bool connectChosen = m_hostsDialog->exec() == QDialog::Accepted;
+
+    // The dialog keeps its edits however it closes.
+    std::vector<std::unique_ptr<TSetup>> edited;
+    for (const auto& setup : m_hostsDialog->Setups())
+        edited.push_back(CopySetup(*setup));
+    m_workspace.Setups.Setups = std::move(edited);
+    const int selected = m_hostsDialog->SelectedRow();
+    fillSelector(selected);
+    saveSetupsFile();
+    emit commandStateChanged();
+    if (connectChosen && selected >= 0)
+        connectSite();
+}
+
+} // namespace pw::gui

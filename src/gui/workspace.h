@@ -1,0 +1,40 @@
+#pragma once
+
+#include "catalogue/banner.h"
+#include "networks/network.h"
+#include "networks/siteinfo.h"
+#include "settings/inilist.h"
+#include "sites/connection.h"
+#include "sites/ftpclient.h"
+#include "sites/setup.h"
+
+#include <array>
+#include <string>
+
+namespace pw::gui {
+
+// Everything the window works on during one run: the three settings stores
+// and the records read from them, the transfer buffer that every download
+// and upload uses, and the open connections. The main window owns one and
+// hands it to its areas.
+struct Workspace {
+    Workspace(std::string settingsFolder, FtpClientFactory factory, SiteFeedback& feedback)
+        : SettingsFolder(std::move(settingsFolder)), Tree(std::move(factory), feedback)
+    {
+    }
+
+    std::string SettingsFolder;
+    TIniList IniListSetup;    // Pagewick.ini: general settings, site setups, networks
+    TIniList IniListAd;       // ads.ini: the banner catalogue, proxy options
+    TIniList IniListSiteInfo; // siteinfo.ini: registration profiles
+    TSetupList Setups;
+    NetworkList Networks;
+    SiteInfoList Profiles;
+    BannerList Banners;
+    TransferBuffer Buffer;
+    ConnectionTree Tree;
+    // The login page, the banner preview and the banner editor's preview.
+    std::array<std::string, 3> ScratchFiles;
+};
+
+} // namespace pw::gui

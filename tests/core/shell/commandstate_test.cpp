@@ -1,0 +1,209 @@
+#include "shell/commandstate.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace pw {
+namespace {
+
+// Enabled whatever the window shows, as long as no transfer runs.
+const std::vector<std::string> kAlways = {
+    "CBSetups", "TBHosts", "NewBanner", "AddNormal", "AddRotation", "MINetwork", "MIUpdateNetwork", "TBOptions",
+    "MIOption", "MIAdPreview", "MIMonitor", "MIAd", "TBHelp", "TBExit", "EditCut", "EditCopy", "EditPaste",
+};
+
+std::vector<std::string> With(std::vector<std::string> names)
+{
+    names.insert(names.end(), kAlways.begin(), kAlways.end());
+    return names;
+}
+
+// One setup selected, a connected folder selected on the list page.
+CommandFacts ListPage()
+{
+    CommandFacts f;
+    f.SetupCount = 2;
+    f.SelectedSetup = 1;
+    f.FolderSelected = true;
+    return f;
+}
+
+CommandFacts DocumentPage()
+{
+    CommandFacts f = ListPage();
+    f.DocumentActive = true;
+    return f;
+}
+
+TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
+{
+    struct Case {
+        const char* what;
+        CommandFacts facts;
+        std::vector<std::string> enabled; // every other command is disabled
+        bool drag;
+    } cases[] = {
+        {"no setups, nothing selected", CommandFacts{}, With({}), false},
+        {"list page, nothing selected in the tree",
+         [] {
+             CommandFacts f = ListPage();
+             f.FolderSelected = false;
+             f.FolderNeedsReconnect = true;
+             return f;
+         }(),
+         With({"TBConnect"}), false},
+        {"list page, folder selected", ListPage(), With({"TBConnect", "TBDisconnect", "RefreshDir"}), false},
+        {"list page, folder of a broken connection",
+         [] {
+             CommandFacts f = ListPage();
+             f.FolderNeedsReconnect = true;
+             return f;
+         }(),
+         With({"TBConnect", "TBDisconnect", "TBReconnect", "RefreshDir"}), false},
+        {"list page, banner selected: banner commands only, no drag",
+         [] {
+             CommandFacts f = ListPage();
+             f.BannerSelected = true;
+             f.AdNodeSelected = true; // the tree of a tab that is not active
+             return f;
+         }(),
+         With({"TBConnect", "TBDisconnect", "RefreshDir", "EditBanner", "DeleteBanner", "ArchiveBanner"}), false},
+        {"list page, page file selected",
+         [] {
+             CommandFacts f = ListPage();
+             f.FileSelected = true;
+             f.SelectedFileKind = nkPage;
+             return f;
+         }(),
+         With({"TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview"}), false},
+        {"list page, folder in the file list",
+         [] {
+             CommandFacts f = ListPage();
+             f.FileSelected = true;
+             f.SelectedFileKind = nkFolder;
+             return f;
+         }(),
+         With({"TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview"}), false},
+        {"list page, archive in the file list",
+         [] {
+             CommandFacts f = ListPage();
+             f.FileSelected = true;
+             f.SelectedFileKind = nkArchive;
+             return f;
+         }(),
+         With({"TBConnect", "TBDisconnect", "RefreshDir"}), false},
+        {"list page, other file", 
+         [] {
+             CommandFacts f = ListPage();
+             f.FileSelected = true;
+             f.SelectedFileKind = nkOther;
+             return f;
+         }(),
+         With({"TBConnect", "TBDisconnect", "RefreshDir"}), false},
+        {"document page, nothing selected",
+         [] {
+             CommandFacts f = DocumentPage();
+             f.FileSelected = true; // the file list's selection is on the other page
+             f.SelectedFileKind = nkPage;
+             f.FolderNeedsReconnect = true;
+             return f;
+         }(),
+         With({"TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd"}), false},
+        {"document page, banner but no ad node",
+         [] {
+             CommandFacts f = DocumentPage();
+             f.BannerSelected = true;
+             return f;
+         }(),
+         With({"TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "Jump", "TBAddAd", "MIAddAd",
+               "MIAddAd1", "EditBanner", "DeleteBanner", "ArchiveBanner"}),
+         true},
+        {"document page, ad node but no banner",
+         [] {
+             CommandFacts f = DocumentPage();
+             f.AdNodeSelected = true;
+             return f;
+         }(),
+         With({"TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "DeleteAd"}), false},
+        {"document page, banner and ad node",
+         [] {
+             CommandFacts f = DocumentPage();
+             f.BannerSelected = true;
+             f.AdNodeSelected = true;
+             return f;
+         }(),
+         With({"TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "Jump", "TBAddAd", "MIAddAd",
+               "MIAddAd1", "ReplaceAd", "DeleteAd", "EditBanner", "DeleteBanner", "ArchiveBanner"}),
+         true},
+        {"document page after a failed upload",
+         [] {
+             CommandFacts f = DocumentPage();
+             f.DocumentNeedsReconnect = true;
+             return f;
+         }(),
+         With({"TBConnect", "TBReconnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd"}), false},
+        {"list page ignores the document's reconnection mark",
+         [] {
+             CommandFacts f = ListPage();
+             f.DocumentNeedsReconnect = true;
+             return f;
+         }(),
+         With({"TBConnect", "TBDisconnect", "RefreshDir"}), false},
+        {"login menu with networks", 
+         [] {
+             CommandFacts f;
+             f.LoginMenuHasEntries = true;
+             return f;
+         }(),
+         With({"TBLogin"}), false},
+        {"transfer running on a document with everything selected",
+         [] {
+             CommandFacts f = DocumentPage();
+             f.BannerSelected = true;
+             f.AdNodeSelected = true;
+             f.DocumentNeedsReconnect = true;
+             f.LoginMenuHasEntries = true;
+             f.TransferRunning = true;
+             return f;
+         }(),
+         {"TBHelp", "TBExit", "EditCopy", "MIAdPreview", "MIMonitor", "MIAd"}, false},
+    };
+    for (const auto& c : cases) {
+        const CommandState state = ComputeCommandState(c.facts);
+        const std::set<std::string> expected(c.enabled.begin(), c.enabled.end());
+        EXPECT_EQ(state.Enabled.size(), CommandNames().size()) << c.what;
+        for (const std::string_view name : CommandNames()) {
+            EXPECT_EQ(state.IsEnabled(name), expected.count(std::string(name)) > 0) << c.what << ": " << name;
+        }
+        for (const auto& name : expected)
+            EXPECT_NE(std::find(CommandNames().begin(), CommandNames().end(), name), CommandNames().end()) << name;
+        EXPECT_EQ(state.BannerDragAutomatic, c.drag) << c.what;
+    }
+}
+
+TEST(CommandState, SiteSelectorSelectsItsFirstEntryWhenNoneIs)
+{
+    struct Case {
+        int count, selected;
+        int select; // entry the state selects, -1 for none
+        bool connect;
+    } cases[] = {
+        {0, -1, -1, false}, {3, -1, 0, true}, {3, 2, -1, true}, {3, 7, 0, true}, {1, 0, -1, true},
+    };
+    for (const auto& c : cases) {
+        CommandFacts facts;
+        facts.SetupCount = c.count;
+        facts.SelectedSetup = c.selected;
+        const CommandState state = ComputeCommandState(facts);
+        EXPECT_EQ(state.SelectSetup, c.select) << c.count << " " << c.selected;
+        EXPECT_EQ(state.IsEnabled("TBConnect"), c.connect) << c.count << " " << c.selected;
+    }
+    EXPECT_FALSE(ComputeCommandState(CommandFacts{}).IsEnabled("NoSuchCommand"));
+}
+
+} // namespace
+} // namespace pw

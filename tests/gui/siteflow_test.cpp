@@ -1,0 +1,455 @@
+// The sites and page tabs of the window driven as a user would, through the
+// real actions and buttons, on a local folder, a pyftpdlib FTP server and an
+// OpenSSH SFTP server. Message boxes are answered through the message seam.
+
+#include "base/files.h"
+#include "gui/common/actionlist.h"
+#include "gui/common/browserwindow.h"
+#include "gui/common/messagebox.h"
+#include "gui/common/transferrunner.h"
+#include "gui/documents/documentsarea.h"
+#include "gui/documents/documenttab.h"
+#include "gui/documents/scintillapageeditor.h"
+#include "gui/mainwindow.h"
+#include "gui/workspace.h"
+#include "net/curlftpclient.h"
+#include "net/servers.h"
+#include "settings/settingsfile.h"
+#include "sites/setup.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QItemSelectionModel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <filesystem>
+#include <unistd.h>
+
+using namespace pw;
+using namespace pw::gui;
+
+namespace {
+
+// A Shift_JIS page with CR LF breaks and bytes a naive codec would change:
+// a NUL, an unassigned lead byte pair, an IBM extension, an NEC-selected IBM
+// extension, a lone lead byte and a 0x5C trail byte.
+const std::string kPage = std::string("<html>\r\n<p>\x93\xFA\x96\x7B</p>\r\n") + std::string(1, '\0')
+                          + "\x85\x40|\xFA\x4A|\xED\x40|\x95\x5C\r\n<b>\x81</b>\r\n</html>\r\n";
+
+std::string ReadFile(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+enum class Kind { Local, Ftp, Sftp };
+
+} // namespace
+
+class SiteFlowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_home; // the folder the site shows is m_home + "/www"
+    test::FtpServer m_ftp;
+    test::SshServer m_ssh;
+    std::unique_ptr<TMainForm> m_form;
+    QStringList m_messages;
+    QList<QMessageBox::StandardButton> m_answers; // answers to the save questions, in order
+    int m_trustQuestions = 0;
+
+    QAction* action(const char* name) { return m_form->actionList()->action(QLatin1String(name)); }
+    QToolButton* button(const char* name) { return m_form->findChild<QToolButton*>(QLatin1String(name)); }
+    QTreeView* tree() { return m_form->findChild<QTreeView*>(QStringLiteral("TVConnected")); }
+    QTreeView* files() { return m_form->findChild<QTreeView*>(QStringLiteral("LVFiles")); }
+    QTabWidget* pages() { return m_form->findChild<QTabWidget*>(QStringLiteral("PCMain")); }
+
+    void answerNext(QMessageBox::StandardButton answer) { m_answers << answer; }
+
+    // Writes a settings folder with one setup of `kind` that jumps to www/a/b.
+    void writeSettings(Kind kind)
+    {
+        const std::string folder = m_dir.filePath(QStringLiteral("settings")).toStdString();
+        std::filesystem::create_directories(folder);
+        TIniList store;
+        TSetup setup;
+        setup.Name = "site";
+        setup.LastLoginPath = true;
+        switch (kind) {
+        case Kind::Local:
+            setup.IniPath = m_home + "/www";
+            break;
+        case Kind::Ftp:
+            setup.Host = "127.0.0.1";
+            setup.Port = m_ftp.port;
+            setup.User = m_ftp.user;
+            setup.Password = m_ftp.password;
+            setup.IniPath = "/www";
+            break;
+        case Kind::Sftp:
+            setup.Host = "127.0.0.1";
+            setup.Protocol = TProtocol::Sftp;
+            setup.Port = m_ssh.port;
+            setup.User = m_ssh.user;
+            setup.KeyFile = m_ssh.clientKey;
+            setup.IniPath = m_home + "/www";
+            break;
+        }
+        setup.Kind = setup.Host.empty() ? skLocal : skFtp;
+        setup.RootURL = "http://example.org/";
+        setup.LastPath = setup.IniPath + "/a/b";
+        std::vector<std::unique_ptr<TSetup>> setups;
+        setups.push_back(std::make_unique<TSetup>(setup));
+        SaveSetups(store, setups, 0);
+        QVERIFY(SaveSettingsFile(store, folder, kMainSettingsFile).ok);
+    }
+
+    void startForm()
+    {
+        const QString settings = m_dir.filePath(QStringLiteral("settings"));
+        m_form = std::make_unique<TMainForm>(settings, settings, net::CurlFtpClientFactory());
+        m_form->createDialogs();
+        m_form->startUp();
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+
+    QString currentFolder() { return tree()->currentIndex().data().toString(); }
+
+    // Selects the entry `name` of the file list.
+    bool selectFile(const QString& name)
+    {
+        QAbstractItemModel* model = files()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, 0).data().toString() == name) {
+                files()->selectionModel()->setCurrentIndex(model->index(row, 0), QItemSelectionModel::ClearAndSelect
+                                                                                     | QItemSelectionModel::Rows);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    DocumentTab* activeTab() { return m_form->documents()->activeTab(); }
+    // Types `text` at the start of the active page.
+    void typeAtStart(const QString& text)
+    {
+        activeTab()->editor()->insertAt(text, 0, 0);
+        QVERIFY(activeTab()->editor()->PageModified());
+    }
+
+    // Walks the whole flow; `pagePath` is where the page lies on disk.
+    void runFlow(Kind kind)
+    {
+        const std::string pagePath = m_home + "/www/a/b/page.html";
+        // A page from a server is saved with CR LF; the local page keeps its breaks.
+        startForm();
+        QVERIFY(button("TBConnect")->isEnabled());
+        button("TBConnect")->click();
+        QCOMPARE(currentFolder(), QStringLiteral("b"));
+        QCOMPARE(tree()->model()->rowCount(), 1);
+        QVERIFY(action("RefreshDir")->isEnabled());
+        QCOMPARE(m_trustQuestions, kind == Kind::Sftp ? 1 : 0);
+
+        // Open, edit, save: only the edit differs.
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        QVERIFY(action("FileOpen")->isEnabled());
+        action("FileOpen")->trigger();
+        QCOMPARE(pages()->count(), 2);
+        QCOMPARE(pages()->tabText(1), QStringLiteral("page.html"));
+        QVERIFY(action("FileSave")->isEnabled());
+        QVERIFY(!activeTab()->editor()->PageModified());
+        QVERIFY(!activeTab()->editor()->isUndoAvailable());
+        typeAtStart(QStringLiteral("X"));
+        action("FileSave")->trigger();
+        QVERIFY(!activeTab()->editor()->PageModified());
+        QCOMPARE(ReadFile(pagePath), "X" + kPage);
+
+        // Close with each answer.
+        typeAtStart(QStringLiteral("Y"));
+        answerNext(QMessageBox::Cancel);
+        action("FileCloseAct")->trigger();
+        QCOMPARE(pages()->count(), 2);
+        answerNext(QMessageBox::No);
+        action("FileCloseAct")->trigger();
+        QCOMPARE(pages()->count(), 1);
+        QCOMPARE(ReadFile(pagePath), "X" + kPage);
+        pages()->setCurrentIndex(0);
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        typeAtStart(QStringLiteral("Z"));
+        answerNext(QMessageBox::Yes);
+        action("FileCloseAct")->trigger();
+        QCOMPARE(pages()->count(), 1);
+        QCOMPARE(ReadFile(pagePath), "ZX" + kPage);
+
+        // Disconnect with a modified page: Cancel keeps the connection.
+        pages()->setCurrentIndex(0);
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        typeAtStart(QStringLiteral("W"));
+        pages()->setCurrentIndex(0);
+        QVERIFY(button("TBDisconnect")->isEnabled());
+        answerNext(QMessageBox::Cancel);
+        button("TBDisconnect")->click();
+        QCOMPARE(tree()->model()->rowCount(), 1);
+        QCOMPARE(pages()->count(), 2);
+
+        if (kind == Kind::Ftp) {
+            // The server goes away: the refresh fails and marks the connection.
+            const int port = m_ftp.port;
+            m_ftp.Stop();
+            answerNext(QMessageBox::No); // the page below the refreshed folder closes unsaved
+            action("RefreshDir")->trigger();
+            QCOMPARE(pages()->count(), 1);
+            QVERIFY(!m_messages.isEmpty());
+            QVERIFY(m_messages.last().contains(QStringLiteral("再接続ボタンを押してください")));
+            QVERIFY(button("TBReconnect")->isEnabled());
+            QVERIFY(m_ftp.Start(m_home, "", port));
+            button("TBReconnect")->click();
+            QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("接続OK"));
+            QVERIFY(!button("TBReconnect")->isEnabled());
+            action("RefreshDir")->trigger();
+            QVERIFY(selectFile(QStringLiteral("page.html")));
+        } else {
+            // Refresh with an open page below: its question comes first.
+            answerNext(QMessageBox::No);
+            action("RefreshDir")->trigger();
+            QCOMPARE(pages()->count(), 1);
+            QVERIFY(selectFile(QStringLiteral("page.html")));
+        }
+        QCOMPARE(ReadFile(pagePath), "ZX" + kPage);
+
+        // The last folder is stored at disconnect, and comes back at the next connect.
+        button("TBDisconnect")->click();
+        QCOMPARE(tree()->model()->rowCount(), 0);
+        QVERIFY(!button("TBDisconnect")->isEnabled());
+        button("TBConnect")->click();
+        QCOMPARE(currentFolder(), QStringLiteral("b"));
+        QVERIFY(m_form->close());
+    }
+
+private slots:
+    void init()
+    {
+        m_messages.clear();
+        m_answers.clear();
+        m_trustQuestions = 0;
+        SetMessageHandler([this](MessageType type, const QString& text) {
+            m_messages << text;
+            if (type != MessageType::Confirmation)
+                return QMessageBox::Ok;
+            if (!text.contains(QStringLiteral("保存しますか"))) {
+                ++m_trustQuestions;
+                return QMessageBox::Yes;
+            }
+            if (m_answers.isEmpty()) {
+                qWarning("unexpected question: %s", qPrintable(text));
+                return QMessageBox::Cancel;
+            }
+            return m_answers.takeFirst();
+        });
+        m_home = m_dir.filePath(QStringLiteral("home")).toStdString();
+        std::filesystem::remove_all(m_home);
+        std::filesystem::remove_all(m_dir.filePath(QStringLiteral("settings")).toStdString());
+        std::filesystem::create_directories(m_home + "/www/a/b");
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/page.html", kPage).ok);
+        QVERIFY(WriteFileAtomically(m_home + "/www/index.html", "<html></html>\r\n").ok);
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_ftp.Stop();
+        m_ssh.Stop();
+        QVERIFY2(m_answers.isEmpty(), "a save question was expected but not asked");
+    }
+
+    void localFolder()
+    {
+        writeSettings(Kind::Local);
+        runFlow(Kind::Local);
+    }
+
+    void ftpServer()
+    {
+        QVERIFY(m_ftp.Start(m_home));
+        writeSettings(Kind::Ftp);
+        runFlow(Kind::Ftp);
+    }
+
+    // A slow server: the progress dialog shows, and its Cancel button stops a
+    // download (no tab) and an upload (the page on the server stays whole, the
+    // page in the tab stays modified).
+    void cancelledTransfers()
+    {
+        const std::string big = std::string(120000, 'x') + "\r\n";
+        const std::string pagePath = m_home + "/www/a/b/page.html";
+        QVERIFY(WriteFileAtomically(pagePath, big).ok);
+        m_ftp.rate = 40000;
+        QVERIFY(m_ftp.Start(m_home));
+        writeSettings(Kind::Ftp);
+        startForm();
+        TransferRunner* runner = m_form->transferRunner();
+        int shown = 0;
+        bool armed = false; // only the page transfers are cancelled
+        connect(runner, &TransferRunner::progressShown, this, [&] {
+            if (!armed)
+                return;
+            armed = false;
+            ++shown;
+            QProgressDialog* dialog = runner->progressDialog();
+            QVERIFY(dialog && dialog->isVisible());
+            // The window takes no command while the transfer runs.
+            QVERIFY(!action("FileOpen")->isEnabled());
+            QVERIFY(!button("TBConnect")->isEnabled());
+            QTimer::singleShot(100, dialog, [dialog] {
+                if (auto* cancel = dialog->findChild<QPushButton*>())
+                    cancel->click();
+            });
+        });
+        button("TBConnect")->click();
+        QCOMPARE(currentFolder(), QStringLiteral("b"));
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        armed = true;
+        action("FileOpen")->trigger();
+        QCOMPARE(shown, 1);
+        QCOMPARE(pages()->count(), 1);
+        QVERIFY(m_messages.last().contains(QStringLiteral("transfer cancelled")));
+        QVERIFY(button("TBReconnect")->isEnabled());
+
+        // A page small enough to open before the dialog shows, then a slow save.
+        QVERIFY(WriteFileAtomically(pagePath, "<p>small</p>\r\n").ok);
+        button("TBReconnect")->click();
+        action("RefreshDir")->trigger();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        QCOMPARE(pages()->count(), 2);
+        activeTab()->editor()->insertAt(QString::fromStdString(big), 0, 0);
+        armed = true;
+        action("FileSave")->trigger();
+        QCOMPARE(shown, 2);
+        QCOMPARE(pages()->count(), 2);
+        QVERIFY(activeTab()->editor()->PageModified());
+        QCOMPARE(ReadFile(pagePath), std::string("<p>small</p>\r\n"));
+        QVERIFY(button("TBReconnect")->isEnabled());
+        answerNext(QMessageBox::No);
+        QVERIFY(m_form->close());
+    }
+
+    // Ctrl+F opens the find bar; Enter and Shift+Enter move through the
+    // matches and wrap around; Escape closes it.
+    void findBar()
+    {
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/page.html", "one cat\r\ntwo cat\r\nthree cat\r\n").ok);
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        ScintillaPageEditor* editor = activeTab()->editor();
+        editor->setCursorPosition(0, 0);
+        QTest::keyClick(editor, Qt::Key_F, Qt::ControlModifier);
+        auto* bar = activeTab()->findChild<QWidget*>(QStringLiteral("FindBar"));
+        QVERIFY(bar->isVisible());
+        auto* field = bar->findChild<QLineEdit*>(QStringLiteral("FindText"));
+        QVERIFY(field->hasFocus());
+        QTest::keyClicks(field, QStringLiteral("cat"));
+        auto selectedLine = [editor] {
+            int lineFrom = 0, indexFrom = 0, lineTo = 0, indexTo = 0;
+            editor->getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+            return editor->selectedText() == QStringLiteral("cat") ? lineFrom : -1;
+        };
+        const struct {
+            Qt::KeyboardModifiers modifiers;
+            int line;
+        } steps[] = {{Qt::NoModifier, 0}, {Qt::NoModifier, 1}, {Qt::NoModifier, 2}, {Qt::NoModifier, 0},
+                     {Qt::ShiftModifier, 2}, {Qt::ShiftModifier, 1}};
+        for (const auto& step : steps) {
+            QTest::keyClick(field, Qt::Key_Return, step.modifiers);
+            QCOMPARE(selectedLine(), step.line);
+        }
+        QTest::keyClicks(field, QStringLiteral("dog"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(bar->findChild<QLabel*>(QStringLiteral("FindResult"))->text(), QStringLiteral("見つかりません"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!editor->PageModified());
+        QVERIFY(m_form->close());
+    }
+
+    // Closing the window with three modified pages, the second answered
+    // Cancel: the third closes, the second stays open and in front.
+    void closeQueryStopsAtCancel()
+    {
+        for (const char* name : {"p1.html", "p2.html", "p3.html"})
+            QVERIFY(WriteFileAtomically(m_home + "/www/a/b/" + name, "<p>page</p>\n").ok);
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        for (const QString name : {QStringLiteral("p1.html"), QStringLiteral("p2.html"), QStringLiteral("p3.html")}) {
+            pages()->setCurrentIndex(0);
+            QVERIFY(selectFile(name));
+            action("FileOpen")->trigger();
+            typeAtStart(QStringLiteral("x"));
+        }
+        QCOMPARE(pages()->count(), 4);
+        answerNext(QMessageBox::No);     // p3
+        answerNext(QMessageBox::Cancel); // p2
+        QVERIFY(!m_form->close());
+        QCOMPARE(pages()->count(), 3);
+        QCOMPARE(pages()->currentIndex(), 2);
+        QCOMPARE(pages()->tabText(2), QStringLiteral("p2.html"));
+        QVERIFY(m_form->isVisible());
+        answerNext(QMessageBox::Yes); // p2, saved
+        answerNext(QMessageBox::No);  // p1
+        QVERIFY(m_form->close());
+        QCOMPARE(ReadFile(m_home + "/www/a/b/p2.html"), std::string("x<p>page</p>\n"));
+        QCOMPARE(ReadFile(m_home + "/www/a/b/p1.html"), std::string("<p>page</p>\n"));
+    }
+
+    // Preview of a file of a local folder: a browser window on the file.
+    void previewOpensABrowserWindow()
+    {
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        QVERIFY(action("FilePreview")->isEnabled());
+        action("FilePreview")->trigger();
+        BrowserWindow* window = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == QStringLiteral("PreviewWindow") && top->isVisible())
+                window = qobject_cast<BrowserWindow*>(top);
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QString::fromStdString(m_home + "/www/a/b/page.html"));
+        window->close();
+        QVERIFY(m_form->close());
+    }
+
+    void sftpServer()
+    {
+        const std::string sshFolder = m_dir.filePath(QStringLiteral("ssh")).toStdString();
+        std::filesystem::create_directories(sshFolder);
+        if (!m_ssh.Start(sshFolder))
+            QSKIP(m_ssh.error.c_str());
+        writeSettings(Kind::Sftp);
+        runFlow(Kind::Sftp);
+    }
+};
+
+QTEST_MAIN(SiteFlowTest)
+#include "siteflow_test.moc"
