@@ -113,7 +113,7 @@ bool DocumentsArea::openDocument(TFileNode& file)
         return false;
     }
     auto* tab = new DocumentTab(file);
-    tab->editor()->LoadLines(text.Lines, text.Break);
+    tab->editor()->LoadBuffer(text.Lines, text.Break);
     text.Lines = LineBuffer();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);

@@ -71,7 +71,7 @@ void ScintillaPageEditor::LoadLines(const std::vector<std::string>& lines, LineB
     LoadJoined(JoinLines(lines, lineBreak), lineBreak, encoding);
 }
 
-void ScintillaPageEditor::LoadLines(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding)
+void ScintillaPageEditor::LoadBuffer(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding)
 {
     LoadJoined(lines.Join(lineBreak), lineBreak, encoding);
 }

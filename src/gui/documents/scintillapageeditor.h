@@ -68,7 +68,7 @@ public:
     void LoadPage(std::string_view bytes, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
     void LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
                    PageEncoding encoding = PageEncoding::ShiftJis);
-    void LoadLines(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
+    void LoadBuffer(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
 
     // The page's lines in its encoding, and the bytes to save: every line
     // followed by the page's break.
