@@ -53,7 +53,10 @@ int DecodeRaw(Context& c)
             break;
         ScrambleFileBytes(buffer.data(), count, offset);
         offset += count;
-        c.out.write(buffer.data(), static_cast<std::streamsize>(count));
+        if (!c.out.write(buffer.data(), static_cast<std::streamsize>(count))) {
+            c.Error("cannot write to standard output");
+            return kExitFile;
+        }
     }
     return kExitOk;
 }

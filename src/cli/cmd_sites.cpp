@@ -209,7 +209,10 @@ int CopyFileToOutput(Context& c, const std::string& path)
         }
         if (count == 0)
             return kExitOk;
-        c.out.write(buffer.data(), static_cast<std::streamsize>(count));
+        if (!c.out.write(buffer.data(), static_cast<std::streamsize>(count))) {
+            c.Error("cannot write to standard output");
+            return kExitFile;
+        }
     }
 }
 
