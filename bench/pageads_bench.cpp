@@ -5,6 +5,8 @@
 // same bytes (counting "<" with memchr) measured in the same run:
 //   ms_per_MB   time per iteration divided by the page size in MB
 //   x_memchr    time per iteration divided by the time of the memchr pass
+// IndexLines and SplitLinesIntoStrings load the same page's bytes as lines:
+// one buffer with a line index, against a string per line.
 // The jump and the name lookup report theirs as base_ms and x_base (see
 // baseline.h): the memchr pass, and a plain linear lookup of the name.
 #include "baseline.h"
@@ -12,6 +14,8 @@
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
+#include "text/linebuffer.h"
+#include "text/lines.h"
 
 #include <benchmark/benchmark.h>
 
@@ -192,6 +196,31 @@ void BM_ScanAdBlocks(benchmark::State& state)
     state.counters["nodes"] = static_cast<double>(nodes);
 }
 
+// Loading the page's bytes as lines: one buffer with an index of line starts,
+// against a string per line as the page used to be held.
+const std::string& PageBytes()
+{
+    static const std::string bytes = pw::JoinLines(Page(Kind::Markers).lines, pw::LineBreak::CrLf);
+    return bytes;
+}
+
+void BM_IndexLines(benchmark::State& state)
+{
+    const GeneratedPage& page = Page(Kind::Markers);
+    const std::string& bytes = PageBytes();
+    Measure(state, page, [&] {
+        pw::LineBuffer lines(std::shared_ptr<const void>(), bytes);
+        benchmark::DoNotOptimize(lines.Count());
+    });
+}
+
+void BM_SplitLinesIntoStrings(benchmark::State& state)
+{
+    const GeneratedPage& page = Page(Kind::Markers);
+    const std::string& bytes = PageBytes();
+    Measure(state, page, [&] { benchmark::DoNotOptimize(pw::SplitLines(bytes).size()); });
+}
+
 void BM_LocateBlockAtCaretLastLine(benchmark::State& state)
 {
     const GeneratedPage& page = Page(static_cast<Kind>(state.range(0)));
@@ -247,6 +276,8 @@ void BM_FindBannerByName(benchmark::State& state)
 
 BENCHMARK(BM_MemchrPass)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanAdBlocks)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IndexLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SplitLinesIntoStrings)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LocateBlockAtCaretLastLine)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectLastBlockByName)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JumpOneName)->Unit(benchmark::kMillisecond);
