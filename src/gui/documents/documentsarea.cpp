@@ -113,8 +113,8 @@ bool DocumentsArea::openDocument(TFileNode& file)
         return false;
     }
     auto* tab = new DocumentTab(file);
-    tab->editor()->LoadLines(text.Lines, text.Break);
-    text.Lines.clear();
+    tab->editor()->LoadBuffer(text.Lines, text.Break);
+    text.Lines = LineBuffer();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
     file.Sheet = std::make_unique<DocumentSheet>(tab);
@@ -141,7 +141,7 @@ bool DocumentsArea::saveDocument(TFileNode& file)
     if (!tab || !tab->editor()->PageModified())
         return true;
     TDocumentText text;
-    text.Lines = tab->editor()->PageLines();
+    text.Lines = tab->editor()->PageLineBuffer();
     text.Modified = true;
     text.Break = tab->editor()->PageLineBreak();
     const bool saved = SaveDocument(file, text, m_workspace.Buffer, m_feedback);
