@@ -2,6 +2,7 @@
 // commands in menus and for the keyboard (F10, Alt+letter).
 
 #include "gui/common/actionlist.h"
+#include "gui/documents/documentsarea.h"
 #include "gui/mainwindow.h"
 
 #include <QApplication>
@@ -50,6 +51,7 @@ void TMainForm::buildMenuBar()
     command(file, "FilePreview");
     command(file, "FileSave");
     command(file, "FileCloseAct");
+    file->addMenu(m_documents->encodingMenu());
     file->addSeparator();
     button(file, "TBExit", QStringLiteral("終了(&X)"))->setShortcut(QKeySequence::Quit);
 

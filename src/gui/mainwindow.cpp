@@ -22,6 +22,7 @@
 #include "gui/sites/sitesarea.h"
 #include "gui/workspace.h"
 #include "icons/commandicons.h"
+#include "base/files.h"
 #include "settings/settingsfile.h"
 #include "shell/commandstate.h"
 #include "sites/documents.h"
@@ -31,6 +32,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QScreen>
@@ -136,7 +138,12 @@ void TMainForm::buildAreas()
                             {m_setups, m_tree, m_files, m_pages, button("TBConnect"), button("TBDisconnect"),
                              button("TBReconnect"), button("TBHosts")},
                             this);
-    m_documents = new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu}, this);
+    auto* encodingLabel = new QLabel(this);
+    encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
+    encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
+    statusBar()->addPermanentWidget(encodingLabel);
+    m_documents =
+        new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu, encodingLabel}, this);
     m_banners = new BannersArea(ws, *m_actions, {m_bannerList, m_bannersModel, m_previewPanel, m_preview, m_previewItem},
                                 this);
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
@@ -215,10 +222,19 @@ bool TMainForm::loadSettingsFiles()
                                                             {&m_workspace->IniListAd, kBannerFile},
                                                             {&m_workspace->IniListSiteInfo, kProfileFile}};
     for (const auto& [store, name] : files) {
-        const Status loaded = LoadSettingsFile(*store, folder, name);
+        SettingsLoadReport report;
+        const Status loaded = LoadSettingsFile(*store, folder, name, &report);
         if (!loaded) {
             ShowMessage(this, MessageType::Error, FromData(loaded.error));
             ok = false;
+        } else if (report.Damaged) {
+            ShowMessage(this, MessageType::Warning,
+                        QStringLiteral("設定ファイル[%1]が壊れています。%2バイト中%3バイト目までしか読めませんでした。"
+                                       "元のファイルは[%4]に保存しました。")
+                            .arg(QString::fromStdString(JoinPath(folder, name)))
+                            .arg(report.FileBytes)
+                            .arg(report.LoadedBytes)
+                            .arg(QString::fromStdString(report.DamagedCopy)));
         }
     }
     return ok;
@@ -230,13 +246,15 @@ void TMainForm::startUp()
         return;
     m_startedUp = true;
 
-    // The new-version flag and the scratch file names; the transfer buffer
+    // The new-version flag and the private scratch folder with its three
+    // files (stale folders of a crashed run go first); the transfer buffer
     // lives in the workspace.
     m_newVersionQuestioned = false;
-    const std::uint32_t tick = TickCount();
-    for (int n = 1; n <= 3; ++n)
-        m_workspace->ScratchFiles[static_cast<size_t>(n - 1)] =
-            MakeScratchFileName(m_scratchFolder.toStdString(), "html", n, tick);
+    if (const Status made = m_workspace->Scratch.Create(m_scratchFolder.toStdString(), TickCount()); !made) {
+        ShowMessage(this, MessageType::Error, QString::fromStdString(made.error));
+        m_quitRequested = true;
+    }
+    m_workspace->ScratchFiles = m_workspace->Scratch.Files();
 
     // The three settings files, in this order.
     if (!loadSettingsFiles())
@@ -365,8 +383,7 @@ void TMainForm::shutDown()
         return;
     m_shutDown = true;
 
-    for (const std::string& file : m_workspace->ScratchFiles)
-        QFile::remove(QString::fromStdString(file));
+    m_workspace->Scratch.Remove();
 
     // A start-up that could not create its settings files writes nothing back.
     if (m_quitRequested)

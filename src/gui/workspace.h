@@ -4,6 +4,7 @@
 #include "networks/network.h"
 #include "networks/siteinfo.h"
 #include "settings/inilist.h"
+#include "shell/scratchfiles.h"
 #include "sites/connection.h"
 #include "sites/ftpclient.h"
 #include "sites/setup.h"
@@ -33,7 +34,9 @@ struct Workspace {
     BannerList Banners;
     TransferBuffer Buffer;
     ConnectionTree Tree;
-    // The login page, the banner preview and the banner editor's preview.
+    // The private folder of the scratch files, and the files: the login page,
+    // the banner preview and the banner editor's preview.
+    ScratchFolder Scratch;
     std::array<std::string, 3> ScratchFiles;
 };
 

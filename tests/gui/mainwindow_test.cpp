@@ -7,6 +7,8 @@
 #include "settings/settingsfile.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QDialog>
 #include <QHeaderView>
 #include <QMenu>
@@ -19,6 +21,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <sys/stat.h>
 
 using namespace pw;
 using namespace pw::gui;
@@ -342,20 +346,45 @@ private slots:
         QCOMPARE(form->findChild<QWidget*>(QStringLiteral("TVConnected"))->width(), 300);
     }
 
+    // The scratch files live in a private folder of this run (0700, files
+    // 0600) under the scratch folder, and go with it at exit.
     void scratchFilesAreMadeAndDeleted()
     {
         QTemporaryDir dir;
         auto form = StartForm(dir);
-        QStringList files;
-        for (const std::string& f : form->workspace().ScratchFiles)
-            files << QString::fromStdString(f);
-        for (const QString& f : files) {
-            QVERIFY(f.startsWith(dir.path() + QStringLiteral("/pwh")));
-            QVERIFY(f.endsWith(QStringLiteral(".html")));
+        const std::string folder = form->workspace().Scratch.Path();
+        QVERIFY(QString::fromStdString(folder).startsWith(dir.path() + QStringLiteral("/pagewick-")));
+        struct stat st {};
+        QCOMPARE(::stat(folder.c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0700u);
+        for (const std::string& f : form->workspace().ScratchFiles) {
+            QVERIFY(QString::fromStdString(f).startsWith(QString::fromStdString(folder) + QStringLiteral("/pwh")));
+            QCOMPARE(::stat(f.c_str(), &st), 0);
+            QCOMPARE(st.st_mode & 07777, 0600u);
         }
-        QVERIFY(QFile::exists(files[1])); // the preview page
+        QVERIFY(QFile::exists(QString::fromStdString(form->workspace().ScratchFiles[1]))); // the preview page
         form->shutDown();
-        QVERIFY(!QFile::exists(files[1]));
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(folder)));
+    }
+
+    // A settings file that stops loading early is kept whole beside itself
+    // before anything can be saved over it, and the user is told.
+    void damagedSettingsFileIsKeptAndReported()
+    {
+        QTemporaryDir dir;
+        std::string image = "[Setups]\r\nCount=0\r\n";
+        image += std::string(1, '\0') + std::string(5000, 'x');
+        ScrambleFileImage(image);
+        QVERIFY(WriteFileAtomically(dir.filePath(QStringLiteral("Pagewick.ini")).toStdString(), image).ok);
+        auto form = StartForm(dir);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages.front().contains(QStringLiteral("壊れています")));
+        form->shutDown();
+        const QStringList copies = QDir(dir.path()).entryList({QStringLiteral("Pagewick.ini.damaged-*")});
+        QCOMPARE(copies.size(), 1);
+        std::string kept;
+        QVERIFY(ReadWholeFile(dir.filePath(copies.front()).toStdString(), kept).ok);
+        QCOMPARE(kept, image);
     }
 
     void uncreatableSettingsFileEndsTheProgramWithoutWriting()

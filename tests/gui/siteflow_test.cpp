@@ -70,6 +70,7 @@ private:
     QStringList m_messages;
     QList<QMessageBox::StandardButton> m_answers; // answers to the save questions, in order
     int m_trustQuestions = 0;
+    bool m_acceptWarnings = false; // the answer to a warning with Yes and No
 
     QAction* action(const char* name) { return m_form->actionList()->action(QLatin1String(name)); }
     QToolButton* button(const char* name) { return m_form->findChild<QToolButton*>(QLatin1String(name)); }
@@ -248,8 +249,11 @@ private slots:
         m_messages.clear();
         m_answers.clear();
         m_trustQuestions = 0;
+        m_acceptWarnings = false;
         SetMessageHandler([this](MessageType type, const QString& text) {
             m_messages << text;
+            if (type == MessageType::Warning && m_acceptWarnings)
+                return QMessageBox::Yes;
             if (type != MessageType::Confirmation)
                 return QMessageBox::Ok;
             if (!text.contains(QStringLiteral("保存しますか"))) {
@@ -350,6 +354,60 @@ private slots:
         QVERIFY(m_form->close());
     }
 
+    // Pages in UTF-8 (with a byte order mark and a stray byte) and EUC-JP,
+    // from a local folder and from an FTP server: shown as text, their
+    // encoding in the status bar, saved byte for byte outside the edit, and
+    // reopened in another encoding on request.
+    void pagesInEachEncoding_data()
+    {
+        QTest::addColumn<bool>("remote");
+        QTest::newRow("local") << false;
+        QTest::newRow("ftp") << true;
+    }
+
+    void pagesInEachEncoding()
+    {
+        QFETCH(bool, remote);
+        const std::string utf8 = "\xEF\xBB\xBF<p>\xE6\x97\xA5\xE6\x9C\xAC</p>\xFF\r\n</html>\r\n";
+        const std::string eucjp = "<meta charset=\"euc-jp\">\r\n<p>\xC6\xFC\xCB\xDC</p>\r\n";
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/utf8.html", utf8).ok);
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/eucjp.html", eucjp).ok);
+        if (remote)
+            QVERIFY(m_ftp.Start(m_home));
+        writeSettings(remote ? Kind::Ftp : Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        auto* label = m_form->findChild<QLabel*>(QStringLiteral("PageEncodingLabel"));
+
+        const struct {
+            const char* name;
+            const std::string& bytes;
+            const char* shown;
+        } pagesToOpen[] = {{"utf8.html", utf8, "utf-8 (BOM)"}, {"eucjp.html", eucjp, "euc-jp"}};
+        for (const auto& page : pagesToOpen) {
+            pages()->setCurrentIndex(0);
+            QVERIFY(selectFile(QLatin1String(page.name)));
+            action("FileOpen")->trigger();
+            QCOMPARE(label->text(), QLatin1String(page.shown));
+            QVERIFY(activeTab()->editor()->text().contains(QStringLiteral("<p>日本</p>")));
+            typeAtStart(QStringLiteral("X"));
+            action("FileSave")->trigger();
+            const std::string path = m_home + "/www/a/b/" + page.name;
+            const bool bom = page.bytes.starts_with("\xEF\xBB\xBF");
+            QCOMPARE(ReadFile(path), bom ? page.bytes.substr(0, 3) + "X" + page.bytes.substr(3) : "X" + page.bytes);
+        }
+
+        // The EUC-JP page read as Shift_JIS instead, as the user asks.
+        m_form->findChild<QAction*>(QStringLiteral("MIEncoding_shift_jis"))->trigger();
+        QCOMPARE(pages()->count(), 3);
+        QCOMPARE(label->text(), QStringLiteral("shift_jis"));
+        QCOMPARE(pages()->tabText(pages()->currentIndex()), QStringLiteral("eucjp.html"));
+        QVERIFY(!activeTab()->editor()->text().contains(QStringLiteral("日本")));
+        pages()->setCurrentIndex(0);
+        QCOMPARE(label->text(), QString());
+        QVERIFY(m_form->close());
+    }
+
     // Ctrl+F opens the find bar; Enter and Shift+Enter move through the
     // matches and wrap around; Escape closes it.
     void findBar()
@@ -437,6 +495,32 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QString::fromStdString(m_home + "/www/a/b/page.html"));
         window->close();
+        QVERIFY(m_form->close());
+    }
+
+    // A host key other than the one trusted before is a warning naming both;
+    // No leaves the site unconnected, Yes connects and keeps the new key.
+    void changedHostKeyIsAWarning()
+    {
+        const std::string sshFolder = m_dir.filePath(QStringLiteral("ssh")).toStdString();
+        std::filesystem::create_directories(sshFolder);
+        if (!m_ssh.Start(sshFolder))
+            QSKIP(m_ssh.error.c_str());
+        writeSettings(Kind::Sftp);
+        startForm();
+        m_form->workspace().Setups.Setups[0]->TrustedHostKey = "AAAAoldkeyAAAA";
+        button("TBConnect")->click();
+        QCOMPARE(tree()->model()->rowCount(), 0);
+        QCOMPARE(m_trustQuestions, 0);
+        QVERIFY(m_messages.size() >= 1);
+        const QString warning = m_messages.front();
+        QVERIFY(warning.contains(QStringLiteral("AAAAoldkeyAAAA")));
+        QVERIFY(warning.contains(QString::fromStdString(m_ssh.hostKeySha256)));
+
+        m_acceptWarnings = true;
+        button("TBConnect")->click();
+        QCOMPARE(tree()->model()->rowCount(), 1);
+        QCOMPARE(m_form->workspace().Setups.Setups[0]->TrustedHostKey, m_ssh.hostKeySha256);
         QVERIFY(m_form->close());
     }
 

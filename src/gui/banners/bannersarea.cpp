@@ -63,13 +63,12 @@ bool BannersArea::hasSelectedBanner() const
 
 void BannersArea::showBannerPreview()
 {
-    const std::string& file = m_workspace.ScratchFiles[1];
-    if (file.empty())
+    if (!m_workspace.Scratch.IsOpen())
         return;
     const TAdBanner* banner = m_workspace.Banners.SelectedBanner();
     const std::string html = banner ? banner->BannerHTML : std::string("<html><body></body></html>");
-    if (WriteFileAtomically(file, html))
-        m_widgets.preview->navigate(QString::fromStdString(file), History::Skip);
+    if (m_workspace.Scratch.Write(2, html))
+        m_widgets.preview->navigate(QString::fromStdString(m_workspace.Scratch.File(2)), History::Skip);
 }
 
 int BannersArea::previewWidth() const

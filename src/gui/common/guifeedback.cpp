@@ -33,4 +33,12 @@ bool GuiFeedback::Confirm(const std::string& text)
         == QMessageBox::Yes;
 }
 
+bool GuiFeedback::ConfirmTrust(const std::string& text, bool changed)
+{
+    if (!changed)
+        return Confirm(text);
+    return ShowMessage(m_window, MessageType::Warning, FromData(text), QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 } // namespace pw::gui

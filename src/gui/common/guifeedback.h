@@ -22,6 +22,8 @@ public:
     void Status(const std::string& text) override;
     void Message(MessageType type, const std::string& text) override;
     bool Confirm(const std::string& text) override;
+    // A key that changed since it was trusted is a warning, not a plain question.
+    bool ConfirmTrust(const std::string& text, bool changed) override;
     void CommandStateChanged() override { emit commandStateChanged(); }
 
 signals:

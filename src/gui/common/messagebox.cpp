@@ -43,6 +43,9 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const
         break;
     }
     QMessageBox box(icon, caption, text, buttons, parent);
+    // A question that can do harm (a changed server key) defaults to No.
+    if (type == MessageType::Warning && (buttons & QMessageBox::No))
+        box.setDefaultButton(QMessageBox::No);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -12,7 +12,9 @@
 #include "sites/documents.h"
 #include "sites/sitetexts.h"
 
+#include <QLabel>
 #include <QMenu>
+#include <QTabBar>
 #include <QPointer>
 #include <QTabWidget>
 #include <QTreeView>
@@ -69,8 +71,26 @@ DocumentsArea::DocumentsArea(Workspace& workspace, SiteFeedback& feedback, Actio
     m_widgets.pages->window()->addAction(findAction);
     connect(findAction, &QAction::triggered, this, &DocumentsArea::find);
 
+    m_encodingMenu = new QMenu(QStringLiteral("文字コードを指定して開き直す(&R)"), m_widgets.pages->window());
+    m_encodingMenu->setObjectName(QStringLiteral("PMEncoding"));
+    for (PageEncoding encoding : {PageEncoding::ShiftJis, PageEncoding::Utf8, PageEncoding::EucJp}) {
+        const QString name = QString::fromLatin1(PageEncodingName(encoding));
+        QAction* item = m_encodingMenu->addAction(name);
+        item->setObjectName(QStringLiteral("MIEncoding_") + name);
+        connect(item, &QAction::triggered, this, [this, encoding] { reopenWithEncoding(encoding); });
+    }
+    connect(m_encodingMenu, &QMenu::aboutToShow, this, [this] {
+        DocumentTab* tab = activeTab();
+        for (QAction* item : m_encodingMenu->actions()) {
+            item->setEnabled(tab != nullptr);
+            item->setCheckable(true);
+            item->setChecked(tab && item->text() == QString::fromLatin1(PageEncodingName(tab->editor()->Encoding())));
+        }
+    });
+
     connect(m_widgets.pages, &QTabWidget::currentChanged, this, [this] {
         m_jumpCounter = 1;
+        showEncoding();
         emit commandStateChanged();
     });
 }
@@ -112,8 +132,25 @@ bool DocumentsArea::openDocument(TFileNode& file)
         emit commandStateChanged();
         return false;
     }
+    // The page's encoding: the one the user chose for it, the site's, or the
+    // one its bytes show.
+    PageEncoding encoding = PageEncoding::ShiftJis;
+    if (auto chosen = m_chosenEncodings.find(&file); chosen != m_chosenEncodings.end()) {
+        encoding = chosen->second;
+    } else {
+        const TConnection* connection = ConnectionOf(file);
+        const PageCharset charset = connection && connection->Setup ? connection->Setup->Charset : PageCharset::Auto;
+        std::string head;
+        if (charset == PageCharset::Auto)
+            head = text.Lines.Join(LineBreak::Lf);
+        encoding = ResolvePageEncoding(charset, head);
+    }
     auto* tab = new DocumentTab(file);
-    tab->editor()->LoadBuffer(text.Lines, text.Break);
+    if (encoding == PageEncoding::Utf8 && !text.Lines.Empty() && text.Lines[0].starts_with(kUtf8ByteOrderMark)) {
+        text.Lines.Set(0, text.Lines[0].substr(kUtf8ByteOrderMark.size()));
+        tab->setByteOrderMark(true);
+    }
+    tab->editor()->LoadBuffer(text.Lines, text.Break, encoding);
     text.Lines = LineBuffer();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
@@ -141,7 +178,7 @@ bool DocumentsArea::saveDocument(TFileNode& file)
     if (!tab || !tab->editor()->PageModified())
         return true;
     TDocumentText text;
-    text.Lines = tab->editor()->PageLineBuffer();
+    text.Lines = tab->pageLines();
     text.Modified = true;
     text.Break = tab->editor()->PageLineBreak();
     const bool saved = SaveDocument(file, text, m_workspace.Buffer, m_feedback);
@@ -170,6 +207,7 @@ bool DocumentsArea::settleUnsaved(TFileNode& file, bool previewAfterwards)
 
 void DocumentsArea::removeTab(TFileNode& file)
 {
+    m_chosenEncodings.erase(&file);
     if (DocumentTab* tab = tabOf(file))
         m_widgets.pages->removeTab(m_widgets.pages->indexOf(tab));
     file.Sheet.reset();
@@ -259,6 +297,32 @@ void DocumentsArea::report(const AdCommandResult& result)
         m_feedback.Status(*result.StatusText);
     if (result.SelectBannerRow >= 0)
         emit bannerRowRequested(result.SelectBannerRow);
+}
+
+void DocumentsArea::showEncoding()
+{
+    DocumentTab* tab = activeTab();
+    if (!tab) {
+        m_widgets.encodingLabel->clear();
+        return;
+    }
+    QString name = QString::fromLatin1(PageEncodingName(tab->editor()->Encoding()));
+    if (tab->byteOrderMark())
+        name += QStringLiteral(" (BOM)");
+    m_widgets.encodingLabel->setText(name);
+}
+
+void DocumentsArea::reopenWithEncoding(PageEncoding encoding)
+{
+    TFileNode* file = activeFile();
+    if (!file || activeTab()->editor()->Encoding() == encoding)
+        return;
+    const int index = m_widgets.pages->currentIndex();
+    if (!closeDocument(*file))
+        return;
+    m_chosenEncodings[file] = encoding;
+    if (openDocument(*file))
+        m_widgets.pages->tabBar()->moveTab(m_widgets.pages->currentIndex(), index);
 }
 
 void DocumentsArea::find()

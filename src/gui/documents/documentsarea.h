@@ -1,9 +1,14 @@
 #pragma once
 
+#include "pageads/pageencoding.h"
+
 #include <QObject>
+
+#include <map>
 
 #include <string>
 
+class QLabel;
 class QMenu;
 class QTabWidget;
 
@@ -31,6 +36,7 @@ public:
         QTabWidget* pages;     // PCMain; page 0 is the list page
         QMenu* editorMenu;     // PMOpeningFile
         QMenu* adTreeMenu;     // PMAds
+        QLabel* encodingLabel; // the active page's encoding, in the status bar
     };
 
     DocumentsArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
@@ -56,12 +62,17 @@ public:
     DocumentTab* activeTab() const;
     TFileNode* activeFile() const;
     DocumentTab* tabOf(const TFileNode& file) const;
+    // The menu that reopens the active page in another encoding.
+    QMenu* encodingMenu() const { return m_encodingMenu; }
 
     // Commands of the active tab.
     void save();
     void close();
     void preview();
     void find();
+    // Closes the active page (asking to save it when modified) and opens it
+    // again, reading its bytes in `encoding`.
+    void reopenWithEncoding(PageEncoding encoding);
     // The ad tree's reaction to a node the user selected: its block is
     // selected in the editor and the status bar says what it is.
     void showAdNode(DocumentTab& tab, AdNode* node);
@@ -78,11 +89,15 @@ private:
     // Asks whether to save a modified page: true to go on (saved or dropped).
     bool settleUnsaved(TFileNode& file, bool previewAfterwards);
     void removeTab(TFileNode& file);
+    void showEncoding();
 
     Workspace& m_workspace;
     int m_jumpCounter = 1; // which block of the banner's name the next jump shows
+    // Pages the user asked to read in a given encoding, whatever the site says.
+    std::map<const TFileNode*, PageEncoding> m_chosenEncodings;
     SiteFeedback& m_feedback;
     Widgets m_widgets;
+    QMenu* m_encodingMenu = nullptr;
 };
 
 } // namespace pw::gui

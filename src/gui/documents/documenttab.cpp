@@ -70,6 +70,17 @@ AdPage DocumentTab::page()
     return AdPage {m_editor->Page(), m_adTree, m_editor->Encoding()};
 }
 
+LineBuffer DocumentTab::pageLines() const
+{
+    LineBuffer lines = m_editor->PageLineBuffer();
+    if (m_byteOrderMark) {
+        if (lines.Empty())
+            lines.Append({});
+        lines.Set(0, std::string(kUtf8ByteOrderMark) + std::string(lines[0]));
+    }
+    return lines;
+}
+
 void DocumentTab::showTreeSelection()
 {
     m_syncing = true;

@@ -2,8 +2,12 @@
 
 #include "pageads/adpage.h"
 #include "pageads/adtree.h"
+#include "text/linebuffer.h"
 
 #include <QWidget>
+
+#include <string>
+#include <vector>
 
 class QSplitter;
 class QTreeView;
@@ -37,6 +41,12 @@ public:
     // Selects the tree row of the core's selected node (none: no row).
     void showTreeSelection();
 
+    // The page's lines for saving: the editor's, with the byte order mark the
+    // file started with put back in front.
+    LineBuffer pageLines() const;
+    void setByteOrderMark(bool mark) { m_byteOrderMark = mark; }
+    bool byteOrderMark() const { return m_byteOrderMark; }
+
 signals:
     // The user selected another ad tree node (null: none).
     void adNodeChosen(pw::AdNode* node);
@@ -50,6 +60,7 @@ private:
     ScintillaPageEditor* m_editor = nullptr;
     FindBar* m_findBar = nullptr;
     bool m_syncing = false;
+    bool m_byteOrderMark = false;
 };
 
 } // namespace pw::gui
