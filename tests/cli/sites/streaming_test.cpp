@@ -149,6 +149,53 @@ TEST(StreamingTransfers, Sftp)
     RoundTrip(client, dir.path() + "/home/www");
 }
 
+// The size limits hold for streams as for buffers: a download stops once
+// its bytes pass the limit (a reported size beyond it is not announced to the
+// sink), an upload of a known size beyond it is not started, and one of
+// unknown size stops once it passes the limit.
+TEST(StreamingTransfers, LimitsHoldForStreams)
+{
+    TempDir dir;
+    test::FillHome(dir.path());
+    const std::string bytes = Pattern((3u << 20) + 1);
+    ASSERT_TRUE(WriteFileAtomically(dir.path() + "/www/big.bin", bytes).ok);
+    test::FtpServer server;
+    ASSERT_TRUE(server.Start(dir.path())) << "pyftpdlib did not start";
+    FtpClientSettings settings;
+    settings.Host = "127.0.0.1";
+    settings.Port = server.port;
+    settings.User = server.user;
+    settings.Password = server.password;
+    settings.Limits.MaxFileBytes = size_t {1} << 20;
+    CurlFtpClient client(settings);
+    ASSERT_TRUE(client.Connect());
+
+    RecordingSink sink;
+    const FtpResult fetched = client.Retrieve("/www/big.bin", sink);
+    EXPECT_FALSE(fetched);
+    EXPECT_EQ(fetched.error, "the file is larger than 1 MiB, the most that is read");
+    EXPECT_LE(sink.bytes.size(), size_t {1} << 20);
+    EXPECT_EQ(sink.expectedBeforeBytes, -1);
+
+    for (const bool sized : {true, false}) {
+        ASSERT_TRUE(client.Connect());
+        PatternSource source(bytes, sized);
+        const FtpResult stored = client.Store("/www/sent.bin", source);
+        EXPECT_FALSE(stored) << sized;
+        EXPECT_EQ(stored.error, "the file is larger than 1 MiB, the most that is sent") << sized;
+        std::string sent;
+        if (ReadWholeFile(dir.path() + "/www/sent.bin", sent).ok)
+            EXPECT_LE(sent.size(), size_t {1} << 20) << sized;
+        if (sized)
+            EXPECT_FALSE(std::filesystem::exists(dir.path() + "/www/sent.bin"));
+    }
+
+    // Within the limit the session goes on.
+    RecordingSink small;
+    ASSERT_TRUE(client.Retrieve("/www/a/b/c/deep.html", small));
+    EXPECT_EQ(small.bytes, "deep\n");
+}
+
 // Standard input that cannot seek, as a pipe.
 class PipeBuffer : public std::streambuf {
 public:
