@@ -15,7 +15,7 @@ BENCH_GUI ?= ON
 BENCH_OPTIONS = -DCMAKE_BUILD_TYPE=Release -DPAGEWICK_WITH_GUI=$(BENCH_GUI) -DPAGEWICK_WITH_TESTS=OFF \
                 -DPAGEWICK_WITH_BENCH=ON
 
-.PHONY: all deps build run test bench bench-build bench-cli install fuzz icons format clean
+.PHONY: all deps build run test bench bench-build bench-cli install fuzz icons format screenshot clean
 
 all: build
 
@@ -61,9 +61,13 @@ icons:
 	@scripts/install-deps icons
 	scripts/render-icons
 
+screenshot: build
+	@scripts/install-deps screenshot
+	scripts/screenshot $(BUILD)
+
 format:
 	@scripts/install-deps format
-	find src tests bench -name '*.h' -o -name '*.cpp' | xargs clang-format -i
+	git ls-files -- 'src/*.h' 'src/*.cpp' 'tests/*.h' 'tests/*.cpp' 'bench/*.h' 'bench/*.cpp' 'fuzz/*.h' 'fuzz/*.cpp' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(BENCH_BUILD)

@@ -2,6 +2,7 @@
 // start-up sequence, shows the window and runs until it closes.
 
 #include "net/curlftpclient.h"
+#include "gui/common/terminationwatch.h"
 #include "gui/mainwindow.h"
 #include "pagewick_version.h"
 #include "settings/settingsfolder.h"
@@ -65,6 +66,15 @@ int main(int argc, char** argv)
     if (form.quitRequested())
         return 1;
     form.show();
+    // A signal or the end of the desktop session ends the program as its
+    // user would, without questions: modified pages are kept for the next start.
+    pw::gui::TerminationWatch watch;
+    const auto endNow = [&form] {
+        form.endWithoutQuestions();
+        QApplication::exit(0);
+    };
+    QObject::connect(&watch, &pw::gui::TerminationWatch::terminationRequested, &form, endNow);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, endNow);
     const int code = QApplication::exec();
     form.shutDown();
     return code;

@@ -26,6 +26,7 @@
 #include "settings/settingsfile.h"
 #include "shell/commandstate.h"
 #include "sites/documents.h"
+#include "sites/recovery.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -108,7 +109,10 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
 TMainForm::~TMainForm()
 {
     shutDown();
-    // Connections quit their servers as they go; nothing is left to paint.
+    // The pages go before their entries; connections quit their servers as
+    // they go, with nothing left to paint.
+    m_tearingDown = true;
+    m_documents->discardAll();
     m_runner->setInline(true);
     m_workspace.reset();
 }
@@ -320,6 +324,8 @@ void TMainForm::showEvent(QShowEvent* event)
     if (!m_frameFitted) {
         m_frameFitted = true;
         fitFrameToWorkArea(20);
+        if (!m_quitRequested)
+            QTimer::singleShot(0, this, &TMainForm::offerRecovery);
     }
     if (!m_paneSizesApplied) {
         if (QLayout* l = centralWidget()->layout())
@@ -367,6 +373,52 @@ GeneralSettings TMainForm::collectGeneralSettings() const
     return s;
 }
 
+std::string TMainForm::recoveryFolder() const
+{
+    return JoinPath(m_settingsFolder.toStdString(), "recovery");
+}
+
+void TMainForm::endWithoutQuestions()
+{
+    if (m_shutDown || !m_startedUp)
+        return;
+    if (const Status kept = SaveRecoveryCopies(recoveryFolder(), m_documents->recoveryCopies()); !kept)
+        qWarning("pagewick: modified pages could not be kept: %s", kept.error.c_str());
+    shutDown();
+}
+
+void TMainForm::offerRecovery()
+{
+    const std::vector<RecoveryCopy> copies = LoadRecoveryCopies(recoveryFolder());
+    if (copies.empty())
+        return;
+    QString list;
+    for (const RecoveryCopy& copy : copies)
+        list += FromData(copy.SetupName) + QStringLiteral(": ") + FromData(copy.Path) + QLatin1Char('\n');
+    const auto answer = ShowMessage(this, MessageType::Confirmation,
+                                    QStringLiteral("前回の終了時に保存されていなかったページがあります。\n\n") + list
+                                        + QStringLiteral("\nこれらのページを開き直しますか？（「いいえ」で破棄します）"),
+                                    QMessageBox::Yes | QMessageBox::No);
+    std::vector<RecoveryCopy> notOpened;
+    if (answer == QMessageBox::Yes) {
+        for (const RecoveryCopy& copy : copies) {
+            TFileNode* file = m_sites->findFile(copy.SetupName, copy.Path);
+            if (file && m_documents->openDocument(*file))
+                m_documents->restoreText(*file, copy.Bytes);
+            else
+                notOpened.push_back(copy);
+        }
+    }
+    ClearRecoveryCopies(recoveryFolder());
+    if (!notOpened.empty()) {
+        // Kept for the next start: the site may be reachable then.
+        SaveRecoveryCopies(recoveryFolder(), notOpened);
+        ShowMessage(this, MessageType::Warning,
+                    QStringLiteral("開けなかったページは次回の起動時にもう一度お尋ねします。"));
+    }
+    updateCommandState();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // The list page stays; every document page closes, from the last one on.
@@ -399,7 +451,7 @@ void TMainForm::shutDown()
 
 void TMainForm::updateCommandState()
 {
-    if (!m_startedUp)
+    if (!m_startedUp || m_tearingDown)
         return;
     const Workspace& ws = *m_workspace;
     DocumentTab* tab = m_documents->activeTab();

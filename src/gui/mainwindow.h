@@ -80,6 +80,14 @@ public:
     DocumentsArea* documents() const { return m_documents; }
     TransferRunner* transferRunner() const { return m_runner; }
 
+    // Ends without a question, as for a signal or the end of the desktop
+    // session: modified pages are kept as recovery copies, then the exit
+    // steps run.
+    void endWithoutQuestions();
+    // Offers the pages kept by an earlier end without questions.
+    void offerRecovery();
+    std::string recoveryFolder() const;
+
     // Recomputes the enabled state of every command.
     void updateCommandState();
 
@@ -111,6 +119,7 @@ private:
     bool m_quitRequested = false;
     bool m_startedUp = false;
     bool m_shutDown = false;
+    bool m_tearingDown = false;
     bool m_paneSizesApplied = false;
     bool m_frameFitted = false;
     GeneralSettings m_startSettings;

@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QHeaderView>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -400,6 +401,29 @@ private slots:
         QVERIFY(m_messages[2].contains(QStringLiteral("[siteinfo.ini]")));
         form.shutDown();
         QVERIFY(!QFile::exists(missing));
+    }
+
+    // Screen readers and test tools find every tool button, the selector,
+    // the lists, the tree and the web panes by a name without mnemonics.
+    void everyControlHasAnAccessibleName()
+    {
+        QTemporaryDir dir;
+        auto form = StartForm(dir);
+        QList<QWidget*> controls;
+        for (QToolButton* button : form->findChild<QToolBar*>(QStringLiteral("ToolBar2"))->findChildren<QToolButton*>())
+            if (button->objectName().startsWith(QStringLiteral("TB")))
+                controls << button;
+        QCOMPARE(controls.size(), 22);
+        for (const char* name : {"CBSetups", "LVFiles", "LVAdFlights", "TVConnected", "WBPreview", "WBAd", "PCMain"})
+            controls << form->findChild<QWidget*>(QLatin1String(name));
+        static const QRegularExpression mnemonic(QStringLiteral("&|\\([A-Z]\\)"));
+        for (QWidget* control : controls) {
+            QVERIFY2(control, "control missing");
+            const QString name = control->accessibleName();
+            QVERIFY2(!name.isEmpty(), qPrintable(control->objectName()));
+            QVERIFY2(!name.contains(mnemonic), qPrintable(control->objectName() + QStringLiteral(": ") + name));
+        }
+        QCOMPARE(form->findChild<QToolButton*>(QStringLiteral("TBSave"))->accessibleName(), QStringLiteral("保存"));
     }
 
     void exitButtonClosesTheWindow()

@@ -6,6 +6,7 @@
 #include "gui/common/actionlist.h"
 #include "gui/common/browserwindow.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/terminationwatch.h"
 #include "gui/common/transferrunner.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
@@ -15,6 +16,7 @@
 #include "net/curlftpclient.h"
 #include "net/servers.h"
 #include "settings/settingsfile.h"
+#include "sites/recovery.h"
 #include "sites/setup.h"
 
 #include <QAbstractItemModel>
@@ -33,6 +35,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <csignal>
 #include <filesystem>
 #include <unistd.h>
 
@@ -269,6 +272,7 @@ private slots:
         m_home = m_dir.filePath(QStringLiteral("home")).toStdString();
         std::filesystem::remove_all(m_home);
         std::filesystem::remove_all(m_dir.filePath(QStringLiteral("settings")).toStdString());
+        std::filesystem::remove_all(m_dir.filePath(QStringLiteral("ssh")).toStdString());
         std::filesystem::create_directories(m_home + "/www/a/b");
         QVERIFY(WriteFileAtomically(m_home + "/www/a/b/page.html", kPage).ok);
         QVERIFY(WriteFileAtomically(m_home + "/www/index.html", "<html></html>\r\n").ok);
@@ -521,6 +525,48 @@ private slots:
         button("TBConnect")->click();
         QCOMPARE(tree()->model()->rowCount(), 1);
         QCOMPARE(m_form->workspace().Setups.Setups[0]->TrustedHostKey, m_ssh.hostKeySha256);
+        QVERIFY(m_form->close());
+    }
+
+    // SIGTERM ends the program as its user would, without a question: the
+    // settings are written and a modified page is kept; the next start offers
+    // it and puts it back into its tab, still modified.
+    void signalKeepsModifiedPagesForTheNextStart()
+    {
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        typeAtStart(QStringLiteral("X"));
+
+        TerminationWatch watch;
+        bool ended = false;
+        connect(&watch, &TerminationWatch::terminationRequested, m_form.get(), [&] {
+            m_form->endWithoutQuestions();
+            ended = true;
+        });
+        m_messages.clear();
+        QCOMPARE(::kill(::getpid(), SIGTERM), 0);
+        QTRY_VERIFY(ended);
+        QVERIFY(m_messages.isEmpty());
+        const std::string settings = m_dir.filePath(QStringLiteral("settings")).toStdString();
+        TIniList stored;
+        QVERIFY(LoadSettingsFile(stored, settings, kMainSettingsFile).ok);
+        QCOMPARE(stored.ReadString("Setup1", "LastPath", ""), m_home + "/www/a/b");
+        const auto copies = LoadRecoveryCopies(m_form->recoveryFolder());
+        QCOMPARE(copies.size(), size_t(1));
+        QCOMPARE(copies[0].Bytes, "X" + kPage);
+        QCOMPARE(ReadFile(m_home + "/www/a/b/page.html"), kPage);
+
+        m_form.reset();
+        startForm();
+        QTRY_COMPARE(pages()->count(), 2);
+        QVERIFY(m_messages.last().contains(QStringLiteral("page.html")));
+        QVERIFY(activeTab()->editor()->PageModified());
+        QCOMPARE(activeTab()->editor()->PageBytes(), "X" + kPage);
+        QVERIFY(LoadRecoveryCopies(m_form->recoveryFolder()).empty());
+        answerNext(QMessageBox::No);
         QVERIFY(m_form->close());
     }
 

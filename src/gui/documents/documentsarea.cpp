@@ -11,6 +11,7 @@
 #include "pageads/scanner.h"
 #include "sites/documents.h"
 #include "sites/sitetexts.h"
+#include "text/lines.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -237,6 +238,13 @@ bool DocumentsArea::closeAll()
     return true;
 }
 
+void DocumentsArea::discardAll()
+{
+    for (int i = m_widgets.pages->count() - 1; i >= 1; --i)
+        if (auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i)))
+            removeTab(tab->file());
+}
+
 bool DocumentsArea::closeConnectionDocuments(TConnection& connection)
 {
     for (int i = m_widgets.pages->count() - 1; i >= 1; --i) {
@@ -297,6 +305,41 @@ void DocumentsArea::report(const AdCommandResult& result)
         m_feedback.Status(*result.StatusText);
     if (result.SelectBannerRow >= 0)
         emit bannerRowRequested(result.SelectBannerRow);
+}
+
+std::vector<RecoveryCopy> DocumentsArea::recoveryCopies() const
+{
+    std::vector<RecoveryCopy> copies;
+    for (int i = 1; i < m_widgets.pages->count(); ++i) {
+        auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i));
+        if (!tab || !tab->editor()->PageModified())
+            continue;
+        const TConnection* connection = ConnectionOf(tab->file());
+        RecoveryCopy copy;
+        copy.SetupName = connection && connection->Setup ? connection->Setup->Name : std::string();
+        copy.Path = tab->file().GetPath();
+        copy.Bytes = tab->pageLines().Join(tab->editor()->PageLineBreak());
+        copies.push_back(std::move(copy));
+    }
+    return copies;
+}
+
+void DocumentsArea::restoreText(TFileNode& file, const std::string& bytes)
+{
+    DocumentTab* tab = tabOf(file);
+    if (!tab)
+        return;
+    std::string_view text = bytes;
+    const PageEncoding encoding = tab->editor()->Encoding();
+    const bool mark = encoding == PageEncoding::Utf8 && text.starts_with(kUtf8ByteOrderMark);
+    if (mark)
+        text.remove_prefix(kUtf8ByteOrderMark.size());
+    tab->setByteOrderMark(mark);
+    tab->editor()->LoadPage(text, tab->editor()->PageLineBreak(), encoding);
+    tab->editor()->SetPageModified(true);
+    AdPage page = tab->page();
+    ScanAdBlocks(page, m_workspace.Banners);
+    emit commandStateChanged();
 }
 
 void DocumentsArea::showEncoding()

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "pageads/pageencoding.h"
+#include "sites/recovery.h"
 
 #include <QObject>
 
 #include <map>
+#include <vector>
 
 #include <string>
 
@@ -55,6 +57,9 @@ public:
     // Closes the tabs from the last to the second, each made active before it
     // asks; false at the first that stays open.
     bool closeAll();
+    // Takes every tab away without a question (the window is going away
+    // after its pages were kept or saved).
+    void discardAll();
     bool closeConnectionDocuments(TConnection& connection);
     bool closeDocumentsBelow(const std::string& folderPath);
 
@@ -64,6 +69,12 @@ public:
     DocumentTab* tabOf(const TFileNode& file) const;
     // The menu that reopens the active page in another encoding.
     QMenu* encodingMenu() const { return m_encodingMenu; }
+
+    // The modified pages, as the program keeps them when it is ended without
+    // questions.
+    std::vector<RecoveryCopy> recoveryCopies() const;
+    // Puts a kept text into the file's open tab, as a modified page.
+    void restoreText(TFileNode& file, const std::string& bytes);
 
     // Commands of the active tab.
     void save();

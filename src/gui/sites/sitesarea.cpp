@@ -11,6 +11,8 @@
 #include "sites/documents.h"
 
 #include <QComboBox>
+
+#include <algorithm>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTabWidget>
@@ -160,6 +162,36 @@ void SitesArea::onTreeCurrentChanged(const QModelIndex& current, const QModelInd
     m_workspace.Tree.Select(folder);
     // A folder that could not be listed keeps the old selection.
     syncViews();
+}
+
+TFileNode* SitesArea::findFile(const std::string& setupName, const std::string& path)
+{
+    const auto& setups = m_workspace.Setups.Setups;
+    const auto setup = std::find_if(setups.begin(), setups.end(), [&](const auto& s) { return s->Name == setupName; });
+    const size_t cut = path.rfind('/');
+    if (setup == setups.end() || cut == std::string::npos)
+        return nullptr;
+    m_widgets.setups->setCurrentIndex(static_cast<int>(setup - setups.begin()));
+    connectSite();
+    TDirNode* folder = m_workspace.Tree.FindConnection(**setup);
+    const std::string folderPath = cut == 0 ? std::string("/") : path.substr(0, cut);
+    while (folder && folder->Path != folderPath) {
+        if (!folder->Children && !m_workspace.Tree.ListFolder(*folder))
+            return nullptr;
+        TDirNode* next = nullptr;
+        for (TDirNode* sub : folder->SubFolders())
+            if (folderPath == sub->Path || folderPath.starts_with(sub->Path + "/"))
+                next = sub;
+        folder = next;
+    }
+    if (!folder || !m_workspace.Tree.Select(folder))
+        return nullptr;
+    syncViews();
+    const std::string name = path.substr(cut + 1);
+    for (const auto& entry : *folder->Children)
+        if (!entry->IsFolder() && entry->Name == name)
+            return static_cast<TFileNode*>(entry.get());
+    return nullptr;
 }
 
 void SitesArea::connectSite()

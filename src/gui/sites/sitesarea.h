@@ -75,6 +75,10 @@ public:
     // The first selected entry of the file list, when a folder is selected.
     TNode* selectedEntry() const;
 
+    // Connects the named setup, walks to the folder of `path` and selects it;
+    // the file entry at `path`, or none.
+    TFileNode* findFile(const std::string& setupName, const std::string& path);
+
     // Commands, also reachable by tests.
     void connectSite();
     void disconnectSite();
