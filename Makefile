@@ -7,9 +7,15 @@ PREFIX ?= /usr/local
 # and builds what it needs: `make run` needs no test or benchmark library.
 RUN_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=OFF
 TEST_OPTIONS = -DPAGEWICK_WITH_TESTS=ON -DPAGEWICK_WITH_BENCH=ON
-BENCH_OPTIONS = -DPAGEWICK_WITH_TESTS=OFF -DPAGEWICK_WITH_BENCH=ON
+# Benchmarks build in a folder of their own, optimised and without the tests,
+# whatever build type $(BUILD) was configured with. BENCH_GUI=OFF leaves the
+# window's benchmarks out (and Qt with them).
+BENCH_BUILD ?= build-bench
+BENCH_GUI ?= ON
+BENCH_OPTIONS = -DCMAKE_BUILD_TYPE=Release -DPAGEWICK_WITH_GUI=$(BENCH_GUI) -DPAGEWICK_WITH_TESTS=OFF \
+                -DPAGEWICK_WITH_BENCH=ON
 
-.PHONY: all deps build run test bench install fuzz icons format screenshot clean
+.PHONY: all deps build run test bench bench-build bench-cli install fuzz icons format screenshot clean
 
 all: build
 
@@ -30,11 +36,17 @@ test:
 	cmake --build $(BUILD)
 	scripts/run-tests $(BUILD)
 
-bench:
+bench-build:
 	@scripts/install-deps bench
-	scripts/configure $(BUILD) $(CMAKE_FLAGS) $(BENCH_OPTIONS)
-	cmake --build $(BUILD)
-	scripts/run-benchmarks $(BUILD)
+	scripts/configure $(BENCH_BUILD) $(BENCH_OPTIONS)
+	cmake --build $(BENCH_BUILD) --target benches pagewick-cli
+
+bench: bench-build
+	scripts/run-benchmarks $(BENCH_BUILD)
+
+# The command-line program against local FTP and SFTP servers, next to curl and cat.
+bench-cli: bench-build
+	/usr/bin/python3 bench/cli_bench.py $(BENCH_BUILD)
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
@@ -58,4 +70,4 @@ format:
 	git ls-files -- 'src/*.h' 'src/*.cpp' 'tests/*.h' 'tests/*.cpp' 'bench/*.h' 'bench/*.cpp' 'fuzz/*.h' 'fuzz/*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BENCH_BUILD)

@@ -1,5 +1,7 @@
 // Loading an ads.ini of N banners (8 keys each) and reading every key, as
-// start-up does.
+// start-up does, and writing one. Baselines of the same run (see baseline.h):
+// a memchr pass over the text for loading, a copy of it for writing.
+#include "baseline.h"
 #include "settings/inilist.h"
 
 #include <benchmark/benchmark.h>
@@ -27,6 +29,7 @@ void BM_LoadAndReadCatalogue(benchmark::State& state)
 {
     const int banners = static_cast<int>(state.range(0));
     const std::string text = CatalogueText(banners);
+    const double baseline = pw::bench::MemchrSeconds(text);
     for (auto _ : state) {
         pw::TIniList store;
         store.LoadFromText(text);
@@ -40,18 +43,25 @@ void BM_LoadAndReadCatalogue(benchmark::State& state)
         benchmark::DoNotOptimize(total);
     }
     state.SetItemsProcessed(state.iterations() * banners);
+    pw::bench::ReportBaseline(state, baseline);
 }
 BENCHMARK(BM_LoadAndReadCatalogue)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_WriteCatalogue(benchmark::State& state)
 {
     const int banners = static_cast<int>(state.range(0));
+    const std::string text = CatalogueText(banners);
+    const double baseline = pw::bench::SecondsOf([&] {
+        std::string copy(text);
+        benchmark::DoNotOptimize(copy.data());
+    });
     for (auto _ : state)
         benchmark::DoNotOptimize(CatalogueText(banners));
     state.SetItemsProcessed(state.iterations() * banners);
+    pw::bench::ReportBaseline(state, baseline);
 }
 BENCHMARK(BM_WriteCatalogue)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+PAGEWICK_BENCHMARK_MAIN()

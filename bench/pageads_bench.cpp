@@ -5,10 +5,17 @@
 // same bytes (counting "<" with memchr) measured in the same run:
 //   ms_per_MB   time per iteration divided by the page size in MB
 //   x_memchr    time per iteration divided by the time of the memchr pass
+// IndexLines and SplitLinesIntoStrings load the same page's bytes as lines:
+// one buffer with a line index, against a string per line.
+// The jump and the name lookup report theirs as base_ms and x_base (see
+// baseline.h): the memchr pass, and a plain linear lookup of the name.
+#include "baseline.h"
 #include "catalogue/banner.h"
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
+#include "text/linebuffer.h"
+#include "text/lines.h"
 
 #include <benchmark/benchmark.h>
 
@@ -189,6 +196,31 @@ void BM_ScanAdBlocks(benchmark::State& state)
     state.counters["nodes"] = static_cast<double>(nodes);
 }
 
+// Loading the page's bytes as lines: one buffer with an index of line starts,
+// against a string per line as the page used to be held.
+const std::string& PageBytes()
+{
+    static const std::string bytes = pw::JoinLines(Page(Kind::Markers).lines, pw::LineBreak::CrLf);
+    return bytes;
+}
+
+void BM_IndexLines(benchmark::State& state)
+{
+    const GeneratedPage& page = Page(Kind::Markers);
+    const std::string& bytes = PageBytes();
+    Measure(state, page, [&] {
+        pw::LineBuffer lines(std::shared_ptr<const void>(), bytes);
+        benchmark::DoNotOptimize(lines.Count());
+    });
+}
+
+void BM_SplitLinesIntoStrings(benchmark::State& state)
+{
+    const GeneratedPage& page = Page(Kind::Markers);
+    const std::string& bytes = PageBytes();
+    Measure(state, page, [&] { benchmark::DoNotOptimize(pw::SplitLines(bytes).size()); });
+}
+
 void BM_LocateBlockAtCaretLastLine(benchmark::State& state)
 {
     const GeneratedPage& page = Page(static_cast<Kind>(state.range(0)));
@@ -219,23 +251,33 @@ void BM_JumpOneName(benchmark::State& state)
     pw::AdPage adPage{editor, tree, PageEncoding::ShiftJis};
     pw::ScanAdBlocks(adPage, page.catalogue);
     int counter = kBlocks / 2;
+    const double baseline = MemchrSeconds(page);
     for (auto _ : state) {
         benchmark::DoNotOptimize(pw::Jump(adPage, page.catalogue, *page.catalogue.Rows[0], counter));
         if (counter > kBlocks)
             counter = kBlocks / 2;
     }
+    pw::bench::ReportBaseline(state, baseline);
 }
 
 void BM_FindBannerByName(benchmark::State& state)
 {
     const GeneratedPage& page = Page(Kind::Markers);
     const std::string text = BannerName(kBanners - 1) + "[12345]";
+    const std::string name = BannerName(kBanners - 1);
+    const double baseline = pw::bench::SecondsOf([&] {
+        benchmark::DoNotOptimize(std::find_if(page.catalogue.Rows.begin(), page.catalogue.Rows.end(),
+                                              [&](const auto& row) { return row->SpaceName == name; }));
+    });
     for (auto _ : state)
         benchmark::DoNotOptimize(pw::FindBannerByName(page.catalogue, text));
+    pw::bench::ReportBaseline(state, baseline);
 }
 
 BENCHMARK(BM_MemchrPass)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanAdBlocks)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IndexLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SplitLinesIntoStrings)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LocateBlockAtCaretLastLine)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectLastBlockByName)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JumpOneName)->Unit(benchmark::kMillisecond);
@@ -243,4 +285,4 @@ BENCHMARK(BM_FindBannerByName);
 
 } // namespace
 
-BENCHMARK_MAIN();
+PAGEWICK_BENCHMARK_MAIN()

@@ -116,7 +116,7 @@ void OpenPage(benchmark::State& state)
             break;
         }
         pw::gui::DocumentTab tab(*file);
-        tab.editor()->LoadLines(text.Lines, text.Break);
+        tab.editor()->LoadBuffer(text.Lines, text.Break);
         pw::AdPage adPage = tab.page();
         pw::ScanAdBlocks(adPage, page.catalogue);
         nodes = tab.adTree().NodeCount();

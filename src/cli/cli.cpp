@@ -211,7 +211,10 @@ std::string Context::ReadInput() const
 
 void Context::Print(std::string_view data) const
 {
-    out << Terminal(data);
+    if (raw)
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    else
+        out << Terminal(data);
 }
 
 void Context::PrintLine(std::string_view data) const

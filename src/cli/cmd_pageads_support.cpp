@@ -74,22 +74,24 @@ std::string FormatPosition(const TextPos& pos)
 int LoadPage(Context& c, const std::string& path, PageFile& file)
 {
     file.path = path;
-    if (Status read = ReadWholeFile(path, file.original); !read) {
+    FileBytes bytes;
+    if (Status read = MapWholeFile(path, bytes); !read) {
         c.Error(path + ": " + read.error);
         return kExitFile;
     }
-    file.page.Encoding = ResolvePageEncoding(c.encoding, file.original);
-    std::string_view text = file.original;
+    file.page.Encoding = ResolvePageEncoding(c.encoding, bytes.Bytes);
+    std::string_view text = bytes.Bytes;
     file.byteOrderMark = file.page.Encoding == PageEncoding::Utf8 && text.starts_with(kUtf8ByteOrderMark);
     if (file.byteOrderMark)
         text.remove_prefix(kUtf8ByteOrderMark.size());
-    file.editor.SetLines(SplitLines(text));
+    file.lineBreak = FirstLineBreak(text);
+    file.editor.SetText(std::move(bytes.Owner), text);
     return kExitOk;
 }
 
 int SavePage(Context& c, const PageFile& file)
 {
-    std::string text = JoinLines(file.editor.Lines(), FirstLineBreak(file.original));
+    std::string text = file.editor.Buffer().Join(file.lineBreak);
     if (file.byteOrderMark)
         text.insert(0, kUtf8ByteOrderMark);
     if (Status written = WriteFileAtomically(file.path, text); !written) {

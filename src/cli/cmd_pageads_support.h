@@ -43,13 +43,14 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t o
 bool ParsePosition(std::string_view text, TextPos& pos);
 std::string FormatPosition(const TextPos& pos);
 
-// A page file loaded into an in-memory editor, in the encoding --encoding
-// gives or detection finds. A UTF-8 byte order mark is kept out of the lines
-// (so that columns count as in the window) and written back on save.
+// A page file loaded into an in-memory editor, which holds its bytes, in the
+// encoding --encoding gives or detection finds. A UTF-8 byte order mark is kept
+// out of the lines (so that columns count as in the window) and written back
+// on save.
 struct PageFile {
     std::string path;
-    std::string original;
     bool byteOrderMark = false;
+    LineBreak lineBreak = LineBreak::CrLf; // the page's own style, written back on save
     MemoryPageEditor editor;
     AdTree tree;
     AdPage page{editor, tree, PageEncoding::ShiftJis};

@@ -7,6 +7,7 @@
 #include "settings/settingsfile.h"
 
 #include <ostream>
+#include <vector>
 
 namespace pw::cli {
 
@@ -32,10 +33,40 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name)
     }
 }
 
+// Raw output needs no conversion, so the file streams through a fixed buffer.
+int DecodeRaw(Context& c)
+{
+    FileReader reader;
+    if (Status opened = reader.Open(c.args[1]); !opened) {
+        c.Error(opened.error);
+        return kExitFile;
+    }
+    std::vector<char> buffer(1 << 20);
+    size_t offset = 0;
+    for (;;) {
+        size_t count = 0;
+        if (Status read = reader.Read(buffer.data(), buffer.size(), count); !read) {
+            c.Error(read.error);
+            return kExitFile;
+        }
+        if (count == 0)
+            break;
+        ScrambleFileBytes(buffer.data(), count, offset);
+        offset += count;
+        if (!c.out.write(buffer.data(), static_cast<std::streamsize>(count))) {
+            c.Error("cannot write to standard output");
+            return kExitFile;
+        }
+    }
+    return kExitOk;
+}
+
 int Decode(Context& c)
 {
     if (c.args.size() != 2)
         return c.UsageError("settings decode needs FILE");
+    if (c.raw)
+        return DecodeRaw(c);
     std::string image;
     if (Status read = ReadWholeFile(c.args[1], image); !read) {
         c.Error(read.error);

@@ -13,8 +13,9 @@
 
 #include <cstdio>
 #include <istream>
-#include <iterator>
+#include <memory>
 #include <ostream>
+#include <vector>
 
 namespace pw::cli {
 
@@ -155,6 +156,99 @@ private:
     bool m_trusted = false;
 };
 
+// Standard output as a download's sink.
+class OutputSink : public TransferSink {
+public:
+    explicit OutputSink(std::ostream& out) : m_out(out) {}
+    bool Write(std::string_view bytes) override
+    {
+        m_out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return m_out.good();
+    }
+    std::string Error() const override { return "cannot write to standard output"; }
+
+private:
+    std::ostream& m_out;
+};
+
+// Standard input as an upload's source, read once as it is sent.
+class InputSource : public TransferSource {
+public:
+    explicit InputSource(std::istream& in) : m_in(in) {}
+    bool Read(char* buffer, size_t capacity, size_t& count) override
+    {
+        count = 0;
+        if (m_in.eof())
+            return true;
+        m_in.read(buffer, static_cast<std::streamsize>(capacity));
+        count = static_cast<size_t>(m_in.gcount());
+        if (m_in.bad()) {
+            m_error = "cannot read standard input";
+            return false;
+        }
+        return true;
+    }
+    std::string Error() const override { return m_error; }
+
+private:
+    std::istream& m_in;
+    std::string m_error;
+};
+
+// A local file to standard output, piece by piece.
+int CopyFileToOutput(Context& c, const std::string& path)
+{
+    FileReader reader;
+    if (Status opened = reader.Open(path); !opened) {
+        c.Error(opened.error);
+        return kExitFile;
+    }
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        size_t count = 0;
+        if (Status read = reader.Read(buffer.data(), buffer.size(), count); !read) {
+            c.Error(read.error);
+            return kExitFile;
+        }
+        if (count == 0)
+            return kExitOk;
+        if (!c.out.write(buffer.data(), static_cast<std::streamsize>(count))) {
+            c.Error("cannot write to standard output");
+            return kExitFile;
+        }
+    }
+}
+
+// Standard input to a local file, replaced only once every byte is written.
+int CopyInputToFile(Context& c, const std::string& path)
+{
+    AtomicFileWriter writer;
+    if (Status opened = writer.Open(path); !opened) {
+        c.Error(opened.error);
+        return kExitFile;
+    }
+    InputSource source(c.in);
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        size_t count = 0;
+        if (!source.Read(buffer.data(), buffer.size(), count)) {
+            c.Error(source.Error());
+            return kExitFile;
+        }
+        if (count == 0)
+            break;
+        if (Status written = writer.Write(std::string_view(buffer.data(), count)); !written) {
+            c.Error(written.error);
+            return kExitFile;
+        }
+    }
+    if (Status committed = writer.Commit(); !committed) {
+        c.Error(committed.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
 struct Settings {
     TIniList store;
     TSetupList setups;
@@ -266,27 +360,18 @@ int SiteOnServer(Context& c, const std::string& sub, bool trust, bool trustChang
         return kExitOk;
     }
 
-    TransferBuffer buffer;
+    // The file's bytes stream through: written as they arrive, read as they are sent.
     if (sub == "get") {
-        if (connection.FtpClient) {
-            if (!DownloadFile(connection, path, buffer, feedback))
-                return kExitFailure;
-        } else if (Status read = ReadWholeFile(path, buffer.Bytes); !read) {
-            c.Error(read.error);
-            return kExitFile;
-        }
-        c.out << buffer.Bytes;
-        return kExitOk;
+        if (!connection.FtpClient)
+            return CopyFileToOutput(c, path);
+        OutputSink sink(c.out);
+        return DownloadFile(connection, path, sink, feedback) ? kExitOk : kExitFailure;
     }
     // put
-    buffer.Bytes.assign(std::istreambuf_iterator<char>(c.in), std::istreambuf_iterator<char>());
-    if (connection.FtpClient)
-        return UploadFile(connection, path, buffer, feedback, RemoteModeOf(connection, path)) ? kExitOk : kExitFailure;
-    if (Status written = WriteFileAtomically(path, buffer.Bytes); !written) {
-        c.Error(written.error);
-        return kExitFile;
-    }
-    return kExitOk;
+    if (!connection.FtpClient)
+        return CopyInputToFile(c, path);
+    InputSource source(c.in);
+    return UploadFile(connection, path, source, feedback, RemoteModeOf(connection, path)) ? kExitOk : kExitFailure;
 }
 
 int RunSite(Context& c)

@@ -100,20 +100,74 @@ size_t Discard(char*, size_t size, size_t count, void*)
     return size * count;
 }
 
-struct Source {
-    const std::string* bytes;
-    size_t position = 0;
+// A download's sink, told the size the server reported before the first
+// bytes, and how many bytes it may take.
+struct SinkTarget {
+    TransferSink* sink;
+    CURL* handle;
+    size_t limit;
+    size_t received = 0;
+    bool sized = false;
+    bool failed = false;
+    bool tooLarge = false;
 };
 
-size_t ReadFrom(char* buffer, size_t size, size_t count, void* data)
+size_t WriteToSink(char* data, size_t size, size_t count, void* target)
 {
-    auto* source = static_cast<Source*>(data);
-    const size_t left = source->bytes->size() - source->position;
-    const size_t n = std::min(left, size * count);
-    std::memcpy(buffer, source->bytes->data() + source->position, n);
-    source->position += n;
+    auto* to = static_cast<SinkTarget*>(target);
+    const size_t n = size * count;
+    if (n > to->limit - to->received) {
+        to->tooLarge = true;
+        return 0; // ends the transfer with a write error
+    }
+    if (!to->sized) {
+        to->sized = true;
+        // A reported size beyond the limit is not reserved: the transfer
+        // fails when its bytes pass the limit.
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(to->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0
+            && static_cast<uint64_t>(length) <= to->limit)
+            to->sink->ExpectSize(static_cast<uint64_t>(length));
+    }
+    if (!to->sink->Write(std::string_view(data, n))) {
+        to->failed = true;
+        return 0;
+    }
+    to->received += n;
     return n;
 }
+
+// An upload's source, and how many bytes it may give.
+struct SourceOrigin {
+    TransferSource* source;
+    size_t limit;
+    size_t sent = 0;
+    bool failed = false;
+    bool tooLarge = false;
+};
+
+size_t ReadFromSource(char* buffer, size_t size, size_t count, void* data)
+{
+    auto* from = static_cast<SourceOrigin*>(data);
+    size_t n = 0;
+    if (!from->source->Read(buffer, size * count, n)) {
+        from->failed = true;
+        return CURL_READFUNC_ABORT;
+    }
+    if (n > from->limit - from->sent) {
+        // A source of unknown size that grows beyond the limit.
+        from->tooLarge = true;
+        return CURL_READFUNC_ABORT;
+    }
+    from->sent += n;
+    return n;
+}
+
+// Transfer buffers of libcurl for file contents: larger than its defaults, so
+// that a file moves in fewer, larger pieces. SFTP uploads gain the most (libssh2
+// keeps more writes in flight); 2 MiB is libcurl's largest upload buffer.
+constexpr long kDownloadBufferSize = 512 * 1024;
+constexpr long kUploadBufferSize = 2 * 1024 * 1024;
 
 size_t CollectReply(char* data, size_t size, size_t count, void* target)
 {
@@ -310,9 +364,10 @@ struct CurlFtpClient::Request {
     std::vector<std::string> quote;     // sent before the transfer (after the CWD for FTP)
     std::vector<std::string> postquote; // sent after it
     std::string* sink = nullptr;
-    size_t sinkLimit = static_cast<size_t>(-1); // the most bytes the sink may take
+    size_t sinkLimit = static_cast<size_t>(-1); // the most bytes the sink (or stream) may take
     const char* sinkWhat = "";   // what the sink holds, for the error
-    const std::string* source = nullptr;
+    TransferSink* stream = nullptr;     // a file's bytes as they arrive
+    TransferSource* upload = nullptr;   // a file's bytes as they are sent
 };
 
 CurlFtpClient::CurlFtpClient(FtpClientSettings settings)
@@ -381,7 +436,8 @@ FtpResult CurlFtpClient::Perform(Request& request)
     if (!pw::IsUsableHostName(m_settings.Host))
         return FtpResult::Fail(FtpFailure::Other, "the host name \"" + m_settings.Host
                                    + "\" cannot be used: it is empty or holds a blank, '/', '#', '@', '?' or '\\'");
-    if (request.source && request.source->size() > m_settings.Limits.MaxFileBytes)
+    if (request.upload && request.upload->Size() >= 0
+        && static_cast<uint64_t>(request.upload->Size()) > m_settings.Limits.MaxFileBytes)
         return FtpResult::Fail(FtpFailure::Other,
                                "the file is larger than " + LimitText(m_settings.Limits.MaxFileBytes)
                                    + ", the most that is sent");
@@ -399,8 +455,9 @@ FtpResult CurlFtpClient::Perform(Request& request)
     HostKeyCheck hostKeyCheck {&m_settings.TrustedHostKey, &m_seenFingerprint};
     const SList quote(request.quote);
     const SList postquote(request.postquote);
-    Source source {request.source, 0};
     Sink sink {request.sink, request.sinkLimit};
+    SinkTarget sinkTarget {request.stream, h, request.sinkLimit};
+    SourceOrigin sourceOrigin {request.upload, m_settings.Limits.MaxFileBytes};
 
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -457,17 +514,23 @@ FtpResult CurlFtpClient::Perform(Request& request)
         curl_easy_setopt(h, CURLOPT_QUOTE, quote.get());
     if (postquote.get())
         curl_easy_setopt(h, CURLOPT_POSTQUOTE, postquote.get());
-    if (request.sink) {
+    if (request.stream) {
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteToSink);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &sinkTarget);
+        curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kDownloadBufferSize);
+    } else if (request.sink) {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendTo);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     } else {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Discard);
     }
-    if (request.source) {
+    if (request.upload) {
         curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(h, CURLOPT_READFUNCTION, ReadFrom);
-        curl_easy_setopt(h, CURLOPT_READDATA, &source);
-        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.source->size()));
+        curl_easy_setopt(h, CURLOPT_READFUNCTION, ReadFromSource);
+        curl_easy_setopt(h, CURLOPT_READDATA, &sourceOrigin);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
+        if (const int64_t size = request.upload->Size(); size >= 0)
+            curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
     }
     if (request.nobody)
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
@@ -481,13 +544,22 @@ FtpResult CurlFtpClient::Perform(Request& request)
     t_seenPin = nullptr;
     if (rc == CURLE_OK)
         return FtpResult::Ok();
+    // The sink or the source stopped the transfer: theirs is the error.
+    if (sinkTarget.failed)
+        return FtpResult::Fail(FtpFailure::Other, request.stream->Error());
+    if (sourceOrigin.failed)
+        return FtpResult::Fail(FtpFailure::Other, request.upload->Error());
 
-    if (sink.tooLarge) {
+    if (sink.tooLarge || sinkTarget.tooLarge) {
         // libcurl drops the connection after an aborted download.
         m_connected = false;
         return FtpResult::Fail(FtpFailure::Other, "the " + std::string(request.sinkWhat) + " is larger than "
                                                       + LimitText(request.sinkLimit) + ", the most that is read");
     }
+    if (sourceOrigin.tooLarge)
+        return FtpResult::Fail(FtpFailure::Other, "the file is larger than "
+                                                      + LimitText(m_settings.Limits.MaxFileBytes)
+                                                      + ", the most that is sent");
     std::string error = rc == CURLE_ABORTED_BY_CALLBACK ? std::string("transfer cancelled")
                         : errorBuffer[0]                ? errorBuffer
                                                         : curl_easy_strerror(rc);
@@ -619,20 +691,31 @@ FtpResult CurlFtpClient::List(std::string& listing)
 
 FtpResult CurlFtpClient::Retrieve(const std::string& path, TransferBuffer& buffer)
 {
-    buffer.Bytes.clear();
+    BufferSink sink(buffer);
+    return Retrieve(path, sink);
+}
+
+FtpResult CurlFtpClient::Store(const std::string& path, const TransferBuffer& buffer)
+{
+    BufferSource source(buffer);
+    return Store(path, source);
+}
+
+FtpResult CurlFtpClient::Retrieve(const std::string& path, TransferSink& sink)
+{
     Request request;
     request.url = UrlOf(Absolute(path), false);
-    request.sink = &buffer.Bytes;
+    request.stream = &sink;
     request.sinkLimit = m_settings.Limits.MaxFileBytes;
     request.sinkWhat = "file";
     return Perform(request);
 }
 
-FtpResult CurlFtpClient::Store(const std::string& path, const TransferBuffer& buffer)
+FtpResult CurlFtpClient::Store(const std::string& path, TransferSource& source)
 {
     Request request;
     request.url = UrlOf(Absolute(path), false);
-    request.source = &buffer.Bytes;
+    request.upload = &source;
     return Perform(request);
 }
 

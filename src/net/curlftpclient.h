@@ -37,6 +37,8 @@ public:
     FtpResult List(std::string& listing) override;
     FtpResult Retrieve(const std::string& path, TransferBuffer& buffer) override;
     FtpResult Store(const std::string& path, const TransferBuffer& buffer) override;
+    FtpResult Retrieve(const std::string& path, TransferSink& sink) override;
+    FtpResult Store(const std::string& path, TransferSource& source) override;
     FtpResult Rename(const std::string& from, const std::string& to) override;
     FtpResult Delete(const std::string& path) override;
     // SFTP: chmod; FTP: SITE CHMOD.

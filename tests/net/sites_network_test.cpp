@@ -158,7 +158,7 @@ TEST_F(FtpSites, PagesDownloadAndUploadExactly)
     TDocumentText text;
     ASSERT_TRUE(LoadDocument(*index, text, m_buffer, m_feedback));
     EXPECT_EQ(text.Lines, (std::vector<std::string> {"<html>", "<p>\x93\xFA\x96\x7B\x8C\xEA</p>", "</html>"}));
-    text.Lines.insert(text.Lines.begin() + 1, "<!-- ad -->");
+    text.Lines.Insert(1, "<!-- ad -->");
     text.Modified = true;
     ASSERT_TRUE(SaveDocument(*index, text, m_buffer, m_feedback));
     EXPECT_EQ(FileText(Home() + "/www/index.html"), "<html>\r\n<!-- ad -->\r\n<p>\x93\xFA\x96\x7B\x8C\xEA</p>\r\n</html>\r\n");

@@ -1,11 +1,13 @@
 #include "base/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -125,10 +127,17 @@ Status ReadWholeFile(const std::string& path, std::string& out)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return Status::Fail(ErrnoText("Cannot open", path, errno));
+    // One allocation of the file's size, read into directly; a file that grows
+    // meanwhile is read to its end all the same.
+    struct stat st {};
+    const size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
     std::string data;
-    char buffer[65536];
+    data.resize(std::max<size_t>(expected + 1, 65536));
+    size_t filled = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (filled == data.size())
+            data.resize(data.size() * 2);
+        const ssize_t n = ::read(fd, data.data() + filled, data.size() - filled);
         if (n == 0)
             break;
         if (n < 0) {
@@ -138,23 +147,125 @@ Status ReadWholeFile(const std::string& path, std::string& out)
             ::close(fd);
             return Status::Fail(ErrnoText("Cannot read", path, err));
         }
-        data.append(buffer, static_cast<size_t>(n));
+        filled += static_cast<size_t>(n);
     }
     ::close(fd);
+    data.resize(filled);
     out = std::move(data);
     return Status::Ok();
 }
 
-Status WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes, FilePermissions permissions)
+namespace {
+
+class Mapping {
+public:
+    Mapping(void* address, size_t length) : m_address(address), m_length(length) {}
+    ~Mapping() { ::munmap(m_address, m_length); }
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+
+private:
+    void* m_address;
+    size_t m_length;
+};
+
+} // namespace
+
+Status MapWholeFile(const std::string& path, FileBytes& out)
 {
+    out = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Status::Fail(ErrnoText("Cannot open", path, errno));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const size_t length = static_cast<size_t>(st.st_size);
+        // MAP_POPULATE maps the whole file at once instead of a page at a time.
+        void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (address != MAP_FAILED) {
+            ::close(fd);
+            out.Owner = std::make_shared<const Mapping>(address, length);
+            out.Bytes = std::string_view(static_cast<const char*>(address), length);
+            return Status::Ok();
+        }
+    }
+    ::close(fd);
+    // Empty, special or unmappable: read it.
+    auto bytes = std::make_shared<std::string>();
+    if (Status read = ReadWholeFile(path, *bytes); !read)
+        return read;
+    out.Bytes = *bytes;
+    out.Owner = std::move(bytes);
+    return Status::Ok();
+}
+
+FileReader::~FileReader()
+{
+    Close();
+}
+
+void FileReader::Close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+Status FileReader::Open(const std::string& path)
+{
+    Close();
+    m_path = path;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0)
+        return Status::Fail(ErrnoText("Cannot open", path, errno));
+    return Status::Ok();
+}
+
+Status FileReader::Read(char* buffer, size_t capacity, size_t& count)
+{
+    count = 0;
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, capacity);
+        if (n >= 0) {
+            count = static_cast<size_t>(n);
+            return Status::Ok();
+        }
+        if (errno != EINTR)
+            return Status::Fail(ErrnoText("Cannot read", m_path, errno));
+    }
+}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    Discard();
+}
+
+void AtomicFileWriter::Discard()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temp.c_str());
+    }
+    m_fd = -1;
+}
+
+Status AtomicFileWriter::Fail(const std::string& what)
+{
+    const int err = errno;
+    Discard();
+    return Status::Fail(ErrnoText(what, m_path, err));
+}
+
+Status AtomicFileWriter::Open(const std::string& linkOrPath, FilePermissions permissions)
+{
+    Discard();
     // A save through a link replaces the link's target, from beside the target.
-    std::string path;
-    if (Status followed = FollowLinks(linkOrPath, path); !followed)
+    if (Status followed = FollowLinks(linkOrPath, m_path); !followed)
         return followed;
 
     mode_t mode = 0600;
     struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
+    const bool exists = ::stat(m_path.c_str(), &st) == 0;
     if (exists && ModeDeniesWriting(st))
         return Status::Fail("Cannot write " + linkOrPath + ": read-only");
     if (permissions == FilePermissions::KeepOrDefault) {
@@ -167,49 +278,62 @@ Status WriteFileAtomically(const std::string& linkOrPath, std::string_view bytes
         }
     }
 
-    const std::string folder = FolderOf(path);
-    std::string temp = folder + "/" + std::string(kTempPrefix) + "XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return Status::Fail(ErrnoText("Cannot create a temporary file beside", path, errno));
+    m_temp = FolderOf(m_path) + "/" + std::string(kTempPrefix) + "XXXXXX";
+    m_fd = ::mkstemp(m_temp.data());
+    if (m_fd < 0)
+        return Status::Fail(ErrnoText("Cannot create a temporary file beside", m_path, errno));
     // Held until the file is closed: tells the clean-up of other saves that
     // this one is alive. Where the folder has no locks, the age rule alone
     // protects it.
-    ::flock(fd, LOCK_EX | LOCK_NB);
+    ::flock(m_fd, LOCK_EX | LOCK_NB);
+    if (::fchmod(m_fd, mode) != 0)
+        return Fail("Cannot set the permissions of");
+    return Status::Ok();
+}
 
-    auto fail = [&](const std::string& what) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return Status::Fail(ErrnoText(what, path, err));
-    };
-
-    if (::fchmod(fd, mode) != 0)
-        return fail("Cannot set the permissions of");
+Status AtomicFileWriter::Write(std::string_view bytes)
+{
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return fail("Cannot write");
+            return Fail("Cannot write");
         }
         done += static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0)
-        return fail("Cannot flush");
+    return Status::Ok();
+}
+
+Status AtomicFileWriter::Commit()
+{
+    if (::fsync(m_fd) != 0)
+        return Fail("Cannot flush");
+    const int fd = m_fd;
+    m_fd = -1;
     if (::close(fd) != 0) {
         const int err = errno;
-        ::unlink(temp.c_str());
-        return Status::Fail(ErrnoText("Cannot write", path, err));
+        ::unlink(m_temp.c_str());
+        return Status::Fail(ErrnoText("Cannot write", m_path, err));
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(m_temp.c_str(), m_path.c_str()) != 0) {
         const int err = errno;
-        ::unlink(temp.c_str());
-        return Status::Fail(ErrnoText("Cannot replace", path, err));
+        ::unlink(m_temp.c_str());
+        return Status::Fail(ErrnoText("Cannot replace", m_path, err));
     }
-    RemoveStaleTemporaryFiles(folder);
+    RemoveStaleTemporaryFiles(FolderOf(m_path));
     return Status::Ok();
+}
+
+Status WriteFileAtomically(const std::string& path, std::string_view bytes, FilePermissions permissions)
+{
+    AtomicFileWriter writer;
+    if (Status opened = writer.Open(path, permissions); !opened)
+        return opened;
+    if (Status written = writer.Write(bytes); !written)
+        return written;
+    return writer.Commit();
 }
 
 Status WriteScratchFile(const std::string& path, std::string_view bytes)

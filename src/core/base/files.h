@@ -2,6 +2,7 @@
 
 #include "base/result.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,16 @@ enum class FilePermissions {
 
 // Reads the whole file into `out`. On failure `out` is left empty.
 Status ReadWholeFile(const std::string& path, std::string& out);
+
+// A file's bytes kept in memory by `Owner`: mapped read-only where the file
+// can be mapped, otherwise read. The bytes are the file as it was when mapped;
+// the file must not shrink while they are in use (a file replaced by a rename,
+// as WriteFileAtomically does, leaves them untouched).
+struct FileBytes {
+    std::shared_ptr<const void> Owner;
+    std::string_view Bytes;
+};
+Status MapWholeFile(const std::string& path, FileBytes& out);
 
 // Writes `bytes` to a temporary file in the same folder, flushes it to disk and
 // renames it over `path`. On failure the old file is untouched and no temporary
@@ -33,6 +44,50 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes,
 // files in a private folder; in a shared folder a link planted between the
 // removal and the creation makes the write fail, never follow it.
 Status WriteScratchFile(const std::string& path, std::string_view bytes);
+
+// Reads a file piece by piece.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    Status Open(const std::string& path);
+    // Reads up to `capacity` bytes; `count` is 0 at the end of the file.
+    Status Read(char* buffer, size_t capacity, size_t& count);
+    void Close();
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// WriteFileAtomically piece by piece: Open makes the temporary file (beside
+// the end of a link, refusing a read-only file, as WriteFileAtomically does),
+// Write appends to it, Commit flushes it, renames it over the path and clears
+// stale temporary files. A failure, or the writer going away before Commit,
+// removes the temporary file and leaves the old file untouched.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    Status Open(const std::string& path, FilePermissions permissions = FilePermissions::KeepOrDefault);
+    Status Write(std::string_view bytes);
+    Status Commit();
+    // Drops the temporary file.
+    void Discard();
+
+private:
+    Status Fail(const std::string& what);
+
+    int m_fd = -1;
+    std::string m_path;
+    std::string m_temp;
+};
 
 bool FileExists(const std::string& path);
 bool IsWritableFolder(const std::string& folder);

@@ -31,26 +31,43 @@ std::vector<std::string> SplitInserted(std::string_view text)
 
 } // namespace
 
-MemoryPageEditor::MemoryPageEditor(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
+MemoryPageEditor::MemoryPageEditor(const std::vector<std::string>& lines) : m_lines(lines) {}
 
-void MemoryPageEditor::SetLines(std::vector<std::string> lines)
+void MemoryPageEditor::Reset()
 {
-    m_lines = std::move(lines);
     m_anchor = m_caret = m_scrolledTo = TextPos{};
+}
+
+void MemoryPageEditor::SetLines(const std::vector<std::string>& lines)
+{
+    m_lines = LineBuffer(lines);
+    Reset();
+}
+
+void MemoryPageEditor::SetText(std::string bytes)
+{
+    m_lines = LineBuffer(std::move(bytes));
+    Reset();
+}
+
+void MemoryPageEditor::SetText(std::shared_ptr<const void> owner, std::string_view bytes)
+{
+    m_lines = LineBuffer(std::move(owner), bytes);
+    Reset();
 }
 
 std::string_view MemoryPageEditor::LineText(size_t line) const
 {
-    if (line < 1 || line > m_lines.size())
+    if (line < 1 || line > m_lines.Count())
         return {};
     return m_lines[line - 1];
 }
 
 void MemoryPageEditor::SetLineText(size_t line, std::string_view text)
 {
-    if (line < 1 || line > m_lines.size())
+    if (line < 1 || line > m_lines.Count())
         return;
-    m_lines[line - 1].assign(text);
+    m_lines.Set(line - 1, text);
     m_anchor = Clamp(m_anchor);
     m_caret = Clamp(m_caret);
     m_modified = true;
@@ -59,16 +76,16 @@ void MemoryPageEditor::SetLineText(size_t line, std::string_view text)
 
 void MemoryPageEditor::AppendLine(std::string_view text)
 {
-    m_lines.emplace_back(text);
+    m_lines.Append(text);
     m_modified = true;
     ++m_changes;
 }
 
 TextPos MemoryPageEditor::Clamp(TextPos pos) const
 {
-    if (m_lines.empty())
+    if (m_lines.Empty())
         return TextPos{};
-    pos.Line = std::clamp<size_t>(pos.Line, 1, m_lines.size());
+    pos.Line = std::clamp<size_t>(pos.Line, 1, m_lines.Count());
     pos.Col = std::clamp<size_t>(pos.Col, 1, m_lines[pos.Line - 1].size() + 1);
     return pos;
 }
@@ -96,13 +113,13 @@ TextPos MemoryPageEditor::SelectionEnd() const
 
 std::string MemoryPageEditor::SelectedText() const
 {
-    if (m_lines.empty())
+    if (m_lines.Empty())
         return {};
     const TextPos start = SelectionStart();
     const TextPos end = SelectionEnd();
     if (start.Line == end.Line)
-        return m_lines[start.Line - 1].substr(start.Col - 1, end.Col - start.Col);
-    std::string text = m_lines[start.Line - 1].substr(start.Col - 1);
+        return std::string(m_lines[start.Line - 1].substr(start.Col - 1, end.Col - start.Col));
+    std::string text(m_lines[start.Line - 1].substr(start.Col - 1));
     for (size_t line = start.Line + 1; line < end.Line; ++line)
         text.append("\r\n").append(m_lines[line - 1]);
     text.append("\r\n").append(m_lines[end.Line - 1].substr(0, end.Col - 1));
@@ -111,15 +128,15 @@ std::string MemoryPageEditor::SelectedText() const
 
 void MemoryPageEditor::ReplaceSelection(std::string_view text)
 {
-    if (m_lines.empty()) {
+    if (m_lines.Empty()) {
         if (text.empty())
             return;
-        m_lines.emplace_back();
+        m_lines.Append({});
     }
     const TextPos start = Clamp(SelectionStart());
     const TextPos end = Clamp(SelectionEnd());
-    const std::string head = m_lines[start.Line - 1].substr(0, start.Col - 1);
-    const std::string tail = m_lines[end.Line - 1].substr(end.Col - 1);
+    const std::string_view head = m_lines[start.Line - 1].substr(0, start.Col - 1);
+    const std::string_view tail = m_lines[end.Line - 1].substr(end.Col - 1);
 
     std::vector<std::string> pieces = SplitInserted(text);
     TextPos caret{start.Line + pieces.size() - 1, pieces.back().size() + 1};
@@ -128,10 +145,7 @@ void MemoryPageEditor::ReplaceSelection(std::string_view text)
     pieces.front().insert(0, head);
     pieces.back().append(tail);
 
-    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(start.Line - 1),
-                  m_lines.begin() + static_cast<std::ptrdiff_t>(end.Line));
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(start.Line - 1),
-                   std::make_move_iterator(pieces.begin()), std::make_move_iterator(pieces.end()));
+    m_lines.Replace(start.Line - 1, end.Line - start.Line + 1, pieces);
     m_anchor = m_caret = caret;
     m_modified = true;
     ++m_changes;

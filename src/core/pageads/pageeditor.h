@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/linebuffer.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,7 +21,7 @@ struct TextPos {
 // The page text as the ad commands see it: lines of bytes without their line
 // breaks, a caret and a selection. The window implements it over its text
 // editor (mapping byte columns through the codec); MemoryPageEditor implements
-// it over a vector of lines.
+// it over a LineBuffer.
 //
 // A position whose line lies beyond the last line is taken as the last line; a
 // column beyond the end of its line as the end of the line (Col = length + 1).
@@ -86,12 +88,18 @@ private:
 class MemoryPageEditor final : public PageEditor {
 public:
     MemoryPageEditor() = default;
-    explicit MemoryPageEditor(std::vector<std::string> lines);
+    explicit MemoryPageEditor(const std::vector<std::string>& lines);
 
-    const std::vector<std::string>& Lines() const { return m_lines; }
-    void SetLines(std::vector<std::string> lines);
+    // A copy of the lines, one string each.
+    std::vector<std::string> Lines() const { return m_lines.ToVector(); }
+    const LineBuffer& Buffer() const { return m_lines; }
+    void SetLines(const std::vector<std::string>& lines);
+    // Takes a page's bytes as they were read and splits them into lines.
+    void SetText(std::string bytes);
+    // The same over bytes that `owner` keeps alive and unchanged (a mapped file).
+    void SetText(std::shared_ptr<const void> owner, std::string_view bytes);
 
-    size_t LineCount() const override { return m_lines.size(); }
+    size_t LineCount() const override { return m_lines.Count(); }
     std::string_view LineText(size_t line) const override;
     void SetLineText(size_t line, std::string_view text) override;
     void AppendLine(std::string_view text) override;
@@ -124,8 +132,9 @@ public:
 
 private:
     TextPos Clamp(TextPos pos) const;
+    void Reset();
 
-    std::vector<std::string> m_lines;
+    LineBuffer m_lines;
     TextPos m_anchor;
     TextPos m_caret;
     TextPos m_scrolledTo;

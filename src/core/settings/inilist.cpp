@@ -5,6 +5,8 @@
 
 #include <charconv>
 #include <climits>
+#include <cstdint>
+#include <cstring>
 
 namespace pw {
 
@@ -323,16 +325,56 @@ int CappedCount(const TIniList& store, int count)
     return count > 0 && static_cast<size_t>(count) > limit ? static_cast<int>(limit) : count;
 }
 
+namespace {
+
+// XORs `data` with the key repeated, key character `phase` going to data[0].
+// The key repeats every 5 bytes, so 40 bytes hold it a whole number of times:
+// the 40-byte pattern is XORed as five 64-bit words, the rest byte by byte.
+void XorWithKey(char* data, size_t size, size_t phase)
+{
+    constexpr size_t kKeyLength = kScrambleKey.size();
+    constexpr size_t kBlock = 8 * kKeyLength;
+    static_assert(kKeyLength == 5, "the block holds the key a whole number of times");
+    unsigned char pattern[kBlock];
+    for (size_t i = 0; i < kBlock; ++i)
+        pattern[i] = static_cast<unsigned char>(kScrambleKey[(phase + i) % kKeyLength]);
+    uint64_t words[kBlock / 8];
+    std::memcpy(words, pattern, kBlock);
+    size_t k = 0;
+    for (; k + kBlock <= size; k += kBlock) {
+        uint64_t block[kBlock / 8];
+        std::memcpy(block, data + k, kBlock);
+        for (size_t w = 0; w < kBlock / 8; ++w)
+            block[w] ^= words[w];
+        std::memcpy(data + k, block, kBlock);
+    }
+    for (; k < size; ++k)
+        data[k] = static_cast<char>(data[k] ^ pattern[k % kBlock]);
+}
+
+} // namespace
+
+void ScrambleFileBytes(char* data, size_t size, size_t offset)
+{
+    if (offset == 0) {
+        // Byte 0 of the file stays as it is.
+        if (size == 0)
+            return;
+        ++data;
+        --size;
+        offset = 1;
+    }
+    XorWithKey(data, size, (offset - 1) % kScrambleKey.size());
+}
+
 void ScrambleFileImage(std::string& image)
 {
-    for (size_t k = 1; k < image.size(); ++k)
-        image[k] = static_cast<char>(image[k] ^ kScrambleKey[(k - 1) % kScrambleKey.size()]);
+    ScrambleFileBytes(image.data(), image.size(), 0);
 }
 
 void ScrambleText(std::string& text)
 {
-    for (size_t k = 0; k < text.size(); ++k)
-        text[k] = static_cast<char>(text[k] ^ kScrambleKey[k % kScrambleKey.size()]);
+    XorWithKey(text.data(), text.size(), 0);
 }
 
 } // namespace pw

@@ -99,6 +99,9 @@ inline constexpr std::string_view kScrambleKey = "vobek";
 
 // File form: byte 0 stays; byte k (k >= 1) is XORed with key character (k - 1) mod 5.
 void ScrambleFileImage(std::string& image);
+// The same for `size` bytes that lie `offset` bytes into a file image, so that
+// an image can be scrambled piece by piece as it streams.
+void ScrambleFileBytes(char* data, size_t size, size_t offset);
 // Text form: character k (from 0) is XORed with key character k mod 5.
 void ScrambleText(std::string& text);
 

@@ -31,7 +31,7 @@ bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
     if (connection->FtpClient) {
         if (!DownloadFile(*connection, path, buffer, feedback))
             return false;
-        text.Lines = SplitLines(buffer.Bytes);
+        text.Lines = LineBuffer(buffer.Bytes);
         text.Break = LineBreak::CrLf;
     } else {
         std::string bytes;
@@ -39,8 +39,8 @@ bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
             feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kLocalOpenFailed, read.error));
             return false;
         }
-        text.Lines = SplitLines(bytes);
         text.Break = FirstLineBreak(bytes);
+        text.Lines = LineBuffer(std::move(bytes));
     }
     text.Modified = false;
     return true;
@@ -118,18 +118,19 @@ FtpResult ReplaceThroughBackup(FtpClient& client, const std::string& path, const
     return FtpResult::Ok();
 }
 
-} // namespace
-
-FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
-                         const StoreOptions& options, StoreReport& report)
+// Stores through the temporary name and the rename (or the backup way), or
+// the page itself where the options say so; `store` sends the bytes to a path.
+template <typename StoreTo>
+FtpResult StoreThroughTemp(FtpClient& client, const std::string& path, const StoreOptions& options,
+                           StoreReport& report, StoreTo store)
 {
     report = {};
     const std::string temp = UploadTempPath(path);
     if (options.Directly) {
         report.Direct = true;
-        if (FtpResult stored = client.Store(path, buffer); !stored)
+        if (FtpResult stored = store(path); !stored)
             return stored;
-    } else if (FtpResult stored = client.Store(temp, buffer); !stored) {
+    } else if (FtpResult stored = store(temp); !stored) {
         // A partial temporary file is of no use (the failure is what is
         // reported); a server that stopped answering cannot remove it.
         if (!stored.TimedOut)
@@ -146,10 +147,30 @@ FtpResult StoreReplacing(FtpClient& client, const std::string& path, const Trans
     return FtpResult::Ok();
 }
 
-bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback)
+} // namespace
+
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
+                         const StoreOptions& options, StoreReport& report)
+{
+    return StoreThroughTemp(client, path, options, report,
+                            [&](const std::string& to) { return client.Store(to, buffer); });
+}
+
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source,
+                         const StoreOptions& options, StoreReport& report)
+{
+    return StoreThroughTemp(client, path, options, report,
+                            [&](const std::string& to) { return client.Store(to, source); });
+}
+
+namespace {
+
+// The status texts and messages around a download, whatever it fills.
+template <typename Fetch>
+bool Download(TConnection& connection, const std::string& path, SiteFeedback& feedback, Fetch fetch)
 {
     feedback.Status(sitetext::DownloadStarted(path));
-    if (FtpResult fetched = connection.FtpClient->Retrieve(path, buffer); !fetched) {
+    if (FtpResult fetched = fetch(); !fetched) {
         feedback.Status(sitetext::DownloadFailed(path));
         feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kDownloadFailed, fetched.error));
         connection.NeedsReconnect = true;
@@ -160,15 +181,31 @@ bool DownloadFile(TConnection& connection, const std::string& path, TransferBuff
     return true;
 }
 
-bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
-                SiteFeedback& feedback, int mode)
+} // namespace
+
+bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback)
+{
+    return Download(connection, path, feedback, [&] { return connection.FtpClient->Retrieve(path, buffer); });
+}
+
+bool DownloadFile(TConnection& connection, const std::string& path, TransferSink& sink, SiteFeedback& feedback)
+{
+    return Download(connection, path, feedback, [&] { return connection.FtpClient->Retrieve(path, sink); });
+}
+
+namespace {
+
+// The status texts and messages around an upload, whatever it sends; `mode`,
+// when not negative, is given to the page afterwards.
+template <typename Send>
+bool Upload(TConnection& connection, const std::string& path, SiteFeedback& feedback, int mode, Send send)
 {
     feedback.Status(sitetext::UploadStarted(path));
     StoreOptions options;
     options.Directly = connection.Setup && connection.Setup->StoreDirectly;
     options.Mode = mode;
     StoreReport report;
-    if (FtpResult stored = StoreReplacing(*connection.FtpClient, path, buffer, options, report); !stored) {
+    if (FtpResult stored = send(options, report); !stored) {
         feedback.Status(sitetext::UploadFailed(path));
         feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kUploadFailed, stored.error));
         connection.NeedsReconnect = true;
@@ -184,6 +221,24 @@ bool UploadFile(TConnection& connection, const std::string& path, const Transfer
     return true;
 }
 
+} // namespace
+
+bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
+                SiteFeedback& feedback, int mode)
+{
+    return Upload(connection, path, feedback, mode, [&](const StoreOptions& options, StoreReport& report) {
+        return StoreReplacing(*connection.FtpClient, path, buffer, options, report);
+    });
+}
+
+bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback,
+                int mode)
+{
+    return Upload(connection, path, feedback, mode, [&](const StoreOptions& options, StoreReport& report) {
+        return StoreReplacing(*connection.FtpClient, path, source, options, report);
+    });
+}
+
 bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
 {
     if (!text.Modified)
@@ -193,11 +248,11 @@ bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
         return false;
     const std::string path = file.GetPath();
     if (connection->FtpClient) {
-        buffer.Bytes = JoinLines(text.Lines, LineBreak::CrLf);
+        buffer.Bytes = text.Lines.Join(LineBreak::CrLf);
         if (!UploadFile(*connection, path, buffer, feedback, ModeOfAttributes(file.Attributes)))
             return false;
     } else {
-        if (Status written = WriteFileAtomically(path, JoinLines(text.Lines, text.Break)); !written) {
+        if (Status written = WriteFileAtomically(path, text.Lines.Join(text.Break)); !written) {
             feedback.Message(MessageType::Warning, std::string(sitetext::kLocalSaveFailed));
             return false;
         }

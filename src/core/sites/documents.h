@@ -3,16 +3,16 @@
 #include "sites/feedback.h"
 #include "sites/ftpclient.h"
 #include "sites/nodes.h"
-#include "text/lines.h"
+#include "text/linebuffer.h"
 
 #include <string>
 #include <vector>
 
 namespace pw {
 
-// The text of an open document as the editor holds it.
+// The text of an open document as the editor holds it: its lines in one buffer.
 struct TDocumentText {
-    std::vector<std::string> Lines;
+    LineBuffer Lines;
     bool Modified = false;
     // The break written after every line when saved: always CR LF for a page
     // from a server; a local file keeps the style it was read with.
@@ -43,6 +43,11 @@ bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
 bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback);
 bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
                 SiteFeedback& feedback, int mode = -1);
+// The same streaming: the sink takes the bytes as they arrive, the source gives
+// them as they are sent.
+bool DownloadFile(TConnection& connection, const std::string& path, TransferSink& sink, SiteFeedback& feedback);
+bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback,
+                int mode = -1);
 
 struct StoreOptions {
     bool Directly = false; // the setup's StoreDirectly
@@ -65,6 +70,9 @@ struct StoreReport {
 // temporary file unless the server stopped answering. Only `options.Directly`
 // stores the page itself.
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
+                         const StoreOptions& options, StoreReport& report);
+// The same from a source, read once as it is sent.
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source,
                          const StoreOptions& options, StoreReport& report);
 // The temporary and backup names used for `path`.
 std::string UploadTempPath(const std::string& path);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace pw {
 
@@ -25,6 +26,62 @@ struct TransferLimits {
 // The one in-memory buffer that every download fills and every upload reads.
 struct TransferBuffer {
     std::string Bytes;
+};
+
+// Takes a download's bytes as they arrive, so that a file of any size passes
+// through a fixed amount of memory.
+class TransferSink {
+public:
+    virtual ~TransferSink() = default;
+    // The size the server reported for the file, before its first bytes (not
+    // called when the server reported none).
+    virtual void ExpectSize(uint64_t size) { (void)size; }
+    // Takes the next bytes; false stops the transfer, and Error() says why.
+    virtual bool Write(std::string_view bytes) = 0;
+    virtual std::string Error() const { return {}; }
+};
+
+// Gives an upload's bytes as they are sent.
+class TransferSource {
+public:
+    virtual ~TransferSource() = default;
+    // The number of bytes to come, or -1 when it is not known in advance.
+    virtual int64_t Size() const { return -1; }
+    // Fills `buffer` with up to `capacity` bytes and sets `count` (0 at the
+    // end); false on a read failure, and Error() says why.
+    virtual bool Read(char* buffer, size_t capacity, size_t& count) = 0;
+    // Starts again from the first byte, for a second store of the same bytes;
+    // false when the source cannot.
+    virtual bool Rewind() { return false; }
+    virtual std::string Error() const { return {}; }
+};
+
+// A sink that fills a transfer buffer, reserving the reported size once.
+class BufferSink : public TransferSink {
+public:
+    explicit BufferSink(TransferBuffer& buffer) : m_bytes(buffer.Bytes) { m_bytes.clear(); }
+    void ExpectSize(uint64_t size) override;
+    bool Write(std::string_view bytes) override;
+
+private:
+    std::string& m_bytes;
+};
+
+// A source that reads a transfer buffer.
+class BufferSource : public TransferSource {
+public:
+    explicit BufferSource(const TransferBuffer& buffer) : m_bytes(buffer.Bytes) {}
+    int64_t Size() const override { return static_cast<int64_t>(m_bytes.size()); }
+    bool Read(char* buffer, size_t capacity, size_t& count) override;
+    bool Rewind() override
+    {
+        m_position = 0;
+        return true;
+    }
+
+private:
+    const std::string& m_bytes;
+    size_t m_position = 0;
 };
 
 // Everything a client needs to reach a host.
@@ -97,6 +154,12 @@ public:
     virtual FtpResult Retrieve(const std::string& path, TransferBuffer& buffer) = 0;
     // Stores the buffer's bytes as the file, replacing it.
     virtual FtpResult Store(const std::string& path, const TransferBuffer& buffer) = 0;
+    // Streaming forms: downloads a file into a sink as its bytes arrive, and
+    // stores a source's bytes as they are read. A failing sink or source stops
+    // the transfer with its error. The defaults go through a transfer buffer;
+    // clients that can stream override them.
+    virtual FtpResult Retrieve(const std::string& path, TransferSink& sink);
+    virtual FtpResult Store(const std::string& path, TransferSource& source);
     // Renames a file, over an existing one where the server allows it (some,
     // OpenSSH among them, refuse: Refused).
     virtual FtpResult Rename(const std::string& from, const std::string& to) = 0;

@@ -143,17 +143,16 @@ bool DocumentsArea::openDocument(TFileNode& file)
         const PageCharset charset = connection && connection->Setup ? connection->Setup->Charset : PageCharset::Auto;
         std::string head;
         if (charset == PageCharset::Auto)
-            for (const std::string& line : text.Lines)
-                head.append(line).append("\n");
+            head = text.Lines.Join(LineBreak::Lf);
         encoding = ResolvePageEncoding(charset, head);
     }
     auto* tab = new DocumentTab(file);
-    if (encoding == PageEncoding::Utf8 && !text.Lines.empty() && text.Lines.front().starts_with(kUtf8ByteOrderMark)) {
-        text.Lines.front().erase(0, kUtf8ByteOrderMark.size());
+    if (encoding == PageEncoding::Utf8 && !text.Lines.Empty() && text.Lines[0].starts_with(kUtf8ByteOrderMark)) {
+        text.Lines.Set(0, text.Lines[0].substr(kUtf8ByteOrderMark.size()));
         tab->setByteOrderMark(true);
     }
-    tab->editor()->LoadLines(text.Lines, text.Break, encoding);
-    text.Lines.clear();
+    tab->editor()->LoadBuffer(text.Lines, text.Break, encoding);
+    text.Lines = LineBuffer();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
     file.Sheet = std::make_unique<DocumentSheet>(tab);
@@ -320,7 +319,7 @@ std::vector<RecoveryCopy> DocumentsArea::recoveryCopies() const
         RecoveryCopy copy;
         copy.SetupName = connection && connection->Setup ? connection->Setup->Name : std::string();
         copy.Path = tab->file().GetPath();
-        copy.Bytes = JoinLines(tab->pageLines(), tab->editor()->PageLineBreak());
+        copy.Bytes = tab->pageLines().Join(tab->editor()->PageLineBreak());
         copies.push_back(std::move(copy));
     }
     return copies;

@@ -70,13 +70,13 @@ AdPage DocumentTab::page()
     return AdPage {m_editor->Page(), m_adTree, m_editor->Encoding()};
 }
 
-std::vector<std::string> DocumentTab::pageLines() const
+LineBuffer DocumentTab::pageLines() const
 {
-    std::vector<std::string> lines = m_editor->PageLines();
+    LineBuffer lines = m_editor->PageLineBuffer();
     if (m_byteOrderMark) {
-        if (lines.empty())
-            lines.emplace_back();
-        lines.front().insert(0, kUtf8ByteOrderMark);
+        if (lines.Empty())
+            lines.Append({});
+        lines.Set(0, std::string(kUtf8ByteOrderMark) + std::string(lines[0]));
     }
     return lines;
 }

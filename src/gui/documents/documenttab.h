@@ -2,6 +2,7 @@
 
 #include "pageads/adpage.h"
 #include "pageads/adtree.h"
+#include "text/linebuffer.h"
 
 #include <QWidget>
 
@@ -42,7 +43,7 @@ public:
 
     // The page's lines for saving: the editor's, with the byte order mark the
     // file started with put back in front.
-    std::vector<std::string> pageLines() const;
+    LineBuffer pageLines() const;
     void setByteOrderMark(bool mark) { m_byteOrderMark = mark; }
     bool byteOrderMark() const { return m_byteOrderMark; }
 

@@ -129,11 +129,21 @@ void ScintillaPageEditor::LoadPage(std::string_view bytes, LineBreak lineBreak, 
 void ScintillaPageEditor::LoadLines(
     const std::vector<std::string>& lines, LineBreak lineBreak, PageEncoding encoding)
 {
+    LoadJoined(JoinLines(lines, lineBreak), lineBreak, encoding);
+}
+
+void ScintillaPageEditor::LoadBuffer(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding)
+{
+    LoadJoined(lines.Join(lineBreak), lineBreak, encoding);
+}
+
+void ScintillaPageEditor::LoadJoined(const std::string& bytes, LineBreak lineBreak, PageEncoding encoding)
+{
     m_encoding = encoding;
     m_codec = MakeEditorCodec(encoding);
     m_lineBreak = lineBreak;
     setEolMode(lineBreak == LineBreak::CrLf ? EolWindows : EolUnix);
-    const std::string text = m_codec->Decode(JoinLines(lines, lineBreak));
+    const std::string text = m_codec->Decode(bytes);
     m_lineCache.clear();
     m_lineCached.clear();
     m_pageLines = -1;
@@ -164,7 +174,12 @@ std::vector<std::string> ScintillaPageEditor::PageLines() const
 
 std::string ScintillaPageEditor::PageBytes() const
 {
-    return JoinLines(PageLines(), m_lineBreak);
+    return PageLineBuffer().Join(m_lineBreak);
+}
+
+LineBuffer ScintillaPageEditor::PageLineBuffer() const
+{
+    return LineBuffer(m_codec->Encode(EditorText()));
 }
 
 size_t ScintillaPageEditor::UnencodableCount() const

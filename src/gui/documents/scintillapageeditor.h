@@ -3,6 +3,7 @@
 #include "gui/documents/editorcodec.h"
 #include "pageads/pageeditor.h"
 #include "pageads/pageencoding.h"
+#include "text/linebuffer.h"
 #include "text/lines.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -74,11 +75,14 @@ public:
     void LoadPage(std::string_view bytes, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
     void LoadLines(const std::vector<std::string>& lines, LineBreak lineBreak,
         PageEncoding encoding = PageEncoding::ShiftJis);
+    void LoadBuffer(const LineBuffer& lines, LineBreak lineBreak, PageEncoding encoding = PageEncoding::ShiftJis);
 
     // The page's lines in its encoding, and the bytes to save: every line
     // followed by the page's break.
     std::vector<std::string> PageLines() const;
     std::string PageBytes() const;
+    // The page's lines in one buffer (as a document text holds them).
+    LineBuffer PageLineBuffer() const;
     // Characters of the text that the page's encoding cannot hold.
     size_t UnencodableCount() const;
 
@@ -117,6 +121,9 @@ protected:
 
 private:
     friend class ScintillaPageAdapter;
+
+    // Replaces the text by page bytes whose every line ends with `lineBreak`.
+    void LoadJoined(const std::string& bytes, LineBreak lineBreak, PageEncoding encoding);
 
     long Sci(unsigned int msg, unsigned long wParam = 0, long lParam = 0) const
     {

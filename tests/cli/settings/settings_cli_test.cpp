@@ -82,6 +82,21 @@ TEST(SettingsCli, ADamagedFileIsCopiedAndReported)
     EXPECT_EQ(get.err, ""); // saved whole since
 }
 
+// A raw decode streams the file through a fixed buffer: an image of several
+// buffers, cut at lengths that are no multiple of the key, comes out whole.
+TEST(SettingsCli, RawDecodeOfALargeFileIsExact)
+{
+    test::TempDir dir;
+    const std::string file = dir.file("big.ini");
+    std::string plain((3u << 20) + 7, '\0');
+    for (size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<char>((i * 131) >> 3);
+    ASSERT_EQ(RunCli({"--raw", "settings", "encode", file}, plain).code, kExitOk);
+    const Outcome decoded = RunCli({"--raw", "settings", "decode", file});
+    EXPECT_EQ(decoded.code, kExitOk);
+    EXPECT_TRUE(decoded.out == plain) << "decoded " << decoded.out.size() << " bytes of " << plain.size();
+}
+
 TEST(SettingsCli, UsageAndFileErrors)
 {
     test::TempDir dir;

@@ -207,6 +207,35 @@ TEST(IniList, Scrambling)
     EXPECT_EQ(text, std::string("vobekvo"));
 }
 
+// The scrambling works a block at a time; every length, and every way of
+// cutting an image into pieces, must give what the byte-by-byte rule gives.
+TEST(IniList, ScramblingAgreesWithTheByteRule)
+{
+    std::string bytes(130, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 37 + 11);
+    for (size_t length = 0; length <= bytes.size(); ++length) {
+        const std::string plain = bytes.substr(0, length);
+        std::string file = plain, text = plain;
+        for (size_t k = 1; k < length; ++k)
+            file[k] = static_cast<char>(file[k] ^ kScrambleKey[(k - 1) % 5]);
+        for (size_t k = 0; k < length; ++k)
+            text[k] = static_cast<char>(text[k] ^ kScrambleKey[k % 5]);
+        std::string whole = plain;
+        ScrambleFileImage(whole);
+        ASSERT_EQ(whole, file) << length;
+        std::string asText = plain;
+        ScrambleText(asText);
+        ASSERT_EQ(asText, text) << length;
+        for (size_t cut = 0; cut <= length; cut += 7) {
+            std::string pieces = plain;
+            ScrambleFileBytes(pieces.data(), cut, 0);
+            ScrambleFileBytes(pieces.data() + cut, length - cut, cut);
+            ASSERT_EQ(pieces, file) << length << " cut at " << cut;
+        }
+    }
+}
+
 // A literal walk over the lines, as the rules read: the reference that the
 // indexed store must agree with.
 class ReferenceStore {

@@ -278,7 +278,7 @@ TEST(LocalDocuments, KeepTheirLineBreakStyle)
         auto& file = static_cast<TFileNode&>(*child);
         TDocumentText text;
         ASSERT_TRUE(LoadDocument(file, text, buffer, feedback));
-        text.Lines.push_back("c");
+        text.Lines.Append("c");
         text.Modified = true;
         ASSERT_TRUE(SaveDocument(file, text, buffer, feedback));
         std::string bytes;
