@@ -37,7 +37,8 @@ LoginMenu BuildLoginMenu(NetworkList& networks);
 // bytes never take these values, so the bytes can be handled one by one.
 std::string EscapeAttribute(std::string_view value);
 
-// The auto-login page for one login: seven lines ending in CR LF, a form that
+// The auto-login page for one login: seven lines ending in CR LF, declaring
+// its character set (Shift_JIS, the bytes it holds), with a form that
 // posts the user name and password to the login address and submits itself.
 // User, password and login address are escaped; FieldOthers is markup and is
 // put in verbatim.
