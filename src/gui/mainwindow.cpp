@@ -180,7 +180,7 @@ void TMainForm::buildAreas()
 
 void TMainForm::createDialogs()
 {
-    m_fmNetworks = new TFmNetworks(this);
+    m_fmNetworks = new TFmNetworks(*m_workspace, this);
     m_fmBanner = new TFmBanner(this);
     m_fmHosts = new TFmHosts(this);
     m_fmOption = new TFmOption(this);

@@ -4,6 +4,9 @@
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/mainwindow.h"
+#include "gui/networks/fmnetworks.h"
+#include "networks/siteinfo.h"
+#include "networks/definitions.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "networks/network.h"
@@ -11,12 +14,19 @@
 #include "settings/settingsfile.h"
 
 #include <QApplication>
+#include <QSignalSpy>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include "gui/common/actionlist.h"
 
 using namespace pw;
 using namespace pw::gui;
@@ -73,6 +83,46 @@ void CloseAll(const QString& name)
     for (BrowserWindow* w : WindowsNamed(name))
         w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+template <typename T>
+T* Child(QWidget* parent, const char* name)
+{
+    T* w = parent->findChild<T*>(QLatin1String(name));
+    if (!w)
+        qFatal("no widget %s", name);
+    return w;
+}
+
+void Type(QWidget* dialog, const char* name, const QString& text)
+{
+    auto* edit = Child<QLineEdit>(dialog, name);
+    edit->setText(text);
+    emit edit->editingFinished();
+}
+
+void ClickRow(QWidget* dialog, int row)
+{
+    auto* list = Child<QTreeWidget>(dialog, "LVNetworks");
+    list->setCurrentItem(list->topLevelItem(row));
+}
+
+QStringList RowTexts(QWidget* dialog)
+{
+    auto* list = Child<QTreeWidget>(dialog, "LVNetworks");
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        rows << list->topLevelItem(i)->text(0);
+    return rows;
+}
+
+// Loads a settings file of `folder` into `store`.
+const TIniList& LoadStore(TIniList&& store, const QString& folder, std::string_view name)
+{
+    const Status loaded = LoadSettingsFile(store, folder.toStdString(), name);
+    if (!loaded)
+        qWarning("%s", loaded.error.c_str());
+    return store;
 }
 
 } // namespace
@@ -176,6 +226,203 @@ private slots:
         auto form = StartForm(settings.path(), settings.path());
         QVERIFY(form->findChild<QMenu*>(QStringLiteral("PMLogin"))->isEmpty());
         QVERIFY(!form->findChild<QToolButton*>(QStringLiteral("TBLogin"))->isEnabled());
+    }
+
+
+    // Logins and profiles edited in the dialog reach the files and the login
+    // menu when the dialog closes.
+    void dialogStoresLoginsAndProfiles()
+    {
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("エーネット"), m_server.url(QStringLiteral("login"))));
+        networks.push_back(MakeNetwork(QStringLiteral("ビーネット"), QString()));
+        SaveNetworksFile(settings.path(), networks);
+        auto form = StartForm(settings.path(), settings.path());
+        auto* dialog = form->findChild<TFmNetworks*>();
+        QVERIFY(dialog);
+        QCOMPARE(RowTexts(dialog), QStringList({QStringLiteral("エーネット"), QStringLiteral("ビーネット")}));
+        QCOMPARE(Child<QComboBox>(dialog, "CBAddr1")->count(), 48);
+        QCOMPARE(Child<QComboBox>(dialog, "CBAddr1")->itemText(13), QStringLiteral("東京都"));
+
+        QStringList answers = {QStringLiteral(" 設定2 "), QStringLiteral("設定3")};
+        TFmNetworks::SetInputHandler([&](const QString&, const QString&, const QString&) -> std::optional<QString> {
+            if (answers.isEmpty())
+                return std::nullopt;
+            return answers.takeFirst();
+        });
+        bool ran = false;
+        QTimer::singleShot(0, dialog, [&] {
+            ran = true;
+            QCOMPARE(dialog->CurrentNetwork(), form->workspace().Networks[0].get());
+            auto* logon = Child<QPushButton>(dialog, "P3DLogon");
+            QVERIFY(!logon->property("active").toBool());
+            Type(dialog, "EdUser", QStringLiteral(" 山田 "));
+            QCOMPARE(Child<QLineEdit>(dialog, "EdUser")->text(), QStringLiteral("山田"));
+            QVERIFY(logon->property("active").toBool());
+            Type(dialog, "EdPassword", QStringLiteral("p&\"<"));
+            Type(dialog, "EdEMail", QStringLiteral("  me@example.jp "));
+            Child<QComboBox>(dialog, "CBAddr1")->setCurrentIndex(13);
+            Type(dialog, "EdPhone", QStringLiteral("0312345678"));
+            QCOMPARE(m_messages, QStringList({QStringLiteral("例:00-0000-0000")}));
+            Type(dialog, "EdPhone", QStringLiteral("03-1234-5678"));
+            Type(dialog, "EdSiteUrl", QStringLiteral("www.example.jp"));
+            QCOMPARE(m_messages.size(), 2);
+
+            // A new profile copies the current one and has no login yet.
+            Child<QPushButton>(dialog, "BtnNewSite")->click();
+            QCOMPARE(FromData(dialog->CurrentSiteInfo()->SetupName), QStringLiteral("設定2"));
+            QCOMPARE(Child<QLineEdit>(dialog, "EdEMail")->text(), QStringLiteral("me@example.jp"));
+            QCOMPARE(Child<QComboBox>(dialog, "CBAddr1")->currentIndex(), 13);
+            QVERIFY(Child<QLineEdit>(dialog, "EdUser")->text().isEmpty());
+            Type(dialog, "EdUser", QStringLiteral("second"));
+            Type(dialog, "EdPassword", QStringLiteral("pw2"));
+            // Renaming carries the login along.
+            Child<QPushButton>(dialog, "BtnChgSite")->click();
+            QCOMPARE(Child<QComboBox>(dialog, "CBSiteInfos")->currentText(), QStringLiteral("設定3"));
+            ClickRow(dialog, 1);
+            ClickRow(dialog, 0);
+            QCOMPARE(Child<QLineEdit>(dialog, "EdUser")->text(), QStringLiteral("second"));
+
+            // Back to the first profile; a delete question answered other than Yes keeps it.
+            auto* profiles = Child<QComboBox>(dialog, "CBSiteInfos");
+            profiles->setCurrentIndex(0);
+            emit profiles->activated(0);
+            QCOMPARE(Child<QLineEdit>(dialog, "EdUser")->text(), QStringLiteral("山田"));
+            Child<QPushButton>(dialog, "BtnDelSite")->click(); // answered Ok: not Yes
+            QCOMPARE(profiles->count(), 2);
+            Child<QPushButton>(dialog, "BtnClose")->click();
+        });
+        form->findChild<QAction*>(QStringLiteral("MINetwork"))->trigger();
+        QVERIFY(ran);
+        TFmNetworks::SetInputHandler({});
+
+        // Both files hold the edits; the menu offers the two logins.
+        NetworkList stored;
+        LoadNetworks(LoadStore(TIniList(), settings.path(), kMainSettingsFile), stored);
+        QCOMPARE(stored.size(), size_t(2));
+        const TLoginInfo* first = stored[0]->FindLogin(ToData(QStringLiteral("基本設定")));
+        QVERIFY(first);
+        QCOMPARE(FromData(first->User), QStringLiteral("山田"));
+        QCOMPARE(first->Password, std::string("p&\"<"));
+        QVERIFY(stored[0]->FindLogin(ToData(QStringLiteral("設定3"))));
+        SiteInfoList profiles;
+        LoadSiteInfos(LoadStore(TIniList(), settings.path(), kProfileFile), profiles);
+        QCOMPARE(profiles.size(), size_t(2));
+        QCOMPARE(profiles[0]->EMail, std::string("me@example.jp"));
+        QCOMPARE(profiles[0]->Addr1, 13);
+        QCOMPARE(profiles[0]->Phone, std::string("03-1234-5678"));
+        QCOMPARE(FromData(profiles[1]->SetupName), QStringLiteral("設定3"));
+        auto* menu = form->findChild<QMenu*>(QStringLiteral("PMLogin"));
+        QCOMPARE(menu->actions().size(), 1);
+        QVERIFY(menu->actions()[0]->menu());
+        QCOMPARE(menu->actions()[0]->menu()->actions().size(), 2);
+    }
+
+    // Network names: clashes refused, new names numbered on, deletion asked.
+    void dialogNetworkList()
+    {
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("新広告代理店名1"), QString()));
+        networks.push_back(MakeNetwork(QStringLiteral("新広告代理店名7"), QString()));
+        networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
+        networks.back()->System = "SYS1";
+        networks.back()->Regist = "reg:EMail=*email;Zip=zip;Name1==AccountName; ";
+        SaveNetworksFile(settings.path(), networks);
+        auto form = StartForm(settings.path(), settings.path());
+        auto* dialog = form->findChild<TFmNetworks*>();
+        dialog->show();
+
+        Type(dialog, "EdName", QStringLiteral("新広告代理店名7"));
+        QCOMPARE(m_messages, QStringList({QStringLiteral("設定名は使われています、別の設定名を入力してください。")}));
+        ClickRow(dialog, 2);
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(dialog->CurrentNetwork(), form->workspace().Networks[0].get());
+        QCOMPARE(Child<QTreeWidget>(dialog, "LVNetworks")->currentItem()->text(0), QStringLiteral("新広告代理店名1"));
+        Type(dialog, "EdName", QStringLiteral("改名"));
+        ClickRow(dialog, 2);
+        QCOMPARE(FromData(form->workspace().Networks[0]->Name), QStringLiteral("改名"));
+
+        // The system network: fields read-only, its Regist marks the profile fields.
+        QVERIFY(Child<QLineEdit>(dialog, "EdLoginURL")->isReadOnly());
+        QVERIFY(Child<QPushButton>(dialog, "P3DRegist")->property("active").toBool());
+        auto base = [&](const char* name) { return Child<QWidget>(dialog, name)->palette().color(QPalette::Base); };
+        QCOMPARE(base("EdEMail"), QColor(Qt::yellow));
+        QCOMPARE(base("EdZip"), QColor(166, 202, 240));
+        QCOMPARE(base("EdFax"), dialog->palette().color(QPalette::Button));
+        Child<QLineEdit>(dialog, "EdName1")->setText(QStringLiteral("鈴木"));
+        QCOMPARE(Child<QLineEdit>(dialog, "EdAccountName")->text(), QStringLiteral("鈴木"));
+
+        Child<QPushButton>(dialog, "BtnNew")->click();
+        QCOMPARE(RowTexts(dialog).last(), QStringLiteral("新広告代理店名8"));
+        QCOMPARE(dialog->CurrentNetwork(), form->workspace().Networks[3].get());
+        QVERIFY(!Child<QPushButton>(dialog, "P3DRegist")->property("active").toBool());
+
+        // Deleting the system network says so; answered "no", nothing goes.
+        ClickRow(dialog, 2);
+        m_messages.clear();
+        Child<QPushButton>(dialog, "BtnDel")->click();
+        QCOMPARE(m_messages, QStringList({QStringLiteral("システムで設定されたネットワーク名です。ほんとうに削除してもよろしいでしょうか？")}));
+        QCOMPARE(form->workspace().Networks.size(), size_t(4));
+        SetMessageHandler([](MessageType, const QString&) { return QMessageBox::Yes; });
+        Child<QPushButton>(dialog, "BtnDel")->click();
+        QCOMPARE(form->workspace().Networks.size(), size_t(3));
+        QCOMPARE(RowTexts(dialog), QStringList({QStringLiteral("改名"), QStringLiteral("新広告代理店名7"),
+                                                QStringLiteral("新広告代理店名8")}));
+        QCOMPARE(dialog->CurrentNetwork(), form->workspace().Networks[2].get());
+        for (int i = 0; i < 3; ++i)
+            Child<QPushButton>(dialog, "BtnDel")->click();
+        QCOMPARE(dialog->CurrentNetwork(), nullptr);
+        QVERIFY(!Child<QPushButton>(dialog, "P3DLogon")->property("active").toBool());
+        dialog->hide();
+    }
+
+    // Maintainer mode shows the system fields and exports the definitions.
+    void maintainerExport()
+    {
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("システム"), QStringLiteral("https://s.example/login")));
+        networks.back()->System = "SYS1";
+        networks.push_back(MakeNetwork(QStringLiteral("自分の"), QString()));
+        SaveNetworksFile(settings.path(), networks);
+        auto form = StartForm(settings.path(), settings.path());
+        auto* dialog = form->findChild<TFmNetworks*>();
+        dialog->show();
+        QVERIFY(!dialog->maintainerMode());
+        QTest::mouseClick(Child<QWidget>(dialog, "Label8"), Qt::LeftButton, Qt::ControlModifier);
+        QVERIFY(!dialog->maintainerMode());
+        QTest::mouseClick(Child<QWidget>(dialog, "Label8"), Qt::LeftButton,
+                          Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+        QVERIFY(dialog->maintainerMode());
+        QVERIFY(Child<QWidget>(dialog, "SBSaveSystem")->isVisible());
+
+        TFmNetworks::SetInputHandler([](const QString& caption, const QString&, const QString& value) {
+            return caption == QLatin1String("Network Version") && value == QLatin1String("1")
+                       ? std::optional<QString>(QStringLiteral("2"))
+                       : std::nullopt;
+        });
+        QSignalSpy exported(dialog, &TFmNetworks::definitionsExported);
+        Child<QPushButton>(dialog, "SBSaveSystem")->click();
+        TFmNetworks::SetInputHandler({});
+        QCOMPARE(exported.size(), 1);
+        const QString file = exported[0][0].toString();
+        QCOMPARE(QFileInfo(file).fileName(), QStringLiteral("nwks.txt"));
+        QVERIFY(QFileInfo::exists(file));
+
+        // The export merges back: one system network, version 2.
+        QFile in(file);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        std::string body = in.readAll().toStdString();
+        NetworkList merged;
+        TIniList scratch, store;
+        int version = 1;
+        QVERIFY(ApplyNetworkUpdate(scratch, body, merged, store, version).ok);
+        QCOMPARE(version, 2);
+        QCOMPARE(merged.size(), size_t(1));
+        QCOMPARE(merged[0]->LoginURL, std::string("https://s.example/login"));
+        dialog->hide();
     }
 
 private:

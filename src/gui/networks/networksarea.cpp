@@ -7,6 +7,7 @@
 #include "gui/networks/fmnetworks.h"
 #include "gui/workspace.h"
 #include "networks/login.h"
+#include "settings/settingsfile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -72,12 +73,28 @@ NetworksArea::NetworksArea(Workspace& workspace, const Widgets& widgets, QObject
 void NetworksArea::setDialog(TFmNetworks* dialog)
 {
     m_dialog = dialog;
+    if (dialog)
+        connect(dialog, &TFmNetworks::loginRequested, this, [this](TLoginInfo* login) {
+            if (login)
+                openLogin(*login);
+        });
 }
 
 void NetworksArea::showNetworksDialog()
 {
-    if (m_dialog)
-        m_dialog->exec();
+    if (!m_dialog)
+        return;
+    m_dialog->exec();
+    // However the dialog was closed, the lists are stored.
+    buildLoginMenu();
+    SaveNetworks(m_workspace.IniListSetup, m_workspace.Networks);
+    SaveSiteInfos(m_workspace.IniListSiteInfo, m_workspace.Profiles);
+    for (const auto& [store, name] : {std::pair{&m_workspace.IniListSetup, kMainSettingsFile},
+                                      std::pair{&m_workspace.IniListSiteInfo, kProfileFile}}) {
+        const Status saved = SaveSettingsFile(*store, m_workspace.SettingsFolder, name);
+        if (!saved)
+            ShowMessage(m_dialog, MessageType::Error, FromData(saved.error));
+    }
 }
 
 void NetworksArea::loadProfilesAndNetworks()
@@ -85,6 +102,8 @@ void NetworksArea::loadProfilesAndNetworks()
     LoadSiteInfos(m_workspace.IniListSiteInfo, m_workspace.Profiles);
     LoadNetworks(m_workspace.IniListSetup, m_workspace.Networks);
     buildLoginMenu();
+    if (m_dialog)
+        m_dialog->reload();
 }
 
 void NetworksArea::buildLoginMenu()
