@@ -425,6 +425,106 @@ private slots:
         dialog->hide();
     }
 
+    // The checker fills the signup form of real pages: the page itself, a
+    // frame, a frame of another origin, three encodings, a list and radio
+    // buttons, and a form reached through two links. It never submits.
+    void signupFillOnRealPages()
+    {
+        test::FormServer a, b;
+        QVERIFY(a.start(QStringLiteral(PAGEWICK_TEST_DATA "/signup")));
+        QVERIFY(b.start(QStringLiteral(PAGEWICK_TEST_DATA "/signup")));
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
+        networks.back()->System = "SYS1";
+        networks.back()->Regist =
+            "reg:EMail=*email;Name1=name1;Name2=name2;SiteName=site;Addr1=pref;#1#AccountType=kind;#0:0:1:1:# ";
+        SaveNetworksFile(settings.path(), networks);
+        SiteInfoList profiles;
+        profiles.push_back(std::make_unique<TSiteInfo>());
+        TSiteInfo& p = *profiles.back();
+        p.SetupName = ToData(QStringLiteral("基本設定"));
+        p.EMail = "me@example.jp";
+        p.Name1 = ToData(QStringLiteral("山田"));
+        p.Name2 = ToData(QStringLiteral("太郎"));
+        p.SiteName = ToData(QStringLiteral("サイト名・テスト"));
+        p.Addr1 = 13;
+        p.AccountType = 1;
+        TIniList profileStore;
+        SaveSiteInfos(profileStore, profiles);
+        QVERIFY(SaveSettingsFile(profileStore, settings.path().toStdString(), kProfileFile).ok);
+
+        auto form = StartForm(settings.path(), settings.path());
+        auto* dialog = form->findChild<TFmNetworks*>();
+        TNetwork* network = form->workspace().Networks[0].get();
+        dialog->show();
+        QCOMPARE(dialog->CurrentNetwork(), network);
+
+        struct Case {
+            QString page;
+            QList<int> frame; // where the form is
+            int clicks;       // links to follow before the form shows
+        };
+        const Case cases[] = {
+            {QStringLiteral("plain.html"), {}, 0},
+            {QStringLiteral("sjis.html"), {}, 0},
+            {QStringLiteral("eucjp.html"), {}, 0},
+            {QStringLiteral("frameset.html"), {1}, 0},
+            {QStringLiteral("xorigin.html#%1").arg(b.port()), {0}, 0},
+            {QStringLiteral("start.html"), {}, 2},
+        };
+        for (const Case& c : cases) {
+            const QString address = a.url(c.page);
+            Child<QLineEdit>(dialog, "EdRegistURL")->setText(address);
+            Child<QPushButton>(dialog, "P3DRegist")->click();
+            BrowserWindow* window = dialog->signupWindow(*network);
+            QVERIFY2(window, qPrintable(c.page));
+            QVERIFY(window->isMaximized());
+            QVERIFY(window->waitUntilReady(20000));
+            for (int i = 0; i < c.clicks; ++i) {
+                dialog->checkSignupWindows(); // nothing to fill on the way
+                QVERIFY(window->runScript(QStringLiteral("document.getElementById('next').click();")).ok);
+                QTRY_VERIFY_WITH_TIMEOUT(window->readyState() == BrowserWindow::Complete &&
+                                             window->runScript(QStringLiteral("return document.readyState;"))
+                                                     .value.toString() == QLatin1String("complete"),
+                                         20000);
+            }
+            const QString read = QStringLiteral(
+                "const f = document.forms['reg']; if (!f) return null;"
+                "return [f.email.value, f.name1.value, f.name2.value, f.site.value, String(f.pref.selectedIndex),"
+                "        String(f.kind[0].checked), String(f.kind[1].checked), location.pathname];");
+            QStringList values;
+            QTRY_VERIFY_WITH_TIMEOUT((dialog->checkSignupWindows(),
+                                      values = window->runScript(read, c.frame).value.toStringList(),
+                                      values.value(0) == QLatin1String("me@example.jp")),
+                                     20000);
+            QCOMPARE(values.mid(1, 6), QStringList({QStringLiteral("山田"), QStringLiteral("太郎"),
+                                                    QStringLiteral("サイト名・テスト"), QStringLiteral("14"),
+                                                    QStringLiteral("false"), QStringLiteral("true")}));
+            QVERIFY2(!values.value(7).contains(QLatin1String("submitted")), qPrintable(values.value(7)));
+
+            // Typed over in the page, a value stays as the user left it.
+            QVERIFY(window->runScript(QStringLiteral("document.forms['reg'].email.value = 'typed@x';"), c.frame).ok);
+            dialog->checkSignupWindows();
+            QCOMPARE(window->runScript(QStringLiteral("return document.forms['reg'].email.value;"), c.frame)
+                         .value.toString(),
+                     QStringLiteral("typed@x"));
+
+            // A second click brings the same window forward.
+            Child<QPushButton>(dialog, "P3DRegist")->click();
+            QCOMPARE(dialog->signupWindow(*network), window);
+
+            // Closed by the user, the window is dropped without a word.
+            window->close();
+            dialog->checkSignupWindows();
+            QCOMPARE(dialog->signupWindow(*network), nullptr);
+            QCOMPARE(network->SignupBrowser, nullptr);
+            QVERIFY(m_messages.isEmpty());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        dialog->hide();
+    }
+
 private:
     test::FormServer m_server;
     QStringList m_messages;
