@@ -141,7 +141,7 @@ void TMainForm::buildAreas()
                                 this);
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
                                   this);
-    m_options = new OptionsArea({button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
+    m_options = new OptionsArea(ws, {button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
                                  button("TBHelp")},
                                 this);
 
@@ -183,7 +183,7 @@ void TMainForm::createDialogs()
     m_fmNetworks = new TFmNetworks(*m_workspace, this);
     m_fmBanner = new TFmBanner(this);
     m_fmHosts = new TFmHosts(this);
-    m_fmOption = new TFmOption(this);
+    m_fmOption = new TFmOption(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->SettingsFolder, this);
     m_fmEditIni = new TFmEditIni(this);
     m_fmMessage = new TFmMessage(this);
     m_sites->setHostsDialog(m_fmHosts);
@@ -241,6 +241,7 @@ void TMainForm::startUp()
     // The three settings files, in this order.
     if (!loadSettingsFiles())
         m_quitRequested = true;
+    m_options->loadOptions();
 
     // The window takes the screen's work area, without being maximised.
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -79,6 +79,8 @@ public:
     SitesArea* sites() const { return m_sites; }
     DocumentsArea* documents() const { return m_documents; }
     TransferRunner* transferRunner() const { return m_runner; }
+    NetworksArea* networks() const { return m_networks; }
+    OptionsArea* options() const { return m_options; }
 
     // Recomputes the enabled state of every command.
     void updateCommandState();

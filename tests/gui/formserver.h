@@ -17,14 +17,19 @@ class FormServer {
 public:
     bool start(const QString& folder = QStringLiteral(PAGEWICK_TEST_DATA "/browser"))
     {
+        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), {folder});
+    }
+    // The proxy fixture: forwards GETs and counts them.
+    bool startProxy() { return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/proxy_server.py"), {}); }
+
+    bool startScript(const QString& script, const QStringList& arguments)
+    {
         QTcpServer probe;
         if (!probe.listen(QHostAddress::LocalHost, 0))
             return false;
         m_port = probe.serverPort();
         probe.close();
-        m_process.start(QStringLiteral("python3"),
-                        {QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"),
-                         QString::number(m_port), folder});
+        m_process.start(QStringLiteral("python3"), QStringList{script, QString::number(m_port)} + arguments);
         if (!m_process.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) {
