@@ -184,10 +184,12 @@ void TMainForm::createDialogs()
     m_fmBanner = new TFmBanner(this);
     m_fmHosts = new TFmHosts(this);
     m_fmOption = new TFmOption(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->SettingsFolder, this);
-    m_fmEditIni = new TFmEditIni(this);
+    m_fmEditIni = new TFmEditIni(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->IniListSiteInfo,
+                                 m_workspace->SettingsFolder, this);
     m_fmMessage = new TFmMessage(this);
     m_sites->setHostsDialog(m_fmHosts);
     m_networks->setDialog(m_fmNetworks);
+    m_networks->setEditor(m_fmEditIni);
     m_options->setDialog(m_fmOption);
 }
 

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
 #include "gui/common/actionlist.h"
@@ -404,7 +405,24 @@ private slots:
                        : std::nullopt;
         });
         QSignalSpy exported(dialog, &TFmNetworks::definitionsExported);
+        // The export opens the settings text editor on the three stores; its
+        // confirmation writes the edited lines through the normal save path.
+        bool edited = false;
+        QTimer::singleShot(0, dialog, [&] {
+            auto* editor = form->findChild<QDialog*>(QStringLiteral("FmEditIni"));
+            QVERIFY(editor && editor->isVisible());
+            auto* memo = Child<QPlainTextEdit>(editor, "Memo2");
+            QVERIFY(memo->toPlainText().contains(QStringLiteral("[Network1]")));
+            QVERIFY(memo->toPlainText().contains(QStringLiteral("Name=システム")));
+            memo->appendPlainText(QStringLiteral("[Extra]\nKey=値"));
+            Child<QPushButton>(editor, "BitBtn1")->click();
+            edited = true;
+        });
         Child<QPushButton>(dialog, "SBSaveSystem")->click();
+        QVERIFY(edited);
+        QCOMPARE(FromData(LoadStore(TIniList(), settings.path(), kMainSettingsFile).ReadString("Extra", "Key", "")),
+                 QStringLiteral("値"));
+        QCOMPARE(FromData(form->workspace().IniListSetup.ReadString("Extra", "Key", "")), QStringLiteral("値"));
         TFmNetworks::SetInputHandler({});
         QCOMPARE(exported.size(), 1);
         const QString file = exported[0][0].toString();

@@ -5,6 +5,7 @@
 #include "gui/common/messagebox.h"
 #include "gui/common/popupmenu.h"
 #include "gui/networks/fmnetworks.h"
+#include "gui/options/fmeditini.h"
 #include "gui/workspace.h"
 #include "networks/login.h"
 #include "settings/settingsfile.h"
@@ -73,11 +74,18 @@ NetworksArea::NetworksArea(Workspace& workspace, const Widgets& widgets, QObject
 void NetworksArea::setDialog(TFmNetworks* dialog)
 {
     m_dialog = dialog;
-    if (dialog)
-        connect(dialog, &TFmNetworks::loginRequested, this, [this](TLoginInfo* login) {
-            if (login)
-                openLogin(*login);
-        });
+    if (!dialog)
+        return;
+    connect(dialog, &TFmNetworks::definitionsExported, this, [this] {
+        if (m_editor) {
+            m_editor->refill();
+            m_editor->exec();
+        }
+    });
+    connect(dialog, &TFmNetworks::loginRequested, this, [this](TLoginInfo* login) {
+        if (login)
+            openLogin(*login);
+    });
 }
 
 void NetworksArea::showNetworksDialog()

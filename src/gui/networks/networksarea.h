@@ -19,6 +19,7 @@ namespace pw::gui {
 
 class ActionList;
 class BrowserWindow;
+class TFmEditIni;
 class TFmNetworks;
 struct Workspace;
 
@@ -36,6 +37,8 @@ public:
 
     NetworksArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);
     void setDialog(TFmNetworks* dialog);
+    // The settings text editor, opened after the maintainer's export.
+    void setEditor(TFmEditIni* editor) { m_editor = editor; }
 
     // Start-up: the registration profiles, then the networks, then the login menu.
     void loadProfilesAndNetworks();
@@ -62,6 +65,7 @@ private:
     Workspace& m_workspace;
     Widgets m_widgets;
     QPointer<TFmNetworks> m_dialog;
+    QPointer<TFmEditIni> m_editor;
     std::vector<std::string> m_networkChoice;
 };
 
