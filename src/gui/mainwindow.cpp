@@ -145,6 +145,8 @@ void TMainForm::buildAreas()
                                  button("TBHelp")},
                                 this);
 
+    m_networks->setService(m_options->network(), [this] { return m_options->serviceUrl(); }, &m_networkVersion);
+
     // The areas meet here: the sites ask the documents to open and close pages.
     m_sites->setDocumentHooks({
         [this](TConnection& connection) { return m_documents->closeConnectionDocuments(connection); },

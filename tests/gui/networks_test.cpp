@@ -14,6 +14,11 @@
 #include "settings/settingsfile.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QTcpServer>
 #include <QSignalSpy>
 #include <QFile>
 #include <QFileInfo>
@@ -541,6 +546,80 @@ private slots:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         dialog->hide();
+    }
+
+    // The definitions download: merged with its message, an error status, a
+    // server that does not answer, and no request at all without a service address.
+    void definitionsUpdate()
+    {
+        QTemporaryDir served;
+        {
+            NetworkList published;
+            published.push_back(MakeNetwork(QStringLiteral("公開ネット"), QStringLiteral("https://p.example/login")));
+            published.back()->System = "P1";
+            TIniList scratch;
+            QVERIFY(ExportNetworks(scratch, published, "4", served.path().toStdString()).ok);
+        }
+        test::FormServer service;
+        QVERIFY(service.start(served.path()));
+        auto requests = [&] {
+            QNetworkAccessManager direct;
+            direct.setProxy(QNetworkProxy::NoProxy);
+            QNetworkReply* reply = direct.get(QNetworkRequest(QUrl(service.url(QStringLiteral("__count")))));
+            QSignalSpy done(reply, &QNetworkReply::finished);
+            done.wait(10000);
+            reply->deleteLater();
+            return reply->readAll().toInt();
+        };
+
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("自分の"), QString()));
+        networks.back()->SetLogin(ToData(QStringLiteral("基本設定")), "me", "pw");
+        SaveNetworksFile(settings.path(), networks);
+        auto form = StartForm(settings.path(), settings.path());
+        QAction* update = form->findChild<QAction*>(QStringLiteral("MIUpdateNetwork"));
+
+        // No service address: no request of any kind.
+        const int before = requests();
+        update->trigger();
+        QCOMPARE(requests(), before);
+        QCOMPARE(m_messages.size(), 1);
+
+        form->workspace().IniListSetup.WriteString("Setups", "ServiceURL", ToData(service.url(QString())));
+        m_messages.clear();
+        update->trigger();
+        QCOMPARE(requests(), before + 1);
+        QCOMPARE(m_messages, QStringList({QStringLiteral("広告代理店情報が更新されました。")}));
+        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().Networks.size(), size_t(2));
+        QCOMPARE(FromData(form->workspace().Networks[1]->Name), QStringLiteral("公開ネット"));
+        TIniList stored;
+        QVERIFY(LoadSettingsFile(stored, settings.path().toStdString(), kMainSettingsFile).ok);
+        QCOMPARE(stored.ReadInteger("Setups", "v2", 0), 4);
+        QCOMPARE(stored.ReadInteger("Networks", "Count", 0), 2);
+        QCOMPARE(form->findChild<QMenu*>(QStringLiteral("PMLogin"))->actions().size(), 1);
+
+        // An error status and a server that does not answer change nothing.
+        QVERIFY(QFile::remove(served.filePath(QStringLiteral("nwks.txt"))));
+        m_messages.clear();
+        update->trigger();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")), qPrintable(m_messages[0]));
+        QCOMPARE(form->NetworkVersion(), 4);
+
+        QTcpServer silent; // accepts connections and never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        form->workspace().IniListSetup.WriteString(
+            "Setups", "ServiceURL", ToData(QStringLiteral("http://127.0.0.1:%1/pw/").arg(silent.serverPort())));
+        m_messages.clear();
+        QElapsedTimer clock;
+        clock.start();
+        update->trigger();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")));
+        QVERIFY(clock.elapsed() < 20000);
+        QCOMPARE(form->workspace().Networks.size(), size_t(2));
     }
 
 private:

@@ -192,6 +192,13 @@ QWidget* TFmNetworks::fieldWidget(ProfileField field) const
 
 void TFmNetworks::reload()
 {
+    // Signup windows of networks that are gone are let go.
+    for (auto it = m_signupWindows.begin(); it != m_signupWindows.end();) {
+        if (rowOf(it->first) < 0)
+            it = m_signupWindows.erase(it);
+        else
+            ++it;
+    }
     m_currentNetwork = nullptr;
     m_currentSiteInfo = nullptr;
     {

@@ -7,12 +7,16 @@
 #include "gui/networks/fmnetworks.h"
 #include "gui/options/fmeditini.h"
 #include "gui/workspace.h"
+#include "networks/definitions.h"
 #include "networks/login.h"
 #include "settings/settingsfile.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QToolButton>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -66,9 +70,7 @@ NetworksArea::NetworksArea(Workspace& workspace, const Widgets& widgets, QObject
     connect(m_widgets.loginButton, &QToolButton::clicked, this,
             [this] { PopupBelow(m_widgets.loginButton, m_widgets.loginMenu); });
     connect(m_widgets.networksItem, &QAction::triggered, this, &NetworksArea::showNetworksDialog);
-    connect(m_widgets.updateItem, &QAction::triggered, this, [this] {
-        emit statusText(m_widgets.updateItem->text() + QStringLiteral(": この機能はまだ使えません"));
-    });
+    connect(m_widgets.updateItem, &QAction::triggered, this, &NetworksArea::updateNetworks);
 }
 
 void NetworksArea::setDialog(TFmNetworks* dialog)
@@ -86,6 +88,56 @@ void NetworksArea::setDialog(TFmNetworks* dialog)
         if (login)
             openLogin(*login);
     });
+}
+
+void NetworksArea::setService(QNetworkAccessManager* client, std::function<QString()> serviceUrl, int* networkVersion)
+{
+    m_client = client;
+    m_serviceUrl = std::move(serviceUrl);
+    m_networkVersion = networkVersion;
+}
+
+void NetworksArea::updateNetworks()
+{
+    QWidget* parent = QApplication::activeWindow();
+    const QString base = m_serviceUrl ? m_serviceUrl() : QString();
+    if (!m_client || !m_networkVersion || base.isEmpty()) {
+        ShowMessage(parent, MessageType::Information,
+                    QStringLiteral("オンラインサービスのアドレスが設定されていません。オプション設定で入力してください。"));
+        return;
+    }
+    const QUrl service = QUrl(base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/'));
+    const QUrl address = service.resolved(QUrl(QString::fromLatin1(kDefinitionsFile.data(),
+                                                                   static_cast<qsizetype>(kDefinitionsFile.size()))));
+    QNetworkRequest request(address);
+    request.setTransferTimeout(12000);
+    QNetworkReply* reply = m_client->get(request);
+    QEventLoop loop;
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    reply->deleteLater();
+    if (reply->error() != QNetworkReply::NoError) {
+        ShowMessage(parent, MessageType::Error,
+                    service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + reply->errorString());
+        return;
+    }
+    TIniList scratch;
+    const Status merged = ApplyNetworkUpdate(scratch, reply->readAll().toStdString(), m_workspace.Networks,
+                                             m_workspace.IniListSetup, *m_networkVersion);
+    if (!merged) {
+        ShowMessage(parent, MessageType::Error, FromData(merged.error));
+        return;
+    }
+    buildLoginMenu();
+    if (m_dialog)
+        m_dialog->reload();
+    const Status saved = SaveSettingsFile(m_workspace.IniListSetup, m_workspace.SettingsFolder, kMainSettingsFile);
+    if (!saved) {
+        ShowMessage(parent, MessageType::Error, FromData(saved.error));
+        return;
+    }
+    ShowMessage(parent, MessageType::Information, FromData(kNetworksUpdatedMessage));
 }
 
 void NetworksArea::showNetworksDialog()

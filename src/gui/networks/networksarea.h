@@ -4,11 +4,13 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 class QAction;
 class QMenu;
+class QNetworkAccessManager;
 class QToolButton;
 
 namespace pw {
@@ -37,6 +39,12 @@ public:
 
     NetworksArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);
     void setDialog(TFmNetworks* dialog);
+    // The web client and the service address of the definitions download,
+    // and the installed definitions version it raises.
+    void setService(QNetworkAccessManager* client, std::function<QString()> serviceUrl, int* networkVersion);
+    // Downloads the definitions file from the service and merges it, with a
+    // message either way. Without a service address no request is made.
+    void updateNetworks();
     // The settings text editor, opened after the maintainer's export.
     void setEditor(TFmEditIni* editor) { m_editor = editor; }
 
@@ -67,6 +75,9 @@ private:
     QPointer<TFmNetworks> m_dialog;
     QPointer<TFmEditIni> m_editor;
     std::vector<std::string> m_networkChoice;
+    QNetworkAccessManager* m_client = nullptr;
+    std::function<QString()> m_serviceUrl;
+    int* m_networkVersion = nullptr;
 };
 
 } // namespace pw::gui
