@@ -1,5 +1,6 @@
 // Fuzzes the merge of a definitions text into a network list with system and
-// user networks, then saves, reloads and rebuilds the login menu.
+// user networks, then saves, reloads and rebuilds the login menu and the login
+// pages.
 
 #include "networks/definitions.h"
 #include "networks/login.h"
@@ -19,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         networks.back()->System = code;
         networks.back()->Name = std::string("N") + code;
         networks.back()->SetLogin("Basic", "u", "p");
+        networks.back()->LoginURL = "https://p.example/login";
     }
     TNetwork* current = networks[2].get();
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -40,6 +42,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             found |= n.get() == current;
         if (!found)
             std::abort(); // the dialog's current network must not dangle
+    }
+
+    // Stored logins are never moved to another host by a merge, and the login
+    // page carries nothing from FieldOthers but hidden inputs.
+    for (const auto& n : networks) {
+        if (!n->Logins.empty() && LoginHost(n->LoginURL) != "p.example")
+            std::abort();
+        const std::string others = FilterFieldOthers(n->FieldOthers).Html;
+        for (size_t at = others.find('<'); at != std::string::npos; at = others.find('<', at + 1))
+            if (others.compare(at, 19, "<input type=hidden ") != 0)
+                std::abort();
+        for (const TLoginEntry& login : n->Logins)
+            BuildLoginPage(*login.Info);
     }
 
     BuildLoginMenu(networks);

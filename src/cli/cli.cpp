@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include "base/files.h"
 #include "pagewick_version.h"
+#include "settings/settingsfile.h"
 #include "settings/settingsfolder.h"
 #include "text/codec.h"
 
@@ -214,6 +216,15 @@ void Context::PrintLine(std::string_view data) const
 void Context::Error(std::string_view data) const
 {
     WriteErrorLines(err, Terminal(data));
+}
+
+Status LoadSettings(const Context& c, TIniList& store, const std::string& folder, std::string_view name)
+{
+    SettingsLoadReport report;
+    Status loaded = LoadSettingsFile(store, folder, name, &report);
+    if (loaded && report.Damaged)
+        c.Error(DamagedSettingsFileMessage(JoinPath(folder, name), report));
+    return loaded;
 }
 
 int Context::UsageError(std::string_view message) const

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace pw {
+class TIniList;
+}
 
 namespace pw::cli {
 
@@ -46,6 +52,11 @@ struct Context {
     // Reports bad usage on standard error and returns kExitUsage.
     int UsageError(std::string_view message) const;
 };
+
+// Loads a settings file as the window does (LoadSettingsFile). A file whose
+// load stopped before its end is reported on standard error with the name of
+// the copy kept of it.
+Status LoadSettings(const Context& c, TIniList& store, const std::string& folder, std::string_view name);
 
 struct Command {
     std::string_view name;

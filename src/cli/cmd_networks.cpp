@@ -11,6 +11,7 @@
 #include "settings/settingsfile.h"
 
 #include <string>
+#include <vector>
 
 namespace pw::cli {
 
@@ -20,7 +21,10 @@ constexpr std::string_view kNetworksUsage =
     "Usage:\n"
     "  pagewick-cli networks list                 one line per network: code, name, login names\n"
     "  pagewick-cli networks export --version N   write nwks.txt in --dir from the system networks\n"
-    "  pagewick-cli networks import FILE          merge a definitions file into Pagewick.ini\n";
+    "  pagewick-cli networks import FILE [--accept-new-login-hosts]\n"
+    "                                             merge a definitions file into Pagewick.ini; a login\n"
+    "                                             address moved to another host is kept (and reported)\n"
+    "                                             for networks with stored logins, unless accepted\n";
 
 constexpr std::string_view kRegistUsage =
     "Usage:\n"
@@ -51,7 +55,7 @@ int LoadMain(Context& c, TIniList& store)
         store.LoadFromText("");
         return kExitOk;
     }
-    if (Status loaded = LoadSettingsFile(store, c.dir, kMainSettingsFile); !loaded) {
+    if (Status loaded = LoadSettings(c, store, c.dir, kMainSettingsFile); !loaded) {
         c.Error(loaded.error);
         return kExitFile;
     }
@@ -109,19 +113,32 @@ int Export(Context& c)
     int32_t number = 0;
     const bool numeric = ParseDecimal(version, number);
     TIniList scratch;
-    if (Status exported = ExportNetworks(scratch, networks, version, c.dir); !exported) {
+    std::vector<std::string> warnings;
+    if (Status exported = ExportNetworks(scratch, networks, version, c.dir, &warnings); !exported) {
         c.Error(exported.error);
         return numeric ? kExitFile : kExitFailure;
     }
+    for (const std::string& warning : warnings)
+        c.Error(warning);
     return kExitOk;
 }
 
 int Import(Context& c)
 {
-    if (c.args.size() != 2)
+    std::string file;
+    bool acceptNewHosts = false;
+    for (size_t i = 1; i < c.args.size(); ++i) {
+        if (c.args[i] == "--accept-new-login-hosts")
+            acceptNewHosts = true;
+        else if (file.empty() && !c.args[i].empty())
+            file = c.args[i];
+        else
+            return c.UsageError("networks import takes FILE [--accept-new-login-hosts]");
+    }
+    if (file.empty())
         return c.UsageError("networks import needs FILE");
     std::string body;
-    if (Status read = ReadWholeFile(c.args[1], body); !read) {
+    if (Status read = ReadWholeFile(file, body); !read) {
         c.Error(read.error);
         return kExitFile;
     }
@@ -132,9 +149,22 @@ int Import(Context& c)
     LoadNetworks(store, networks);
     int networkVersion = store.ReadInteger("Setups", "v2", 1);
     TIniList scratch;
-    if (Status merged = ApplyNetworkUpdate(scratch, std::move(body), networks, store, networkVersion); !merged) {
+    std::vector<LoginHostChange> kept;
+    if (Status merged = ApplyNetworkUpdate(scratch, std::move(body), networks, store, networkVersion, nullptr, &kept);
+        !merged) {
         c.Error(merged.error);
         return kExitFailure;
+    }
+    if (acceptNewHosts && !kept.empty()) {
+        AcceptLoginHostChanges(networks, kept);
+        SaveNetworks(store, networks);
+    }
+    for (const LoginHostChange& change : kept) {
+        if (acceptNewHosts)
+            c.Error(change.Name + ": login address moved from " + change.OldURL + " to " + change.NewURL);
+        else
+            c.Error(change.Name + ": login address kept at " + change.OldURL + "; the definitions move it to " +
+                    change.NewURL + " (another host; --accept-new-login-hosts takes it)");
     }
     BuildLoginMenu(networks);
     if (Status saved = SaveSettingsFile(store, c.dir, kMainSettingsFile); !saved) {

@@ -100,7 +100,7 @@ int LoadStore(Context& c, TIniList& store, std::string_view name, bool create)
         store.LoadFromText("");
         return kExitOk;
     }
-    if (Status loaded = LoadSettingsFile(store, c.dir, name); !loaded) {
+    if (Status loaded = LoadSettings(c, store, c.dir, name); !loaded) {
         c.Error(loaded.error);
         return kExitFile;
     }

@@ -68,7 +68,7 @@ int Load(Context& c, TIniList& store, std::string& folder, std::string& name)
         store.LoadFromText("");
         return kExitOk;
     }
-    if (Status loaded = LoadSettingsFile(store, folder, name); !loaded) {
+    if (Status loaded = LoadSettings(c, store, folder, name); !loaded) {
         c.Error(loaded.error);
         return kExitFile;
     }

@@ -24,7 +24,8 @@ constexpr std::string_view kListingUsage
     = "Usage:\n"
       "  pagewick-cli listing [--now \"YYYY-MM-DD HH:MM\"]\n"
       "Reads FTP LIST text from standard input and prints one line per entry:\n"
-      "kind, name, size, attributes and date (YYYY-MM-DD HH:MM), separated by TABs.\n"
+      "kind, name, size, attributes and date (YYYY-MM-DD HH:MM), separated by TABs\n"
+      "(TAB, CR, LF and NUL in a name are printed as \\t, \\r, \\n and \\0).\n"
       "--now sets the reference moment for dates without a year (default: the local clock).\n";
 
 constexpr std::string_view kSiteUsage
@@ -35,7 +36,9 @@ constexpr std::string_view kSiteUsage
       "  pagewick-cli site put SETUP PATH             store standard input as the file\n"
       "  pagewick-cli site preview-url SETUP PATH     print the preview address of an entry\n"
       "PATH is a full path as the server (or the disk) names it.\n"
-      "--trust accepts a server certificate or host key not trusted yet and stores it with the setup.\n";
+      "--trust accepts a server certificate or host key not trusted yet and stores it with the setup;\n"
+      "a key that differs from the one trusted before is accepted only with --trust-changed.\n"
+      "TAB, CR, LF and NUL in listed names are printed as \\t, \\r, \\n and \\0.\n";
 
 bool ParseNow(std::string_view text, TDateTime& now)
 {
@@ -48,6 +51,34 @@ bool ParseNow(std::string_view text, TDateTime& now)
     return IsValidDateTime(now);
 }
 
+// A name as a field of the tab-separated output: TAB, CR, LF and NUL as \t,
+// \r, \n and \0 (a backslash stays as it is: it is a trail byte of
+// Shift_JIS names).
+std::string FieldText(const std::string& name)
+{
+    std::string out;
+    out.reserve(name.size());
+    for (char ch : name) {
+        switch (ch) {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\0':
+            out += "\\0";
+            break;
+        default:
+            out += ch;
+        }
+    }
+    return out;
+}
+
 void PrintEntries(Context& c, const TDirNode& folder)
 {
     if (!folder.Children)
@@ -55,12 +86,12 @@ void PrintEntries(Context& c, const TDirNode& folder)
     for (const auto& child : *folder.Children) {
         std::string line(KindWord(child->Kind));
         line += '\t';
-        line += child->Name;
+        line += FieldText(child->Name);
         line += '\t';
         if (!child->IsFolder())
             line += std::to_string(static_cast<const TFileNode&>(*child).Size);
         line += '\t';
-        line += child->Attributes;
+        line += FieldText(child->Attributes);
         line += '\t';
         line += IsoMinuteText(child->Date);
         c.PrintLine(line);
@@ -91,9 +122,10 @@ int RunListing(Context& c)
 // trust are answered by --trust.
 class CliFeedback : public SiteFeedback {
 public:
-    CliFeedback(const Context& context, bool trust)
+    CliFeedback(const Context& context, bool trust, bool trustChanged)
         : m_context(context)
-        , m_trust(trust)
+        , m_trust(trust || trustChanged)
+        , m_trustChanged(trustChanged)
     {
     }
     void Status(const std::string&) override {}
@@ -105,11 +137,21 @@ public:
             m_trusted = true;
         return m_trust;
     }
+    bool ConfirmTrust(const std::string& text, bool changed) override
+    {
+        if (changed && m_trust && !m_trustChanged) {
+            m_context.Error(text);
+            m_context.Error("the key differs from the one trusted before; --trust-changed accepts it");
+            return false;
+        }
+        return Confirm(text);
+    }
     bool Trusted() const { return m_trusted; }
 
 private:
     const Context& m_context;
     bool m_trust;
+    bool m_trustChanged;
     bool m_trusted = false;
 };
 
@@ -121,7 +163,7 @@ struct Settings {
 int LoadSetupsOf(Context& c, Settings& settings)
 {
     if (FileExists(JoinPath(c.dir, kMainSettingsFile))) {
-        if (Status loaded = LoadSettingsFile(settings.store, c.dir, kMainSettingsFile); !loaded) {
+        if (Status loaded = LoadSettings(c, settings.store, c.dir, kMainSettingsFile); !loaded) {
             c.Error(loaded.error);
             return kExitFile;
         }
@@ -149,8 +191,30 @@ int SiteList(Context& c)
     return kExitOk;
 }
 
+// The permission bits of a remote file as its folder's listing shows them;
+// -1 when it is not listed (a new file) or the listing fails.
+int RemoteModeOf(TConnection& connection, const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return -1;
+    TDirNode folder;
+    folder.Path = slash == 0 ? std::string("/") : path.substr(0, slash);
+    std::string listing;
+    if (!connection.FtpClient->ChangeDir(folder.Path) || !connection.FtpClient->List(listing))
+        return -1;
+    if (!ParseListing(folder, SplitLines(listing), LocalNow()))
+        return -1;
+    const std::string name = path.substr(slash + 1);
+    for (const auto& child : *folder.Children) {
+        if (child->Name == name && !child->IsFolder())
+            return ModeOfAttributes(child->Attributes);
+    }
+    return -1;
+}
+
 // The commands that work on one setup's server or folder.
-int SiteOnServer(Context& c, const std::string& sub, bool trust)
+int SiteOnServer(Context& c, const std::string& sub, bool trust, bool trustChanged)
 {
     const bool pathOptional = sub == "ls";
     if (c.args.size() < 2 || c.args.size() > 3 || (!pathOptional && c.args.size() != 3))
@@ -172,7 +236,7 @@ int SiteOnServer(Context& c, const std::string& sub, bool trust)
     }
     const std::string path = c.args.size() == 3 ? c.Data(c.args[2]) : std::string();
 
-    CliFeedback feedback(c, trust);
+    CliFeedback feedback(c, trust, trustChanged);
     TConnection connection;
     connection.Setup = CopySetup(*stored);
     if (!ConnectSite(connection, net::CurlFtpClientFactory(), feedback, stored))
@@ -217,7 +281,7 @@ int SiteOnServer(Context& c, const std::string& sub, bool trust)
     // put
     buffer.Bytes.assign(std::istreambuf_iterator<char>(c.in), std::istreambuf_iterator<char>());
     if (connection.FtpClient)
-        return UploadFile(connection, path, buffer, feedback) ? kExitOk : kExitFailure;
+        return UploadFile(connection, path, buffer, feedback, RemoteModeOf(connection, path)) ? kExitOk : kExitFailure;
     if (Status written = WriteFileAtomically(path, buffer.Bytes); !written) {
         c.Error(written.error);
         return kExitFile;
@@ -228,12 +292,16 @@ int SiteOnServer(Context& c, const std::string& sub, bool trust)
 int RunSite(Context& c)
 {
     bool trust = false;
+    bool trustChanged = false;
     for (size_t i = 0; i < c.args.size() && c.MayBeOption(i);) {
-        if (c.args[i] != "--trust") {
+        if (c.args[i] == "--trust") {
+            trust = true;
+        } else if (c.args[i] == "--trust-changed") {
+            trustChanged = true;
+        } else {
             ++i;
             continue;
         }
-        trust = true;
         c.args.erase(c.args.begin() + static_cast<std::ptrdiff_t>(i));
         if (c.optionsEnd != static_cast<size_t>(-1))
             --c.optionsEnd;
@@ -244,7 +312,7 @@ int RunSite(Context& c)
     if (sub == "list")
         return SiteList(c);
     if (sub == "ls" || sub == "get" || sub == "put" || sub == "preview-url")
-        return SiteOnServer(c, sub, trust);
+        return SiteOnServer(c, sub, trust, trustChanged);
     return c.UsageError("unknown site subcommand '" + sub + "'");
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -75,10 +76,23 @@ int CheckHostKey(void* data, int, const char* key, size_t length)
     return *check->seen == *check->trusted ? CURLKHMATCH_OK : CURLKHMATCH_MISMATCH;
 }
 
+// Where a download goes, and how large it may grow.
+struct Sink {
+    std::string* bytes;
+    size_t limit;
+    bool tooLarge = false;
+};
+
 size_t AppendTo(char* data, size_t size, size_t count, void* target)
 {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
+    auto* sink = static_cast<Sink*>(target);
+    const size_t n = size * count;
+    if (n > sink->limit - std::min(sink->limit, sink->bytes->size())) {
+        sink->tooLarge = true;
+        return 0; // ends the transfer with a write error
+    }
+    sink->bytes->append(data, n);
+    return n;
 }
 
 size_t Discard(char*, size_t size, size_t count, void*)
@@ -216,6 +230,45 @@ std::string ParentOf(const std::string& path)
     return path.substr(0, slash);
 }
 
+std::string MiB(size_t bytes)
+{
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
+std::string LimitText(size_t bytes)
+{
+    return bytes >= (size_t {1} << 20) && bytes % (size_t {1} << 20) == 0 ? MiB(bytes)
+                                                                         : std::to_string(bytes) + " bytes";
+}
+
+// The verbose log (PAGEWICK_CURL_VERBOSE) on standard error, with the
+// password of a login replaced.
+int DebugLog(CURL*, curl_infotype type, char* data, size_t size, void*)
+{
+    std::string_view text(data, size);
+    const char* prefix = nullptr;
+    switch (type) {
+    case CURLINFO_TEXT:
+        prefix = "* ";
+        break;
+    case CURLINFO_HEADER_IN:
+        prefix = "< ";
+        break;
+    case CURLINFO_HEADER_OUT:
+        prefix = "> ";
+        if (text.size() >= 5 && (text.compare(0, 5, "PASS ") == 0 || text.compare(0, 5, "pass ") == 0))
+            text = "PASS ****\r\n";
+        break;
+    default:
+        return 0; // data and TLS records are not logged
+    }
+    std::fputs(prefix, stderr);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    if (!text.empty() && text.back() != '\n')
+        std::fputc('\n', stderr);
+    return 0;
+}
+
 class SList {
 public:
     explicit SList(const std::vector<std::string>& items)
@@ -257,6 +310,8 @@ struct CurlFtpClient::Request {
     std::vector<std::string> quote;     // sent before the transfer (after the CWD for FTP)
     std::vector<std::string> postquote; // sent after it
     std::string* sink = nullptr;
+    size_t sinkLimit = static_cast<size_t>(-1); // the most bytes the sink may take
+    const char* sinkWhat = "";   // what the sink holds, for the error
     const std::string* source = nullptr;
 };
 
@@ -323,6 +378,13 @@ std::string CurlFtpClient::Absolute(const std::string& path) const
 FtpResult CurlFtpClient::Perform(Request& request)
 {
     m_hasFolderListing = false;
+    if (!pw::IsUsableHostName(m_settings.Host))
+        return FtpResult::Fail(FtpFailure::Other, "the host name \"" + m_settings.Host
+                                   + "\" cannot be used: it is empty or holds a blank, '/', '#', '@', '?' or '\\'");
+    if (request.source && request.source->size() > m_settings.Limits.MaxFileBytes)
+        return FtpResult::Fail(FtpFailure::Other,
+                               "the file is larger than " + LimitText(m_settings.Limits.MaxFileBytes)
+                                   + ", the most that is sent");
     if (!m_handle)
         m_handle = curl_easy_init();
     CURL* h = static_cast<CURL*>(m_handle);
@@ -338,6 +400,7 @@ FtpResult CurlFtpClient::Perform(Request& request)
     const SList quote(request.quote);
     const SList postquote(request.postquote);
     Source source {request.source, 0};
+    Sink sink {request.sink, request.sinkLimit};
 
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -348,8 +411,12 @@ FtpResult CurlFtpClient::Perform(Request& request)
         curl_easy_setopt(h, CURLOPT_PASSWORD, m_settings.Password.c_str());
     }
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, m_settings.ConnectTimeout);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, m_settings.IdleTimeout);
+    // A transfer slower than StallBytes per StallSeconds on average (over
+    // StallSeconds) has stalled.
+    const long stallSeconds = std::max(1L, m_settings.Limits.StallSeconds);
+    const long stallRate = std::max(1L, (m_settings.Limits.StallBytes + stallSeconds - 1) / stallSeconds);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, stallRate);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
     curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_settings.IdleTimeout);
     if (m_progress) {
         curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -392,7 +459,7 @@ FtpResult CurlFtpClient::Perform(Request& request)
         curl_easy_setopt(h, CURLOPT_POSTQUOTE, postquote.get());
     if (request.sink) {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, AppendTo);
-        curl_easy_setopt(h, CURLOPT_WRITEDATA, request.sink);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     } else {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, Discard);
     }
@@ -404,8 +471,10 @@ FtpResult CurlFtpClient::Perform(Request& request)
     }
     if (request.nobody)
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-    if (std::getenv("PAGEWICK_CURL_VERBOSE"))
+    if (std::getenv("PAGEWICK_CURL_VERBOSE")) {
+        curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, DebugLog);
         curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+    }
 
     t_seenPin = &m_seenFingerprint;
     const CURLcode rc = curl_easy_perform(h);
@@ -413,9 +482,18 @@ FtpResult CurlFtpClient::Perform(Request& request)
     if (rc == CURLE_OK)
         return FtpResult::Ok();
 
+    if (sink.tooLarge) {
+        // libcurl drops the connection after an aborted download.
+        m_connected = false;
+        return FtpResult::Fail(FtpFailure::Other, "the " + std::string(request.sinkWhat) + " is larger than "
+                                                      + LimitText(request.sinkLimit) + ", the most that is read");
+    }
     std::string error = rc == CURLE_ABORTED_BY_CALLBACK ? std::string("transfer cancelled")
                         : errorBuffer[0]                ? errorBuffer
                                                         : curl_easy_strerror(rc);
+    if (rc == CURLE_OPERATION_TIMEDOUT && error.rfind("Operation too slow", 0) == 0)
+        error = "the transfer stalled: less than " + std::to_string(m_settings.Limits.StallBytes) + " bytes in "
+            + std::to_string(stallSeconds) + " s";
     const std::string reply = LastErrorReply(m_replies);
     if (!reply.empty() && error.find(reply) == std::string::npos)
         error += " (" + reply + ")";
@@ -436,6 +514,7 @@ FtpResult CurlFtpClient::Perform(Request& request)
         const std::string& trusted = IsSftp() ? m_settings.TrustedHostKey : m_settings.TrustedCertificate;
         result.FingerprintChanged = !trusted.empty() && trusted != m_seenFingerprint;
     }
+    result.TimedOut = rc == CURLE_OPERATION_TIMEDOUT;
     if (failure == FtpFailure::ConnectionLost)
         m_connected = false;
     return result;
@@ -446,7 +525,8 @@ FtpResult CurlFtpClient::Connect()
     Request request;
     request.nobody = true;
     if (IsSftp()) {
-        request.url = UrlOf("/", true);
+        // "/~/" is the login folder (the home), which "pwd" then names.
+        request.url = BaseUrl() + "~/";
         request.quote = {"pwd"};
     } else {
         request.url = BaseUrl(); // the login folder
@@ -458,6 +538,8 @@ FtpResult CurlFtpClient::Connect()
     std::string home;
     if (!FolderOfReply(m_replies, home) || home.empty())
         home = "/";
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
     m_home = home;
     m_current = home;
     m_connected = true;
@@ -474,6 +556,8 @@ FtpResult CurlFtpClient::ChangeDir(const std::string& path)
         // Listing the folder proves that it is there; the listing is kept for
         // the List that usually follows.
         request.sink = &listing;
+        request.sinkLimit = m_settings.Limits.MaxListingBytes;
+        request.sinkWhat = "folder listing";
     } else {
         request.nobody = true;
         request.postquote = {"PWD"};
@@ -507,6 +591,8 @@ FtpResult CurlFtpClient::List(std::string& listing)
         Request request;
         request.url = UrlOf(m_current, true);
         request.sink = &listing;
+        request.sinkLimit = m_settings.Limits.MaxListingBytes;
+        request.sinkWhat = "folder listing";
         result = Perform(request);
     }
     if (result && IsSftp()) {
@@ -537,6 +623,8 @@ FtpResult CurlFtpClient::Retrieve(const std::string& path, TransferBuffer& buffe
     Request request;
     request.url = UrlOf(Absolute(path), false);
     request.sink = &buffer.Bytes;
+    request.sinkLimit = m_settings.Limits.MaxFileBytes;
+    request.sinkWhat = "file";
     return Perform(request);
 }
 
@@ -559,13 +647,10 @@ FtpResult CurlFtpClient::Rename(const std::string& from, const std::string& to)
         request.postquote = {"RNFR " + source, "RNTO " + target};
         return Perform(request);
     }
-    // An SFTP server may refuse to rename over an existing file; then the old
-    // file is removed first.
+    // OpenSSH refuses to rename over an existing file. The refusal is
+    // reported as it is: removing the target first would leave no copy of it
+    // if the session broke before the rename (StoreReplacing moves it aside).
     request.quote = {"rename " + QuotedArgument(source) + " " + QuotedArgument(target)};
-    FtpResult result = Perform(request);
-    if (result || result.failure != FtpFailure::Refused)
-        return result;
-    request.quote = {"rm " + QuotedArgument(target), "rename " + QuotedArgument(source) + " " + QuotedArgument(target)};
     return Perform(request);
 }
 
@@ -579,6 +664,21 @@ FtpResult CurlFtpClient::Delete(const std::string& path)
         request.quote = {"rm " + QuotedArgument(target)};
     else
         request.postquote = {"DELE " + target};
+    return Perform(request);
+}
+
+FtpResult CurlFtpClient::SetMode(const std::string& path, unsigned mode)
+{
+    const std::string target = Absolute(path);
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%03o", mode & 07777);
+    Request request;
+    request.url = UrlOf(ParentOf(target), true);
+    request.nobody = true;
+    if (IsSftp())
+        request.quote = {std::string("chmod ") + octal + " " + QuotedArgument(target)};
+    else
+        request.postquote = {std::string("SITE CHMOD ") + octal + " " + target};
     return Perform(request);
 }
 

@@ -21,7 +21,9 @@ namespace pw::net {
 // must match the trusted one.
 //
 // Time-outs: opening the connection fails after ConnectTimeout seconds, a
-// transfer or reply that moves no byte for IdleTimeout seconds fails.
+// reply that does not come within IdleTimeout seconds fails, and so does a
+// transfer that stalls (Limits). Listings and files beyond the size limits
+// fail with an error that names the limit.
 class CurlFtpClient : public FtpClient {
 public:
     explicit CurlFtpClient(FtpClientSettings settings);
@@ -37,6 +39,8 @@ public:
     FtpResult Store(const std::string& path, const TransferBuffer& buffer) override;
     FtpResult Rename(const std::string& from, const std::string& to) override;
     FtpResult Delete(const std::string& path) override;
+    // SFTP: chmod; FTP: SITE CHMOD.
+    FtpResult SetMode(const std::string& path, unsigned mode) override;
     void Quit() override;
     bool Connected() const override { return m_connected; }
     void SetProgress(TransferProgress progress) override { m_progress = std::move(progress); }

@@ -8,8 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -178,17 +183,171 @@ TEST_F(FtpClientTest, StoppedServerIsALostConnection)
     ASSERT_TRUE(again.List(listing));
 }
 
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 TEST_F(FtpClientTest, HungServerTimesOut)
 {
     FtpClientSettings settings = Settings();
-    settings.IdleTimeout = 2; // the window uses 30 s
+    settings.IdleTimeout = 2; // the window uses 30 s; libcurl's own default is 120 s
     CurlFtpClient client(settings);
     ASSERT_TRUE(client.Connect());
     m_server.process.Pause();
     std::string listing;
+    const auto start = std::chrono::steady_clock::now();
     const FtpResult listed = client.List(listing);
+    const double seconds = SecondsSince(start);
     m_server.process.Resume();
     EXPECT_EQ(listed.failure, FtpFailure::ConnectionLost) << listed.error;
+    EXPECT_TRUE(listed.TimedOut);
+    // The reply time-out, not the stall rule (30 s here) nor libcurl's default.
+    EXPECT_LT(seconds, 10.0);
+}
+
+TEST_F(FtpClientTest, ListingsAndFilesBeyondTheLimitsFail)
+{
+    FtpClientSettings settings = Settings();
+    settings.Limits.MaxListingBytes = 100; // the window allows 64 MiB
+    settings.Limits.MaxFileBytes = 10;     // and 512 MiB
+    CurlFtpClient client(settings);
+    ASSERT_TRUE(client.Connect());
+    ASSERT_TRUE(client.ChangeDir("/www"));
+    std::string listing;
+    const FtpResult listed = client.List(listing);
+    EXPECT_FALSE(listed);
+    EXPECT_EQ(listed.error, "the folder listing is larger than 100 bytes, the most that is read");
+    EXPECT_LE(listing.size(), 100u);
+
+    TransferBuffer buffer;
+    const FtpResult fetched = client.Retrieve("/www/index.html", buffer);
+    EXPECT_FALSE(fetched);
+    EXPECT_EQ(fetched.error, "the file is larger than 10 bytes, the most that is read");
+    EXPECT_LE(buffer.Bytes.size(), 10u);
+    buffer.Bytes = "eleven byte";
+    const FtpResult stored = client.Store("/www/eleven.html", buffer);
+    EXPECT_FALSE(stored);
+    EXPECT_EQ(stored.error, "the file is larger than 10 bytes, the most that is sent");
+    EXPECT_FALSE(std::filesystem::exists(m_dir.path() + "/www/eleven.html"));
+
+    // Within the limits the session goes on.
+    ASSERT_TRUE(client.Retrieve("/www/a/b/c/deep.html", buffer));
+    EXPECT_EQ(buffer.Bytes, "deep\n");
+    ASSERT_TRUE(client.ChangeDir("/www/a"));
+    ASSERT_TRUE(client.List(listing));
+    EXPECT_EQ(NamesOf(listing), std::vector<std::string> {"b"});
+}
+
+TEST_F(FtpClientTest, VerboseLogHidesThePassword)
+{
+    TempDir logDir;
+    const std::string logPath = logDir.file("stderr.txt");
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(log, 0);
+    ::dup2(log, STDERR_FILENO);
+    ::setenv("PAGEWICK_CURL_VERBOSE", "1", 1);
+    CurlFtpClient client(Settings());
+    const FtpResult connected = client.Connect();
+    ::unsetenv("PAGEWICK_CURL_VERBOSE");
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    ::close(log);
+    ASSERT_TRUE(connected) << connected.error;
+    const std::string text = FileText(logPath);
+    EXPECT_NE(text.find("> USER " + m_server.user), std::string::npos) << text;
+    EXPECT_NE(text.find("> PASS ****"), std::string::npos) << text;
+    EXPECT_EQ(text.find(m_server.password), std::string::npos) << text;
+}
+
+TEST_F(FtpClientTest, HostNamesThatCannotBeAddressesAreRefused)
+{
+    for (const char* host : {"127.0.0.1/x", "a@127.0.0.1", "127.0.0.1#", "127.0.0.1?", "127.0.0.1 ", ""}) {
+        FtpClientSettings settings = Settings();
+        settings.Host = host;
+        CurlFtpClient client(settings);
+        const FtpResult result = client.Connect();
+        EXPECT_EQ(result.failure, FtpFailure::Other) << host;
+        EXPECT_NE(result.error.find("cannot be used"), std::string::npos) << result.error;
+    }
+    // Nothing reached the server.
+    EXPECT_EQ(m_server.process.ReadLine(1), "");
+}
+
+TEST(FtpClientIpv6, AnAddressInBracketsOrBare)
+{
+    TempDir dir;
+    test::FillHome(dir.path());
+    FtpServer server;
+    server.address = "::1";
+    if (!server.Start(dir.path()))
+        GTEST_SKIP() << "pyftpdlib could not listen on ::1";
+    for (const char* host : {"[::1]", "::1"}) {
+        FtpClientSettings settings;
+        settings.Host = host;
+        settings.Port = server.port;
+        settings.User = server.user;
+        settings.Password = server.password;
+        CurlFtpClient client(settings);
+        const FtpResult connected = client.Connect();
+        ASSERT_TRUE(connected) << host << ": " << connected.error;
+        TransferBuffer buffer;
+        ASSERT_TRUE(client.Retrieve("/www/a/b/c/deep.html", buffer)) << host;
+        EXPECT_EQ(buffer.Bytes, "deep\n");
+    }
+}
+
+// Servers that stop moving data in the middle of a transfer, or trickle it:
+// the transfer fails after the stall time instead of waiting for them.
+TEST(FtpClientStalls, MidTransferStallsAndTricklesFail)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> faults;
+        bool upload;
+    } cases[] = {
+        {"download stops after 64 KiB for 20 s", {"--stall-retr-after", "65536", "--stall-for", "20"}, false},
+        {"upload stops being read after 64 KiB for 20 s", {"--stall-stor-after", "65536", "--stall-for", "20"}, true},
+        {"download trickles at 100 bytes a second", {"--trickle-retr", "100"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        test::FillHome(dir.path());
+        // 4000 bytes take 40 s at 100 bytes a second.
+        const std::string big = c.faults[0] == "--trickle-retr" ? std::string(4000, 'x') : std::string(1 << 20, 'x');
+        ASSERT_TRUE(WriteFileAtomically(dir.path() + "/www/big.html", big).ok);
+        FtpServer server;
+        server.faults = c.faults;
+        ASSERT_TRUE(server.Start(dir.path())) << "pyftpdlib did not start";
+
+        FtpClientSettings settings;
+        settings.Host = "127.0.0.1";
+        settings.Port = server.port;
+        settings.User = server.user;
+        settings.Password = server.password;
+        settings.Limits.StallSeconds = 2; // the window: 1 KiB in 30 s
+        settings.Limits.StallBytes = 1024;
+        CurlFtpClient client(settings);
+        ASSERT_TRUE(client.Connect());
+        TransferBuffer buffer;
+        // More than the socket buffers of both sides hold.
+        if (c.upload)
+            buffer.Bytes.assign(size_t {48} << 20, 'y');
+        const auto start = std::chrono::steady_clock::now();
+        const FtpResult result = c.upload ? client.Store("/www/upload.html", buffer)
+                                          : client.Retrieve("/www/big.html", buffer);
+        const double seconds = SecondsSince(start);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.failure, FtpFailure::ConnectionLost) << result.error;
+        EXPECT_TRUE(result.TimedOut) << result.error;
+        EXPECT_LT(seconds, 12.0);
+        EXPECT_GE(seconds, 1.5);
+        EXPECT_EQ(result.error, "the transfer stalled: less than 1024 bytes in 2 s");
+    }
 }
 
 TEST(FtpClientTimeouts, SilentServerFailsTheConnect)
@@ -342,11 +501,28 @@ TEST_F(SftpClientTest, OneSessionCarriesEveryCommand)
 
     buffer.Bytes = "new\r\n";
     ASSERT_TRUE(client.Store(Home() + "/www/new \"page\".html", buffer));
-    const FtpResult renamed = client.Rename(Home() + "/www/new \"page\".html", Home() + "/www/my page.html");
+    // OpenSSH renames only to a free name, and leaves both files when refusing.
+    const FtpResult over = client.Rename(Home() + "/www/new \"page\".html", Home() + "/www/my page.html");
+    EXPECT_EQ(over.failure, FtpFailure::Refused) << over.error;
+    EXPECT_EQ(FileText(Home() + "/www/my page.html"), "blank\n");
+    const FtpResult renamed = client.Rename(Home() + "/www/new \"page\".html", Home() + "/www/renamed.html");
     ASSERT_TRUE(renamed) << renamed.error;
-    EXPECT_EQ(FileText(Home() + "/www/my page.html"), "new\r\n");
+    EXPECT_EQ(FileText(Home() + "/www/renamed.html"), "new\r\n");
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/new \"page\".html"));
     ASSERT_TRUE(client.Delete(sjisPath));
     EXPECT_FALSE(std::filesystem::exists(sjisPath));
+}
+
+TEST_F(SftpClientTest, StartsInTheHome)
+{
+    CurlFtpClient client(Settings());
+    const FtpResult connected = client.Connect();
+    ASSERT_TRUE(connected) << connected.error;
+    std::string folder;
+    ASSERT_TRUE(client.CurrentDir(folder));
+    const passwd* account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(folder, std::filesystem::canonical(account->pw_dir).string());
 }
 
 TEST_F(SftpClientTest, WrongKeyIsRefused)

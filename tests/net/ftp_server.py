@@ -1,15 +1,27 @@
 #!/usr/bin/env python3
 """FTP (optionally explicit FTPS) server for the network tests.
 
-Listens on 127.0.0.1 on a free port, serves HOME for one user, prints
-"PORT <n>" on standard output once it accepts connections, and runs until it
-is killed. Names are passed through as raw bytes (surrogateescape), so
-Shift_JIS file names work in both directions.
+Listens on 127.0.0.1 (or --address) on a free port, serves HOME for one
+user, prints "PORT <n>" on standard output once it accepts connections, and
+runs until it is killed. Names are passed through as raw bytes
+(surrogateescape), so Shift_JIS file names work in both directions.
+
+Faults for the tests, on the data of file transfers:
+  --stall-retr-after N   a download stops sending after N bytes for --stall-for seconds
+  --stall-stor-after N   an upload stops being read after N bytes for --stall-for seconds
+  --trickle-retr RATE    downloads go out at RATE bytes a second
+  --drop-stor-of NAME    an upload of a file named NAME drops the whole session
+                         (control and data connection) after --drop-after bytes
+  --refuse-rename-over   RNTO onto an existing file is refused (550)
+The stalls and the trickle hold the whole server, which serves one client.
 """
 import argparse
+import os
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -23,6 +35,14 @@ def main():
     parser.add_argument("--tls-data", action="store_true", help="require PROT P on data connections")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--perm", default="elradfmwMT", help="pyftpdlib permissions (without f: no rename)")
+    parser.add_argument("--address", default="127.0.0.1")
+    parser.add_argument("--stall-retr-after", type=int)
+    parser.add_argument("--stall-stor-after", type=int)
+    parser.add_argument("--stall-for", type=float, default=20)
+    parser.add_argument("--trickle-retr", type=int)
+    parser.add_argument("--drop-stor-of")
+    parser.add_argument("--drop-after", type=int, default=1000)
+    parser.add_argument("--refuse-rename-over", action="store_true")
     parser.add_argument("--rate", type=int, default=0, help="bytes per second on data connections (0: no limit)")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
@@ -44,6 +64,67 @@ def main():
         sys.stdout.write(text + "\n")
         sys.stdout.flush()
 
+    class FaultyFile:
+        """A transfer's file that sends or takes its bytes the faulty way."""
+
+        def __init__(self, file, handler, drop):
+            self._file = file
+            self._handler = handler
+            self._drop = drop
+            self._moved = 0
+            self.name = file.name
+
+        @property
+        def closed(self):
+            return self._file.closed
+
+        def close(self):
+            self._file.close()
+
+        def seek(self, *a):
+            return self._file.seek(*a)
+
+        def tell(self):
+            return self._file.tell()
+
+        def read(self, size=-1):
+            if args.trickle_retr:
+                time.sleep(0.1)
+                size = max(1, args.trickle_retr // 10)
+            if args.stall_retr_after is not None:
+                if self._moved >= args.stall_retr_after:
+                    time.sleep(args.stall_for)
+                    args.stall_retr_after = None
+                else:
+                    size = min(size, args.stall_retr_after - self._moved)
+            data = self._file.read(size)
+            self._moved += len(data)
+            return data
+
+        def write(self, data):
+            if self._drop and self._moved + len(data) >= args.drop_after:
+                self._file.write(data[: max(0, args.drop_after - self._moved)])
+                self._file.flush()
+                event("DROP")
+                self._handler.close()
+                return
+            if args.stall_stor_after is not None and self._moved >= args.stall_stor_after:
+                time.sleep(args.stall_for)
+                args.stall_stor_after = None
+            self._file.write(data)
+            self._moved += len(data)
+
+    class FaultyFS(AbstractedFS):
+        def open(self, filename, mode):
+            file = AbstractedFS.open(self, filename, mode)
+            drop = "w" in mode and args.drop_stor_of is not None \
+                and os.path.basename(filename) == args.drop_stor_of
+            if "r" in mode and (args.stall_retr_after is not None or args.trickle_retr):
+                return FaultyFile(file, self.cmd_channel, False)
+            if "w" in mode and (drop or args.stall_stor_after is not None):
+                return FaultyFile(file, self.cmd_channel, drop)
+            return file
+
     class Handler(base):
         unicode_errors = "surrogateescape"
 
@@ -58,11 +139,21 @@ def main():
         def handle_ssl_established(self):
             event("TLS " + self.socket.get_protocol_version_name())
 
+        def ftp_RNTO(self, path):
+            if args.refuse_rename_over and self._rnfr and os.path.exists(path):
+                self._rnfr = None
+                self.respond("550 Cannot rename over an existing file.")
+                return
+            return base.ftp_RNTO(self, path)
+
         def ftp_QUIT(self, line):
             event("QUIT")
             return base.ftp_QUIT(self, line)
 
     Handler.authorizer = authorizer
+    Handler.abstracted_fs = FaultyFS
+    # Transfers go through the file objects, where the faults are.
+    Handler.use_sendfile = False
     Handler.permit_foreign_addresses = True
     Handler.banner = "pagewick test server ready."
     if args.cert:
@@ -81,7 +172,7 @@ def main():
         Throttled.write_limit = args.rate
         Handler.dtp_handler = Throttled
 
-    server = FTPServer(("127.0.0.1", args.port), Handler)
+    server = FTPServer((args.address, args.port), Handler)
     port = server.socket.getsockname()[1]
     sys.stdout.write("PORT %d\n" % port)
     sys.stdout.flush()

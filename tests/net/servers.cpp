@@ -201,7 +201,8 @@ bool FtpServer::Start(const std::string& homeFolder, const std::string& pemFile,
     std::vector<std::string> argv = {"/usr/bin/python3", PAGEWICK_SOURCE_DIR "/tests/net/ftp_server.py",
                                      "--home", home, "--user", user, "--password", password,
                                      "--port", std::to_string(fixedPort), "--perm", permissions,
-                                     "--rate", std::to_string(rate)};
+                                     "--address", address, "--rate", std::to_string(rate)};
+    argv.insert(argv.end(), faults.begin(), faults.end());
     if (!certificate.empty()) {
         argv.push_back("--cert");
         argv.push_back(certificate);

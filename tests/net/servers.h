@@ -48,6 +48,9 @@ struct FtpServer {
     int port = 0;
     std::string certificate; // FTPS: the PEM file (certificate and key)
     std::string permissions = "elradfmwMT"; // pyftpdlib's letters; without "f" renames are refused
+    std::string address = "127.0.0.1";      // where it listens ("::1" for IPv6)
+    // Faults of ftp_server.py, for example {"--stall-retr-after", "1000"}.
+    std::vector<std::string> faults;
     int rate = 0;                           // bytes per second on data connections; 0: no limit
     ChildProcess process;
 

@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pw::net {
 namespace {
@@ -226,23 +229,114 @@ TEST_F(FtpSites, UploadBrokenByAStoppedServerLeavesThePage)
     EXPECT_EQ(FileText(Home() + "/www/index.html"), test::kSjisPage);
 }
 
-TEST_F(FtpSites, RefusedRenameStoresThePageDirectly)
+// Restarts the server with other permissions or faults; the setup follows its port.
+void Restart(test::FtpServer& server, TSetup& setup, const std::string& home, const std::string& permissions,
+             std::vector<std::string> faults)
 {
-    const int port = m_server.port;
-    m_server.Stop();
-    m_server.permissions = "elradmwMT"; // no renames
-    ASSERT_TRUE(m_server.Start(Home(), "", port));
+    server.Stop();
+    server.permissions = permissions;
+    server.faults = std::move(faults);
+    ASSERT_TRUE(server.Start(home)) << "pyftpdlib did not start";
+    setup.Port = server.port;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(FtpSites, RenameOntoThePageRefusedGoesThroughABackup)
+{
+    ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwMT", {"--refuse-rename-over"}));
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TFileNode* index = FileIn(*connection, "index.html");
-    TDocumentText text {{"direct"}, true};
-    ASSERT_TRUE(SaveDocument(*index, text, m_buffer, m_feedback));
-    EXPECT_EQ(FileText(Home() + "/www/index.html"), "direct\r\n");
+    TDocumentText text {{"replaced"}, true};
+    ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
+    EXPECT_EQ(FileText(Home() + "/www/index.html"), "replaced\r\n");
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-backup-index.html"));
+    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/index.html]......");
+}
+
+TEST_F(FtpSites, NoRenamesAndADroppedStoreLeaveThePageWhole)
+{
+    // The server refuses every rename and drops the session in the middle of
+    // any upload to the page's own name: only a direct store could cut it.
+    const std::string page(8000, 'p');
+    ASSERT_TRUE(WriteFileAtomically(Home() + "/www/index.html", page).ok);
+    ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradmwMT",
+                                    {"--drop-stor-of", "index.html", "--drop-after", "3000"}));
+    m_setup.IniPath = "/www";
+    TConnection* connection = m_tree.Connect(&m_setup);
+    ASSERT_NE(connection, nullptr);
+    TDocumentText text {{std::string(9000, 'n')}, true};
+    EXPECT_FALSE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback));
+    EXPECT_TRUE(text.Modified);
+    EXPECT_EQ(FileText(Home() + "/www/index.html"), page);
+    // The upload is kept whole under its temporary name, and the message names both.
+    EXPECT_EQ(FileText(Home() + "/www/.pagewick-upload-index.html"), std::string(9000, 'n') + "\r\n");
+    EXPECT_EQ(LastMessage().rfind("サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
+                                  "サーバーが名前の変更を受け付けなかったため、ファイル[/www/index.html]は元のままです。"
+                                  "アップロードした内容は[/www/.pagewick-upload-index.html]に残っています。\n",
+                                  0),
+              0u)
+        << LastMessage();
+
+    // Storing directly is there only when the setup asks for it.
+    connection->Setup->StoreDirectly = true;
+    TDocumentText other {{"direct"}, true};
+    ASSERT_TRUE(SaveDocument(*FileIn(*connection, "my page.html"), other, m_buffer, m_feedback)) << LastMessage();
+    EXPECT_EQ(FileText(Home() + "/www/my page.html"), "direct\r\n");
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-my page.html"));
+    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/my page.html]......"
+                                                  "設定に従い、一時ファイルを使わずに直接上書きしました。");
+}
+
+TEST_F(FtpSites, AnUploadDroppedMidwayRemovesItsTemporaryFile)
+{
+    const std::string page(8000, 'p');
+    ASSERT_TRUE(WriteFileAtomically(Home() + "/www/index.html", page).ok);
+    ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwMT",
+                                    {"--drop-stor-of", ".pagewick-upload-index.html", "--drop-after", "3000"}));
+    m_setup.IniPath = "/www";
+    TConnection* connection = m_tree.Connect(&m_setup);
+    ASSERT_NE(connection, nullptr);
+    TDocumentText text {{std::string(9000, 'n')}, true};
+    EXPECT_FALSE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback));
+    EXPECT_TRUE(connection->NeedsReconnect);
+    EXPECT_EQ(FileText(Home() + "/www/index.html"), page);
+    // The server is still there: the cut-off temporary file is removed.
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
+}
+
+TEST_F(FtpSites, UploadsKeepThePagesMode)
+{
+    ::chmod((Home() + "/www/index.html").c_str(), 0755);
+    ::chmod((Home() + "/www/my page.html").c_str(), 0640);
+    m_setup.IniPath = "/www";
+    TConnection* connection = m_tree.Connect(&m_setup);
+    ASSERT_NE(connection, nullptr);
+    for (const char* name : {"index.html", "my page.html"}) {
+        TDocumentText text {{"kept"}, true};
+        ASSERT_TRUE(SaveDocument(*FileIn(*connection, name), text, m_buffer, m_feedback)) << LastMessage();
+        EXPECT_EQ(FileText(Home() + "/www/" + name), "kept\r\n");
+    }
+    EXPECT_EQ(ModeOf(Home() + "/www/index.html"), 0755u);
+    EXPECT_EQ(ModeOf(Home() + "/www/my page.html"), 0640u);
+    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/my page.html]......");
+
+    // A server that refuses SITE CHMOD: the status says so.
+    m_tree.CloseAll();
+    ::chmod((Home() + "/www/index.html").c_str(), 0700);
+    ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwT", {}));
+    connection = m_tree.Connect(&m_setup);
+    ASSERT_NE(connection, nullptr);
+    TDocumentText text {{"cgi"}, true};
+    ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/index.html]......"
-                                                  "一時ファイルの名前を変更できなかったため、直接上書きしました。");
-    EXPECT_FALSE(connection->NeedsReconnect);
+                                                  "ただし、サーバーがパーミッション(700)の設定を受け付けませんでした。");
 }
 
 class SftpSites : public SitesOverNetwork {
@@ -264,6 +358,31 @@ protected:
     }
     test::SshServer m_sshd;
 };
+
+TEST_F(SftpSites, StartsInTheHomeAndKeepsModes)
+{
+    m_setup.TrustedHostKey = m_sshd.hostKeySha256;
+    m_setup.IniPath.clear();
+    TConnection* connection = m_tree.Connect(&m_setup);
+    ASSERT_NE(connection, nullptr) << LastMessage();
+    const passwd* account = ::getpwuid(::getuid());
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(connection->Path, std::filesystem::canonical(account->pw_dir).string());
+    m_tree.CloseAll();
+
+    ::chmod((Home() + "/www/index.html").c_str(), 0755);
+    m_setup.IniPath = Home() + "/www";
+    connection = m_tree.Connect(&m_setup);
+    ASSERT_NE(connection, nullptr) << LastMessage();
+    TDocumentText text {{"#!/bin/sh"}, true};
+    ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
+    EXPECT_EQ(FileText(Home() + "/www/index.html"), "#!/bin/sh\r\n");
+    EXPECT_EQ(ModeOf(Home() + "/www/index.html"), 0755u);
+    // OpenSSH renames only to free names: the page went aside and the backup is gone.
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
+    EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-backup-index.html"));
+    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[" + Home() + "/www/index.html]......");
+}
 
 TEST_F(SftpSites, TrustWalkLoadSaveAndReconnect)
 {

@@ -64,7 +64,7 @@ void LoadBanners(BannerList& list, const TIniList& store, const NetworkList& net
 {
     const int selected = list.Selected;
     list.Rows.clear();
-    const int count = store.ReadInteger(kSetupsSection, kAdCountKey, 0);
+    const int count = CappedCount(store, store.ReadInteger(kSetupsSection, kAdCountKey, 0));
     for (int n = 1; n <= count; ++n) {
         const std::string section = BannerSection(n);
         auto banner = std::make_unique<TAdBanner>();

@@ -1,6 +1,7 @@
 #include "networks/definitions.h"
 
 #include "base/files.h"
+#include "networks/login.h"
 #include "networks/registnumber.h"
 
 #include <algorithm>
@@ -17,7 +18,47 @@ std::string NetworkSection(int k)
     return "Network" + std::to_string(k);
 }
 
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 } // namespace
+
+std::string LoginHost(std::string_view url)
+{
+    std::string clean;
+    for (const char c : url)
+        if (c != '\t' && c != '\r' && c != '\n')
+            clean.push_back(c);
+    const auto first = clean.find_first_not_of(" \f\v");
+    if (first == std::string::npos)
+        return {};
+    std::string_view rest = std::string_view(clean).substr(first);
+    if (const auto scheme = rest.find("://"); scheme != std::string_view::npos &&
+                                              rest.substr(0, scheme).find_first_of("/?#\\") == std::string_view::npos)
+        rest.remove_prefix(scheme + 3);
+    else if (rest.starts_with("//"))
+        rest.remove_prefix(2);
+    else
+        return {};
+    std::string_view authority = rest.substr(0, rest.find_first_of("/\\?#"));
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    std::string_view host = authority;
+    if (host.starts_with('[')) {
+        if (const auto close = host.find(']'); close != std::string_view::npos)
+            host = host.substr(0, close + 1);
+    } else {
+        host = host.substr(0, host.find(':'));
+    }
+    std::string lower;
+    for (const char c : host)
+        lower.push_back(Lower(c));
+    while (!lower.empty() && lower.back() == ' ')
+        lower.pop_back();
+    return lower;
+}
 
 std::string ExportNetworksText(TIniList& scratch, const NetworkList& networks, int version)
 {
@@ -45,18 +86,45 @@ std::string ExportNetworksText(TIniList& scratch, const NetworkList& networks, i
 }
 
 Status ExportNetworks(TIniList& scratch, const NetworkList& networks, std::string_view versionAnswer,
-                      const std::string& folder)
+                      const std::string& folder, std::vector<std::string>* warnings)
 {
     int32_t version = 0;
     if (!ParseDecimal(versionAnswer, version))
         return Status::Fail("'" + std::string(versionAnswer) + "' is not a valid integer value");
     std::string text = ExportNetworksText(scratch, networks, version);
     ScrambleText(text);
-    return WriteFileAtomically(JoinPath(folder, kDefinitionsFile), text);
+    if (Status written = WriteFileAtomically(JoinPath(folder, kDefinitionsFile), text); !written)
+        return written;
+    if (warnings) {
+        for (const auto& network : networks) {
+            if (network->System.empty())
+                continue;
+            const LoginFormFields fields = FilterFieldOthers(network->FieldOthers);
+            if (fields.Dropped.empty())
+                continue;
+            std::string line = network->Name + ": the login page leaves out of FieldOthers:";
+            for (const std::string& piece : fields.Dropped)
+                line += " " + piece;
+            warnings->push_back(std::move(line));
+        }
+    }
+    return Status::Ok();
+}
+
+void AcceptLoginHostChanges(NetworkList& networks, const std::vector<LoginHostChange>& changes)
+{
+    for (const LoginHostChange& change : changes) {
+        for (auto& network : networks) {
+            if (network.get() == change.Network) {
+                network->LoginURL = change.NewURL;
+                break;
+            }
+        }
+    }
 }
 
 Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& networks, int& networkVersion,
-                      TNetwork** current)
+                      TNetwork** current, std::vector<LoginHostChange>* keptLoginURLs)
 {
     scratch.Clear();
     scratch.LoadFromText(text);
@@ -92,7 +160,14 @@ Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& net
             network = added.get();
         }
         network->Name = scratch.ReadString(section, "Name", kDefaultNetworkName);
-        network->LoginURL = scratch.ReadString(section, "LoginURL", "");
+        std::string loginURL = scratch.ReadString(section, "LoginURL", "");
+        const std::string oldHost = LoginHost(network->LoginURL);
+        if (!added && !network->Logins.empty() && !oldHost.empty() && LoginHost(loginURL) != oldHost) {
+            if (keptLoginURLs)
+                keptLoginURLs->push_back({network, network->Name, network->LoginURL, std::move(loginURL)});
+        } else {
+            network->LoginURL = std::move(loginURL);
+        }
         network->Character = scratch.ReadString(section, "Character", "");
         network->FieldUser = scratch.ReadString(section, "FieldUser", kDefaultFieldUser);
         network->FieldPassword = scratch.ReadString(section, "FieldPassword", kDefaultFieldPassword);
@@ -119,10 +194,10 @@ Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& net
 }
 
 Status ApplyNetworkUpdate(TIniList& scratch, std::string body, NetworkList& networks, TIniList& mainStore,
-                          int& networkVersion, TNetwork** current)
+                          int& networkVersion, TNetwork** current, std::vector<LoginHostChange>* keptLoginURLs)
 {
     ScrambleText(body);
-    if (Status merged = ImportNetworks(scratch, body, networks, networkVersion, current); !merged)
+    if (Status merged = ImportNetworks(scratch, body, networks, networkVersion, current, keptLoginURLs); !merged)
         return merged;
     mainStore.WriteInteger("Setups", "v2", networkVersion);
     SaveNetworks(mainStore, networks);

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pw {
 
@@ -30,9 +31,28 @@ std::string ExportNetworksText(TIniList& scratch, const NetworkList& networks, i
 
 // The maintainer's export: converts the version answer (a decimal integer, or
 // the conversion error and no file), builds the text, scrambles it and writes
-// `folder`/nwks.txt.
+// `folder`/nwks.txt. When `warnings` is given it receives one line per network
+// whose FieldOthers holds markup that the login page leaves out (see
+// BuildLoginPage); the file is written all the same.
 Status ExportNetworks(TIniList& scratch, const NetworkList& networks, std::string_view versionAnswer,
-                      const std::string& folder);
+                      const std::string& folder, std::vector<std::string>* warnings = nullptr);
+
+// A login address that a merge did not take: the definition moves the login
+// of a network that has stored logins to another host, so the stored
+// passwords would be posted there.
+struct LoginHostChange {
+    TNetwork* Network = nullptr; // not owned
+    std::string Name;            // the network's name after the merge
+    std::string OldURL;          // kept
+    std::string NewURL;          // the definition's
+};
+
+// The host of an address as a browser would post to it, lower-cased ("" for
+// an address without one: relative, or a scheme that has no host). Tabs and
+// line breaks are removed and the ends trimmed, as browsers do; the host is
+// what stands after the last '@' of the part between "//" and the first '/',
+// '\', '?' or '#', without its port.
+std::string LoginHost(std::string_view url);
 
 // Merges an unscrambled definitions text into the network list: updates the
 // system networks it lists (in place, keeping their logins), appends new ones
@@ -44,14 +64,27 @@ Status ExportNetworks(TIniList& scratch, const NetworkList& networks, std::strin
 // kNoDefinitionsMessage and changes nothing. A definition without a system
 // code is skipped. When `current` points at a network that is removed, it is
 // set to nullptr.
+//
+// A definition that gives a network with stored logins a login address on
+// another host (LoginHost differs; a network that had no address is free to
+// get one) does not change that address; the rest of the definition is taken.
+// `keptLoginURLs`, when given, receives one entry per address kept, so that
+// the user can be asked (AcceptLoginHostChanges takes the new ones).
 Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& networks, int& networkVersion,
-                      TNetwork** current = nullptr);
+                      TNetwork** current = nullptr, std::vector<LoginHostChange>* keptLoginURLs = nullptr);
+
+// Gives the networks of `changes` that are still in the list their new login
+// addresses (the user agreed to them). The caller saves the networks.
+void AcceptLoginHostChanges(NetworkList& networks, const std::vector<LoginHostChange>& changes);
 
 // The data steps of a successful download: unscrambles the body, merges it,
 // stores the version as "v2" in section "Setups" and saves the networks into
 // the main settings store. The caller rebuilds the login menu and writes the
-// store to disk. A refused body changes neither the list nor the store.
+// store to disk. A refused body changes neither the list nor the store. Login
+// addresses moved to another host are kept as ImportNetworks does and
+// reported in `keptLoginURLs`.
 Status ApplyNetworkUpdate(TIniList& scratch, std::string body, NetworkList& networks, TIniList& mainStore,
-                          int& networkVersion, TNetwork** current = nullptr);
+                          int& networkVersion, TNetwork** current = nullptr,
+                          std::vector<LoginHostChange>* keptLoginURLs = nullptr);
 
 } // namespace pw

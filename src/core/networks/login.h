@@ -37,15 +37,31 @@ LoginMenu BuildLoginMenu(NetworkList& networks);
 // bytes never take these values, so the bytes can be handled one by one.
 std::string EscapeAttribute(std::string_view value);
 
+// What the login page takes from a network's FieldOthers (markup that comes
+// with the definitions file, so it must not be able to run script or send
+// the form elsewhere): only `<input>` elements of type hidden that have a
+// name, rebuilt as `<input type=hidden name=N value=V>` with name and value
+// escaped (character references in them are kept). Everything else (text,
+// other elements, other attributes of a hidden input, comments, the content
+// of script and style elements) is left out and listed in `Dropped`, one
+// piece per tag or text run (blank text is not listed).
+struct LoginFormFields {
+    std::string Html;
+    std::vector<std::string> Dropped;
+};
+LoginFormFields FilterFieldOthers(std::string_view fieldOthers);
+
 // The auto-login page for one login: seven lines ending in CR LF, declaring
 // its character set (Shift_JIS, the bytes it holds), with a form that
 // posts the user name and password to the login address and submits itself.
-// User, password and login address are escaped; FieldOthers is markup and is
-// put in verbatim.
+// User, password and login address are escaped; the field names are put in as
+// they are when they are plain words, else quoted and escaped; line 4 holds
+// the hidden inputs of FieldOthers (FilterFieldOthers).
 std::string BuildLoginPage(const TLoginInfo& login);
 
-// Writes the login page to `path`, replacing its content, readable by the
-// owner only (it holds a password).
+// Writes the login page to `path` (a scratch file), readable by the owner only
+// (it holds a password): whatever stands at `path` is removed and a new file is
+// created exclusively, so a link there is never written through.
 Status WriteLoginPage(const std::string& path, const TLoginInfo& login);
 
 // The separate browser window of a login: a new top-level window, shown,

@@ -20,12 +20,6 @@ std::string Numbered(std::string_view key, size_t i)
 
 } // namespace
 
-int CappedCount(const TIniList& store, int count)
-{
-    const size_t limit = store.LineCount() + kCountSlack;
-    return count > 0 && static_cast<size_t>(count) > limit ? static_cast<int>(limit) : count;
-}
-
 TLoginInfo* TNetwork::FindLogin(std::string_view name) const
 {
     for (const TLoginEntry& entry : Logins)

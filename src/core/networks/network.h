@@ -100,12 +100,7 @@ inline constexpr std::string_view kDefaultLoginName = "\x83T\x83" "C\x83g";     
 inline constexpr std::string_view kDefaultFieldUser = "user";
 inline constexpr std::string_view kDefaultFieldPassword = "password";
 
-// A stored count limited to what the store can hold: every record needs at
-// least one line, so a damaged count (say two billion) cannot make loading run
-// out of memory. Counts up to the line count plus kCountSlack are kept, so a
-// few missing sections still give records with default values.
-inline constexpr size_t kCountSlack = 1000;
-int CappedCount(const TIniList& store, int count);
+// CappedCount (settings/inilist.h) limits the stored counts.
 
 // Replaces `list` by the networks of section "Networks" / "Network<k>" of the
 // main settings store. Forms and SignupBrowser start absent.

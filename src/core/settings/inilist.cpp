@@ -317,6 +317,12 @@ std::string TIniList::SaveToText() const
     return text;
 }
 
+int CappedCount(const TIniList& store, int count)
+{
+    const size_t limit = store.LineCount() + kCountSlack;
+    return count > 0 && static_cast<size_t>(count) > limit ? static_cast<int>(limit) : count;
+}
+
 void ScrambleFileImage(std::string& image)
 {
     for (size_t k = 1; k < image.size(); ++k)

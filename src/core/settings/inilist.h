@@ -87,6 +87,13 @@ private:
     char m_separator = '=';
 };
 
+// A stored count limited to what the store can hold: every record needs at
+// least one line, so a damaged count (say two billion) cannot make loading run
+// out of memory. Counts up to the line count plus kCountSlack are kept, so a
+// few missing sections still give records with default values.
+inline constexpr size_t kCountSlack = 1000;
+int CappedCount(const TIniList& store, int count);
+
 // The XOR key of the settings files.
 inline constexpr std::string_view kScrambleKey = "vobek";
 

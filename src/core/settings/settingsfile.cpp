@@ -2,9 +2,14 @@
 
 #include "base/files.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pw {
@@ -19,7 +24,63 @@ std::string MissingSettingsFileMessage(std::string_view name)
           "B";
 }
 
-Status LoadSettingsFile(TIniList& store, const std::string& folder, std::string_view name)
+namespace {
+
+// Copies the file's bytes to NAME.damaged-YYYYMMDD-HHMMSS, or finds a copy
+// with the same bytes that an earlier load made.
+Status KeepDamagedCopy(const std::string& folder, std::string_view name, const std::string& image,
+                       std::string& copy)
+{
+    const std::string prefix = std::string(name) + ".damaged-";
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        std::string found;
+        while (const dirent* entry = ::readdir(dir)) {
+            if (!std::string_view(entry->d_name).starts_with(prefix))
+                continue;
+            const std::string path = JoinPath(folder, entry->d_name);
+            struct stat st {};
+            std::string bytes;
+            if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                static_cast<size_t>(st.st_size) == image.size() && ReadWholeFile(path, bytes).ok && bytes == image) {
+                found = path;
+                break;
+            }
+        }
+        ::closedir(dir);
+        if (!found.empty()) {
+            copy = found;
+            return Status::Ok();
+        }
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    ::localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = JoinPath(folder, prefix + stamp);
+    for (int n = 1; n <= 100; ++n) {
+        const std::string path = n == 1 ? base : base + "-" + std::to_string(n);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0)
+            continue;
+        if (Status written = WriteFileAtomically(path, image, FilePermissions::OwnerOnly); !written)
+            return written;
+        copy = path;
+        return Status::Ok();
+    }
+    return Status::Fail("Cannot find a free name for a copy of " + JoinPath(folder, name));
+}
+
+} // namespace
+
+std::string DamagedSettingsFileMessage(const std::string& path, const SettingsLoadReport& report)
+{
+    return path + " is damaged: reading stopped at byte " + std::to_string(report.LoadedBytes) + " of " +
+           std::to_string(report.FileBytes) + "; the whole file was kept as " + report.DamagedCopy;
+}
+
+Status LoadSettingsFile(TIniList& store, const std::string& folder, std::string_view name,
+                        SettingsLoadReport* report)
 {
     const std::string path = JoinPath(folder, name);
     if (!FileExists(path)) {
@@ -32,8 +93,20 @@ Status LoadSettingsFile(TIniList& store, const std::string& folder, std::string_
     std::string image;
     if (Status read = ReadWholeFile(path, image); !read)
         return read;
-    ScrambleFileImage(image);
-    store.LoadFromText(image);
+    std::string text = image;
+    ScrambleFileImage(text);
+    SettingsLoadReport found;
+    found.FileBytes = text.size();
+    found.LoadedBytes = std::min(text.find('\0'), text.size());
+    if (found.LoadedBytes < text.size()) {
+        found.Damaged = true;
+        if (Status kept = KeepDamagedCopy(folder, name, image, found.DamagedCopy); !kept)
+            return Status::Fail(path + " is damaged (reading stops at byte " + std::to_string(found.LoadedBytes) +
+                                ") and no copy of it could be made: " + kept.error);
+    }
+    store.LoadFromText(text);
+    if (report)
+        *report = std::move(found);
     return Status::Ok();
 }
 

@@ -31,10 +31,14 @@ FtpResult ConnectClient(TConnection& connection, const FtpClientFactory& factory
     if (result || result.failure != FtpFailure::UntrustedPeer || result.Fingerprint.empty())
         return result;
 
-    const std::string question = setup.Protocol == TProtocol::Sftp
-        ? sitetext::UnknownHostKey(setup.Host, result.Fingerprint, result.FingerprintChanged)
-        : sitetext::UntrustedCertificate(setup.Host, result.error, result.Fingerprint);
-    if (!feedback.Confirm(question))
+    const bool isSftp = setup.Protocol == TProtocol::Sftp;
+    const std::string previous = result.FingerprintChanged
+        ? (isSftp ? setup.TrustedHostKey : setup.TrustedCertificate)
+        : std::string();
+    const std::string question = isSftp
+        ? sitetext::UnknownHostKey(setup.Host, result.Fingerprint, result.FingerprintChanged, previous)
+        : sitetext::UntrustedCertificate(setup.Host, result.error, result.Fingerprint, previous);
+    if (!feedback.ConfirmTrust(question, result.FingerprintChanged))
         return result;
     RememberTrust(connection, stored, result.Fingerprint);
     connection.FtpClient = factory(ClientSettingsOf(setup));
@@ -45,6 +49,12 @@ bool ConnectRemote(TConnection& connection, const FtpClientFactory& factory, Sit
                    TSetup* stored)
 {
     TSetup& setup = *connection.Setup;
+    if (!IsUsableHostName(setup.Host)) {
+        feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::CannotConnect(setup.Host),
+                                                                   sitetext::HostNameUnusable(setup.Host)));
+        feedback.Status(sitetext::ConnectFailedStatus(setup.Host));
+        return false;
+    }
     feedback.Status(sitetext::Connecting(setup.Host));
     if (FtpResult connected = ConnectClient(connection, factory, feedback, stored); !connected) {
         feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::CannotConnect(setup.Host), connected.error));

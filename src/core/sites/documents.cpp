@@ -46,27 +46,104 @@ bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
     return true;
 }
 
-std::string UploadTempPath(const std::string& path)
+namespace {
+
+std::string BesidePath(const std::string& path, std::string_view prefix)
 {
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + ".pagewick-upload-" + name;
+    return folder + std::string(prefix) + name;
 }
 
-FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct)
+} // namespace
+
+std::string UploadTempPath(const std::string& path)
 {
-    direct = false;
+    return BesidePath(path, ".pagewick-upload-");
+}
+
+std::string UploadBackupPath(const std::string& path)
+{
+    return BesidePath(path, ".pagewick-backup-");
+}
+
+int ModeOfAttributes(std::string_view attributes)
+{
+    // Only a plain file's: a link's bits say nothing about its target.
+    if (attributes.size() < 10 || attributes[0] != '-')
+        return -1;
+    int mode = 0;
+    for (int i = 0; i < 9; ++i) {
+        const char c = attributes[static_cast<size_t>(1 + i)];
+        const char letter = "rwxrwxrwx"[i];
+        const bool execute = i % 3 == 2;
+        const char special = i == 2 || i == 5 ? 's' : 't';
+        if (c == letter) {
+            mode |= 0400 >> i;
+        } else if (execute && (c == special || c == special - 'a' + 'A')) {
+            mode |= (i == 2 ? 04000 : i == 5 ? 02000 : 01000);
+            if (c == special)
+                mode |= 0400 >> i;
+        } else if (c != '-') {
+            return -1;
+        }
+    }
+    return mode;
+}
+
+namespace {
+
+// The upload stays under `temp`; the page's content is at `page`.
+FtpResult KeptApart(const std::string& page, const std::string& temp, const FtpResult& refusal)
+{
+    return FtpResult::Fail(refusal.failure, sitetext::WithError(sitetext::RenameRefused(page, temp), refusal.error));
+}
+
+// For servers that rename only to a free name: the page goes aside to the
+// backup name, the upload into its place, and the backup away. Where a rename
+// is refused, the page goes back to its name.
+FtpResult ReplaceThroughBackup(FtpClient& client, const std::string& path, const std::string& temp,
+                               StoreReport& report)
+{
+    const std::string backup = UploadBackupPath(path);
+    if (FtpResult aside = client.Rename(path, backup); !aside)
+        return KeptApart(path, temp, aside);
+    if (FtpResult into = client.Rename(temp, path); !into) {
+        const bool restored = static_cast<bool>(client.Rename(backup, path));
+        return KeptApart(restored ? path : backup, temp, into);
+    }
+    if (!client.Delete(backup))
+        report.BackupLeft = backup;
+    return FtpResult::Ok();
+}
+
+} // namespace
+
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
+                         const StoreOptions& options, StoreReport& report)
+{
+    report = {};
     const std::string temp = UploadTempPath(path);
-    if (FtpResult stored = client.Store(temp, buffer); !stored)
+    if (options.Directly) {
+        report.Direct = true;
+        if (FtpResult stored = client.Store(path, buffer); !stored)
+            return stored;
+    } else if (FtpResult stored = client.Store(temp, buffer); !stored) {
+        // A partial temporary file is of no use (the failure is what is
+        // reported); a server that stopped answering cannot remove it.
+        if (!stored.TimedOut)
+            client.Delete(temp);
         return stored;
-    FtpResult renamed = client.Rename(temp, path);
-    if (renamed || renamed.failure == FtpFailure::ConnectionLost)
-        return renamed;
-    // The server keeps the page and refuses the rename: store the page itself.
-    client.Delete(temp);
-    direct = true;
-    return client.Store(path, buffer);
+    } else if (FtpResult renamed = client.Rename(temp, path); !renamed) {
+        if (renamed.failure != FtpFailure::Refused)
+            return renamed;
+        if (FtpResult replaced = ReplaceThroughBackup(client, path, temp, report); !replaced)
+            return replaced;
+    }
+    if (options.Mode >= 0 && !client.SetMode(path, static_cast<unsigned>(options.Mode)))
+        report.ModeRefused = true;
+    return FtpResult::Ok();
 }
 
 bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback)
@@ -84,18 +161,26 @@ bool DownloadFile(TConnection& connection, const std::string& path, TransferBuff
 }
 
 bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
-                SiteFeedback& feedback)
+                SiteFeedback& feedback, int mode)
 {
     feedback.Status(sitetext::UploadStarted(path));
-    bool direct = false;
-    if (FtpResult stored = StoreReplacing(*connection.FtpClient, path, buffer, direct); !stored) {
+    StoreOptions options;
+    options.Directly = connection.Setup && connection.Setup->StoreDirectly;
+    options.Mode = mode;
+    StoreReport report;
+    if (FtpResult stored = StoreReplacing(*connection.FtpClient, path, buffer, options, report); !stored) {
         feedback.Status(sitetext::UploadFailed(path));
         feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::kUploadFailed, stored.error));
         connection.NeedsReconnect = true;
         feedback.CommandStateChanged();
         return false;
     }
-    feedback.Status(direct ? sitetext::UploadOkDirect(path) : sitetext::UploadOk(path));
+    std::string status = report.Direct ? sitetext::UploadOkStoredDirectly(path) : sitetext::UploadOk(path);
+    if (report.ModeRefused)
+        status += sitetext::ModeNotKeptNote(static_cast<unsigned>(mode));
+    if (!report.BackupLeft.empty())
+        status += sitetext::BackupLeftNote(report.BackupLeft);
+    feedback.Status(status);
     return true;
 }
 
@@ -109,7 +194,7 @@ bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
     const std::string path = file.GetPath();
     if (connection->FtpClient) {
         buffer.Bytes = JoinLines(text.Lines, LineBreak::CrLf);
-        if (!UploadFile(*connection, path, buffer, feedback))
+        if (!UploadFile(*connection, path, buffer, feedback, ModeOfAttributes(file.Attributes)))
             return false;
     } else {
         if (Status written = WriteFileAtomically(path, JoinLines(text.Lines, text.Break)); !written) {

@@ -29,26 +29,51 @@ bool CanPreview(const TNode& entry);
 // reconnection.
 bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
 
-// Saves a modified text (an unmodified one sends nothing). Remote: the text is
-// written to a temporary file beside the page and renamed over it; where the
-// server refuses the rename the page is stored directly and the status says
-// so. A failure keeps the text modified and marks the connection for
-// reconnection.
+// Saves a modified text (an unmodified one sends nothing). Remote: the page is
+// replaced through a temporary file (see StoreReplacing) and keeps the mode
+// its listing showed. A failure keeps the text modified and marks the
+// connection for reconnection.
 bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
 
 // The transfers behind LoadDocument and SaveDocument for a remote file, with
 // their status texts and messages: a failure marks the connection for
-// reconnection. UploadFile sends the buffer's bytes as they are.
+// reconnection. UploadFile sends the buffer's bytes as they are; `mode`, when
+// not negative, is given to the page afterwards (the status says when the
+// server refuses it).
 bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback);
 bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
-                SiteFeedback& feedback);
+                SiteFeedback& feedback, int mode = -1);
 
-// Stores the buffer as `path` through a temporary name in the same folder and
-// a rename; falls back to storing `path` directly when the rename is refused
-// (`direct` then tells so).
-FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer, bool& direct);
-// The temporary name used for `path`.
+struct StoreOptions {
+    bool Directly = false; // the setup's StoreDirectly
+    int Mode = -1;         // permission bits to give the page; negative: leave them
+};
+
+// What else happened on a successful store.
+struct StoreReport {
+    bool Direct = false;        // the page itself was stored (StoreOptions::Directly)
+    bool ModeRefused = false;   // the server refused the mode
+    std::string BackupLeft;     // a backup of the old page that could not be deleted
+};
+
+// Stores the buffer as `path` without ever leaving a cut-off page: the bytes go
+// to a temporary name in the same folder (UploadTempPath) that is renamed over
+// the page. Where the server refuses that rename, the old page is renamed to
+// UploadBackupPath, the upload into place, and the backup deleted; where it
+// refuses that too, the page stays as it was, the upload stays under its
+// temporary name, and the failure names both. A failed transfer removes its
+// temporary file unless the server stopped answering. Only `options.Directly`
+// stores the page itself.
+FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
+                         const StoreOptions& options, StoreReport& report);
+// The temporary and backup names used for `path`.
 std::string UploadTempPath(const std::string& path);
+std::string UploadBackupPath(const std::string& path);
+
+// The permission bits of a plain file's Unix listing attribute text
+// ("-rwxr-xr-x" gives 0755, with setuid, setgid and sticky bits); -1 for any
+// other form and for links and folders.
+int ModeOfAttributes(std::string_view attributes);
 
 // The address the preview command shows for an entry.
 std::string PreviewURL(const TNode& entry);

@@ -24,6 +24,13 @@ public:
         (void)text;
         return false;
     }
+    // The trust question about a peer; `changed`: a different key was trusted
+    // before. By default the same as Confirm.
+    virtual bool ConfirmTrust(const std::string& text, bool changed)
+    {
+        (void)changed;
+        return Confirm(text);
+    }
     // The enabled state of the commands may have changed.
     virtual void CommandStateChanged() {}
 };

@@ -2,12 +2,25 @@
 
 #include "sites/setup.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace pw {
+
+// The limits every transfer works under. The program uses the defaults; tests
+// set them smaller to reach them quickly.
+struct TransferLimits {
+    // A transfer that moves fewer than StallBytes in StallSeconds has stalled
+    // and fails.
+    long StallSeconds = 30;
+    long StallBytes = 1024;
+    // A folder listing and a file (either way) may not be larger than these.
+    size_t MaxListingBytes = size_t {64} << 20;
+    size_t MaxFileBytes = size_t {512} << 20;
+};
 
 // The one in-memory buffer that every download fills and every upload reads.
 struct TransferBuffer {
@@ -28,10 +41,10 @@ struct FtpClientSettings {
     // FTPS: protect data connections too (PROT P). Off only for servers that
     // cannot do TLS on data connections.
     bool ProtectData = true;
-    // Seconds: for opening the connection, and for a transfer or reply that
-    // moves no byte.
+    // Seconds: for opening the connection, and for a reply of the server.
     long ConnectTimeout = 15;
     long IdleTimeout = 30;
+    TransferLimits Limits;
 };
 
 FtpClientSettings ClientSettingsOf(const TSetup& setup);
@@ -53,9 +66,11 @@ struct FtpResult {
     // stores it, and whether a different one was trusted before.
     std::string Fingerprint;
     bool FingerprintChanged = false;
+    // The server did not answer or the transfer stalled (ConnectionLost).
+    bool TimedOut = false;
 
     static FtpResult Ok() { return {}; }
-    static FtpResult Fail(FtpFailure failure, std::string error) { return {false, std::move(error), failure, {}, false}; }
+    static FtpResult Fail(FtpFailure failure, std::string error) { return {false, std::move(error), failure, {}, false, false}; }
     explicit operator bool() const { return ok; }
 };
 
@@ -82,9 +97,18 @@ public:
     virtual FtpResult Retrieve(const std::string& path, TransferBuffer& buffer) = 0;
     // Stores the buffer's bytes as the file, replacing it.
     virtual FtpResult Store(const std::string& path, const TransferBuffer& buffer) = 0;
-    // Renames a file over an existing one.
+    // Renames a file, over an existing one where the server allows it (some,
+    // OpenSSH among them, refuse: Refused).
     virtual FtpResult Rename(const std::string& from, const std::string& to) = 0;
     virtual FtpResult Delete(const std::string& path) = 0;
+    // Gives a file the permission bits `mode` (as chmod takes them). A client
+    // that cannot refuses.
+    virtual FtpResult SetMode(const std::string& path, unsigned mode)
+    {
+        (void)path;
+        (void)mode;
+        return FtpResult::Fail(FtpFailure::Refused, "setting permissions is not supported");
+    }
     // Says goodbye and closes the connection.
     virtual void Quit() = 0;
     virtual bool Connected() const = 0;

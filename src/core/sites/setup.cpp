@@ -44,6 +44,23 @@ int DefaultPort(TProtocol protocol)
     return protocol == TProtocol::Sftp ? 22 : 21;
 }
 
+bool IsUsableHostName(std::string_view host)
+{
+    if (host.empty())
+        return false;
+    for (unsigned char c : host) {
+        if (c <= ' ' || c == 0x7F || c == '/' || c == '#' || c == '@' || c == '?' || c == '\\')
+            return false;
+    }
+    // Brackets only around a whole IPv6 address.
+    const size_t open = host.find('[');
+    const size_t close = host.find(']');
+    if (open == std::string_view::npos && close == std::string_view::npos)
+        return true;
+    return open == 0 && close == host.size() - 1 && host.find('[', 1) == std::string_view::npos
+        && host.find(':') != std::string_view::npos;
+}
+
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup)
 {
     return std::make_unique<TSetup>(setup);
@@ -52,7 +69,7 @@ std::unique_ptr<TSetup> CopySetup(const TSetup& setup)
 TSetupList LoadSetups(const TIniList& store)
 {
     TSetupList list;
-    const int count = store.ReadInteger(kSetupsSection, "Count", 0);
+    const int count = CappedCount(store, store.ReadInteger(kSetupsSection, "Count", 0));
     for (int n = 1; n <= count; ++n) {
         const std::string section = SectionOf(n);
         auto setup = std::make_unique<TSetup>();
@@ -72,6 +89,7 @@ TSetupList LoadSetups(const TIniList& store)
         setup->TrustedCertificate = store.ReadString(section, "TrustedCertificate", "");
         setup->TrustedHostKey = store.ReadString(section, "TrustedHostKey", "");
         setup->KeyFile = store.ReadString(section, "KeyFile", "");
+        setup->StoreDirectly = store.ReadBool(section, "StoreDirectly", false);
         setup->Kind = setup->Host.empty() ? skLocal : skFtp;
         list.Setups.push_back(std::move(setup));
     }
@@ -111,6 +129,7 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
         store.WriteInteger(section, "Port", setup.Port);
         store.WriteString(section, "Protocol", ProtocolKey(setup.Protocol));
         store.WriteBool(section, "Passive", setup.Passive);
+        store.WriteBool(section, "StoreDirectly", setup.StoreDirectly);
         // Optional entries are written when set, and cleared when a former one is there.
         const std::pair<std::string_view, const std::string*> optional[] = {
             {"TrustedCertificate", &setup.TrustedCertificate},

@@ -50,9 +50,18 @@ public:
     // SFTP: a private key file to log in with (Password is then its
     // passphrase, and password login stays possible). Empty: password only.
     std::string KeyFile;
+    // Uploads store the page itself instead of a temporary file renamed over
+    // it: only for servers that allow no rename, since a broken transfer then
+    // leaves a cut-off page. Stored as "StoreDirectly"; off by default.
+    bool StoreDirectly = false;
 };
 
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup);
+
+// Whether a host name can go into a server address: not empty, no blank or
+// control character, no '/', '#', '@', '?' or '\\', and brackets only around
+// a whole IPv6 address ("[::1]").
+bool IsUsableHostName(std::string_view host);
 
 struct TSetupList {
     std::vector<std::unique_ptr<TSetup>> Setups;

@@ -1,5 +1,7 @@
 #include "sites/sitetexts.h"
 
+#include <cstdio>
+
 namespace pw::sitetext {
 
 namespace {
@@ -166,15 +168,71 @@ std::string UploadOk(std::string_view path)
                   path, kDots);
 }
 
-std::string UploadOkDirect(std::string_view path)
+std::string UploadOkStoredDirectly(std::string_view path)
 {
-    // 一時ファイルの名前を変更できなかったため、直接上書きしました。
+    // 設定に従い、一時ファイルを使わずに直接上書きしました。
     return UploadOk(path)
-        + "\x88\xEA\x8E\x9E\x83t\x83@\x83"
-          "C\x83\x8B\x82\xCC\x96\xBC\x91O\x82\xF0\x95\xCF\x8DX\x82\xC5\x82\xAB\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82"
-          "\xBD\x82\xDF\x81"
-          "A\x92\xBC\x90\xDA\x8F\xE3\x8F\x91\x82\xAB\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
+        + "\x90\xDD\x92\xE8\x82\xC9\x8F]\x82\xA2\x81"
+          "A\x88\xEA\x8E\x9E\x83t\x83@\x83"
+          "C\x83\x8B\x82\xF0\x8Eg\x82\xED\x82\xB8\x82\xC9\x92\xBC\x90\xDA\x8F\xE3\x8F\x91\x82\xAB\x82\xB5\x82\xDC\x82"
+          "\xB5\x82\xBD\x81"
           "B";
+}
+
+std::string ModeNotKeptNote(unsigned mode)
+{
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%03o", mode & 07777);
+    // ただし、サーバーがパーミッション(755)の設定を受け付けませんでした。
+    return Around("\x82\xBD\x82\xBE\x82\xB5\x81"
+                  "A\x83T\x81[\x83o\x81[\x82\xAA\x83p\x81[\x83~\x83"
+                  "b\x83V\x83\x87\x83\x93(",
+                  octal,
+                  ")\x82\xCC\x90\xDD\x92\xE8\x82\xF0\x8E\xF3\x82\xAF\x95t\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5"
+                  "\x82\xBD\x81"
+                  "B");
+}
+
+std::string BackupLeftNote(std::string_view backup)
+{
+    // バックアップ[..]を削除できませんでした。
+    return Around("\x83o\x83"
+                  "b\x83N\x83"
+                  "A\x83"
+                  "b\x83v[",
+                  backup,
+                  "]\x82\xF0\x8D\xED\x8F\x9C\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
+                  "B");
+}
+
+std::string RenameRefused(std::string_view path, std::string_view temp)
+{
+    // サーバーが名前の変更を受け付けなかったため、ファイル[path]は元のままです。
+    // アップロードした内容は[temp]に残っています。
+    std::string text = Around("\x83T\x81[\x83o\x81[\x82\xAA\x96\xBC\x91O\x82\xCC\x95\xCF\x8DX\x82\xF0\x8E\xF3\x82\xAF\x95t"
+                              "\x82\xAF\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82\xBD\x82\xDF\x81"
+                              "A\x83t\x83@\x83"
+                              "C\x83\x8B[",
+                              path,
+                              "]\x82\xCD\x8C\xB3\x82\xCC\x82\xDC\x82\xDC\x82\xC5\x82\xB7\x81"
+                              "B\x83"
+                              "A\x83"
+                              "b\x83v\x83\x8D\x81[\x83h\x82\xB5\x82\xBD\x93\xE0\x97"
+                              "e\x82\xCD[");
+    text.append(temp).append("]\x82\xC9\x8E"
+                             "c\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
+                             "B");
+    return text;
+}
+
+std::string HostNameUnusable(std::string_view host)
+{
+    // ホスト名[host]には使えない文字（空白、/ # @ ? \ など）が含まれています。設定を確かめてください。
+    return Around("\x83z\x83X\x83g\x96\xBC[", host,
+                  "]\x82\xC9\x82\xCD\x8Eg\x82\xA6\x82\xC8\x82\xA2\x95\xB6\x8E\x9A\x81i\x8B\xF3\x94\x92\x81"
+                  "A/ # @ ? \\ \x82\xC8\x82\xC7\x81j\x82\xAA\x8A\xDC\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
+                  "B\x90\xDD\x92\xE8\x82\xF0\x8Am\x82\xA9\x82\xDF\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
+                  "B");
 }
 
 std::string UploadFailed(std::string_view path)
@@ -191,22 +249,36 @@ std::string AskSave(std::string_view name)
                   name, "]\x82\xF0\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H");
 }
 
-std::string UntrustedCertificate(std::string_view host, std::string_view error, std::string_view fingerprint)
+std::string UntrustedCertificate(std::string_view host, std::string_view error, std::string_view fingerprint,
+                                 std::string_view previous)
 {
     // サーバー[host]の証明書を検証できませんでした。 error 公開鍵の指紋(SHA-256): fp このサーバーを信頼して接続しますか？
     std::string text = Around("\x83T\x81[\x83o\x81[[", host,
                               "]\x82\xCC\x8F\xD8\x96\xBE\x8F\x91\x82\xF0\x8C\x9F\x8F\xD8\x82\xC5\x82\xAB\x82\xDC\x82"
                               "\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
                               "B");
+    if (!previous.empty())
+        // サーバー[host]の証明書の公開鍵が登録済みの鍵と違います。なりすましの恐れがあります。
+        text = Around("\x83T\x81[\x83o\x81[[", host,
+                      "]\x82\xCC\x8F\xD8\x96\xBE\x8F\x91\x82\xCC\x8C\xF6\x8AJ\x8C\xAE\x82\xAA\x93o\x98^\x8D\xCF\x82\xDD\x82"
+                      "\xCC\x8C\xAE\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x81"
+                      "B\x82\xC8\x82\xE8\x82\xB7\x82\xDC\x82\xB5\x82\xCC\x8B\xB0\x82\xEA\x82\xAA\x82\xA0\x82\xE8\x82\xDC"
+                      "\x82\xB7\x81"
+                      "B");
     text = WithError(text, error);
     text += "\n\x8C\xF6\x8AJ\x8C\xAE\x82\xCC\x8Ew\x96\xE4(SHA-256): ";
     text += fingerprint;
+    if (!previous.empty()) {
+        text += "\n\x93o\x98^\x8D\xCF\x82\xDD\x82\xCC\x8Ew\x96\xE4: "; // 登録済みの指紋:
+        text += previous;
+    }
     text += "\n\x82\xB1\x82\xCC\x83T\x81[\x83o\x81[\x82\xF0\x90M\x97\x8A\x82\xB5\x82\xC4\x90\xDA\x91\xB1\x82\xB5\x82"
             "\xDC\x82\xB7\x82\xA9\x81H";
     return text;
 }
 
-std::string UnknownHostKey(std::string_view host, std::string_view fingerprint, bool changed)
+std::string UnknownHostKey(std::string_view host, std::string_view fingerprint, bool changed,
+                           std::string_view previous)
 {
     std::string text = Around("\x83T\x81[\x83o\x81[[", host, "]");
     if (changed)
@@ -222,6 +294,10 @@ std::string UnknownHostKey(std::string_view host, std::string_view fingerprint, 
                 "B";
     text += "\n\x83z\x83X\x83g\x8C\xAE\x82\xCC\x8Ew\x96\xE4(SHA-256): ";
     text += fingerprint;
+    if (changed && !previous.empty()) {
+        text += "\n\x93o\x98^\x8D\xCF\x82\xDD\x82\xCC\x8Ew\x96\xE4: "; // 登録済みの指紋:
+        text += previous;
+    }
     text += "\n\x82\xB1\x82\xCC\x83z\x83X\x83g\x8C\xAE\x82\xF0\x90M\x97\x8A\x82\xB5\x82\xC4\x90\xDA\x91\xB1\x82\xB5"
             "\x82\xDC\x82\xB7\x82\xA9\x81H";
     return text;

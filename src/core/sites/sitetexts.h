@@ -20,11 +20,20 @@ std::string DownloadOk(std::string_view path);                 // サーバー�
 std::string DownloadFailed(std::string_view path);             // サーバーからファイルを取得失敗[..]......
 std::string UploadStarted(std::string_view path);              // ファイルをサーバーに保存中[..]......
 std::string UploadOk(std::string_view path);                   // ファイルをサーバーに保存ＯＫ[..]......
-std::string UploadOkDirect(std::string_view path);             // the same, saying the page was overwritten directly
+std::string UploadOkStoredDirectly(std::string_view path);     // the same, overwritten directly as the setup asks
+std::string ModeNotKeptNote(unsigned mode);                    // ただし、サーバーがパーミッション(755)の設定を…
+std::string BackupLeftNote(std::string_view backup);           // バックアップ[..]を削除できませんでした。
+// サーバーが名前の変更を受け付けなかったため、ファイル[path]は元のままです。アップロードした内容は[temp]に…
+std::string RenameRefused(std::string_view path, std::string_view temp);
+std::string HostNameUnusable(std::string_view host);           // ホスト名[host]には使えない文字…
 std::string UploadFailed(std::string_view path);               // ファイルをサーバーに保存失敗[..]......
 std::string AskSave(std::string_view name);                    // ファイル[name]を保存しますか？
-std::string UntrustedCertificate(std::string_view host, std::string_view error, std::string_view fingerprint);
-std::string UnknownHostKey(std::string_view host, std::string_view fingerprint, bool changed);
+// The trust questions. `previous`: the fingerprint trusted before, when the
+// peer's key changed (empty: the peer is new).
+std::string UntrustedCertificate(std::string_view host, std::string_view error, std::string_view fingerprint,
+                                 std::string_view previous = {});
+std::string UnknownHostKey(std::string_view host, std::string_view fingerprint, bool changed,
+                           std::string_view previous = {});
 
 // With the error's text after a line break.
 std::string WithError(std::string_view message, std::string_view error);

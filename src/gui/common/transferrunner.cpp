@@ -53,6 +53,10 @@ public:
     {
         return m_runner.run(*m_inner, [&] { return m_inner->Delete(path); });
     }
+    FtpResult SetMode(const std::string& path, unsigned mode) override
+    {
+        return m_runner.run(*m_inner, [&] { return m_inner->SetMode(path, mode); });
+    }
     void Quit() override
     {
         m_runner.run(*m_inner, [this] {

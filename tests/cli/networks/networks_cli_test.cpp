@@ -89,6 +89,64 @@ TEST(NetworksCli, ImportMergesAndSaves)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// P (two stored logins) moved to another host, Q (one login) on its own host.
+std::string MovedHostDefinitions()
+{
+    std::string text = "[Networks]\r\nCount=2\r\nVersion=5\r\n\r\n"
+                       "[Network1]\r\nName=P2\r\nLoginURL=https://evil.example/login\r\nSystem=P\r\n"
+                       "FieldUser=uid\r\nFieldPassword=pwd\r\n\r\n"
+                       "[Network2]\r\nName=Q2\r\nLoginURL=https://q.example/new\r\nSystem=Q\r\n";
+    ScrambleText(text);
+    return text;
+}
+
+TEST(NetworksCli, ImportKeepsALoginAddressMovedToAnotherHost)
+{
+    MergeDir m;
+    ASSERT_TRUE(WriteFileAtomically(m.dir.file("moved.txt"), MovedHostDefinitions()).ok);
+    const Outcome r = RunCli({"networks", "import", m.dir.file("moved.txt"), "--dir", m.dir.path()});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "pagewick-cli: P2: login address kept at https://p.example/login; the definitions move it to "
+                     "https://evil.example/login (another host; --accept-new-login-hosts takes it)\n"
+                     "pagewick-cli: 広告代理店情報が更新されました。\n");
+    TIniList store;
+    store.LoadFromText(m.MainPlain());
+    EXPECT_EQ(store.ReadString("Network1", "Name", ""), "P2");
+    EXPECT_EQ(store.ReadString("Network1", "LoginURL", ""), "https://p.example/login");
+    EXPECT_EQ(store.ReadString("Network3", "LoginURL", ""), "https://q.example/new");
+    EXPECT_NE(RunCli({"login-page", "P2", "基本設定", "--dir", m.dir.path()}).out.find("https://p.example/login"),
+              std::string::npos);
+
+    // Given the option, the new address is taken.
+    const Outcome taken = RunCli(
+        {"networks", "import", "--accept-new-login-hosts", m.dir.file("moved.txt"), "--dir", m.dir.path()});
+    ASSERT_EQ(taken.code, kExitOk) << taken.err;
+    EXPECT_NE(taken.err.find("P2: login address moved from https://p.example/login to https://evil.example/login\n"),
+              std::string::npos)
+        << taken.err;
+    store.LoadFromText(m.MainPlain());
+    EXPECT_EQ(store.ReadString("Network1", "LoginURL", ""), "https://evil.example/login");
+    EXPECT_EQ(RunCli({"networks", "import", "a", "b", "--dir", m.dir.path()}).code, kExitUsage);
+}
+
+TEST(NetworksCli, LoginPageAndExportLeaveOutMarkupOfFieldOthers)
+{
+    MergeDir m;
+    const std::string others = "<input type=hidden name=lang value=ja><script>fetch('https://evil.example/')</script>";
+    ASSERT_EQ(RunCli({"settings", "set", m.dir.file("Pagewick.ini"), "Network1", "FieldOthers", others}).code,
+              kExitOk);
+    const Outcome page = RunCli({"login-page", "ネットワークP", "基本設定", "--dir", m.dir.path()});
+    ASSERT_EQ(page.code, kExitOk) << page.err;
+    EXPECT_NE(page.out.find("\r\n<input type=hidden name=lang value=ja>\r\n</form>"), std::string::npos) << page.out;
+    EXPECT_EQ(page.out.find("evil"), std::string::npos) << page.out;
+
+    const Outcome exported = RunCli({"networks", "export", "--version", "3", "--dir", m.dir.path()});
+    ASSERT_EQ(exported.code, kExitOk) << exported.err;
+    EXPECT_EQ(exported.err, "pagewick-cli: ネットワークP: the login page leaves out of FieldOthers: "
+                            "<script>fetch('https://evil.example/')</script>\n");
+    EXPECT_TRUE(FileExists(m.dir.file("nwks.txt")));
+}
+
 TEST(NetworksCli, ImportRefusesWhatHoldsNoDefinitions)
 {
     MergeDir m;

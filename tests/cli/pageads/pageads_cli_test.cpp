@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pw::cli {
 namespace {
@@ -151,6 +154,29 @@ TEST(AdsCli, AddReplaceDeleteWriteThePage)
     EXPECT_NE(o.out.find("matched\tゾーン広告[2]\t*\n"), std::string::npos);
 }
 
+// A page reached through a link is written in its real place (the link stays);
+// a page without write permission is not written.
+TEST(AdsCli, PagesThroughLinksAndReadOnlyPages)
+{
+    Fixture f;
+    const std::string link = f.dir.file("link.html");
+    ASSERT_EQ(::symlink("page.html", link.c_str()), 0);
+    Outcome o = f.Run({"ads", "add", link, "--banner", "ゾーン広告", "--normal", "--at", "5:4"});
+    ASSERT_EQ(o.code, kExitOk) << o.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(Fixture::Utf8(f.page).find("<!--PWH[ゾーン広告]-->"), std::string::npos);
+
+    ASSERT_EQ(::chmod(f.page.c_str(), 0444), 0);
+    const std::string before = Fixture::Read(f.page);
+    for (const std::string& path : {f.page, link}) {
+        o = f.Run({"ads", "add", path, "--banner", "ゾーン広告", "--normal", "--at", "5:4"});
+        EXPECT_EQ(o.code, kExitFile);
+        EXPECT_NE(o.err.find("read-only"), std::string::npos) << o.err;
+        EXPECT_EQ(Fixture::Read(f.page), before);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
+}
+
 TEST(AdsCli, ReplaceWarningAndDeleteOfAMissingBlockLeaveThePage)
 {
     Fixture f;
@@ -196,6 +222,23 @@ TEST(CatalogueCli, ListSortAndDetect)
     EXPECT_EQ(f.Run({"detect"}, "plain").out, "その他\t未知タイプ\n");
     EXPECT_EQ(f.Run({"--raw", "detect"}, "<img src=http://valuecommerce/x>").out,
               "\x83o\x83\x8A\x83\x85\x81[\x83R\x83}\x81[\x83X\t\x83" "C\x83\x81\x81[\x83W\x8DL\x8D\x90\n");
+}
+
+// "AdCount" at the largest integer: the catalogue is cut to what the file can
+// hold (its lines plus a margin) instead of allocating until death.
+TEST(CatalogueCli, ListWithAHugeAdCount)
+{
+    Fixture f;
+    const std::string ads = f.settings + "/ads.ini";
+    ASSERT_EQ(f.Run({"settings", "set", ads, "Setups", "AdCount", "2147483647"}).code, kExitOk);
+    TIniList store;
+    store.LoadFromText(test::ReadSettingsText(ads));
+    const Outcome r = f.Run({"catalogue", "list"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_TRUE(r.out.starts_with("ABC\tA8\t")) << r.out.substr(0, 100);
+    const auto lines = static_cast<size_t>(std::count(r.out.begin(), r.out.end(), '\n'));
+    EXPECT_GE(lines, 1000u);
+    EXPECT_LE(lines, store.LineCount() + 1000);
 }
 
 TEST(CatalogueCli, AddChecksLikeTheBannerEditor)

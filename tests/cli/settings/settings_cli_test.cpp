@@ -53,6 +53,35 @@ TEST(SettingsCli, DecodeAndEncodeAreExact)
     EXPECT_EQ(Plain(file), raw);
 }
 
+// A settings file whose load stops at a byte that decodes to NUL: the set
+// that follows writes the shortened store, so the whole file is copied first
+// and the copy named on standard error.
+TEST(SettingsCli, ADamagedFileIsCopiedAndReported)
+{
+    test::TempDir dir;
+    const std::string file = dir.file("Pagewick.ini");
+    std::string plain = std::string("; NoTitle\r\n\r\n[S]\r\nk=v\r\n") + '\0';
+    while (plain.size() < 100000)
+        plain += "[Setup" + std::to_string(plain.size()) + "]\r\nName=x\r\n\r\n";
+    std::string image = plain;
+    ScrambleFileImage(image);
+    ASSERT_TRUE(WriteFileAtomically(file, image).ok);
+
+    const Outcome r = RunCli({"settings", "set", file, "S", "k", "w"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const std::string copy = file + ".damaged-";
+    const auto at = r.err.find(copy);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string copyPath = r.err.substr(at, copy.size() + 15);
+    EXPECT_TRUE(r.err.starts_with("pagewick-cli: " + file + " is damaged: reading stopped at byte 23 of ")) << r.err;
+    EXPECT_EQ(test::ReadBytes(copyPath), image);
+    EXPECT_LT(test::ReadBytes(file).size(), 100u);
+
+    const Outcome get = RunCli({"settings", "get", file, "S", "k"});
+    EXPECT_EQ(get.out, "w\n");
+    EXPECT_EQ(get.err, ""); // saved whole since
+}
+
 TEST(SettingsCli, UsageAndFileErrors)
 {
     test::TempDir dir;

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace pw::cli {
 namespace {
@@ -44,6 +46,25 @@ TEST(ListingCli, PrintsEntriesInServerOrder)
     const Outcome raw = RunCli({"--raw", "listing", "--now", "2024-01-10 08:00"},
                                "-rw-r--r-- 1 a a 1 Jan 1 2000 \x95\x5C.html\n");
     EXPECT_EQ(raw.out, "page\t\x95\x5C.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
+    // A TAB in a name cannot split the line's fields.
+    const Outcome tab = RunCli({"listing", "--now", "2024-01-10 08:00"}, "-rw-r--r-- 1 a a 1 Jan 1 2000 a\tb.html\n");
+    EXPECT_EQ(tab.out, "page\ta\\tb.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
+}
+
+// "Count" of the setups at the largest integer: the list is cut to what the
+// file can hold (its lines plus a margin) instead of allocating until death.
+TEST(SiteListCli, AHugeSetupCountIsCut)
+{
+    test::TempDir dir;
+    const Outcome encoded = RunCli({"settings", "encode", dir.file("Pagewick.ini")},
+                                   "[Setups]\r\nCount=2147483647\r\n\r\n[Setup1]\r\nName=mine\r\nHost=h\r\n");
+    ASSERT_EQ(encoded.code, kExitOk) << encoded.err;
+    const Outcome r = RunCli({"site", "list", "--dir", dir.path()});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_TRUE(r.out.starts_with("mine\tftp\th\t\n")) << r.out.substr(0, 100);
+    const auto lines = std::count(r.out.begin(), r.out.end(), '\n');
+    EXPECT_GE(lines, 1000);
+    EXPECT_LE(lines, 1010);
 }
 
 TEST(ListingCli, ErrorsAndUsage)
@@ -78,6 +99,7 @@ TEST(ListingCli, BinaryEndToEnd)
 }
 
 // A settings folder whose Pagewick.ini holds the given setups.
+// Call it under ASSERT_NO_FATAL_FAILURE.
 void WriteSetups(const std::string& folder, std::vector<std::unique_ptr<TSetup>>& setups)
 {
     TIniList store;
@@ -111,7 +133,7 @@ protected:
         auto local = MakeSetup("disk", "", 0, TProtocol::Ftp);
         local->IniPath = Home() + "/www";
         m_setups.push_back(std::move(local));
-        WriteSetups(m_dir.path(), m_setups);
+        ASSERT_NO_FATAL_FAILURE(WriteSetups(m_dir.path(), m_setups));
     }
     std::string Home() const { return m_dir.path() + "/home"; }
     Outcome Site(std::vector<std::string> args, const std::string& input = "")
@@ -148,10 +170,18 @@ TEST_F(SiteCli, LsGetPutAndPreviewOverFtp)
     ASSERT_EQ(get.code, kExitOk) << get.err;
     EXPECT_EQ(get.out, test::kSjisPage); // raw bytes, not converted
 
+    // The page keeps its mode (a CGI stays runnable).
+    ::chmod((Home() + "/www/my page.html").c_str(), 0755);
     const std::string bytes = "short\n\x93\xFA";
     const Outcome put = Site({"put", site, "/www/my page.html"}, bytes);
     ASSERT_EQ(put.code, kExitOk) << put.err;
     EXPECT_EQ(FileText(Home() + "/www/my page.html"), bytes);
+    struct stat st {};
+    ASSERT_EQ(::stat((Home() + "/www/my page.html").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    // A new file gets the server's default.
+    ASSERT_EQ(Site({"put", site, "/www/new.html"}, "n").code, kExitOk);
+    EXPECT_EQ(FileText(Home() + "/www/new.html"), "n");
 
     const Outcome url = Site({"preview-url", site, "/www/a/b/c/deep.html"});
     EXPECT_EQ(url.out, "http://example.jp/a/b/c/deep.html\n");
@@ -182,6 +212,23 @@ TEST_F(SiteCli, LocalFolderAndErrors)
     EXPECT_EQ(Site({"frobnicate"}).code, kExitUsage);
     EXPECT_EQ(Site({}).code, kExitUsage);
 
+    // Names holding TAB, CR or LF stay on one line, in their field.
+    std::filesystem::create_directory(Home() + "/odd");
+    for (const char* name : {"a\tb.html", "c\rd.html", "e\nf.html"})
+        ASSERT_TRUE(WriteFileAtomically(Home() + "/odd/" + name, "x").ok);
+    const Outcome odd = Site({"ls", "disk", Home() + "/odd"});
+    EXPECT_EQ(odd.code, kExitOk) << odd.err;
+    std::vector<std::string> names;
+    for (size_t start = 0; start < odd.out.size();) {
+        const size_t end = odd.out.find('\n', start);
+        const std::string line = odd.out.substr(start, end - start);
+        const size_t tab = line.find('\t');
+        names.push_back(line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1));
+        start = end + 1;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string> {"a\\tb.html", "c\\rd.html", "e\\nf.html"}));
+
     m_ftp.Stop();
     const Outcome down = Site({"ls", "\u4E3B\u30B5\u30A4\u30C8"});
     EXPECT_EQ(down.code, kExitFailure);
@@ -201,7 +248,7 @@ TEST(SiteCliSftp, TrustIsAskedThenStored)
     setups[0]->User = sshd.user;
     setups[0]->KeyFile = sshd.clientKey;
     setups[0]->IniPath = dir.path() + "/home/www";
-    WriteSetups(dir.path(), setups);
+    ASSERT_NO_FATAL_FAILURE(WriteSetups(dir.path(), setups));
 
     const Outcome refused = RunCli({"site", "ls", "secure", "--dir", dir.path()});
     EXPECT_EQ(refused.code, kExitFailure);
@@ -220,6 +267,22 @@ TEST(SiteCliSftp, TrustIsAskedThenStored)
     EXPECT_EQ(RunCli({"site", "put", "secure", dir.path() + "/home/www/index.html", "--dir", dir.path()}, "new\n").code,
               kExitOk);
     EXPECT_EQ(FileText(dir.path() + "/home/www/index.html"), "new\n");
+
+    // A host key that changed since it was trusted: --trust alone refuses it,
+    // naming both fingerprints; --trust-changed accepts it.
+    const std::string old = "0000000000000000000000000000000000000000000";
+    setups[0]->TrustedHostKey = old;
+    ASSERT_NO_FATAL_FAILURE(WriteSetups(dir.path(), setups));
+    const Outcome changed = RunCli({"site", "ls", "secure", "--trust", "--dir", dir.path()});
+    EXPECT_EQ(changed.code, kExitFailure);
+    EXPECT_NE(changed.err.find(sshd.hostKeySha256), std::string::npos) << changed.err;
+    EXPECT_NE(changed.err.find(old), std::string::npos) << changed.err;
+    EXPECT_NE(changed.err.find("--trust-changed"), std::string::npos) << changed.err;
+    const Outcome accepted = RunCli({"site", "ls", "secure", "--trust", "--trust-changed", "--dir", dir.path()});
+    EXPECT_EQ(accepted.code, kExitOk) << accepted.err;
+    const Outcome after = RunCli({"site", "ls", "secure", "--dir", dir.path()});
+    EXPECT_EQ(after.code, kExitOk) << after.err;
+    EXPECT_EQ(after.err, "");
 }
 
 } // namespace

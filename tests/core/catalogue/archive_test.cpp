@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace pw {
@@ -139,8 +140,46 @@ TEST(ArchiveBanner, CreatesTheArchiveAppendsAndRemoves)
 
 TEST(ArchiveBanner, AFailedWriteKeepsTheBanner)
 {
+    // Failures that bind root too: the archive's name taken by a folder (it
+    // cannot be opened for writing) and the archive on a full device.
+    struct Case {
+        const char* what;
+        bool folder;         // else a link to /dev/full
+        std::string message; // empty: the system's error text
+    } cases[] = {
+        {"a folder in the archive's place", true, ""},
+        {"the archive on a full device", false, std::string(kArchiveWriteFailedMessage)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.folder && !FileExists("/dev/full"))
+            continue;
+        Catalogue catalogue(1);
+        const std::string path = catalogue.dir.file("pwh_ads.csv");
+        std::error_code ec;
+        if (c.folder)
+            std::filesystem::create_directory(path, ec);
+        else
+            std::filesystem::create_symlink("/dev/full", path, ec);
+        ASSERT_FALSE(ec) << ec.message();
+        const ArchiveResult result = ArchiveBanner(catalogue.list, catalogue.store, catalogue.dir.path(), 0, nullptr);
+        EXPECT_FALSE(result.Archived);
+        EXPECT_EQ(result.Message.Kind, MessageType::Error);
+        EXPECT_FALSE(result.Message.Text.empty());
+        if (!c.message.empty())
+            EXPECT_EQ(result.Message.Text, c.message);
+        ASSERT_EQ(catalogue.list.Rows.size(), 1u);
+        EXPECT_EQ(catalogue.list.Rows[0]->SpaceName, "B1");
+        TIniList stored;
+        catalogue.Reread(stored);
+        EXPECT_EQ(stored.ReadInteger("Setups", "AdCount", -1), 1);
+    }
+}
+
+TEST(ArchiveBanner, AnArchiveWithoutWritePermissionKeepsTheBanner)
+{
     if (::geteuid() == 0)
-        GTEST_SKIP() << "file permissions do not bind root";
+        GTEST_SKIP() << "file permissions do not bind root (the cases above do)";
     Catalogue c(1);
     const std::string path = c.dir.file("pwh_ads.csv");
     ASSERT_TRUE(WriteFileAtomically(path, "").ok);

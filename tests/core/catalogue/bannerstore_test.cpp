@@ -75,6 +75,25 @@ TEST(LoadBanners, DefaultsGapsAndNetworkLinks)
     EXPECT_EQ(list.Selected, -1); // no longer a valid row
 }
 
+// A banner needs its section header line: a count far beyond the lines of
+// the store is cut to the lines plus a margin.
+TEST(LoadBanners, AHugeCountDoesNotExhaustMemory)
+{
+    NetworkList networks;
+    for (const char* count : {"2147483647", "2000000000", "5000"}) {
+        SCOPED_TRACE(count);
+        TIniList store;
+        store.LoadFromText(std::string("[Setups]\r\nAdCount=") + count + "\r\n\r\n[Banner1]\r\nSpaceName=a\r\n");
+        BannerList list;
+        LoadBanners(list, store, networks);
+        EXPECT_LE(list.Rows.size(), store.LineCount() + 1000);
+        EXPECT_GE(list.Rows.size(), 1000u);
+        ASSERT_FALSE(list.Rows.empty());
+        EXPECT_EQ(list.Rows[0]->SpaceName, "a");
+        EXPECT_EQ(list.Rows.back()->Number, static_cast<int32_t>(list.Rows.size()));
+    }
+}
+
 TEST(SaveBanners, WritesEveryBannerIntoItsSectionAndSavesTheFile)
 {
     test::TempDir dir;

@@ -196,6 +196,109 @@ TEST(ImportNetworks, CodesStartingWithAStarAreOrdinaryCodes)
     EXPECT_EQ(Summary(networks), (std::vector<std::string>{"*P|s", "P|p"}));
 }
 
+// Stored passwords go to the login address: a definitions file must not move
+// it to another host behind the user's back.
+TEST(ImportNetworks, ALoginAddressMovedToAnotherHostIsKeptWhileTheNetworkHasLogins)
+{
+    struct Case {
+        std::string oldURL;
+        std::string newURL;
+        bool moved;
+    };
+    const std::vector<Case> cases = {
+        {"https://p.example/login", "https://p.example/login2", false},
+        {"https://p.example/login", "HTTP://P.Example:8443/other?x=1", false},
+        {"https://user@p.example/login", "https://p.example/", false},
+        {"", "https://p.example/login", false}, // no address before: nothing was sent anywhere
+        {"https://p.example/login", "https://evil.example/login", true},
+        {"https://p.example/login", "https://p.example@evil.example/login", true},
+        {"https://p.example/login", "https://p.example.evil.example/login", true},
+        {"https://p.example/login", "//evil.example/login", true},
+        {"https://p.example/login", "https://evil.example\\@p.example/", true},
+        {"https://p.example/login", "https://[::1]:80/login", true},
+        {"https://p.example/login", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.oldURL + " -> " + c.newURL);
+        NetworkList networks;
+        networks.push_back(System("P", "P"));
+        networks.push_back(System("Q", "Q"));
+        networks[0]->LoginURL = c.oldURL;
+        networks[0]->SetLogin("Basic", "me", "secret");
+        networks[1]->LoginURL = c.oldURL; // no stored login: nothing to protect
+        TNetwork* p = networks[0].get();
+
+        const std::string text = Definitions(2, {{{"Name", "New P"}, {"System", "P"}, {"LoginURL", c.newURL},
+                                                  {"Regist", "reg:Zip=z; "}},
+                                                 {{"Name", "Q"}, {"System", "Q"}, {"LoginURL", c.newURL}}});
+        TIniList scratch;
+        int version = 1;
+        std::vector<LoginHostChange> kept;
+        ASSERT_TRUE(ImportNetworks(scratch, text, networks, version, nullptr, &kept).ok);
+        EXPECT_EQ(networks[1]->LoginURL, c.newURL);
+        EXPECT_EQ(p->Name, "New P"); // the rest of the definition is taken
+        EXPECT_EQ(p->Regist, "reg:Zip=z; ");
+        if (!c.moved) {
+            EXPECT_TRUE(kept.empty());
+            EXPECT_EQ(p->LoginURL, c.newURL);
+            continue;
+        }
+        EXPECT_EQ(p->LoginURL, c.oldURL);
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(kept[0].Network, p);
+        EXPECT_EQ(kept[0].Name, "New P");
+        EXPECT_EQ(kept[0].OldURL, c.oldURL);
+        EXPECT_EQ(kept[0].NewURL, c.newURL);
+
+        // The user agrees: the new addresses are taken.
+        AcceptLoginHostChanges(networks, kept);
+        EXPECT_EQ(p->LoginURL, c.newURL);
+    }
+}
+
+TEST(ImportNetworks, WithoutAListTheOldAddressIsStillKept)
+{
+    NetworkList networks;
+    networks.push_back(System("P", "P"));
+    networks[0]->LoginURL = "https://p.example/login";
+    networks[0]->SetLogin("Basic", "me", "secret");
+    TIniList scratch;
+    int version = 1;
+    ASSERT_TRUE(ImportNetworks(scratch, Definitions(1, {{{"System", "P"}, {"LoginURL", "https://evil.example/"}}}),
+                               networks, version)
+                    .ok);
+    EXPECT_EQ(networks[0]->LoginURL, "https://p.example/login");
+}
+
+TEST(ImportNetworks, AcceptingSkipsNetworksNoLongerListed)
+{
+    NetworkList networks;
+    networks.push_back(System("P", "P"));
+    networks[0]->LoginURL = "https://p.example/";
+    std::vector<LoginHostChange> changes = {{nullptr, "gone", "https://a/", "https://b/"},
+                                            {networks[0].get(), "P", "https://p.example/", "https://n.example/"}};
+    TNetwork removed;
+    changes[0].Network = &removed; // not in the list any more
+    AcceptLoginHostChanges(networks, changes);
+    EXPECT_EQ(networks[0]->LoginURL, "https://n.example/");
+    EXPECT_EQ(removed.LoginURL, "");
+}
+
+TEST(LoginHost, OfAddresses)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"https://A.Example/x", "a.example"},     {"http://a.example:8080", "a.example"},
+        {"https://u:p@a.example/", "a.example"},  {"https://a.example@b.example/", "b.example"},
+        {"//a.example/x", "a.example"},           {"https://[::1]:443/", "[::1]"},
+        {"https://a.example\\x/", "a.example"}, {"https://a.example?x=@b", "a.example"},
+        {"https://a.example#@b", "a.example"},    {"login.php", ""},
+        {"/login", ""},                           {"", ""},
+        {"javascript:alert(1)", ""},              {"  https://a.example/", "a.example"},
+    };
+    for (const auto& [url, host] : cases)
+        EXPECT_EQ(LoginHost(url), host) << url;
+}
+
 TEST(ApplyNetworkUpdate, StoresVersionAndNetworksOrChangesNothing)
 {
     NetworkList networks;
@@ -217,6 +320,17 @@ TEST(ApplyNetworkUpdate, StoresVersionAndNetworksOrChangesNothing)
     EXPECT_EQ(store.ReadInteger("Setups", "v2", 0), 2);
     EXPECT_EQ(store.ReadInteger("Networks", "Count", 0), 1);
     EXPECT_EQ(store.ReadString("Network1", "System", ""), "P");
+
+    // A moved login host is kept in the store too, and reported.
+    networks[0]->LoginURL = "https://p.example/";
+    networks[0]->SetLogin("Basic", "me", "secret");
+    std::string moved = Definitions(1, {{{"Name", "P"}, {"System", "P"}, {"LoginURL", "https://evil.example/"}}}, "5");
+    ScrambleText(moved);
+    std::vector<LoginHostChange> kept;
+    ASSERT_TRUE(ApplyNetworkUpdate(scratch, moved, networks, store, version, nullptr, &kept).ok);
+    EXPECT_EQ(kept.size(), 1u);
+    EXPECT_EQ(store.ReadString("Network1", "LoginURL", ""), "https://p.example/");
+    EXPECT_EQ(store.ReadInteger("Setups", "v2", 0), 5);
 }
 
 } // namespace

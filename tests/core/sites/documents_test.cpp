@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace pw {
 namespace {
 
@@ -65,10 +67,12 @@ TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
     EXPECT_FALSE(text.Modified);
     EXPECT_EQ(r.factory.server->files["/home/web/www/long.html"], "line one\r\nline two\r\nline three\r\n");
     EXPECT_EQ(r.factory.server->files.count("/home/web/www/.pagewick-upload-long.html"), 0u);
-    const std::vector<std::string> tail(r.factory.server->log.end() - 2, r.factory.server->log.end());
+    // The page keeps the mode its listing showed.
+    const std::vector<std::string> tail(r.factory.server->log.end() - 3, r.factory.server->log.end());
     EXPECT_EQ(tail, (std::vector<std::string> {"STOR /home/web/www/.pagewick-upload-long.html",
                                                "RNFR /home/web/www/.pagewick-upload-long.html RNTO "
-                                               "/home/web/www/long.html"}));
+                                               "/home/web/www/long.html",
+                                               "SITE CHMOD 644 /home/web/www/long.html"}));
     EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存ＯＫ[/home/web/www/long.html]......");
 
     // A short page after the long one: exactly its bytes.
@@ -81,17 +85,87 @@ TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
     EXPECT_EQ(r.buffer.Bytes, "a\r\n");
 }
 
-TEST(RemoteDocuments, RefusedRenameFallsBackToADirectStore)
+TEST(RemoteDocuments, ARefusedRenameNeverCutsThePage)
+{
+    const std::string page = "/home/web/www/short.html";
+    const std::string temp = "/home/web/www/.pagewick-upload-short.html";
+    const std::string backup = "/home/web/www/.pagewick-backup-short.html";
+    struct Case {
+        const char* what;
+        bool refuseRenameOver;
+        bool refuseRename;
+        bool refuseRenameOfUpload; // even to a free name
+        bool storeDirectly;
+        bool saved;
+        std::string pageAfter;
+        std::vector<std::string> commands; // after the STOR
+        std::string status;
+    } cases[] = {
+        {"renames only to free names: the page goes aside first", true, false, false, false, true, "new\r\n",
+         {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup, "RNFR " + temp + " RNTO " + page,
+          "DELE " + backup, "SITE CHMOD 644 " + page},
+         "ファイルをサーバーに保存ＯＫ[" + page + "]......"},
+        {"no renames at all: the page stays, the upload keeps its name", false, true, false, false, false, "a\n",
+         {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup},
+         "ファイルをサーバーに保存失敗[" + page + "]......"},
+        {"the upload cannot be renamed: the page goes aside and comes back", false, false, true, false, false, "a\n",
+         {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup, "RNFR " + temp + " RNTO " + page,
+          "RNFR " + backup + " RNTO " + page},
+         "ファイルをサーバーに保存失敗[" + page + "]......"},
+        {"the setup stores directly", false, true, false, true, true, "new\r\n", {"SITE CHMOD 644 " + page},
+         "ファイルをサーバーに保存ＯＫ[" + page + "]......設定に従い、一時ファイルを使わずに直接上書きしました。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Remote r;
+        ASSERT_NE(r.connection, nullptr);
+        r.factory.server->refuseRenameOver = c.refuseRenameOver;
+        r.factory.server->refuseRename = c.refuseRename;
+        r.factory.server->refuseRenameFrom = c.refuseRenameOfUpload ? temp : "";
+        r.connection->Setup->StoreDirectly = c.storeDirectly;
+        TDocumentText text {{"new"}, true};
+        const size_t logged = r.factory.server->log.size();
+        EXPECT_EQ(SaveDocument(r.File("short.html"), text, r.buffer, r.feedback), c.saved);
+        const std::vector<std::string> log(r.factory.server->log.begin() + static_cast<long>(logged) + 1,
+                                           r.factory.server->log.end());
+        EXPECT_EQ(r.factory.server->log[logged], "STOR " + (c.storeDirectly ? page : temp));
+        EXPECT_EQ(log, c.commands);
+        EXPECT_EQ(r.factory.server->files[page], c.pageAfter);
+        EXPECT_EQ(r.factory.server->files.count(backup), 0u);
+        EXPECT_EQ(r.factory.server->files.count(temp), c.saved ? 0u : 1u);
+        EXPECT_EQ(r.LastStatus(), c.status);
+        if (!c.saved) {
+            EXPECT_EQ(r.factory.server->files[temp], "new\r\n");
+            EXPECT_EQ(r.LastMessage(), "サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
+                                       "サーバーが名前の変更を受け付けなかったため、ファイル["
+                                           + page + "]は元のままです。アップロードした内容は[" + temp
+                                           + "]に残っています。\n550 Rename refused.");
+        }
+    }
+}
+
+TEST(RemoteDocuments, AModeTheServerRefusesIsNamedInTheStatus)
 {
     Remote r;
-    r.factory.server->refuseRename = true;
+    r.factory.server->refuseChmod = true;
     TFileNode& page = r.File("short.html");
-    TDocumentText text {{"new"}, true};
+    page.Attributes = "-rwxr-x---";
+    TDocumentText text {{"cgi"}, true};
     ASSERT_TRUE(SaveDocument(page, text, r.buffer, r.feedback));
-    EXPECT_EQ(r.factory.server->files["/home/web/www/short.html"], "new\r\n");
-    EXPECT_EQ(r.factory.server->files.count("/home/web/www/.pagewick-upload-short.html"), 0u); // cleaned up
+    EXPECT_EQ(r.factory.server->log.back(), "SITE CHMOD 750 /home/web/www/short.html");
     EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存ＯＫ[/home/web/www/short.html]......"
-                              "一時ファイルの名前を変更できなかったため、直接上書きしました。");
+                              "ただし、サーバーがパーミッション(750)の設定を受け付けませんでした。");
+}
+
+TEST(ModeOfAttributes, UnixFormsOnly)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"-rw-r--r--", 0644}, {"-rwxr-xr-x", 0755}, {"-rw-------", 0600}, {"-rwsr-sr-t", 07755},
+        {"-rwSr-Sr-T", 07644}, {"----------", 0}, {"lrwxrwxrwx", -1}, {"drwxr-xr-x", -1},
+        {"", -1}, {"-rw-r--r", -1}, {"-rw-r?-r--", -1},
+    };
+    for (const auto& [attributes, mode] : cases)
+        EXPECT_EQ(ModeOfAttributes(attributes), mode) << attributes;
 }
 
 TEST(RemoteDocuments, UploadBrokenMidwayKeepsTheLivePageAndTheText)
@@ -121,6 +195,70 @@ TEST(RemoteDocuments, FailedDownloadMarksTheConnection)
     EXPECT_EQ(r.LastStatus(), "サーバーからファイルを取得失敗[/home/web/www/long.html]......");
     EXPECT_EQ(r.LastMessage(), "サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n"
                                "550 No such file.");
+}
+
+std::string FileText(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(LocalDocuments, SavesKeepTheFilesMode)
+{
+    // A page saved by the program keeps its mode (a CGI stays runnable, a
+    // private page private); a new file gets the default; files that hold
+    // passwords are always the owner's only.
+    const mode_t mask = ::umask(022);
+    struct Case {
+        const char* name;
+        mode_t before; // 0: the file does not exist yet
+        FilePermissions permissions;
+        mode_t after;
+    } cases[] = {
+        {"cgi.html", 0755, FilePermissions::KeepOrDefault, 0755},
+        {"group.html", 0640, FilePermissions::KeepOrDefault, 0640},
+        {"private.html", 0600, FilePermissions::KeepOrDefault, 0600},
+        {"new.html", 0, FilePermissions::KeepOrDefault, 0644},
+        {"Pagewick.ini", 0644, FilePermissions::OwnerOnly, 0600},
+        {"new.ini", 0, FilePermissions::OwnerOnly, 0600},
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(c.name);
+        if (c.before) {
+            ASSERT_TRUE(WriteFileAtomically(path, "old\n").ok);
+            ASSERT_EQ(::chmod(path.c_str(), c.before), 0);
+        }
+        ASSERT_TRUE(WriteFileAtomically(path, "new\n", c.permissions).ok);
+        EXPECT_EQ(ModeOf(path), c.after);
+    }
+
+    // The same through the save command of a local page.
+    FeedbackLog feedback;
+    ConnectionTree tree(nullptr, feedback);
+    TSetup setup;
+    setup.Name = "disk";
+    setup.IniPath = dir.path();
+    TConnection* connection = tree.Connect(&setup);
+    ::umask(mask);
+    ASSERT_NE(connection, nullptr);
+    for (const auto& child : *connection->Children) {
+        if (child->Name != "cgi.html")
+            continue;
+        TDocumentText text {{"changed"}, true, LineBreak::Lf};
+        TransferBuffer buffer;
+        ASSERT_TRUE(SaveDocument(static_cast<TFileNode&>(*child), text, buffer, feedback));
+    }
+    EXPECT_EQ(FileText(dir.file("cgi.html")), "changed\n");
+    EXPECT_EQ(ModeOf(dir.file("cgi.html")), 0755u);
 }
 
 TEST(LocalDocuments, KeepTheirLineBreakStyle)

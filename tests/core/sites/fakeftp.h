@@ -6,6 +6,7 @@
 
 #include "sites/ftpclient.h"
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <set>
@@ -22,6 +23,10 @@ struct FakeServer {
     std::map<std::string, std::string> files;
     bool down = false;          // every call fails as a lost connection
     bool refuseRename = false;  // RNFR/RNTO answered with 550
+    bool refuseRenameOver = false; // RNTO to an existing file answered with 550
+    std::string refuseRenameFrom;  // a rename of this path answered with 550
+    bool refuseChmod = false;   // SITE CHMOD answered with 500
+    std::map<std::string, unsigned> modes; // set by SITE CHMOD
     std::string failStoreOf;    // a STOR of this path breaks the connection
     std::string extraListing;   // appended to every LIST answer
     std::string peerFingerprint; // non-empty: the peer is trusted only with this fingerprint
@@ -137,7 +142,8 @@ public:
         if (!Alive())
             return Lost();
         m_server->log.push_back("RNFR " + from + " RNTO " + to);
-        if (m_server->refuseRename)
+        if (m_server->refuseRename || (m_server->refuseRenameOver && m_server->files.count(Absolute(to)))
+            || Absolute(from) == m_server->refuseRenameFrom)
             return FtpResult::Fail(FtpFailure::Refused, "550 Rename refused.");
         auto it = m_server->files.find(Absolute(from));
         if (it == m_server->files.end())
@@ -152,6 +158,18 @@ public:
             return Lost();
         m_server->log.push_back("DELE " + path);
         m_server->files.erase(Absolute(path));
+        return {};
+    }
+    FtpResult SetMode(const std::string& path, unsigned mode) override
+    {
+        if (!Alive())
+            return Lost();
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "%03o", mode);
+        m_server->log.push_back(std::string("SITE CHMOD ") + octal + " " + path);
+        if (m_server->refuseChmod)
+            return FtpResult::Fail(FtpFailure::Refused, "500 Unknown SITE command.");
+        m_server->modes[Absolute(path)] = mode;
         return {};
     }
     void Quit() override

@@ -22,7 +22,7 @@ TEST(Setups, LoadAppliesTheDefaults)
                                    "[Setup2]\r\nName=local\r\nRootURL=http://ignored/\r\nIniPath=/srv/www\r\n"
                                    "[Setup3]\r\nName=jump\r\nHost=h\r\nRootURL=http://r/\r\nLastLoginPath=1\r\n"
                                    "[Setup4]\r\nName=s\r\nHost=h4\r\nProtocol=sftp\r\nPassive=0\r\n"
-                                   "TrustedHostKey=abc\r\nLastPath=/kept\r\n");
+                                   "TrustedHostKey=abc\r\nLastPath=/kept\r\nStoreDirectly=1\r\n");
     const TIniList& store = *storePtr;
     const TSetupList list = LoadSetups(store);
     ASSERT_EQ(list.Setups.size(), 4u);
@@ -35,6 +35,7 @@ TEST(Setups, LoadAppliesTheDefaults)
     EXPECT_EQ(ftp.Kind, skFtp);
     EXPECT_EQ(ftp.Protocol, TProtocol::Ftp);
     EXPECT_TRUE(ftp.Passive);
+    EXPECT_FALSE(ftp.StoreDirectly);
     EXPECT_FALSE(ftp.LastLoginPath);
 
     const TSetup& local = *list.Setups[1];
@@ -51,6 +52,7 @@ TEST(Setups, LoadAppliesTheDefaults)
     EXPECT_EQ(sftp.Port, 22);
     EXPECT_FALSE(sftp.Passive);
     EXPECT_EQ(sftp.TrustedHostKey, "abc");
+    EXPECT_TRUE(sftp.StoreDirectly);
     EXPECT_EQ(sftp.LastPath, ""); // only read while LastLoginPath is set
 }
 
@@ -61,6 +63,23 @@ TEST(Setups, SelectedIndexRules)
     EXPECT_EQ(LoadSetups(*StorePtr("[Setups]\r\nCount=2\r\nDefautIndex=1\r\n")).SelectedIndex, 1);
     EXPECT_EQ(LoadSetups(*StorePtr("[Setups]\r\nCount=2\r\nDefautIndex=2\r\n")).SelectedIndex, -1);
     EXPECT_EQ(LoadSetups(*StorePtr("[Setups]\r\nCount=2\r\nDefaultIndex=1\r\n")).SelectedIndex, 0);
+}
+
+// Every setup needs its section header line, so a count far beyond the lines
+// of the store (a damaged or hostile file) is cut to the lines plus a margin
+// instead of making billions of default setups.
+TEST(Setups, AHugeCountDoesNotExhaustMemory)
+{
+    for (const char* count : {"2147483647", "2000000000", "5000"}) {
+        SCOPED_TRACE(count);
+        const auto store = StorePtr(std::string("[Setups]\r\nCount=") + count + "\r\n\r\n[Setup1]\r\nName=a\r\n");
+        const TSetupList list = LoadSetups(*store);
+        EXPECT_LE(list.Setups.size(), store->LineCount() + 1000);
+        EXPECT_GE(list.Setups.size(), 1000u);
+        ASSERT_FALSE(list.Setups.empty());
+        EXPECT_EQ(list.Setups[0]->Name, "a");
+        EXPECT_EQ(list.SelectedIndex, 0);
+    }
 }
 
 TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
@@ -91,11 +110,12 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     // The store puts a key written for the first time directly below its
     // header, so the keys stand in the reverse order of writing.
     EXPECT_EQ(store.SaveToText(), "; NoTitle\r\n\r\n[Setups]\r\nDefautIndex=1\r\nCount=2\r\n[Setup3]\r\nName=old\r\n"
-                                  "\r\n[Setup1]\r\nTrustedCertificate=sha256//AAAA\r\nPassive=1\r\nProtocol=ftps\r\n"
+                                  "\r\n[Setup1]\r\nTrustedCertificate=sha256//AAAA\r\nStoreDirectly=0\r\nPassive=1\r\n"
+                                  "Protocol=ftps\r\n"
                                   "Port=2121\r\nLastPath=/home/u/www/x\r\nLastLoginPath=1\r\nRootURL=http://h/\r\n"
                                   "IniPath=www\r\nPassword=p\r\nUser=u\r\nHost=h\r\nName=a\r\n"
-                                  "\r\n[Setup2]\r\nPassive=1\r\nProtocol=ftp\r\nPort=21\r\nLastLoginPath=0\r\n"
-                                  "RootURL=\r\nIniPath=/srv/www\r\nPassword=\r\nUser=\r\nHost=\r\nName=b\r\n");
+                                  "\r\n[Setup2]\r\nStoreDirectly=0\r\nPassive=1\r\nProtocol=ftp\r\nPort=21\r\n"
+                                  "LastLoginPath=0\r\nRootURL=\r\nIniPath=/srv/www\r\nPassword=\r\nUser=\r\nHost=\r\nName=b\r\n");
 
     // Loading reads only up to Count; the round trip keeps every field.
     const TSetupList back = LoadSetups(store);
@@ -110,6 +130,16 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     setups[0]->TrustedCertificate.clear();
     SaveSetups(store, setups, 0);
     EXPECT_EQ(LoadSetups(store).Setups[0]->TrustedCertificate, "");
+
+    // Storing directly goes and comes back.
+    setups[0]->StoreDirectly = true;
+    SaveSetups(store, setups, 0);
+    EXPECT_EQ(store.ReadString("Setup1", "StoreDirectly", ""), "1");
+    EXPECT_EQ(store.ReadString("Setup2", "StoreDirectly", ""), "0");
+    EXPECT_TRUE(LoadSetups(store).Setups[0]->StoreDirectly);
+    setups[0]->StoreDirectly = false;
+    SaveSetups(store, setups, 0);
+    EXPECT_FALSE(LoadSetups(store).Setups[0]->StoreDirectly);
 }
 
 TEST(Setups, SaveTakesTheLastFolderOfAnOpenConnection)
@@ -152,6 +182,7 @@ TEST(Setups, CopySetupCopiesEveryField)
     setup.TrustedHostKey = "k";
     setup.Passive = false;
     setup.Port = 2222;
+    setup.StoreDirectly = true;
     const auto copy = CopySetup(setup);
     EXPECT_EQ(copy->Name, "n");
     EXPECT_EQ(copy->Kind, skFtp);
@@ -159,6 +190,7 @@ TEST(Setups, CopySetupCopiesEveryField)
     EXPECT_EQ(copy->TrustedHostKey, "k");
     EXPECT_FALSE(copy->Passive);
     EXPECT_EQ(copy->Port, 2222);
+    EXPECT_TRUE(copy->StoreDirectly);
     EXPECT_NE(copy.get(), &setup);
 }
 

@@ -30,7 +30,11 @@ TEST(SiteTexts, ExactJapaneseWording)
         {t::DownloadFailed("/p"), "サーバーからファイルを取得失敗[/p]......"},
         {t::UploadStarted("/p"), "ファイルをサーバーに保存中[/p]......"},
         {t::UploadOk("/p"), "ファイルをサーバーに保存ＯＫ[/p]......"},
-        {t::UploadOkDirect("/p"), "ファイルをサーバーに保存ＯＫ[/p]......一時ファイルの名前を変更できなかったため、直接上書きしました。"},
+        {t::UploadOkStoredDirectly("/p"), "ファイルをサーバーに保存ＯＫ[/p]......設定に従い、一時ファイルを使わずに直接上書きしました。"},
+        {t::ModeNotKeptNote(0755), "ただし、サーバーがパーミッション(755)の設定を受け付けませんでした。"},
+        {t::BackupLeftNote("/.b"), "バックアップ[/.b]を削除できませんでした。"},
+        {t::RenameRefused("/p", "/.t"), "サーバーが名前の変更を受け付けなかったため、ファイル[/p]は元のままです。アップロードした内容は[/.t]に残っています。"},
+        {t::HostNameUnusable("a b"), "ホスト名[a b]には使えない文字（空白、/ # @ ? \\ など）が含まれています。設定を確かめてください。"},
         {t::UploadFailed("/p"), "ファイルをサーバーに保存失敗[/p]......"},
         {t::AskSave("a.html"), "ファイル[a.html]を保存しますか？"},
         {std::string(t::kListFailed), "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。"},
@@ -51,6 +55,10 @@ TEST(SiteTexts, ExactJapaneseWording)
         {t::UnknownHostKey("h", "K", false), "サーバー[h]のホスト鍵は未登録です。\nホスト鍵の指紋(SHA-256): K\nこのホスト鍵を信頼して接続しますか？"},
         {t::UnknownHostKey("h", "K", true),
          "サーバー[h]のホスト鍵が登録済みの鍵と違います。なりすましの恐れがあります。\nホスト鍵の指紋(SHA-256): K\nこのホスト鍵を信頼して接続しますか？"},
+        {t::UnknownHostKey("h", "K", true, "OLD"),
+         "サーバー[h]のホスト鍵が登録済みの鍵と違います。なりすましの恐れがあります。\nホスト鍵の指紋(SHA-256): K\n登録済みの指紋: OLD\nこのホスト鍵を信頼して接続しますか？"},
+        {t::UntrustedCertificate("h", "e", "sha256//X", "sha256//OLD"),
+         "サーバー[h]の証明書の公開鍵が登録済みの鍵と違います。なりすましの恐れがあります。\ne\n公開鍵の指紋(SHA-256): sha256//X\n登録済みの指紋: sha256//OLD\nこのサーバーを信頼して接続しますか？"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(DecodeSjis(c.bytes), c.utf8);
