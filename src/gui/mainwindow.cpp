@@ -142,10 +142,11 @@ void TMainForm::buildAreas()
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
                                   this);
     m_options = new OptionsArea(ws, {button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
-                                 button("TBHelp")},
+                                 button("TBHelp"), m_ad},
                                 this);
 
     m_networks->setService(m_options->network(), [this] { return m_options->serviceUrl(); }, &m_networkVersion);
+    connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
 
     // The areas meet here: the sites ask the documents to open and close pages.
     m_sites->setDocumentHooks({
@@ -267,6 +268,7 @@ void TMainForm::startUp()
 
     m_banners->showBannerPreview();
     updateCommandState();
+    m_options->startOnlineServices(&m_networkVersion);
 }
 
 void TMainForm::applyGeneralSettings(const GeneralSettings& s)

@@ -7,6 +7,8 @@
 #include "gui/options/optionsarea.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
+#include "networks/definitions.h"
+#include "shell/onlineservices.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
 
@@ -20,6 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTcpServer>
+#include <QFile>
+#include <QWebEngineView>
 #include <QSignalSpy>
 
 #include <functional>
@@ -191,6 +196,143 @@ private slots:
         QCOMPARE(m_messages, QStringList({QStringLiteral("'80x' is not a valid integer value")}));
         QVERIFY(!form->workspace().IniListAd.ReadBool("Setups", "HttpProxy", false));
         QCOMPARE(form->options()->network()->proxy().type(), QNetworkProxy::NoProxy);
+    }
+
+    // The version file and its questions, against a served folder.
+    void onlineServices()
+    {
+        QTemporaryDir served;
+        {
+            NetworkList published;
+            auto network = std::make_unique<TNetwork>();
+            network->Name = ToData(QStringLiteral("公開ネット"));
+            network->System = "P1";
+            published.push_back(std::move(network));
+            TIniList scratch;
+            QVERIFY(ExportNetworks(scratch, published, "3", served.path().toStdString()).ok);
+        }
+        QVERIFY(QFile(served.filePath(QStringLiteral("ad.jsp"))).open(QIODevice::WriteOnly));
+        pw::test::FormServer service;
+        QVERIFY(service.start(served.path()));
+        auto setVersionFile = [&](const QByteArray* body) {
+            QFile file(served.filePath(QStringLiteral("newversion.txt")));
+            if (!body) {
+                file.remove();
+                return;
+            }
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(*body);
+        };
+
+        const QString networkQuestion = QStringLiteral("127.0.0.1から最新の広告ネットワーク情報をドウンロードします");
+        const QString programQuestion = QStringLiteral("新しいバージョンが公開されました、");
+        const struct Case {
+            const char* name;
+            const char* body; // nullptr: no version file (404)
+            int v2;
+            bool questioned;
+            QMessageBox::StandardButton answer;
+            QStringList messages; // beginnings
+            const char* ad;       // end of the ad panel's address
+            OnlineState state;
+            int v2After;
+            bool questionedAfter;
+        } cases[] = {
+            {"Current", "1.1,1", 1, false, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1, false},
+            {"NewProgramDeclined", "1.2,1", 1, false, QMessageBox::No, {programQuestion}, "ad.jsp",
+             OnlineState::Served, 1, true},
+            {"NewProgramAlreadyDeclined", "1.3,1", 1, true, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1,
+             true},
+            {"NewDefinitionsDeclined", "1.1,3", 2, false, QMessageBox::No, {networkQuestion}, "ad.jsp",
+             OnlineState::Served, 2, false},
+            {"NewDefinitionsTaken", "1.1,3", 2, false, QMessageBox::Yes,
+             {networkQuestion, QStringLiteral("広告代理店情報が更新されました。")}, "ad.jsp", OnlineState::Served, 3,
+             false},
+            {"LineBreakAfterTheFields", "1.1,1\r\n", 1, false, QMessageBox::No,
+             {QStringLiteral("'1")}, "ad.jsp", OnlineState::Served, 1, false},
+            {"ErrorStatus", nullptr, 1, false, QMessageBox::No, {}, "ad.html", OnlineState::Retrying, 1, false},
+        };
+        for (const Case& c : cases) {
+            QTemporaryDir folder;
+            auto form = StartForm(folder.path());
+            OptionsArea* options = form->options();
+            auto* pane = form->findChild<QWebEngineView*>(QStringLiteral("WBAd"));
+            QTRY_VERIFY_WITH_TIMEOUT(pane->url().toString().endsWith(QStringLiteral("ad.html")), 10000);
+            const QByteArray body = c.body ? QByteArray(c.body) : QByteArray();
+            setVersionFile(c.body ? &body : nullptr);
+            TIniList& setup = form->workspace().IniListSetup;
+            setup.WriteString("Setups", "ServiceURL", ToData(service.url(QString())));
+            setup.WriteBool("Setups", "Questioned", c.questioned);
+            QStringList messages;
+            SetMessageHandler([&](MessageType type, const QString& text) {
+                messages << text;
+                return type == MessageType::Confirmation ? c.answer : QMessageBox::Ok;
+            });
+            int v2 = c.v2;
+            options->setOnlineProbe([] { return true; });
+            options->startOnlineServices(&v2);
+            QCOMPARE(options->onlineServices().State(), OnlineState::Waiting);
+            options->checkOnline();
+            QCOMPARE(options->onlineServices().State(), c.state);
+            QCOMPARE(messages.size(), c.messages.size());
+            for (int i = 0; i < messages.size(); ++i)
+                QVERIFY2(messages[i].startsWith(c.messages[i]), qPrintable(QLatin1String(c.name) + messages[i]));
+            QTRY_VERIFY2_WITH_TIMEOUT(pane->url().toString().endsWith(QLatin1String(c.ad)),
+                                      qPrintable(QLatin1String(c.name) + QLatin1Char(' ') + pane->url().toString()),
+                                      10000);
+            QCOMPARE(std::max(v2, form->NetworkVersion()), c.v2After);
+            QCOMPARE(setup.ReadBool("Setups", "Questioned", false), c.questionedAfter);
+        }
+        init();
+    }
+
+    // No service address: no request of any kind; a service that cannot be
+    // reached: one error, then nothing more.
+    void onlineServicesQuietWithoutService()
+    {
+        QTemporaryDir folder;
+        auto form = StartForm(folder.path());
+        OptionsArea* options = form->options();
+        int v2 = 1;
+        options->setOnlineProbe([] { return true; });
+        options->startOnlineServices(&v2);
+        options->checkOnline();
+        QCOMPARE(options->onlineServices().State(), OnlineState::Starting);
+        QVERIFY(m_messages.isEmpty());
+
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        form->workspace().IniListSetup.WriteString(
+            "Setups", "ServiceURL", ToData(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
+        // Through the proxy when it is on: the proxy sees the version request.
+        RunOptionsDialog(*form, [this](TFmOption* d) {
+            Child<QCheckBox>(d, "CBProxy")->setChecked(true);
+            Child<QLineEdit>(d, "EdProxyServer")->setText(QStringLiteral("127.0.0.1"));
+            Child<QLineEdit>(d, "EdPort")->setText(QString::number(m_proxy.port()));
+            Child<QPushButton>(d, "BitBtn1")->click();
+        });
+        const int before = ProxyCount(m_proxy);
+        options->startOnlineServices(&v2);
+        options->checkOnline();
+        QCOMPARE(ProxyCount(m_proxy), before + 1);
+        QCOMPARE(options->onlineServices().State(), OnlineState::Retrying); // the proxy answers 502
+
+        // Direct to a server that never answers: one error, then the services stop.
+        RunOptionsDialog(*form, [](TFmOption* d) {
+            Child<QCheckBox>(d, "CBProxy")->setChecked(false);
+            Child<QPushButton>(d, "BitBtn1")->click();
+        });
+        auto form2 = StartForm(folder.path());
+        OptionsArea* fresh = form2->options();
+        fresh->setOnlineProbe([] { return true; });
+        form2->workspace().IniListSetup.WriteString(
+            "Setups", "ServiceURL", ToData(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
+        fresh->startOnlineServices(&v2);
+        m_messages.clear();
+        fresh->checkOnline();
+        QCOMPARE(fresh->onlineServices().State(), OnlineState::Stopped);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(!fresh->onlineServices().MonitorEnabled());
     }
 
 private:

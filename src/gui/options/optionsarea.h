@@ -1,9 +1,15 @@
 #pragma once
 
+#include "shell/onlineservices.h"
+
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QAction;
+class QTimer;
+class QUrl;
 class QMenu;
 class QNetworkAccessManager;
 class QToolButton;
@@ -12,6 +18,7 @@ class QWidget;
 namespace pw::gui {
 
 class TFmOption;
+class WebPane;
 struct Workspace;
 
 // The options area: the options menu PMOptions behind TBOptions with its
@@ -26,6 +33,7 @@ public:
         QAction* optionItem;        // MIOption
         QWidget* adPanel;           // PnAd
         QToolButton* helpButton;    // TBHelp
+        WebPane* adPane;            // WBAd
     };
 
     OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);
@@ -44,16 +52,43 @@ public:
     // The service address as stored; empty when none is set.
     QString serviceUrl() const;
 
+    // The online services, started once the window is shown. Without a
+    // service address they make no request of any kind and the ad panel shows
+    // the local page.
+    void startOnlineServices(int* networkVersion);
+    // One check of the monitor: reports a change of the online state.
+    void checkOnline();
+    // Whether the machine is online; by default reachability where the system
+    // reports it, else an own address other than the loopback.
+    void setOnlineProbe(std::function<bool()> probe) { m_probe = std::move(probe); }
+    const OnlineServices& onlineServices() const { return m_online; }
+    // The local ad page and help page.
+    static QString localAdPage();
+    static QString localHelpPage();
+
 signals:
     void statusText(const QString& text);
+    // The user agreed to download the newer network definitions.
+    void networkUpdateRequested();
 
 private:
     void showOptionsDialog();
+    void fetchVersionFile();
+    void run(const OnlineActions& actions);
+    void showHelp();
+    void updateMonitor();
+    QUrl serviceAddress(const QString& path) const;
 
     Workspace& m_workspace;
     Widgets m_widgets;
     QPointer<TFmOption> m_dialog;
     QNetworkAccessManager* m_network = nullptr;
+    OnlineServices m_online;
+    QTimer* m_monitor = nullptr;
+    QTimer* m_adReload = nullptr;
+    bool m_isOnline = false;
+    int* m_networkVersion = nullptr;
+    std::function<bool()> m_probe;
 };
 
 } // namespace pw::gui
