@@ -193,6 +193,7 @@ void TMainForm::createDialogs()
     m_sites->setHostsDialog(m_fmHosts);
     m_networks->setDialog(m_fmNetworks);
     m_networks->setEditor(m_fmEditIni);
+    m_fmNetworks->setExplanation(m_fmMessage);
     m_options->setDialog(m_fmOption);
 }
 

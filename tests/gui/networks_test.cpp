@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -267,6 +268,15 @@ private slots:
             QCOMPARE(Child<QLineEdit>(dialog, "EdUser")->text(), QStringLiteral("山田"));
             QVERIFY(logon->property("active").toBool());
             Type(dialog, "EdPassword", QStringLiteral("p&\"<"));
+            // The login button commits the login and posts it.
+            logon->click();
+            const QList<BrowserWindow*> logins = WindowsNamed(QStringLiteral("LoginWindow"));
+            QCOMPARE(logins.size(), 1);
+            QJsonObject got;
+            QTRY_VERIFY_WITH_TIMEOUT(!(got = Received(logins[0])).isEmpty(), 20000);
+            QCOMPARE(got.value(QStringLiteral("fields")).toObject().value(QStringLiteral("pw")).toString(),
+                     QStringLiteral("p&\"<"));
+            CloseAll(QStringLiteral("LoginWindow"));
             Type(dialog, "EdEMail", QStringLiteral("  me@example.jp "));
             Child<QComboBox>(dialog, "CBAddr1")->setCurrentIndex(13);
             Type(dialog, "EdPhone", QStringLiteral("0312345678"));
@@ -496,10 +506,24 @@ private slots:
             {QStringLiteral("xorigin.html#%1").arg(b.port()), {0}, 0},
             {QStringLiteral("start.html"), {}, 2},
         };
+        // The explanation comes first, until its box is ticked.
+        int explained = 0;
+        auto* explanation = form->findChild<QDialog*>(QStringLiteral("FmMessage"));
+        auto answerExplanation = [&] {
+            QTimer::singleShot(0, explanation, [&] {
+                if (!explanation->isVisible())
+                    return;
+                ++explained;
+                Child<QCheckBox>(explanation, "CBShowMsg")->setChecked(true);
+                Child<QPushButton>(explanation, "BtnGo")->click();
+            });
+        };
         for (const Case& c : cases) {
             const QString address = a.url(c.page);
             Child<QLineEdit>(dialog, "EdRegistURL")->setText(address);
+            answerExplanation();
             Child<QPushButton>(dialog, "P3DRegist")->click();
+            QCOMPARE(explained, 1);
             BrowserWindow* window = dialog->signupWindow(*network);
             QVERIFY2(window, qPrintable(c.page));
             QVERIFY(window->isMaximized());

@@ -2,6 +2,7 @@
 
 #include "gui/common/browserwindow.h"
 #include "gui/common/datatext.h"
+#include "gui/common/fmmessage.h"
 #include "gui/common/messagebox.h"
 #include "gui/networks/websignupwindow.h"
 #include "gui/workspace.h"
@@ -188,6 +189,11 @@ QWidget* TFmNetworks::fieldWidget(ProfileField field) const
 {
     const int i = static_cast<int>(field);
     return i >= 0 && i < kProfileFieldCount ? m_fieldMap[static_cast<size_t>(i)] : nullptr;
+}
+
+void TFmNetworks::setExplanation(TFmMessage* explanation)
+{
+    m_explanation = explanation;
 }
 
 void TFmNetworks::reload()
@@ -681,6 +687,8 @@ void TFmNetworks::signup()
         ShowMessage(this, MessageType::Warning, kChooseOne);
         return;
     }
+    if (m_explanation && !m_explanation->skipNextTime())
+        m_explanation->exec();
     TNetwork* n = m_currentNetwork;
     if (BrowserWindow* open = signupWindow(*n)) {
         if (open->bringToFront())

@@ -27,6 +27,7 @@ class TSiteInfo;
 namespace pw::gui {
 
 class BrowserWindow;
+class TFmMessage;
 class WebSignupWindow;
 struct Workspace;
 
@@ -61,6 +62,9 @@ public:
     // Tests answer through the handler instead of a box.
     using InputHandler = std::function<std::optional<QString>(const QString&, const QString&, const QString&)>;
     static void SetInputHandler(InputHandler handler);
+
+    // The explanation shown before a signup window opens.
+    void setExplanation(TFmMessage* explanation);
 
     // The close button: commits the fields on display, then closes.
     void closeAndCommit();
@@ -120,6 +124,7 @@ private:
     QTimer* m_checker = nullptr;
     bool m_checking = false;
     std::map<TNetwork*, std::unique_ptr<WebSignupWindow>> m_signupWindows;
+    QPointer<TFmMessage> m_explanation;
 };
 
 } // namespace pw::gui
