@@ -269,7 +269,8 @@ void TMainForm::startUp()
 
     m_banners->showBannerPreview();
     updateCommandState();
-    m_options->startOnlineServices(&m_networkVersion);
+    if (!m_quitRequested)
+        m_options->startOnlineServices(&m_networkVersion);
 }
 
 void TMainForm::applyGeneralSettings(const GeneralSettings& s)
