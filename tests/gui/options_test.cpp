@@ -1,5 +1,6 @@
 #include "formserver.h"
 
+#include "gui/common/browserwindow.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/mainwindow.h"
@@ -13,6 +14,9 @@
 #include "settings/settingsfile.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QToolButton>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
@@ -258,6 +262,7 @@ private slots:
             OptionsArea* options = form->options();
             auto* pane = form->findChild<QWebEngineView*>(QStringLiteral("WBAd"));
             QTRY_VERIFY_WITH_TIMEOUT(pane->url().toString().endsWith(QStringLiteral("ad.html")), 10000);
+            QVERIFY(QFileInfo::exists(pane->url().toLocalFile()));
             const QByteArray body = c.body ? QByteArray(c.body) : QByteArray();
             setVersionFile(c.body ? &body : nullptr);
             TIniList& setup = form->workspace().IniListSetup;
@@ -299,6 +304,17 @@ private slots:
         options->checkOnline();
         QCOMPARE(options->onlineServices().State(), OnlineState::Starting);
         QVERIFY(m_messages.isEmpty());
+        // The help button opens the installed help page.
+        form->findChild<QToolButton*>(QStringLiteral("TBHelp"))->click();
+        BrowserWindow* help = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("HelpWindow"))
+                help = qobject_cast<BrowserWindow*>(w);
+        QVERIFY(help);
+        QVERIFY(help->isMaximized());
+        QTRY_VERIFY_WITH_TIMEOUT(help->view()->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+        QVERIFY(QFileInfo::exists(help->view()->url().toLocalFile()));
+        help->close();
 
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
