@@ -179,11 +179,9 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
     setRegistActive(false);
 }
 
-TFmNetworks::~TFmNetworks()
-{
-    for (auto& [network, window] : m_signupWindows)
-        network->SignupBrowser = nullptr;
-}
+// The main window frees the networks before its dialogs: nothing here may
+// touch them.
+TFmNetworks::~TFmNetworks() = default;
 
 QWidget* TFmNetworks::fieldWidget(ProfileField field) const
 {
