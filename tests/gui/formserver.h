@@ -19,6 +19,12 @@ public:
     {
         return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), {folder});
     }
+    // The same over HTTPS with the certificate and key of `pem`.
+    bool startTls(const QString& folder, const QString& pem)
+    {
+        m_scheme = QStringLiteral("https");
+        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), {folder, pem});
+    }
     // The proxy fixture: forwards GETs and counts them.
     bool startProxy() { return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/proxy_server.py"), {}); }
 
@@ -46,12 +52,16 @@ public:
         m_process.kill();
         m_process.waitForFinished(3000);
     }
-    QString url(const QString& page) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(page); }
+    QString url(const QString& page) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2/%3").arg(m_scheme).arg(m_port).arg(page);
+    }
     quint16 port() const { return m_port; }
 
 private:
     QProcess m_process;
     quint16 m_port = 0;
+    QString m_scheme = QStringLiteral("http");
 };
 
 } // namespace pw::test

@@ -632,6 +632,40 @@ private slots:
         QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")), qPrintable(m_messages[0]));
         QCOMPARE(form->NetworkVersion(), 4);
 
+        // HTTPS with a certificate nobody vouches for: refused, nothing merged.
+        QProcess makeCert;
+        const QString pem = served.filePath(QStringLiteral("service.pem"));
+        makeCert.start(QStringLiteral("openssl"),
+                       {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                        QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
+                        QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                        QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), pem,
+                        QStringLiteral("-out"), pem + QStringLiteral(".crt")});
+        QVERIFY(makeCert.waitForFinished(30000) && makeCert.exitCode() == 0);
+        {
+            QFile certificate(pem + QStringLiteral(".crt")), both(pem);
+            QVERIFY(certificate.open(QIODevice::ReadOnly) && both.open(QIODevice::Append));
+            both.write(certificate.readAll());
+        }
+        {
+            TIniList scratch;
+            NetworkList other;
+            other.push_back(MakeNetwork(QStringLiteral("偽ネット"), QStringLiteral("https://evil.example/")));
+            other.back()->System = "P9";
+            QVERIFY(ExportNetworks(scratch, other, "9", served.path().toStdString()).ok);
+        }
+        test::FormServer tls;
+        QVERIFY(tls.startTls(served.path(), pem));
+        form->workspace().IniListSetup.WriteString("Setups", "ServiceURL", ToData(tls.url(QString())));
+        m_messages.clear();
+        update->trigger();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")) &&
+                     m_messages[0].contains(QLatin1String("SSL")),
+                 qPrintable(m_messages[0]));
+        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().Networks.size(), size_t(2));
+
         QTcpServer silent; // accepts connections and never answers
         QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
         form->workspace().IniListSetup.WriteString(
