@@ -154,9 +154,12 @@ void TMainForm::buildAreas()
         ws, *m_actions, { m_bannerList, m_previewPanel, m_preview, m_previewItem, m_monitorItem }, this);
     m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
                                   this);
-    m_options = new OptionsArea({button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
-                                 button("TBHelp")},
+    m_options = new OptionsArea(ws, {button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
+                                 button("TBHelp"), m_ad},
                                 this);
+
+    m_networks->setService(m_options->network(), [this] { return m_options->serviceUrl(); }, &m_networkVersion);
+    connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
 
     // The areas meet here: the sites ask the documents to open and close pages.
     m_sites->setDocumentHooks({
@@ -196,14 +199,17 @@ void TMainForm::buildAreas()
 
 void TMainForm::createDialogs()
 {
-    m_fmNetworks = new TFmNetworks(this);
+    m_fmNetworks = new TFmNetworks(*m_workspace, this);
     m_fmBanner = new TFmBanner(this);
     m_fmHosts = new TFmHosts(this);
-    m_fmOption = new TFmOption(this);
-    m_fmEditIni = new TFmEditIni(this);
+    m_fmOption = new TFmOption(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->SettingsFolder, this);
+    m_fmEditIni = new TFmEditIni(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->IniListSiteInfo,
+                                 m_workspace->SettingsFolder, this);
     m_fmMessage = new TFmMessage(this);
     m_sites->setHostsDialog(m_fmHosts);
     m_networks->setDialog(m_fmNetworks);
+    m_networks->setEditor(m_fmEditIni);
+    m_fmNetworks->setExplanation(m_fmMessage);
     m_banners->setDialog(m_fmBanner);
     m_options->setDialog(m_fmOption);
 }
@@ -269,6 +275,7 @@ void TMainForm::startUp()
     // The three settings files, in this order.
     if (!loadSettingsFiles())
         m_quitRequested = true;
+    m_options->loadOptions();
 
     // The window takes the screen's work area, without being maximised.
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -288,6 +295,8 @@ void TMainForm::startUp()
     m_networks->loadProfilesAndNetworks();
     m_banners->loadBanners(m_startSettings.LastAdIndex, m_startSettings.SortColumn);
     updateCommandState();
+    if (!m_quitRequested)
+        m_options->startOnlineServices(&m_networkVersion);
 }
 
 void TMainForm::applyGeneralSettings(const GeneralSettings& s)

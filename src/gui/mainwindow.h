@@ -79,6 +79,8 @@ public:
     SitesArea* sites() const { return m_sites; }
     DocumentsArea* documents() const { return m_documents; }
     TransferRunner* transferRunner() const { return m_runner; }
+    NetworksArea* networks() const { return m_networks; }
+    OptionsArea* options() const { return m_options; }
 
     // Ends without a question, as for a signal or the end of the desktop
     // session: modified pages are kept as recovery copies, then the exit

@@ -282,7 +282,8 @@ std::string BuildLoginPage(const TLoginInfo& login)
     static const TNetwork kEmpty;
     const TNetwork& network = login.Network ? *login.Network : kEmpty;
     std::string page;
-    page += "<html><body><form name=fm method=post action=\"" + EscapeAttribute(network.LoginURL) + "\">\r\n";
+    page += "<html><head><meta charset=\"Shift_JIS\"></head><body><form name=fm method=post action=\"" +
+            EscapeAttribute(network.LoginURL) + "\">\r\n";
     page += "<input type=hidden " + FieldName(network.FieldUser) + " value=\"" + EscapeAttribute(login.User) +
             "\">\r\n";
     page += "<input type=hidden " + FieldName(network.FieldPassword) + " value=\"" + EscapeAttribute(login.Password) +

@@ -51,7 +51,8 @@ struct LoginFormFields {
 };
 LoginFormFields FilterFieldOthers(std::string_view fieldOthers);
 
-// The auto-login page for one login: seven lines ending in CR LF, a form that
+// The auto-login page for one login: seven lines ending in CR LF, declaring
+// its character set (Shift_JIS, the bytes it holds), with a form that
 // posts the user name and password to the login address and submits itself.
 // User, password and login address are escaped; the field names are put in as
 // they are when they are plain words, else quoted and escaped; line 4 holds

@@ -1,12 +1,771 @@
 #include "gui/networks/fmnetworks.h"
 
+#include "gui/common/browserwindow.h"
+#include "gui/common/datatext.h"
+#include "gui/common/fmmessage.h"
+#include "gui/common/messagebox.h"
+#include "gui/networks/websignupwindow.h"
+#include "gui/workspace.h"
+#include "networks/definitions.h"
+#include "networks/signupfill.h"
+#include "networks/siteinfo.h"
+#include "ui_fmnetworks.h"
+
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+
 namespace pw::gui {
 
-TFmNetworks::TFmNetworks(QWidget* parent) : QDialog(parent)
+namespace {
+
+TFmNetworks::InputHandler& InputSeam()
 {
-    setObjectName(QStringLiteral("FmNetworks"));
-    setWindowTitle(QStringLiteral("ネットワーク名設定"));
-    resize(640, 480);
+    static TFmNetworks::InputHandler handler;
+    return handler;
+}
+
+std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& prompt, const QString& value)
+{
+    if (InputSeam())
+        return InputSeam()(caption, prompt, value);
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+QString Trimmed(const QString& text)
+{
+    return FromData(TrimBlanks(ToData(text)));
+}
+
+const QString kNewNetworkPrefix = QStringLiteral("新広告代理店名");
+const QString kNameInUse = QStringLiteral("設定名は使われています、別の設定名を入力してください。");
+const QString kChooseOne = QStringLiteral("リストからひとつを選んでください。");
+const QColor kRequiredColour(Qt::yellow);
+const QColor kOptionColour(166, 202, 240);
+
+// The text fields of a profile and where they are kept.
+struct TextField {
+    const char* widget;
+    std::string TSiteInfo::*member;
+};
+const TextField kTextFields[] = {
+    {"EdEMail", &TSiteInfo::EMail},           {"EdSiteName", &TSiteInfo::SiteName},
+    {"EdSiteKana", &TSiteInfo::SiteKana},     {"EdSiteUrl", &TSiteInfo::SiteUrl},
+    {"EdSiteDesc", &TSiteInfo::SiteDesc},     {"EdPV", &TSiteInfo::PV},
+    {"EdName1", &TSiteInfo::Name1},           {"EdName2", &TSiteInfo::Name2},
+    {"EdKanaName1", &TSiteInfo::KanaName1},   {"EdKanaName2", &TSiteInfo::KanaName2},
+    {"EdPhone", &TSiteInfo::Phone},           {"EdFax", &TSiteInfo::Fax},
+    {"EdZip", &TSiteInfo::Zip},               {"EdAddr2", &TSiteInfo::Addr2},
+    {"EdAddr3", &TSiteInfo::Addr3},           {"EdAddr4", &TSiteInfo::Addr4},
+    {"EdCompany", &TSiteInfo::Company},       {"EdKanaCompany", &TSiteInfo::KanaCompany},
+    {"EdBankName", &TSiteInfo::BankName},     {"EdBranchName", &TSiteInfo::BranchName},
+    {"EdAccountNumber", &TSiteInfo::Account}, {"EdAccountName", &TSiteInfo::AccountName},
+    {"EdAccountKanaName", &TSiteInfo::AccountKana},
+};
+
+template <size_t N>
+void FillChoice(QComboBox* box, const std::array<std::string_view, N>& entries)
+{
+    for (std::string_view entry : entries)
+        box->addItem(FromData(entry));
+}
+
+QString FieldText(const QWidget* w)
+{
+    if (auto* edit = qobject_cast<const QLineEdit*>(w))
+        return edit->text();
+    if (auto* box = qobject_cast<const QComboBox*>(w))
+        return box->currentText();
+    return {};
+}
+
+// The fill's values: what the dialog shows, edits not yet committed included.
+class DialogSignupValues : public SignupValues {
+public:
+    explicit DialogSignupValues(const std::array<QWidget*, kProfileFieldCount>& map) : m_map(map) {}
+    std::string Text(ProfileField field) const override
+    {
+        const QWidget* w = widget(field);
+        return w ? ToData(FieldText(w)) : std::string();
+    }
+    int ChoiceIndex(ProfileField field) const override
+    {
+        auto* box = qobject_cast<const QComboBox*>(widget(field));
+        return box ? box->currentIndex() : -1;
+    }
+
+private:
+    const QWidget* widget(ProfileField field) const
+    {
+        const int i = static_cast<int>(field);
+        return i >= 0 && i < kProfileFieldCount ? m_map[static_cast<size_t>(i)] : nullptr;
+    }
+    const std::array<QWidget*, kProfileFieldCount>& m_map;
+};
+
+} // namespace
+
+void TFmNetworks::SetInputHandler(InputHandler handler)
+{
+    InputSeam() = std::move(handler);
+}
+
+TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
+    : QDialog(parent), m_workspace(workspace), ui(std::make_unique<Ui::TFmNetworks>())
+{
+    ui->setupUi(this);
+    ui->LVNetworks->setColumnWidth(0, 200);
+    FillChoice(ui->CBAddr1, kPrefectures);
+    FillChoice(ui->CBAccountType, kAccountTypes);
+    FillChoice(ui->CBAffType, kAffTypes);
+    FillChoice(ui->CBCountry, kCountries);
+    ui->EdNameM->setText(FromData(kNameSeparator));
+    for (QWidget* hidden : {static_cast<QWidget*>(ui->EdNameM), static_cast<QWidget*>(ui->CBCountry),
+                            static_cast<QWidget*>(ui->CBAffType)})
+        hidden->hide();
+    ui->STRequired->setStyleSheet(QStringLiteral("background-color: %1;").arg(kRequiredColour.name()));
+    ui->STOption->setStyleSheet(QStringLiteral("background-color: %1;").arg(kOptionColour.name()));
+    ui->STNotUsed->setStyleSheet(QStringLiteral("background-color: palette(button);"));
+    setMaintainerMode(false);
+
+    // The field map: every value the fill can take, by its control.
+    for (int i = 0; i < kProfileFieldCount; ++i) {
+        const auto field = static_cast<ProfileField>(i);
+        const std::string_view name = FieldMapName(field);
+        const QString objectName = QLatin1String(IsListField(field) ? "CB" : "Ed") +
+                                   QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+        m_fieldMap[static_cast<size_t>(i)] = findChild<QWidget*>(objectName);
+    }
+
+    connect(ui->LVNetworks, &QTreeWidget::itemSelectionChanged, this, &TFmNetworks::networkSelected);
+    connect(ui->EdName, &QLineEdit::editingFinished, this, &TFmNetworks::nameEdited);
+    connect(ui->EdUser, &QLineEdit::textChanged, this, &TFmNetworks::userChanged);
+    connect(ui->EdLoginURL, &QLineEdit::textChanged, this, &TFmNetworks::userChanged);
+    connect(ui->EdSiteUrl, &QLineEdit::editingFinished, this, &TFmNetworks::checkSiteUrl);
+    connect(ui->EdPhone, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdPhone); });
+    connect(ui->EdFax, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdFax); });
+    const QList<QLineEdit*> trimmed = {ui->EdLoginURL, ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword,
+                                       ui->EdFieldOthers, ui->EdRegist, ui->EdRegistURL};
+    for (QLineEdit* edit : trimmed)
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { trimField(edit); });
+    for (const TextField& f : kTextFields) {
+        const QString name = QLatin1String(f.widget);
+        if (name == QLatin1String("EdSiteUrl") || name == QLatin1String("EdPhone") || name == QLatin1String("EdFax"))
+            continue;
+        auto* edit = findChild<QLineEdit*>(name);
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { trimField(edit); });
+    }
+    connect(ui->CBSiteInfos, qOverload<int>(&QComboBox::activated), this, &TFmNetworks::profileChosen);
+    connect(ui->BtnNew, &QPushButton::clicked, this, &TFmNetworks::newNetwork);
+    connect(ui->BtnDel, &QPushButton::clicked, this, &TFmNetworks::deleteNetwork);
+    connect(ui->BtnNewSite, &QPushButton::clicked, this, &TFmNetworks::newProfile);
+    connect(ui->BtnDelSite, &QPushButton::clicked, this, &TFmNetworks::deleteProfile);
+    connect(ui->BtnChgSite, &QPushButton::clicked, this, &TFmNetworks::renameProfile);
+    connect(ui->P3DLogon, &QPushButton::clicked, this, &TFmNetworks::login);
+    connect(ui->P3DRegist, &QPushButton::clicked, this, &TFmNetworks::signup);
+    connect(ui->BtnClose, &QPushButton::clicked, this, &TFmNetworks::closeAndCommit);
+    connect(ui->SBSaveSystem, &QPushButton::clicked, this, &TFmNetworks::exportDefinitions);
+    ui->Label8->installEventFilter(this);
+
+    m_checker = new QTimer(this);
+    m_checker->setInterval(2000);
+    connect(m_checker, &QTimer::timeout, this, &TFmNetworks::checkSignupWindows);
+    setLogonActive(false);
+    setRegistActive(false);
+}
+
+// The main window frees the networks before its dialogs: nothing here may
+// touch them.
+TFmNetworks::~TFmNetworks() = default;
+
+QWidget* TFmNetworks::fieldWidget(ProfileField field) const
+{
+    const int i = static_cast<int>(field);
+    return i >= 0 && i < kProfileFieldCount ? m_fieldMap[static_cast<size_t>(i)] : nullptr;
+}
+
+void TFmNetworks::setExplanation(TFmMessage* explanation)
+{
+    m_explanation = explanation;
+}
+
+void TFmNetworks::reload()
+{
+    // Signup windows of networks that are gone are let go.
+    for (auto it = m_signupWindows.begin(); it != m_signupWindows.end();) {
+        if (rowOf(it->first) < 0)
+            it = m_signupWindows.erase(it);
+        else
+            ++it;
+    }
+    m_currentNetwork = nullptr;
+    m_currentSiteInfo = nullptr;
+    {
+        const QSignalBlocker block(ui->CBSiteInfos);
+        ui->CBSiteInfos->clear();
+        for (const auto& profile : m_workspace.Profiles)
+            ui->CBSiteInfos->addItem(FromData(profile->SetupName));
+    }
+    {
+        const QSignalBlocker block(ui->LVNetworks);
+        ui->LVNetworks->clear();
+        for (const auto& network : m_workspace.Networks)
+            new QTreeWidgetItem(ui->LVNetworks, {FromData(network->Name)});
+    }
+    if (!m_workspace.Profiles.empty()) {
+        ui->CBSiteInfos->setCurrentIndex(0);
+        switchProfile(0, false);
+    }
+    if (!m_workspace.Networks.empty())
+        selectRow(0);
+    else
+        ShowNetwork();
+}
+
+void TFmNetworks::setMaintainerMode(bool on)
+{
+    for (QWidget* w : {static_cast<QWidget*>(ui->EdSystemCode), static_cast<QWidget*>(ui->SBSaveSystem),
+                       static_cast<QWidget*>(ui->EdRegist), static_cast<QWidget*>(ui->EdRegistURL)})
+        w->setVisible(on);
+}
+
+bool TFmNetworks::maintainerMode() const
+{
+    return !ui->EdSystemCode->isHidden();
+}
+
+bool TFmNetworks::eventFilter(QObject* watched, QEvent* event)
+{
+    // The maintainer's gesture: Ctrl, Shift and Alt held while pressing the name label.
+    if (watched == ui->Label8 && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const Qt::KeyboardModifiers all = Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier;
+        if ((press->modifiers() & all) == all) {
+            setMaintainerMode(!maintainerMode());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFmNetworks::setLogonActive(bool active)
+{
+    m_logonActive = active;
+    ui->P3DLogon->setStyleSheet(active ? QStringLiteral("color: blue;") : QStringLiteral("color: palette(dark);"));
+    ui->P3DLogon->setProperty("active", active);
+}
+
+void TFmNetworks::setRegistActive(bool active)
+{
+    m_registActive = active;
+    ui->P3DRegist->setStyleSheet(active ? QStringLiteral("color: blue;") : QStringLiteral("color: palette(dark);"));
+    ui->P3DRegist->setProperty("active", active);
+}
+
+TLoginInfo* TFmNetworks::CurrentLogin() const
+{
+    if (!m_currentNetwork || !m_currentSiteInfo)
+        return nullptr;
+    return m_currentNetwork->FindLogin(m_currentSiteInfo->SetupName);
+}
+
+void TFmNetworks::ShowNetwork()
+{
+    TNetwork* n = m_currentNetwork;
+    if (!n) {
+        setLogonActive(false);
+        return;
+    }
+    const bool editable = !n->IsSystem() || maintainerMode();
+    for (QLineEdit* e : {ui->EdName, ui->EdLoginURL, ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword,
+                         ui->EdFieldOthers, ui->EdRegistURL})
+        e->setReadOnly(!editable);
+    setRegistActive(n->IsSystem());
+    ui->EdName->setText(FromData(n->Name));
+    ui->EdLoginURL->setText(FromData(n->LoginURL));
+    ui->EdCharacter->setText(FromData(n->Character));
+    ui->EdFieldUser->setText(FromData(n->FieldUser));
+    ui->EdFieldPassword->setText(FromData(n->FieldPassword));
+    ui->EdFieldOthers->setText(FromData(n->FieldOthers));
+    ui->EdRegistURL->setText(FromData(n->RegistURL));
+    ui->EdSystemCode->setText(FromData(n->System));
+    ui->EdRegist->setText(FromData(n->Regist));
+    if (TLoginInfo* l = CurrentLogin()) {
+        ui->EdUser->setText(FromData(l->User));
+        ui->EdPassword->setText(FromData(l->Password));
+        setLogonActive(!ui->EdLoginURL->text().isEmpty());
+    } else {
+        ui->EdUser->clear();
+        ui->EdPassword->clear();
+        setLogonActive(false);
+    }
+    markFields();
+}
+
+void TFmNetworks::markFields()
+{
+    for (const QMetaObject::Connection& c : m_mirrors)
+        disconnect(c);
+    m_mirrors.clear();
+    auto colour = [](QWidget* w, const QColor& c) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Base, c);
+        w->setPalette(p);
+    };
+    for (QWidget* w : m_fieldMap)
+        if (w)
+            colour(w, palette().color(QPalette::Button));
+    if (!m_currentNetwork)
+        return;
+    ParseRegist(*m_currentNetwork);
+    if (!m_currentNetwork->Forms)
+        return;
+    for (const TRegistForm& form : *m_currentNetwork->Forms) {
+        for (const auto& entry : form.Fields) {
+            QWidget* w = fieldWidget(entry->Control);
+            if (!w)
+                continue;
+            colour(w, entry->Required ? kRequiredColour : kOptionColour);
+            auto* source = qobject_cast<QLineEdit*>(w);
+            if (entry->Mirror && source) {
+                auto* target = findChild<QLineEdit*>(QStringLiteral("Ed") + FromData(entry->Target));
+                if (target && target != source)
+                    m_mirrors.push_back(connect(source, &QLineEdit::textChanged, target, &QLineEdit::setText));
+            }
+        }
+    }
+}
+
+void TFmNetworks::CommitNetwork()
+{
+    TNetwork* n = m_currentNetwork;
+    if (!n)
+        return;
+    const std::string name = ToData(ui->EdName->text());
+    if (name != n->Name) {
+        n->Name = name;
+        if (QTreeWidgetItem* row = ui->LVNetworks->topLevelItem(rowOf(n))) {
+            const QSignalBlocker block(ui->LVNetworks);
+            row->setText(0, ui->EdName->text());
+        }
+    }
+    if (m_currentSiteInfo) {
+        if (ui->EdUser->text().isEmpty() && ui->EdPassword->text().isEmpty())
+            RemoveLogin(*n, m_currentSiteInfo->SetupName);
+        else
+            n->SetLogin(m_currentSiteInfo->SetupName, ToData(ui->EdUser->text()), ToData(ui->EdPassword->text()));
+    }
+    n->LoginURL = ToData(ui->EdLoginURL->text());
+    n->Character = ToData(ui->EdCharacter->text());
+    n->FieldUser = ToData(ui->EdFieldUser->text());
+    n->FieldPassword = ToData(ui->EdFieldPassword->text());
+    n->FieldOthers = ToData(ui->EdFieldOthers->text());
+    n->System = ToData(ui->EdSystemCode->text());
+    n->Regist = ToData(ui->EdRegist->text());
+    n->RegistURL = ToData(ui->EdRegistURL->text());
+}
+
+void TFmNetworks::ShowSiteInfo()
+{
+    TSiteInfo* p = m_currentSiteInfo;
+    if (!p)
+        return;
+    for (const TextField& f : kTextFields)
+        findChild<QLineEdit*>(QLatin1String(f.widget))->setText(FromData(p->*f.member));
+    ui->CBAddr1->setCurrentIndex(p->Addr1 >= 0 && p->Addr1 < ui->CBAddr1->count() ? p->Addr1 : 0);
+    ui->CBAccountType->setCurrentIndex(p->AccountType >= 0 && p->AccountType < 2 ? p->AccountType : 0);
+}
+
+void TFmNetworks::CommitSiteInfo()
+{
+    TSiteInfo* p = m_currentSiteInfo;
+    if (!p)
+        return;
+    for (const TextField& f : kTextFields)
+        p->*f.member = ToData(findChild<QLineEdit*>(QLatin1String(f.widget))->text());
+    p->Addr1 = ui->CBAddr1->currentIndex();
+    p->AccountType = ui->CBAccountType->currentIndex();
+    p->AffType = ui->CBAffType->currentIndex();
+}
+
+int TFmNetworks::rowOf(const TNetwork* network) const
+{
+    for (size_t i = 0; i < m_workspace.Networks.size(); ++i)
+        if (m_workspace.Networks[i].get() == network)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TFmNetworks::selectRow(int row)
+{
+    if (QTreeWidgetItem* item = ui->LVNetworks->topLevelItem(row))
+        ui->LVNetworks->setCurrentItem(item);
+}
+
+void TFmNetworks::networkSelected()
+{
+    if (m_selecting)
+        return;
+    QTreeWidgetItem* item = ui->LVNetworks->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    const int row = ui->LVNetworks->indexOfTopLevelItem(item);
+    if (m_currentNetwork) {
+        const std::string name = ToData(ui->EdName->text());
+        for (const auto& other : m_workspace.Networks) {
+            if (other.get() != m_currentNetwork && other->Name == name) {
+                ShowMessage(this, MessageType::Warning, kNameInUse);
+                m_selecting = true;
+                selectRow(rowOf(m_currentNetwork));
+                m_selecting = false;
+                return;
+            }
+        }
+        CommitNetwork();
+    }
+    TNetwork* chosen = row >= 0 && row < static_cast<int>(m_workspace.Networks.size())
+                           ? m_workspace.Networks[static_cast<size_t>(row)].get()
+                           : nullptr;
+    if (chosen != m_currentNetwork) {
+        m_currentNetwork = chosen;
+        ShowNetwork();
+    }
+}
+
+void TFmNetworks::nameEdited()
+{
+    const QString text = Trimmed(ui->EdName->text());
+    if (text != ui->EdName->text())
+        ui->EdName->setText(text);
+    QTreeWidgetItem* row = m_currentNetwork ? ui->LVNetworks->topLevelItem(rowOf(m_currentNetwork)) : nullptr;
+    if (!row || text == row->text(0))
+        return;
+    const std::string name = ToData(text);
+    for (const auto& other : m_workspace.Networks) {
+        if (other.get() != m_currentNetwork && other->Name == name) {
+            ShowMessage(this, MessageType::Warning, kNameInUse);
+            ui->EdName->setFocus();
+            return;
+        }
+    }
+    const QSignalBlocker block(ui->LVNetworks);
+    row->setText(0, text);
+}
+
+void TFmNetworks::userChanged()
+{
+    const QString trimmed = Trimmed(ui->EdUser->text());
+    if (trimmed != ui->EdUser->text()) {
+        ui->EdUser->setText(trimmed);
+        return; // the change comes round again
+    }
+    setLogonActive(!ui->EdUser->text().isEmpty() && !ui->EdLoginURL->text().isEmpty());
+}
+
+void TFmNetworks::trimField(QWidget* field)
+{
+    auto* edit = qobject_cast<QLineEdit*>(field);
+    if (!edit)
+        return;
+    const QString trimmed = Trimmed(edit->text());
+    if (trimmed != edit->text())
+        edit->setText(trimmed);
+}
+
+void TFmNetworks::checkSiteUrl()
+{
+    trimField(ui->EdSiteUrl);
+    const QString text = ui->EdSiteUrl->text();
+    if (!text.isEmpty() && text.left(4).toLower() != QLatin1String("http"))
+        ShowMessage(this, MessageType::Warning, QStringLiteral("http://を入力してください"));
+}
+
+void TFmNetworks::checkPhone(QWidget* field)
+{
+    trimField(field);
+    const QString text = FieldText(field);
+    if (!text.isEmpty() && text.count(QLatin1Char('-')) < 2)
+        ShowMessage(this, MessageType::Warning, QStringLiteral("例:00-0000-0000"));
+}
+
+void TFmNetworks::profileChosen(int index)
+{
+    switchProfile(index, true);
+}
+
+void TFmNetworks::switchProfile(int index, bool commitOld)
+{
+    if (index < 0 || index >= static_cast<int>(m_workspace.Profiles.size())) {
+        m_currentSiteInfo = nullptr;
+        return;
+    }
+    TSiteInfo* chosen = m_workspace.Profiles[static_cast<size_t>(index)].get();
+    if (chosen == m_currentSiteInfo)
+        return;
+    if (m_currentSiteInfo && commitOld) {
+        CommitNetwork();
+        CommitSiteInfo();
+    }
+    m_currentSiteInfo = chosen;
+    ShowNetwork();
+    ShowSiteInfo();
+}
+
+void TFmNetworks::newNetwork()
+{
+    int largest = 0;
+    for (int i = 0; i < ui->LVNetworks->topLevelItemCount(); ++i) {
+        const QString caption = ui->LVNetworks->topLevelItem(i)->text(0);
+        if (!caption.startsWith(kNewNetworkPrefix))
+            continue;
+        bool ok = false;
+        const int number = caption.mid(kNewNetworkPrefix.size(), 10).toInt(&ok);
+        if (ok && caption.size() - kNewNetworkPrefix.size() <= 10)
+            largest = std::max(largest, number);
+    }
+    auto network = std::make_unique<TNetwork>();
+    network->Name = ToData(kNewNetworkPrefix + QString::number(largest + 1));
+    if (m_currentNetwork) {
+        network->FieldUser = m_currentNetwork->FieldUser;
+        network->FieldPassword = m_currentNetwork->FieldPassword;
+    }
+    const QString caption = FromData(network->Name);
+    m_workspace.Networks.push_back(std::move(network));
+    {
+        const QSignalBlocker block(ui->LVNetworks);
+        new QTreeWidgetItem(ui->LVNetworks, {caption});
+    }
+    selectRow(ui->LVNetworks->topLevelItemCount() - 1);
+}
+
+void TFmNetworks::deleteNetwork()
+{
+    QTreeWidgetItem* item = ui->LVNetworks->currentItem();
+    const int row = item && item->isSelected() ? ui->LVNetworks->indexOfTopLevelItem(item) : -1;
+    if (row < 0 || !m_currentNetwork || row != rowOf(m_currentNetwork)) {
+        ShowMessage(this, MessageType::Warning, kChooseOne);
+        return;
+    }
+    QString question = QStringLiteral("ほんとうに削除してもよろしいでしょうか？");
+    if (m_currentNetwork->IsSystem())
+        question.prepend(QStringLiteral("システムで設定されたネットワーク名です。"));
+    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    dropSignupWindow(m_currentNetwork);
+    m_currentNetwork = nullptr;
+    m_workspace.Networks.erase(m_workspace.Networks.begin() + row);
+    {
+        const QSignalBlocker block(ui->LVNetworks);
+        delete ui->LVNetworks->takeTopLevelItem(row);
+    }
+    const int count = ui->LVNetworks->topLevelItemCount();
+    if (count == 0) {
+        ShowNetwork();
+        return;
+    }
+    ui->LVNetworks->clearSelection();
+    selectRow(std::min(row, count - 1));
+}
+
+void TFmNetworks::newProfile()
+{
+    const std::optional<QString> answer = AskText(this, QStringLiteral("新規登録情報"), QStringLiteral("登録情報名"), {});
+    if (!answer)
+        return;
+    const std::string name = TrimBlanks(ToData(*answer));
+    if (name.empty())
+        return;
+    if (FindSiteInfo(m_workspace.Profiles, name)) {
+        ShowMessage(this, MessageType::Warning,
+                    QStringLiteral("登録情報名はすでに使われています、別の登録情報名を入力してください。"));
+        return;
+    }
+    CommitSiteInfo();
+    auto profile = std::make_unique<TSiteInfo>();
+    profile->SetupName = name;
+    if (m_currentSiteInfo)
+        profile->CopyFrom(*m_currentSiteInfo);
+    m_workspace.Profiles.push_back(std::move(profile));
+    ui->CBSiteInfos->addItem(FromData(name));
+    const int index = ui->CBSiteInfos->count() - 1;
+    ui->CBSiteInfos->setCurrentIndex(index);
+    switchProfile(index, true);
+}
+
+void TFmNetworks::deleteProfile()
+{
+    if (m_workspace.Profiles.size() == 1) {
+        ShowMessage(this, MessageType::Warning, QStringLiteral("最後の登録情報は削除できません。"));
+        return;
+    }
+    const int index = ui->CBSiteInfos->currentIndex();
+    if (index < 0)
+        return;
+    const QString question = QStringLiteral("登録情報[") + ui->CBSiteInfos->currentText() +
+                             QStringLiteral("]をほんとうに削除してもよろしいでしょうか？");
+    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    TSiteInfo* gone = m_workspace.Profiles[static_cast<size_t>(index)].get();
+    RemoveProfileLogins(m_workspace.Networks, gone->SetupName);
+    if (gone == m_currentSiteInfo)
+        m_currentSiteInfo = nullptr;
+    m_workspace.Profiles.erase(m_workspace.Profiles.begin() + index);
+    {
+        const QSignalBlocker block(ui->CBSiteInfos);
+        ui->CBSiteInfos->removeItem(index);
+    }
+    int next = ui->CBSiteInfos->currentIndex();
+    if (next < 0)
+        next = ui->CBSiteInfos->count() - 1;
+    ui->CBSiteInfos->setCurrentIndex(next);
+    switchProfile(next, false);
+}
+
+void TFmNetworks::renameProfile()
+{
+    if (!m_currentSiteInfo)
+        return;
+    const std::optional<QString> answer =
+        AskText(this, QStringLiteral("新しい設定名"), QStringLiteral("新しい設定名:"),
+                FromData(m_currentSiteInfo->SetupName));
+    if (!answer)
+        return;
+    // The logins stored under the old name follow the profile to its new name.
+    const Status renamed =
+        RenameSiteInfo(m_workspace.Profiles, m_workspace.Networks, *m_currentSiteInfo, ToData(*answer));
+    if (!renamed) {
+        ShowMessage(this, MessageType::Warning, FromData(renamed.error));
+        return;
+    }
+    ui->CBSiteInfos->setItemText(ui->CBSiteInfos->currentIndex(), FromData(m_currentSiteInfo->SetupName));
+}
+
+void TFmNetworks::login()
+{
+    if (!m_logonActive)
+        return;
+    if (!m_currentNetwork) {
+        ShowMessage(this, MessageType::Warning, QStringLiteral("リストから広告代理店を選んでください。"));
+        return;
+    }
+    CommitNetwork();
+    if (TLoginInfo* l = CurrentLogin())
+        emit loginRequested(l);
+    else
+        ShowMessage(this, MessageType::Warning, QStringLiteral("広告代理店にログイン名とパスワードを入力してください。"));
+}
+
+BrowserWindow* TFmNetworks::signupWindow(const TNetwork& network) const
+{
+    for (const auto& [n, window] : m_signupWindows)
+        if (n == &network)
+            return window->window();
+    return nullptr;
+}
+
+void TFmNetworks::dropSignupWindow(TNetwork* network)
+{
+    const auto found = m_signupWindows.find(network);
+    if (found == m_signupWindows.end())
+        return;
+    network->SignupBrowser = nullptr;
+    m_signupWindows.erase(found);
+}
+
+void TFmNetworks::signup()
+{
+    if (!m_registActive)
+        return;
+    if (!m_currentNetwork) {
+        ShowMessage(this, MessageType::Warning, kChooseOne);
+        return;
+    }
+    if (m_explanation && !m_explanation->skipNextTime())
+        m_explanation->exec();
+    TNetwork* n = m_currentNetwork;
+    if (BrowserWindow* open = signupWindow(*n)) {
+        if (open->bringToFront())
+            return;
+        dropSignupWindow(n);
+    }
+    auto* window = new BrowserWindow;
+    window->setObjectName(QStringLiteral("SignupWindow"));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    auto adapter = std::make_unique<WebSignupWindow>(window);
+    n->SignupBrowser = adapter.get();
+    m_signupWindows[n] = std::move(adapter);
+    window->makeVisible();
+    window->navigate(ui->EdRegistURL->text(), History::Add);
+    window->showMaximised();
+}
+
+void TFmNetworks::checkSignupWindows()
+{
+    // Scripts wait in a nested event loop, where the next tick may come.
+    if (m_checking)
+        return;
+    m_checking = true;
+    ui->CBAffType->setCurrentIndex(DeriveAffType(ToData(ui->EdCompany->text())));
+    const DialogSignupValues values(m_fieldMap);
+    const std::vector<SignupWindow*> gone = FillSignupForms(m_workspace.Networks, values);
+    for (SignupWindow* window : gone) {
+        for (auto it = m_signupWindows.begin(); it != m_signupWindows.end(); ++it) {
+            if (it->second.get() == window) {
+                m_signupWindows.erase(it);
+                break;
+            }
+        }
+    }
+    m_checking = false;
+}
+
+void TFmNetworks::exportDefinitions()
+{
+    const std::optional<QString> answer =
+        AskText(this, QStringLiteral("Network Version"), QStringLiteral("Network Version"), QStringLiteral("1"));
+    CommitNetwork();
+    TIniList scratch;
+    const Status written = ExportNetworks(scratch, m_workspace.Networks, ToData(answer.value_or(QStringLiteral("1"))),
+                                          m_workspace.SettingsFolder);
+    if (!written) {
+        ShowMessage(this, MessageType::Error, FromData(written.error));
+        return;
+    }
+    emit definitionsExported(QString::fromStdString(m_workspace.SettingsFolder) + QLatin1Char('/') +
+                             QString::fromLatin1(kDefinitionsFile.data(), static_cast<qsizetype>(kDefinitionsFile.size())));
+}
+
+void TFmNetworks::closeAndCommit()
+{
+    CommitNetwork();
+    CommitSiteInfo();
+    accept();
+}
+
+void TFmNetworks::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        closeAndCommit();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TFmNetworks::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    m_checker->start();
+}
+
+void TFmNetworks::hideEvent(QHideEvent* event)
+{
+    m_checker->stop();
+    QDialog::hideEvent(event);
 }
 
 } // namespace pw::gui

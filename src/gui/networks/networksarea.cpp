@@ -1,34 +1,192 @@
 #include "gui/networks/networksarea.h"
 
+#include "gui/common/browserwindow.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
 #include "gui/common/popupmenu.h"
 #include "gui/networks/fmnetworks.h"
+#include "gui/options/fmeditini.h"
 #include "gui/workspace.h"
+#include "networks/definitions.h"
+#include "networks/login.h"
+#include "settings/settingsfile.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QEventLoop>
 #include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QToolButton>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
 
 namespace pw::gui {
+
+namespace {
+
+// The login window: a new top-level browser window of its own, shown, sent to
+// the local login page without a history entry, and maximised. Nobody tracks
+// it afterwards; it deletes itself when the user closes it.
+class LoginWindowOpener : public LoginBrowser {
+public:
+    Status OpenMaximised(const std::string& pageFile) override
+    {
+        auto* window = new BrowserWindow;
+        window->setObjectName(QStringLiteral("LoginWindow"));
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        // The page is our own local file; its form posts to the network's web address.
+        window->view()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+        if (!window->makeVisible() || !window->navigate(QString::fromStdString(pageFile), History::Skip) ||
+            !window->showMaximised()) {
+            delete window;
+            return Status::Fail(ToData(BrowserWindow::closedError()));
+        }
+        Opened = window;
+        return Status::Ok();
+    }
+    BrowserWindow* Opened = nullptr;
+};
+
+void AddLoginItem(NetworksArea* area, QMenu* menu, const LoginMenuItem& item)
+{
+    const QString caption = FromData(item.Caption);
+    if (!item.SubItems.empty()) {
+        QMenu* sub = menu->addMenu(caption);
+        for (const LoginMenuItem& child : item.SubItems)
+            AddLoginItem(area, sub, child);
+        return;
+    }
+    QAction* action = menu->addAction(caption);
+    if (TLoginInfo* login = item.Login)
+        QObject::connect(action, &QAction::triggered, area, [area, login] { area->openLogin(*login); });
+}
+
+} // namespace
 
 NetworksArea::NetworksArea(Workspace& workspace, const Widgets& widgets, QObject* parent)
     : QObject(parent), m_workspace(workspace), m_widgets(widgets)
 {
     connect(m_widgets.loginButton, &QToolButton::clicked, this,
             [this] { PopupBelow(m_widgets.loginButton, m_widgets.loginMenu); });
-    connect(m_widgets.networksItem, &QAction::triggered, this, [this] {
-        if (m_dialog)
-            m_dialog->exec();
+    connect(m_widgets.networksItem, &QAction::triggered, this, &NetworksArea::showNetworksDialog);
+    connect(m_widgets.updateItem, &QAction::triggered, this, &NetworksArea::updateNetworks);
+}
+
+void NetworksArea::setDialog(TFmNetworks* dialog)
+{
+    m_dialog = dialog;
+    if (!dialog)
+        return;
+    connect(dialog, &TFmNetworks::definitionsExported, this, [this] {
+        if (m_editor) {
+            m_editor->refill();
+            m_editor->exec();
+        }
     });
-    connect(m_widgets.updateItem, &QAction::triggered, this, [this] {
-        emit statusText(m_widgets.updateItem->text() + QStringLiteral(": この機能はまだ使えません"));
+    connect(dialog, &TFmNetworks::loginRequested, this, [this](TLoginInfo* login) {
+        if (login)
+            openLogin(*login);
     });
+}
+
+void NetworksArea::setService(QNetworkAccessManager* client, std::function<QString()> serviceUrl, int* networkVersion)
+{
+    m_client = client;
+    m_serviceUrl = std::move(serviceUrl);
+    m_networkVersion = networkVersion;
+}
+
+void NetworksArea::updateNetworks()
+{
+    QWidget* parent = QApplication::activeWindow();
+    const QString base = m_serviceUrl ? m_serviceUrl() : QString();
+    if (!m_client || !m_networkVersion || base.isEmpty()) {
+        ShowMessage(parent, MessageType::Information,
+                    QStringLiteral("オンラインサービスのアドレスが設定されていません。オプション設定で入力してください。"));
+        return;
+    }
+    const QUrl service = QUrl(base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/'));
+    const QUrl address = service.resolved(QUrl(QString::fromLatin1(kDefinitionsFile.data(),
+                                                                   static_cast<qsizetype>(kDefinitionsFile.size()))));
+    QNetworkRequest request(address);
+    request.setTransferTimeout(12000);
+    QNetworkReply* reply = m_client->get(request);
+    QEventLoop loop;
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    reply->deleteLater();
+    if (reply->error() != QNetworkReply::NoError) {
+        ShowMessage(parent, MessageType::Error,
+                    service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + reply->errorString());
+        return;
+    }
+    TIniList scratch;
+    const Status merged = ApplyNetworkUpdate(scratch, reply->readAll().toStdString(), m_workspace.Networks,
+                                             m_workspace.IniListSetup, *m_networkVersion);
+    if (!merged) {
+        ShowMessage(parent, MessageType::Error, FromData(merged.error));
+        return;
+    }
+    buildLoginMenu();
+    if (m_dialog)
+        m_dialog->reload();
+    const Status saved = SaveSettingsFile(m_workspace.IniListSetup, m_workspace.SettingsFolder, kMainSettingsFile);
+    if (!saved) {
+        ShowMessage(parent, MessageType::Error, FromData(saved.error));
+        return;
+    }
+    ShowMessage(parent, MessageType::Information, FromData(kNetworksUpdatedMessage));
+}
+
+void NetworksArea::showNetworksDialog()
+{
+    if (!m_dialog)
+        return;
+    m_dialog->exec();
+    // However the dialog was closed, the lists are stored.
+    buildLoginMenu();
+    SaveNetworks(m_workspace.IniListSetup, m_workspace.Networks);
+    SaveSiteInfos(m_workspace.IniListSiteInfo, m_workspace.Profiles);
+    for (const auto& [store, name] : {std::pair{&m_workspace.IniListSetup, kMainSettingsFile},
+                                      std::pair{&m_workspace.IniListSiteInfo, kProfileFile}}) {
+        const Status saved = SaveSettingsFile(*store, m_workspace.SettingsFolder, name);
+        if (!saved)
+            ShowMessage(m_dialog, MessageType::Error, FromData(saved.error));
+    }
 }
 
 void NetworksArea::loadProfilesAndNetworks()
 {
     LoadSiteInfos(m_workspace.IniListSiteInfo, m_workspace.Profiles);
     LoadNetworks(m_workspace.IniListSetup, m_workspace.Networks);
-    m_widgets.loginButton->setEnabled(!m_widgets.loginMenu->isEmpty());
+    buildLoginMenu();
+    if (m_dialog)
+        m_dialog->reload();
+}
+
+void NetworksArea::buildLoginMenu()
+{
+    // The old items may hold the last pointers to logins that are gone.
+    m_widgets.loginMenu->clear();
+    const LoginMenu menu = BuildLoginMenu(m_workspace.Networks);
+    for (const LoginMenuItem& item : menu.Items)
+        AddLoginItem(this, m_widgets.loginMenu, item);
+    m_networkChoice = menu.NetworkChoice;
+    m_widgets.loginButton->setEnabled(menu.LoginEnabled);
+    emit loginMenuRebuilt();
+}
+
+BrowserWindow* NetworksArea::openLogin(const TLoginInfo& login)
+{
+    LoginWindowOpener opener;
+    const Status opened = OpenLogin(login, m_workspace.ScratchFiles[0], opener);
+    if (!opened) {
+        ShowMessage(QApplication::activeWindow(), MessageType::Error, FromData(opened.error));
+        return nullptr;
+    }
+    return opener.Opened;
 }
 
 } // namespace pw::gui

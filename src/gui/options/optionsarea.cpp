@@ -3,24 +3,231 @@
 #include "gui/common/popupmenu.h"
 #include "gui/options/fmoption.h"
 
+#include "gui/common/browserwindow.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/common/webpane.h"
+#include "settings/settingsfolder.h"
+#include "gui/workspace.h"
+
 #include <QAction>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkInformation>
+#include <QNetworkInterface>
+#include <QNetworkReply>
+#include <QTimer>
+#include <QNetworkProxy>
 #include <QMenu>
 #include <QToolButton>
 
 namespace pw::gui {
 
-OptionsArea::OptionsArea(const Widgets& widgets, QObject* parent) : QObject(parent), m_widgets(widgets)
+namespace {
+
+// A separate browser window of its own: shown, navigated without a history
+// entry, maximised; it deletes itself when closed.
+void OpenBrowserWindow(const QString& address, const QString& name)
 {
+    auto* window = new BrowserWindow;
+    window->setObjectName(name);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->makeVisible();
+    window->navigate(address, History::Skip);
+    window->showMaximised();
+}
+
+} // namespace
+
+OptionsArea::OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* parent)
+    : QObject(parent), m_workspace(workspace), m_widgets(widgets), m_network(new QNetworkAccessManager(this))
+{
+    // No proxy until the options say so, whatever the environment holds.
+    m_network->setProxy(QNetworkProxy::NoProxy);
     connect(m_widgets.optionsButton, &QToolButton::clicked, this,
             [this] { PopupBelow(m_widgets.optionsButton, m_widgets.optionsMenu); });
     connect(m_widgets.adItem, &QAction::toggled, this, &OptionsArea::setAdPanelVisible);
-    connect(m_widgets.optionItem, &QAction::triggered, this, [this] {
-        if (m_dialog)
-            m_dialog->exec();
+    connect(m_widgets.optionItem, &QAction::triggered, this, &OptionsArea::showOptionsDialog);
+    connect(m_widgets.helpButton, &QToolButton::clicked, this, &OptionsArea::showHelp);
+
+    m_monitor = new QTimer(this);
+    connect(m_monitor, &QTimer::timeout, this, &OptionsArea::checkOnline);
+    // The ad panel shows the page it has anew every ten minutes while it is visible.
+    m_adReload = new QTimer(this);
+    m_adReload->setInterval(600000);
+    connect(m_adReload, &QTimer::timeout, this, [this] {
+        if (m_widgets.adPanel->isVisible())
+            m_widgets.adPane->refresh();
     });
-    connect(m_widgets.helpButton, &QToolButton::clicked, this, [this] {
-        emit statusText(m_widgets.helpButton->toolTip() + QStringLiteral(": この機能はまだ使えません"));
-    });
+    m_adReload->start();
+}
+
+void OptionsArea::showOptionsDialog()
+{
+    if (!m_dialog)
+        return;
+    // The dialog always opens on the stored values; Cancel changes nothing.
+    m_dialog->LoadOptions();
+    if (m_dialog->exec() == QDialog::Accepted)
+        applyProxySettings();
+}
+
+void OptionsArea::loadOptions()
+{
+    if (!m_dialog)
+        return;
+    m_dialog->LoadOptions();
+    applyProxySettings();
+}
+
+void OptionsArea::applyProxySettings()
+{
+    int port = 0;
+    if (!m_dialog || !m_dialog->proxyOn() || !m_dialog->proxyPort(port) || m_dialog->proxyServer().isEmpty()) {
+        m_network->setProxy(QNetworkProxy::NoProxy);
+        return;
+    }
+    m_network->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, m_dialog->proxyServer(), static_cast<quint16>(port)));
+}
+
+QString OptionsArea::localAdPage()
+{
+    const std::string folder = FindDataFolder(QCoreApplication::applicationDirPath().toStdString());
+    return QString::fromStdString(folder) + QStringLiteral("/ad.html");
+}
+
+QString OptionsArea::localHelpPage()
+{
+    const std::string folder = FindDataFolder(QCoreApplication::applicationDirPath().toStdString());
+    return QString::fromStdString(folder) + QStringLiteral("/help/index.html");
+}
+
+QUrl OptionsArea::serviceAddress(const QString& path) const
+{
+    QString base = serviceUrl();
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    return QUrl(base).resolved(QUrl(path));
+}
+
+void OptionsArea::startOnlineServices(int* networkVersion)
+{
+    m_networkVersion = networkVersion;
+    if (serviceUrl().isEmpty()) {
+        // No service: no check, no request; the panel explains itself.
+        m_widgets.adPane->navigate(localAdPage(), History::Skip);
+        return;
+    }
+    m_online.Start();
+    updateMonitor();
+}
+
+void OptionsArea::updateMonitor()
+{
+    if (m_online.MonitorEnabled() && m_online.DispatchInterval() > 0) {
+        if (!m_monitor->isActive() || m_monitor->interval() != m_online.DispatchInterval())
+            m_monitor->start(m_online.DispatchInterval());
+    } else {
+        m_monitor->stop();
+    }
+}
+
+void OptionsArea::checkOnline()
+{
+    if (!m_online.MonitorEnabled())
+        return;
+    bool online = false;
+    if (m_probe) {
+        online = m_probe();
+    } else if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability) &&
+               QNetworkInformation::instance()) {
+        online = QNetworkInformation::instance()->reachability() == QNetworkInformation::Reachability::Online;
+    } else {
+        QString last;
+        for (const QHostAddress& address : QNetworkInterface::allAddresses())
+            if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                last = address.toString();
+        online = IsOnlineAddress(last.toStdString());
+    }
+    if (online == m_isOnline)
+        return;
+    m_isOnline = online;
+    run(m_online.OnlineChanged(online));
+}
+
+void OptionsArea::run(const OnlineActions& actions)
+{
+    updateMonitor();
+    if (actions.ShowLocalAd)
+        m_widgets.adPane->navigate(localAdPage(), History::Skip);
+    if (actions.ShowServiceAd)
+        m_widgets.adPane->navigate(serviceAddress(QString::fromLatin1(kAdPagePath.data())).toString(), History::Skip);
+    QWidget* parent = m_widgets.adPanel->window();
+    const QUrl service = serviceAddress(QString());
+    if (actions.AskNetworkUpdate) {
+        QString question = service.host() + QStringLiteral("から最新の広告ネットワーク情報をドウンロードします、よろしいでしょうか？");
+        if (service.scheme() != QLatin1String("https"))
+            question += QStringLiteral("\n（暗号化されていない接続です。）");
+        if (ShowMessage(parent, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) ==
+            QMessageBox::Yes) {
+            if (m_networkVersion)
+                *m_networkVersion = *actions.AskNetworkUpdate;
+            emit networkUpdateRequested();
+        }
+    }
+    if (actions.Error)
+        ShowMessage(parent, MessageType::Error, FromData(*actions.Error));
+    if (actions.AskNewProgram) {
+        const QString question = QStringLiteral("新しいバージョンが公開されました、") + service.toString() +
+                                 QStringLiteral("にジャンプしてダウンロードしますか？");
+        if (ShowMessage(parent, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) ==
+            QMessageBox::Yes)
+            OpenBrowserWindow(service.toString(), QStringLiteral("DownloadWindow"));
+        else
+            m_workspace.IniListSetup.WriteBool(kOptionsSection, "Questioned", true);
+    }
+    if (actions.FetchVersionFile)
+        fetchVersionFile();
+}
+
+void OptionsArea::fetchVersionFile()
+{
+    QNetworkRequest request(serviceAddress(QString::fromLatin1(kVersionFilePath.data())));
+    request.setTransferTimeout(12000);
+    QNetworkReply* reply = m_network->get(request);
+    QEventLoop loop;
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    reply->deleteLater();
+    if (reply->error() == QNetworkReply::NoError) {
+        const bool declined = m_workspace.IniListSetup.ReadBool(kOptionsSection, "Questioned", false);
+        run(m_online.VersionReceived(reply->readAll().toStdString(), m_networkVersion ? *m_networkVersion : 1,
+                                     declined));
+        return;
+    }
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+        run(m_online.VersionFailed());
+        return;
+    }
+    // No connection at all: the services stop for this run.
+    m_online.ConnectionFailed();
+    updateMonitor();
+    ShowMessage(m_widgets.adPanel->window(), MessageType::Error, reply->errorString());
+}
+
+void OptionsArea::showHelp()
+{
+    if (serviceUrl().isEmpty())
+        OpenBrowserWindow(localHelpPage(), QStringLiteral("HelpWindow"));
+    else
+        OpenBrowserWindow(serviceAddress(QString()).toString(), QStringLiteral("HelpWindow"));
+}
+
+QString OptionsArea::serviceUrl() const
+{
+    return FromData(m_workspace.IniListSetup.ReadString(kOptionsSection, kServiceUrlKey, "")).trimmed();
 }
 
 void OptionsArea::setAdPanelVisible(bool visible)

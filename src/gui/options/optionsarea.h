@@ -1,16 +1,25 @@
 #pragma once
 
+#include "shell/onlineservices.h"
+
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class QAction;
+class QTimer;
+class QUrl;
 class QMenu;
+class QNetworkAccessManager;
 class QToolButton;
 class QWidget;
 
 namespace pw::gui {
 
 class TFmOption;
+class WebPane;
+struct Workspace;
 
 // The options area: the options menu PMOptions behind TBOptions with its
 // check items, the options dialog, the ad panel and the help button.
@@ -24,18 +33,62 @@ public:
         QAction* optionItem;        // MIOption
         QWidget* adPanel;           // PnAd
         QToolButton* helpButton;    // TBHelp
+        WebPane* adPane;            // WBAd
     };
 
-    OptionsArea(const Widgets& widgets, QObject* parent = nullptr);
+    OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);
     void setDialog(TFmOption* dialog) { m_dialog = dialog; }
     void setAdPanelVisible(bool visible);
 
+    // The program's web client: every request to the online service goes
+    // through it, so it carries the proxy option.
+    QNetworkAccessManager* network() const { return m_network; }
+
+    // Start-up: the stored options into the dialog, then the proxy into the client.
+    void loadOptions();
+    // Puts the dialog's proxy into the web client (a direct connection when it
+    // is off).
+    void applyProxySettings();
+    // The service address as stored; empty when none is set.
+    QString serviceUrl() const;
+
+    // The online services, started once the window is shown. Without a
+    // service address they make no request of any kind and the ad panel shows
+    // the local page.
+    void startOnlineServices(int* networkVersion);
+    // One check of the monitor: reports a change of the online state.
+    void checkOnline();
+    // Whether the machine is online; by default reachability where the system
+    // reports it, else an own address other than the loopback.
+    void setOnlineProbe(std::function<bool()> probe) { m_probe = std::move(probe); }
+    const OnlineServices& onlineServices() const { return m_online; }
+    // The local ad page and help page.
+    static QString localAdPage();
+    static QString localHelpPage();
+
 signals:
     void statusText(const QString& text);
+    // The user agreed to download the newer network definitions.
+    void networkUpdateRequested();
 
 private:
+    void showOptionsDialog();
+    void fetchVersionFile();
+    void run(const OnlineActions& actions);
+    void showHelp();
+    void updateMonitor();
+    QUrl serviceAddress(const QString& path) const;
+
+    Workspace& m_workspace;
     Widgets m_widgets;
     QPointer<TFmOption> m_dialog;
+    QNetworkAccessManager* m_network = nullptr;
+    OnlineServices m_online;
+    QTimer* m_monitor = nullptr;
+    QTimer* m_adReload = nullptr;
+    bool m_isOnline = false;
+    int* m_networkVersion = nullptr;
+    std::function<bool()> m_probe;
 };
 
 } // namespace pw::gui

@@ -217,7 +217,7 @@ TEST(LoginPageCli, PrintsTheEscapedPageOfAStoredLogin)
     MergeDir m;
     const Outcome r = RunCli({"login-page", "ネットワークP", "基本設定", "--dir", m.dir.path()});
     ASSERT_EQ(r.code, kExitOk) << r.err;
-    EXPECT_EQ(r.out, "<html><body><form name=fm method=post action=\"https://p.example/login\">\r\n"
+    EXPECT_EQ(r.out, "<html><head><meta charset=\"Shift_JIS\"></head><body><form name=fm method=post action=\"https://p.example/login\">\r\n"
                      "<input type=hidden name=uid value=\"alice\">\r\n"
                      "<input type=hidden name=pwd value=\"pa&quot;ss&lt;1&gt;\">\r\n"
                      "<input type=hidden name=lang value=ja>\r\n"

@@ -93,7 +93,7 @@ TEST(LoginPage, SevenLinesWithTheStoredValues)
     network->FieldOthers = "<input type=hidden name=x value=1><input type=hidden name=y value=2>";
     TLoginInfo& login = network->SetLogin("P", "me", "secret");
     const std::string page = BuildLoginPage(login);
-    EXPECT_EQ(page, "<html><body><form name=fm method=post action=\"https://a.example/login\">\r\n"
+    EXPECT_EQ(page, "<html><head><meta charset=\"Shift_JIS\"></head><body><form name=fm method=post action=\"https://a.example/login\">\r\n"
                     "<input type=hidden name=uid value=\"me\">\r\n"
                     "<input type=hidden name=pwd value=\"secret\">\r\n"
                     "<input type=hidden name=x value=1><input type=hidden name=y value=2>\r\n"

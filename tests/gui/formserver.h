@@ -1,0 +1,67 @@
+#pragma once
+
+// The web server of the window tests: tests/gui/fixtures/form_server.py on
+// 127.0.0.1 at a free port, serving a folder and answering POSTs with what
+// they carried.
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace pw::test {
+
+class FormServer {
+public:
+    bool start(const QString& folder = QStringLiteral(PAGEWICK_TEST_DATA "/browser"))
+    {
+        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), {folder});
+    }
+    // The same over HTTPS with the certificate and key of `pem`.
+    bool startTls(const QString& folder, const QString& pem)
+    {
+        m_scheme = QStringLiteral("https");
+        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), {folder, pem});
+    }
+    // The proxy fixture: forwards GETs and counts them.
+    bool startProxy() { return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/proxy_server.py"), {}); }
+
+    bool startScript(const QString& script, const QStringList& arguments)
+    {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return false;
+        m_port = probe.serverPort();
+        probe.close();
+        m_process.start(QStringLiteral("python3"), QStringList{script, QString::number(m_port)} + arguments);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, m_port);
+            if (socket.waitForConnected(100))
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    ~FormServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    QString url(const QString& page) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2/%3").arg(m_scheme).arg(m_port).arg(page);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_scheme = QStringLiteral("http");
+};
+
+} // namespace pw::test

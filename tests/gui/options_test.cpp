@@ -1,0 +1,361 @@
+#include "formserver.h"
+
+#include "gui/common/browserwindow.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/mainwindow.h"
+#include "gui/options/fmoption.h"
+#include "gui/options/optionsarea.h"
+#include "gui/workspace.h"
+#include "net/curlftpclient.h"
+#include "networks/definitions.h"
+#include "shell/onlineservices.h"
+#include "settings/inilist.h"
+#include "settings/settingsfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QToolButton>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTcpServer>
+#include <QFile>
+#include <QWebEngineView>
+#include <QSignalSpy>
+
+#include <functional>
+
+using namespace pw;
+using namespace pw::gui;
+
+namespace {
+
+std::unique_ptr<TMainForm> StartForm(const QString& folder)
+{
+    auto form = std::make_unique<TMainForm>(folder, folder, net::CurlFtpClientFactory());
+    form->createDialogs();
+    form->startUp();
+    return form;
+}
+
+template <typename T>
+T* Child(QWidget* parent, const char* name)
+{
+    T* w = parent->findChild<T*>(QLatin1String(name));
+    if (!w)
+        qFatal("no widget %s", name);
+    return w;
+}
+
+// GETs `address` through `network` and returns the body, or "error: ...".
+QByteArray Get(QNetworkAccessManager* network, const QString& address)
+{
+    QNetworkReply* reply = network->get(QNetworkRequest(QUrl(address)));
+    QSignalSpy done(reply, &QNetworkReply::finished);
+    if (!done.wait(15000))
+        return "error: no answer";
+    reply->deleteLater();
+    if (reply->error() != QNetworkReply::NoError)
+        return "error: " + reply->errorString().toUtf8();
+    return reply->readAll();
+}
+
+int ProxyCount(const pw::test::FormServer& proxy)
+{
+    QNetworkAccessManager direct;
+    direct.setProxy(QNetworkProxy::NoProxy);
+    return Get(&direct, proxy.url(QStringLiteral("__count"))).toInt();
+}
+
+// Opens the options dialog from its menu item; `edit` works on it and closes it.
+void RunOptionsDialog(TMainForm& form, const std::function<void(TFmOption*)>& edit)
+{
+    auto* dialog = form.findChild<TFmOption*>();
+    bool ran = false;
+    QTimer::singleShot(0, dialog, [&] {
+        ran = true;
+        edit(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    form.findChild<QAction*>(QStringLiteral("MIOption"))->trigger();
+    QVERIFY(ran);
+}
+
+} // namespace
+
+class OptionsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_server.start());
+        QVERIFY(m_proxy.startProxy());
+    }
+
+    void init()
+    {
+        m_messages.clear();
+        SetMessageHandler([this](MessageType, const QString& text) {
+            m_messages << text;
+            return QMessageBox::Ok;
+        });
+    }
+
+    // The proxy goes into ads.ini and into the program's web client; off, the
+    // client connects directly; cancelled edits are forgotten; a restart
+    // applies the stored proxy before the first request.
+    void proxyStoredAndApplied()
+    {
+        QTemporaryDir folder;
+        const QString page = m_server.url(QStringLiteral("form.html"));
+        {
+            auto form = StartForm(folder.path());
+            QNetworkAccessManager* network = form->options()->network();
+            RunOptionsDialog(*form, [](TFmOption* d) {
+                QVERIFY(!Child<QCheckBox>(d, "CBProxy")->isChecked());
+                QVERIFY(!Child<QLineEdit>(d, "EdProxyServer")->isEnabled());
+                QCOMPARE(Child<QLineEdit>(d, "EdPort")->text(), QStringLiteral("8080"));
+                QVERIFY(Child<QLineEdit>(d, "EdServiceURL")->text().isEmpty());
+            });
+            const int before = ProxyCount(m_proxy);
+            QVERIFY(Get(network, page).contains("<form"));
+            QCOMPARE(ProxyCount(m_proxy), before);
+
+            RunOptionsDialog(*form, [this](TFmOption* d) {
+                Child<QCheckBox>(d, "CBProxy")->setChecked(true);
+                QVERIFY(Child<QLineEdit>(d, "EdPort")->isEnabled());
+                Child<QLineEdit>(d, "EdProxyServer")->setText(QStringLiteral("127.0.0.1"));
+                Child<QLineEdit>(d, "EdPort")->setText(QString::number(m_proxy.port()));
+                Child<QLineEdit>(d, "EdServiceURL")->setText(QStringLiteral("https://example.org/pagewick/"));
+                Child<QPushButton>(d, "BitBtn1")->click();
+            });
+            QVERIFY(Get(network, page).contains("<form"));
+            QCOMPARE(ProxyCount(m_proxy), before + 1);
+            QCOMPARE(form->options()->serviceUrl(), QStringLiteral("https://example.org/pagewick/"));
+
+            // Cancelled edits change nothing and are gone at the next opening.
+            RunOptionsDialog(*form, [](TFmOption* d) {
+                Child<QLineEdit>(d, "EdProxyServer")->setText(QStringLiteral("10.0.0.1"));
+                Child<QCheckBox>(d, "CBProxy")->setChecked(false);
+                Child<QPushButton>(d, "BitBtn2")->click();
+            });
+            RunOptionsDialog(*form, [](TFmOption* d) {
+                QVERIFY(Child<QCheckBox>(d, "CBProxy")->isChecked());
+                QCOMPARE(Child<QLineEdit>(d, "EdProxyServer")->text(), QStringLiteral("127.0.0.1"));
+            });
+            QVERIFY(Get(network, page).contains("<form"));
+            QCOMPARE(ProxyCount(m_proxy), before + 2);
+        }
+        TIniList ads, main;
+        QVERIFY(LoadSettingsFile(ads, folder.path().toStdString(), kBannerFile).ok);
+        QVERIFY(ads.ReadBool("Setups", "HttpProxy", false));
+        QCOMPARE(ads.ReadString("Setups", "HttpProxyServer", ""), std::string("127.0.0.1"));
+        QCOMPARE(ads.ReadInteger("Setups", "HttpProxyPort", 0), int(m_proxy.port()));
+        QVERIFY(LoadSettingsFile(main, folder.path().toStdString(), kMainSettingsFile).ok);
+        QCOMPARE(main.ReadString("Setups", "ServiceURL", ""), std::string("https://example.org/pagewick/"));
+
+        auto form = StartForm(folder.path());
+        QNetworkAccessManager* network = form->options()->network();
+        const int before = ProxyCount(m_proxy);
+        QVERIFY(Get(network, page).contains("<form"));
+        QCOMPARE(ProxyCount(m_proxy), before + 1);
+
+        // Off again: direct, the port still stored from the disabled field.
+        RunOptionsDialog(*form, [](TFmOption* d) {
+            Child<QCheckBox>(d, "CBProxy")->setChecked(false);
+            Child<QLineEdit>(d, "EdPort")->setText(QStringLiteral("3128"));
+            Child<QPushButton>(d, "BitBtn1")->click();
+        });
+        QVERIFY(Get(network, page).contains("<form"));
+        QCOMPARE(ProxyCount(m_proxy), before + 1);
+        TIniList stored;
+        QVERIFY(LoadSettingsFile(stored, folder.path().toStdString(), kBannerFile).ok);
+        QVERIFY(!stored.ReadBool("Setups", "HttpProxy", true));
+        QCOMPARE(stored.ReadInteger("Setups", "HttpProxyPort", 0), 3128);
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    // A port that is not a number is refused; nothing is stored.
+    void badPortRefused()
+    {
+        QTemporaryDir folder;
+        auto form = StartForm(folder.path());
+        RunOptionsDialog(*form, [](TFmOption* d) {
+            Child<QCheckBox>(d, "CBProxy")->setChecked(true);
+            Child<QLineEdit>(d, "EdProxyServer")->setText(QStringLiteral("127.0.0.1"));
+            Child<QLineEdit>(d, "EdPort")->setText(QStringLiteral("80x"));
+            Child<QPushButton>(d, "BitBtn1")->click();
+            QVERIFY(d->isVisible());
+        });
+        QCOMPARE(m_messages, QStringList({QStringLiteral("'80x' is not a valid integer value")}));
+        QVERIFY(!form->workspace().IniListAd.ReadBool("Setups", "HttpProxy", false));
+        QCOMPARE(form->options()->network()->proxy().type(), QNetworkProxy::NoProxy);
+    }
+
+    // The version file and its questions, against a served folder.
+    void onlineServices()
+    {
+        QTemporaryDir served;
+        {
+            NetworkList published;
+            auto network = std::make_unique<TNetwork>();
+            network->Name = ToData(QStringLiteral("公開ネット"));
+            network->System = "P1";
+            published.push_back(std::move(network));
+            TIniList scratch;
+            QVERIFY(ExportNetworks(scratch, published, "3", served.path().toStdString()).ok);
+        }
+        QVERIFY(QFile(served.filePath(QStringLiteral("ad.jsp"))).open(QIODevice::WriteOnly));
+        pw::test::FormServer service;
+        QVERIFY(service.start(served.path()));
+        auto setVersionFile = [&](const QByteArray* body) {
+            QFile file(served.filePath(QStringLiteral("newversion.txt")));
+            if (!body) {
+                file.remove();
+                return;
+            }
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(*body);
+        };
+
+        const QString networkQuestion = QStringLiteral("127.0.0.1から最新の広告ネットワーク情報をドウンロードします");
+        const QString programQuestion = QStringLiteral("新しいバージョンが公開されました、");
+        const struct Case {
+            const char* name;
+            const char* body; // nullptr: no version file (404)
+            int v2;
+            bool questioned;
+            QMessageBox::StandardButton answer;
+            QStringList messages; // beginnings
+            const char* ad;       // end of the ad panel's address
+            OnlineState state;
+            int v2After;
+            bool questionedAfter;
+        } cases[] = {
+            {"Current", "1.1,1", 1, false, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1, false},
+            {"NewProgramDeclined", "1.2,1", 1, false, QMessageBox::No, {programQuestion}, "ad.jsp",
+             OnlineState::Served, 1, true},
+            {"NewProgramAlreadyDeclined", "1.3,1", 1, true, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1,
+             true},
+            {"NewDefinitionsDeclined", "1.1,3", 2, false, QMessageBox::No, {networkQuestion}, "ad.jsp",
+             OnlineState::Served, 2, false},
+            {"NewDefinitionsTaken", "1.1,3", 2, false, QMessageBox::Yes,
+             {networkQuestion, QStringLiteral("広告代理店情報が更新されました。")}, "ad.jsp", OnlineState::Served, 3,
+             false},
+            {"LineBreakAfterTheFields", "1.1,1\r\n", 1, false, QMessageBox::No,
+             {QStringLiteral("'1")}, "ad.jsp", OnlineState::Served, 1, false},
+            {"ErrorStatus", nullptr, 1, false, QMessageBox::No, {}, "ad.html", OnlineState::Retrying, 1, false},
+        };
+        for (const Case& c : cases) {
+            QTemporaryDir folder;
+            auto form = StartForm(folder.path());
+            OptionsArea* options = form->options();
+            auto* pane = form->findChild<QWebEngineView*>(QStringLiteral("WBAd"));
+            QTRY_VERIFY_WITH_TIMEOUT(pane->url().toString().endsWith(QStringLiteral("ad.html")), 10000);
+            QVERIFY(QFileInfo::exists(pane->url().toLocalFile()));
+            const QByteArray body = c.body ? QByteArray(c.body) : QByteArray();
+            setVersionFile(c.body ? &body : nullptr);
+            TIniList& setup = form->workspace().IniListSetup;
+            setup.WriteString("Setups", "ServiceURL", ToData(service.url(QString())));
+            setup.WriteBool("Setups", "Questioned", c.questioned);
+            QStringList messages;
+            SetMessageHandler([&](MessageType type, const QString& text) {
+                messages << text;
+                return type == MessageType::Confirmation ? c.answer : QMessageBox::Ok;
+            });
+            int v2 = c.v2;
+            options->setOnlineProbe([] { return true; });
+            options->startOnlineServices(&v2);
+            QCOMPARE(options->onlineServices().State(), OnlineState::Waiting);
+            options->checkOnline();
+            QCOMPARE(options->onlineServices().State(), c.state);
+            QCOMPARE(messages.size(), c.messages.size());
+            for (int i = 0; i < messages.size(); ++i)
+                QVERIFY2(messages[i].startsWith(c.messages[i]), qPrintable(QLatin1String(c.name) + messages[i]));
+            QTRY_VERIFY2_WITH_TIMEOUT(pane->url().toString().endsWith(QLatin1String(c.ad)),
+                                      qPrintable(QLatin1String(c.name) + QLatin1Char(' ') + pane->url().toString()),
+                                      10000);
+            QCOMPARE(std::max(v2, form->NetworkVersion()), c.v2After);
+            QCOMPARE(setup.ReadBool("Setups", "Questioned", false), c.questionedAfter);
+        }
+        init();
+    }
+
+    // No service address: no request of any kind; a service that cannot be
+    // reached: one error, then nothing more.
+    void onlineServicesQuietWithoutService()
+    {
+        QTemporaryDir folder;
+        auto form = StartForm(folder.path());
+        OptionsArea* options = form->options();
+        int v2 = 1;
+        options->setOnlineProbe([] { return true; });
+        options->startOnlineServices(&v2);
+        options->checkOnline();
+        QCOMPARE(options->onlineServices().State(), OnlineState::Starting);
+        QVERIFY(m_messages.isEmpty());
+        // The help button opens the installed help page.
+        form->findChild<QToolButton*>(QStringLiteral("TBHelp"))->click();
+        BrowserWindow* help = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("HelpWindow"))
+                help = qobject_cast<BrowserWindow*>(w);
+        QVERIFY(help);
+        QVERIFY(help->isMaximized());
+        QTRY_VERIFY_WITH_TIMEOUT(help->view()->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+        QVERIFY(QFileInfo::exists(help->view()->url().toLocalFile()));
+        help->close();
+
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        form->workspace().IniListSetup.WriteString(
+            "Setups", "ServiceURL", ToData(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
+        // Through the proxy when it is on: the proxy sees the version request.
+        RunOptionsDialog(*form, [this](TFmOption* d) {
+            Child<QCheckBox>(d, "CBProxy")->setChecked(true);
+            Child<QLineEdit>(d, "EdProxyServer")->setText(QStringLiteral("127.0.0.1"));
+            Child<QLineEdit>(d, "EdPort")->setText(QString::number(m_proxy.port()));
+            Child<QPushButton>(d, "BitBtn1")->click();
+        });
+        const int before = ProxyCount(m_proxy);
+        options->startOnlineServices(&v2);
+        options->checkOnline();
+        QCOMPARE(ProxyCount(m_proxy), before + 1);
+        QCOMPARE(options->onlineServices().State(), OnlineState::Retrying); // the proxy answers 502
+
+        // Direct to a server that never answers: one error, then the services stop.
+        RunOptionsDialog(*form, [](TFmOption* d) {
+            Child<QCheckBox>(d, "CBProxy")->setChecked(false);
+            Child<QPushButton>(d, "BitBtn1")->click();
+        });
+        auto form2 = StartForm(folder.path());
+        OptionsArea* fresh = form2->options();
+        fresh->setOnlineProbe([] { return true; });
+        form2->workspace().IniListSetup.WriteString(
+            "Setups", "ServiceURL", ToData(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
+        fresh->startOnlineServices(&v2);
+        m_messages.clear();
+        fresh->checkOnline();
+        QCOMPARE(fresh->onlineServices().State(), OnlineState::Stopped);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(!fresh->onlineServices().MonitorEnabled());
+    }
+
+private:
+    pw::test::FormServer m_server;
+    pw::test::FormServer m_proxy;
+    QStringList m_messages;
+};
+
+QTEST_MAIN(OptionsTest)
+#include "options_test.moc"
