@@ -171,6 +171,7 @@ void TMainForm::buildAreas()
     connect(m_sites, &SitesArea::previewRequested, this, &TMainForm::openPreview);
     connect(m_documents, &DocumentsArea::previewRequested, this, &TMainForm::openPreview);
     connect(m_documents, &DocumentsArea::bannerRowRequested, m_banners, &BannersArea::selectRow);
+    connect(m_networks, &NetworksArea::networksReplaced, m_banners, &BannersArea::reloadBanners);
     connect(m_networks, &NetworksArea::statusText, this, &TMainForm::showStatus);
     connect(m_options, &OptionsArea::statusText, this, &TMainForm::showStatus);
 

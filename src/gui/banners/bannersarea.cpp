@@ -103,6 +103,16 @@ void BannersArea::loadBanners(int lastAdIndex, int sortColumn)
     }
 }
 
+void BannersArea::reloadBanners()
+{
+    const TAdBanner* selected = m_workspace.Banners.SelectedBanner();
+    const QHeaderView* header = m_widgets.list->header();
+    const int sorted = header->sortIndicatorSection();
+    const int sortValue =
+        sorted >= 0 ? SortColumnValue(sorted, header->sortIndicatorOrder() == Qt::DescendingOrder) : 0;
+    loadBanners(selected ? selected->Number : 0, sortValue);
+}
+
 void BannersArea::clipboardChanged()
 {
     // Only copies made in other programs, and never while the editor is open.

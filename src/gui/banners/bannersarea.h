@@ -54,6 +54,9 @@ public:
     // "SortColumn", shows the preview, and from then on reacts to selection
     // changes.
     void loadBanners(int lastAdIndex, int sortColumn);
+    // Reads the catalogue again (after the networks changed), keeping the
+    // selected banner and the sort.
+    void reloadBanners();
     // Shows the selected banner in the preview pane through the second
     // scratch file (an empty page when none is selected).
     void showBannerPreview();

@@ -558,6 +558,11 @@ void TFmNetworks::deleteNetwork()
         return;
     dropSignupWindow(m_currentNetwork);
     m_currentNetwork = nullptr;
+    // Banners of the network fall back to その他 before it goes.
+    const TNetwork* doomed = m_workspace.Networks[static_cast<size_t>(row)].get();
+    for (const auto& banner : m_workspace.Banners.Rows)
+        if (banner->Network == doomed)
+            banner->Network = nullptr;
     m_workspace.Networks.erase(m_workspace.Networks.begin() + row);
     {
         const QSignalBlocker block(ui->LVNetworks);

@@ -123,11 +123,32 @@ void NetworksArea::updateNetworks()
         return;
     }
     TIniList scratch;
+    std::vector<LoginHostChange> movedLogins;
     const Status merged = ApplyNetworkUpdate(scratch, reply->readAll().toStdString(), m_workspace.Networks,
-                                             m_workspace.IniListSetup, *m_networkVersion);
+                                             m_workspace.IniListSetup, *m_networkVersion, nullptr, &movedLogins);
+    // The networks may be new objects now: the catalogue looks them up again.
+    emit networksReplaced();
     if (!merged) {
         ShowMessage(parent, MessageType::Error, FromData(merged.error));
         return;
+    }
+    // A definition that moves the login of a network with stored passwords to
+    // another host is taken only when the user says so.
+    if (!movedLogins.empty()) {
+        QString list;
+        for (const LoginHostChange& change : movedLogins)
+            list += FromData(change.Name) + QStringLiteral(":\n  ") + FromData(change.OldURL) + QStringLiteral("\n  → ")
+                    + FromData(change.NewURL) + QLatin1Char('\n');
+        const auto answer = ShowMessage(
+            parent, MessageType::Warning,
+            QStringLiteral("次の広告代理店のログイン先が別のサーバーに変わります。保存されたパスワードは新しいログイン先に"
+                           "送られます。\n\n")
+                + list + QStringLiteral("\n新しいログイン先を使いますか？（「いいえ」で今までのログイン先のままにします）"),
+            QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes) {
+            AcceptLoginHostChanges(m_workspace.Networks, movedLogins);
+            SaveNetworks(m_workspace.IniListSetup, m_workspace.Networks);
+        }
     }
     buildLoginMenu();
     if (m_dialog)

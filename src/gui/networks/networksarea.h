@@ -66,6 +66,9 @@ signals:
     void statusText(const QString& text);
     // The login menu was rebuilt (the login button's state may have changed).
     void loginMenuRebuilt();
+    // The network records were replaced or removed: whatever points at them
+    // must look them up again.
+    void networksReplaced();
 
 private:
     void showNetworksDialog();
