@@ -28,8 +28,7 @@ inline double ThreadSeconds()
 
 // Average CPU seconds of one call of `body`, over enough calls to fill about
 // 50 ms (at least three).
-template <typename Body>
-double SecondsOf(Body body)
+template <typename Body> double SecondsOf(Body body)
 {
     int runs = 0;
     const double start = ThreadSeconds();
@@ -71,7 +70,10 @@ inline void ReportBaseline(benchmark::State& state, double baselineSeconds)
 // its base_ms.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+    RatioReporter()
+        : ConsoleReporter(OO_Tabular)
+    {
+    }
 
     void ReportRuns(const std::vector<Run>& reports) override
     {
@@ -90,14 +92,14 @@ public:
 } // namespace pw::bench
 
 // main() of a benchmark program, printing with RatioReporter.
-#define PAGEWICK_BENCHMARK_MAIN()                                                                                  \
-    int main(int argc, char** argv)                                                                                \
-    {                                                                                                              \
-        benchmark::Initialize(&argc, argv);                                                                        \
-        if (benchmark::ReportUnrecognizedArguments(argc, argv))                                                    \
-            return 1;                                                                                              \
-        pw::bench::RatioReporter reporter;                                                                         \
-        benchmark::RunSpecifiedBenchmarks(&reporter);                                                              \
-        benchmark::Shutdown();                                                                                     \
-        return 0;                                                                                                  \
+#define PAGEWICK_BENCHMARK_MAIN()                                                                                 \
+    int main(int argc, char** argv)                                                                               \
+    {                                                                                                             \
+        benchmark::Initialize(&argc, argv);                                                                       \
+        if (benchmark::ReportUnrecognizedArguments(argc, argv))                                                   \
+            return 1;                                                                                             \
+        pw::bench::RatioReporter reporter;                                                                        \
+        benchmark::RunSpecifiedBenchmarks(&reporter);                                                             \
+        benchmark::Shutdown();                                                                                    \
+        return 0;                                                                                                 \
     }

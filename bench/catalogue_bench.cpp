@@ -25,15 +25,18 @@ std::unique_ptr<TAdBanner> MakeBanner(int n, std::mt19937& random)
     banner->Number = n;
     // Names with ASCII letters of both cases and Shift_JIS, so that the
     // case-blind comparison has work to do.
-    static const char* const kPrefixes[] = {"Banner", "banner", "\x8DL\x8D\x90", "AD", "ad", "Shop"};
+    static const char* const kPrefixes[] = { "Banner", "banner", "\x8DL\x8D\x90", "AD", "ad", "Shop" };
     banner->SpaceName = std::string(kPrefixes[random() % 6]) + std::to_string(random() % 100000);
-    banner->Type = random() % 2 ? "468x60" : "\x83" "e\x83L\x83X\x83g"; // テキスト
+    banner->Type = random() % 2 ? "468x60"
+                                : "\x83"
+                                  "e\x83L\x83X\x83g"; // テキスト
     banner->PV = static_cast<int32_t>(random() % 1000000);
     banner->CT = static_cast<int32_t>(random() % 10000);
     banner->ClickRate = ComputeClickRate(banner->PV, banner->CT);
     banner->TotalRevenue = static_cast<int32_t>(random() % 500000);
     banner->BannerHTML = "<a href=\"http://px.a8.net/svt/ejp?a8mat=" + std::to_string(100000 + n)
-        + "\" target=\"_blank\">\r\n<img border=\"0\" width=\"468\" height=\"60\" src=\"http://www.example.net/img/"
+        + "\" target=\"_blank\">\r\n<img border=\"0\" width=\"468\" height=\"60\" "
+          "src=\"http://www.example.net/img/"
         + std::to_string(n) + ".gif\"></a>";
     return banner;
 }
@@ -102,7 +105,7 @@ void BM_SortBanners(benchmark::State& state)
     const double baseline = bench::SecondsOf([&] {
         std::vector<const TAdBanner*> rows(shuffled.begin(), shuffled.end());
         std::sort(rows.begin(), rows.end(),
-                  [](const TAdBanner* a, const TAdBanner* b) { return a->SpaceName < b->SpaceName; });
+            [](const TAdBanner* a, const TAdBanner* b) { return a->SpaceName < b->SpaceName; });
         benchmark::DoNotOptimize(rows.data());
     });
     for (auto _ : state) {
@@ -117,8 +120,8 @@ void BM_SortBanners(benchmark::State& state)
     bench::ReportBaseline(state, baseline);
 }
 BENCHMARK(BM_SortBanners)
-    ->ArgNames({"column", "descending"})
-    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1}})
+    ->ArgNames({ "column", "descending" })
+    ->ArgsProduct({ { 0, 1, 2, 3, 4, 5, 6 }, { 0, 1 } })
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -20,7 +20,8 @@ constexpr int kEntries = 100000;
 // A tree whose shown folder holds kEntries files and folders in random order.
 struct Shown {
     pw::FeedbackLog feedback;
-    pw::ConnectionTree tree {[](const pw::FtpClientSettings&) { return std::unique_ptr<pw::FtpClient>(); }, feedback};
+    pw::ConnectionTree tree { [](const pw::FtpClientSettings&) { return std::unique_ptr<pw::FtpClient>(); },
+        feedback };
     pw::TSetup setup;
 
     Shown()
@@ -44,7 +45,8 @@ struct Shown {
                 node = std::move(file);
             }
             node->Name = "page" + std::to_string(random() % 1000000) + ".html";
-            node->Date = {2020 + static_cast<int>(random() % 5), 1 + static_cast<int>(random() % 12), 1, 10, 30, 0};
+            node->Date
+                = { 2020 + static_cast<int>(random() % 5), 1 + static_cast<int>(random() % 12), 1, 10, 30, 0 };
             top->AddChild(std::move(node));
         }
         tree.Select(top);

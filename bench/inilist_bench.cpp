@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const kKeys[] = {"Number", "Network", "SpaceName", "Type", "PV", "CT", "TotalRevenue", "HTML"};
+const char* const kKeys[] = { "Number", "Network", "SpaceName", "Type", "PV", "CT", "TotalRevenue", "HTML" };
 
 std::string CatalogueText(int banners)
 {
@@ -20,7 +20,8 @@ std::string CatalogueText(int banners)
     for (int n = 1; n <= banners; ++n) {
         const std::string section = "Banner" + std::to_string(n);
         for (const char* key : kKeys)
-            store.WriteString(section, key, key == std::string("HTML") ? "<a href=\"x\"><img src=\"y\"></a>" : std::to_string(n));
+            store.WriteString(section, key,
+                key == std::string("HTML") ? "<a href=\"x\"><img src=\"y\"></a>" : std::to_string(n));
     }
     return store.SaveToText();
 }

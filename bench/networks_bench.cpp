@@ -23,11 +23,12 @@ using namespace pw;
 // options; each round of twelve rules has targets of its own.
 std::string RegistText(int entries)
 {
-    static const char* const sources[] = {"EMail=*", "Name1=*", "NameM=", "Name2=", "Addr1=*", "Zip=",
-                                          "Phone=",  "Phone=",  "AccountType=", "SiteUrl=", "\"-\"=", "Fax="};
-    static const char* const targets[] = {"email", "name", "name", "name", "pref", "zip",
-                                          "tel1",  "tel2", "kind", "url",  "fax",  "fax"};
-    static const char* const options[] = {"", "", "", "", "#1#", "(-)", "<3<", "{5{", "#0:1:1:0:#", "", "", ">4>"};
+    static const char* const sources[] = { "EMail=*", "Name1=*", "NameM=", "Name2=", "Addr1=*",
+        "Zip=", "Phone=", "Phone=", "AccountType=", "SiteUrl=", "\"-\"=", "Fax=" };
+    static const char* const targets[]
+        = { "email", "name", "name", "name", "pref", "zip", "tel1", "tel2", "kind", "url", "fax", "fax" };
+    static const char* const options[]
+        = { "", "", "", "", "#1#", "(-)", "<3<", "{5{", "#0:1:1:0:#", "", "", ">4>" };
     std::string text = "reg:";
     for (int i = 0; i < entries; ++i) {
         const int k = i % 12;
@@ -65,7 +66,7 @@ void BM_SignupTick(benchmark::State& state)
     for (const auto& field : network.Forms->front().Fields)
         if (field->Target.starts_with("kind"))
             elements.push_back(test::Element(field->Target, "radio"));
-    window.document->forms = {test::Form("search", {}), test::Form("reg", elements)};
+    window.document->forms = { test::Form("search", {}), test::Form("reg", elements) };
     network.SignupBrowser = &window;
     TSiteInfo profile;
     profile.EMail = "me@example.jp";

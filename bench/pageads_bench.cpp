@@ -20,8 +20,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
@@ -50,8 +50,9 @@ std::string BannerName(int i)
 std::string BannerHtml(int i)
 {
     return "<a href=\"http://px.a8.net/svt/ejp?a8mat=" + std::to_string(100000 + i)
-           + "\" target=\"_blank\">\r\n<img border=\"0\" width=\"468\" height=\"60\" alt=\"\" "
-             "src=\"http://www" + std::to_string(i % 17) + ".example.net/img/" + std::to_string(i) + ".gif\"></a>";
+        + "\" target=\"_blank\">\r\n<img border=\"0\" width=\"468\" height=\"60\" alt=\"\" "
+          "src=\"http://www"
+        + std::to_string(i % 17) + ".example.net/img/" + std::to_string(i) + ".gif\"></a>";
 }
 
 void Append(GeneratedPage& page, const std::string& text)
@@ -81,9 +82,10 @@ GeneratedPage Generate(Kind kind)
         page.catalogue.Rows.push_back(std::move(banner));
     }
     // Filler: a Japanese paragraph with tags, in Shift_JIS.
-    const std::string filler =
-        "<p class=\"body\">\x83T\x83" "C\x83g\x82\xCC\x96{\x95\xB6\x82\xC5\x82\xB7\x81" "B<a href=\"/page/next.html\">"
-        "\x8E\x9F\x82\xD6</a> \x95\x5C\x8E\xA6 text text text text text text</p>";
+    const std::string filler = "<p class=\"body\">\x83T\x83"
+                               "C\x83g\x82\xCC\x96{\x95\xB6\x82\xC5\x82\xB7\x81"
+                               "B<a href=\"/page/next.html\">"
+                               "\x8E\x9F\x82\xD6</a> \x95\x5C\x8E\xA6 text text text text text text</p>";
     const size_t perBlock = kPageBytes / kBlocks;
     for (int b = 0; b < kBlocks; ++b) {
         const int banner = kind == Kind::OneName ? 0 : (b * 7) % kBanners;
@@ -95,8 +97,8 @@ GeneratedPage Generate(Kind kind)
         if (b % 3 == 2) {
             block = pw::BuildAdBlock(name, html, pw::abRotation, PageEncoding::ShiftJis);
             const std::string second = BannerName((banner + 1) % kBanners);
-            const std::string member =
-                pw::BuildAdBlock(second, BannerHtml((banner + 1) % kBanners), pw::abMember, PageEncoding::ShiftJis);
+            const std::string member = pw::BuildAdBlock(
+                second, BannerHtml((banner + 1) % kBanners), pw::abMember, PageEncoding::ShiftJis);
             block.insert(block.find("\r\n\"\"];"), "\r\n" + member);
         } else {
             block = pw::BuildAdBlock(name, html, pw::abNormal, PageEncoding::ShiftJis);
@@ -142,7 +144,7 @@ size_t CountLessThan(const std::vector<std::string>& lines)
 // count other programs' work.
 double ThreadSeconds()
 {
-    timespec now{};
+    timespec now {};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
@@ -157,8 +159,7 @@ double MemchrSeconds(const GeneratedPage& page)
     return (ThreadSeconds() - start) / kRuns;
 }
 
-template <typename Body>
-void Measure(benchmark::State& state, const GeneratedPage& page, Body body)
+template <typename Body> void Measure(benchmark::State& state, const GeneratedPage& page, Body body)
 {
     const double baseline = MemchrSeconds(page);
     double total = 0;
@@ -189,7 +190,7 @@ void BM_ScanAdBlocks(benchmark::State& state)
     size_t nodes = 0;
     Measure(state, page, [&] {
         pw::AdTree tree;
-        pw::AdPage adPage{editor, tree, PageEncoding::ShiftJis};
+        pw::AdPage adPage { editor, tree, PageEncoding::ShiftJis };
         pw::ScanAdBlocks(adPage, page.catalogue);
         nodes = tree.NodeCount();
     });
@@ -226,8 +227,8 @@ void BM_LocateBlockAtCaretLastLine(benchmark::State& state)
     const GeneratedPage& page = Page(static_cast<Kind>(state.range(0)));
     pw::MemoryPageEditor editor(page.lines);
     pw::AdTree tree;
-    pw::AdPage adPage{editor, tree, PageEncoding::ShiftJis};
-    editor.SetCaret({page.lines.size(), 1});
+    pw::AdPage adPage { editor, tree, PageEncoding::ShiftJis };
+    editor.SetCaret({ page.lines.size(), 1 });
     Measure(state, page, [&] { benchmark::DoNotOptimize(pw::LocateBlockAtCaret(adPage, BannerName(0))); });
 }
 
@@ -237,7 +238,7 @@ void BM_SelectLastBlockByName(benchmark::State& state)
     const GeneratedPage& page = Page(Kind::OneName);
     pw::MemoryPageEditor editor(page.lines);
     pw::AdTree tree;
-    pw::AdPage adPage{editor, tree, PageEncoding::ShiftJis};
+    pw::AdPage adPage { editor, tree, PageEncoding::ShiftJis };
     const std::string text = BannerName(0) + "[" + std::to_string(kBlocks * 2 / 3) + "]";
     Measure(state, page, [&] { benchmark::DoNotOptimize(pw::SelectBlockByName(adPage, text, false, false)); });
 }
@@ -248,7 +249,7 @@ void BM_JumpOneName(benchmark::State& state)
     const GeneratedPage& page = Page(Kind::OneName);
     pw::MemoryPageEditor editor(page.lines);
     pw::AdTree tree;
-    pw::AdPage adPage{editor, tree, PageEncoding::ShiftJis};
+    pw::AdPage adPage { editor, tree, PageEncoding::ShiftJis };
     pw::ScanAdBlocks(adPage, page.catalogue);
     int counter = kBlocks / 2;
     const double baseline = MemchrSeconds(page);
@@ -267,7 +268,7 @@ void BM_FindBannerByName(benchmark::State& state)
     const std::string name = BannerName(kBanners - 1);
     const double baseline = pw::bench::SecondsOf([&] {
         benchmark::DoNotOptimize(std::find_if(page.catalogue.Rows.begin(), page.catalogue.Rows.end(),
-                                              [&](const auto& row) { return row->SpaceName == name; }));
+            [&](const auto& row) { return row->SpaceName == name; }));
     });
     for (auto _ : state)
         benchmark::DoNotOptimize(pw::FindBannerByName(page.catalogue, text));

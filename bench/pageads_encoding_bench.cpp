@@ -47,9 +47,9 @@ std::string BannerName(int i)
 std::string BannerHtml(int i)
 {
     return Sjis("<a href=\"http://px.a8.net/svt/ejp?a8mat=" + std::to_string(100000 + i)
-                + "\" target=\"_blank\">\r\n<img border=\"0\" width=\"468\" height=\"60\" alt=\"表示ソフト"
-                + std::to_string(i) + "号\" src=\"http://www" + std::to_string(i % 17) + ".example.net/img/"
-                + std::to_string(i) + ".gif\"></a>");
+        + "\" target=\"_blank\">\r\n<img border=\"0\" width=\"468\" height=\"60\" alt=\"表示ソフト"
+        + std::to_string(i) + "号\" src=\"http://www" + std::to_string(i % 17) + ".example.net/img/"
+        + std::to_string(i) + ".gif\"></a>");
 }
 
 const pw::BannerList& Catalogue()
@@ -97,8 +97,8 @@ Page Generate(PageEncoding encoding)
         if (b % 3 == 2) {
             block = pw::BuildAdBlock(BannerName(banner), html, pw::abRotation, PageEncoding::ShiftJis);
             const int second = (banner + 1) % kBanners;
-            const std::string member =
-                pw::BuildAdBlock(BannerName(second), BannerHtml(second), pw::abMember, PageEncoding::ShiftJis);
+            const std::string member
+                = pw::BuildAdBlock(BannerName(second), BannerHtml(second), pw::abMember, PageEncoding::ShiftJis);
             block.insert(block.find("\r\n\"\"];"), "\r\n" + member);
         } else {
             block = pw::BuildAdBlock(BannerName(banner), html, pw::abNormal, PageEncoding::ShiftJis);
@@ -126,7 +126,7 @@ const Page& GetPage(PageEncoding encoding)
 
 double ThreadSeconds()
 {
-    timespec now{};
+    timespec now {};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
@@ -134,7 +134,7 @@ double ThreadSeconds()
 size_t Scan(pw::MemoryPageEditor& editor, PageEncoding encoding)
 {
     pw::AdTree tree;
-    pw::AdPage adPage{editor, tree, encoding};
+    pw::AdPage adPage { editor, tree, encoding };
     pw::ScanAdBlocks(adPage, Catalogue());
     size_t matched = 0;
     for (const pw::AdNode* node = tree.First(); node; node = tree.Next(*node))
@@ -201,8 +201,8 @@ void BM_DetectPageEncoding(benchmark::State& state)
         detected = pw::DetectPageEncoding(bytes);
         total += ThreadSeconds() - start;
     }
-    state.SetLabel(std::string(pw::PageEncodingName(encoding)) + " read as "
-                   + std::string(pw::PageEncodingName(detected)));
+    state.SetLabel(
+        std::string(pw::PageEncodingName(encoding)) + " read as " + std::string(pw::PageEncodingName(detected)));
     state.counters["MB"] = static_cast<double>(bytes.size()) / 1e6;
     state.counters["ms"] = total * 1000 / static_cast<double>(state.iterations());
 }
@@ -216,7 +216,8 @@ void BM_CatalogueToPageText(benchmark::State& state)
     for (auto _ : state) {
         bytes = 0;
         for (const auto& row : Catalogue().Rows)
-            bytes += pw::ToPageText(encoding, row->SpaceName).size() + pw::ToPageText(encoding, row->BannerHTML).size();
+            bytes += pw::ToPageText(encoding, row->SpaceName).size()
+                + pw::ToPageText(encoding, row->BannerHTML).size();
         benchmark::DoNotOptimize(bytes);
     }
     state.SetLabel(std::string(pw::PageEncodingName(encoding)));

@@ -16,15 +16,15 @@
 namespace {
 
 constexpr int kEntries = 100000;
-const pw::TDateTime kNow {2024, 6, 1, 12, 0, 0};
+const pw::TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 // A LIST answer with files and folders, both date forms, Shift_JIS names and
 // names with blanks, in random order.
 std::string MakeListing()
 {
-    static const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    static const char* kExtensions[] = {".html", ".htm", ".txt", ".gif", ".zip", ".cgi", ".js", ""};
+    static const char* kMonths[]
+        = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+    static const char* kExtensions[] = { ".html", ".htm", ".txt", ".gif", ".zip", ".cgi", ".js", "" };
     std::mt19937 random(42);
     std::string text = "total 400000\r\n";
     char line[256];
@@ -34,13 +34,14 @@ std::string MakeListing()
         const int day = 1 + static_cast<int>(random() % 28);
         char when[16];
         if (random() % 2)
-            std::snprintf(when, sizeof when, "%02d:%02d", static_cast<int>(random() % 24), static_cast<int>(random() % 60));
+            std::snprintf(
+                when, sizeof when, "%02d:%02d", static_cast<int>(random() % 24), static_cast<int>(random() % 60));
         else
             std::snprintf(when, sizeof when, "%d", 1995 + static_cast<int>(random() % 29));
         const char* name = random() % 7 == 0 ? "\x95\x5C\x8E\xA6 page" : "page";
         std::snprintf(line, sizeof line, "%s   1 web      web      %9u %s %2d %5s %s%d%s\r\n",
-                      folder ? "drwxr-xr-x" : "-rw-r--r--", static_cast<unsigned>(random() % 5000000), month, day,
-                      when, name, i, folder ? "" : kExtensions[random() % 8]);
+            folder ? "drwxr-xr-x" : "-rw-r--r--", static_cast<unsigned>(random() % 5000000), month, day, when,
+            name, i, folder ? "" : kExtensions[random() % 8]);
         text += line;
     }
     return text;
@@ -85,7 +86,8 @@ void BM_SortChildren(benchmark::State& state)
         entries.push_back(child.get());
     const double baseline = pw::bench::SecondsOf([&] {
         std::vector<const pw::TNode*> rows(entries);
-        std::sort(rows.begin(), rows.end(), [](const pw::TNode* a, const pw::TNode* b) { return a->Name < b->Name; });
+        std::sort(
+            rows.begin(), rows.end(), [](const pw::TNode* a, const pw::TNode* b) { return a->Name < b->Name; });
         benchmark::DoNotOptimize(rows.data());
     });
     for (auto _ : state) {
@@ -103,8 +105,8 @@ void BM_SortChildren(benchmark::State& state)
     pw::bench::ReportBaseline(state, baseline);
 }
 BENCHMARK(BM_SortChildren)
-    ->ArgNames({"column", "descending"})
-    ->ArgsProduct({{0, 1, 2, 3}, {0, 1}})
+    ->ArgNames({ "column", "descending" })
+    ->ArgsProduct({ { 0, 1, 2, 3 }, { 0, 1 } })
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -10,8 +10,8 @@
 #include "gui/documents/scintillapageeditor.h"
 #include "pageads/adblock.h"
 #include "pageads/scanner.h"
-#include "sites/nodes.h"
 #include "sites/documents.h"
+#include "sites/nodes.h"
 #include "text/codec.h"
 
 #include <QApplication>
@@ -37,7 +37,7 @@ std::string BannerName(int i)
 std::string BannerHtml(int i)
 {
     return "<a href=\"http://px.a8.net/svt/ejp?a8mat=" + std::to_string(100000 + i)
-           + "\"><img width=\"468\" height=\"60\" src=\"http://img.example.net/" + std::to_string(i) + ".gif\"></a>";
+        + "\"><img width=\"468\" height=\"60\" src=\"http://img.example.net/" + std::to_string(i) + ".gif\"></a>";
 }
 
 struct PageFixture {
@@ -58,16 +58,17 @@ struct PageFixture {
             banner->BannerHTML = BannerHtml(i);
             catalogue.Rows.push_back(std::move(banner));
         }
-        const std::string filler = "<p>\x83T\x83" "C\x83g\x82\xCC\x96{\x95\xB6\x82\xC5\x82\xB7\x81" "B "
+        const std::string filler = "<p>\x83T\x83"
+                                   "C\x83g\x82\xCC\x96{\x95\xB6\x82\xC5\x82\xB7\x81"
+                                   "B "
                                    "\x95\x5C\x8E\xA6 text text text text text text text text</p>\r\n";
         std::string page;
         page.reserve(kPageBytes + 4096);
         const size_t perBlock = kPageBytes / kBlocks;
         for (int b = 0; b < kBlocks; ++b) {
             const int banner = (b * 7) % kBanners;
-            const std::string block =
-                pw::BuildAdBlock(BannerName(banner), BannerHtml(banner), b % 3 == 2 ? pw::abRotation : pw::abNormal,
-                                 pw::PageEncoding::ShiftJis);
+            const std::string block = pw::BuildAdBlock(BannerName(banner), BannerHtml(banner),
+                b % 3 == 2 ? pw::abRotation : pw::abNormal, pw::PageEncoding::ShiftJis);
             const size_t start = page.size();
             page += block + "\r\n";
             while (page.size() - start < perBlock)

@@ -15,7 +15,7 @@ using namespace pw;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     NetworkList networks;
-    for (const char* code : {"P", "", "Q", "*P"}) {
+    for (const char* code : { "P", "", "Q", "*P" }) {
         networks.push_back(std::make_unique<TNetwork>());
         networks.back()->System = code;
         networks.back()->Name = std::string("N") + code;

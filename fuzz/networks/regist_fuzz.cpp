@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     network.SignupBrowser = &window;
     TSiteInfo profile;
-    profile.Name1 = "\x8eR\x93" "c";
+    profile.Name1 = "\x8eR\x93"
+                    "c";
     profile.Zip = "123-4567";
     profile.Phone = "03-1234-5678";
     profile.Addr1 = static_cast<int32_t>(size % 50);

@@ -29,8 +29,8 @@ inline void Check(bool condition)
 inline BannerList FuzzCatalogue()
 {
     BannerList catalogue;
-    const char* const names[] = {"A", "B", "\x83\x5D", "\x95\x5C", "A\x83\x5B"};
-    const char* const htmls[] = {"<b>a</b>", "", "\x95\x5C\\\"</x>\r\n", "x\\", "\x83"};
+    const char* const names[] = { "A", "B", "\x83\x5D", "\x95\x5C", "A\x83\x5B" };
+    const char* const htmls[] = { "<b>a</b>", "", "\x95\x5C\\\"</x>\r\n", "x\\", "\x83" };
     for (int i = 0; i < 5; ++i) {
         auto banner = std::make_unique<TAdBanner>();
         banner->Number = i + 1;
@@ -51,7 +51,8 @@ inline std::string TreeText(const AdTree& tree)
     return out;
 }
 
-inline constexpr PageEncoding kFuzzEncodings[] = {PageEncoding::ShiftJis, PageEncoding::Utf8, PageEncoding::EucJp};
+inline constexpr PageEncoding kFuzzEncodings[]
+    = { PageEncoding::ShiftJis, PageEncoding::Utf8, PageEncoding::EucJp };
 
 // Scans a page made of the input; a second scan of the repaired text must
 // change nothing and give the same tree; every node's block lookup and the
@@ -63,7 +64,7 @@ inline void FuzzScannerIn(PageEncoding encoding, const uint8_t* data, size_t siz
     const BannerList catalogue = FuzzCatalogue();
     MemoryPageEditor editor(SplitLines(input));
     AdTree tree;
-    AdPage page{editor, tree, encoding};
+    AdPage page { editor, tree, encoding };
     ScanAdBlocks(page, catalogue);
     const std::string first = TreeText(tree);
 
@@ -80,7 +81,7 @@ inline void FuzzScannerIn(PageEncoding encoding, const uint8_t* data, size_t siz
 
     const size_t lines = editor.LineCount();
     for (size_t i = 0; i + 1 < size && i < 16; i += 2) {
-        editor.SetCaret({1 + (lines ? data[i] % (lines + 1) : 0), size_t{1} + data[i + 1]});
+        editor.SetCaret({ 1 + (lines ? data[i] % (lines + 1) : 0), size_t { 1 } + data[i + 1] });
         const BlockAtCaret at = LocateBlockAtCaret(page, ToPageText(encoding, catalogue.Rows[i % 5]->SpaceName));
         if (at.Kind == abNormal || at.Kind == abMember) {
             Check(at.BlockStart.Line <= at.BlockEnd.Line);
@@ -107,7 +108,7 @@ inline void FuzzCommandsIn(PageEncoding encoding, const uint8_t* data, size_t si
     const BannerList catalogue = FuzzCatalogue();
     MemoryPageEditor editor(SplitLines(text));
     AdTree tree;
-    AdPage page{editor, tree, encoding};
+    AdPage page { editor, tree, encoding };
     ScanAdBlocks(page, catalogue);
     int jumpCounter = 1;
     for (int step = 0; step < 4; ++step) {
@@ -115,7 +116,7 @@ inline void FuzzCommandsIn(PageEncoding encoding, const uint8_t* data, size_t si
         const uint8_t arg = script[step * 2 + 1];
         const TAdBanner& banner = *catalogue.Rows[arg % 5];
         const size_t lines = editor.LineCount();
-        editor.SetCaret({1 + (lines ? arg % (lines + 1) : 0), 1u + (op >> 3)});
+        editor.SetCaret({ 1 + (lines ? arg % (lines + 1) : 0), 1u + (op >> 3) });
         size_t nodeIndex = arg % (tree.NodeCount() + 1);
         AdNode* node = tree.First();
         while (node && nodeIndex--)

@@ -1,9 +1,9 @@
 // The window program: creates the main window and its dialogs, runs the
 // start-up sequence, shows the window and runs until it closes.
 
-#include "net/curlftpclient.h"
 #include "gui/common/terminationwatch.h"
 #include "gui/mainwindow.h"
+#include "net/curlftpclient.h"
 #include "pagewick_version.h"
 #include "settings/settingsfolder.h"
 
@@ -54,7 +54,8 @@ int main(int argc, char** argv)
         ready = pw::PrepareScratchFolder(place.folder, scratch);
     if (!ready) {
         std::fprintf(stderr, "pagewick: %s\n", ready.error.c_str());
-        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(ready.error));
+        QMessageBox::critical(
+            nullptr, QApplication::applicationDisplayName(), QString::fromStdString(ready.error));
         return 1;
     }
     const QString settingsFolder = QString::fromStdString(place.folder);

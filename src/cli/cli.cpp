@@ -22,42 +22,42 @@ std::vector<Command>& Registry()
     return commands;
 }
 
-constexpr std::string_view kProgramUsage =
-    "Usage: pagewick-cli [--dir DIR] [--raw] [--encoding ENC] COMMAND [ARGS...]\n"
-    "       pagewick-cli help [COMMAND]\n"
-    "       pagewick-cli --version\n"
-    "\n"
-    "Works on the settings files as the Pagewick window does. The settings folder\n"
-    "is the program's own folder when a Pagewick.ini stands there (portable mode),\n"
-    "else $XDG_CONFIG_HOME/pagewick (default ~/.config/pagewick), created when\n"
-    "missing; \"pagewick-cli config-dir\" prints it.\n"
-    "\n"
-    "Common options (anywhere on the command line):\n"
-    "  --dir DIR    use the existing folder DIR as the settings folder (it holds\n"
-    "               Pagewick.ini, ads.ini, siteinfo.ini, pwh_ads.csv, nwks.txt)\n"
-    "  --raw        arguments, standard input and output are Shift_JIS bytes as stored\n"
-    "               (default: UTF-8 on the terminal side); texts of a page (block\n"
-    "               and node names) are then bytes in the page's own encoding\n"
-    "  --encoding auto|shift_jis|utf-8|euc-jp\n"
-    "               the encoding of PAGE files (default auto: the byte order\n"
-    "               mark, else a <meta> or XML charset declaration, else the bytes\n"
-    "               decide; plain ASCII is shift_jis). Settings files are always\n"
-    "               Shift_JIS\n"
-    "  -h, --help   this text; \"COMMAND --help\" or \"help COMMAND\" describes a command\n"
-    "  --version    print the program's name and version\n"
-    "  --           end of the options: every later argument is an operand, even one\n"
-    "               that starts with '-'\n"
-    "\n"
-    "Exit codes:\n"
-    "  0  success\n"
-    "  1  the operation ran and reported a failure or a warning\n"
-    "  2  bad usage: unknown command or option, missing or malformed argument,\n"
-    "     an argument that is not UTF-8 without --raw\n"
-    "  3  a file could not be read or written, or --dir is not an existing folder\n"
-    "\n"
-    "Every message on standard error starts with \"pagewick-cli: \".\n"
-    "\n"
-    "Commands:\n";
+constexpr std::string_view kProgramUsage
+    = "Usage: pagewick-cli [--dir DIR] [--raw] [--encoding ENC] COMMAND [ARGS...]\n"
+      "       pagewick-cli help [COMMAND]\n"
+      "       pagewick-cli --version\n"
+      "\n"
+      "Works on the settings files as the Pagewick window does. The settings folder\n"
+      "is the program's own folder when a Pagewick.ini stands there (portable mode),\n"
+      "else $XDG_CONFIG_HOME/pagewick (default ~/.config/pagewick), created when\n"
+      "missing; \"pagewick-cli config-dir\" prints it.\n"
+      "\n"
+      "Common options (anywhere on the command line):\n"
+      "  --dir DIR    use the existing folder DIR as the settings folder (it holds\n"
+      "               Pagewick.ini, ads.ini, siteinfo.ini, pwh_ads.csv, nwks.txt)\n"
+      "  --raw        arguments, standard input and output are Shift_JIS bytes as stored\n"
+      "               (default: UTF-8 on the terminal side); texts of a page (block\n"
+      "               and node names) are then bytes in the page's own encoding\n"
+      "  --encoding auto|shift_jis|utf-8|euc-jp\n"
+      "               the encoding of PAGE files (default auto: the byte order\n"
+      "               mark, else a <meta> or XML charset declaration, else the bytes\n"
+      "               decide; plain ASCII is shift_jis). Settings files are always\n"
+      "               Shift_JIS\n"
+      "  -h, --help   this text; \"COMMAND --help\" or \"help COMMAND\" describes a command\n"
+      "  --version    print the program's name and version\n"
+      "  --           end of the options: every later argument is an operand, even one\n"
+      "               that starts with '-'\n"
+      "\n"
+      "Exit codes:\n"
+      "  0  success\n"
+      "  1  the operation ran and reported a failure or a warning\n"
+      "  2  bad usage: unknown command or option, missing or malformed argument,\n"
+      "     an argument that is not UTF-8 without --raw\n"
+      "  3  a file could not be read or written, or --dir is not an existing folder\n"
+      "\n"
+      "Every message on standard error starts with \"pagewick-cli: \".\n"
+      "\n"
+      "Commands:\n";
 
 void PrintProgramUsage(std::ostream& target, const std::vector<Command>& commands)
 {
@@ -139,11 +139,13 @@ bool CheckArgumentsAreUtf8(const std::vector<std::string>& args, std::ostream& e
         if (IsValidUtf8(args[i]))
             continue;
         if (LooksLikeSjis(args[i]))
-            WriteErrorLines(err, "argument \"" + codec::DecodeSjis(args[i])
-                                     + "\" is Shift_JIS, not UTF-8: add --raw to pass Shift_JIS bytes as they are");
+            WriteErrorLines(err,
+                "argument \"" + codec::DecodeSjis(args[i])
+                    + "\" is Shift_JIS, not UTF-8: add --raw to pass Shift_JIS bytes as they are");
         else
-            WriteErrorLines(err, "argument \"" + EscapedBytes(args[i])
-                                     + "\" is not UTF-8 text: add --raw to pass bytes as they are");
+            WriteErrorLines(err,
+                "argument \"" + EscapedBytes(args[i])
+                    + "\" is not UTF-8 text: add --raw to pass bytes as they are");
         return false;
     }
     return true;
@@ -153,7 +155,7 @@ bool CheckArgumentsAreUtf8(const std::vector<std::string>& args, std::ostream& e
 int SettingsFolderOf(bool given, const std::string& dir, std::string& folder, std::ostream& err)
 {
     if (given) {
-        struct stat st {};
+        struct stat st { };
         if (dir.empty() || ::stat(dir.c_str(), &st) != 0) {
             WriteErrorLines(err, "--dir " + dir + ": no such folder");
             return kExitFile;
@@ -184,8 +186,8 @@ Registrar::Registrar(const Command& command)
 const std::vector<Command>& Commands()
 {
     auto& commands = Registry();
-    std::sort(commands.begin(), commands.end(),
-              [](const Command& a, const Command& b) { return a.name < b.name; });
+    std::sort(
+        commands.begin(), commands.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
     return commands;
 }
 
@@ -205,7 +207,7 @@ std::string Context::Terminal(std::string_view data) const
 
 std::string Context::ReadInput() const
 {
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string text { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
     return Data(text);
 }
 
@@ -363,7 +365,7 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
     }
     rest.erase(rest.begin());
     const size_t optionsEnd = operandsFrom == static_cast<size_t>(-1) ? operandsFrom
-                              : operandsFrom == 0                     ? 0
+        : operandsFrom == 0                                           ? 0
                                                                       : operandsFrom - 1;
     for (size_t i = 0; i < rest.size() && i < optionsEnd; ++i) {
         if (rest[i] == "--help" || rest[i] == "-h") {
@@ -376,7 +378,7 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
     std::string folder;
     if (int code = SettingsFolderOf(dirGiven, dir, folder, err); code != kExitOk)
         return code;
-    Context context{rest, folder, raw, in, out, err, optionsEnd};
+    Context context { rest, folder, raw, in, out, err, optionsEnd };
     context.encoding = encoding;
     return it->run(context);
 }

@@ -17,8 +17,8 @@ namespace pw::cli {
 enum ExitCode {
     kExitOk = 0,
     kExitFailure = 1, // the operation ran and reported a failure or a warning
-    kExitUsage = 2,   // unknown subcommand, missing or malformed argument
-    kExitFile = 3,    // a file could not be read or written
+    kExitUsage = 2, // unknown subcommand, missing or malformed argument
+    kExitFile = 3, // a file could not be read or written
 };
 
 // What a subcommand gets: its arguments (the subcommand's own name, the common
@@ -64,7 +64,7 @@ Status LoadSettings(const Context& c, TIniList& store, const std::string& folder
 struct Command {
     std::string_view name;
     std::string_view summary; // one line for the program's --help
-    std::string_view usage;   // printed by "<name> --help"
+    std::string_view usage; // printed by "<name> --help"
     int (*run)(Context& context);
 };
 

@@ -8,13 +8,13 @@ namespace pw::cli {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "Usage: pagewick-cli config-dir\n"
-    "\n"
-    "Prints the settings folder that the other commands use: the --dir folder when\n"
-    "given, else the program's own folder when a Pagewick.ini stands there (portable\n"
-    "mode), else $XDG_CONFIG_HOME/pagewick (default ~/.config/pagewick), which is\n"
-    "created (mode 0700) when missing.\n";
+constexpr std::string_view kUsage
+    = "Usage: pagewick-cli config-dir\n"
+      "\n"
+      "Prints the settings folder that the other commands use: the --dir folder when\n"
+      "given, else the program's own folder when a Pagewick.ini stands there (portable\n"
+      "mode), else $XDG_CONFIG_HOME/pagewick (default ~/.config/pagewick), which is\n"
+      "created (mode 0700) when missing.\n";
 
 int RunConfigDir(Context& c)
 {
@@ -25,7 +25,7 @@ int RunConfigDir(Context& c)
     return kExitOk;
 }
 
-const Registrar registrar({"config-dir", "print the settings folder in use", kUsage, &RunConfigDir});
+const Registrar registrar({ "config-dir", "print the settings folder in use", kUsage, &RunConfigDir });
 
 } // namespace
 

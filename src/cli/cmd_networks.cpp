@@ -17,35 +17,35 @@ namespace pw::cli {
 
 namespace {
 
-constexpr std::string_view kNetworksUsage =
-    "Usage:\n"
-    "  pagewick-cli networks list                 one line per network: code, name, login names\n"
-    "  pagewick-cli networks export --version N   write nwks.txt in --dir from the system networks\n"
-    "  pagewick-cli networks import FILE [--accept-new-login-hosts]\n"
-    "                                             merge a definitions file into Pagewick.ini; a login\n"
-    "                                             address moved to another host is kept (and reported)\n"
-    "                                             for networks with stored logins, unless accepted\n";
+constexpr std::string_view kNetworksUsage
+    = "Usage:\n"
+      "  pagewick-cli networks list                 one line per network: code, name, login names\n"
+      "  pagewick-cli networks export --version N   write nwks.txt in --dir from the system networks\n"
+      "  pagewick-cli networks import FILE [--accept-new-login-hosts]\n"
+      "                                             merge a definitions file into Pagewick.ini; a login\n"
+      "                                             address moved to another host is kept (and reported)\n"
+      "                                             for networks with stored logins, unless accepted\n";
 
-constexpr std::string_view kRegistUsage =
-    "Usage:\n"
-    "  pagewick-cli regist TEXT   parse a Regist field map and print one line per entry:\n"
-    "                             form, source, target and the options present, TAB-separated\n";
+constexpr std::string_view kRegistUsage
+    = "Usage:\n"
+      "  pagewick-cli regist TEXT   parse a Regist field map and print one line per entry:\n"
+      "                             form, source, target and the options present, TAB-separated\n";
 
-constexpr std::string_view kLoginPageUsage =
-    "Usage:\n"
-    "  pagewick-cli login-page NETWORK PROFILE   print the auto-login page of the stored login\n";
+constexpr std::string_view kLoginPageUsage
+    = "Usage:\n"
+      "  pagewick-cli login-page NETWORK PROFILE   print the auto-login page of the stored login\n";
 
 // リストから広告代理店を選んでください。
-constexpr std::string_view kChooseNetwork =
-    "\x83\x8A\x83X\x83g\x82\xA9\x82\xE7\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xF0\x91I\x82\xF1\x82\xC5\x82\xAD\x82"
-    "\xBE\x82\xB3\x82\xA2\x81"
-    "B";
+constexpr std::string_view kChooseNetwork = "\x83\x8A\x83X\x83g\x82\xA9\x82\xE7\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X"
+                                            "\x82\xF0\x91I\x82\xF1\x82\xC5\x82\xAD\x82"
+                                            "\xBE\x82\xB3\x82\xA2\x81"
+                                            "B";
 // 広告代理店にログイン名とパスワードを入力してください。
-constexpr std::string_view kEnterLogin =
-    "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xC9\x83\x8D\x83O\x83"
-    "C\x83\x93\x96\xBC\x82\xC6\x83p\x83X\x83\x8F\x81[\x83h\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE"
-    "\x82\xB3\x82\xA2\x81"
-    "B";
+constexpr std::string_view kEnterLogin = "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xC9\x83\x8D\x83O\x83"
+                                         "C\x83\x93\x96\xBC\x82\xC6\x83p\x83X\x83\x8F\x81["
+                                         "\x83h\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE"
+                                         "\x82\xB3\x82\xA2\x81"
+                                         "B";
 
 // Loads Pagewick.ini of --dir as the window does. A missing file reads as
 // empty and is not created.
@@ -150,7 +150,8 @@ int Import(Context& c)
     int networkVersion = store.ReadInteger("Setups", "v2", 1);
     TIniList scratch;
     std::vector<LoginHostChange> kept;
-    if (Status merged = ApplyNetworkUpdate(scratch, std::move(body), networks, store, networkVersion, nullptr, &kept);
+    if (Status merged
+        = ApplyNetworkUpdate(scratch, std::move(body), networks, store, networkVersion, nullptr, &kept);
         !merged) {
         c.Error(merged.error);
         return kExitFailure;
@@ -163,8 +164,8 @@ int Import(Context& c)
         if (acceptNewHosts)
             c.Error(change.Name + ": login address moved from " + change.OldURL + " to " + change.NewURL);
         else
-            c.Error(change.Name + ": login address kept at " + change.OldURL + "; the definitions move it to " +
-                    change.NewURL + " (another host; --accept-new-login-hosts takes it)");
+            c.Error(change.Name + ": login address kept at " + change.OldURL + "; the definitions move it to "
+                + change.NewURL + " (another host; --accept-new-login-hosts takes it)");
     }
     BuildLoginMenu(networks);
     if (Status saved = SaveSettingsFile(store, c.dir, kMainSettingsFile); !saved) {
@@ -270,11 +271,11 @@ int RunLoginPage(Context& c)
     return kExitOk;
 }
 
-const Registrar networksRegistrar({"networks", "list, export and merge the ad networks", kNetworksUsage,
-                                   &RunNetworks});
-const Registrar registRegistrar({"regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist});
-const Registrar loginPageRegistrar({"login-page", "print the auto-login page of a stored login", kLoginPageUsage,
-                                    &RunLoginPage});
+const Registrar networksRegistrar(
+    { "networks", "list, export and merge the ad networks", kNetworksUsage, &RunNetworks });
+const Registrar registRegistrar({ "regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist });
+const Registrar loginPageRegistrar(
+    { "login-page", "print the auto-login page of a stored login", kLoginPageUsage, &RunLoginPage });
 
 } // namespace
 

@@ -18,46 +18,46 @@ namespace pw::cli {
 
 namespace {
 
-constexpr std::string_view kBlockUsage =
-    "Usage:\n"
-    "  pagewick-cli block normal|member|rotation NAME   read banner HTML from standard input and\n"
-    "                                                   print the ad block text exactly\n"
-    "\n"
-    "With --encoding utf-8 or euc-jp the block is made for a page in that encoding\n"
-    "(auto means shift_jis here). With --raw, NAME and the HTML are Shift_JIS as the\n"
-    "catalogue stores them and the block is printed as the page's bytes.\n";
+constexpr std::string_view kBlockUsage
+    = "Usage:\n"
+      "  pagewick-cli block normal|member|rotation NAME   read banner HTML from standard input and\n"
+      "                                                   print the ad block text exactly\n"
+      "\n"
+      "With --encoding utf-8 or euc-jp the block is made for a page in that encoding\n"
+      "(auto means shift_jis here). With --raw, NAME and the HTML are Shift_JIS as the\n"
+      "catalogue stores them and the block is printed as the page's bytes.\n";
 
-constexpr std::string_view kEncodingUsage =
-    "Usage:\n"
-    "  pagewick-cli encoding PAGE   print the encoding PAGE is read in: shift_jis, utf-8\n"
-    "                               or euc-jp (detected, or the one --encoding names)\n"
-    "\n"
-    "Detection: a UTF-8 byte order mark; else a <meta charset>, <meta http-equiv\n"
-    "Content-Type> or XML encoding declaration in the first 4 KiB; else the bytes\n"
-    "(well-formed UTF-8 with non-ASCII characters is utf-8, bytes valid in EUC-JP\n"
-    "and not in Shift_JIS are euc-jp); else shift_jis.\n";
+constexpr std::string_view kEncodingUsage
+    = "Usage:\n"
+      "  pagewick-cli encoding PAGE   print the encoding PAGE is read in: shift_jis, utf-8\n"
+      "                               or euc-jp (detected, or the one --encoding names)\n"
+      "\n"
+      "Detection: a UTF-8 byte order mark; else a <meta charset>, <meta http-equiv\n"
+      "Content-Type> or XML encoding declaration in the first 4 KiB; else the bytes\n"
+      "(well-formed UTF-8 with non-ASCII characters is utf-8, bytes valid in EUC-JP\n"
+      "and not in Shift_JIS are euc-jp); else shift_jis.\n";
 
-constexpr std::string_view kAdsUsage =
-    "Usage:\n"
-    "  pagewick-cli ads scan PAGE [--repair]                 print the ad tree (--repair writes the\n"
-    "                                                        repaired markers back to PAGE)\n"
-    "  pagewick-cli ads locate PAGE --at LINE:COL --name NAME   the block at the caret\n"
-    "  pagewick-cli ads find PAGE --node TEXT [--rotation]   the selection of a node's block\n"
-    "  pagewick-cli ads add PAGE --banner NAME (--normal | --rotation) --at LINE:COL\n"
-    "                                                        insert a banner at the caret\n"
-    "  pagewick-cli ads replace PAGE --banner NAME --at LINE:COL [--node TEXT]\n"
-    "                                                        replace the block at the caret\n"
-    "  pagewick-cli ads delete PAGE --node TEXT              remove a node's block\n"
-    "  pagewick-cli ads jump PAGE --banner NAME --times N    press F3 N times\n"
-    "\n"
-    "The ad tree is printed one node per line: two blanks per level, the status\n"
-    "(rotation, matched, changed, unlisted), TAB, the node text; TAB * marks the\n"
-    "selected node.\n"
-    "\n"
-    "PAGE is read in the encoding --encoding names (default auto: detected; see\n"
-    "pagewick-cli encoding --help). Banners go into the page in its encoding;\n"
-    "characters the encoding cannot hold are written as &#xHHHH;. A UTF-8 byte\n"
-    "order mark is kept and not counted in columns.\n";
+constexpr std::string_view kAdsUsage
+    = "Usage:\n"
+      "  pagewick-cli ads scan PAGE [--repair]                 print the ad tree (--repair writes the\n"
+      "                                                        repaired markers back to PAGE)\n"
+      "  pagewick-cli ads locate PAGE --at LINE:COL --name NAME   the block at the caret\n"
+      "  pagewick-cli ads find PAGE --node TEXT [--rotation]   the selection of a node's block\n"
+      "  pagewick-cli ads add PAGE --banner NAME (--normal | --rotation) --at LINE:COL\n"
+      "                                                        insert a banner at the caret\n"
+      "  pagewick-cli ads replace PAGE --banner NAME --at LINE:COL [--node TEXT]\n"
+      "                                                        replace the block at the caret\n"
+      "  pagewick-cli ads delete PAGE --node TEXT              remove a node's block\n"
+      "  pagewick-cli ads jump PAGE --banner NAME --times N    press F3 N times\n"
+      "\n"
+      "The ad tree is printed one node per line: two blanks per level, the status\n"
+      "(rotation, matched, changed, unlisted), TAB, the node text; TAB * marks the\n"
+      "selected node.\n"
+      "\n"
+      "PAGE is read in the encoding --encoding names (default auto: detected; see\n"
+      "pagewick-cli encoding --help). Banners go into the page in its encoding;\n"
+      "characters the encoding cannot hold are written as &#xHHHH;. A UTF-8 byte\n"
+      "order mark is kept and not counted in columns.\n";
 
 int RunBlock(Context& c)
 {
@@ -72,9 +72,9 @@ int RunBlock(Context& c)
         kind = abRotation;
     else
         return c.UsageError("unknown block kind '" + c.args[0] + "'");
-    const PageEncoding encoding =
-        c.encoding == PageCharset::Auto ? PageEncoding::ShiftJis : ResolvePageEncoding(c.encoding, {});
-    const std::string input{std::istreambuf_iterator<char>(c.in), std::istreambuf_iterator<char>()};
+    const PageEncoding encoding
+        = c.encoding == PageCharset::Auto ? PageEncoding::ShiftJis : ResolvePageEncoding(c.encoding, {});
+    const std::string input { std::istreambuf_iterator<char>(c.in), std::istreambuf_iterator<char>() };
     std::string name;
     std::string html;
     if (c.raw) {
@@ -166,14 +166,14 @@ int Scan(Context& c, const ParsedArgs& args)
 int Locate(Context& c, const ParsedArgs& args)
 {
     OpenPage open;
-    if (int code = Required(c, args, {"--at", "--name"}); code != kExitOk)
+    if (int code = Required(c, args, { "--at", "--name" }); code != kExitOk)
         return code;
     if (int code = Open(c, args, open); code != kExitOk)
         return code;
     if (int code = Caret(c, args, open); code != kExitOk)
         return code;
     const BlockAtCaret at = LocateBlockAtCaret(open.file.page, PageArg(c, open, *args.Value("--name")));
-    static constexpr std::string_view kWords[] = {"rotation", "normal", "member", "none"};
+    static constexpr std::string_view kWords[] = { "rotation", "normal", "member", "none" };
     c.PrintLine(kWords[at.Kind]);
     c.out << PageTextToTerminal(c, open.file.page.Encoding, at.Name) << '\n';
     if (at.Kind == abNormal || at.Kind == abMember)
@@ -188,18 +188,18 @@ int Locate(Context& c, const ParsedArgs& args)
 int Find(Context& c, const ParsedArgs& args)
 {
     OpenPage open;
-    if (int code = Required(c, args, {"--node"}); code != kExitOk)
+    if (int code = Required(c, args, { "--node" }); code != kExitOk)
         return code;
     if (int code = Open(c, args, open); code != kExitOk)
         return code;
-    const SelectResult result = SelectBlockByName(open.file.page, PageArg(c, open, *args.Value("--node")), true,
-                                                  args.flags.count("--rotation") > 0);
+    const SelectResult result = SelectBlockByName(
+        open.file.page, PageArg(c, open, *args.Value("--node")), true, args.flags.count("--rotation") > 0);
     if (result == SelectResult::BadNumbering)
         c.Error(kInternalErrorMessage);
     if (result != SelectResult::Found)
         return kExitFailure;
     c.PrintLine(FormatPosition(open.file.editor.SelectionStart()) + "\t"
-                + FormatPosition(open.file.editor.SelectionEnd()));
+        + FormatPosition(open.file.editor.SelectionEnd()));
     return kExitOk;
 }
 
@@ -216,7 +216,7 @@ int Finish(Context& c, OpenPage& open, const AdCommandResult& result)
 int Add(Context& c, const ParsedArgs& args)
 {
     OpenPage open;
-    if (int code = Required(c, args, {"--banner", "--at"}); code != kExitOk)
+    if (int code = Required(c, args, { "--banner", "--at" }); code != kExitOk)
         return code;
     const bool normal = args.flags.count("--normal") > 0;
     const bool rotation = args.flags.count("--rotation") > 0;
@@ -229,15 +229,15 @@ int Add(Context& c, const ParsedArgs& args)
     const int row = Banner(c, args, open);
     if (row < 0)
         return kExitFailure;
-    const AdCommandResult result =
-        AddAdBlock(open.file.page, open.catalogue.banners, *open.catalogue.banners.Rows[row], rotation);
+    const AdCommandResult result
+        = AddAdBlock(open.file.page, open.catalogue.banners, *open.catalogue.banners.Rows[row], rotation);
     return Finish(c, open, result);
 }
 
 int Replace(Context& c, const ParsedArgs& args)
 {
     OpenPage open;
-    if (int code = Required(c, args, {"--banner", "--at"}); code != kExitOk)
+    if (int code = Required(c, args, { "--banner", "--at" }); code != kExitOk)
         return code;
     if (int code = Open(c, args, open); code != kExitOk)
         return code;
@@ -248,8 +248,8 @@ int Replace(Context& c, const ParsedArgs& args)
         return kExitFailure;
     if (const std::string* node = args.Value("--node"))
         open.file.tree.Select(FindAdNode(open.file.tree, PageArg(c, open, *node), abRotation));
-    const AdCommandResult result =
-        ReplaceAdBlock(open.file.page, open.catalogue.banners, *open.catalogue.banners.Rows[row]);
+    const AdCommandResult result
+        = ReplaceAdBlock(open.file.page, open.catalogue.banners, *open.catalogue.banners.Rows[row]);
     if (!result.Done) {
         PrintMessages(c, result.Messages);
         return kExitFailure;
@@ -260,7 +260,7 @@ int Replace(Context& c, const ParsedArgs& args)
 int Delete(Context& c, const ParsedArgs& args)
 {
     OpenPage open;
-    if (int code = Required(c, args, {"--node"}); code != kExitOk)
+    if (int code = Required(c, args, { "--node" }); code != kExitOk)
         return code;
     if (int code = Open(c, args, open); code != kExitOk)
         return code;
@@ -273,7 +273,7 @@ int Delete(Context& c, const ParsedArgs& args)
     open.file.tree.Select(node);
     const AdCommandResult result = DeleteAdBlock(open.file.page, open.catalogue.banners);
     if (!result.Done) {
-        PrintMessages(c, {result.Messages.front()});
+        PrintMessages(c, { result.Messages.front() });
         return kExitFailure;
     }
     return Finish(c, open, result);
@@ -282,7 +282,7 @@ int Delete(Context& c, const ParsedArgs& args)
 int JumpCommand(Context& c, const ParsedArgs& args)
 {
     OpenPage open;
-    if (int code = Required(c, args, {"--banner", "--times"}); code != kExitOk)
+    if (int code = Required(c, args, { "--banner", "--times" }); code != kExitOk)
         return code;
     const std::string& timesText = *args.Value("--times");
     int times = 0;
@@ -296,8 +296,8 @@ int JumpCommand(Context& c, const ParsedArgs& args)
         return kExitFailure;
     int counter = 1;
     for (int press = 0; press < times; ++press) {
-        const AdCommandResult result =
-            Jump(open.file.page, open.catalogue.banners, *open.catalogue.banners.Rows[row], counter);
+        const AdCommandResult result
+            = Jump(open.file.page, open.catalogue.banners, *open.catalogue.banners.Rows[row], counter);
         if (!result.Messages.empty())
             c.PrintLine(result.Messages.front().Text);
         else
@@ -311,8 +311,8 @@ int RunAds(Context& c)
     if (c.args.empty())
         return c.UsageError("ads needs a subcommand: scan, locate, find, add, replace, delete or jump");
     const std::string& sub = c.args[0];
-    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd, {"--at", "--name", "--node", "--banner", "--times"},
-                                      {"--repair", "--rotation", "--normal"});
+    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd,
+        { "--at", "--name", "--node", "--banner", "--times" }, { "--repair", "--rotation", "--normal" });
     if (!args.error.empty())
         return c.UsageError(args.error);
     if (sub == "scan")
@@ -332,11 +332,11 @@ int RunAds(Context& c)
     return c.UsageError("unknown ads subcommand '" + sub + "'");
 }
 
-const Registrar blockRegistrar({"block", "print the ad block text of banner HTML", kBlockUsage, &RunBlock});
-const Registrar encodingRegistrar({"encoding", "print the encoding a page is read in", kEncodingUsage,
-                                   &RunEncoding});
-const Registrar adsRegistrar({"ads", "list, find, add, replace and delete the ad blocks of a page", kAdsUsage,
-                              &RunAds});
+const Registrar blockRegistrar({ "block", "print the ad block text of banner HTML", kBlockUsage, &RunBlock });
+const Registrar encodingRegistrar(
+    { "encoding", "print the encoding a page is read in", kEncodingUsage, &RunEncoding });
+const Registrar adsRegistrar(
+    { "ads", "list, find, add, replace and delete the ad blocks of a page", kAdsUsage, &RunAds });
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // catalogue list|add|delete|archive and detect: the banner catalogue of --dir
 // (ads.ini) as the banner list, the banner editor and the archive use it.
 
+#include "catalogue/adkind.h"
 #include "catalogue/archive.h"
 #include "catalogue/bannercheck.h"
 #include "catalogue/bannerlist.h"
@@ -8,7 +9,6 @@
 #include "cli/cli.h"
 #include "cli/cmd_pageads_support.h"
 #include "networks/siteinfo.h"
-#include "catalogue/adkind.h"
 #include "text/lines.h"
 
 #include <charconv>
@@ -17,19 +17,19 @@ namespace pw::cli {
 
 namespace {
 
-constexpr std::string_view kCatalogueUsage =
-    "Usage:\n"
-    "  pagewick-cli catalogue list [--sort COLUMN] [--desc]   one line per banner: name, network,\n"
-    "                      type, PV, CT, rate, revenue (TABs); --sort sorts by column 0 to 6\n"
-    "  pagewick-cli catalogue add --name NAME [--network NAME] [--type TEXT] [--pv N] [--ct N]\n"
-    "                      [--revenue N]   add a banner with the HTML from standard input\n"
-    "  pagewick-cli catalogue delete NAME    remove a banner\n"
-    "  pagewick-cli catalogue archive NAME   append a banner to pwh_ads.csv and remove it\n";
+constexpr std::string_view kCatalogueUsage
+    = "Usage:\n"
+      "  pagewick-cli catalogue list [--sort COLUMN] [--desc]   one line per banner: name, network,\n"
+      "                      type, PV, CT, rate, revenue (TABs); --sort sorts by column 0 to 6\n"
+      "  pagewick-cli catalogue add --name NAME [--network NAME] [--type TEXT] [--pv N] [--ct N]\n"
+      "                      [--revenue N]   add a banner with the HTML from standard input\n"
+      "  pagewick-cli catalogue delete NAME    remove a banner\n"
+      "  pagewick-cli catalogue archive NAME   append a banner to pwh_ads.csv and remove it\n";
 
-constexpr std::string_view kDetectUsage =
-    "Usage:\n"
-    "  pagewick-cli detect   read ad HTML from standard input and print the detected network\n"
-    "                        (or its stand-in for none), TAB, and the kind and size\n";
+constexpr std::string_view kDetectUsage
+    = "Usage:\n"
+      "  pagewick-cli detect   read ad HTML from standard input and print the detected network\n"
+      "                        (or its stand-in for none), TAB, and the kind and size\n";
 
 int List(Context& c, const ParsedArgs& args)
 {
@@ -162,9 +162,8 @@ int RunCatalogue(Context& c)
     if (c.args.empty())
         return c.UsageError("catalogue needs a subcommand: list, add, delete or archive");
     const std::string& sub = c.args[0];
-    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd, {"--sort", "--name", "--network", "--type", "--pv", "--ct",
-                                                  "--revenue"},
-                                      {"--desc"});
+    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd,
+        { "--sort", "--name", "--network", "--type", "--pv", "--ct", "--revenue" }, { "--desc" });
     if (!args.error.empty())
         return c.UsageError(args.error);
     if (sub == "list")
@@ -190,10 +189,10 @@ int RunDetect(Context& c)
     return kExitOk;
 }
 
-const Registrar catalogueRegistrar({"catalogue", "list, add, delete and archive the banners of ads.ini",
-                                    kCatalogueUsage, &RunCatalogue});
-const Registrar detectRegistrar({"detect", "detect an ad's network, kind and size from its HTML", kDetectUsage,
-                                 &RunDetect});
+const Registrar catalogueRegistrar(
+    { "catalogue", "list, add, delete and archive the banners of ads.ini", kCatalogueUsage, &RunCatalogue });
+const Registrar detectRegistrar(
+    { "detect", "detect an ad's network, kind and size from its HTML", kDetectUsage, &RunDetect });
 
 } // namespace
 

@@ -10,8 +10,7 @@
 namespace pw::cli {
 
 ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
-                     std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions)
+    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions)
 {
     ParsedArgs parsed;
     auto contains = [](std::initializer_list<std::string_view> list, std::string_view name) {
@@ -139,13 +138,15 @@ int FindBannerRow(const BannerList& banners, std::string_view name)
 
 void PrintAdTree(Context& c, const AdPage& page)
 {
-    static constexpr std::string_view kWords[] = {"rotation", "matched", "changed", "unlisted"};
+    static constexpr std::string_view kWords[] = { "rotation", "matched", "changed", "unlisted" };
     const AdTree& tree = page.Tree;
     for (const AdNode* node = tree.First(); node; node = tree.Next(*node)) {
         std::string line;
         for (const AdNode* up = node->Parent(); up; up = up->Parent())
             line += "  ";
-        line.append(kWords[node->Status()]).append("\t").append(PageTextToTerminal(c, page.Encoding, node->Text()));
+        line.append(kWords[node->Status()])
+            .append("\t")
+            .append(PageTextToTerminal(c, page.Encoding, node->Text()));
         if (node == tree.Selected())
             line += "\t*";
         c.out << line << '\n';

@@ -36,8 +36,7 @@ struct ParsedArgs {
 };
 
 ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
-                     std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions);
+    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions);
 
 // "LINE:COL", both from 1.
 bool ParsePosition(std::string_view text, TextPos& pos);
@@ -53,7 +52,7 @@ struct PageFile {
     LineBreak lineBreak = LineBreak::CrLf; // the page's own style, written back on save
     MemoryPageEditor editor;
     AdTree tree;
-    AdPage page{editor, tree, PageEncoding::ShiftJis};
+    AdPage page { editor, tree, PageEncoding::ShiftJis };
 };
 
 int LoadPage(Context& c, const std::string& path, PageFile& file);

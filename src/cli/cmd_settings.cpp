@@ -13,13 +13,13 @@ namespace pw::cli {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "Usage:\n"
-    "  pagewick-cli settings decode FILE                   print the unscrambled content\n"
-    "  pagewick-cli settings encode FILE                   scramble standard input into FILE\n"
-    "  pagewick-cli settings get FILE SECTION KEY [DEFAULT] print a value\n"
-    "  pagewick-cli settings set FILE SECTION KEY VALUE    store a value\n"
-    "  pagewick-cli settings erase FILE SECTION            remove a section\n";
+constexpr std::string_view kUsage
+    = "Usage:\n"
+      "  pagewick-cli settings decode FILE                   print the unscrambled content\n"
+      "  pagewick-cli settings encode FILE                   scramble standard input into FILE\n"
+      "  pagewick-cli settings get FILE SECTION KEY [DEFAULT] print a value\n"
+      "  pagewick-cli settings set FILE SECTION KEY VALUE    store a value\n"
+      "  pagewick-cli settings erase FILE SECTION            remove a section\n";
 
 void SplitPath(const std::string& path, std::string& folder, std::string& name)
 {
@@ -170,7 +170,7 @@ int RunSettings(Context& c)
     return c.UsageError("unknown settings subcommand '" + sub + "'");
 }
 
-const Registrar registrar({"settings", "read and write the scrambled settings files", kUsage, &RunSettings});
+const Registrar registrar({ "settings", "read and write the scrambled settings files", kUsage, &RunSettings });
 
 } // namespace
 

@@ -48,7 +48,7 @@ bool ParseNow(std::string_view text, TDateTime& now)
     const std::string copy(text);
     if (std::sscanf(copy.c_str(), "%4d-%2d-%2d %2d:%2d%c", &year, &month, &day, &hour, &minute, &extra) != 5)
         return false;
-    now = {year, month, day, hour, minute, 0};
+    now = { year, month, day, hour, minute, 0 };
     return IsValidDateTime(now);
 }
 
@@ -129,7 +129,7 @@ public:
         , m_trustChanged(trustChanged)
     {
     }
-    void Status(const std::string&) override {}
+    void Status(const std::string&) override { }
     void Message(MessageType, const std::string& text) override { m_context.Error(text); }
     bool Confirm(const std::string& text) override
     {
@@ -159,7 +159,10 @@ private:
 // Standard output as a download's sink.
 class OutputSink : public TransferSink {
 public:
-    explicit OutputSink(std::ostream& out) : m_out(out) {}
+    explicit OutputSink(std::ostream& out)
+        : m_out(out)
+    {
+    }
     bool Write(std::string_view bytes) override
     {
         m_out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -174,7 +177,10 @@ private:
 // Standard input as an upload's source, read once as it is sent.
 class InputSource : public TransferSource {
 public:
-    explicit InputSource(std::istream& in) : m_in(in) {}
+    explicit InputSource(std::istream& in)
+        : m_in(in)
+    {
+    }
     bool Read(char* buffer, size_t capacity, size_t& count) override
     {
         count = 0;
@@ -279,8 +285,8 @@ int SiteList(Context& c)
     if (int code = LoadSetupsOf(c, settings); code != kExitOk)
         return code;
     for (const auto& setup : settings.setups.Setups) {
-        c.PrintLine(setup->Name + "\t" + std::string(ProtocolWord(*setup)) + "\t" + setup->Host + "\t"
-                    + setup->IniPath);
+        c.PrintLine(
+            setup->Name + "\t" + std::string(ProtocolWord(*setup)) + "\t" + setup->Host + "\t" + setup->IniPath);
     }
     return kExitOk;
 }
@@ -401,9 +407,10 @@ int RunSite(Context& c)
     return c.UsageError("unknown site subcommand '" + sub + "'");
 }
 
-const Registrar listingRegistrar({"listing", "parse an FTP LIST answer from standard input", kListingUsage,
-                                  &RunListing});
-const Registrar siteRegistrar({"site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite});
+const Registrar listingRegistrar(
+    { "listing", "parse an FTP LIST answer from standard input", kListingUsage, &RunListing });
+const Registrar siteRegistrar(
+    { "site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite });
 
 } // namespace
 

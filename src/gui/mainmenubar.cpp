@@ -110,13 +110,14 @@ void TMainForm::showAbout()
     box.setWindowTitle(QStringLiteral("Pagewick について"));
     box.setIconPixmap(windowIcon().pixmap(64, 64));
     box.setTextFormat(Qt::RichText);
-    box.setText(QStringLiteral("<h3>Pagewick %1</h3>"
-                               "<p>アフィリエイト広告を管理し、サイトのページに貼り、広告代理店にログインするツール。</p>"
-                               "<p>このプログラムはフリーソフトウェアです。GNU 一般公衆利用許諾書 (GPL) "
-                               "バージョン 3 またはそれ以降のバージョンの条件で再頒布・改変できます。"
-                               "保証は一切ありません。</p>"
-                               "<p>License: GPL-3.0-or-later</p>")
-                    .arg(QApplication::applicationVersion()));
+    box.setText(
+        QStringLiteral("<h3>Pagewick %1</h3>"
+                       "<p>アフィリエイト広告を管理し、サイトのページに貼り、広告代理店にログインするツール。</p>"
+                       "<p>このプログラムはフリーソフトウェアです。GNU 一般公衆利用許諾書 (GPL) "
+                       "バージョン 3 またはそれ以降のバージョンの条件で再頒布・改変できます。"
+                       "保証は一切ありません。</p>"
+                       "<p>License: GPL-3.0-or-later</p>")
+            .arg(QApplication::applicationVersion()));
     box.exec();
 }
 

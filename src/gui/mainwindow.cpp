@@ -83,9 +83,11 @@ std::uint32_t TickCount()
 
 } // namespace
 
-TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
-                     QWidget* parent)
-    : QMainWindow(parent), m_settingsFolder(settingsFolder), m_scratchFolder(scratchFolder)
+TMainForm::TMainForm(
+    const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients, QWidget* parent)
+    : QMainWindow(parent)
+    , m_settingsFolder(settingsFolder)
+    , m_scratchFolder(scratchFolder)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Pagewick(V1.1)"));
@@ -93,8 +95,8 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
     m_actions = new ActionList(this);
     addActions(m_actions->actions());
     RegisterIcons();
-    setWindowIcon(QIcon::fromTheme(QLatin1String(icons::kProgramIconTheme),
-                                   QIcon(QLatin1String(icons::kProgramIconResource))));
+    setWindowIcon(QIcon::fromTheme(
+        QLatin1String(icons::kProgramIconTheme), QIcon(QLatin1String(icons::kProgramIconResource))));
     buildLayout();
     buildToolBar();
     buildMenus();
@@ -102,8 +104,8 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
 
     m_runner = new TransferRunner(this, this);
     m_feedback = new GuiFeedback(this, statusBar(), m_runner, this);
-    m_workspace = std::make_unique<Workspace>(settingsFolder.toStdString(), m_runner->wrap(std::move(ftpClients)),
-                                              *m_feedback);
+    m_workspace = std::make_unique<Workspace>(
+        settingsFolder.toStdString(), m_runner->wrap(std::move(ftpClients)), *m_feedback);
     buildAreas();
     buildMenuBar();
 }
@@ -141,24 +143,25 @@ void TMainForm::buildAreas()
     Workspace& ws = *m_workspace;
 
     m_sites = new SitesArea(ws, *m_feedback, *m_actions,
-                            {m_setups, m_tree, m_files, m_pages, button("TBConnect"), button("TBDisconnect"),
-                             button("TBReconnect"), button("TBHosts")},
-                            this);
+        { m_setups, m_tree, m_files, m_pages, button("TBConnect"), button("TBDisconnect"), button("TBReconnect"),
+            button("TBHosts") },
+        this);
     auto* encodingLabel = new QLabel(this);
     encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
     encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
     statusBar()->addPermanentWidget(encodingLabel);
-    m_documents =
-        new DocumentsArea(ws, *m_feedback, *m_actions, {m_pages, m_editorMenu, m_adTreeMenu, encodingLabel}, this);
+    m_documents = new DocumentsArea(
+        ws, *m_feedback, *m_actions, { m_pages, m_editorMenu, m_adTreeMenu, encodingLabel }, this);
     m_banners = new BannersArea(
         ws, *m_actions, { m_bannerList, m_previewPanel, m_preview, m_previewItem, m_monitorItem }, this);
-    m_networks = new NetworksArea(ws, {button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork")},
-                                  this);
-    m_options = new OptionsArea(ws, {button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel,
-                                 button("TBHelp"), m_ad},
-                                this);
+    m_networks = new NetworksArea(
+        ws, { button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork") }, this);
+    m_options = new OptionsArea(ws,
+        { button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel, button("TBHelp"), m_ad },
+        this);
 
-    m_networks->setService(m_options->network(), [this] { return m_options->serviceUrl(); }, &m_networkVersion);
+    m_networks->setService(
+        m_options->network(), [this] { return m_options->serviceUrl(); }, &m_networkVersion);
     connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
 
     // The areas meet here: the sites ask the documents to open and close pages.
@@ -167,7 +170,8 @@ void TMainForm::buildAreas()
         [this](const std::string& folder) { return m_documents->closeDocumentsBelow(folder); },
         [this] { return m_documents->activeFile(); },
     });
-    connect(m_sites, &SitesArea::openFileRequested, this, [this](TFileNode* file) { m_documents->openDocument(*file); });
+    connect(m_sites, &SitesArea::openFileRequested, this,
+        [this](TFileNode* file) { m_documents->openDocument(*file); });
     connect(m_sites, &SitesArea::previewRequested, this, &TMainForm::openPreview);
     connect(m_documents, &DocumentsArea::previewRequested, this, &TMainForm::openPreview);
     connect(m_documents, &DocumentsArea::bannerRowRequested, m_banners, &BannersArea::selectRow);
@@ -203,9 +207,10 @@ void TMainForm::createDialogs()
     m_fmNetworks = new TFmNetworks(*m_workspace, this);
     m_fmBanner = new TFmBanner(this);
     m_fmHosts = new TFmHosts(this);
-    m_fmOption = new TFmOption(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->SettingsFolder, this);
+    m_fmOption
+        = new TFmOption(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->SettingsFolder, this);
     m_fmEditIni = new TFmEditIni(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->IniListSiteInfo,
-                                 m_workspace->SettingsFolder, this);
+        m_workspace->SettingsFolder, this);
     m_fmMessage = new TFmMessage(this);
     m_sites->setHostsDialog(m_fmHosts);
     m_networks->setDialog(m_fmNetworks);
@@ -235,9 +240,8 @@ bool TMainForm::loadSettingsFiles()
 {
     const std::string folder = m_settingsFolder.toStdString();
     bool ok = true;
-    const std::pair<TIniList*, std::string_view> files[] = {{&m_workspace->IniListSetup, kMainSettingsFile},
-                                                            {&m_workspace->IniListAd, kBannerFile},
-                                                            {&m_workspace->IniListSiteInfo, kProfileFile}};
+    const std::pair<TIniList*, std::string_view> files[] = { { &m_workspace->IniListSetup, kMainSettingsFile },
+        { &m_workspace->IniListAd, kBannerFile }, { &m_workspace->IniListSiteInfo, kProfileFile } };
     for (const auto& [store, name] : files) {
         SettingsLoadReport report;
         const Status loaded = LoadSettingsFile(*store, folder, name, &report);
@@ -246,12 +250,12 @@ bool TMainForm::loadSettingsFiles()
             ok = false;
         } else if (report.Damaged) {
             ShowMessage(this, MessageType::Warning,
-                        QStringLiteral("設定ファイル[%1]が壊れています。%2バイト中%3バイト目までしか読めませんでした。"
-                                       "元のファイルは[%4]に保存しました。")
-                            .arg(QString::fromStdString(JoinPath(folder, name)))
-                            .arg(report.FileBytes)
-                            .arg(report.LoadedBytes)
-                            .arg(QString::fromStdString(report.DamagedCopy)));
+                QStringLiteral("設定ファイル[%1]が壊れています。%2バイト中%3バイト目までしか読めませんでした。"
+                               "元のファイルは[%4]に保存しました。")
+                    .arg(QString::fromStdString(JoinPath(folder, name)))
+                    .arg(report.FileBytes)
+                    .arg(report.LoadedBytes)
+                    .arg(QString::fromStdString(report.DamagedCopy)));
         }
     }
     return ok;
@@ -323,13 +327,14 @@ void TMainForm::applyPaneSizes()
         return;
     m_paneSizesApplied = true;
     const int treeTotal = m_directorySplitter->width() - m_directorySplitter->handleWidth();
-    m_directorySplitter->setSizes({m_startSettings.TreeWidth, std::max(0, treeTotal - m_startSettings.TreeWidth)});
+    m_directorySplitter->setSizes(
+        { m_startSettings.TreeWidth, std::max(0, treeTotal - m_startSettings.TreeWidth) });
     const int middleTotal = m_middle->width() - m_middle->handleWidth();
-    m_middle->setSizes({std::max(0, middleTotal - m_startSettings.PreviewWidth), m_startSettings.PreviewWidth});
+    m_middle->setSizes({ std::max(0, middleTotal - m_startSettings.PreviewWidth), m_startSettings.PreviewWidth });
     const int columnTotal = m_middleSplitter->height() - m_middleSplitter->handleWidth();
     // The page control takes most of the height: pages are what users work on.
     const int pagesHeight = std::max(173, columnTotal * 3 / 5);
-    m_middleSplitter->setSizes({pagesHeight, std::max(0, columnTotal - pagesHeight)});
+    m_middleSplitter->setSizes({ pagesHeight, std::max(0, columnTotal - pagesHeight) });
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -365,7 +370,7 @@ void TMainForm::fitFrameToWorkArea(int triesLeft)
             return;
         }
         setGeometry(screen->availableGeometry().adjusted(inner.left() - frame.left(), inner.top() - frame.top(),
-                                                         inner.right() - frame.right(), inner.bottom() - frame.bottom()));
+            inner.right() - frame.right(), inner.bottom() - frame.bottom()));
     });
 }
 
@@ -381,7 +386,8 @@ GeneralSettings TMainForm::collectGeneralSettings() const
     s.PreviewWidth = m_banners->previewWidth();
     const int sorted = m_bannerList->header()->sortIndicatorSection();
     if (sorted >= 0)
-        s.SortColumn = SortColumnValue(sorted, m_bannerList->header()->sortIndicatorOrder() == Qt::DescendingOrder);
+        s.SortColumn
+            = SortColumnValue(sorted, m_bannerList->header()->sortIndicatorOrder() == Qt::DescendingOrder);
     const TAdBanner* selected = m_workspace->Banners.SelectedBanner();
     s.LastAdIndex = selected ? selected->Number : 0;
     return s;
@@ -410,9 +416,9 @@ void TMainForm::offerRecovery()
     for (const RecoveryCopy& copy : copies)
         list += FromData(copy.SetupName) + QStringLiteral(": ") + FromData(copy.Path) + QLatin1Char('\n');
     const auto answer = ShowMessage(this, MessageType::Confirmation,
-                                    QStringLiteral("前回の終了時に保存されていなかったページがあります。\n\n") + list
-                                        + QStringLiteral("\nこれらのページを開き直しますか？（「いいえ」で破棄します）"),
-                                    QMessageBox::Yes | QMessageBox::No);
+        QStringLiteral("前回の終了時に保存されていなかったページがあります。\n\n") + list
+            + QStringLiteral("\nこれらのページを開き直しますか？（「いいえ」で破棄します）"),
+        QMessageBox::Yes | QMessageBox::No);
     std::vector<RecoveryCopy> notOpened;
     if (answer == QMessageBox::Yes) {
         for (const RecoveryCopy& copy : copies) {
@@ -428,7 +434,7 @@ void TMainForm::offerRecovery()
         // Kept for the next start: the site may be reachable then.
         SaveRecoveryCopies(recoveryFolder(), notOpened);
         ShowMessage(this, MessageType::Warning,
-                    QStringLiteral("開けなかったページは次回の起動時にもう一度お尋ねします。"));
+            QStringLiteral("開けなかったページは次回の起動時にもう一度お尋ねします。"));
     }
     updateCommandState();
 }
@@ -455,10 +461,11 @@ void TMainForm::shutDown()
     if (m_quitRequested)
         return;
 
-    WriteGeneralSettings(m_workspace->IniListSetup, collectGeneralSettings(),
-                         m_bannerList->header()->sortIndicatorSection() >= 0);
+    WriteGeneralSettings(
+        m_workspace->IniListSetup, collectGeneralSettings(), m_bannerList->header()->sortIndicatorSection() >= 0);
     m_sites->storeSetups();
-    const Status saved = SaveSettingsFile(m_workspace->IniListSetup, m_settingsFolder.toStdString(), kMainSettingsFile);
+    const Status saved
+        = SaveSettingsFile(m_workspace->IniListSetup, m_settingsFolder.toStdString(), kMainSettingsFile);
     if (!saved)
         ShowMessage(this, MessageType::Error, FromData(saved.error));
 }

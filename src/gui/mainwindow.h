@@ -55,7 +55,7 @@ public:
     // `scratchFolder` receives the scratch .html files; `ftpClients` makes the
     // clients of the site connections.
     TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
-              QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Creates the six dialogs, in their fixed order, after the main window.

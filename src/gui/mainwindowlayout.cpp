@@ -1,8 +1,8 @@
 // The main window's widgets, tool bar and menus.
 
 #include "gui/common/actionlist.h"
-#include "gui/mainwindow.h"
 #include "gui/common/webpane.h"
+#include "gui/mainwindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -181,8 +181,7 @@ void TMainForm::buildToolBar()
     m_setups->setFixedWidth(162);
     m_setups->setMaxVisibleItems(16);
     m_setups->setAccessibleName(QStringLiteral("サーバーまたはフォルダ"));
-    m_setups->setToolTip(
-        QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
+    m_setups->setToolTip(QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
     m_toolBar->addWidget(m_setups);
     own("TBConnect", QStringLiteral("ＦＴＰサーバーに接続・フォルダのオープン"));
     own("TBDisconnect", QStringLiteral("ＦＴＰサーバーに切断・フォルダのクローズ"));
@@ -278,19 +277,19 @@ void TMainForm::buildMenus()
         return a;
     };
     m_previewItem = option("MIAdPreview", QStringLiteral("プレビュー"),
-                           QStringLiteral("広告リストの広告プレビューを見る・見ない"), true);
+        QStringLiteral("広告リストの広告プレビューを見る・見ない"), true);
     m_monitorItem = option("MIMonitor", QStringLiteral("クリップボード"),
-                           QStringLiteral("クリップボードを自動監視する・しない"), true);
+        QStringLiteral("クリップボードを自動監視する・しない"), true);
     m_adItem = option("MIAd", QStringLiteral("広告パネル"), QStringLiteral("広告パネルを見る・見ない"), true);
     option("MINetwork", QStringLiteral("広告代理店設定..."), QStringLiteral("広告代理店登録・修正する"), false);
     option("MIUpdateNetwork", QStringLiteral("広告代理店設定更新"),
-           ServiceAddress() + QStringLiteral("から最新の広告代理店設定を更新する"), false);
+        ServiceAddress() + QStringLiteral("から最新の広告代理店設定を更新する"), false);
     option("MIOption", QStringLiteral("オプション設定"), QStringLiteral("オプション設定"), false);
 
     // Pop-up menus of the lists.
     auto attach = [](QAbstractItemView* view, QMenu* m) {
         QObject::connect(view, &QWidget::customContextMenuRequested, m,
-                         [view, m](const QPoint& at) { m->popup(view->viewport()->mapToGlobal(at)); });
+            [view, m](const QPoint& at) { m->popup(view->viewport()->mapToGlobal(at)); });
     };
     attach(m_tree, directory);
     attach(m_files, file);

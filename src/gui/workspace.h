@@ -20,13 +20,14 @@ namespace pw::gui {
 // hands it to its areas.
 struct Workspace {
     Workspace(std::string settingsFolder, FtpClientFactory factory, SiteFeedback& feedback)
-        : SettingsFolder(std::move(settingsFolder)), Tree(std::move(factory), feedback)
+        : SettingsFolder(std::move(settingsFolder))
+        , Tree(std::move(factory), feedback)
     {
     }
 
     std::string SettingsFolder;
-    TIniList IniListSetup;    // Pagewick.ini: general settings, site setups, networks
-    TIniList IniListAd;       // ads.ini: the banner catalogue, proxy options
+    TIniList IniListSetup; // Pagewick.ini: general settings, site setups, networks
+    TIniList IniListAd; // ads.ini: the banner catalogue, proxy options
     TIniList IniListSiteInfo; // siteinfo.ini: registration profiles
     TSetupList Setups;
     NetworkList Networks;

@@ -26,7 +26,8 @@ void GlobalInit()
 std::string Base64(const unsigned char* data, size_t length)
 {
     std::string out(4 * ((length + 2) / 3) + 1, '\0');
-    const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data, static_cast<int>(length));
+    const int written
+        = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), data, static_cast<int>(length));
     out.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return out;
 }
@@ -209,7 +210,8 @@ bool FolderOfReply(const std::vector<std::string>& replies, std::string& folder)
 std::string LastErrorReply(const std::vector<std::string>& replies)
 {
     for (auto it = replies.rbegin(); it != replies.rend(); ++it) {
-        if (it->size() >= 3 && ((*it)[0] == '4' || (*it)[0] == '5') && std::isdigit(static_cast<unsigned char>((*it)[1]))
+        if (it->size() >= 3 && ((*it)[0] == '4' || (*it)[0] == '5')
+            && std::isdigit(static_cast<unsigned char>((*it)[1]))
             && std::isdigit(static_cast<unsigned char>((*it)[2])))
             return *it;
     }
@@ -291,8 +293,8 @@ std::string MiB(size_t bytes)
 
 std::string LimitText(size_t bytes)
 {
-    return bytes >= (size_t {1} << 20) && bytes % (size_t {1} << 20) == 0 ? MiB(bytes)
-                                                                         : std::to_string(bytes) + " bytes";
+    return bytes >= (size_t { 1 } << 20) && bytes % (size_t { 1 } << 20) == 0 ? MiB(bytes)
+                                                                              : std::to_string(bytes) + " bytes";
 }
 
 // The verbose log (PAGEWICK_CURL_VERBOSE) on standard error, with the
@@ -361,13 +363,13 @@ std::string PublicKeyPin(const unsigned char* spkiDer, size_t length)
 struct CurlFtpClient::Request {
     std::string url;
     bool nobody = false;
-    std::vector<std::string> quote;     // sent before the transfer (after the CWD for FTP)
+    std::vector<std::string> quote; // sent before the transfer (after the CWD for FTP)
     std::vector<std::string> postquote; // sent after it
     std::string* sink = nullptr;
     size_t sinkLimit = static_cast<size_t>(-1); // the most bytes the sink (or stream) may take
-    const char* sinkWhat = "";   // what the sink holds, for the error
-    TransferSink* stream = nullptr;     // a file's bytes as they arrive
-    TransferSource* upload = nullptr;   // a file's bytes as they are sent
+    const char* sinkWhat = ""; // what the sink holds, for the error
+    TransferSink* stream = nullptr; // a file's bytes as they arrive
+    TransferSource* upload = nullptr; // a file's bytes as they are sent
 };
 
 CurlFtpClient::CurlFtpClient(FtpClientSettings settings)
@@ -434,13 +436,13 @@ FtpResult CurlFtpClient::Perform(Request& request)
 {
     m_hasFolderListing = false;
     if (!pw::IsUsableHostName(m_settings.Host))
-        return FtpResult::Fail(FtpFailure::Other, "the host name \"" + m_settings.Host
-                                   + "\" cannot be used: it is empty or holds a blank, '/', '#', '@', '?' or '\\'");
+        return FtpResult::Fail(FtpFailure::Other,
+            "the host name \"" + m_settings.Host
+                + "\" cannot be used: it is empty or holds a blank, '/', '#', '@', '?' or '\\'");
     if (request.upload && request.upload->Size() >= 0
         && static_cast<uint64_t>(request.upload->Size()) > m_settings.Limits.MaxFileBytes)
         return FtpResult::Fail(FtpFailure::Other,
-                               "the file is larger than " + LimitText(m_settings.Limits.MaxFileBytes)
-                                   + ", the most that is sent");
+            "the file is larger than " + LimitText(m_settings.Limits.MaxFileBytes) + ", the most that is sent");
     if (!m_handle)
         m_handle = curl_easy_init();
     CURL* h = static_cast<CURL*>(m_handle);
@@ -452,12 +454,12 @@ FtpResult CurlFtpClient::Perform(Request& request)
     errorBuffer[0] = '\0';
     m_replies.clear();
     m_seenFingerprint.clear();
-    HostKeyCheck hostKeyCheck {&m_settings.TrustedHostKey, &m_seenFingerprint};
+    HostKeyCheck hostKeyCheck { &m_settings.TrustedHostKey, &m_seenFingerprint };
     const SList quote(request.quote);
     const SList postquote(request.postquote);
-    Sink sink {request.sink, request.sinkLimit};
-    SinkTarget sinkTarget {request.stream, h, request.sinkLimit};
-    SourceOrigin sourceOrigin {request.upload, m_settings.Limits.MaxFileBytes};
+    Sink sink { request.sink, request.sinkLimit };
+    SinkTarget sinkTarget { request.stream, h, request.sinkLimit };
+    SourceOrigin sourceOrigin { request.upload, m_settings.Limits.MaxFileBytes };
 
     curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -498,9 +500,9 @@ FtpResult CurlFtpClient::Perform(Request& request)
             curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
         if (m_settings.Protocol == TProtocol::Ftps) {
             curl_easy_setopt(h, CURLOPT_USE_SSL,
-                             static_cast<long>(m_settings.ProtectData ? CURLUSESSL_ALL : CURLUSESSL_CONTROL));
+                static_cast<long>(m_settings.ProtectData ? CURLUSESSL_ALL : CURLUSESSL_CONTROL));
             curl_easy_setopt(h, CURLOPT_SSLVERSION,
-                             static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
+                static_cast<long>(CURL_SSLVERSION_TLSv1_2) | static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
             curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, SslContext);
             if (!m_settings.TrustedCertificate.empty()) {
                 // The key the user trusted replaces the authorities' word.
@@ -553,15 +555,15 @@ FtpResult CurlFtpClient::Perform(Request& request)
     if (sink.tooLarge || sinkTarget.tooLarge) {
         // libcurl drops the connection after an aborted download.
         m_connected = false;
-        return FtpResult::Fail(FtpFailure::Other, "the " + std::string(request.sinkWhat) + " is larger than "
-                                                      + LimitText(request.sinkLimit) + ", the most that is read");
+        return FtpResult::Fail(FtpFailure::Other,
+            "the " + std::string(request.sinkWhat) + " is larger than " + LimitText(request.sinkLimit)
+                + ", the most that is read");
     }
     if (sourceOrigin.tooLarge)
-        return FtpResult::Fail(FtpFailure::Other, "the file is larger than "
-                                                      + LimitText(m_settings.Limits.MaxFileBytes)
-                                                      + ", the most that is sent");
+        return FtpResult::Fail(FtpFailure::Other,
+            "the file is larger than " + LimitText(m_settings.Limits.MaxFileBytes) + ", the most that is sent");
     std::string error = rc == CURLE_ABORTED_BY_CALLBACK ? std::string("transfer cancelled")
-                        : errorBuffer[0]                ? errorBuffer
+        : errorBuffer[0]                                ? errorBuffer
                                                         : curl_easy_strerror(rc);
     if (rc == CURLE_OPERATION_TIMEDOUT && error.rfind("Operation too slow", 0) == 0)
         error = "the transfer stalled: less than " + std::to_string(m_settings.Limits.StallBytes) + " bytes in "
@@ -574,7 +576,7 @@ FtpResult CurlFtpClient::Perform(Request& request)
     if (rc == CURLE_LOGIN_DENIED)
         failure = FtpFailure::LoginDenied;
     else if ((rc == CURLE_PEER_FAILED_VERIFICATION || rc == CURLE_SSL_PINNEDPUBKEYNOTMATCH)
-             && !m_seenFingerprint.empty())
+        && !m_seenFingerprint.empty())
         failure = FtpFailure::UntrustedPeer;
     else if (IsConnectionLost(rc))
         failure = FtpFailure::ConnectionLost;
@@ -599,10 +601,10 @@ FtpResult CurlFtpClient::Connect()
     if (IsSftp()) {
         // "/~/" is the login folder (the home), which "pwd" then names.
         request.url = BaseUrl() + "~/";
-        request.quote = {"pwd"};
+        request.quote = { "pwd" };
     } else {
         request.url = BaseUrl(); // the login folder
-        request.postquote = {"PWD"};
+        request.postquote = { "PWD" };
     }
     FtpResult result = Perform(request);
     if (!result)
@@ -632,7 +634,7 @@ FtpResult CurlFtpClient::ChangeDir(const std::string& path)
         request.sinkWhat = "folder listing";
     } else {
         request.nobody = true;
-        request.postquote = {"PWD"};
+        request.postquote = { "PWD" };
     }
     FtpResult result = Perform(request);
     if (!result)
@@ -678,8 +680,7 @@ FtpResult CurlFtpClient::List(std::string& listing)
             std::string_view bare = line;
             while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r'))
                 bare.remove_suffix(1);
-            const bool dots = !bare.empty() && bare[0] == 'd'
-                && (bare.ends_with(" .") || bare.ends_with(" .."));
+            const bool dots = !bare.empty() && bare[0] == 'd' && (bare.ends_with(" .") || bare.ends_with(" .."));
             if (!dots)
                 kept.append(line);
             start = end;
@@ -727,13 +728,13 @@ FtpResult CurlFtpClient::Rename(const std::string& from, const std::string& to)
     request.url = UrlOf(ParentOf(source), true);
     request.nobody = true;
     if (!IsSftp()) {
-        request.postquote = {"RNFR " + source, "RNTO " + target};
+        request.postquote = { "RNFR " + source, "RNTO " + target };
         return Perform(request);
     }
     // OpenSSH refuses to rename over an existing file. The refusal is
     // reported as it is: removing the target first would leave no copy of it
     // if the session broke before the rename (StoreReplacing moves it aside).
-    request.quote = {"rename " + QuotedArgument(source) + " " + QuotedArgument(target)};
+    request.quote = { "rename " + QuotedArgument(source) + " " + QuotedArgument(target) };
     return Perform(request);
 }
 
@@ -744,9 +745,9 @@ FtpResult CurlFtpClient::Delete(const std::string& path)
     request.url = UrlOf(ParentOf(target), true);
     request.nobody = true;
     if (IsSftp())
-        request.quote = {"rm " + QuotedArgument(target)};
+        request.quote = { "rm " + QuotedArgument(target) };
     else
-        request.postquote = {"DELE " + target};
+        request.postquote = { "DELE " + target };
     return Perform(request);
 }
 
@@ -759,9 +760,9 @@ FtpResult CurlFtpClient::SetMode(const std::string& path, unsigned mode)
     request.url = UrlOf(ParentOf(target), true);
     request.nobody = true;
     if (IsSftp())
-        request.quote = {std::string("chmod ") + octal + " " + QuotedArgument(target)};
+        request.quote = { std::string("chmod ") + octal + " " + QuotedArgument(target) };
     else
-        request.postquote = {std::string("SITE CHMOD ") + octal + " " + target};
+        request.postquote = { std::string("SITE CHMOD ") + octal + " " + target };
     return Perform(request);
 }
 

@@ -61,11 +61,11 @@ private:
     void* m_handle = nullptr; // CURL*
     bool m_connected = false;
     TransferProgress m_progress;
-    std::string m_home;    // the login folder
+    std::string m_home; // the login folder
     std::string m_current; // the current folder, absolute
     std::vector<std::string> m_replies;
     std::string m_seenFingerprint; // of the last peer checked
-    std::string m_folderListing;   // SFTP: fetched by ChangeDir, handed out by the next List
+    std::string m_folderListing; // SFTP: fetched by ChangeDir, handed out by the next List
     bool m_hasFolderListing = false;
 };
 
@@ -74,6 +74,6 @@ FtpClientFactory CurlFtpClientFactory();
 
 // SHA-256 fingerprints in the forms the setups store them.
 std::string HostKeyFingerprint(const unsigned char* key, size_t length); // base64, no padding
-std::string PublicKeyPin(const unsigned char* spkiDer, size_t length);   // "sha256//" + base64
+std::string PublicKeyPin(const unsigned char* spkiDer, size_t length); // "sha256//" + base64
 
 } // namespace pw::net

@@ -26,9 +26,9 @@ public:
         m_port = probe.serverPort();
         probe.close();
         m_process.start(QStringLiteral("python3"),
-                        {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
-                         QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
-                         QStringLiteral(PAGEWICK_TEST_DATA "/browser")});
+            { QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
+                QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
+                QStringLiteral(PAGEWICK_TEST_DATA "/browser") });
         if (!m_process.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) {
@@ -78,13 +78,13 @@ private slots:
 
         auto run = [&](const QString& body) { return window.runScript(body); };
         QCOMPARE(run(QStringLiteral("return document.forms['f1'].elements['email'].value;")).value.toString(),
-                 QStringLiteral("a@example.jp"));
+            QStringLiteral("a@example.jp"));
         QVERIFY(run(QStringLiteral("document.forms['f1'].elements['email'].value='b@example.jp';")).ok);
         QCOMPARE(run(QStringLiteral("return document.forms['f1'].elements['email'].value;")).value.toString(),
-                 QStringLiteral("b@example.jp"));
+            QStringLiteral("b@example.jp"));
         QCOMPARE(run(QStringLiteral("return document.forms.length;")).value.toInt(), 2);
         QCOMPARE(run(QStringLiteral("return document.forms['f1'].elements['plan'].value;")).value.toString(),
-                 QStringLiteral("b"));
+            QStringLiteral("b"));
         const auto object = run(QStringLiteral("return {n: 1, s: 'x', list: [1, 2]};"));
         QVERIFY(object.ok);
         QCOMPARE(object.value.toMap().value(QStringLiteral("s")).toString(), QStringLiteral("x"));
@@ -102,18 +102,27 @@ private slots:
         window.makeVisible();
         window.navigate(m_a.url(QStringLiteral("frameset.html")), History::Skip);
         QVERIFY(window.waitUntilReady(20000));
-        QTRY_COMPARE_WITH_TIMEOUT(window.runScript(QStringLiteral("return window.frames.length;")).value.toInt(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            window.runScript(QStringLiteral("return window.frames.length;")).value.toInt(), 2, 10000);
 
         // Through the frame itself and through the main frame's window.frames.
-        QVERIFY(window.runScript(QStringLiteral("document.forms['reg'].elements['url'].value='https://site.example/';"), {1}).ok);
-        QCOMPARE(window.runScript(QStringLiteral("return window.frames[1].document.forms['reg'].elements['url'].value;")).value.toString(),
-                 QStringLiteral("https://site.example/"));
+        QVERIFY(
+            window
+                .runScript(
+                    QStringLiteral("document.forms['reg'].elements['url'].value='https://site.example/';"), { 1 })
+                .ok);
+        QCOMPARE(
+            window
+                .runScript(QStringLiteral("return window.frames[1].document.forms['reg'].elements['url'].value;"))
+                .value.toString(),
+            QStringLiteral("https://site.example/"));
         // A Shift_JIS frame gives its values as Unicode.
-        QCOMPARE(window.runScript(QStringLiteral("return document.forms['reg'].elements['site'].value;"), {1}).value.toString(),
-                 QStringLiteral("サイト名"));
-        QCOMPARE(window.runScript(QStringLiteral("return document.readyState;"), {0}).value.toString(),
-                 QStringLiteral("complete"));
-        QVERIFY(!window.runScript(QStringLiteral("return 1;"), {5}).ok);
+        QCOMPARE(window.runScript(QStringLiteral("return document.forms['reg'].elements['site'].value;"), { 1 })
+                     .value.toString(),
+            QStringLiteral("サイト名"));
+        QCOMPARE(window.runScript(QStringLiteral("return document.readyState;"), { 0 }).value.toString(),
+            QStringLiteral("complete"));
+        QVERIFY(!window.runScript(QStringLiteral("return 1;"), { 5 }).ok);
     }
 
     void crossOriginFrames()
@@ -123,22 +132,24 @@ private slots:
         window.navigate(m_a.url(QStringLiteral("xorigin.html#%1").arg(m_b.port())), History::Skip);
         QVERIFY(window.waitUntilReady(20000));
         QTRY_COMPARE_WITH_TIMEOUT(
-            window.runScript(QStringLiteral("return document.readyState;"), {0}).value.toString(),
+            window.runScript(QStringLiteral("return document.readyState;"), { 0 }).value.toString(),
             QStringLiteral("complete"), 10000);
 
         // The main frame may not reach into the other origin.
         const auto blocked = window.runScript(QStringLiteral("return window.frames[0].document.forms.length;"));
         QVERIFY(!blocked.ok);
 
-        QCOMPARE(window.runScript(QStringLiteral("return document.forms['inner'].elements['code'].value;"), {0})
+        QCOMPARE(window.runScript(QStringLiteral("return document.forms['inner'].elements['code'].value;"), { 0 })
                      .value.toString(),
-                 QStringLiteral("start"));
-        QVERIFY(window.runScript(QStringLiteral("document.forms['inner'].elements['code'].value='filled';"), {0}).ok);
-        QCOMPARE(window.runScript(QStringLiteral("return document.forms['inner'].elements['code'].value;"), {0})
+            QStringLiteral("start"));
+        QVERIFY(window.runScript(QStringLiteral("document.forms['inner'].elements['code'].value='filled';"), { 0 })
+                    .ok);
+        QCOMPARE(window.runScript(QStringLiteral("return document.forms['inner'].elements['code'].value;"), { 0 })
                      .value.toString(),
-                 QStringLiteral("filled"));
+            QStringLiteral("filled"));
         QTRY_COMPARE_WITH_TIMEOUT(
-            window.runScript(QStringLiteral("return document.body.textContent.trim();"), {0, 0}).value.toString(),
+            window.runScript(QStringLiteral("return document.body.textContent.trim();"), { 0, 0 })
+                .value.toString(),
             QStringLiteral("menu"), 10000);
     }
 

@@ -45,7 +45,7 @@ struct Fixture {
     explicit Fixture(const char* ini = "")
     {
         SetMessageHandler([this](MessageType type, const QString& text) {
-            messages.push_back({type, text});
+            messages.push_back({ type, text });
             return answer;
         });
         store.LoadFromText(ini);
@@ -58,8 +58,7 @@ struct Fixture {
     }
     ~Fixture() { SetMessageHandler({}); }
 
-    template <class T>
-    T* get(const char* name)
+    template <class T> T* get(const char* name)
     {
         T* widget = dialog.findChild<T*>(QLatin1String(name));
         if (!widget)
@@ -109,10 +108,10 @@ const char* const kTwoSetups = "[Setups]\nCount=2\nDefautIndex=0\n"
                                "[Setup2]\nName=beta\nHost=beta.example.jp\nUser=anonymous\nPassword=x@y\n";
 
 // Whether the setup record has the character set and direct store fields.
-template <class Setup = TSetup>
-constexpr bool HasCharsetAndDirectStore()
+template <class Setup = TSetup> constexpr bool HasCharsetAndDirectStore()
 {
-    return requires(Setup s) {
+    return requires(Setup s)
+    {
         s.Charset;
         s.StoreDirectly;
     };
@@ -177,15 +176,16 @@ void FmHostsTest::filledDialogIsSavedAfterConnect()
 {
     Fixture f("[Setups]\nCount=1\nDefautIndex=0\n[Setup1]\nName=old\nHost=old.example.jp\nUser=u\nPassword=p\n"
               "Port=2121\n");
-    f.dialog.SetKeyFileChooser([](QWidget*, const QString&, const QString&) { return QStringLiteral("/keys/id_shop"); });
+    f.dialog.SetKeyFileChooser(
+        [](QWidget*, const QString&, const QString&) { return QStringLiteral("/keys/id_shop"); });
     f.dialog.SetFolderChooser([](QWidget*, const QString& title, const QString&) {
         return title == QStringLiteral("初期フォルダ[HTMLのルータフォルダ]") ? QStringLiteral("/srv/www/site")
-                                                                       : QString();
+                                                                             : QString();
     });
 
     // An SFTP host.
     f.get<QAction>("MINewFtp")->trigger();
-    QCOMPARE(f.captions(), (QStringList {QStringLiteral("サーバー1"), QStringLiteral("old")}));
+    QCOMPARE(f.captions(), (QStringList { QStringLiteral("サーバー1"), QStringLiteral("old") }));
     QCOMPARE(f.get<QStackedWidget>("PCSetup")->currentWidget()->objectName(), QStringLiteral("TSFtp"));
     QCOMPARE(f.edit("EdHost")->text(), QStringLiteral("ホスト"));
     QCOMPARE(f.edit("EdPort")->text(), QStringLiteral("21"));
@@ -195,7 +195,7 @@ void FmHostsTest::filledDialogIsSavedAfterConnect()
     f.type("EdPassword", QStringLiteral("pass phrase"));
     f.leave(f.edit("EdIniPath"));
     QCOMPARE(f.edit("EdRootURL")->text(), QStringLiteral("http://sftp.shop.jp/")); // filled on leaving the host
-    QCOMPARE(f.captions().front(), QStringLiteral("本店"));                          // renamed on leaving the name
+    QCOMPARE(f.captions().front(), QStringLiteral("本店")); // renamed on leaving the name
     QVERIFY(!f.edit("EdKeyFile")->isEnabled());
     f.choose("SFTP");
     QCOMPARE(f.edit("EdPort")->text(), QStringLiteral("22")); // the port follows the protocol
@@ -280,10 +280,11 @@ void FmHostsTest::fieldChecksWarnAndHoldTheRow()
         QString message;
     };
     const Case cases[] = {
-        {"EdName", QStringLiteral("beta"), QStringLiteral("設定名は使われています、別の設定名を入力してください。")},
-        {"EdHost", QString(), QStringLiteral("ホストアドレスを入力してください。")},
-        {"EdPort", QStringLiteral("0"), QStringLiteral("ポート番号は正数で入力してください。")},
-        {"EdPort", QStringLiteral("abc"), QStringLiteral("ポート番号は正数で入力してください。")},
+        { "EdName", QStringLiteral("beta"),
+            QStringLiteral("設定名は使われています、別の設定名を入力してください。") },
+        { "EdHost", QString(), QStringLiteral("ホストアドレスを入力してください。") },
+        { "EdPort", QStringLiteral("0"), QStringLiteral("ポート番号は正数で入力してください。") },
+        { "EdPort", QStringLiteral("abc"), QStringLiteral("ポート番号は正数で入力してください。") },
     };
     for (const Case& c : cases) {
         f.messages.clear();
@@ -305,7 +306,7 @@ void FmHostsTest::fieldChecksWarnAndHoldTheRow()
         f.leave(f.edit("EdIniPath"));
         QCOMPARE(f.messages.size(), size_t(1));
     }
-    QCOMPARE(f.captions(), (QStringList {QStringLiteral("alpha"), QStringLiteral("beta")}));
+    QCOMPARE(f.captions(), (QStringList { QStringLiteral("alpha"), QStringLiteral("beta") }));
     (void)name;
     (void)host;
     (void)port;
@@ -335,7 +336,7 @@ void FmHostsTest::newSetupsAreNumberedAfterTheLargestName()
     Fixture f;
     f.get<QAction>("MINewFtp")->trigger();
     f.get<QAction>("MINewFtp")->trigger();
-    QCOMPARE(f.captions(), (QStringList {QStringLiteral("サーバー2"), QStringLiteral("サーバー1")}));
+    QCOMPARE(f.captions(), (QStringList { QStringLiteral("サーバー2"), QStringLiteral("サーバー1") }));
     f.type("EdName", QStringLiteral("サーバー7"));
     f.leave(f.get<QPushButton>("BtNew")); // the click on the new button takes the focus first
     f.get<QAction>("MINewFtp")->trigger();
@@ -399,7 +400,7 @@ void FmHostsTest::deleteAsksAndSelectsANeighbour()
     // The last row goes: the one before it is selected.
     f.answer = QMessageBox::Yes;
     QTest::mouseClick(remove, Qt::LeftButton);
-    QCOMPARE(f.captions(), QStringList {QStringLiteral("alpha")});
+    QCOMPARE(f.captions(), QStringList { QStringLiteral("alpha") });
     QCOMPARE(f.dialog.SelectedRow(), 0);
     QCOMPARE(f.dialog.CurrentSetup()->Name, "alpha");
     QCOMPARE(f.edit("EdName")->text(), QStringLiteral("alpha"));
@@ -496,7 +497,7 @@ void FmHostsTest::setupFieldHooksFollowTheFieldType()
         std::string Charset;
         bool StoreDirectly = false;
     };
-    struct Neither {};
+    struct Neither { };
 
     EnumSetup e;
     SetCharsetEntry(e, 2);
@@ -530,7 +531,7 @@ void FmHostsTest::editRunsTheDialogOnTheCallersList()
     TFmHosts dialog;
     std::vector<Message> messages;
     SetMessageHandler([&](MessageType type, const QString& text) {
-        messages.push_back({type, text});
+        messages.push_back({ type, text });
         return QMessageBox::Yes;
     });
     // While the dialog runs: rename the shown setup, add a folder, connect.

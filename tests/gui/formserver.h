@@ -17,16 +17,20 @@ class FormServer {
 public:
     bool start(const QString& folder = QStringLiteral(PAGEWICK_TEST_DATA "/browser"))
     {
-        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), {folder});
+        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), { folder });
     }
     // The same over HTTPS with the certificate and key of `pem`.
     bool startTls(const QString& folder, const QString& pem)
     {
         m_scheme = QStringLiteral("https");
-        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), {folder, pem});
+        return startScript(
+            QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/form_server.py"), { folder, pem });
     }
     // The proxy fixture: forwards GETs and counts them.
-    bool startProxy() { return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/proxy_server.py"), {}); }
+    bool startProxy()
+    {
+        return startScript(QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/proxy_server.py"), {});
+    }
 
     bool startScript(const QString& script, const QStringList& arguments)
     {
@@ -35,7 +39,7 @@ public:
             return false;
         m_port = probe.serverPort();
         probe.close();
-        m_process.start(QStringLiteral("python3"), QStringList{script, QString::number(m_port)} + arguments);
+        m_process.start(QStringLiteral("python3"), QStringList { script, QString::number(m_port) } + arguments);
         if (!m_process.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) {

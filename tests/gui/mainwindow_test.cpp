@@ -1,15 +1,15 @@
 #include "base/files.h"
-#include "net/curlftpclient.h"
-#include "gui/workspace.h"
 #include "gui/common/actionlist.h"
-#include "gui/mainwindow.h"
 #include "gui/common/messagebox.h"
+#include "gui/mainwindow.h"
+#include "gui/workspace.h"
+#include "net/curlftpclient.h"
 #include "settings/settingsfile.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
-#include <QDialog>
 #include <QHeaderView>
 #include <QMenu>
 #include <QRegularExpression>
@@ -45,7 +45,8 @@ QStringList MenuItems(const QMenu* menu)
         if (a->isSeparator())
             names << QStringLiteral("-");
         else if (a->menu())
-            names << a->objectName() + QLatin1Char('(') + MenuItems(a->menu()).join(QLatin1Char(',')) + QLatin1Char(')');
+            names << a->objectName() + QLatin1Char('(') + MenuItems(a->menu()).join(QLatin1Char(','))
+                    + QLatin1Char(')');
         else
             names << a->objectName();
     }
@@ -87,7 +88,7 @@ private slots:
         QCOMPARE(pages->widget(0)->objectName(), QStringLiteral("TSDirectory"));
         QVERIFY(pages->widget(0)->findChild<QTreeView*>(QStringLiteral("TVConnected")));
         QVERIFY(pages->widget(0)->findChild<QTreeView*>(QStringLiteral("LVFiles")));
-        for (const char* name : {"PnMiddle", "PnPreview", "WBPreview", "PnAd", "WBAd", "StatusBar1", "Panel1"})
+        for (const char* name : { "PnMiddle", "PnPreview", "WBPreview", "PnAd", "WBAd", "StatusBar1", "Panel1" })
             QVERIFY2(form->findChild<QWidget*>(QLatin1String(name)), name);
 
         auto headers = [&](const char* name) {
@@ -97,18 +98,19 @@ private slots:
                 captions << view->model()->headerData(i, Qt::Horizontal).toString();
             return captions;
         };
-        QCOMPARE(headers("LVAdFlights"), (QStringList{QStringLiteral("広告名"), QStringLiteral("ネットワーク名"),
-                                                      QStringLiteral("タイプ"), QStringLiteral("PV"),
-                                                      QStringLiteral("CT"), QStringLiteral("率"),
-                                                      QStringLiteral("総収入")}));
-        QCOMPARE(headers("LVFiles"), (QStringList{QStringLiteral("名前"), QStringLiteral("日付"),
-                                                  QStringLiteral("属性"), QStringLiteral("サイズ")}));
+        QCOMPARE(headers("LVAdFlights"),
+            (QStringList { QStringLiteral("広告名"), QStringLiteral("ネットワーク名"), QStringLiteral("タイプ"),
+                QStringLiteral("PV"), QStringLiteral("CT"), QStringLiteral("率"), QStringLiteral("総収入") }));
+        QCOMPARE(headers("LVFiles"),
+            (QStringList { QStringLiteral("名前"), QStringLiteral("日付"), QStringLiteral("属性"),
+                QStringLiteral("サイズ") }));
 
-        const QStringList dialogs{QStringLiteral("FmNetworks"), QStringLiteral("FmBanner"), QStringLiteral("FmHosts"),
-                                  QStringLiteral("FmOption"),   QStringLiteral("FmEditIni"), QStringLiteral("FmMessage")};
-        const QStringList titles{QStringLiteral("ネットワーク名設定"), QStringLiteral("バナー広告設定"),
-                                 QStringLiteral("ホスト一覧"), QStringLiteral("オプション設定"), QString(),
-                                 QStringLiteral("アフィリエイト登録に関する説明")};
+        const QStringList dialogs { QStringLiteral("FmNetworks"), QStringLiteral("FmBanner"),
+            QStringLiteral("FmHosts"), QStringLiteral("FmOption"), QStringLiteral("FmEditIni"),
+            QStringLiteral("FmMessage") };
+        const QStringList titles { QStringLiteral("ネットワーク名設定"), QStringLiteral("バナー広告設定"),
+            QStringLiteral("ホスト一覧"), QStringLiteral("オプション設定"), QString(),
+            QStringLiteral("アフィリエイト登録に関する説明") };
         for (int i = 0; i < dialogs.size(); ++i) {
             auto* dialog = form->findChild<QDialog*>(dialogs[i]);
             QVERIFY2(dialog, qPrintable(dialogs[i]));
@@ -126,12 +128,13 @@ private slots:
         for (QAction* a : bar->actions())
             order << (a->isSeparator() ? QStringLiteral("-") : bar->widgetForAction(a)->objectName());
         QCOMPARE(order.join(QLatin1Char(' ')),
-                 QStringLiteral("TBLogin TBOptions TBHosts CBSetups TBConnect TBDisconnect TBReconnect - "
-                                "TBRefresh TBOpen TBPreview TBSave TBClose - TBDeleteAd TBRefreshAd - TBJump "
-                                "TBAddAd - TBNew TBEdit TBDelete TBArchive TBReplaceAd - TBHelp TBExit"));
+            QStringLiteral("TBLogin TBOptions TBHosts CBSetups TBConnect TBDisconnect TBReconnect - "
+                           "TBRefresh TBOpen TBPreview TBSave TBClose - TBDeleteAd TBRefreshAd - TBJump "
+                           "TBAddAd - TBNew TBEdit TBDelete TBArchive TBReplaceAd - TBHelp TBExit"));
         QCOMPARE(form->findChild<QToolButton*>(QStringLiteral("TBSave"))->defaultAction()->objectName(),
-                 QStringLiteral("FileSave"));
-        QCOMPARE(form->findChild<QToolButton*>(QStringLiteral("TBExit"))->toolTip(), QStringLiteral("プログラム終了"));
+            QStringLiteral("FileSave"));
+        QCOMPARE(
+            form->findChild<QToolButton*>(QStringLiteral("TBExit"))->toolTip(), QStringLiteral("プログラム終了"));
         QCOMPARE(form->findChild<QComboBox*>(QStringLiteral("CBSetups"))->width(), 162);
     }
 
@@ -142,11 +145,11 @@ private slots:
         QTest::addColumn<QKeySequence>("shortcut");
         QTest::addColumn<QString>("hint");
         auto row = [](const char* name, const char* category, const QString& caption, const QKeySequence& key,
-                      const QString& hint) {
+                       const QString& hint) {
             QTest::newRow(name) << QString::fromLatin1(category) << caption << key << hint;
         };
-        row("RefreshDir", "Directory", QStringLiteral("最新の情報に更新(&R)"), QKeySequence(QStringLiteral("Ctrl+R")),
-            QStringLiteral("ディレクトリを更新する"));
+        row("RefreshDir", "Directory", QStringLiteral("最新の情報に更新(&R)"),
+            QKeySequence(QStringLiteral("Ctrl+R")), QStringLiteral("ディレクトリを更新する"));
         row("DeleteAd", "AdFlight", QStringLiteral("ファイルから削除(&D)"), QKeySequence(),
             QStringLiteral("広告文をファイルから削除する"));
         row("RefreshAd", "AdFlight", QStringLiteral("広告一覧を更新(&R)"), QKeySequence(QStringLiteral("F5")),
@@ -171,13 +174,16 @@ private slots:
             QStringLiteral("広告リストに広告を新規する"));
         row("EditBanner", "AdList", QStringLiteral("広告を編集する(&E)"), QKeySequence(QStringLiteral("Ctrl+E")),
             QStringLiteral("広告リストに現在の広告を編集する"));
-        row("DeleteBanner", "AdList", QStringLiteral("広告を削除する(&D)"), QKeySequence(QStringLiteral("Ctrl+Del")),
-            QStringLiteral("広告リストに現在の広告を削除する"));
+        row("DeleteBanner", "AdList", QStringLiteral("広告を削除する(&D)"),
+            QKeySequence(QStringLiteral("Ctrl+Del")), QStringLiteral("広告リストに現在の広告を削除する"));
         row("ArchiveBanner", "AdList", QStringLiteral("広告を保管する(&S)"), QKeySequence(),
             QStringLiteral("広告リストに現在の広告を保管する"));
-        row("EditCut", "Edit", QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")), QStringLiteral("Cut"));
-        row("EditCopy", "Edit", QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")), QStringLiteral("Copy"));
-        row("EditPaste", "Edit", QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")), QStringLiteral("Paste"));
+        row("EditCut", "Edit", QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")),
+            QStringLiteral("Cut"));
+        row("EditCopy", "Edit", QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")),
+            QStringLiteral("Copy"));
+        row("EditPaste", "Edit", QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")),
+            QStringLiteral("Paste"));
     }
 
     void actions()
@@ -205,7 +211,7 @@ private slots:
         QVERIFY(names.indexOf(QStringLiteral("RefreshDir")) < names.indexOf(QStringLiteral("AddRotation")));
         QCOMPARE(names.size(), 18);
         QCOMPARE(list.action(QStringLiteral("EditCopy"))->statusTip(),
-                 QStringLiteral("Copies the selection and puts it on the Clipboard"));
+            QStringLiteral("Copies the selection and puts it on the Clipboard"));
     }
 
     void sharedShortcutGoesToTheFirstEnabledAction()
@@ -246,16 +252,21 @@ private slots:
     {
         QTemporaryDir dir;
         auto form = StartForm(dir);
-        auto items = [&](const char* name) { return MenuItems(form->findChild<QMenu*>(QLatin1String(name))).join(QLatin1Char(' ')); };
+        auto items = [&](const char* name) {
+            return MenuItems(form->findChild<QMenu*>(QLatin1String(name))).join(QLatin1Char(' '));
+        };
         QCOMPARE(items("PMDirectory"), QStringLiteral("MIRefresh"));
         QCOMPARE(items("PMFile"), QStringLiteral("MIOpen MIPreview"));
-        QCOMPARE(items("PMAdEdit"), QStringLiteral("MIJump MIAddAd(MIAddNormal1,MIAddRotation1) MIReplaceAd - MINew "
-                                                   "MIEdit MIDelete MIArchive"));
+        QCOMPARE(items("PMAdEdit"),
+            QStringLiteral("MIJump MIAddAd(MIAddNormal1,MIAddRotation1) MIReplaceAd - MINew "
+                           "MIEdit MIDelete MIArchive"));
         QCOMPARE(items("PMAds"), QStringLiteral("MIDeleteAd - MIRefreshAd"));
-        QCOMPARE(items("PMOpeningFile"), QStringLiteral("MIPreview2 - MISave MIClose - "
-                                                        "MIAddAd1(MIAddNormal2,MIAddRotation2) MIReplaceAd1"));
+        QCOMPARE(items("PMOpeningFile"),
+            QStringLiteral("MIPreview2 - MISave MIClose - "
+                           "MIAddAd1(MIAddNormal2,MIAddRotation2) MIReplaceAd1"));
         QCOMPARE(items("PMAddAdMenu"), QStringLiteral("MIAddNormal MIAddRotation"));
-        QCOMPARE(items("PMOptions"), QStringLiteral("MIAdPreview MIMonitor MIAd MINetwork MIUpdateNetwork MIOption"));
+        QCOMPARE(
+            items("PMOptions"), QStringLiteral("MIAdPreview MIMonitor MIAd MINetwork MIUpdateNetwork MIOption"));
         QCOMPARE(items("PMLogin"), QString());
 
         // A linked item shows its action and triggers it.
@@ -270,7 +281,8 @@ private slots:
         fileSave->setEnabled(false);
         QVERIFY(!save->isEnabled());
 
-        const QStringList checks{QStringLiteral("MIAdPreview"), QStringLiteral("MIMonitor"), QStringLiteral("MIAd")};
+        const QStringList checks { QStringLiteral("MIAdPreview"), QStringLiteral("MIMonitor"),
+            QStringLiteral("MIAd") };
         for (const QString& name : checks) {
             auto* item = form->findChild<QAction*>(name);
             QVERIFY(item->isCheckable());
@@ -286,7 +298,8 @@ private slots:
         auto form = StartForm(dir);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        for (const auto& [buttonName, menuName] : {std::pair{"TBOptions", "PMOptions"}, std::pair{"TBAddAd", "PMAddAdMenu"}}) {
+        for (const auto& [buttonName, menuName] :
+            { std::pair { "TBOptions", "PMOptions" }, std::pair { "TBAddAd", "PMAddAdMenu" } }) {
             auto* button = form->findChild<QToolButton*>(QLatin1String(buttonName));
             auto* menu = form->findChild<QMenu*>(QLatin1String(menuName));
             button->setEnabled(true); // the add button needs a page and a banner
@@ -307,7 +320,7 @@ private slots:
         {
             auto form = StartForm(dir);
             QVERIFY(!form->quitRequested());
-            for (const char* name : {"Pagewick.ini", "ads.ini", "siteinfo.ini"})
+            for (const char* name : { "Pagewick.ini", "ads.ini", "siteinfo.ini" })
                 QVERIFY2(QFile::exists(dir.filePath(QLatin1String(name))), name);
             QCOMPARE(form->geometry(), QGuiApplication::primaryScreen()->availableGeometry());
             form->show();
@@ -319,7 +332,7 @@ private slots:
             form->findChild<QAction*>(QStringLiteral("MIAdPreview"))->trigger();
             form->findChild<QAction*>(QStringLiteral("MIMonitor"))->trigger();
             auto* splitter = form->findChild<QSplitter*>(QStringLiteral("Splitter1"));
-            splitter->setSizes({300, splitter->width() - 300});
+            splitter->setSizes({ 300, splitter->width() - 300 });
             QVERIFY(!form->findChild<QWidget*>(QStringLiteral("PnPreview"))->isVisible());
             QVERIFY(form->close());
             form->shutDown();
@@ -356,7 +369,7 @@ private slots:
         auto form = StartForm(dir);
         const std::string folder = form->workspace().Scratch.Path();
         QVERIFY(QString::fromStdString(folder).startsWith(dir.path() + QStringLiteral("/pagewick-")));
-        struct stat st {};
+        struct stat st { };
         QCOMPARE(::stat(folder.c_str(), &st), 0);
         QCOMPARE(st.st_mode & 07777, 0700u);
         for (const std::string& f : form->workspace().ScratchFiles) {
@@ -382,7 +395,7 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages.front().contains(QStringLiteral("壊れています")));
         form->shutDown();
-        const QStringList copies = QDir(dir.path()).entryList({QStringLiteral("Pagewick.ini.damaged-*")});
+        const QStringList copies = QDir(dir.path()).entryList({ QStringLiteral("Pagewick.ini.damaged-*") });
         QCOMPARE(copies.size(), 1);
         std::string kept;
         QVERIFY(ReadWholeFile(dir.filePath(copies.front()).toStdString(), kept).ok);
@@ -411,11 +424,13 @@ private slots:
         QTemporaryDir dir;
         auto form = StartForm(dir);
         QList<QWidget*> controls;
-        for (QToolButton* button : form->findChild<QToolBar*>(QStringLiteral("ToolBar2"))->findChildren<QToolButton*>())
+        for (QToolButton* button :
+            form->findChild<QToolBar*>(QStringLiteral("ToolBar2"))->findChildren<QToolButton*>())
             if (button->objectName().startsWith(QStringLiteral("TB")))
                 controls << button;
         QCOMPARE(controls.size(), 22);
-        for (const char* name : {"CBSetups", "LVFiles", "LVAdFlights", "TVConnected", "WBPreview", "WBAd", "PCMain"})
+        for (const char* name :
+            { "CBSetups", "LVFiles", "LVAdFlights", "TVConnected", "WBPreview", "WBAd", "PCMain" })
             controls << form->findChild<QWidget*>(QLatin1String(name));
         static const QRegularExpression mnemonic(QStringLiteral("&|\\([A-Z]\\)"));
         for (QWidget* control : controls) {
@@ -424,7 +439,8 @@ private slots:
             QVERIFY2(!name.isEmpty(), qPrintable(control->objectName()));
             QVERIFY2(!name.contains(mnemonic), qPrintable(control->objectName() + QStringLiteral(": ") + name));
         }
-        QCOMPARE(form->findChild<QToolButton*>(QStringLiteral("TBSave"))->accessibleName(), QStringLiteral("保存"));
+        QCOMPARE(
+            form->findChild<QToolButton*>(QStringLiteral("TBSave"))->accessibleName(), QStringLiteral("保存"));
     }
 
     void exitButtonClosesTheWindow()

@@ -15,8 +15,8 @@
 #include <QTreeView>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <set>
 
 using namespace pw;
@@ -24,7 +24,7 @@ using namespace pw::gui;
 
 namespace {
 
-const TDateTime kNow {2024, 6, 1, 12, 0, 0};
+const TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 void WriteFile(const std::string& path, size_t size)
 {
@@ -55,7 +55,7 @@ struct Sites {
     test::TempDir dir;
     test::FakeFactory factory;
     PaintingFeedback feedback;
-    ConnectionTree tree {factory.Make(), feedback, [] { return kNow; }};
+    ConnectionTree tree { factory.Make(), feedback, [] { return kNow; } };
     TSetup local;
     TSetup remote;
 
@@ -113,7 +113,8 @@ public:
 // Clicks a header section the way a user does.
 void ClickHeader(QHeaderView* header, int section)
 {
-    const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
+    const QPoint at(
+        header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
 
@@ -145,12 +146,13 @@ void ModelsTest::connectionTreeFollowsConnectSelectRefreshAndDisconnect()
     model.refresh();
     QCOMPARE(model.rowCount(), 1);
     const QModelIndex top = model.index(0, 0);
-    QCOMPARE(top.data().toString(), QStringLiteral("ローカル[") + QString::fromStdString(s.dir.path()) + QStringLiteral("]"));
+    QCOMPARE(top.data().toString(),
+        QStringLiteral("ローカル[") + QString::fromStdString(s.dir.path()) + QStringLiteral("]"));
     QCOMPARE(model.nodeAt(top), local);
     QCOMPARE(model.indexOf(local), top);
     QCOMPARE(model.rowCount(top), 2); // a and b, files never appear
-    QSet<QString> names {model.index(0, 0, top).data().toString(), model.index(1, 0, top).data().toString()};
-    QCOMPARE(names, (QSet<QString> {QStringLiteral("a"), QStringLiteral("b")}));
+    QSet<QString> names { model.index(0, 0, top).data().toString(), model.index(1, 0, top).data().toString() };
+    QCOMPARE(names, (QSet<QString> { QStringLiteral("a"), QStringLiteral("b") }));
 
     // Selecting a lists it: its subfolder comes in as an insertion, and the rows
     // that were there stay (a view keeps its expanded branches).
@@ -213,7 +215,7 @@ void ModelsTest::connectionTreeImagesFollowKindAndExpansion()
     model.refresh();
     const QModelIndex local = model.index(0, 0);
     const QModelIndex remote = model.index(1, 0);
-    QCOMPARE(model.imageIndex(local), 4);  // closed local folder
+    QCOMPARE(model.imageIndex(local), 4); // closed local folder
     QCOMPARE(model.imageIndex(remote), 5); // closed FTP folder
 
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -243,11 +245,13 @@ void ModelsTest::fileListShowsTheFolderInFourColumns()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 4);
-    QCOMPARE((QStringList {model.headerData(0, Qt::Horizontal).toString(), model.headerData(1, Qt::Horizontal).toString(),
-                           model.headerData(2, Qt::Horizontal).toString(), model.headerData(3, Qt::Horizontal).toString()}),
-             (QStringList {QStringLiteral("名前"), QStringLiteral("日付"), QStringLiteral("属性"), QStringLiteral("サイズ")}));
+    QCOMPARE((QStringList { model.headerData(0, Qt::Horizontal).toString(),
+                 model.headerData(1, Qt::Horizontal).toString(), model.headerData(2, Qt::Horizontal).toString(),
+                 model.headerData(3, Qt::Horizontal).toString() }),
+        (QStringList {
+            QStringLiteral("名前"), QStringLiteral("日付"), QStringLiteral("属性"), QStringLiteral("サイズ") }));
     QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
-             Qt::AlignRight);
+        Qt::AlignRight);
 
     TConnection* local = s.tree.Connect(&s.local);
     QVERIFY(local);
@@ -264,7 +268,7 @@ void ModelsTest::fileListShowsTheFolderInFourColumns()
         QCOMPARE(model.index(row, 1).data().toString(), QString::fromStdString(DateText(node.Date)));
         QCOMPARE(model.index(row, 2).data().toString(), QString::fromStdString(node.Attributes));
         QCOMPARE(model.index(row, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
-                 FileTypeIcon(node.Kind).cacheKey());
+            FileTypeIcon(node.Kind).cacheKey());
         if (name == QStringLiteral("a"))
             QCOMPARE(model.index(row, 3).data().toString(), QStringLiteral("<DIR>"));
         if (name == QStringLiteral("big.zip")) {
@@ -272,7 +276,7 @@ void ModelsTest::fileListShowsTheFolderInFourColumns()
             QCOMPARE(node.Kind, nkArchive);
         }
         QCOMPARE(model.index(row, 3).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
-                 Qt::AlignRight);
+            Qt::AlignRight);
     }
     QVERIFY(sawJapanese);
 }
@@ -291,7 +295,7 @@ void ModelsTest::fileListSortFollowsHeaderClicks()
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QVERIFY(!view.header()->isSortIndicatorShown() || view.header()->sortIndicatorSection() < 0
-            || view.header()->sortIndicatorSection() >= 4);
+        || view.header()->sortIndicatorSection() >= 4);
 
     // A click while no folder is shown only moves the arrow.
     ClickHeader(view.header(), 2);
@@ -302,11 +306,11 @@ void ModelsTest::fileListSortFollowsHeaderClicks()
     model.refresh();
     // The selection follows its entry when the rows move.
     const int smallRow = Column(model, 0).indexOf(QStringLiteral("small.txt"));
-    view.selectionModel()->select(model.index(smallRow, 0),
-                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view.selectionModel()->select(
+        model.index(smallRow, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
-    const QStringList byName = {QStringLiteral("a"),         QStringLiteral("b"),         QStringLiteral("big.zip"),
-                                QStringLiteral("index.html"), QStringLiteral("small.txt"), QStringLiteral("日本語.html")};
+    const QStringList byName = { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("big.zip"),
+        QStringLiteral("index.html"), QStringLiteral("small.txt"), QStringLiteral("日本語.html") };
     QStringList reversed = byName;
     std::reverse(reversed.begin(), reversed.end());
     struct Step {
@@ -315,12 +319,12 @@ void ModelsTest::fileListSortFollowsHeaderClicks()
         QStringList names;
     };
     const Step steps[] = {
-        {0, Qt::AscendingOrder, byName},
-        {0, Qt::DescendingOrder, reversed},
-        {0, Qt::AscendingOrder, byName},
+        { 0, Qt::AscendingOrder, byName },
+        { 0, Qt::DescendingOrder, reversed },
+        { 0, Qt::AscendingOrder, byName },
         // Files by size, then the folders (in either order); descending puts the folders first.
-        {3, Qt::AscendingOrder, {}},
-        {3, Qt::DescendingOrder, {}},
+        { 3, Qt::AscendingOrder, {} },
+        { 3, Qt::DescendingOrder, {} },
     };
     for (const Step& step : steps) {
         ClickHeader(view.header(), step.section);
@@ -340,9 +344,10 @@ void ModelsTest::fileListSortFollowsHeaderClicks()
         QCOMPARE(selected.front().data().toString(), QStringLiteral("small.txt"));
     }
     const QStringList sizes = Column(model, 3);
-    QCOMPARE(sizes.mid(0, 2), (QStringList {QStringLiteral("<DIR>"), QStringLiteral("<DIR>")}));
-    QCOMPARE(sizes.mid(2), (QStringList {QStringLiteral("4000"), QStringLiteral("300"), QStringLiteral("10"),
-                                          QStringLiteral("5")}));
+    QCOMPARE(sizes.mid(0, 2), (QStringList { QStringLiteral("<DIR>"), QStringLiteral("<DIR>") }));
+    QCOMPARE(sizes.mid(2),
+        (QStringList {
+            QStringLiteral("4000"), QStringLiteral("300"), QStringLiteral("10"), QStringLiteral("5") }));
 
     // sort() puts the state where it is asked, whatever it was.
     model.sort(1, Qt::DescendingOrder);
@@ -366,7 +371,7 @@ void ModelsTest::fileListRowsUpdateAfterRefresh()
     TDirNode* a = s.Sub(local, "a");
     QVERIFY(s.tree.Select(a));
     model.refresh();
-    QCOMPARE(Column(model, 0), QStringList {QStringLiteral("x")});
+    QCOMPARE(Column(model, 0), QStringList { QStringLiteral("x") });
 
     // Refresh lists the folder again: new entries show, in listing order.
     QVERIFY(s.tree.Select(local));
@@ -435,24 +440,25 @@ void ModelsTest::adTreeFollowsTheCoreTree()
     AdNode& m3 = tree.Add(&rotation, "m3", nsMatched);
     tree.Add(nullptr, "last", nsUnlisted);
     QCOMPARE(inserted.count(), 6);
-    QCOMPARE(Column(model, 0), (QStringList {QStringLiteral("バナー"), QStringLiteral("rot"), QStringLiteral("last")}));
+    QCOMPARE(Column(model, 0),
+        (QStringList { QStringLiteral("バナー"), QStringLiteral("rot"), QStringLiteral("last") }));
     const QModelIndex rot = model.indexOf(&rotation);
     QCOMPARE(model.rowCount(rot), 3);
     QCOMPARE(model.nodeAt(model.index(2, 0, rot)), &m3);
     QCOMPARE(model.parent(model.index(2, 0, rot)), rot);
 
     // Images by status; a status change repaints the node.
-    for (const auto& [node, status] : {std::pair<AdNode*, TAdNodeStatus> {&first, nsMatched}, {&rotation, nsRotation},
-                                       {&m1, nsChanged}}) {
+    for (const auto& [node, status] : { std::pair<AdNode*, TAdNodeStatus> { &first, nsMatched },
+             { &rotation, nsRotation }, { &m1, nsChanged } }) {
         QCOMPARE(model.indexOf(node).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
-                 AdTreeModel::statusIcon(status).cacheKey());
+            AdTreeModel::statusIcon(status).cacheKey());
     }
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     tree.SetStatus(m1, nsMatched);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).value<QModelIndex>(), model.indexOf(&m1));
     QCOMPARE(model.indexOf(&m1).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
-             AdTreeModel::statusIcon(nsMatched).cacheKey());
+        AdTreeModel::statusIcon(nsMatched).cacheKey());
 
     // The hint is every node's tooltip.
     QVERIFY(model.indexOf(&first).data(Qt::ToolTipRole).isNull());
@@ -469,7 +475,7 @@ void ModelsTest::adTreeFollowsTheCoreTree()
     // Removing the rotation takes its members.
     tree.Remove(rotation);
     QVERIFY(!m3Index.isValid());
-    QCOMPARE(Column(model, 0), (QStringList {QStringLiteral("バナー"), QStringLiteral("last")}));
+    QCOMPARE(Column(model, 0), (QStringList { QStringLiteral("バナー"), QStringLiteral("last") }));
 
     // Selection and expand-all reach the view through signals.
     QSignalSpy marked(&model, &AdTreeModel::selectionMarked);
@@ -516,8 +522,8 @@ void ModelsTest::modelsReadSafelyWhileACommandRuns()
     QVERIFY(!painted.isEmpty());
     // The tree keeps showing what it showed; the file list shows empty rows
     // rather than reading past the emptied folder.
-    QCOMPARE(painted.mid(0, 2), (QStringList {QStringLiteral("q"), QStringLiteral("r")}));
-    QCOMPARE(painted.mid(2, 3), (QStringList {QString(), QString(), QString()}));
+    QCOMPARE(painted.mid(0, 2), (QStringList { QStringLiteral("q"), QStringLiteral("r") }));
+    QCOMPARE(painted.mid(2, 3), (QStringList { QString(), QString(), QString() }));
     treeModel.refresh();
     fileModel.refresh();
     QCOMPARE(fileModel.rowCount(), 3);

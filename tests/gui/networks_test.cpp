@@ -5,35 +5,35 @@
 #include "gui/common/messagebox.h"
 #include "gui/mainwindow.h"
 #include "gui/networks/fmnetworks.h"
-#include "networks/siteinfo.h"
-#include "networks/definitions.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
+#include "networks/definitions.h"
 #include "networks/network.h"
+#include "networks/siteinfo.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
 
+#include "gui/common/actionlist.h"
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
-#include <QTcpServer>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
-#include <QFile>
-#include <QFileInfo>
-#include <QMenu>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QPlainTextEdit>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
-#include "gui/common/actionlist.h"
 
 using namespace pw;
 using namespace pw::gui;
@@ -92,8 +92,7 @@ void CloseAll(const QString& name)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-template <typename T>
-T* Child(QWidget* parent, const char* name)
+template <typename T> T* Child(QWidget* parent, const char* name)
 {
     T* w = parent->findChild<T*>(QLatin1String(name));
     if (!w)
@@ -159,8 +158,8 @@ private slots:
         networks.push_back(MakeNetwork(QStringLiteral("ログインなし"), m_server.url(QStringLiteral("none"))));
         networks.push_back(MakeNetwork(QStringLiteral("エーネット"), m_server.url(QStringLiteral("login"))));
         networks.back()->FieldOthers = R"(<input type=hidden name=site value="x1">)";
-        networks.back()->SetLogin(ToData(QStringLiteral("基本設定")), ToData(QStringLiteral("ユーザー名")),
-                                  "a&b\"c<d>e");
+        networks.back()->SetLogin(
+            ToData(QStringLiteral("基本設定")), ToData(QStringLiteral("ユーザー名")), "a&b\"c<d>e");
         networks.push_back(MakeNetwork(QStringLiteral("ビーネット"), m_server.url(QStringLiteral("enter"))));
         networks.back()->SetLogin(ToData(QStringLiteral("基本設定")), "first", "p1");
         networks.back()->SetLogin(ToData(QStringLiteral("設定2")), "second", "p2");
@@ -192,16 +191,18 @@ private slots:
         QCOMPARE(fields.value(QStringLiteral("pw")).toString(), QStringLiteral("a&b\"c<d>e"));
         QCOMPARE(fields.value(QStringLiteral("site")).toString(), QStringLiteral("x1"));
         // The user name went out in the network's own encoding, Shift_JIS.
-        QVERIFY2(got.value(QStringLiteral("raw")).toString().contains(QStringLiteral("uid=%83%86%81%5B%83U%81%5B%96%BC")),
-                 qPrintable(got.value(QStringLiteral("raw")).toString()));
+        QVERIFY2(got.value(QStringLiteral("raw"))
+                     .toString()
+                     .contains(QStringLiteral("uid=%83%86%81%5B%83U%81%5B%96%BC")),
+            qPrintable(got.value(QStringLiteral("raw")).toString()));
 
         // The page file sits in the private scratch folder, for the owner only.
         const QString pageFile = QString::fromStdString(form->workspace().ScratchFiles[0]);
         QCOMPARE(QFileInfo(pageFile).absolutePath(), QString::fromStdString(form->workspace().Scratch.Path()));
         QVERIFY(QString::fromStdString(form->workspace().Scratch.Path()).startsWith(scratch.path()));
-        QCOMPARE(QFileInfo(pageFile).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
-                                                        QFile::WriteOther | QFile::ExeOwner),
-                 QFile::Permissions());
+        QCOMPARE(QFileInfo(pageFile).permissions()
+                & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOwner),
+            QFile::Permissions());
 
         // The next login replaces the page.
         BrowserWindow* first = windows[0];
@@ -209,11 +210,11 @@ private slots:
         windows = WindowsNamed(QStringLiteral("LoginWindow"));
         QCOMPARE(windows.size(), 2);
         BrowserWindow* second = windows[0] == first ? windows[1] : windows[0];
-        QTRY_VERIFY_WITH_TIMEOUT(!(got = Received(second)).isEmpty() &&
-                                     got.value(QStringLiteral("path")).toString() == QStringLiteral("/enter"),
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(got = Received(second)).isEmpty()
+                && got.value(QStringLiteral("path")).toString() == QStringLiteral("/enter"),
+            20000);
         QCOMPARE(got.value(QStringLiteral("fields")).toObject().value(QStringLiteral("uid")).toString(),
-                 QStringLiteral("second"));
+            QStringLiteral("second"));
         QFile page(pageFile);
         QVERIFY(page.open(QIODevice::ReadOnly));
         const QByteArray bytes = page.readAll();
@@ -236,7 +237,6 @@ private slots:
         QVERIFY(!form->findChild<QToolButton*>(QStringLiteral("TBLogin"))->isEnabled());
     }
 
-
     // Logins and profiles edited in the dialog reach the files and the login
     // menu when the dialog closes.
     void dialogStoresLoginsAndProfiles()
@@ -249,16 +249,17 @@ private slots:
         auto form = StartForm(settings.path(), settings.path());
         auto* dialog = form->findChild<TFmNetworks*>();
         QVERIFY(dialog);
-        QCOMPARE(RowTexts(dialog), QStringList({QStringLiteral("エーネット"), QStringLiteral("ビーネット")}));
+        QCOMPARE(RowTexts(dialog), QStringList({ QStringLiteral("エーネット"), QStringLiteral("ビーネット") }));
         QCOMPARE(Child<QComboBox>(dialog, "CBAddr1")->count(), 48);
         QCOMPARE(Child<QComboBox>(dialog, "CBAddr1")->itemText(13), QStringLiteral("東京都"));
 
-        QStringList answers = {QStringLiteral(" 設定2 "), QStringLiteral("設定3")};
-        TFmNetworks::SetInputHandler([&](const QString&, const QString&, const QString&) -> std::optional<QString> {
-            if (answers.isEmpty())
-                return std::nullopt;
-            return answers.takeFirst();
-        });
+        QStringList answers = { QStringLiteral(" 設定2 "), QStringLiteral("設定3") };
+        TFmNetworks::SetInputHandler(
+            [&](const QString&, const QString&, const QString&) -> std::optional<QString> {
+                if (answers.isEmpty())
+                    return std::nullopt;
+                return answers.takeFirst();
+            });
         bool ran = false;
         QTimer::singleShot(0, dialog, [&] {
             ran = true;
@@ -276,12 +277,12 @@ private slots:
             QJsonObject got;
             QTRY_VERIFY_WITH_TIMEOUT(!(got = Received(logins[0])).isEmpty(), 20000);
             QCOMPARE(got.value(QStringLiteral("fields")).toObject().value(QStringLiteral("pw")).toString(),
-                     QStringLiteral("p&\"<"));
+                QStringLiteral("p&\"<"));
             CloseAll(QStringLiteral("LoginWindow"));
             Type(dialog, "EdEMail", QStringLiteral("  me@example.jp "));
             Child<QComboBox>(dialog, "CBAddr1")->setCurrentIndex(13);
             Type(dialog, "EdPhone", QStringLiteral("0312345678"));
-            QCOMPARE(m_messages, QStringList({QStringLiteral("例:00-0000-0000")}));
+            QCOMPARE(m_messages, QStringList({ QStringLiteral("例:00-0000-0000") }));
             Type(dialog, "EdPhone", QStringLiteral("03-1234-5678"));
             Type(dialog, "EdSiteUrl", QStringLiteral("www.example.jp"));
             QCOMPARE(m_messages.size(), 2);
@@ -352,11 +353,13 @@ private slots:
         dialog->show();
 
         Type(dialog, "EdName", QStringLiteral("新広告代理店名7"));
-        QCOMPARE(m_messages, QStringList({QStringLiteral("設定名は使われています、別の設定名を入力してください。")}));
+        QCOMPARE(
+            m_messages, QStringList({ QStringLiteral("設定名は使われています、別の設定名を入力してください。") }));
         ClickRow(dialog, 2);
         QCOMPARE(m_messages.size(), 2);
         QCOMPARE(dialog->CurrentNetwork(), form->workspace().Networks[0].get());
-        QCOMPARE(Child<QTreeWidget>(dialog, "LVNetworks")->currentItem()->text(0), QStringLiteral("新広告代理店名1"));
+        QCOMPARE(
+            Child<QTreeWidget>(dialog, "LVNetworks")->currentItem()->text(0), QStringLiteral("新広告代理店名1"));
         Type(dialog, "EdName", QStringLiteral("改名"));
         ClickRow(dialog, 2);
         QCOMPARE(FromData(form->workspace().Networks[0]->Name), QStringLiteral("改名"));
@@ -364,7 +367,8 @@ private slots:
         // The system network: fields read-only, its Regist marks the profile fields.
         QVERIFY(Child<QLineEdit>(dialog, "EdLoginURL")->isReadOnly());
         QVERIFY(Child<QPushButton>(dialog, "P3DRegist")->property("active").toBool());
-        auto base = [&](const char* name) { return Child<QWidget>(dialog, name)->palette().color(QPalette::Base); };
+        auto base
+            = [&](const char* name) { return Child<QWidget>(dialog, name)->palette().color(QPalette::Base); };
         QCOMPARE(base("EdEMail"), QColor(Qt::yellow));
         QCOMPARE(base("EdZip"), QColor(166, 202, 240));
         QCOMPARE(base("EdFax"), dialog->palette().color(QPalette::Button));
@@ -380,13 +384,16 @@ private slots:
         ClickRow(dialog, 2);
         m_messages.clear();
         Child<QPushButton>(dialog, "BtnDel")->click();
-        QCOMPARE(m_messages, QStringList({QStringLiteral("システムで設定されたネットワーク名です。ほんとうに削除してもよろしいでしょうか？")}));
+        QCOMPARE(m_messages,
+            QStringList({ QStringLiteral(
+                "システムで設定されたネットワーク名です。ほんとうに削除してもよろしいでしょうか？") }));
         QCOMPARE(form->workspace().Networks.size(), size_t(4));
         SetMessageHandler([](MessageType, const QString&) { return QMessageBox::Yes; });
         Child<QPushButton>(dialog, "BtnDel")->click();
         QCOMPARE(form->workspace().Networks.size(), size_t(3));
-        QCOMPARE(RowTexts(dialog), QStringList({QStringLiteral("改名"), QStringLiteral("新広告代理店名7"),
-                                                QStringLiteral("新広告代理店名8")}));
+        QCOMPARE(RowTexts(dialog),
+            QStringList(
+                { QStringLiteral("改名"), QStringLiteral("新広告代理店名7"), QStringLiteral("新広告代理店名8") }));
         QCOMPARE(dialog->CurrentNetwork(), form->workspace().Networks[2].get());
         for (int i = 0; i < 3; ++i)
             Child<QPushButton>(dialog, "BtnDel")->click();
@@ -411,14 +418,14 @@ private slots:
         QTest::mouseClick(Child<QWidget>(dialog, "Label8"), Qt::LeftButton, Qt::ControlModifier);
         QVERIFY(!dialog->maintainerMode());
         QTest::mouseClick(Child<QWidget>(dialog, "Label8"), Qt::LeftButton,
-                          Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+            Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
         QVERIFY(dialog->maintainerMode());
         QVERIFY(Child<QWidget>(dialog, "SBSaveSystem")->isVisible());
 
         TFmNetworks::SetInputHandler([](const QString& caption, const QString&, const QString& value) {
             return caption == QLatin1String("Network Version") && value == QLatin1String("1")
-                       ? std::optional<QString>(QStringLiteral("2"))
-                       : std::nullopt;
+                ? std::optional<QString>(QStringLiteral("2"))
+                : std::nullopt;
         });
         QSignalSpy exported(dialog, &TFmNetworks::definitionsExported);
         // The export opens the settings text editor on the three stores; its
@@ -436,8 +443,9 @@ private slots:
         });
         Child<QPushButton>(dialog, "SBSaveSystem")->click();
         QVERIFY(edited);
-        QCOMPARE(FromData(LoadStore(TIniList(), settings.path(), kMainSettingsFile).ReadString("Extra", "Key", "")),
-                 QStringLiteral("値"));
+        QCOMPARE(
+            FromData(LoadStore(TIniList(), settings.path(), kMainSettingsFile).ReadString("Extra", "Key", "")),
+            QStringLiteral("値"));
         QCOMPARE(FromData(form->workspace().IniListSetup.ReadString("Extra", "Key", "")), QStringLiteral("値"));
         TFmNetworks::SetInputHandler({});
         QCOMPARE(exported.size(), 1);
@@ -471,8 +479,8 @@ private slots:
         NetworkList networks;
         networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
         networks.back()->System = "SYS1";
-        networks.back()->Regist =
-            "reg:EMail=*email;Name1=name1;Name2=name2;SiteName=site;Addr1=pref;#1#AccountType=kind;#0:0:1:1:# ";
+        networks.back()->Regist
+            = "reg:EMail=*email;Name1=name1;Name2=name2;SiteName=site;Addr1=pref;#1#AccountType=kind;#0:0:1:1:# ";
         SaveNetworksFile(settings.path(), networks);
         SiteInfoList profiles;
         profiles.push_back(std::make_unique<TSiteInfo>());
@@ -497,15 +505,15 @@ private slots:
         struct Case {
             QString page;
             QList<int> frame; // where the form is
-            int clicks;       // links to follow before the form shows
+            int clicks; // links to follow before the form shows
         };
         const Case cases[] = {
-            {QStringLiteral("plain.html"), {}, 0},
-            {QStringLiteral("sjis.html"), {}, 0},
-            {QStringLiteral("eucjp.html"), {}, 0},
-            {QStringLiteral("frameset.html"), {1}, 0},
-            {QStringLiteral("xorigin.html#%1").arg(b.port()), {0}, 0},
-            {QStringLiteral("start.html"), {}, 2},
+            { QStringLiteral("plain.html"), {}, 0 },
+            { QStringLiteral("sjis.html"), {}, 0 },
+            { QStringLiteral("eucjp.html"), {}, 0 },
+            { QStringLiteral("frameset.html"), { 1 }, 0 },
+            { QStringLiteral("xorigin.html#%1").arg(b.port()), { 0 }, 0 },
+            { QStringLiteral("start.html"), {}, 2 },
         };
         // The explanation comes first, until its box is ticked.
         int explained = 0;
@@ -532,31 +540,32 @@ private slots:
             for (int i = 0; i < c.clicks; ++i) {
                 dialog->checkSignupWindows(); // nothing to fill on the way
                 QVERIFY(window->runScript(QStringLiteral("document.getElementById('next').click();")).ok);
-                QTRY_VERIFY_WITH_TIMEOUT(window->readyState() == BrowserWindow::Complete &&
-                                             window->runScript(QStringLiteral("return document.readyState;"))
-                                                     .value.toString() == QLatin1String("complete"),
-                                         20000);
+                QTRY_VERIFY_WITH_TIMEOUT(window->readyState() == BrowserWindow::Complete
+                        && window->runScript(QStringLiteral("return document.readyState;")).value.toString()
+                            == QLatin1String("complete"),
+                    20000);
             }
             const QString read = QStringLiteral(
                 "const f = document.forms['reg']; if (!f) return null;"
                 "return [f.email.value, f.name1.value, f.name2.value, f.site.value, String(f.pref.selectedIndex),"
                 "        String(f.kind[0].checked), String(f.kind[1].checked), location.pathname];");
             QStringList values;
-            QTRY_VERIFY_WITH_TIMEOUT((dialog->checkSignupWindows(),
-                                      values = window->runScript(read, c.frame).value.toStringList(),
-                                      values.value(0) == QLatin1String("me@example.jp")),
-                                     20000);
-            QCOMPARE(values.mid(1, 6), QStringList({QStringLiteral("山田"), QStringLiteral("太郎"),
-                                                    QStringLiteral("サイト名・テスト"), QStringLiteral("14"),
-                                                    QStringLiteral("false"), QStringLiteral("true")}));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (dialog->checkSignupWindows(), values = window->runScript(read, c.frame).value.toStringList(),
+                    values.value(0) == QLatin1String("me@example.jp")),
+                20000);
+            QCOMPARE(values.mid(1, 6),
+                QStringList({ QStringLiteral("山田"), QStringLiteral("太郎"), QStringLiteral("サイト名・テスト"),
+                    QStringLiteral("14"), QStringLiteral("false"), QStringLiteral("true") }));
             QVERIFY2(!values.value(7).contains(QLatin1String("submitted")), qPrintable(values.value(7)));
 
             // Typed over in the page, a value stays as the user left it.
-            QVERIFY(window->runScript(QStringLiteral("document.forms['reg'].email.value = 'typed@x';"), c.frame).ok);
+            QVERIFY(
+                window->runScript(QStringLiteral("document.forms['reg'].email.value = 'typed@x';"), c.frame).ok);
             dialog->checkSignupWindows();
             QCOMPARE(window->runScript(QStringLiteral("return document.forms['reg'].email.value;"), c.frame)
                          .value.toString(),
-                     QStringLiteral("typed@x"));
+                QStringLiteral("typed@x"));
 
             // A second click brings the same window forward.
             Child<QPushButton>(dialog, "P3DRegist")->click();
@@ -580,7 +589,8 @@ private slots:
         QTemporaryDir served;
         {
             NetworkList published;
-            published.push_back(MakeNetwork(QStringLiteral("公開ネット"), QStringLiteral("https://p.example/login")));
+            published.push_back(
+                MakeNetwork(QStringLiteral("公開ネット"), QStringLiteral("https://p.example/login")));
             published.back()->System = "P1";
             TIniList scratch;
             QVERIFY(ExportNetworks(scratch, published, "4", served.path().toStdString()).ok);
@@ -615,7 +625,7 @@ private slots:
         m_messages.clear();
         update->trigger();
         QCOMPARE(requests(), before + 1);
-        QCOMPARE(m_messages, QStringList({QStringLiteral("広告代理店情報が更新されました。")}));
+        QCOMPARE(m_messages, QStringList({ QStringLiteral("広告代理店情報が更新されました。") }));
         QCOMPARE(form->NetworkVersion(), 4);
         QCOMPARE(form->workspace().Networks.size(), size_t(2));
         QCOMPARE(FromData(form->workspace().Networks[1]->Name), QStringLiteral("公開ネット"));
@@ -630,18 +640,19 @@ private slots:
         m_messages.clear();
         update->trigger();
         QCOMPARE(m_messages.size(), 1);
-        QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")), qPrintable(m_messages[0]));
+        QVERIFY2(
+            m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")), qPrintable(m_messages[0]));
         QCOMPARE(form->NetworkVersion(), 4);
 
         // HTTPS with a certificate nobody vouches for: refused, nothing merged.
         QProcess makeCert;
         const QString pem = served.filePath(QStringLiteral("service.pem"));
         makeCert.start(QStringLiteral("openssl"),
-                       {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                        QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                        QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                        QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), pem,
-                        QStringLiteral("-out"), pem + QStringLiteral(".crt")});
+            { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
+                QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), pem,
+                QStringLiteral("-out"), pem + QStringLiteral(".crt") });
         QVERIFY(makeCert.waitForFinished(30000) && makeCert.exitCode() == 0);
         {
             QFile certificate(pem + QStringLiteral(".crt")), both(pem);
@@ -661,9 +672,9 @@ private slots:
         m_messages.clear();
         update->trigger();
         QCOMPARE(m_messages.size(), 1);
-        QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")) &&
-                     m_messages[0].contains(QLatin1String("SSL")),
-                 qPrintable(m_messages[0]));
+        QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー"))
+                && m_messages[0].contains(QLatin1String("SSL")),
+            qPrintable(m_messages[0]));
         QCOMPARE(form->NetworkVersion(), 4);
         QCOMPARE(form->workspace().Networks.size(), size_t(2));
 

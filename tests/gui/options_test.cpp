@@ -9,27 +9,27 @@
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "networks/definitions.h"
-#include "shell/onlineservices.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
+#include "shell/onlineservices.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
-#include <QToolButton>
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTcpServer>
-#include <QFile>
+#include <QToolButton>
 #include <QWebEngineView>
-#include <QSignalSpy>
 
 #include <functional>
 
@@ -46,8 +46,7 @@ std::unique_ptr<TMainForm> StartForm(const QString& folder)
     return form;
 }
 
-template <typename T>
-T* Child(QWidget* parent, const char* name)
+template <typename T> T* Child(QWidget* parent, const char* name)
 {
     T* w = parent->findChild<T*>(QLatin1String(name));
     if (!w)
@@ -197,7 +196,7 @@ private slots:
             Child<QPushButton>(d, "BitBtn1")->click();
             QVERIFY(d->isVisible());
         });
-        QCOMPARE(m_messages, QStringList({QStringLiteral("'80x' is not a valid integer value")}));
+        QCOMPARE(m_messages, QStringList({ QStringLiteral("'80x' is not a valid integer value") }));
         QVERIFY(!form->workspace().IniListAd.ReadBool("Setups", "HttpProxy", false));
         QCOMPARE(form->options()->network()->proxy().type(), QNetworkProxy::NoProxy);
     }
@@ -228,7 +227,8 @@ private slots:
             file.write(*body);
         };
 
-        const QString networkQuestion = QStringLiteral("127.0.0.1から最新の広告ネットワーク情報をドウンロードします");
+        const QString networkQuestion
+            = QStringLiteral("127.0.0.1から最新の広告ネットワーク情報をドウンロードします");
         const QString programQuestion = QStringLiteral("新しいバージョンが公開されました、");
         const struct Case {
             const char* name;
@@ -237,24 +237,24 @@ private slots:
             bool questioned;
             QMessageBox::StandardButton answer;
             QStringList messages; // beginnings
-            const char* ad;       // end of the ad panel's address
+            const char* ad; // end of the ad panel's address
             OnlineState state;
             int v2After;
             bool questionedAfter;
         } cases[] = {
-            {"Current", "1.1,1", 1, false, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1, false},
-            {"NewProgramDeclined", "1.2,1", 1, false, QMessageBox::No, {programQuestion}, "ad.jsp",
-             OnlineState::Served, 1, true},
-            {"NewProgramAlreadyDeclined", "1.3,1", 1, true, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1,
-             true},
-            {"NewDefinitionsDeclined", "1.1,3", 2, false, QMessageBox::No, {networkQuestion}, "ad.jsp",
-             OnlineState::Served, 2, false},
-            {"NewDefinitionsTaken", "1.1,3", 2, false, QMessageBox::Yes,
-             {networkQuestion, QStringLiteral("広告代理店情報が更新されました。")}, "ad.jsp", OnlineState::Served, 3,
-             false},
-            {"LineBreakAfterTheFields", "1.1,1\r\n", 1, false, QMessageBox::No,
-             {QStringLiteral("'1")}, "ad.jsp", OnlineState::Served, 1, false},
-            {"ErrorStatus", nullptr, 1, false, QMessageBox::No, {}, "ad.html", OnlineState::Retrying, 1, false},
+            { "Current", "1.1,1", 1, false, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1, false },
+            { "NewProgramDeclined", "1.2,1", 1, false, QMessageBox::No, { programQuestion }, "ad.jsp",
+                OnlineState::Served, 1, true },
+            { "NewProgramAlreadyDeclined", "1.3,1", 1, true, QMessageBox::No, {}, "ad.jsp", OnlineState::Served, 1,
+                true },
+            { "NewDefinitionsDeclined", "1.1,3", 2, false, QMessageBox::No, { networkQuestion }, "ad.jsp",
+                OnlineState::Served, 2, false },
+            { "NewDefinitionsTaken", "1.1,3", 2, false, QMessageBox::Yes,
+                { networkQuestion, QStringLiteral("広告代理店情報が更新されました。") }, "ad.jsp",
+                OnlineState::Served, 3, false },
+            { "LineBreakAfterTheFields", "1.1,1\r\n", 1, false, QMessageBox::No, { QStringLiteral("'1") },
+                "ad.jsp", OnlineState::Served, 1, false },
+            { "ErrorStatus", nullptr, 1, false, QMessageBox::No, {}, "ad.html", OnlineState::Retrying, 1, false },
         };
         for (const Case& c : cases) {
             QTemporaryDir folder;
@@ -283,8 +283,7 @@ private slots:
             for (int i = 0; i < messages.size(); ++i)
                 QVERIFY2(messages[i].startsWith(c.messages[i]), qPrintable(QLatin1String(c.name) + messages[i]));
             QTRY_VERIFY2_WITH_TIMEOUT(pane->url().toString().endsWith(QLatin1String(c.ad)),
-                                      qPrintable(QLatin1String(c.name) + QLatin1Char(' ') + pane->url().toString()),
-                                      10000);
+                qPrintable(QLatin1String(c.name) + QLatin1Char(' ') + pane->url().toString()), 10000);
             QCOMPARE(std::max(v2, form->NetworkVersion()), c.v2After);
             QCOMPARE(setup.ReadBool("Setups", "Questioned", false), c.questionedAfter);
         }
@@ -312,7 +311,8 @@ private slots:
                 help = qobject_cast<BrowserWindow*>(w);
         QVERIFY(help);
         QVERIFY(help->isMaximized());
-        QTRY_VERIFY_WITH_TIMEOUT(help->view()->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            help->view()->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
         QVERIFY(QFileInfo::exists(help->view()->url().toLocalFile()));
         help->close();
 

@@ -48,7 +48,7 @@ std::unique_ptr<PageEditor> MakeScintillaAdapter(const std::vector<std::string>&
 
 // Named, so that the test names do not carry the factory's address.
 INSTANTIATE_TEST_SUITE_P(Scintilla, PageEditorContract, ::testing::Values(&MakeScintillaAdapter),
-                         [](const auto&) { return std::string("ScintillaPageAdapter"); });
+    [](const auto&) { return std::string("ScintillaPageAdapter"); });
 
 std::vector<std::string> AdapterLines(const PageEditor& editor)
 {

@@ -22,9 +22,9 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QItemSelectionModel>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
@@ -48,7 +48,7 @@ namespace {
 // a NUL, an unassigned lead byte pair, an IBM extension, an NEC-selected IBM
 // extension, a lone lead byte and a 0x5C trail byte.
 const std::string kPage = std::string("<html>\r\n<p>\x93\xFA\x96\x7B</p>\r\n") + std::string(1, '\0')
-                          + "\x85\x40|\xFA\x4A|\xED\x40|\x95\x5C\r\n<b>\x81</b>\r\n</html>\r\n";
+    + "\x85\x40|\xFA\x4A|\xED\x40|\x95\x5C\r\n<b>\x81</b>\r\n</html>\r\n";
 
 std::string ReadFile(const std::string& path)
 {
@@ -139,8 +139,8 @@ private:
         QAbstractItemModel* model = files()->model();
         for (int row = 0; row < model->rowCount(); ++row) {
             if (model->index(row, 0).data().toString() == name) {
-                files()->selectionModel()->setCurrentIndex(model->index(row, 0), QItemSelectionModel::ClearAndSelect
-                                                                                     | QItemSelectionModel::Rows);
+                files()->selectionModel()->setCurrentIndex(
+                    model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 return true;
             }
         }
@@ -387,7 +387,7 @@ private slots:
             const char* name;
             const std::string& bytes;
             const char* shown;
-        } pagesToOpen[] = {{"utf8.html", utf8, "utf-8 (BOM)"}, {"eucjp.html", eucjp, "euc-jp"}};
+        } pagesToOpen[] = { { "utf8.html", utf8, "utf-8 (BOM)" }, { "eucjp.html", eucjp, "euc-jp" } };
         for (const auto& page : pagesToOpen) {
             pages()->setCurrentIndex(0);
             QVERIFY(selectFile(QLatin1String(page.name)));
@@ -398,7 +398,8 @@ private slots:
             action("FileSave")->trigger();
             const std::string path = m_home + "/www/a/b/" + page.name;
             const bool bom = page.bytes.starts_with("\xEF\xBB\xBF");
-            QCOMPARE(ReadFile(path), bom ? page.bytes.substr(0, 3) + "X" + page.bytes.substr(3) : "X" + page.bytes);
+            QCOMPARE(
+                ReadFile(path), bom ? page.bytes.substr(0, 3) + "X" + page.bytes.substr(3) : "X" + page.bytes);
         }
 
         // The EUC-JP page read as Shift_JIS instead, as the user asks.
@@ -438,8 +439,8 @@ private slots:
         const struct {
             Qt::KeyboardModifiers modifiers;
             int line;
-        } steps[] = {{Qt::NoModifier, 0}, {Qt::NoModifier, 1}, {Qt::NoModifier, 2}, {Qt::NoModifier, 0},
-                     {Qt::ShiftModifier, 2}, {Qt::ShiftModifier, 1}};
+        } steps[] = { { Qt::NoModifier, 0 }, { Qt::NoModifier, 1 }, { Qt::NoModifier, 2 }, { Qt::NoModifier, 0 },
+            { Qt::ShiftModifier, 2 }, { Qt::ShiftModifier, 1 } };
         for (const auto& step : steps) {
             QTest::keyClick(field, Qt::Key_Return, step.modifiers);
             QCOMPARE(selectedLine(), step.line);
@@ -457,19 +458,20 @@ private slots:
     // Cancel: the third closes, the second stays open and in front.
     void closeQueryStopsAtCancel()
     {
-        for (const char* name : {"p1.html", "p2.html", "p3.html"})
+        for (const char* name : { "p1.html", "p2.html", "p3.html" })
             QVERIFY(WriteFileAtomically(m_home + "/www/a/b/" + name, "<p>page</p>\n").ok);
         writeSettings(Kind::Local);
         startForm();
         button("TBConnect")->click();
-        for (const QString name : {QStringLiteral("p1.html"), QStringLiteral("p2.html"), QStringLiteral("p3.html")}) {
+        for (const QString name :
+            { QStringLiteral("p1.html"), QStringLiteral("p2.html"), QStringLiteral("p3.html") }) {
             pages()->setCurrentIndex(0);
             QVERIFY(selectFile(name));
             action("FileOpen")->trigger();
             typeAtStart(QStringLiteral("x"));
         }
         QCOMPARE(pages()->count(), 4);
-        answerNext(QMessageBox::No);     // p3
+        answerNext(QMessageBox::No); // p3
         answerNext(QMessageBox::Cancel); // p2
         QVERIFY(!m_form->close());
         QCOMPARE(pages()->count(), 3);
@@ -477,7 +479,7 @@ private slots:
         QCOMPARE(pages()->tabText(2), QStringLiteral("p2.html"));
         QVERIFY(m_form->isVisible());
         answerNext(QMessageBox::Yes); // p2, saved
-        answerNext(QMessageBox::No);  // p1
+        answerNext(QMessageBox::No); // p1
         QVERIFY(m_form->close());
         QCOMPARE(ReadFile(m_home + "/www/a/b/p2.html"), std::string("x<p>page</p>\n"));
         QCOMPARE(ReadFile(m_home + "/www/a/b/p1.html"), std::string("<p>page</p>\n"));

@@ -83,8 +83,8 @@ TEST_F(FtpClientTest, OneSessionCarriesEveryCommand)
     EXPECT_EQ(folder, "/www");
     std::string listing;
     ASSERT_TRUE(client.List(listing));
-    EXPECT_EQ(NamesOf(listing), (std::vector<std::string> {"a", "dir with space", "index.html", "link", "my page.html",
-                                                           kSjisFolder}));
+    EXPECT_EQ(NamesOf(listing),
+        (std::vector<std::string> { "a", "dir with space", "index.html", "link", "my page.html", kSjisFolder }));
 
     TransferBuffer buffer;
     buffer.Bytes = "stale bytes that are longer than the page";
@@ -94,7 +94,7 @@ TEST_F(FtpClientTest, OneSessionCarriesEveryCommand)
     // Names with blanks, '#' and Shift_JIS bytes (with a 0x5C trail byte).
     ASSERT_TRUE(client.ChangeDir("/www/dir with space"));
     ASSERT_TRUE(client.List(listing));
-    EXPECT_EQ(NamesOf(listing), std::vector<std::string> {"a b#c.html"});
+    EXPECT_EQ(NamesOf(listing), std::vector<std::string> { "a b#c.html" });
     ASSERT_TRUE(client.Retrieve("/www/dir with space/a b#c.html", buffer));
     EXPECT_EQ(buffer.Bytes, "hash\n");
     const std::string sjisPath = "/www/" + kSjisFolder + "/" + kSjisFolder + ".html";
@@ -160,7 +160,7 @@ TEST_F(FtpClientTest, ActiveMode)
     std::string listing;
     const FtpResult listed = client.List(listing);
     ASSERT_TRUE(listed) << listed.error;
-    EXPECT_EQ(NamesOf(listing), std::vector<std::string> {"b"});
+    EXPECT_EQ(NamesOf(listing), std::vector<std::string> { "b" });
 }
 
 TEST_F(FtpClientTest, StoppedServerIsALostConnection)
@@ -210,7 +210,7 @@ TEST_F(FtpClientTest, ListingsAndFilesBeyondTheLimitsFail)
 {
     FtpClientSettings settings = Settings();
     settings.Limits.MaxListingBytes = 100; // the window allows 64 MiB
-    settings.Limits.MaxFileBytes = 10;     // and 512 MiB
+    settings.Limits.MaxFileBytes = 10; // and 512 MiB
     CurlFtpClient client(settings);
     ASSERT_TRUE(client.Connect());
     ASSERT_TRUE(client.ChangeDir("/www"));
@@ -236,7 +236,7 @@ TEST_F(FtpClientTest, ListingsAndFilesBeyondTheLimitsFail)
     EXPECT_EQ(buffer.Bytes, "deep\n");
     ASSERT_TRUE(client.ChangeDir("/www/a"));
     ASSERT_TRUE(client.List(listing));
-    EXPECT_EQ(NamesOf(listing), std::vector<std::string> {"b"});
+    EXPECT_EQ(NamesOf(listing), std::vector<std::string> { "b" });
 }
 
 TEST_F(FtpClientTest, VerboseLogHidesThePassword)
@@ -265,7 +265,7 @@ TEST_F(FtpClientTest, VerboseLogHidesThePassword)
 
 TEST_F(FtpClientTest, HostNamesThatCannotBeAddressesAreRefused)
 {
-    for (const char* host : {"127.0.0.1/x", "a@127.0.0.1", "127.0.0.1#", "127.0.0.1?", "127.0.0.1 ", ""}) {
+    for (const char* host : { "127.0.0.1/x", "a@127.0.0.1", "127.0.0.1#", "127.0.0.1?", "127.0.0.1 ", "" }) {
         FtpClientSettings settings = Settings();
         settings.Host = host;
         CurlFtpClient client(settings);
@@ -285,7 +285,7 @@ TEST(FtpClientIpv6, AnAddressInBracketsOrBare)
     server.address = "::1";
     if (!server.Start(dir.path()))
         GTEST_SKIP() << "pyftpdlib could not listen on ::1";
-    for (const char* host : {"[::1]", "::1"}) {
+    for (const char* host : { "[::1]", "::1" }) {
         FtpClientSettings settings;
         settings.Host = host;
         settings.Port = server.port;
@@ -309,16 +309,18 @@ TEST(FtpClientStalls, MidTransferStallsAndTricklesFail)
         std::vector<std::string> faults;
         bool upload;
     } cases[] = {
-        {"download stops after 64 KiB for 20 s", {"--stall-retr-after", "65536", "--stall-for", "20"}, false},
-        {"upload stops being read after 64 KiB for 20 s", {"--stall-stor-after", "65536", "--stall-for", "20"}, true},
-        {"download trickles at 100 bytes a second", {"--trickle-retr", "100"}, false},
+        { "download stops after 64 KiB for 20 s", { "--stall-retr-after", "65536", "--stall-for", "20" }, false },
+        { "upload stops being read after 64 KiB for 20 s", { "--stall-stor-after", "65536", "--stall-for", "20" },
+            true },
+        { "download trickles at 100 bytes a second", { "--trickle-retr", "100" }, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         test::FillHome(dir.path());
         // 4000 bytes take 40 s at 100 bytes a second.
-        const std::string big = c.faults[0] == "--trickle-retr" ? std::string(4000, 'x') : std::string(1 << 20, 'x');
+        const std::string big
+            = c.faults[0] == "--trickle-retr" ? std::string(4000, 'x') : std::string(1 << 20, 'x');
         ASSERT_TRUE(WriteFileAtomically(dir.path() + "/www/big.html", big).ok);
         FtpServer server;
         server.faults = c.faults;
@@ -336,10 +338,10 @@ TEST(FtpClientStalls, MidTransferStallsAndTricklesFail)
         TransferBuffer buffer;
         // More than the socket buffers of both sides hold.
         if (c.upload)
-            buffer.Bytes.assign(size_t {48} << 20, 'y');
+            buffer.Bytes.assign(size_t { 48 } << 20, 'y');
         const auto start = std::chrono::steady_clock::now();
-        const FtpResult result = c.upload ? client.Store("/www/upload.html", buffer)
-                                          : client.Retrieve("/www/big.html", buffer);
+        const FtpResult result
+            = c.upload ? client.Store("/www/upload.html", buffer) : client.Retrieve("/www/big.html", buffer);
         const double seconds = SecondsSince(start);
         EXPECT_FALSE(result);
         EXPECT_EQ(result.failure, FtpFailure::ConnectionLost) << result.error;
@@ -409,7 +411,7 @@ TEST(FtpsClient, CertificateTrustedByItsPublicKey)
     std::vector<std::string> events;
     for (std::string line = server.process.ReadLine(2); !line.empty(); line = server.process.ReadLine(1))
         events.push_back(line);
-    EXPECT_EQ(events, (std::vector<std::string> {"CONNECT", "CONNECT", "TLS TLSv1.2"}));
+    EXPECT_EQ(events, (std::vector<std::string> { "CONNECT", "CONNECT", "TLS TLSv1.2" }));
     ASSERT_TRUE(trusted.ChangeDir("/www"));
     std::string listing;
     ASSERT_TRUE(trusted.List(listing));
@@ -488,8 +490,8 @@ TEST_F(SftpClientTest, OneSessionCarriesEveryCommand)
     EXPECT_EQ(folder, Home() + "/www");
     std::string listing;
     ASSERT_TRUE(client.List(listing));
-    EXPECT_EQ(NamesOf(listing), (std::vector<std::string> {"a", "dir with space", "index.html", "link", "my page.html",
-                                                           kSjisFolder}));
+    EXPECT_EQ(NamesOf(listing),
+        (std::vector<std::string> { "a", "dir with space", "index.html", "link", "my page.html", kSjisFolder }));
     EXPECT_FALSE(client.ChangeDir(Home() + "/www/nowhere"));
 
     TransferBuffer buffer;

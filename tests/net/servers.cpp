@@ -60,10 +60,11 @@ std::string ChildProcess::ReadLine(int seconds)
             m_pending.erase(0, newline + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || m_out < 0)
             return {};
-        pollfd fd {m_out, POLLIN, 0};
+        pollfd fd { m_out, POLLIN, 0 };
         if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
             return {};
         char buffer[512];
@@ -198,10 +199,9 @@ bool FtpServer::Start(const std::string& homeFolder, const std::string& pemFile,
 {
     home = homeFolder;
     certificate = pemFile;
-    std::vector<std::string> argv = {"/usr/bin/python3", PAGEWICK_SOURCE_DIR "/tests/net/ftp_server.py",
-                                     "--home", home, "--user", user, "--password", password,
-                                     "--port", std::to_string(fixedPort), "--perm", permissions,
-                                     "--address", address, "--rate", std::to_string(rate)};
+    std::vector<std::string> argv = { "/usr/bin/python3", PAGEWICK_SOURCE_DIR "/tests/net/ftp_server.py", "--home",
+        home, "--user", user, "--password", password, "--port", std::to_string(fixedPort), "--perm", permissions,
+        "--address", address, "--rate", std::to_string(rate) };
     argv.insert(argv.end(), faults.begin(), faults.end());
     if (!certificate.empty()) {
         argv.push_back("--cert");
@@ -220,7 +220,8 @@ bool FtpServer::Start(const std::string& homeFolder, const std::string& pemFile,
 
 std::string MakeCertificate(const std::string& pemFile)
 {
-    const std::string output = RunCommand("/usr/bin/python3 '" PAGEWICK_SOURCE_DIR "/tests/net/make_cert.py' '" + pemFile + "'");
+    const std::string output
+        = RunCommand("/usr/bin/python3 '" PAGEWICK_SOURCE_DIR "/tests/net/make_cert.py' '" + pemFile + "'");
     return output.rfind("sha256//", 0) == 0 ? output.substr(0, output.find('\n')) : std::string();
 }
 
@@ -243,7 +244,7 @@ bool SshServer::Start(const std::string& workFolder)
     const std::string hostKey = folder + "/host_key";
     clientKey = folder + "/client_key";
     if (RunCommand("ssh-keygen -q -t ed25519 -N '' -f '" + hostKey + "' && ssh-keygen -q -t ed25519 -N '' -f '"
-                   + clientKey + "' && cp '" + clientKey + ".pub' '" + folder + "/authorized_keys' && echo ok")
+            + clientKey + "' && cp '" + clientKey + ".pub' '" + folder + "/authorized_keys' && echo ok")
         != "ok\n") {
         error = "ssh-keygen failed";
         return false;
@@ -263,7 +264,7 @@ bool SshServer::Start(const std::string& workFolder)
            << "PasswordAuthentication no\nKbdInteractiveAuthentication no\nPubkeyAuthentication yes\n"
            << "PermitRootLogin prohibit-password\nSubsystem sftp internal-sftp\nLogLevel ERROR\n";
     config.close();
-    if (!process.Start({"/usr/sbin/sshd", "-D", "-e", "-f", folder + "/sshd_config"})) {
+    if (!process.Start({ "/usr/sbin/sshd", "-D", "-e", "-f", folder + "/sshd_config" })) {
         error = "sshd could not be run";
         return false;
     }

@@ -48,10 +48,10 @@ struct FtpServer {
     int port = 0;
     std::string certificate; // FTPS: the PEM file (certificate and key)
     std::string permissions = "elradfmwMT"; // pyftpdlib's letters; without "f" renames are refused
-    std::string address = "127.0.0.1";      // where it listens ("::1" for IPv6)
+    std::string address = "127.0.0.1"; // where it listens ("::1" for IPv6)
     // Faults of ftp_server.py, for example {"--stall-retr-after", "1000"}.
     std::vector<std::string> faults;
-    int rate = 0;                           // bytes per second on data connections; 0: no limit
+    int rate = 0; // bytes per second on data connections; 0: no limit
     ChildProcess process;
 
     // Starts pyftpdlib serving `home`; with a certificate file, explicit FTPS.
@@ -62,10 +62,10 @@ struct FtpServer {
 struct SshServer {
     std::string folder; // config, keys and pid file
     int port = 0;
-    std::string user;          // the current user
-    std::string clientKey;     // private key file for the login
+    std::string user; // the current user
+    std::string clientKey; // private key file for the login
     std::string hostKeySha256; // "SHA256:" fingerprint without the prefix, as ssh-keygen shows it
-    std::string error;         // why it did not start
+    std::string error; // why it did not start
     ChildProcess process;
 
     bool Start(const std::string& workFolder);

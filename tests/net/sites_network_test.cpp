@@ -63,7 +63,7 @@ protected:
 
     TempDir m_dir;
     FeedbackLog m_feedback;
-    ConnectionTree m_tree {CurlFtpClientFactory(), m_feedback};
+    ConnectionTree m_tree { CurlFtpClientFactory(), m_feedback };
     TSetup m_setup;
     TransferBuffer m_buffer;
 };
@@ -98,7 +98,7 @@ TEST_F(FtpSites, WrongPasswordAndMissingInitialFolder)
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
     EXPECT_EQ(Decoded(m_feedback.Messages.back().text),
-              "初期フォルダ[/nowhere]はサーバーに見つかりませんでした。お確かめたうえ、設定を変えてください。");
+        "初期フォルダ[/nowhere]はサーバーに見つかりませんでした。お確かめたうえ、設定を変えてください。");
     EXPECT_EQ(connection->Path, "/");
     EXPECT_EQ(ConnectionNodeText(*connection), "test site[/]");
     EXPECT_NE(FolderIn(*connection, "www"), nullptr);
@@ -139,7 +139,9 @@ TEST_F(FtpSites, FolderRemovedAfterListingFailsAndMarksTheConnection)
     std::filesystem::remove_all(Home() + "/www/a");
     EXPECT_FALSE(m_tree.Select(a));
     EXPECT_TRUE(connection->NeedsReconnect);
-    EXPECT_EQ(LastMessage().rfind("サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。\n", 0), 0u);
+    EXPECT_EQ(
+        LastMessage().rfind("サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。\n", 0),
+        0u);
     EXPECT_NE(LastMessage().find("550"), std::string::npos) << LastMessage();
     // The server is still there: reconnecting works and other folders list.
     EXPECT_TRUE(m_tree.Reconnect(connection));
@@ -157,11 +159,12 @@ TEST_F(FtpSites, PagesDownloadAndUploadExactly)
 
     TDocumentText text;
     ASSERT_TRUE(LoadDocument(*index, text, m_buffer, m_feedback));
-    EXPECT_EQ(text.Lines, (std::vector<std::string> {"<html>", "<p>\x93\xFA\x96\x7B\x8C\xEA</p>", "</html>"}));
+    EXPECT_EQ(text.Lines, (std::vector<std::string> { "<html>", "<p>\x93\xFA\x96\x7B\x8C\xEA</p>", "</html>" }));
     text.Lines.Insert(1, "<!-- ad -->");
     text.Modified = true;
     ASSERT_TRUE(SaveDocument(*index, text, m_buffer, m_feedback));
-    EXPECT_EQ(FileText(Home() + "/www/index.html"), "<html>\r\n<!-- ad -->\r\n<p>\x93\xFA\x96\x7B\x8C\xEA</p>\r\n</html>\r\n");
+    EXPECT_EQ(FileText(Home() + "/www/index.html"),
+        "<html>\r\n<!-- ad -->\r\n<p>\x93\xFA\x96\x7B\x8C\xEA</p>\r\n</html>\r\n");
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/" + std::string(".pagewick-upload-index.html")));
     EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/index.html]......");
 
@@ -171,7 +174,7 @@ TEST_F(FtpSites, PagesDownloadAndUploadExactly)
     TDocumentText shortText;
     ASSERT_TRUE(LoadDocument(*shortPage, shortText, m_buffer, m_feedback));
     EXPECT_EQ(m_buffer.Bytes, "blank\n");
-    shortText.Lines = {"x"};
+    shortText.Lines = { "x" };
     shortText.Modified = true;
     ASSERT_TRUE(SaveDocument(*shortPage, shortText, m_buffer, m_feedback));
     EXPECT_EQ(FileText(Home() + "/www/my page.html"), "x\r\n");
@@ -182,7 +185,7 @@ TEST_F(FtpSites, PagesDownloadAndUploadExactly)
     TFileNode* sjisPage = FileIn(*sjis, test::kSjisFolder + ".html");
     ASSERT_NE(sjisPage, nullptr);
     ASSERT_TRUE(LoadDocument(*sjisPage, text, m_buffer, m_feedback));
-    EXPECT_EQ(text.Lines, std::vector<std::string> {"sjis"});
+    EXPECT_EQ(text.Lines, std::vector<std::string> { "sjis" });
 }
 
 TEST_F(FtpSites, ServerStoppedBetweenCommandsThenReconnect)
@@ -199,7 +202,9 @@ TEST_F(FtpSites, ServerStoppedBetweenCommandsThenReconnect)
     EXPECT_TRUE(connection->NeedsReconnect);
     TDocumentText text;
     EXPECT_FALSE(LoadDocument(*index, text, m_buffer, m_feedback));
-    EXPECT_EQ(LastMessage().rfind("サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n", 0), 0u);
+    EXPECT_EQ(
+        LastMessage().rfind("サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n", 0),
+        0u);
 
     // Reconnect fails while the server is away and works once it is back.
     EXPECT_FALSE(m_tree.Reconnect(m_tree.ReconnectTarget(nullptr)));
@@ -222,7 +227,7 @@ TEST_F(FtpSites, UploadBrokenByAStoppedServerLeavesThePage)
     ASSERT_NE(connection, nullptr);
     TFileNode* index = FileIn(*connection, "index.html");
     m_server.Stop();
-    TDocumentText text {{"replaced"}, true};
+    TDocumentText text { { "replaced" }, true };
     EXPECT_FALSE(SaveDocument(*index, text, m_buffer, m_feedback));
     EXPECT_TRUE(text.Modified);
     EXPECT_TRUE(connection->NeedsReconnect);
@@ -231,7 +236,7 @@ TEST_F(FtpSites, UploadBrokenByAStoppedServerLeavesThePage)
 
 // Restarts the server with other permissions or faults; the setup follows its port.
 void Restart(test::FtpServer& server, TSetup& setup, const std::string& home, const std::string& permissions,
-             std::vector<std::string> faults)
+    std::vector<std::string> faults)
 {
     server.Stop();
     server.permissions = permissions;
@@ -242,17 +247,17 @@ void Restart(test::FtpServer& server, TSetup& setup, const std::string& home, co
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 TEST_F(FtpSites, RenameOntoThePageRefusedGoesThroughABackup)
 {
-    ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwMT", {"--refuse-rename-over"}));
+    ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwMT", { "--refuse-rename-over" }));
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text {{"replaced"}, true};
+    TDocumentText text { { "replaced" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(FileText(Home() + "/www/index.html"), "replaced\r\n");
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
@@ -266,32 +271,34 @@ TEST_F(FtpSites, NoRenamesAndADroppedStoreLeaveThePageWhole)
     // any upload to the page's own name: only a direct store could cut it.
     const std::string page(8000, 'p');
     ASSERT_TRUE(WriteFileAtomically(Home() + "/www/index.html", page).ok);
-    ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradmwMT",
-                                    {"--drop-stor-of", "index.html", "--drop-after", "3000"}));
+    ASSERT_NO_FATAL_FAILURE(Restart(
+        m_server, m_setup, Home(), "elradmwMT", { "--drop-stor-of", "index.html", "--drop-after", "3000" }));
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text {{std::string(9000, 'n')}, true};
+    TDocumentText text { { std::string(9000, 'n') }, true };
     EXPECT_FALSE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback));
     EXPECT_TRUE(text.Modified);
     EXPECT_EQ(FileText(Home() + "/www/index.html"), page);
     // The upload is kept whole under its temporary name, and the message names both.
     EXPECT_EQ(FileText(Home() + "/www/.pagewick-upload-index.html"), std::string(9000, 'n') + "\r\n");
-    EXPECT_EQ(LastMessage().rfind("サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
-                                  "サーバーが名前の変更を受け付けなかったため、ファイル[/www/index.html]は元のままです。"
-                                  "アップロードした内容は[/www/.pagewick-upload-index.html]に残っています。\n",
-                                  0),
-              0u)
+    EXPECT_EQ(
+        LastMessage().rfind("サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
+                            "サーバーが名前の変更を受け付けなかったため、ファイル[/www/index.html]は元のままです。"
+                            "アップロードした内容は[/www/.pagewick-upload-index.html]に残っています。\n",
+            0),
+        0u)
         << LastMessage();
 
     // Storing directly is there only when the setup asks for it.
     connection->Setup->StoreDirectly = true;
-    TDocumentText other {{"direct"}, true};
+    TDocumentText other { { "direct" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "my page.html"), other, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(FileText(Home() + "/www/my page.html"), "direct\r\n");
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-my page.html"));
-    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/my page.html]......"
-                                                  "設定に従い、一時ファイルを使わずに直接上書きしました。");
+    EXPECT_EQ(Decoded(m_feedback.Statuses.back()),
+        "ファイルをサーバーに保存ＯＫ[/www/my page.html]......"
+        "設定に従い、一時ファイルを使わずに直接上書きしました。");
 }
 
 TEST_F(FtpSites, AnUploadDroppedMidwayRemovesItsTemporaryFile)
@@ -299,11 +306,11 @@ TEST_F(FtpSites, AnUploadDroppedMidwayRemovesItsTemporaryFile)
     const std::string page(8000, 'p');
     ASSERT_TRUE(WriteFileAtomically(Home() + "/www/index.html", page).ok);
     ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwMT",
-                                    {"--drop-stor-of", ".pagewick-upload-index.html", "--drop-after", "3000"}));
+        { "--drop-stor-of", ".pagewick-upload-index.html", "--drop-after", "3000" }));
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text {{std::string(9000, 'n')}, true};
+    TDocumentText text { { std::string(9000, 'n') }, true };
     EXPECT_FALSE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback));
     EXPECT_TRUE(connection->NeedsReconnect);
     EXPECT_EQ(FileText(Home() + "/www/index.html"), page);
@@ -318,8 +325,8 @@ TEST_F(FtpSites, UploadsKeepThePagesMode)
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    for (const char* name : {"index.html", "my page.html"}) {
-        TDocumentText text {{"kept"}, true};
+    for (const char* name : { "index.html", "my page.html" }) {
+        TDocumentText text { { "kept" }, true };
         ASSERT_TRUE(SaveDocument(*FileIn(*connection, name), text, m_buffer, m_feedback)) << LastMessage();
         EXPECT_EQ(FileText(Home() + "/www/" + name), "kept\r\n");
     }
@@ -333,10 +340,11 @@ TEST_F(FtpSites, UploadsKeepThePagesMode)
     ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwT", {}));
     connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text {{"cgi"}, true};
+    TDocumentText text { { "cgi" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
-    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[/www/index.html]......"
-                                                  "ただし、サーバーがパーミッション(700)の設定を受け付けませんでした。");
+    EXPECT_EQ(Decoded(m_feedback.Statuses.back()),
+        "ファイルをサーバーに保存ＯＫ[/www/index.html]......"
+        "ただし、サーバーがパーミッション(700)の設定を受け付けませんでした。");
 }
 
 class SftpSites : public SitesOverNetwork {
@@ -374,14 +382,15 @@ TEST_F(SftpSites, StartsInTheHomeAndKeepsModes)
     m_setup.IniPath = Home() + "/www";
     connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr) << LastMessage();
-    TDocumentText text {{"#!/bin/sh"}, true};
+    TDocumentText text { { "#!/bin/sh" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(FileText(Home() + "/www/index.html"), "#!/bin/sh\r\n");
     EXPECT_EQ(ModeOf(Home() + "/www/index.html"), 0755u);
     // OpenSSH renames only to free names: the page went aside and the backup is gone.
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-backup-index.html"));
-    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[" + Home() + "/www/index.html]......");
+    EXPECT_EQ(
+        Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[" + Home() + "/www/index.html]......");
 }
 
 TEST_F(SftpSites, TrustWalkLoadSaveAndReconnect)
@@ -406,7 +415,8 @@ TEST_F(SftpSites, TrustWalkLoadSaveAndReconnect)
     ASSERT_TRUE(SaveDocument(*index, text, m_buffer, m_feedback));
     EXPECT_EQ(FileText(Home() + "/www/index.html"), "<html>\r\n<p>\x93\xFA\x96\x7B\x8C\xEA</p>\r\n</html>\r\n");
     // Replaced through the temporary name (the SFTP rename over the page), not directly.
-    EXPECT_EQ(Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[" + Home() + "/www/index.html]......");
+    EXPECT_EQ(
+        Decoded(m_feedback.Statuses.back()), "ファイルをサーバーに保存ＯＫ[" + Home() + "/www/index.html]......");
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
 
     // Server stopped between commands: marked; reconnect after it is back.
@@ -414,7 +424,7 @@ TEST_F(SftpSites, TrustWalkLoadSaveAndReconnect)
     m_sshd.Stop();
     EXPECT_FALSE(m_tree.Select(a));
     EXPECT_TRUE(connection->NeedsReconnect);
-    ASSERT_TRUE(m_sshd.process.Start({"/usr/sbin/sshd", "-D", "-e", "-f", m_sshd.folder + "/sshd_config"}));
+    ASSERT_TRUE(m_sshd.process.Start({ "/usr/sbin/sshd", "-D", "-e", "-f", m_sshd.folder + "/sshd_config" }));
     ASSERT_TRUE(test::WaitForPort(m_sshd.port, 10));
     EXPECT_TRUE(m_tree.Reconnect(connection)) << LastMessage();
     EXPECT_EQ(m_feedback.Questions.size(), 1u); // the key is trusted now

@@ -23,8 +23,9 @@ private slots:
             const QString resource = QString::fromLatin1(entry.resource);
             const QString name = QString::fromLatin1(entry.objectName);
             QVERIFY2(QFile::exists(resource), qPrintable(name + QStringLiteral(": ") + resource));
-            for (int size : {16, 24}) {
-                const QImage image = QIcon(resource).pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+            for (int size : { 16, 24 }) {
+                const QImage image
+                    = QIcon(resource).pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
                 QVERIFY2(!image.isNull(), qPrintable(resource));
                 QCOMPARE(image.width(), size);
                 int painted = 0;
@@ -33,7 +34,8 @@ private slots:
                         painted += qAlpha(image.pixel(x, y)) > 128;
                 // A drawn icon covers a fair part of its square, and not all of it.
                 QVERIFY2(painted > size * size / 10, qPrintable(resource + QStringLiteral(" is nearly empty")));
-                QVERIFY2(painted < size * size * 9 / 10, qPrintable(resource + QStringLiteral(" fills its square")));
+                QVERIFY2(
+                    painted < size * size * 9 / 10, qPrintable(resource + QStringLiteral(" fills its square")));
                 if (size == 24) {
                     const QByteArray bytes(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
                     const auto [it, fresh] = seen.emplace(bytes, name);

@@ -22,7 +22,7 @@ inline CliOutcome RunCli(const std::vector<std::string>& args, const std::string
     std::istringstream in(input);
     std::ostringstream out, err;
     const int code = cli::Run(args, in, out, err);
-    return {code, out.str(), err.str()};
+    return { code, out.str(), err.str() };
 }
 
 // The bytes of a file; empty when it cannot be read.

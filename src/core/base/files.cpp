@@ -37,7 +37,7 @@ Status FollowLinks(const std::string& path, std::string& target)
 {
     target = path;
     for (int hops = 0;; ++hops) {
-        struct stat st {};
+        struct stat st { };
         if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return Status::Ok();
         if (hops == 40)
@@ -103,16 +103,16 @@ void RemoveStaleTemporaryFiles(const std::string& folder)
         const std::string_view name = entry->d_name;
         if (!name.starts_with(kTempPrefix) || name.size() != kTempPrefix.size() + kTempRandomLength)
             continue;
-        struct stat st {};
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid() || now - st.st_mtime < kStaleTempSeconds)
+        struct stat st { };
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)
+            || st.st_uid != ::geteuid() || now - st.st_mtime < kStaleTempSeconds)
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
-        struct stat opened {};
-        if (::fstat(fd, &opened) == 0 && opened.st_ino == st.st_ino && opened.st_dev == st.st_dev &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        struct stat opened { };
+        if (::fstat(fd, &opened) == 0 && opened.st_ino == st.st_ino && opened.st_dev == st.st_dev
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlinkat(dirFd, entry->d_name, 0);
         ::close(fd);
     }
@@ -129,7 +129,7 @@ Status ReadWholeFile(const std::string& path, std::string& out)
         return Status::Fail(ErrnoText("Cannot open", path, errno));
     // One allocation of the file's size, read into directly; a file that grows
     // meanwhile is read to its end all the same.
-    struct stat st {};
+    struct stat st { };
     const size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
     std::string data;
     data.resize(std::max<size_t>(expected + 1, 65536));
@@ -159,7 +159,11 @@ namespace {
 
 class Mapping {
 public:
-    Mapping(void* address, size_t length) : m_address(address), m_length(length) {}
+    Mapping(void* address, size_t length)
+        : m_address(address)
+        , m_length(length)
+    {
+    }
     ~Mapping() { ::munmap(m_address, m_length); }
     Mapping(const Mapping&) = delete;
     Mapping& operator=(const Mapping&) = delete;
@@ -177,7 +181,7 @@ Status MapWholeFile(const std::string& path, FileBytes& out)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return Status::Fail(ErrnoText("Cannot open", path, errno));
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         const size_t length = static_cast<size_t>(st.st_size);
         // MAP_POPULATE maps the whole file at once instead of a page at a time.
@@ -264,7 +268,7 @@ Status AtomicFileWriter::Open(const std::string& linkOrPath, FilePermissions per
         return followed;
 
     mode_t mode = 0600;
-    struct stat st {};
+    struct stat st { };
     const bool exists = ::stat(m_path.c_str(), &st) == 0;
     if (exists && ModeDeniesWriting(st))
         return Status::Fail("Cannot write " + linkOrPath + ": read-only");
@@ -370,7 +374,7 @@ Status WriteScratchFile(const std::string& path, std::string_view bytes)
 
 bool FileExists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0;
 }
 

@@ -10,7 +10,7 @@ namespace pw {
 
 enum class FilePermissions {
     KeepOrDefault, // an existing file keeps its mode; a new one gets 0644 less the umask
-    OwnerOnly,     // always 0600: the file holds passwords
+    OwnerOnly, // always 0600: the file holds passwords
 };
 
 // Reads the whole file into `out`. On failure `out` is left empty.
@@ -35,8 +35,8 @@ Status MapWholeFile(const std::string& path, FileBytes& out);
 // no write permission is not written: the error ends in "read-only". After a
 // save, temporary files that killed saves left in the folder are removed
 // (those not locked by a running save and untouched for a minute).
-Status WriteFileAtomically(const std::string& path, std::string_view bytes,
-                           FilePermissions permissions = FilePermissions::KeepOrDefault);
+Status WriteFileAtomically(
+    const std::string& path, std::string_view bytes, FilePermissions permissions = FilePermissions::KeepOrDefault);
 
 // Writes a file that no other user may redirect: whatever stands at `path`
 // (an old file, a link) is removed, then the file is created anew, exclusively

@@ -11,7 +11,7 @@ struct Status {
     std::string error;
 
     static Status Ok() { return {}; }
-    static Status Fail(std::string message) { return {false, std::move(message)}; }
+    static Status Fail(std::string message) { return { false, std::move(message) }; }
     explicit operator bool() const { return ok; }
 };
 

@@ -14,8 +14,9 @@ namespace pw {
 
 namespace {
 
-constexpr std::string_view kSavedPrefix = "\x8AY\x93\x96\x8DL\x8D\x90\x82\xCD";         // 該当広告は
-constexpr std::string_view kSavedSuffix = "\x82\xC9\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // に保存しました
+constexpr std::string_view kSavedPrefix = "\x8AY\x93\x96\x8DL\x8D\x90\x82\xCD"; // 該当広告は
+constexpr std::string_view kSavedSuffix
+    = "\x82\xC9\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // に保存しました
 
 bool WriteAll(int fd, std::string_view bytes)
 {
@@ -58,16 +59,17 @@ ArchiveWriteResult AppendBannerToArchive(const TAdBanner& banner, const std::str
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)
-        return {ArchiveWrite::OpenFailed, std::strerror(errno)};
+        return { ArchiveWrite::OpenFailed, std::strerror(errno) };
     ArchiveWriteResult result;
     if (!WriteAll(fd, ArchiveLine(banner)) || ::fsync(fd) != 0)
-        result = {ArchiveWrite::WriteFailed, std::strerror(errno)};
+        result = { ArchiveWrite::WriteFailed, std::strerror(errno) };
     if (::close(fd) != 0 && result.Outcome == ArchiveWrite::Ok)
-        result = {ArchiveWrite::WriteFailed, std::strerror(errno)};
+        result = { ArchiveWrite::WriteFailed, std::strerror(errno) };
     return result;
 }
 
-Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder, int row, const BannerRemoved& removed)
+Status RemoveBanner(
+    BannerList& list, TIniList& store, const std::string& folder, int row, const BannerRemoved& removed)
 {
     if (row < 0 || row >= static_cast<int>(list.Rows.size()))
         return Status::Ok();
@@ -84,8 +86,8 @@ Status RemoveBanner(BannerList& list, TIniList& store, const std::string& folder
     return SaveBanners(list, store, folder);
 }
 
-ArchiveResult ArchiveBanner(BannerList& list, TIniList& store, const std::string& folder, int row,
-                            const BannerRemoved& removed)
+ArchiveResult ArchiveBanner(
+    BannerList& list, TIniList& store, const std::string& folder, int row, const BannerRemoved& removed)
 {
     ArchiveResult result;
     if (row < 0 || row >= static_cast<int>(list.Rows.size()))
@@ -94,23 +96,23 @@ ArchiveResult ArchiveBanner(BannerList& list, TIniList& store, const std::string
     if (!FileExists(path)) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
-            result.Message = {MessageType::Error, std::string(kArchiveCreateFailedMessage)};
+            result.Message = { MessageType::Error, std::string(kArchiveCreateFailedMessage) };
             return result;
         }
         ::close(fd);
     }
     const ArchiveWriteResult written = AppendBannerToArchive(*list.Rows[row], path);
     if (written.Outcome == ArchiveWrite::OpenFailed) {
-        result.Message = {MessageType::Error, written.Error};
+        result.Message = { MessageType::Error, written.Error };
         return result;
     }
     if (written.Outcome == ArchiveWrite::WriteFailed) {
-        result.Message = {MessageType::Error, std::string(kArchiveWriteFailedMessage)};
+        result.Message = { MessageType::Error, std::string(kArchiveWriteFailedMessage) };
         return result;
     }
     result.Archived = true;
     result.Saved = RemoveBanner(list, store, folder, row, removed);
-    result.Message = {MessageType::Warning, std::string(kSavedPrefix).append(path).append(kSavedSuffix)};
+    result.Message = { MessageType::Warning, std::string(kSavedPrefix).append(path).append(kSavedSuffix) };
     return result;
 }
 

@@ -13,7 +13,7 @@ namespace pw {
 // One catalogue ad.
 class TAdBanner {
 public:
-    int32_t Number = 0;          // its values live in the section "Banner" + Number
+    int32_t Number = 0; // its values live in the section "Banner" + Number
     TNetwork* Network = nullptr; // not owned; none stands for その他
     std::string SpaceName;
     std::string Type;

@@ -1,7 +1,7 @@
 #include "catalogue/bannercheck.h"
 
-#include "networks/siteinfo.h"
 #include "catalogue/adkind.h"
+#include "networks/siteinfo.h"
 #include "text/sjis.h"
 
 #include <charconv>
@@ -10,27 +10,35 @@ namespace pw {
 
 namespace {
 
-constexpr std::string_view kNameMissing =
-    "\x8DL\x8D\x90\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81" "B"; // 広告名を入力してください。
-constexpr std::string_view kNameBrackets =
-    "\x8DL\x8D\x90\x96\xBC\x82\xC9\"]\"\x82\xC6\"[\"\x82\xF0\x8Eg\x82\xED\x82\xC8\x82\xA2\x82\xC5\x82\xAD\x82\xBE"
-    "\x82\xB3\x82\xA2\x81" "B"; // 広告名に"]"と"["を使わないでください。
-constexpr std::string_view kNameUsedPrefix = "\x8DL\x8D\x90\x96\xBC[";  // 広告名[
-constexpr std::string_view kNameUsedSuffix =
-    "]\x82\xCD\x82\xB7\x82\xC5\x82\xC9\x8Eg\x82\xED\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81" "B"; // ]はすでに使われています。
-constexpr std::string_view kPVNotNumber =
-    "\x83y\x81[\x83W\x83r\x83\x85\x81[\x90\x94\x82\xCD\x90\xAE\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82"
-    "\xAD\x82\xBE\x82\xB3\x82\xA2\x81" "B"; // ページビュー数は整数で入力してください。
-constexpr std::string_view kCTNotNumber =
-    "\x83N\x83\x8A\x83" "b\x83N\x90\x94\x82\xCD\x90\xAE\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD"
-    "\x82\xBE\x82\xB3\x82\xA2\x81" "B"; // クリック数は整数で入力してください。
-constexpr std::string_view kRevenueNotNumber =
-    "\x8D\xA1\x82\xDC\x82\xC5\x82\xCC\x8E\xFB\x93\xFC\x82\xCD\x90\xAE\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82"
-    "\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81" "B"; // 今までの収入は整数で入力してください。
+constexpr std::string_view kNameMissing
+    = "\x8DL\x8D\x90\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
+      "B"; // 広告名を入力してください。
+constexpr std::string_view kNameBrackets = "\x8DL\x8D\x90\x96\xBC\x82\xC9\"]\"\x82\xC6\"["
+                                           "\"\x82\xF0\x8Eg\x82\xED\x82\xC8\x82\xA2\x82\xC5\x82\xAD\x82\xBE"
+                                           "\x82\xB3\x82\xA2\x81"
+                                           "B"; // 広告名に"]"と"["を使わないでください。
+constexpr std::string_view kNameUsedPrefix = "\x8DL\x8D\x90\x96\xBC["; // 広告名[
+constexpr std::string_view kNameUsedSuffix
+    = "]\x82\xCD\x82\xB7\x82\xC5\x82\xC9\x8Eg\x82\xED\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
+      "B"; // ]はすでに使われています。
+constexpr std::string_view kPVNotNumber
+    = "\x83y\x81[\x83W\x83r\x83\x85\x81["
+      "\x90\x94\x82\xCD\x90\xAE\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82"
+      "\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
+      "B"; // ページビュー数は整数で入力してください。
+constexpr std::string_view kCTNotNumber
+    = "\x83N\x83\x8A\x83"
+      "b\x83N\x90\x94\x82\xCD\x90\xAE\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD"
+      "\x82\xBE\x82\xB3\x82\xA2\x81"
+      "B"; // クリック数は整数で入力してください。
+constexpr std::string_view kRevenueNotNumber = "\x8D\xA1\x82\xDC\x82\xC5\x82\xCC\x8E\xFB\x93\xFC\x82\xCD\x90\xAE"
+                                               "\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82"
+                                               "\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
+                                               "B"; // 今までの収入は整数で入力してください。
 
 BannerCheck Fail(std::string message, BannerField focus)
 {
-    return {false, std::move(message), focus};
+    return { false, std::move(message), focus };
 }
 
 } // namespace
@@ -63,8 +71,8 @@ BannerCheck CheckBannerFields(const BannerList& list, const TAdBanner* edited, c
     if (NameHasBracket(fields.SpaceName))
         return Fail(std::string(kNameBrackets), BannerField::None);
     if (FindBannerByName(list, fields.SpaceName, edited) >= 0)
-        return Fail(std::string(kNameUsedPrefix).append(fields.SpaceName).append(kNameUsedSuffix),
-                    BannerField::SpaceName);
+        return Fail(
+            std::string(kNameUsedPrefix).append(fields.SpaceName).append(kNameUsedSuffix), BannerField::SpaceName);
     int32_t number = 0;
     if (!ParseWholeNumber(fields.PV, number))
         return Fail(std::string(kPVNotNumber), BannerField::PV);
@@ -92,7 +100,8 @@ int64_t LargestUnnamedBannerNumber(const BannerList& list)
     int64_t largest = 0;
     for (const auto& row : list.Rows) {
         const std::string_view name = row->SpaceName;
-        if (name.size() <= kUnnamedBannerPrefix.size() || name.substr(0, kUnnamedBannerPrefix.size()) != kUnnamedBannerPrefix)
+        if (name.size() <= kUnnamedBannerPrefix.size()
+            || name.substr(0, kUnnamedBannerPrefix.size()) != kUnnamedBannerPrefix)
             continue;
         int32_t k = 0;
         if (ParseWholeNumber(name.substr(kUnnamedBannerPrefix.size()), k) && k > largest)
@@ -101,8 +110,8 @@ int64_t LargestUnnamedBannerNumber(const BannerList& list)
     return largest;
 }
 
-std::unique_ptr<TAdBanner> NewBannerFromHTML(const BannerList& list, std::string_view html,
-                                             const NetworkList& networks)
+std::unique_ptr<TAdBanner> NewBannerFromHTML(
+    const BannerList& list, std::string_view html, const NetworkList& networks)
 {
     auto banner = CreateBanner(html, LargestUnnamedBannerNumber(list) + 1, networks);
     banner->Number = static_cast<int32_t>(list.Rows.size()) + 1;

@@ -25,7 +25,7 @@ enum class BannerField { None, SpaceName, PV, CT, TotalRevenue };
 
 struct BannerCheck {
     bool Ok = true;
-    std::string Message;                 // the warning shown when a check fails
+    std::string Message; // the warning shown when a check fails
     BannerField Focus = BannerField::None; // the field that receives the focus
 };
 
@@ -51,8 +51,8 @@ int64_t LargestUnnamedBannerNumber(const BannerList& list);
 // The banner that the editor opens for new ad code (the NewBanner command
 // passes one blank): named 未命名広告<n + 1>, network and type detected,
 // numbered after the last row.
-std::unique_ptr<TAdBanner> NewBannerFromHTML(const BannerList& list, std::string_view html,
-                                             const NetworkList& networks);
+std::unique_ptr<TAdBanner> NewBannerFromHTML(
+    const BannerList& list, std::string_view html, const NetworkList& networks);
 
 // Whether leaving the HTML editor puts the detected kind into the type field:
 // when it is empty or 未知タイプ, or, unless the user changed it, exactly

@@ -38,8 +38,7 @@ std::string BannerColumnText(const TAdBanner& banner, int column)
 
 namespace {
 
-template <typename T>
-int CompareNumber(T a, T b)
+template <typename T> int CompareNumber(T a, T b)
 {
     return a < b ? -1 : (b < a ? 1 : 0);
 }

@@ -35,8 +35,8 @@ std::string LoginHost(std::string_view url)
     if (first == std::string::npos)
         return {};
     std::string_view rest = std::string_view(clean).substr(first);
-    if (const auto scheme = rest.find("://"); scheme != std::string_view::npos &&
-                                              rest.substr(0, scheme).find_first_of("/?#\\") == std::string_view::npos)
+    if (const auto scheme = rest.find("://"); scheme != std::string_view::npos
+        && rest.substr(0, scheme).find_first_of("/?#\\") == std::string_view::npos)
         rest.remove_prefix(scheme + 3);
     else if (rest.starts_with("//"))
         rest.remove_prefix(2);
@@ -86,7 +86,7 @@ std::string ExportNetworksText(TIniList& scratch, const NetworkList& networks, i
 }
 
 Status ExportNetworks(TIniList& scratch, const NetworkList& networks, std::string_view versionAnswer,
-                      const std::string& folder, std::vector<std::string>* warnings)
+    const std::string& folder, std::vector<std::string>* warnings)
 {
     int32_t version = 0;
     if (!ParseDecimal(versionAnswer, version))
@@ -124,14 +124,14 @@ void AcceptLoginHostChanges(NetworkList& networks, const std::vector<LoginHostCh
 }
 
 Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& networks, int& networkVersion,
-                      TNetwork** current, std::vector<LoginHostChange>* keptLoginURLs)
+    TNetwork** current, std::vector<LoginHostChange>* keptLoginURLs)
 {
     scratch.Clear();
     scratch.LoadFromText(text);
     // Every definition needs a section header line, so a count beyond the
     // number of lines names sections that cannot exist.
-    const int count = std::min<int64_t>(scratch.ReadInteger(kNetworksSection, "Count", 0),
-                                        static_cast<int64_t>(scratch.LineCount()));
+    const int count = std::min<int64_t>(
+        scratch.ReadInteger(kNetworksSection, "Count", 0), static_cast<int64_t>(scratch.LineCount()));
     bool anyCode = false;
     for (int k = 1; k <= count && !anyCode; ++k)
         anyCode = !scratch.ReadString(NetworkSection(k), "System", "").empty();
@@ -164,7 +164,7 @@ Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& net
         const std::string oldHost = LoginHost(network->LoginURL);
         if (!added && !network->Logins.empty() && !oldHost.empty() && LoginHost(loginURL) != oldHost) {
             if (keptLoginURLs)
-                keptLoginURLs->push_back({network, network->Name, network->LoginURL, std::move(loginURL)});
+                keptLoginURLs->push_back({ network, network->Name, network->LoginURL, std::move(loginURL) });
         } else {
             network->LoginURL = std::move(loginURL);
         }
@@ -194,7 +194,7 @@ Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& net
 }
 
 Status ApplyNetworkUpdate(TIniList& scratch, std::string body, NetworkList& networks, TIniList& mainStore,
-                          int& networkVersion, TNetwork** current, std::vector<LoginHostChange>* keptLoginURLs)
+    int& networkVersion, TNetwork** current, std::vector<LoginHostChange>* keptLoginURLs)
 {
     ScrambleText(body);
     if (Status merged = ImportNetworks(scratch, body, networks, networkVersion, current, keptLoginURLs); !merged)

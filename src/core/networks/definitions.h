@@ -17,13 +17,14 @@ inline constexpr std::string_view kDefinitionsFile = "nwks.txt";
 inline constexpr std::string_view kDefinitionsPath = "/pagewick/nwks.txt";
 
 // Shown after a successful update: 広告代理店情報が更新されました。
-inline constexpr std::string_view kNetworksUpdatedMessage =
-    "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x8F\xEE\x95\xF1\x82\xAA\x8DX\x90V\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81"
-    "B";
+inline constexpr std::string_view kNetworksUpdatedMessage
+    = "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x8F\xEE\x95\xF1\x82\xAA\x8DX\x90V\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82"
+      "\xBD\x81"
+      "B";
 // Shown when a download holds no definitions: 広告代理店の定義がありません。
-inline constexpr std::string_view kNoDefinitionsMessage =
-    "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xCC\x92\xE8\x8B`\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
-    "B";
+inline constexpr std::string_view kNoDefinitionsMessage
+    = "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xCC\x92\xE8\x8B`\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+      "B";
 
 // The unscrambled definitions text of the system networks (user networks are
 // never exported), written into the emptied scratch store.
@@ -35,16 +36,16 @@ std::string ExportNetworksText(TIniList& scratch, const NetworkList& networks, i
 // whose FieldOthers holds markup that the login page leaves out (see
 // BuildLoginPage); the file is written all the same.
 Status ExportNetworks(TIniList& scratch, const NetworkList& networks, std::string_view versionAnswer,
-                      const std::string& folder, std::vector<std::string>* warnings = nullptr);
+    const std::string& folder, std::vector<std::string>* warnings = nullptr);
 
 // A login address that a merge did not take: the definition moves the login
 // of a network that has stored logins to another host, so the stored
 // passwords would be posted there.
 struct LoginHostChange {
     TNetwork* Network = nullptr; // not owned
-    std::string Name;            // the network's name after the merge
-    std::string OldURL;          // kept
-    std::string NewURL;          // the definition's
+    std::string Name; // the network's name after the merge
+    std::string OldURL; // kept
+    std::string NewURL; // the definition's
 };
 
 // The host of an address as a browser would post to it, lower-cased ("" for
@@ -71,7 +72,7 @@ std::string LoginHost(std::string_view url);
 // `keptLoginURLs`, when given, receives one entry per address kept, so that
 // the user can be asked (AcceptLoginHostChanges takes the new ones).
 Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& networks, int& networkVersion,
-                      TNetwork** current = nullptr, std::vector<LoginHostChange>* keptLoginURLs = nullptr);
+    TNetwork** current = nullptr, std::vector<LoginHostChange>* keptLoginURLs = nullptr);
 
 // Gives the networks of `changes` that are still in the list their new login
 // addresses (the user agreed to them). The caller saves the networks.
@@ -84,7 +85,6 @@ void AcceptLoginHostChanges(NetworkList& networks, const std::vector<LoginHostCh
 // addresses moved to another host are kept as ImportNetworks does and
 // reported in `keptLoginURLs`.
 Status ApplyNetworkUpdate(TIniList& scratch, std::string body, NetworkList& networks, TIniList& mainStore,
-                          int& networkVersion, TNetwork** current = nullptr,
-                          std::vector<LoginHostChange>* keptLoginURLs = nullptr);
+    int& networkVersion, TNetwork** current = nullptr, std::vector<LoginHostChange>* keptLoginURLs = nullptr);
 
 } // namespace pw

@@ -16,13 +16,12 @@
 namespace pw {
 
 // A value, or why it could not be obtained.
-template <typename T>
-struct DomResult {
+template <typename T> struct DomResult {
     Status status;
-    T value{};
+    T value {};
 
-    static DomResult Ok(T v) { return {Status::Ok(), std::move(v)}; }
-    static DomResult Fail(std::string message) { return {Status::Fail(std::move(message)), T{}}; }
+    static DomResult Ok(T v) { return { Status::Ok(), std::move(v) }; }
+    static DomResult Fail(std::string message) { return { Status::Fail(std::move(message)), T {} }; }
     explicit operator bool() const { return status.ok; }
 };
 
@@ -47,9 +46,9 @@ public:
     // Reads a property as text ("Value", "type"). Fails when the element has no
     // such property.
     virtual DomResult<std::string> ReadProperty(std::string_view name) = 0;
-    virtual Status WriteText(std::string_view name, std::string_view value) = 0;   // "Value"
-    virtual Status WriteBool(std::string_view name, bool value) = 0;               // "Checked"
-    virtual Status WriteInteger(std::string_view name, int value) = 0;             // "selectedIndex"
+    virtual Status WriteText(std::string_view name, std::string_view value) = 0; // "Value"
+    virtual Status WriteBool(std::string_view name, bool value) = 0; // "Checked"
+    virtual Status WriteInteger(std::string_view name, int value) = 0; // "selectedIndex"
     // Every element inside this one (for a form: its controls), in document order.
     virtual DomResult<std::unique_ptr<DomCollection>> All() = 0;
 };

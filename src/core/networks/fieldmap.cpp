@@ -7,11 +7,36 @@ namespace pw {
 namespace {
 
 constexpr std::array<std::string_view, kProfileFieldCount> kNames = {
-    "User",        "Password",  "EMail",     "SiteName",      "SiteKana",    "SiteUrl",
-    "PV",          "SiteDesc",  "Name1",     "NameM",         "Name2",       "KanaName1",
-    "KanaName2",   "Phone",     "Fax",       "Zip",           "Addr1",       "Addr2",
-    "Addr3",       "Addr4",     "Company",   "AffType",       "KanaCompany", "BankName",
-    "BranchName",  "AccountNumber", "AccountName", "AccountKanaName", "AccountType", "Country",
+    "User",
+    "Password",
+    "EMail",
+    "SiteName",
+    "SiteKana",
+    "SiteUrl",
+    "PV",
+    "SiteDesc",
+    "Name1",
+    "NameM",
+    "Name2",
+    "KanaName1",
+    "KanaName2",
+    "Phone",
+    "Fax",
+    "Zip",
+    "Addr1",
+    "Addr2",
+    "Addr3",
+    "Addr4",
+    "Company",
+    "AffType",
+    "KanaCompany",
+    "BankName",
+    "BranchName",
+    "AccountNumber",
+    "AccountName",
+    "AccountKanaName",
+    "AccountType",
+    "Country",
 };
 
 char Lower(char c)
@@ -49,8 +74,8 @@ ProfileField LookupField(std::string_view name)
 
 bool IsListField(ProfileField field)
 {
-    return field == ProfileField::Addr1 || field == ProfileField::AccountType || field == ProfileField::AffType ||
-           field == ProfileField::Country;
+    return field == ProfileField::Addr1 || field == ProfileField::AccountType || field == ProfileField::AffType
+        || field == ProfileField::Country;
 }
 
 } // namespace pw

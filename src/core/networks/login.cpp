@@ -6,9 +6,9 @@ namespace pw {
 
 namespace {
 
-constexpr std::string_view kNoScriptText =
-    "JavaScript\x82\xCC\x90\xDD\x92\xE8\x82\xF0\x83I\x83\x93\x82\xC9\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2\x81"
-    "B"; // JavaScriptの設定をオンにして下さい。
+constexpr std::string_view kNoScriptText
+    = "JavaScript\x82\xCC\x90\xDD\x92\xE8\x82\xF0\x83I\x83\x93\x82\xC9\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2\x81"
+      "B"; // JavaScriptの設定をオンにして下さい。
 
 char Lower(char c)
 {
@@ -34,8 +34,8 @@ bool IsPlainWord(std::string_view value)
     if (value.empty())
         return false;
     for (const char c : value) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                           c == '-' || c == '.' || c == ':';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'
+            || c == '-' || c == '.' || c == ':';
         if (!plain)
             return false;
     }
@@ -58,8 +58,9 @@ std::string EscapeKeepingReferences(std::string_view value)
                     ++j;
             }
             const size_t start = j;
-            while (j < value.size() && ((value[j] >= 'a' && value[j] <= 'z') || (value[j] >= 'A' && value[j] <= 'Z') ||
-                                        (value[j] >= '0' && value[j] <= '9')))
+            while (j < value.size()
+                && ((value[j] >= 'a' && value[j] <= 'z') || (value[j] >= 'A' && value[j] <= 'Z')
+                    || (value[j] >= '0' && value[j] <= '9')))
                 ++j;
             out += j > start && j < value.size() && value[j] == ';' ? "&" : "&amp;";
         } else {
@@ -97,10 +98,10 @@ bool ReadAttributes(std::string_view html, size_t& pos, std::vector<Attribute>& 
             return true;
         }
         const size_t nameStart = pos;
-        while (pos < html.size() && !IsBlank(html[pos]) && html[pos] != '>' && html[pos] != '/' &&
-               (html[pos] != '=' || pos == nameStart))
+        while (pos < html.size() && !IsBlank(html[pos]) && html[pos] != '>' && html[pos] != '/'
+            && (html[pos] != '=' || pos == nameStart))
             ++pos;
-        Attribute attribute {LowerCase(html.substr(nameStart, pos - nameStart)), {}};
+        Attribute attribute { LowerCase(html.substr(nameStart, pos - nameStart)), {} };
         while (pos < html.size() && IsBlank(html[pos]))
             ++pos;
         if (pos < html.size() && html[pos] == '=') {
@@ -140,8 +141,9 @@ void AddDropped(std::vector<std::string>& dropped, std::string_view piece)
 // Elements whose content is not markup: skipped up to their end tag.
 bool IsRawTextElement(std::string_view name)
 {
-    return name == "script" || name == "style" || name == "textarea" || name == "title" || name == "xmp" ||
-           name == "iframe" || name == "noembed" || name == "noframes" || name == "noscript" || name == "plaintext";
+    return name == "script" || name == "style" || name == "textarea" || name == "title" || name == "xmp"
+        || name == "iframe" || name == "noembed" || name == "noframes" || name == "noscript"
+        || name == "plaintext";
 }
 
 // name=FIELD for a plain word (the usual case, written as it always was),
@@ -206,23 +208,24 @@ LoginFormFields FilterFieldOthers(std::string_view html)
         bool others = false;
         for (const Attribute& attribute : attributes) {
             // The first of repeated attributes counts, as in a browser.
-            const Attribute** slot = attribute.name == "type"    ? &type
-                                     : attribute.name == "name"  ? &fieldName
-                                     : attribute.name == "value" ? &value
-                                                                 : nullptr;
+            const Attribute** slot = attribute.name == "type" ? &type
+                : attribute.name == "name"                    ? &fieldName
+                : attribute.name == "value"                   ? &value
+                                                              : nullptr;
             if (!slot)
                 others = true;
             else if (!*slot)
                 *slot = &attribute;
         }
-        if (name != "input" || !type || LowerCase(type->value) != "hidden" || !fieldName || fieldName->value.empty()) {
+        if (name != "input" || !type || LowerCase(type->value) != "hidden" || !fieldName
+            || fieldName->value.empty()) {
             AddDropped(result.Dropped, tag);
             continue;
         }
         if (others)
             AddDropped(result.Dropped, tag);
-        result.Html += "<input type=hidden " + AttributeText("name", fieldName->value) + " " +
-                       AttributeText("value", value ? std::string_view(value->value) : std::string_view()) + ">";
+        result.Html += "<input type=hidden " + AttributeText("name", fieldName->value) + " "
+            + AttributeText("value", value ? std::string_view(value->value) : std::string_view()) + ">";
     }
     return result;
 }
@@ -240,7 +243,7 @@ LoginMenu BuildLoginMenu(NetworkList& networks)
                 item.Login = network->Logins.front().Info.get();
             } else {
                 for (const TLoginEntry& login : network->Logins)
-                    item.SubItems.push_back({login.Name, login.Info.get(), {}});
+                    item.SubItems.push_back({ login.Name, login.Info.get(), {} });
             }
             menu.Items.push_back(std::move(item));
             ++k;
@@ -282,12 +285,12 @@ std::string BuildLoginPage(const TLoginInfo& login)
     static const TNetwork kEmpty;
     const TNetwork& network = login.Network ? *login.Network : kEmpty;
     std::string page;
-    page += "<html><head><meta charset=\"Shift_JIS\"></head><body><form name=fm method=post action=\"" +
-            EscapeAttribute(network.LoginURL) + "\">\r\n";
-    page += "<input type=hidden " + FieldName(network.FieldUser) + " value=\"" + EscapeAttribute(login.User) +
-            "\">\r\n";
-    page += "<input type=hidden " + FieldName(network.FieldPassword) + " value=\"" + EscapeAttribute(login.Password) +
-            "\">\r\n";
+    page += "<html><head><meta charset=\"Shift_JIS\"></head><body><form name=fm method=post action=\""
+        + EscapeAttribute(network.LoginURL) + "\">\r\n";
+    page += "<input type=hidden " + FieldName(network.FieldUser) + " value=\"" + EscapeAttribute(login.User)
+        + "\">\r\n";
+    page += "<input type=hidden " + FieldName(network.FieldPassword) + " value=\""
+        + EscapeAttribute(login.Password) + "\">\r\n";
     page += FilterFieldOthers(network.FieldOthers).Html + "\r\n";
     page += "</form><script defer>\r\n";
     page += "document.fm.submit();\r\n";

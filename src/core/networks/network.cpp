@@ -32,7 +32,7 @@ TLoginInfo& TNetwork::SetLogin(std::string_view name, std::string_view user, std
 {
     TLoginInfo* info = FindLogin(name);
     if (!info) {
-        Logins.push_back({std::string(name), std::make_unique<TLoginInfo>()});
+        Logins.push_back({ std::string(name), std::make_unique<TLoginInfo>() });
         info = Logins.back().Info.get();
         info->Network = this;
     }
@@ -69,10 +69,11 @@ void LoadNetworks(const TIniList& store, NetworkList& list)
         for (int i = 1; i <= logins; ++i) {
             auto info = std::make_unique<TLoginInfo>();
             info->Network = network.get();
-            std::string name = store.ReadString(section, Numbered("Name", static_cast<size_t>(i)), kDefaultLoginName);
+            std::string name
+                = store.ReadString(section, Numbered("Name", static_cast<size_t>(i)), kDefaultLoginName);
             info->User = store.ReadString(section, Numbered("User", static_cast<size_t>(i)), "");
             info->Password = store.ReadString(section, Numbered("Password", static_cast<size_t>(i)), "");
-            network->Logins.push_back({std::move(name), std::move(info)});
+            network->Logins.push_back({ std::move(name), std::move(info) });
         }
         network->FieldUser = store.ReadString(section, "FieldUser", kDefaultFieldUser);
         network->FieldPassword = store.ReadString(section, "FieldPassword", kDefaultFieldPassword);
@@ -113,8 +114,8 @@ void SaveNetworks(TIniList& store, const NetworkList& list)
 
 void RemoveLogin(TNetwork& network, std::string_view profileName)
 {
-    auto it = std::find_if(network.Logins.begin(), network.Logins.end(),
-                           [&](const TLoginEntry& e) { return e.Name == profileName; });
+    auto it = std::find_if(
+        network.Logins.begin(), network.Logins.end(), [&](const TLoginEntry& e) { return e.Name == profileName; });
     if (it != network.Logins.end())
         network.Logins.erase(it);
 }

@@ -41,8 +41,8 @@ public:
     bool Required = false;
     bool Mirror = false;
     bool Continued = false; // a later member of a chain
-    std::string Source;     // profile field name or quoted literal
-    std::string Target;     // form element name
+    std::string Source; // profile field name or quoted literal
+    std::string Target; // form element name
     std::string Expected;
     std::string GuardName;
     ProfileField Control = ProfileField::None;
@@ -96,7 +96,8 @@ using NetworkList = std::vector<std::unique_ptr<TNetwork>>;
 
 // Default values of the stored form.
 inline constexpr std::string_view kDefaultNetworkName = "\x96\xA2\x90\xDD\x92\xE8"; // 未設定
-inline constexpr std::string_view kDefaultLoginName = "\x83T\x83" "C\x83g";         // サイト
+inline constexpr std::string_view kDefaultLoginName = "\x83T\x83"
+                                                      "C\x83g"; // サイト
 inline constexpr std::string_view kDefaultFieldUser = "user";
 inline constexpr std::string_view kDefaultFieldPassword = "password";
 

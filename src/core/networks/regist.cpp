@@ -69,7 +69,7 @@ void ParseRegist(TNetwork& network)
     for (size_t i = 0; i + 1 < n; ++i) {
         const char c = s[i];
         if (c == ':') {
-            network.Forms->push_back({token, {}});
+            network.Forms->push_back({ token, {} });
             form = &network.Forms->back();
             token.clear();
         } else if (c == '=') {
@@ -114,8 +114,9 @@ void ParseRegist(TNetwork& network)
                 case '!':
                 case '$':
                 case '(': {
-                    std::string& into = option == '!' ? entry->GuardName : option == '$' ? entry->Expected
-                                                                                         : entry->RemoveText;
+                    std::string& into = option == '!' ? entry->GuardName
+                        : option == '$'               ? entry->Expected
+                                                      : entry->RemoveText;
                     const char close = option == '(' ? ')' : option;
                     i += 2;
                     collect(i, close, into);

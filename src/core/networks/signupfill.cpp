@@ -13,8 +13,7 @@ namespace {
 // damaged chain from looping.
 constexpr size_t kMaxChain = 100000;
 
-template <typename T>
-Status Need(const DomResult<std::unique_ptr<T>>& r, const char* what)
+template <typename T> Status Need(const DomResult<std::unique_ptr<T>>& r, const char* what)
 {
     if (!r)
         return r.status;
@@ -25,8 +24,8 @@ Status Need(const DomResult<std::unique_ptr<T>>& r, const char* what)
 
 // Reads "Value" of the element; when that fails, of the second element of the
 // same name, which then becomes `element`.
-DomResult<std::string> ReadValue(DomCollection& elements, std::string_view name,
-                                 std::unique_ptr<DomElement>& element)
+DomResult<std::string> ReadValue(
+    DomCollection& elements, std::string_view name, std::unique_ptr<DomElement>& element)
 {
     DomResult<std::string> value = element->ReadProperty("Value");
     if (value)
@@ -61,7 +60,7 @@ std::string CutValue(const std::string& value, char cut, int32_t number)
 
 // Steps 8 to 13 for one entry: any failure skips the entry.
 void FillEntry(const TRegistField& entry, DomCollection& elements, std::unique_ptr<DomElement> element,
-               const SignupValues& values)
+    const SignupValues& values)
 {
     const DomResult<std::string> current = ReadValue(elements, entry.Target, element);
     if (!current)
@@ -212,8 +211,7 @@ int ChoiceOf(int32_t index, size_t size)
     return index >= 0 && static_cast<size_t>(index) < size ? index : -1;
 }
 
-template <size_t N>
-std::string EntryText(const std::array<std::string_view, N>& entries, int index)
+template <size_t N> std::string EntryText(const std::array<std::string_view, N>& entries, int index)
 {
     return index < 0 ? std::string() : std::string(entries[static_cast<size_t>(index)]);
 }
@@ -221,7 +219,9 @@ std::string EntryText(const std::array<std::string_view, N>& entries, int index)
 } // namespace
 
 ProfileSignupValues::ProfileSignupValues(const TSiteInfo& profile, std::string user, std::string password)
-    : m_profile(profile), m_user(std::move(user)), m_password(std::move(password))
+    : m_profile(profile)
+    , m_user(std::move(user))
+    , m_password(std::move(password))
 {
 }
 

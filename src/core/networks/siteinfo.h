@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/result.h"
 #include "networks/fieldmap.h"
 #include "networks/network.h"
-#include "base/result.h"
 #include "settings/inilist.h"
 
 #include <array>
@@ -44,7 +44,7 @@ public:
     std::string AccountName;
     std::string AccountKana;
     int32_t AccountType = 0; // 0 ordinary, 1 current account
-    int32_t AffType = 0;     // 0 private person, 1 corporation
+    int32_t AffType = 0; // 0 private person, 1 corporation
 
     // Copies every field but SetupName.
     void CopyFrom(const TSiteInfo& source);
@@ -53,7 +53,7 @@ public:
 using SiteInfoList = std::vector<std::unique_ptr<TSiteInfo>>;
 
 inline constexpr std::string_view kDefaultSiteInfoName = "\x8A\xEE\x96{\x90\xDD\x92\xE8"; // 基本設定
-inline constexpr std::string_view kUnnamedSiteInfoPrefix = "\x90\xDD\x92\xE8";           // 設定
+inline constexpr std::string_view kUnnamedSiteInfoPrefix = "\x90\xDD\x92\xE8"; // 設定
 
 // The entries of the prefecture choice: "------" then the 47 prefectures.
 extern const std::array<std::string_view, 48> kPrefectures;

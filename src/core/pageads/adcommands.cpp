@@ -9,26 +9,37 @@ namespace pw {
 namespace {
 
 // Status texts of the tree reaction.
-constexpr std::string_view kRotationAdPrefix =
-    "\x83\x8D\x81[\x83" "e\x81[\x83V\x83\x87\x83\x93\x8DL\x8D\x90["; // ローテーション広告[
-constexpr std::string_view kRotationAdSuffix = "]\x82\xCD";          // ]は
+constexpr std::string_view kRotationAdPrefix = "\x83\x8D\x81[\x83"
+                                               "e\x81[\x83V\x83\x87\x83\x93\x8DL\x8D\x90["; // ローテーション広告[
+constexpr std::string_view kRotationAdSuffix = "]\x82\xCD"; // ]は
 constexpr std::string_view kBannerAdPrefix = "\x83o\x83i\x81[\x8DL\x8D\x90["; // バナー広告[
-constexpr std::string_view kChangedSuffix =
-    "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81[\x83\x8A\x83X\x83g\x82\xC6\x88\xEA\x92v\x82\xB5\x82\xDC"
-    "\x82\xB9\x82\xF1\x81" "B\x83t\x83@\x83" "C\x83\x8B\x82\xC9"; // ]の広告文はバナーリストと一致しません。ファイルに
-constexpr std::string_view kUnlistedSuffix =
-    "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81[\x83\x8A\x83X\x83g\x82\xC9\x82\xC8\x82\xA2\x82\xC5\x82"
-    "\xB7\x81" "B\x83t\x83@\x83" "C\x83\x8B\x82\xC9\x82\xCD"; // ]の広告文はバナーリストにないです。ファイルには
-constexpr std::string_view kFound = "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB5\x82\xBD\x81" "B"; // 見つけました。
-constexpr std::string_view kNotFound =
-    "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81" "B\x8DL\x8D\x90\x88\xEA\x97\x97"
-    "\x82\xF0\x8DX\x90V\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81" "B"; // 見つけませんでした。広告一覧を更新してください。
-constexpr std::string_view kDeletedPrefix = "\x8DL\x8D\x90\x95\xB6[";                      // 広告文[
-constexpr std::string_view kDeletedSuffix =
-    "]\x82\xCD\x83t\x83@\x83" "C\x83\x8B\x82\xA9\x82\xE7\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // ]はファイルから削除しました
-constexpr std::string_view kAdNotFoundPrefix = "\x83t\x83@\x83" "C\x83\x8B\x82\xC9\x8DL\x8D\x90<"; // ファイルに広告<
-constexpr std::string_view kAdNotFoundSuffix =
-    ">\x82\xCD\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81" "B"; // >は見つかりませんでした。
+constexpr std::string_view kChangedSuffix
+    = "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81["
+      "\x83\x8A\x83X\x83g\x82\xC6\x88\xEA\x92v\x82\xB5\x82\xDC"
+      "\x82\xB9\x82\xF1\x81"
+      "B\x83t\x83@\x83"
+      "C\x83\x8B\x82\xC9"; // ]の広告文はバナーリストと一致しません。ファイルに
+constexpr std::string_view kUnlistedSuffix
+    = "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81[\x83\x8A\x83X\x83g\x82\xC9\x82\xC8\x82\xA2\x82\xC5\x82"
+      "\xB7\x81"
+      "B\x83t\x83@\x83"
+      "C\x83\x8B\x82\xC9\x82\xCD"; // ]の広告文はバナーリストにないです。ファイルには
+constexpr std::string_view kFound = "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB5\x82\xBD\x81"
+                                    "B"; // 見つけました。
+constexpr std::string_view kNotFound
+    = "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
+      "B\x8DL\x8D\x90\x88\xEA\x97\x97"
+      "\x82\xF0\x8DX\x90V\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
+      "B"; // 見つけませんでした。広告一覧を更新してください。
+constexpr std::string_view kDeletedPrefix = "\x8DL\x8D\x90\x95\xB6["; // 広告文[
+constexpr std::string_view kDeletedSuffix
+    = "]\x82\xCD\x83t\x83@\x83"
+      "C\x83\x8B\x82\xA9\x82\xE7\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // ]はファイルから削除しました
+constexpr std::string_view kAdNotFoundPrefix = "\x83t\x83@\x83"
+                                               "C\x83\x8B\x82\xC9\x8DL\x8D\x90<"; // ファイルに広告<
+constexpr std::string_view kAdNotFoundSuffix
+    = ">\x82\xCD\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
+      "B"; // >は見つかりませんでした。
 
 void Merge(AdCommandResult& into, AdCommandResult&& from)
 {
@@ -45,7 +56,7 @@ bool SelectBlock(AdPage& page, std::string_view nodeText, bool scroll, bool rota
 {
     const SelectResult selected = SelectBlockByName(page, nodeText, scroll, rotation);
     if (selected == SelectResult::BadNumbering)
-        result.Messages.push_back({MessageType::Error, std::string(kInternalErrorMessage)});
+        result.Messages.push_back({ MessageType::Error, std::string(kInternalErrorMessage) });
     return selected == SelectResult::Found;
 }
 
@@ -101,8 +112,8 @@ std::string Framed(const PageEditor& editor, TextPos start, TextPos end, std::st
 
 // The replace of a normal or member block at the caret; false when the caret
 // holds no such block.
-bool ReplaceBlockAtCaret(AdPage& page, const BannerList& catalogue, const TAdBanner& banner,
-                         AdCommandResult& result)
+bool ReplaceBlockAtCaret(
+    AdPage& page, const BannerList& catalogue, const TAdBanner& banner, AdCommandResult& result)
 {
     PageEditor& editor = page.Editor;
     const std::string name = ToPageText(page.Encoding, banner.SpaceName);
@@ -113,8 +124,8 @@ bool ReplaceBlockAtCaret(AdPage& page, const BannerList& catalogue, const TAdBan
     // The range ends just after the end marker; the line break after it stays,
     // so the lines that follow (blank ones too) are kept as they are.
     const TextPos end { at.BlockEnd.Line, at.BlockEnd.Col + 1 };
-    const std::string block =
-        BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), at.Kind, page.Encoding);
+    const std::string block
+        = BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), at.Kind, page.Encoding);
     const std::string text = Framed(editor, start, end, block);
     editor.SetSelection(start, end);
     editor.ReplaceSelection(text);
@@ -148,7 +159,7 @@ AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdB
             TextPos head = at.RotationStart;
             for (size_t line = at.RotationStart.Line; line <= at.RotationEnd.Line; ++line) {
                 if (SameAdText(editor.LineText(line), kBannerArrayLine, false, page.Encoding)) {
-                    head = TextPos{line + 1, 1};
+                    head = TextPos { line + 1, 1 };
                     break;
                 }
             }
@@ -170,8 +181,8 @@ AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdB
         break;
     }
     const TextPos caret = editor.Caret();
-    const std::string block =
-        BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), kind, page.Encoding);
+    const std::string block
+        = BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), kind, page.Encoding);
     editor.InsertAtCaret(Framed(editor, caret, caret, block));
     Merge(result, RefreshAdList(page, catalogue));
     SelectNewNode(page, catalogue, WrittenStart(caret), at.Name, kind, result);
@@ -191,7 +202,7 @@ AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const 
             && ReplaceBlockAtCaret(page, catalogue, banner, result))
             return result;
     }
-    result.Messages.push_back({MessageType::Warning, std::string(kNoBannerAtCaretMessage)});
+    result.Messages.push_back({ MessageType::Warning, std::string(kNoBannerAtCaretMessage) });
     return result;
 }
 
@@ -206,10 +217,10 @@ AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)
     const std::string text = node->Text();
     if (SelectBlock(page, text, true, node->Status() == nsRotation, result)) {
         page.Editor.DeleteSelection();
-        result.Messages.push_back({MessageType::Warning, std::string(kBlockDeletedMessage)});
+        result.Messages.push_back({ MessageType::Warning, std::string(kBlockDeletedMessage) });
         result.Done = true;
     } else {
-        result.Messages.push_back({MessageType::Warning, std::string(kBlockMissingDeletedMessage)});
+        result.Messages.push_back({ MessageType::Warning, std::string(kBlockMissingDeletedMessage) });
     }
     AdNode* next = tree.NextSkippingChildren(*node);
     if (!next)
@@ -218,9 +229,8 @@ AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)
     if (next) {
         SelectNode(page, catalogue, next, result);
     } else {
-        result.StatusText = std::string(kDeletedPrefix)
-                                .append(FromPageText(page.Encoding, text))
-                                .append(kDeletedSuffix);
+        result.StatusText
+            = std::string(kDeletedPrefix).append(FromPageText(page.Encoding, text)).append(kDeletedSuffix);
     }
     return result;
 }
@@ -263,13 +273,13 @@ AdCommandResult Jump(AdPage& page, const BannerList& catalogue, const TAdBanner&
             jumpCounter = 1;
             continue;
         }
-        result.Messages.push_back({MessageType::Warning, AdNotFoundMessage(FromPageText(page.Encoding, text))});
+        result.Messages.push_back({ MessageType::Warning, AdNotFoundMessage(FromPageText(page.Encoding, text)) });
         return result;
     }
 }
 
-AdCommandResult ShowAdNode(AdPage& page, const BannerList& catalogue, AdNode* node, bool fromTree,
-                           int& jumpCounter)
+AdCommandResult ShowAdNode(
+    AdPage& page, const BannerList& catalogue, AdNode* node, bool fromTree, int& jumpCounter)
 {
     AdCommandResult result;
     result.StatusText = std::string();
@@ -307,9 +317,9 @@ AdCommandResult ShowAdNode(AdPage& page, const BannerList& catalogue, AdNode* no
     } else {
         text.append(kNotFound);
         if (fromTree) {
-            result.Messages.push_back({MessageType::Warning, text});
+            result.Messages.push_back({ MessageType::Warning, text });
         } else if (jumpCounter > 1) {
-            result.Messages.push_back({MessageType::Warning, AdNotFoundMessage(shown)});
+            result.Messages.push_back({ MessageType::Warning, AdNotFoundMessage(shown) });
             jumpCounter = 1;
         }
     }

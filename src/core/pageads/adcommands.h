@@ -14,30 +14,40 @@
 // shows (message boxes, the status bar text, the banner row to select) as data.
 namespace pw {
 
-
 struct AdCommandResult {
-    std::vector<UserMessage> Messages;     // boxes with an OK button, in the order shown
+    std::vector<UserMessage> Messages; // boxes with an OK button, in the order shown
     std::optional<std::string> StatusText; // the status bar's new text, when it changes
-    int SelectBannerRow = -1;              // row of the banner list to select, -1 for none
-    bool Done = false;                     // the command did its work (block inserted, replaced, deleted, shown)
-    std::string Shown;                     // Jump: the node text (page text) whose block it showed
+    int SelectBannerRow = -1; // row of the banner list to select, -1 for none
+    bool Done = false; // the command did its work (block inserted, replaced, deleted, shown)
+    std::string Shown; // Jump: the node text (page text) whose block it showed
 };
 
 // Message texts.
-inline constexpr std::string_view kConfirmDeleteQuestion =
-    "\x82\xD9\x82\xF1\x82\xC6\x82\xA4\x82\xC9\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H"; // ほんとうに削除しますか？
-inline constexpr std::string_view kNoBannerAtCaretMessage =
-    "\x83J\x81[\x83\\\x83\x8B\x82\xCC\x8F\xEA\x8F\x8A\x82\xC9\x83o\x83i\x81[\x82\xCC\x92\xE8\x8B`\x82\xAA\x82\xA0"
-    "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81" "B\x95\xD2\x8FW\x92\x86\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xC9\x83J"
-    "\x81[\x83\\\x83\x8B\x82\xF0\x83o\x83i\x81[\x82\xC9\x92u\x82\xA2\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-    "B"; // カーソルの場所にバナーの定義がありません。編集中のファイルにカーソルをバナーに置いてください。
-inline constexpr std::string_view kBlockDeletedMessage =
-    "\x83t\x83@\x83" "C\x83\x8B\x82\xA9\x82\xE7\x8AY\x93\x96\x8DL\x8D\x90\x95\xB6\x82\xF0\x8D\xED\x8F\x9C\x82\xB5"
-    "\x82\xDC\x82\xB5\x82\xBD\x81" "B"; // ファイルから該当広告文を削除しました。
-inline constexpr std::string_view kBlockMissingDeletedMessage =
-    "\x83t\x83@\x83" "C\x83\x8B\x82\xA9\x82\xE7\x8AY\x93\x96\x8DL\x8D\x90\x95\xB6\x82\xCD\x8C\xA9\x82\xC2\x82\xA9"
-    "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x82\xAA\x81" "A\x83" "A\x83" "C\x83" "e\x83\x80\x82"
-    "\xF0\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81" "B"; // ファイルから該当広告文は見つかりませんでしたが、アイテムを削除しました。
+inline constexpr std::string_view kConfirmDeleteQuestion
+    = "\x82\xD9\x82\xF1\x82\xC6\x82\xA4\x82\xC9\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H"; // ほんとうに削除しますか？
+inline constexpr std::string_view kNoBannerAtCaretMessage
+    = "\x83J\x81[\x83\\\x83\x8B\x82\xCC\x8F\xEA\x8F\x8A\x82\xC9\x83o\x83i\x81[\x82\xCC\x92\xE8\x8B`"
+      "\x82\xAA\x82\xA0"
+      "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+      "B\x95\xD2\x8FW\x92\x86\x82\xCC\x83t\x83@\x83"
+      "C\x83\x8B\x82\xC9\x83J"
+      "\x81[\x83\\\x83\x8B\x82\xF0\x83o\x83i\x81[\x82\xC9\x92u\x82\xA2\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
+      "B"; // カーソルの場所にバナーの定義がありません。編集中のファイルにカーソルをバナーに置いてください。
+inline constexpr std::string_view kBlockDeletedMessage
+    = "\x83t\x83@\x83"
+      "C\x83\x8B\x82\xA9\x82\xE7\x8AY\x93\x96\x8DL\x8D\x90\x95\xB6\x82\xF0\x8D\xED\x8F\x9C\x82\xB5"
+      "\x82\xDC\x82\xB5\x82\xBD\x81"
+      "B"; // ファイルから該当広告文を削除しました。
+inline constexpr std::string_view kBlockMissingDeletedMessage
+    = "\x83t\x83@\x83"
+      "C\x83\x8B\x82\xA9\x82\xE7\x8AY\x93\x96\x8DL\x8D\x90\x95\xB6\x82\xCD\x8C\xA9\x82\xC2\x82\xA9"
+      "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x82\xAA\x81"
+      "A\x83"
+      "A\x83"
+      "C\x83"
+      "e\x83\x80\x82"
+      "\xF0\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
+      "B"; // ファイルから該当広告文は見つかりませんでしたが、アイテムを削除しました。
 
 // "ファイルに広告<" + text + ">は見つかりませんでした。"
 std::string AdNotFoundMessage(std::string_view text);
@@ -65,8 +75,8 @@ AdCommandResult Jump(AdPage& page, const BannerList& catalogue, const TAdBanner&
 // The reaction to a newly selected node: selects its block in the editor and
 // reports it. `fromTree` is false when Jump runs it; then `jumpCounter` may be
 // reset.
-AdCommandResult ShowAdNode(AdPage& page, const BannerList& catalogue, AdNode* node, bool fromTree,
-                           int& jumpCounter);
+AdCommandResult ShowAdNode(
+    AdPage& page, const BannerList& catalogue, AdNode* node, bool fromTree, int& jumpCounter);
 
 // Brings node statuses up to date after a catalogue change: `oldName` (program
 // text) is the banner's former name or none, `banner` the changed banner or

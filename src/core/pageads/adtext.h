@@ -34,7 +34,9 @@ bool SameAdText(std::string_view pageText, std::string_view bannerHTML, bool lit
 class AdTextComparer {
 public:
     AdTextComparer(std::string_view bannerHTML, bool literal, PageEncoding encoding)
-        : m_html(bannerHTML), m_literal(literal), m_encoding(encoding)
+        : m_html(bannerHTML)
+        , m_literal(literal)
+        , m_encoding(encoding)
     {
     }
 
@@ -49,10 +51,10 @@ private:
     bool m_literal;
     PageEncoding m_encoding;
     bool m_differs = false;
-    bool m_opened = false;      // literal: the opening quotation mark has come
-    bool m_closed = false;      // literal: the closing quotation mark has come
-    bool m_backslash = false;   // literal: a backslash waits for the byte after it
-    int m_lead = -1;            // literal: a lead byte waits for its second byte
+    bool m_opened = false; // literal: the opening quotation mark has come
+    bool m_closed = false; // literal: the closing quotation mark has come
+    bool m_backslash = false; // literal: a backslash waits for the byte after it
+    int m_lead = -1; // literal: a lead byte waits for its second byte
 };
 
 } // namespace pw

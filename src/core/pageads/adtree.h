@@ -12,8 +12,8 @@ namespace pw {
 // The rating of a block against the catalogue; also the node's image index.
 enum TAdNodeStatus {
     nsRotation = 0, // node of a rotation block
-    nsMatched = 1,  // a banner of this name exists and the block's text equals its HTML
-    nsChanged = 2,  // a banner of this name exists, but the text differs or the block is unterminated
+    nsMatched = 1, // a banner of this name exists and the block's text equals its HTML
+    nsChanged = 2, // a banner of this name exists, but the text differs or the block is unterminated
     nsUnlisted = 3, // no banner has this name
 };
 
@@ -47,18 +47,18 @@ private:
 class AdTreeListener {
 public:
     virtual ~AdTreeListener() = default;
-    virtual void TreeClearing() {}
-    virtual void TreeCleared() {}
+    virtual void TreeClearing() { }
+    virtual void TreeCleared() { }
     // A node is about to become child number `row` of `parent` (top level when null).
-    virtual void NodeAdding(AdNode* /*parent*/, size_t /*row*/) {}
+    virtual void NodeAdding(AdNode* /*parent*/, size_t /*row*/) { }
     // `node` has been added as the last child of its parent (or at the top).
-    virtual void NodeAdded(AdNode& /*node*/) {}
-    virtual void NodeStatusChanged(AdNode& /*node*/) {}
+    virtual void NodeAdded(AdNode& /*node*/) { }
+    virtual void NodeStatusChanged(AdNode& /*node*/) { }
     // `node` and its children are about to go.
-    virtual void NodeRemoving(AdNode& /*node*/) {}
-    virtual void NodeRemoved(AdNode* /*parent*/, size_t /*row*/) {}
-    virtual void SelectionChanged(AdNode* /*selected*/) {}
-    virtual void ExpandAll() {}
+    virtual void NodeRemoving(AdNode& /*node*/) { }
+    virtual void NodeRemoved(AdNode* /*parent*/, size_t /*row*/) { }
+    virtual void SelectionChanged(AdNode* /*selected*/) { }
+    virtual void ExpandAll() { }
 };
 
 // The ad tree of one open page, with its selected node and its hint (the last

@@ -35,7 +35,10 @@ inline size_t FindText(std::string_view text, std::string_view pattern, size_t f
 // megabytes full of cut-off markers stays linear). Indexes are 0-based.
 class LineFinder {
 public:
-    explicit LineFinder(std::string_view pattern) : m_pattern(pattern) {}
+    explicit LineFinder(std::string_view pattern)
+        : m_pattern(pattern)
+    {
+    }
 
     void Reset() { m_from = npos; }
 
@@ -60,7 +63,11 @@ private:
 // Every `from` must be a character boundary.
 class CharFinder {
 public:
-    CharFinder(char c, PageEncoding encoding) : m_char(c), m_encoding(encoding) {}
+    CharFinder(char c, PageEncoding encoding)
+        : m_char(c)
+        , m_encoding(encoding)
+    {
+    }
 
     void Reset() { m_from = npos; }
 

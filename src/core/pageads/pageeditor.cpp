@@ -31,11 +31,14 @@ std::vector<std::string> SplitInserted(std::string_view text)
 
 } // namespace
 
-MemoryPageEditor::MemoryPageEditor(const std::vector<std::string>& lines) : m_lines(lines) {}
+MemoryPageEditor::MemoryPageEditor(const std::vector<std::string>& lines)
+    : m_lines(lines)
+{
+}
 
 void MemoryPageEditor::Reset()
 {
-    m_anchor = m_caret = m_scrolledTo = TextPos{};
+    m_anchor = m_caret = m_scrolledTo = TextPos {};
 }
 
 void MemoryPageEditor::SetLines(const std::vector<std::string>& lines)
@@ -84,7 +87,7 @@ void MemoryPageEditor::AppendLine(std::string_view text)
 TextPos MemoryPageEditor::Clamp(TextPos pos) const
 {
     if (m_lines.Empty())
-        return TextPos{};
+        return TextPos {};
     pos.Line = std::clamp<size_t>(pos.Line, 1, m_lines.Count());
     pos.Col = std::clamp<size_t>(pos.Col, 1, m_lines[pos.Line - 1].size() + 1);
     return pos;
@@ -139,7 +142,7 @@ void MemoryPageEditor::ReplaceSelection(std::string_view text)
     const std::string_view tail = m_lines[end.Line - 1].substr(end.Col - 1);
 
     std::vector<std::string> pieces = SplitInserted(text);
-    TextPos caret{start.Line + pieces.size() - 1, pieces.back().size() + 1};
+    TextPos caret { start.Line + pieces.size() - 1, pieces.back().size() + 1 };
     if (pieces.size() == 1)
         caret.Col += head.size();
     pieces.front().insert(0, head);

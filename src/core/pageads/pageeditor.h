@@ -75,7 +75,11 @@ public:
 // Makes the changes of a scope one undo step of `editor`.
 class PageChange {
 public:
-    explicit PageChange(PageEditor& editor) : m_editor(editor) { m_editor.BeginChange(); }
+    explicit PageChange(PageEditor& editor)
+        : m_editor(editor)
+    {
+        m_editor.BeginChange();
+    }
     ~PageChange() { m_editor.EndChange(); }
     PageChange(const PageChange&) = delete;
     PageChange& operator=(const PageChange&) = delete;

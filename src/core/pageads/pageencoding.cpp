@@ -55,8 +55,8 @@ std::optional<PageEncoding> DeclaredEncoding(std::string_view bytes)
         ++i;
     if (head.compare(i, 5, "<?xml") == 0) {
         const size_t end = head.find("?>", i);
-        const std::string_view declaration =
-            std::string_view(head).substr(i, end == std::string::npos ? std::string::npos : end - i);
+        const std::string_view declaration
+            = std::string_view(head).substr(i, end == std::string::npos ? std::string::npos : end - i);
         const size_t word = declaration.find("encoding");
         if (word != std::string_view::npos)
             if (auto encoding = EncodingFromLabel(AttributeValue(declaration, word + 8)))
@@ -74,9 +74,10 @@ std::optional<PageEncoding> DeclaredEncoding(std::string_view bytes)
             || !(IsSpace(head[i + 5]) || head[i + 5] == '/'))
             continue;
         const size_t close = head.find('>', i);
-        const std::string_view tag =
-            std::string_view(head).substr(i, close == std::string::npos ? std::string::npos : close - i + 1);
-        for (size_t word = tag.find("charset"); word != std::string_view::npos; word = tag.find("charset", word + 7)) {
+        const std::string_view tag
+            = std::string_view(head).substr(i, close == std::string::npos ? std::string::npos : close - i + 1);
+        for (size_t word = tag.find("charset"); word != std::string_view::npos;
+             word = tag.find("charset", word + 7)) {
             const std::string_view value = AttributeValue(tag, word + 7);
             if (!value.empty()) {
                 if (auto encoding = EncodingFromLabel(value))
@@ -303,10 +304,10 @@ std::string_view PageEncodingName(PageEncoding encoding)
 std::optional<PageEncoding> EncodingFromLabel(std::string_view label)
 {
     const std::string lower = Lower(label);
-    static constexpr std::string_view kShiftJis[] = {"shift_jis", "shift-jis", "x-sjis", "sjis",  "windows-31j",
-                                                     "cp932",     "ms932",     "ms_kanji", "csshiftjis"};
-    static constexpr std::string_view kUtf8[] = {"utf-8", "utf8", "unicode-1-1-utf-8"};
-    static constexpr std::string_view kEucJp[] = {"euc-jp", "x-euc-jp", "eucjp", "cseucpkdfmtjapanese"};
+    static constexpr std::string_view kShiftJis[] = { "shift_jis", "shift-jis", "x-sjis", "sjis", "windows-31j",
+        "cp932", "ms932", "ms_kanji", "csshiftjis" };
+    static constexpr std::string_view kUtf8[] = { "utf-8", "utf8", "unicode-1-1-utf-8" };
+    static constexpr std::string_view kEucJp[] = { "euc-jp", "x-euc-jp", "eucjp", "cseucpkdfmtjapanese" };
     for (auto name : kShiftJis)
         if (lower == name)
             return PageEncoding::ShiftJis;
@@ -352,7 +353,7 @@ std::string_view PageCharsetKey(PageCharset charset)
 
 std::optional<PageCharset> PageCharsetFromKey(std::string_view key)
 {
-    for (PageCharset charset : {PageCharset::Auto, PageCharset::ShiftJis, PageCharset::Utf8, PageCharset::EucJp})
+    for (PageCharset charset : { PageCharset::Auto, PageCharset::ShiftJis, PageCharset::Utf8, PageCharset::EucJp })
         if (key == PageCharsetKey(charset))
             return charset;
     return std::nullopt;
@@ -404,7 +405,8 @@ std::string FromPageText(PageEncoding encoding, std::string_view pageText)
 {
     if (encoding == PageEncoding::ShiftJis || IsAscii(pageText))
         return std::string(pageText);
-    const std::string text = ReadReferencesBack(encoding, ResolveEscapes(encoding, codec::Decode(encoding, pageText)));
+    const std::string text
+        = ReadReferencesBack(encoding, ResolveEscapes(encoding, codec::Decode(encoding, pageText)));
     return codec::EncodeSjis(text).bytes;
 }
 

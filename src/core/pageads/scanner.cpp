@@ -44,7 +44,7 @@ public:
         for (const auto& row : catalogue.Rows) {
             std::string name = ToPageText(encoding, row->SpaceName);
             if (!m_entries.count(name))
-                m_entries.emplace(std::move(name), Entry{row.get(), ToPageText(encoding, row->BannerHTML)});
+                m_entries.emplace(std::move(name), Entry { row.get(), ToPageText(encoding, row->BannerHTML) });
         }
     }
 
@@ -66,7 +66,10 @@ private:
 // each name, so that a block costs one hash lookup.
 class NormalNameRegister {
 public:
-    explicit NormalNameRegister(const BannerLookup& lookup) : m_lookup(lookup) {}
+    explicit NormalNameRegister(const BannerLookup& lookup)
+        : m_lookup(lookup)
+    {
+    }
 
     // The node text of the next block named `name`, and its banner.
     std::string Number(std::string_view name, const BannerLookup::Entry*& banner)
@@ -95,7 +98,10 @@ private:
 // and the untouched bytes between them, joined once at the end of the line.
 class LineRepair {
 public:
-    explicit LineRepair(std::string_view source) : m_source(source) {}
+    explicit LineRepair(std::string_view source)
+        : m_source(source)
+    {
+    }
 
     // Replaces the source bytes [from, to) by `text`.
     void Replace(size_t from, size_t to, std::string_view text)
@@ -132,8 +138,8 @@ enum class MarkerSearch { Found, NoCloseBracket, LineDone };
 
 // Finds the next start marker from `from`: the prefix, at least 9 characters
 // from it on, "R" or "H" and "[" after it, and the "]" after the name.
-MarkerSearch FindStartMarker(std::string_view text, size_t from, LineFinder& prefix, CharFinder& bracket,
-                             StartMarker& marker)
+MarkerSearch FindStartMarker(
+    std::string_view text, size_t from, LineFinder& prefix, CharFinder& bracket, StartMarker& marker)
 {
     const size_t p = prefix.Find(text, from);
     if (p == npos || text.size() - p < 9 || (text[p + 6] != 'R' && text[p + 6] != 'H') || text[p + 7] != '[')
@@ -272,9 +278,8 @@ BlockAtCaret LocateBlockAtCaret(const AdPage& page, std::string_view name)
     bool inNormal = false;
     bool inRotation = false;
     size_t occurrences = 0;
-    auto caretWithin = [&](size_t line, size_t col) {
-        return caret.Line < line || (caret.Line == line && caret.Col <= col);
-    };
+    auto caretWithin
+        = [&](size_t line, size_t col) { return caret.Line < line || (caret.Line == line && caret.Col <= col); };
 
     for (size_t line = 1; line <= editor.LineCount() && result.Kind == abNone; ++line) {
         if (!inNormal && !inRotation && caret.Line < line)
@@ -291,7 +296,7 @@ BlockAtCaret LocateBlockAtCaret(const AdPage& page, std::string_view name)
                 const size_t d = normalEnd.Find(text, col);
                 if (d == npos)
                     break;
-                result.BlockEnd = {line, d + 13};
+                result.BlockEnd = { line, d + 13 };
                 col = d + 12;
                 if (caretWithin(line, d + 13)) {
                     result.Kind = inRotation ? abMember : abNormal;
@@ -303,7 +308,7 @@ BlockAtCaret LocateBlockAtCaret(const AdPage& page, std::string_view name)
             if (inRotation) {
                 const size_t d = rotationEnd.Find(text, col);
                 if (d != npos) {
-                    result.RotationEnd = {line, d + 13};
+                    result.RotationEnd = { line, d + 13 };
                     col = d + 12;
                     if (caretWithin(line, d + 13)) {
                         result.Kind = abRotation;
@@ -325,14 +330,14 @@ BlockAtCaret LocateBlockAtCaret(const AdPage& page, std::string_view name)
                     col = marker.close;
                     continue;
                 }
-                result.RotationStart = {line, marker.at + 1};
+                result.RotationStart = { line, marker.at + 1 };
                 const size_t e = close.Find(text, marker.close);
                 inRotation = e != npos;
                 col = e != npos ? e : marker.close;
             } else {
                 if (text.substr(marker.at + 8, marker.close - marker.at - 8) == name)
                     ++occurrences;
-                result.BlockStart = {line, marker.at + 1};
+                result.BlockStart = { line, marker.at + 1 };
                 const size_t e = close.Find(text, marker.close);
                 inNormal = e != npos;
                 col = e != npos ? e + 3 : marker.close;
@@ -391,19 +396,19 @@ SelectResult FindBlockByName(const AdPage& page, std::string_view nodeText, bool
                 continue;
             }
             found = true;
-            range.Start = {line, p + 1};
+            range.Start = { line, p + 1 };
             close.Reset();
             const size_t e = close.Find(text, q);
             afterName = q + 2;
-            range.ContentStart = {line, e != npos ? e + 4 : afterName};
+            range.ContentStart = { line, e != npos ? e + 4 : afterName };
         }
         if (!found)
             continue;
         const size_t d = end.Find(text, col);
         if (d == npos)
             continue;
-        range.ContentEnd = {line, d + 1};
-        range.End = {line, d + kNormalEnd.size() + 1};
+        range.ContentEnd = { line, d + 1 };
+        range.End = { line, d + kNormalEnd.size() + 1 };
         // A "-->" that only the end marker supplies does not close the start marker.
         if (range.ContentStart.Line == line && range.ContentStart.Col > range.ContentEnd.Col)
             range.ContentStart.Col = std::min(afterName, range.ContentEnd.Col);

@@ -11,8 +11,8 @@
 namespace pw {
 
 // Default names written over empty or bracketed names in start markers.
-inline constexpr std::string_view kDefaultRotationName =
-    "\x83\x8D\x81[\x83" "e\x81[\x83V\x83\x87\x83\x93"; // ローテーション
+inline constexpr std::string_view kDefaultRotationName = "\x83\x8D\x81[\x83"
+                                                         "e\x81[\x83V\x83\x87\x83\x93"; // ローテーション
 inline constexpr std::string_view kDefaultNormalName = "\x96\xA2\x96\xBD\x96\xBC\x8DL\x8D\x90"; // 未命名広告
 
 // Walks the whole text once and fills the (cleared) ad tree, rating every
@@ -26,8 +26,8 @@ struct BlockAtCaret {
     TextPos RotationStart;
     TextPos RotationEnd; // column of the end marker's last character
     TextPos BlockStart;
-    TextPos BlockEnd;    // column of the end marker's last character
-    std::string Name;    // the given name, with "[j]" when the block is the j-th of that name (j >= 2)
+    TextPos BlockEnd; // column of the end marker's last character
+    std::string Name; // the given name, with "[j]" when the block is the j-th of that name (j >= 2)
 };
 
 // Which block holds the caret. `name` is a banner name in page text.
@@ -42,10 +42,10 @@ enum class SelectResult {
 inline constexpr std::string_view kInternalErrorMessage = "\x93\xE0\x95\x94\x83G\x83\x89\x81["; // 内部エラー
 
 struct BlockRange {
-    TextPos Start;        // first character of the start marker
+    TextPos Start; // first character of the start marker
     TextPos ContentStart; // just after the start marker ("-->", or "]" when it has none)
-    TextPos ContentEnd;   // first character of the end marker
-    TextPos End;          // just after the end marker
+    TextPos ContentEnd; // first character of the end marker
+    TextPos End; // just after the end marker
 };
 
 // Finds the block of a node text (name with optional "[n]") among the start

@@ -44,7 +44,8 @@ std::string TIniList::SectionKeyOf(std::string_view headerLine) const
 {
     // The name runs from the second character to the one before the last,
     // whatever the last character is.
-    std::string_view name = headerLine.size() >= 2 ? headerLine.substr(1, headerLine.size() - 2) : std::string_view();
+    std::string_view name
+        = headerLine.size() >= 2 ? headerLine.substr(1, headerLine.size() - 2) : std::string_view();
     return NormalisedSection(name);
 }
 
@@ -196,8 +197,8 @@ void TIniList::EraseSection(std::string_view section)
     size_t end = 1;
     while (end < lines.size() && !lines[end].empty())
         ++end;
-    std::vector<std::string> rest(std::make_move_iterator(lines.begin() + static_cast<long>(end)),
-                                  std::make_move_iterator(lines.end()));
+    std::vector<std::string> rest(
+        std::make_move_iterator(lines.begin() + static_cast<long>(end)), std::make_move_iterator(lines.end()));
     m_blocks.erase(m_blocks.begin() + static_cast<long>(index));
     if (!rest.empty()) {
         if (index == 0) {
@@ -206,8 +207,8 @@ void TIniList::EraseSection(std::string_view section)
             m_blocks.insert(m_blocks.begin(), std::move(first));
         } else {
             auto& previous = m_blocks[index - 1]->lines;
-            previous.insert(previous.end(), std::make_move_iterator(rest.begin()),
-                            std::make_move_iterator(rest.end()));
+            previous.insert(
+                previous.end(), std::make_move_iterator(rest.begin()), std::make_move_iterator(rest.end()));
         }
     }
     RebuildIndex();
@@ -299,7 +300,7 @@ void TIniList::NormaliseTitle()
         m_blocks.insert(m_blocks.begin(), std::move(top));
     }
     auto& lines = m_blocks.front()->lines;
-    lines.insert(lines.begin(), {std::string(kTitleLine), std::string()});
+    lines.insert(lines.begin(), { std::string(kTitleLine), std::string() });
 }
 
 std::string TIniList::SaveToText() const

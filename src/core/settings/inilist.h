@@ -63,7 +63,7 @@ public:
 private:
     struct Block {
         std::vector<std::string> lines; // lines[0] is the header, except in the first block
-        std::string key;                // the section name as compared; empty for the first block
+        std::string key; // the section name as compared; empty for the first block
         bool isSection = false;
     };
 

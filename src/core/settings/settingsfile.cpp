@@ -17,7 +17,10 @@ namespace pw {
 std::string MissingSettingsFileMessage(std::string_view name)
 {
     // イニシャルファイル[name]は存在しません、正しくインストールしてください。
-    return std::string("\x83" "C\x83j\x83V\x83\x83\x83\x8B\x83t\x83@\x83" "C\x83\x8B[") + std::string(name)
+    return std::string("\x83"
+                       "C\x83j\x83V\x83\x83\x83\x8B\x83t\x83@\x83"
+                       "C\x83\x8B[")
+        + std::string(name)
         + "]\x82\xCD\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x81"
           "A\x90\xB3\x82\xB5\x82\xAD\x83"
           "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
@@ -28,8 +31,8 @@ namespace {
 
 // Copies the file's bytes to NAME.damaged-YYYYMMDD-HHMMSS, or finds a copy
 // with the same bytes that an earlier load made.
-Status KeepDamagedCopy(const std::string& folder, std::string_view name, const std::string& image,
-                       std::string& copy)
+Status KeepDamagedCopy(
+    const std::string& folder, std::string_view name, const std::string& image, std::string& copy)
 {
     const std::string prefix = std::string(name) + ".damaged-";
     if (DIR* dir = ::opendir(folder.c_str())) {
@@ -38,10 +41,11 @@ Status KeepDamagedCopy(const std::string& folder, std::string_view name, const s
             if (!std::string_view(entry->d_name).starts_with(prefix))
                 continue;
             const std::string path = JoinPath(folder, entry->d_name);
-            struct stat st {};
+            struct stat st { };
             std::string bytes;
-            if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                static_cast<size_t>(st.st_size) == image.size() && ReadWholeFile(path, bytes).ok && bytes == image) {
+            if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)
+                && static_cast<size_t>(st.st_size) == image.size() && ReadWholeFile(path, bytes).ok
+                && bytes == image) {
                 found = path;
                 break;
             }
@@ -60,7 +64,7 @@ Status KeepDamagedCopy(const std::string& folder, std::string_view name, const s
     const std::string base = JoinPath(folder, prefix + stamp);
     for (int n = 1; n <= 100; ++n) {
         const std::string path = n == 1 ? base : base + "-" + std::to_string(n);
-        struct stat st {};
+        struct stat st { };
         if (::lstat(path.c_str(), &st) == 0)
             continue;
         if (Status written = WriteFileAtomically(path, image, FilePermissions::OwnerOnly); !written)
@@ -75,12 +79,12 @@ Status KeepDamagedCopy(const std::string& folder, std::string_view name, const s
 
 std::string DamagedSettingsFileMessage(const std::string& path, const SettingsLoadReport& report)
 {
-    return path + " is damaged: reading stopped at byte " + std::to_string(report.LoadedBytes) + " of " +
-           std::to_string(report.FileBytes) + "; the whole file was kept as " + report.DamagedCopy;
+    return path + " is damaged: reading stopped at byte " + std::to_string(report.LoadedBytes) + " of "
+        + std::to_string(report.FileBytes) + "; the whole file was kept as " + report.DamagedCopy;
 }
 
-Status LoadSettingsFile(TIniList& store, const std::string& folder, std::string_view name,
-                        SettingsLoadReport* report)
+Status LoadSettingsFile(
+    TIniList& store, const std::string& folder, std::string_view name, SettingsLoadReport* report)
 {
     const std::string path = JoinPath(folder, name);
     if (!FileExists(path)) {
@@ -101,8 +105,8 @@ Status LoadSettingsFile(TIniList& store, const std::string& folder, std::string_
     if (found.LoadedBytes < text.size()) {
         found.Damaged = true;
         if (Status kept = KeepDamagedCopy(folder, name, image, found.DamagedCopy); !kept)
-            return Status::Fail(path + " is damaged (reading stops at byte " + std::to_string(found.LoadedBytes) +
-                                ") and no copy of it could be made: " + kept.error);
+            return Status::Fail(path + " is damaged (reading stops at byte " + std::to_string(found.LoadedBytes)
+                + ") and no copy of it could be made: " + kept.error);
     }
     store.LoadFromText(text);
     if (report)

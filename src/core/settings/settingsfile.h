@@ -36,8 +36,8 @@ struct SettingsLoadReport {
 // A file whose load stops before its end is copied (mode 0600) before the
 // store is loaded, and `report` says so; when the copy cannot be made the load
 // fails and the store is not touched, so that no save can shorten the file.
-Status LoadSettingsFile(TIniList& store, const std::string& folder, std::string_view name,
-                        SettingsLoadReport* report = nullptr);
+Status LoadSettingsFile(
+    TIniList& store, const std::string& folder, std::string_view name, SettingsLoadReport* report = nullptr);
 
 // The message that tells the user about a damaged file and its copy.
 std::string DamagedSettingsFileMessage(const std::string& path, const SettingsLoadReport& report);

@@ -16,13 +16,13 @@ namespace {
 
 bool IsFolder(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool IsRegularFile(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -30,7 +30,7 @@ std::string AccountHome()
 {
     const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
-    struct passwd entry {};
+    struct passwd entry { };
     struct passwd* found = nullptr;
     if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
         return {};
@@ -54,7 +54,7 @@ SettingsEnvironment CurrentSettingsEnvironment()
 Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvironment& env, SettingsPlace& place)
 {
     if (!programFolder.empty() && IsRegularFile(JoinPath(programFolder, kMainSettingsFile))) {
-        place = {programFolder, true};
+        place = { programFolder, true };
         return Status::Ok();
     }
     std::string base;
@@ -64,7 +64,7 @@ Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvi
         base = JoinPath(env.home, ".config");
     else
         return Status::Fail("no settings folder: XDG_CONFIG_HOME and HOME are not set to absolute paths");
-    place = {JoinPath(base, "pagewick"), false};
+    place = { JoinPath(base, "pagewick"), false };
     return Status::Ok();
 }
 

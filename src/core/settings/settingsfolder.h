@@ -32,7 +32,8 @@ SettingsEnvironment CurrentSettingsEnvironment();
 
 // The folder the rule picks; creates nothing. Fails (leaving `place` as it
 // was) when neither portable mode applies nor a home folder is known.
-Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvironment& env, SettingsPlace& place);
+Status ChooseSettingsFolder(
+    const std::string& programFolder, const SettingsEnvironment& env, SettingsPlace& place);
 
 // Picks the folder as above for the running process and creates it when
 // missing (mode 0700, with any missing parent folders, also 0700). On failure

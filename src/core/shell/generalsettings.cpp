@@ -52,12 +52,12 @@ StoredSort StoredSortFromValue(int value, int columnCount)
     if (value == 0 || value > columnCount || value < -columnCount)
         return {};
     if (value > 0)
-        return {value - 1, false};
-    return {-value - 1, true};
+        return { value - 1, false };
+    return { -value - 1, true };
 }
 
-std::string MakeScratchFileName(const std::string& folder, std::string_view extension, int number,
-                                std::uint32_t tickMilliseconds)
+std::string MakeScratchFileName(
+    const std::string& folder, std::string_view extension, int number, std::uint32_t tickMilliseconds)
 {
     const std::uint32_t value = tickMilliseconds / 500 + static_cast<std::uint32_t>(number);
     char hex[16];

@@ -47,7 +47,7 @@ StoredSort StoredSortFromValue(int value, int columnCount);
 
 // Scratch file name: the folder (ending in '/'), "pwh", the tick count in
 // milliseconds divided by 500 plus `number` in upper-case hexadecimal, ".", the extension.
-std::string MakeScratchFileName(const std::string& folder, std::string_view extension, int number,
-                                std::uint32_t tickMilliseconds);
+std::string MakeScratchFileName(
+    const std::string& folder, std::string_view extension, int number, std::uint32_t tickMilliseconds);
 
 } // namespace pw

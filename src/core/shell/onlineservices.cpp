@@ -28,8 +28,8 @@ std::pair<std::string, std::string> SplitVersionFile(std::string_view body)
 {
     const size_t comma = body.find(',');
     if (comma == std::string_view::npos)
-        return {std::string(), std::string(body)};
-    return {std::string(body.substr(0, comma)), std::string(body.substr(comma + 1))};
+        return { std::string(), std::string(body) };
+    return { std::string(body.substr(0, comma)), std::string(body.substr(comma + 1)) };
 }
 
 void OnlineServices::Start()

@@ -26,11 +26,11 @@ inline constexpr int kRetryCheckInterval = 60000;
 
 enum class OnlineState {
     Starting, // before the window is shown
-    Waiting,  // monitor on, waiting for the machine to be online
+    Waiting, // monitor on, waiting for the machine to be online
     Fetching, // the version file is being fetched
-    Served,   // the version file came: the service's ad page is shown (final)
+    Served, // the version file came: the service's ad page is shown (final)
     Retrying, // the version file failed, or the machine went offline: the local page
-    Stopped,  // the service could not be reached at all (final)
+    Stopped, // the service could not be reached at all (final)
 };
 
 // True for an own address that means "online": not empty and not the loopback.
@@ -43,9 +43,9 @@ struct OnlineActions {
     bool FetchVersionFile = false;
     bool ShowLocalAd = false;
     bool ShowServiceAd = false;
-    std::optional<int> AskNetworkUpdate;     // the new definitions version
+    std::optional<int> AskNetworkUpdate; // the new definitions version
     bool AskNewProgram = false;
-    std::optional<std::string> Error;        // shown after the network question
+    std::optional<std::string> Error; // shown after the network question
 };
 
 class OnlineServices {

@@ -69,8 +69,8 @@ bool ParseFolderName(std::string_view name, FolderName& out)
     if (!name.starts_with(kScratchFolderPrefix))
         return false;
     name.remove_prefix(kScratchFolderPrefix.size());
-    return ParseNumber(name, out.uid) && ParseNumber(name, out.pid) && ParseNumber(name, out.start) &&
-           name.size() == 6 && out.pid > 0;
+    return ParseNumber(name, out.uid) && ParseNumber(name, out.pid) && ParseNumber(name, out.start)
+        && name.size() == 6 && out.pid > 0;
 }
 
 bool ProcessAlive(const FolderName& owner)
@@ -87,7 +87,7 @@ bool ProcessAlive(const FolderName& owner)
 std::string ScratchParentFolder()
 {
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) {
-        struct stat st {};
+        struct stat st { };
         if (::stat(tmp, &st) == 0 && S_ISDIR(st.st_mode))
             return tmp;
     }
@@ -100,7 +100,8 @@ ScratchFolder::~ScratchFolder()
 }
 
 ScratchFolder::ScratchFolder(ScratchFolder&& other) noexcept
-    : m_path(std::move(other.m_path)), m_files(std::move(other.m_files))
+    : m_path(std::move(other.m_path))
+    , m_files(std::move(other.m_files))
 {
     other.m_path.clear();
 }
@@ -123,9 +124,9 @@ Status ScratchFolder::Create(const std::string& parent, std::uint32_t tickMillis
     RemoveStaleScratchFolders(parent);
 
     const long pid = static_cast<long>(::getpid());
-    std::string path = JoinPath(parent, std::string(kScratchFolderPrefix) + std::to_string(::geteuid()) + "-" +
-                                            std::to_string(pid) + "-" + std::to_string(ProcessStartTime(pid)) +
-                                            "-XXXXXX");
+    std::string path = JoinPath(parent,
+        std::string(kScratchFolderPrefix) + std::to_string(::geteuid()) + "-" + std::to_string(pid) + "-"
+            + std::to_string(ProcessStartTime(pid)) + "-XXXXXX");
     // mkdtemp makes the folder exclusively, mode 0700.
     if (!::mkdtemp(path.data()))
         return Status::Fail("Cannot create a private folder in " + parent + ": " + std::strerror(errno));
@@ -173,7 +174,7 @@ std::vector<std::string> RemoveStaleScratchFolders(const std::string& parent)
         if (!ParseFolderName(entry->d_name, owner) || owner.uid != uid)
             continue;
         const std::string path = JoinPath(parent, entry->d_name);
-        struct stat st {};
+        struct stat st { };
         if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid)
             continue;
         if (!ProcessAlive(owner))

@@ -15,15 +15,15 @@ namespace {
 void RememberTrust(TConnection& connection, TSetup* stored, const std::string& fingerprint)
 {
     const bool isSftp = connection.Setup->Protocol == TProtocol::Sftp;
-    for (TSetup* setup : {connection.Setup.get(), stored}) {
+    for (TSetup* setup : { connection.Setup.get(), stored }) {
         if (!setup)
             continue;
         (isSftp ? setup->TrustedHostKey : setup->TrustedCertificate) = fingerprint;
     }
 }
 
-FtpResult ConnectClient(TConnection& connection, const FtpClientFactory& factory, SiteFeedback& feedback,
-                        TSetup* stored)
+FtpResult ConnectClient(
+    TConnection& connection, const FtpClientFactory& factory, SiteFeedback& feedback, TSetup* stored)
 {
     TSetup& setup = *connection.Setup;
     connection.FtpClient = factory(ClientSettingsOf(setup));
@@ -32,9 +32,8 @@ FtpResult ConnectClient(TConnection& connection, const FtpClientFactory& factory
         return result;
 
     const bool isSftp = setup.Protocol == TProtocol::Sftp;
-    const std::string previous = result.FingerprintChanged
-        ? (isSftp ? setup.TrustedHostKey : setup.TrustedCertificate)
-        : std::string();
+    const std::string previous
+        = result.FingerprintChanged ? (isSftp ? setup.TrustedHostKey : setup.TrustedCertificate) : std::string();
     const std::string question = isSftp
         ? sitetext::UnknownHostKey(setup.Host, result.Fingerprint, result.FingerprintChanged, previous)
         : sitetext::UntrustedCertificate(setup.Host, result.error, result.Fingerprint, previous);
@@ -45,19 +44,20 @@ FtpResult ConnectClient(TConnection& connection, const FtpClientFactory& factory
     return connection.FtpClient->Connect();
 }
 
-bool ConnectRemote(TConnection& connection, const FtpClientFactory& factory, SiteFeedback& feedback,
-                   TSetup* stored)
+bool ConnectRemote(
+    TConnection& connection, const FtpClientFactory& factory, SiteFeedback& feedback, TSetup* stored)
 {
     TSetup& setup = *connection.Setup;
     if (!IsUsableHostName(setup.Host)) {
-        feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::CannotConnect(setup.Host),
-                                                                   sitetext::HostNameUnusable(setup.Host)));
+        feedback.Message(MessageType::Warning,
+            sitetext::WithError(sitetext::CannotConnect(setup.Host), sitetext::HostNameUnusable(setup.Host)));
         feedback.Status(sitetext::ConnectFailedStatus(setup.Host));
         return false;
     }
     feedback.Status(sitetext::Connecting(setup.Host));
     if (FtpResult connected = ConnectClient(connection, factory, feedback, stored); !connected) {
-        feedback.Message(MessageType::Warning, sitetext::WithError(sitetext::CannotConnect(setup.Host), connected.error));
+        feedback.Message(
+            MessageType::Warning, sitetext::WithError(sitetext::CannotConnect(setup.Host), connected.error));
         feedback.Status(sitetext::ConnectFailedStatus(setup.Host));
         return false;
     }
@@ -166,14 +166,14 @@ TDirNode* WalkToLastPath(const TSetup& stored, TConnection& top, SiteFeedback& f
         return &top;
     const std::string& target = stored.LastPath;
     // The nodes of the level being walked, and the position in it.
-    std::vector<TDirNode*> level {&top};
+    std::vector<TDirNode*> level { &top };
     size_t index = 0;
     for (;;) {
         TDirNode* current = level[index];
         if (current->Path == target)
             return current;
-        const std::string prefix = !current->Path.empty() && current->Path.back() == '/' ? current->Path
-                                                                                          : current->Path + "/";
+        const std::string prefix
+            = !current->Path.empty() && current->Path.back() == '/' ? current->Path : current->Path + "/";
         if (target.compare(0, prefix.size(), prefix) == 0) {
             if (!current->Children && !ListFolder(*current, feedback, now))
                 return current;
@@ -273,8 +273,8 @@ bool ConnectionTree::Select(TDirNode* folder)
     return true;
 }
 
-bool ConnectionTree::Disconnect(const std::function<void()>& saveSetups,
-                                const CloseConnectionDocuments& closeDocuments, bool listPageActive)
+bool ConnectionTree::Disconnect(
+    const std::function<void()>& saveSetups, const CloseConnectionDocuments& closeDocuments, bool listPageActive)
 {
     if (!m_selected) {
         m_feedback.Message(MessageType::Warning, std::string(sitetext::kSelectBeforeDisconnect));
@@ -286,8 +286,8 @@ bool ConnectionTree::Disconnect(const std::function<void()>& saveSetups,
     if (closeDocuments && !closeDocuments(*connection))
         return false;
 
-    auto it = std::find_if(m_connections.begin(), m_connections.end(),
-                           [connection](const auto& c) { return c.get() == connection; });
+    auto it = std::find_if(
+        m_connections.begin(), m_connections.end(), [connection](const auto& c) { return c.get() == connection; });
     std::unique_ptr<TConnection> closing = std::move(*it);
     m_connections.erase(it);
     m_selected = nullptr;
@@ -334,7 +334,8 @@ bool ConnectionTree::Refresh(const CloseDocumentsBelow& closeDocuments)
         return false;
     // Nothing may keep pointing into the entries that go.
     TConnection* connection = RootOf(folder);
-    if (connection && connection->LastNode && connection->LastNode != folder && IsWithin(connection->LastNode, folder))
+    if (connection && connection->LastNode && connection->LastNode != folder
+        && IsWithin(connection->LastNode, folder))
         connection->LastNode = folder;
     if (m_shown && m_shown != folder && IsWithin(m_shown, folder))
         m_shown = folder;

@@ -17,8 +17,8 @@ namespace pw {
 // checks its local folder, and sets Path and Name. On a certificate or host
 // key that is not trusted yet, asks the user and, on Yes, trusts it in the
 // connection's setup and in `stored` (when given) and tries once more.
-bool ConnectSite(TConnection& connection, const FtpClientFactory& factory, SiteFeedback& feedback,
-                 TSetup* stored = nullptr);
+bool ConnectSite(
+    TConnection& connection, const FtpClientFactory& factory, SiteFeedback& feedback, TSetup* stored = nullptr);
 
 // Reads the folder's entries into Children (listing order) and sets the paths
 // of its subfolders. A failure leaves the folder unlisted and, for a remote
@@ -97,7 +97,7 @@ public:
     // folders are kept. `listPageActive`: whether the list page is in front
     // (then the first remaining connection's last folder is selected).
     bool Disconnect(const std::function<void()>& saveSetups, const CloseConnectionDocuments& closeDocuments,
-                    bool listPageActive = true);
+        bool listPageActive = true);
 
     // Reconnect command: only for a connection marked for reconnection. The
     // tree and its entries stay; only the client is renewed.

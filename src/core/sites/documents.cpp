@@ -97,14 +97,15 @@ namespace {
 // The upload stays under `temp`; the page's content is at `page`.
 FtpResult KeptApart(const std::string& page, const std::string& temp, const FtpResult& refusal)
 {
-    return FtpResult::Fail(refusal.failure, sitetext::WithError(sitetext::RenameRefused(page, temp), refusal.error));
+    return FtpResult::Fail(
+        refusal.failure, sitetext::WithError(sitetext::RenameRefused(page, temp), refusal.error));
 }
 
 // For servers that rename only to a free name: the page goes aside to the
 // backup name, the upload into its place, and the backup away. Where a rename
 // is refused, the page goes back to its name.
-FtpResult ReplaceThroughBackup(FtpClient& client, const std::string& path, const std::string& temp,
-                               StoreReport& report)
+FtpResult ReplaceThroughBackup(
+    FtpClient& client, const std::string& path, const std::string& temp, StoreReport& report)
 {
     const std::string backup = UploadBackupPath(path);
     if (FtpResult aside = client.Rename(path, backup); !aside)
@@ -121,8 +122,8 @@ FtpResult ReplaceThroughBackup(FtpClient& client, const std::string& path, const
 // Stores through the temporary name and the rename (or the backup way), or
 // the page itself where the options say so; `store` sends the bytes to a path.
 template <typename StoreTo>
-FtpResult StoreThroughTemp(FtpClient& client, const std::string& path, const StoreOptions& options,
-                           StoreReport& report, StoreTo store)
+FtpResult StoreThroughTemp(
+    FtpClient& client, const std::string& path, const StoreOptions& options, StoreReport& report, StoreTo store)
 {
     report = {};
     const std::string temp = UploadTempPath(path);
@@ -150,17 +151,17 @@ FtpResult StoreThroughTemp(FtpClient& client, const std::string& path, const Sto
 } // namespace
 
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
-                         const StoreOptions& options, StoreReport& report)
+    const StoreOptions& options, StoreReport& report)
 {
-    return StoreThroughTemp(client, path, options, report,
-                            [&](const std::string& to) { return client.Store(to, buffer); });
+    return StoreThroughTemp(
+        client, path, options, report, [&](const std::string& to) { return client.Store(to, buffer); });
 }
 
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source,
-                         const StoreOptions& options, StoreReport& report)
+    const StoreOptions& options, StoreReport& report)
 {
-    return StoreThroughTemp(client, path, options, report,
-                            [&](const std::string& to) { return client.Store(to, source); });
+    return StoreThroughTemp(
+        client, path, options, report, [&](const std::string& to) { return client.Store(to, source); });
 }
 
 namespace {
@@ -224,15 +225,15 @@ bool Upload(TConnection& connection, const std::string& path, SiteFeedback& feed
 } // namespace
 
 bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
-                SiteFeedback& feedback, int mode)
+    SiteFeedback& feedback, int mode)
 {
     return Upload(connection, path, feedback, mode, [&](const StoreOptions& options, StoreReport& report) {
         return StoreReplacing(*connection.FtpClient, path, buffer, options, report);
     });
 }
 
-bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback,
-                int mode)
+bool UploadFile(
+    TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback, int mode)
 {
     return Upload(connection, path, feedback, mode, [&](const StoreOptions& options, StoreReport& report) {
         return StoreReplacing(*connection.FtpClient, path, source, options, report);

@@ -40,25 +40,26 @@ bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, 
 // reconnection. UploadFile sends the buffer's bytes as they are; `mode`, when
 // not negative, is given to the page afterwards (the status says when the
 // server refuses it).
-bool DownloadFile(TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback);
+bool DownloadFile(
+    TConnection& connection, const std::string& path, TransferBuffer& buffer, SiteFeedback& feedback);
 bool UploadFile(TConnection& connection, const std::string& path, const TransferBuffer& buffer,
-                SiteFeedback& feedback, int mode = -1);
+    SiteFeedback& feedback, int mode = -1);
 // The same streaming: the sink takes the bytes as they arrive, the source gives
 // them as they are sent.
 bool DownloadFile(TConnection& connection, const std::string& path, TransferSink& sink, SiteFeedback& feedback);
 bool UploadFile(TConnection& connection, const std::string& path, TransferSource& source, SiteFeedback& feedback,
-                int mode = -1);
+    int mode = -1);
 
 struct StoreOptions {
     bool Directly = false; // the setup's StoreDirectly
-    int Mode = -1;         // permission bits to give the page; negative: leave them
+    int Mode = -1; // permission bits to give the page; negative: leave them
 };
 
 // What else happened on a successful store.
 struct StoreReport {
-    bool Direct = false;        // the page itself was stored (StoreOptions::Directly)
-    bool ModeRefused = false;   // the server refused the mode
-    std::string BackupLeft;     // a backup of the old page that could not be deleted
+    bool Direct = false; // the page itself was stored (StoreOptions::Directly)
+    bool ModeRefused = false; // the server refused the mode
+    std::string BackupLeft; // a backup of the old page that could not be deleted
 };
 
 // Stores the buffer as `path` without ever leaving a cut-off page: the bytes go
@@ -70,10 +71,10 @@ struct StoreReport {
 // temporary file unless the server stopped answering. Only `options.Directly`
 // stores the page itself.
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, const TransferBuffer& buffer,
-                         const StoreOptions& options, StoreReport& report);
+    const StoreOptions& options, StoreReport& report);
 // The same from a source, read once as it is sent.
 FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSource& source,
-                         const StoreOptions& options, StoreReport& report);
+    const StoreOptions& options, StoreReport& report);
 // The temporary and backup names used for `path`.
 std::string UploadTempPath(const std::string& path);
 std::string UploadBackupPath(const std::string& path);

@@ -32,7 +32,7 @@ public:
         return Confirm(text);
     }
     // The enabled state of the commands may have changed.
-    virtual void CommandStateChanged() {}
+    virtual void CommandStateChanged() { }
 };
 
 // Keeps everything it is told, in order; answers questions with `trust`.
@@ -44,7 +44,7 @@ public:
     };
 
     void Status(const std::string& text) override { Statuses.push_back(text); }
-    void Message(MessageType type, const std::string& text) override { Messages.push_back({type, text}); }
+    void Message(MessageType type, const std::string& text) override { Messages.push_back({ type, text }); }
     bool Confirm(const std::string& text) override
     {
         Questions.push_back(text);

@@ -77,9 +77,9 @@ void SortChildren(TDirNode& folder, int direction, int tag)
     if (!folder.Children)
         return;
     std::sort(folder.Children->begin(), folder.Children->end(),
-              [direction, tag](const std::unique_ptr<TNode>& a, const std::unique_ptr<TNode>& b) {
-                  return CompareEntries(*a, *b, direction, tag) < 0;
-              });
+        [direction, tag](const std::unique_ptr<TNode>& a, const std::unique_ptr<TNode>& b) {
+            return CompareEntries(*a, *b, direction, tag) < 0;
+        });
 }
 
 std::string SizeText(const TNode& node)

@@ -31,7 +31,7 @@ std::string SizeText(const TNode& node);
 // Sort state of the file list: at most one column shows an arrow.
 struct TFileListSort {
     int Column = -1; // none
-    int Arrow = 0;   // kArrowAscending or kArrowDescending while Column >= 0
+    int Arrow = 0; // kArrowAscending or kArrowDescending while Column >= 0
 
     // A click on a column header: ascending unless that column was ascending.
     // Sorts `shown` (the folder the list shows, may be none) accordingly.

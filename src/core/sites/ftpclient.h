@@ -19,8 +19,8 @@ struct TransferLimits {
     long StallSeconds = 30;
     long StallBytes = 1024;
     // A folder listing and a file (either way) may not be larger than these.
-    size_t MaxListingBytes = size_t {64} << 20;
-    size_t MaxFileBytes = size_t {512} << 20;
+    size_t MaxListingBytes = size_t { 64 } << 20;
+    size_t MaxFileBytes = size_t { 512 } << 20;
 };
 
 // The one in-memory buffer that every download fills and every upload reads.
@@ -59,7 +59,11 @@ public:
 // A sink that fills a transfer buffer, reserving the reported size once.
 class BufferSink : public TransferSink {
 public:
-    explicit BufferSink(TransferBuffer& buffer) : m_bytes(buffer.Bytes) { m_bytes.clear(); }
+    explicit BufferSink(TransferBuffer& buffer)
+        : m_bytes(buffer.Bytes)
+    {
+        m_bytes.clear();
+    }
     void ExpectSize(uint64_t size) override;
     bool Write(std::string_view bytes) override;
 
@@ -70,7 +74,10 @@ private:
 // A source that reads a transfer buffer.
 class BufferSource : public TransferSource {
 public:
-    explicit BufferSource(const TransferBuffer& buffer) : m_bytes(buffer.Bytes) {}
+    explicit BufferSource(const TransferBuffer& buffer)
+        : m_bytes(buffer.Bytes)
+    {
+    }
     int64_t Size() const override { return static_cast<int64_t>(m_bytes.size()); }
     bool Read(char* buffer, size_t capacity, size_t& count) override;
     bool Rewind() override
@@ -93,8 +100,8 @@ struct FtpClientSettings {
     std::string Password;
     bool Passive = true;
     std::string TrustedCertificate; // FTPS: public key pin, "sha256//base64"
-    std::string TrustedHostKey;     // SFTP: SHA-256 host key fingerprint, base64 without padding
-    std::string KeyFile;            // SFTP: private key file (Password is its passphrase)
+    std::string TrustedHostKey; // SFTP: SHA-256 host key fingerprint, base64 without padding
+    std::string KeyFile; // SFTP: private key file (Password is its passphrase)
     // FTPS: protect data connections too (PROT P). Off only for servers that
     // cannot do TLS on data connections.
     bool ProtectData = true;
@@ -108,10 +115,10 @@ FtpClientSettings ClientSettingsOf(const TSetup& setup);
 
 enum class FtpFailure {
     None,
-    Refused,        // the server answered with an error (no such file, permission...)
-    LoginDenied,    // user name or password refused
+    Refused, // the server answered with an error (no such file, permission...)
+    LoginDenied, // user name or password refused
     ConnectionLost, // the connection broke, timed out or could not be opened
-    UntrustedPeer,  // FTPS certificate or SFTP host key not trusted; see Fingerprint
+    UntrustedPeer, // FTPS certificate or SFTP host key not trusted; see Fingerprint
     Other,
 };
 
@@ -127,7 +134,10 @@ struct FtpResult {
     bool TimedOut = false;
 
     static FtpResult Ok() { return {}; }
-    static FtpResult Fail(FtpFailure failure, std::string error) { return {false, std::move(error), failure, {}, false, false}; }
+    static FtpResult Fail(FtpFailure failure, std::string error)
+    {
+        return { false, std::move(error), failure, {}, false, false };
+    }
     explicit operator bool() const { return ok; }
 };
 

@@ -53,8 +53,8 @@ Status IntegerError(std::string_view text)
 
 int MonthOf(std::string_view field)
 {
-    static constexpr std::array<std::string_view, 12> kMonths = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                                                 "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    static constexpr std::array<std::string_view, 12> kMonths
+        = { "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC" };
     const std::string upper = sjis::ToUpperAscii(field);
     for (size_t i = 0; i < kMonths.size(); ++i) {
         if (upper == kMonths[i])
@@ -222,10 +222,10 @@ TNodeKind KindOfName(std::string_view name)
     if (dot == std::string_view::npos)
         return nkOther;
     const std::string ext = sjis::ToUpperAscii(name.substr(dot + 1));
-    static constexpr std::string_view kText[] = {"TXT", "INI", "MSG", "ME", "JS"};
-    static constexpr std::string_view kArchive[] = {"GZ", "ZIP", "WAR", "JAR", "TAR", "ARJ", "LAH", "LZH"};
-    static constexpr std::string_view kPage[] = {"HTM", "HTML", "SHTML", "XHTML", "CGI",
-                                                 "PL",  "ASP",  "CFM",   "INC",   "JSP"};
+    static constexpr std::string_view kText[] = { "TXT", "INI", "MSG", "ME", "JS" };
+    static constexpr std::string_view kArchive[] = { "GZ", "ZIP", "WAR", "JAR", "TAR", "ARJ", "LAH", "LZH" };
+    static constexpr std::string_view kPage[]
+        = { "HTM", "HTML", "SHTML", "XHTML", "CGI", "PL", "ASP", "CFM", "INC", "JSP" };
     for (std::string_view e : kText) {
         if (ext == e)
             return nkText;
@@ -260,7 +260,7 @@ Status SearchLocalFolder(const std::string& path, std::vector<TLocalSearchResult
         result.Name = item.path().filename().string();
         if (result.Name == "." || result.Name == "..")
             continue;
-        struct stat info {};
+        struct stat info { };
         // Links are followed; a dangling one is listed from the link itself.
         if (::stat(item.path().c_str(), &info) != 0 && ::lstat(item.path().c_str(), &info) != 0)
             continue;

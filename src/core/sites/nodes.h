@@ -44,7 +44,7 @@ public:
     // Called when the entry goes while its document is still open, which
     // should never happen: the window reports an internal error ("内部エラー")
     // and takes the tab away.
-    virtual void EntryDestroyedWhileOpen() {}
+    virtual void EntryDestroyedWhileOpen() { }
 };
 
 extern const std::string_view kInternalError; // 内部エラー

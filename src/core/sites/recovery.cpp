@@ -47,10 +47,14 @@ Status SaveRecoveryCopies(const std::string& folder, const std::vector<RecoveryC
         std::snprintf(name, sizeof name, "page-%06zu", next++);
         const std::string base = JoinPath(folder, name);
         // The bytes first: an info file always has its page.
-        if (Status written = WriteFileAtomically(base + std::string(kPageSuffix), copy.Bytes, FilePermissions::OwnerOnly); !written)
+        if (Status written
+            = WriteFileAtomically(base + std::string(kPageSuffix), copy.Bytes, FilePermissions::OwnerOnly);
+            !written)
             return written;
         const std::string info = copy.SetupName + '\0' + copy.Path;
-        if (Status written = WriteFileAtomically(base + std::string(kInfoSuffix), info, FilePermissions::OwnerOnly); !written)
+        if (Status written
+            = WriteFileAtomically(base + std::string(kInfoSuffix), info, FilePermissions::OwnerOnly);
+            !written)
             return written;
     }
     return Status::Ok();

@@ -12,8 +12,8 @@ namespace pw {
 // the next start can offer it again.
 struct RecoveryCopy {
     std::string SetupName; // the site the page belongs to (program text)
-    std::string Path;      // the page's path on the site
-    std::string Bytes;     // the page as it would have been saved
+    std::string Path; // the page's path on the site
+    std::string Bytes; // the page as it would have been saved
 };
 
 // The copies live in `folder` (made 0700 when missing) as pairs of files,

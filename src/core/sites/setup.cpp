@@ -90,8 +90,8 @@ TSetupList LoadSetups(const TIniList& store)
         setup->TrustedHostKey = store.ReadString(section, "TrustedHostKey", "");
         setup->KeyFile = store.ReadString(section, "KeyFile", "");
         setup->StoreDirectly = store.ReadBool(section, "StoreDirectly", false);
-        setup->Charset =
-            PageCharsetFromKey(store.ReadString(section, "Charset", "auto")).value_or(PageCharset::Auto);
+        setup->Charset
+            = PageCharsetFromKey(store.ReadString(section, "Charset", "auto")).value_or(PageCharset::Auto);
         setup->Kind = setup->Host.empty() ? skLocal : skFtp;
         list.Setups.push_back(std::move(setup));
     }
@@ -101,7 +101,7 @@ TSetupList LoadSetups(const TIniList& store)
 }
 
 void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& setups, int selectedIndex,
-                const std::vector<std::unique_ptr<TConnection>>& openConnections)
+    const std::vector<std::unique_ptr<TConnection>>& openConnections)
 {
     for (const auto& setup : setups) {
         if (!setup->LastLoginPath)
@@ -134,9 +134,9 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
         store.WriteBool(section, "StoreDirectly", setup.StoreDirectly);
         // Optional entries are written when set, and cleared when a former one is there.
         const std::pair<std::string_view, const std::string*> optional[] = {
-            {"TrustedCertificate", &setup.TrustedCertificate},
-            {"TrustedHostKey", &setup.TrustedHostKey},
-            {"KeyFile", &setup.KeyFile},
+            { "TrustedCertificate", &setup.TrustedCertificate },
+            { "TrustedHostKey", &setup.TrustedHostKey },
+            { "KeyFile", &setup.KeyFile },
         };
         for (const auto& [key, value] : optional) {
             if (!value->empty() || !store.ReadString(section, key, "").empty())

@@ -82,7 +82,7 @@ TSetupList LoadSetups(const TIniList& store);
 // writing, a setup that jumps to its last folder takes the path of the folder
 // last shown by its open connection, if it has one.
 void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& setups, int selectedIndex,
-                const std::vector<std::unique_ptr<TConnection>>& openConnections);
+    const std::vector<std::unique_ptr<TConnection>>& openConnections);
 // The same without open connections.
 void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& setups, int selectedIndex);
 

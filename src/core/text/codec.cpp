@@ -52,12 +52,14 @@ std::string IconvEncode(iconv_t cd, char32_t cp)
 
 // Tables built once from glibc's CP932 converter.
 struct Tables {
-    std::array<char32_t, 256> single{};          // one-byte tokens; kNone: escape
-    std::vector<char32_t> pair;                   // (lead << 8 | trail); kNone: escape
-    std::vector<uint16_t> encodeBmp;              // code point -> bytes (0: not in CP932)
+    std::array<char32_t, 256> single {}; // one-byte tokens; kNone: escape
+    std::vector<char32_t> pair; // (lead << 8 | trail); kNone: escape
+    std::vector<uint16_t> encodeBmp; // code point -> bytes (0: not in CP932)
     std::unordered_map<uint16_t, char32_t> alias; // escaped duplicates -> their character
 
-    Tables() : pair(65536, kNone), encodeBmp(65536, 0)
+    Tables()
+        : pair(65536, kNone)
+        , encodeBmp(65536, 0)
     {
         iconv_t dec = iconv_open("UTF-32LE", "CP932");
         iconv_t enc = iconv_open("CP932", "UTF-32LE");
@@ -89,8 +91,8 @@ struct Tables {
             for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
                 if (!sjis::IsTrailByte(static_cast<unsigned char>(trail)))
                     continue;
-                const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
-                                                static_cast<unsigned char>(trail)};
+                const unsigned char bytes[2]
+                    = { static_cast<unsigned char>(lead), static_cast<unsigned char>(trail) };
                 const uint16_t code = static_cast<uint16_t>(lead << 8 | trail);
                 char32_t cp = 0;
                 if (canonical(bytes, 2, cp) && cp < 0x10000) {
@@ -158,7 +160,7 @@ std::string EscapeBytes(char32_t cp)
         const auto lead = static_cast<unsigned char>(v >> 8);
         const auto trail = static_cast<unsigned char>(v & 0xFF);
         if (sjis::IsLeadByte(lead) && sjis::IsTrailByte(trail))
-            return std::string{static_cast<char>(lead), static_cast<char>(trail)};
+            return std::string { static_cast<char>(lead), static_cast<char>(trail) };
     }
     return {};
 }
@@ -290,8 +292,8 @@ std::string EscapeLabel(char32_t cp)
     const std::string raw = EscapeBytes(cp);
     if (raw.size() == 2) {
         const auto& alias = GetTables().alias;
-        const uint16_t code = static_cast<uint16_t>(static_cast<unsigned char>(raw[0]) << 8
-                                                    | static_cast<unsigned char>(raw[1]));
+        const uint16_t code
+            = static_cast<uint16_t>(static_cast<unsigned char>(raw[0]) << 8 | static_cast<unsigned char>(raw[1]));
         if (auto it = alias.find(code); it != alias.end()) {
             std::string glyph;
             AppendUtf8(glyph, it->second);
@@ -320,8 +322,8 @@ size_t EncodedWidth(char32_t cp)
 
 namespace {
 
-constexpr char32_t kEscapeEnd = kEscapeBase + 0xFF;          // last one-byte escape
-constexpr char32_t kEucTripleBase = 0x100000;                 // 8F tokens: U+100000 + (second << 8 | third)
+constexpr char32_t kEscapeEnd = kEscapeBase + 0xFF; // last one-byte escape
+constexpr char32_t kEucTripleBase = 0x100000; // 8F tokens: U+100000 + (second << 8 | third)
 
 // ---- UTF-8 pages
 
@@ -439,12 +441,15 @@ uint16_t EucToSjis(unsigned lead, unsigned trail)
 }
 
 struct EucTables {
-    std::vector<char32_t> x0208;                   // EucIndex(lead, trail); kNone: escape
-    std::vector<char32_t> x0212;                   // EucIndex(second, third) of 8F tokens; kNone: escape
-    std::vector<uint32_t> encodeBmp;               // code point -> bytes, big end first (0: not held)
-    std::unordered_map<char32_t, char32_t> alias;  // escapes that spell a character -> that character
+    std::vector<char32_t> x0208; // EucIndex(lead, trail); kNone: escape
+    std::vector<char32_t> x0212; // EucIndex(second, third) of 8F tokens; kNone: escape
+    std::vector<uint32_t> encodeBmp; // code point -> bytes, big end first (0: not held)
+    std::unordered_map<char32_t, char32_t> alias; // escapes that spell a character -> that character
 
-    EucTables() : x0208(94 * 94, kNone), x0212(94 * 94, kNone), encodeBmp(65536, 0)
+    EucTables()
+        : x0208(94 * 94, kNone)
+        , x0212(94 * 94, kNone)
+        , encodeBmp(65536, 0)
     {
         const Tables& sjis = GetTables();
         for (unsigned b = 1; b < 0x80; ++b)
@@ -477,8 +482,8 @@ struct EucTables {
             throw std::runtime_error("glibc has no EUC-JP converter");
         for (unsigned second = 0xA1; second <= 0xFE; ++second) {
             for (unsigned third = 0xA1; third <= 0xFE; ++third) {
-                const unsigned char bytes[3] = {0x8F, static_cast<unsigned char>(second),
-                                                static_cast<unsigned char>(third)};
+                const unsigned char bytes[3]
+                    = { 0x8F, static_cast<unsigned char>(second), static_cast<unsigned char>(third) };
                 const auto cps = IconvDecode(dec, bytes, 3);
                 if (cps.size() != 1 || cps[0] >= 0x10000)
                     continue;
@@ -497,7 +502,12 @@ struct EucTables {
         // Characters that CP932 spells differently from JIS: written as the JIS
         // character when nothing else reads as them.
         const std::pair<char32_t, uint32_t> jisForms[] = {
-            {0x301C, 0xA1C1}, {0x2016, 0xA1C2}, {0x2212, 0xA1DD}, {0x00A2, 0xA1F1}, {0x00A3, 0xA1F2}, {0x00AC, 0xA2CC},
+            { 0x301C, 0xA1C1 },
+            { 0x2016, 0xA1C2 },
+            { 0x2212, 0xA1DD },
+            { 0x00A2, 0xA1F1 },
+            { 0x00A3, 0xA1F2 },
+            { 0x00AC, 0xA2CC },
         };
         for (const auto& [cp, bytes] : jisForms)
             if (encodeBmp[cp] == 0)
@@ -547,13 +557,13 @@ std::string EucEscapeBytes(char32_t cp)
         const unsigned lead = (cp - kEscapeBase) >> 8;
         const unsigned trail = (cp - kEscapeBase) & 0xFF;
         if ((lead == 0x8E || IsEucTrail(lead)) && IsEucTrail(trail))
-            return std::string{static_cast<char>(lead), static_cast<char>(trail)};
+            return std::string { static_cast<char>(lead), static_cast<char>(trail) };
     }
     if (cp >= kEucTripleBase + 0xA1A1 && cp <= kEucTripleBase + 0xFEFE) {
         const unsigned second = (cp - kEucTripleBase) >> 8;
         const unsigned third = (cp - kEucTripleBase) & 0xFF;
         if (IsEucTrail(second) && IsEucTrail(third))
-            return std::string{'\x8F', static_cast<char>(second), static_cast<char>(third)};
+            return std::string { '\x8F', static_cast<char>(second), static_cast<char>(third) };
     }
     return {};
 }
@@ -719,8 +729,8 @@ char32_t EscapeAlias(PageEncoding encoding, char32_t cp)
     if (raw.size() != 2)
         return 0;
     const auto& alias = GetTables().alias;
-    const uint16_t code =
-        static_cast<uint16_t>(static_cast<unsigned char>(raw[0]) << 8 | static_cast<unsigned char>(raw[1]));
+    const uint16_t code
+        = static_cast<uint16_t>(static_cast<unsigned char>(raw[0]) << 8 | static_cast<unsigned char>(raw[1]));
     const auto it = alias.find(code);
     return it == alias.end() ? 0 : it->second;
 }
@@ -742,8 +752,7 @@ namespace {
 
 // Walks the tokens of `line`; `stop(byteStart, byteLength, cp)` returns true to
 // stop before that token.
-template <typename Stop>
-void WalkTokens(PageEncoding encoding, std::string_view line, Stop stop)
+template <typename Stop> void WalkTokens(PageEncoding encoding, std::string_view line, Stop stop)
 {
     size_t i = 0;
     while (i < line.size()) {

@@ -41,7 +41,7 @@ void LineBuffer::Index()
     m_spans.reserve(n / 32 + 1);
     size_t start = 0; // of the current line; a CR LF's LF lies before it
     auto lineBreak = [&](size_t at) {
-        m_spans.push_back({start, at - start});
+        m_spans.push_back({ start, at - start });
         start = data[at] == '\r' && at + 1 < n && data[at + 1] == '\n' ? at + 2 : at + 1;
     };
     size_t i = 0;
@@ -65,7 +65,7 @@ void LineBuffer::Index()
             lineBreak(i);
     }
     if (start < n)
-        m_spans.push_back({start, n - start});
+        m_spans.push_back({ start, n - start });
 }
 
 LineBuffer::LineBuffer(std::initializer_list<std::string_view> lines)
@@ -88,7 +88,7 @@ LineBuffer::LineBuffer(const std::vector<std::string>& lines)
 
 LineBuffer::Span LineBuffer::Add(std::string_view text)
 {
-    const Span span{m_base.size() + m_added.size(), text.size()};
+    const Span span { m_base.size() + m_added.size(), text.size() };
     m_added.append(text); // safe when `text` lies in m_added: the old bytes are copied before they are freed
     return span;
 }

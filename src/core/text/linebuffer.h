@@ -76,7 +76,7 @@ private:
     void Index();
 
     std::shared_ptr<const void> m_owner; // keeps the loaded bytes
-    std::string_view m_base;             // the loaded bytes
+    std::string_view m_base; // the loaded bytes
     std::string m_added;
     size_t m_dropped = 0; // bytes of m_added no line points to any more
     std::vector<Span> m_spans;

@@ -108,8 +108,8 @@ void BannersArea::reloadBanners()
     const TAdBanner* selected = m_workspace.Banners.SelectedBanner();
     const QHeaderView* header = m_widgets.list->header();
     const int sorted = header->sortIndicatorSection();
-    const int sortValue =
-        sorted >= 0 ? SortColumnValue(sorted, header->sortIndicatorOrder() == Qt::DescendingOrder) : 0;
+    const int sortValue
+        = sorted >= 0 ? SortColumnValue(sorted, header->sortIndicatorOrder() == Qt::DescendingOrder) : 0;
     loadBanners(selected ? selected->Number : 0, sortValue);
 }
 

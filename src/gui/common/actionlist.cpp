@@ -25,7 +25,8 @@ QString PlainCaption(QString caption)
     return caption.trimmed();
 }
 
-ActionList::ActionList(QObject* parent) : QObject(parent)
+ActionList::ActionList(QObject* parent)
+    : QObject(parent)
 {
     setObjectName(QStringLiteral("ActionList1"));
     const QKeySequence none;
@@ -47,8 +48,8 @@ ActionList::ActionList(QObject* parent) : QObject(parent)
         QStringLiteral("広告リストの現在の広告文をファイルにノーマルバナーを追加する"));
     add("AddRotation", "AdList", QStringLiteral("ローテーション(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R),
         QStringLiteral("広告リストの現在の広告文をファイルにローテーションバナーを追加する"));
-    add("ReplaceAd", "AdList", QStringLiteral("ファイルの広告文を変更する(&U)"), QKeySequence(Qt::CTRL | Qt::Key_U),
-        QStringLiteral("広告文を広告リスト現在の広告文に変更する"));
+    add("ReplaceAd", "AdList", QStringLiteral("ファイルの広告文を変更する(&U)"),
+        QKeySequence(Qt::CTRL | Qt::Key_U), QStringLiteral("広告文を広告リスト現在の広告文に変更する"));
     add("Jump", "AdList", QStringLiteral("現在の広告をサーチする(&F)"), QKeySequence(Qt::Key_F3),
         QStringLiteral("ファイルに現在の広告文をサーチする"));
     add("NewBanner", "AdList", QStringLiteral("広告を新規する(&N)"), QKeySequence(Qt::CTRL | Qt::Key_Insert),
@@ -79,7 +80,7 @@ ActionList::ActionList(QObject* parent) : QObject(parent)
 }
 
 QAction* ActionList::add(const char* name, const char* category, const QString& caption,
-                         const QKeySequence& shortcut, const QString& hint)
+    const QKeySequence& shortcut, const QString& hint)
 {
     auto* a = new QAction(caption, this);
     a->setObjectName(QLatin1String(name));

@@ -29,7 +29,7 @@ protected:
 
 private:
     QAction* add(const char* name, const char* category, const QString& caption, const QKeySequence& shortcut,
-                 const QString& hint);
+        const QString& hint);
 
     QList<QAction*> m_actions;
 };

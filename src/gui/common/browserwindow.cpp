@@ -78,14 +78,18 @@ QString AgentScript(const QString& nonce)
 class BrowserPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    BrowserPage(const QString& nonce, QObject* parent) : QWebEnginePage(parent), m_prefix(QLatin1String(kReplyMark) + nonce) {}
+    BrowserPage(const QString& nonce, QObject* parent)
+        : QWebEnginePage(parent)
+        , m_prefix(QLatin1String(kReplyMark) + nonce)
+    {
+    }
 
 signals:
     void reply(const QJsonObject& reply);
 
 protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
-                                  const QString& source) override
+    void javaScriptConsoleMessage(
+        JavaScriptConsoleMessageLevel level, const QString& message, int line, const QString& source) override
     {
         if (message.startsWith(m_prefix)) {
             const QJsonDocument doc = QJsonDocument::fromJson(message.mid(m_prefix.size()).toUtf8());
@@ -100,7 +104,8 @@ private:
     QString m_prefix;
 };
 
-BrowserWindow::BrowserWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+BrowserWindow::BrowserWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("BrowserWindow"));
     resize(1024, 768);
@@ -191,19 +196,19 @@ bool BrowserWindow::waitUntilReady(int timeoutMs)
     return !m_closed && m_readyState == Complete;
 }
 
-BrowserWindow::ScriptResult BrowserWindow::runScript(const QString& body, const QList<int>& framePath, int timeoutMs)
+BrowserWindow::ScriptResult BrowserWindow::runScript(
+    const QString& body, const QList<int>& framePath, int timeoutMs)
 {
     if (m_closed)
-        return {false, {}, closedError()};
+        return { false, {}, closedError() };
 
     QStringList parts;
     for (int index : framePath)
         parts << QString::number(index);
     const int id = m_nextId++;
-    const QJsonObject command{{QStringLiteral("__pw"), m_nonce},
-                              {QStringLiteral("target"), parts.join(QLatin1Char('/'))},
-                              {QStringLiteral("id"), id},
-                              {QStringLiteral("code"), body}};
+    const QJsonObject command { { QStringLiteral("__pw"), m_nonce },
+        { QStringLiteral("target"), parts.join(QLatin1Char('/')) }, { QStringLiteral("id"), id },
+        { QStringLiteral("code"), body } };
     const QString json = QString::fromUtf8(QJsonDocument(command).toJson(QJsonDocument::Compact));
 
     QEventLoop loop;
@@ -232,8 +237,8 @@ BrowserWindow::ScriptResult BrowserWindow::runScript(const QString& body, const 
             if (r.value(QStringLiteral("id")).toInt() == id)
                 loop.quit();
         });
-        m_page->runJavaScript(QStringLiteral("window.postMessage(%1,'*');").arg(json),
-                              QWebEngineScript::ApplicationWorld);
+        m_page->runJavaScript(
+            QStringLiteral("window.postMessage(%1,'*');").arg(json), QWebEngineScript::ApplicationWorld);
     }
     if (!m_replies.contains(id)) {
         timer.start(timeoutMs);
@@ -241,15 +246,15 @@ BrowserWindow::ScriptResult BrowserWindow::runScript(const QString& body, const 
     }
 
     if (m_closed)
-        return {false, {}, closedError()};
+        return { false, {}, closedError() };
     if (!m_replies.contains(id))
-        return {false, {}, QStringLiteral("The page did not answer the script in time.")};
+        return { false, {}, QStringLiteral("The page did not answer the script in time.") };
     const QJsonObject r = m_replies.take(id);
     if (r.isEmpty())
-        return {false, {}, QStringLiteral("The page did not run the script.")};
+        return { false, {}, QStringLiteral("The page did not run the script.") };
     if (!r.value(QStringLiteral("ok")).toBool())
-        return {false, {}, r.value(QStringLiteral("error")).toString()};
-    return {true, r.value(QStringLiteral("value")).toVariant(), {}};
+        return { false, {}, r.value(QStringLiteral("error")).toString() };
+    return { true, r.value(QStringLiteral("value")).toVariant(), {} };
 }
 
 void BrowserWindow::onReply(const QJsonObject& reply)

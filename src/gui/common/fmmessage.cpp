@@ -8,7 +8,8 @@
 
 namespace pw::gui {
 
-TFmMessage::TFmMessage(QWidget* parent) : QDialog(parent)
+TFmMessage::TFmMessage(QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("FmMessage"));
     setWindowTitle(QStringLiteral("アフィリエイト登録に関する説明"));

@@ -9,7 +9,10 @@
 namespace pw::gui {
 
 GuiFeedback::GuiFeedback(QWidget* window, QStatusBar* statusBar, TransferRunner* runner, QObject* parent)
-    : QObject(parent), m_window(window), m_statusBar(statusBar), m_runner(runner)
+    : QObject(parent)
+    , m_window(window)
+    , m_statusBar(statusBar)
+    , m_runner(runner)
 {
 }
 

@@ -17,8 +17,8 @@ void SetMessageHandler(MessageHandler handler)
     Handler() = std::move(handler);
 }
 
-QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
-                                        QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton ShowMessage(
+    QWidget* parent, MessageType type, const QString& text, QMessageBox::StandardButtons buttons)
 {
     if (Handler())
         return Handler()(type, text);

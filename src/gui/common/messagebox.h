@@ -15,7 +15,7 @@ namespace pw::gui {
 // answer them without a person.
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
 // When set, ShowMessage calls this instead of opening a box and returns its answer.
 using MessageHandler = std::function<QMessageBox::StandardButton(MessageType, const QString&)>;

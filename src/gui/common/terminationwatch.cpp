@@ -10,7 +10,7 @@ namespace pw::gui {
 
 namespace {
 
-int g_pipe[2] = {-1, -1};
+int g_pipe[2] = { -1, -1 };
 
 extern "C" void OnSignal(int signalNumber)
 {
@@ -21,7 +21,8 @@ extern "C" void OnSignal(int signalNumber)
 
 } // namespace
 
-TerminationWatch::TerminationWatch(QObject* parent) : QObject(parent)
+TerminationWatch::TerminationWatch(QObject* parent)
+    : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
         return;
@@ -31,19 +32,19 @@ TerminationWatch::TerminationWatch(QObject* parent) : QObject(parent)
         if (::read(g_pipe[1], &byte, 1) == 1)
             emit terminationRequested(static_cast<unsigned char>(byte));
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+    for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
         ::sigaction(signalNumber, &action, nullptr);
 }
 
 TerminationWatch::~TerminationWatch()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = SIG_DFL;
-    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+    for (int signalNumber : { SIGTERM, SIGINT, SIGHUP })
         ::sigaction(signalNumber, &action, nullptr);
     delete m_notifier;
     ::close(g_pipe[0]);

@@ -17,7 +17,8 @@ namespace {
 class BackgroundFtpClient final : public FtpClient {
 public:
     BackgroundFtpClient(std::unique_ptr<FtpClient> inner, TransferRunner& runner)
-        : m_inner(std::move(inner)), m_runner(runner)
+        : m_inner(std::move(inner))
+        , m_runner(runner)
     {
     }
 
@@ -97,7 +98,9 @@ bool IsUserInput(QEvent::Type type)
 
 } // namespace
 
-TransferRunner::TransferRunner(QWidget* window, QObject* parent) : QObject(parent), m_window(window)
+TransferRunner::TransferRunner(QWidget* window, QObject* parent)
+    : QObject(parent)
+    , m_window(window)
 {
     m_delayTimer = new QTimer(this);
     m_delayTimer->setSingleShot(true);
@@ -210,7 +213,7 @@ bool TransferRunner::eventFilter(QObject* watched, QEvent* event)
     if (!m_busy)
         return false;
     const bool inDialog = m_dialog && watched->isWidgetType()
-                          && (watched == m_dialog || m_dialog->isAncestorOf(static_cast<QWidget*>(watched)));
+        && (watched == m_dialog || m_dialog->isAncestorOf(static_cast<QWidget*>(watched)));
     if (inDialog)
         return false;
     if (IsUserInput(event->type()))

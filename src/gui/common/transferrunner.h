@@ -60,9 +60,9 @@ private:
     int m_progressDelay = 500;
     bool m_busy = false;
     bool m_inline = false;
-    std::atomic<std::uint64_t> m_done {0};
-    std::atomic<std::uint64_t> m_total {0};
-    std::atomic<bool> m_cancelled {false};
+    std::atomic<std::uint64_t> m_done { 0 };
+    std::atomic<std::uint64_t> m_total { 0 };
+    std::atomic<bool> m_cancelled { false };
     QPointer<QProgressDialog> m_dialog;
     QTimer* m_delayTimer = nullptr;
     QTimer* m_updateTimer = nullptr;

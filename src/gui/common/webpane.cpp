@@ -28,7 +28,8 @@ void LoadAddress(QWebEngineView* view, const QString& address, History history)
     view->load(AddressToUrl(address));
 }
 
-WebPane::WebPane(QWidget* parent) : QWebEngineView(parent)
+WebPane::WebPane(QWidget* parent)
+    : QWebEngineView(parent)
 {
     setContextMenuPolicy(Qt::PreventContextMenu);
 }

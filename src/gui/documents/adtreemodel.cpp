@@ -10,7 +10,9 @@
 
 namespace pw::gui {
 
-AdTreeModel::AdTreeModel(AdTree& tree, QObject* parent) : QAbstractItemModel(parent), m_tree(tree)
+AdTreeModel::AdTreeModel(AdTree& tree, QObject* parent)
+    : QAbstractItemModel(parent)
+    , m_tree(tree)
 {
     m_tree.SetListener(this);
 }
@@ -23,10 +25,10 @@ AdTreeModel::~AdTreeModel()
 QIcon AdTreeModel::statusIcon(TAdNodeStatus status)
 {
     static const std::array<QIcon, 4> icons {
-        QApplication::style()->standardIcon(QStyle::SP_BrowserReload),       // rotation
-        QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton),   // matched
-        QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning),   // changed
-        QApplication::style()->standardIcon(QStyle::SP_MessageBoxQuestion),  // unlisted
+        QApplication::style()->standardIcon(QStyle::SP_BrowserReload), // rotation
+        QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton), // matched
+        QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning), // changed
+        QApplication::style()->standardIcon(QStyle::SP_MessageBoxQuestion), // unlisted
     };
     const int i = static_cast<int>(status);
     return i >= 0 && i < static_cast<int>(icons.size()) ? icons[static_cast<size_t>(i)] : QIcon();
@@ -121,7 +123,7 @@ void AdTreeModel::NodeAdded(AdNode&)
 void AdTreeModel::NodeStatusChanged(AdNode& node)
 {
     const QModelIndex index = indexOf(&node);
-    emit dataChanged(index, index, {Qt::DecorationRole});
+    emit dataChanged(index, index, { Qt::DecorationRole });
 }
 
 void AdTreeModel::NodeRemoving(AdNode& node)

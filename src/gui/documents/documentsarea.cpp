@@ -15,8 +15,8 @@
 
 #include <QLabel>
 #include <QMenu>
-#include <QTabBar>
 #include <QPointer>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeView>
 
@@ -27,7 +27,10 @@ namespace {
 // The window's part of an open document, owned by its file entry.
 class DocumentSheet final : public TDocumentSheet {
 public:
-    explicit DocumentSheet(DocumentTab* tab) : m_tab(tab) {}
+    explicit DocumentSheet(DocumentTab* tab)
+        : m_tab(tab)
+    {
+    }
     ~DocumentSheet() override { delete m_tab.data(); }
 
     void EntryDestroyedWhileOpen() override
@@ -45,18 +48,21 @@ void AttachMenu(QWidget* widget, QMenu* menu)
         return;
     widget->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(widget, &QWidget::customContextMenuRequested, menu,
-                     [widget, menu](const QPoint& at) { menu->popup(widget->mapToGlobal(at)); });
+        [widget, menu](const QPoint& at) { menu->popup(widget->mapToGlobal(at)); });
 }
 
 } // namespace
 
-DocumentsArea::DocumentsArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions,
-                             const Widgets& widgets, QObject* parent)
-    : QObject(parent), m_workspace(workspace), m_feedback(feedback), m_widgets(widgets)
+DocumentsArea::DocumentsArea(
+    Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets, QObject* parent)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_feedback(feedback)
+    , m_widgets(widgets)
 {
     connect(actions.action(QStringLiteral("FileSave")), &QAction::triggered, this, &DocumentsArea::save);
     QAction* closeAction = actions.action(QStringLiteral("FileCloseAct"));
-    closeAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    closeAction->setShortcuts({ QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W) });
     connect(closeAction, &QAction::triggered, this, &DocumentsArea::close);
     connect(actions.action(QStringLiteral("FilePreview")), &QAction::triggered, this, [this] {
         if (activeTab())
@@ -74,7 +80,7 @@ DocumentsArea::DocumentsArea(Workspace& workspace, SiteFeedback& feedback, Actio
 
     m_encodingMenu = new QMenu(QStringLiteral("文字コードを指定して開き直す(&R)"), m_widgets.pages->window());
     m_encodingMenu->setObjectName(QStringLiteral("PMEncoding"));
-    for (PageEncoding encoding : {PageEncoding::ShiftJis, PageEncoding::Utf8, PageEncoding::EucJp}) {
+    for (PageEncoding encoding : { PageEncoding::ShiftJis, PageEncoding::Utf8, PageEncoding::EucJp }) {
         const QString name = QString::fromLatin1(PageEncodingName(encoding));
         QAction* item = m_encodingMenu->addAction(name);
         item->setObjectName(QStringLiteral("MIEncoding_") + name);
@@ -85,7 +91,8 @@ DocumentsArea::DocumentsArea(Workspace& workspace, SiteFeedback& feedback, Actio
         for (QAction* item : m_encodingMenu->actions()) {
             item->setEnabled(tab != nullptr);
             item->setCheckable(true);
-            item->setChecked(tab && item->text() == QString::fromLatin1(PageEncodingName(tab->editor()->Encoding())));
+            item->setChecked(
+                tab && item->text() == QString::fromLatin1(PageEncodingName(tab->editor()->Encoding())));
         }
     });
 
@@ -140,7 +147,8 @@ bool DocumentsArea::openDocument(TFileNode& file)
         encoding = chosen->second;
     } else {
         const TConnection* connection = ConnectionOf(file);
-        const PageCharset charset = connection && connection->Setup ? connection->Setup->Charset : PageCharset::Auto;
+        const PageCharset charset
+            = connection && connection->Setup ? connection->Setup->Charset : PageCharset::Auto;
         std::string head;
         if (charset == PageCharset::Auto)
             head = text.Lines.Join(LineBreak::Lf);
@@ -195,8 +203,8 @@ bool DocumentsArea::settleUnsaved(TFileNode& file, bool previewAfterwards)
     DocumentTab* tab = tabOf(file);
     if (!tab || !tab->editor()->PageModified())
         return true;
-    const auto answer = ShowMessage(m_widgets.pages->window(), MessageType::Confirmation, FromData(sitetext::AskSave(file.Name)),
-                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const auto answer = ShowMessage(m_widgets.pages->window(), MessageType::Confirmation,
+        FromData(sitetext::AskSave(file.Name)), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
     if (answer == QMessageBox::Yes) {

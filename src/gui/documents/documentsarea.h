@@ -35,14 +35,14 @@ class DocumentsArea : public QObject {
     Q_OBJECT
 public:
     struct Widgets {
-        QTabWidget* pages;     // PCMain; page 0 is the list page
-        QMenu* editorMenu;     // PMOpeningFile
-        QMenu* adTreeMenu;     // PMAds
+        QTabWidget* pages; // PCMain; page 0 is the list page
+        QMenu* editorMenu; // PMOpeningFile
+        QMenu* adTreeMenu; // PMAds
         QLabel* encodingLabel; // the active page's encoding, in the status bar
     };
 
     DocumentsArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
-                  QObject* parent = nullptr);
+        QObject* parent = nullptr);
     ~DocumentsArea() override;
 
     // Shows the file's tab, loading the file first when it is not open;

@@ -12,7 +12,9 @@
 
 namespace pw::gui {
 
-DocumentTab::DocumentTab(TFileNode& file, QWidget* parent) : QWidget(parent), m_file(file)
+DocumentTab::DocumentTab(TFileNode& file, QWidget* parent)
+    : QWidget(parent)
+    , m_file(file)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -33,10 +35,10 @@ DocumentTab::DocumentTab(TFileNode& file, QWidget* parent) : QWidget(parent), m_
     connect(m_adTreeModel, &AdTreeModel::expandAllRequested, m_adTreeView, &QTreeView::expandAll);
     connect(m_adTreeModel, &AdTreeModel::selectionMarked, this, [this] { showTreeSelection(); });
     connect(m_adTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (!m_syncing)
-                    emit adNodeChosen(m_adTreeModel->nodeAt(current));
-            });
+        [this](const QModelIndex& current) {
+            if (!m_syncing)
+                emit adNodeChosen(m_adTreeModel->nodeAt(current));
+        });
 
     auto* right = new QWidget(m_splitter);
     auto* rightLayout = new QVBoxLayout(right);
@@ -54,7 +56,7 @@ DocumentTab::DocumentTab(TFileNode& file, QWidget* parent) : QWidget(parent), m_
     m_splitter->addWidget(right);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({145, 800});
+    m_splitter->setSizes({ 145, 800 });
     setTabOrder(m_adTreeView, m_editor);
 }
 
@@ -67,7 +69,7 @@ DocumentTab::~DocumentTab()
 
 AdPage DocumentTab::page()
 {
-    return AdPage {m_editor->Page(), m_adTree, m_editor->Encoding()};
+    return AdPage { m_editor->Page(), m_adTree, m_editor->Encoding() };
 }
 
 LineBuffer DocumentTab::pageLines() const

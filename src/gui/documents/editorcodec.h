@@ -48,7 +48,10 @@ public:
 // shown by their bytes or glyph.
 class PageEditorCodec final : public EditorCodec {
 public:
-    explicit PageEditorCodec(PageEncoding encoding) : m_encoding(encoding) {}
+    explicit PageEditorCodec(PageEncoding encoding)
+        : m_encoding(encoding)
+    {
+    }
 
     std::string Decode(std::string_view pageBytes) const override;
     std::string Encode(std::string_view editorText, size_t* unencodable = nullptr) const override;

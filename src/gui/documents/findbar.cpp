@@ -12,7 +12,9 @@
 
 namespace pw::gui {
 
-FindBar::FindBar(QsciScintilla* editor, QWidget* parent) : QWidget(parent), m_editor(editor)
+FindBar::FindBar(QsciScintilla* editor, QWidget* parent)
+    : QWidget(parent)
+    , m_editor(editor)
 {
     setObjectName(QStringLiteral("FindBar"));
     auto* layout = new QHBoxLayout(this);
@@ -42,7 +44,8 @@ FindBar::FindBar(QsciScintilla* editor, QWidget* parent) : QWidget(parent), m_ed
     m_case->setObjectName(QStringLiteral("FindMatchCase"));
     m_result = new QLabel(this);
     m_result->setObjectName(QStringLiteral("FindResult"));
-    QToolButton* closer = button("FindClose", QStyle::SP_TitleBarCloseButton, QStringLiteral("検索バーを閉じる (Esc)"));
+    QToolButton* closer
+        = button("FindClose", QStyle::SP_TitleBarCloseButton, QStringLiteral("検索バーを閉じる (Esc)"));
 
     layout->addWidget(caption);
     layout->addWidget(m_text, 1);
@@ -91,7 +94,8 @@ bool FindBar::find(bool forward)
     } else {
         m_editor->getCursorPosition(&line, &index);
     }
-    const bool found = m_editor->findFirst(text, false, m_case->isChecked(), false, true, forward, line, index, true);
+    const bool found
+        = m_editor->findFirst(text, false, m_case->isChecked(), false, true, forward, line, index, true);
     m_result->setText(found ? QString() : QStringLiteral("見つかりません"));
     return found;
 }

@@ -26,7 +26,8 @@ TFmNetworks::InputHandler& InputSeam()
     return handler;
 }
 
-std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& prompt, const QString& value)
+std::optional<QString> AskText(
+    QWidget* parent, const QString& caption, const QString& prompt, const QString& value)
 {
     if (InputSeam())
         return InputSeam()(caption, prompt, value);
@@ -54,22 +55,32 @@ struct TextField {
     std::string TSiteInfo::*member;
 };
 const TextField kTextFields[] = {
-    {"EdEMail", &TSiteInfo::EMail},           {"EdSiteName", &TSiteInfo::SiteName},
-    {"EdSiteKana", &TSiteInfo::SiteKana},     {"EdSiteUrl", &TSiteInfo::SiteUrl},
-    {"EdSiteDesc", &TSiteInfo::SiteDesc},     {"EdPV", &TSiteInfo::PV},
-    {"EdName1", &TSiteInfo::Name1},           {"EdName2", &TSiteInfo::Name2},
-    {"EdKanaName1", &TSiteInfo::KanaName1},   {"EdKanaName2", &TSiteInfo::KanaName2},
-    {"EdPhone", &TSiteInfo::Phone},           {"EdFax", &TSiteInfo::Fax},
-    {"EdZip", &TSiteInfo::Zip},               {"EdAddr2", &TSiteInfo::Addr2},
-    {"EdAddr3", &TSiteInfo::Addr3},           {"EdAddr4", &TSiteInfo::Addr4},
-    {"EdCompany", &TSiteInfo::Company},       {"EdKanaCompany", &TSiteInfo::KanaCompany},
-    {"EdBankName", &TSiteInfo::BankName},     {"EdBranchName", &TSiteInfo::BranchName},
-    {"EdAccountNumber", &TSiteInfo::Account}, {"EdAccountName", &TSiteInfo::AccountName},
-    {"EdAccountKanaName", &TSiteInfo::AccountKana},
+    { "EdEMail", &TSiteInfo::EMail },
+    { "EdSiteName", &TSiteInfo::SiteName },
+    { "EdSiteKana", &TSiteInfo::SiteKana },
+    { "EdSiteUrl", &TSiteInfo::SiteUrl },
+    { "EdSiteDesc", &TSiteInfo::SiteDesc },
+    { "EdPV", &TSiteInfo::PV },
+    { "EdName1", &TSiteInfo::Name1 },
+    { "EdName2", &TSiteInfo::Name2 },
+    { "EdKanaName1", &TSiteInfo::KanaName1 },
+    { "EdKanaName2", &TSiteInfo::KanaName2 },
+    { "EdPhone", &TSiteInfo::Phone },
+    { "EdFax", &TSiteInfo::Fax },
+    { "EdZip", &TSiteInfo::Zip },
+    { "EdAddr2", &TSiteInfo::Addr2 },
+    { "EdAddr3", &TSiteInfo::Addr3 },
+    { "EdAddr4", &TSiteInfo::Addr4 },
+    { "EdCompany", &TSiteInfo::Company },
+    { "EdKanaCompany", &TSiteInfo::KanaCompany },
+    { "EdBankName", &TSiteInfo::BankName },
+    { "EdBranchName", &TSiteInfo::BranchName },
+    { "EdAccountNumber", &TSiteInfo::Account },
+    { "EdAccountName", &TSiteInfo::AccountName },
+    { "EdAccountKanaName", &TSiteInfo::AccountKana },
 };
 
-template <size_t N>
-void FillChoice(QComboBox* box, const std::array<std::string_view, N>& entries)
+template <size_t N> void FillChoice(QComboBox* box, const std::array<std::string_view, N>& entries)
 {
     for (std::string_view entry : entries)
         box->addItem(FromData(entry));
@@ -87,7 +98,10 @@ QString FieldText(const QWidget* w)
 // The fill's values: what the dialog shows, edits not yet committed included.
 class DialogSignupValues : public SignupValues {
 public:
-    explicit DialogSignupValues(const std::array<QWidget*, kProfileFieldCount>& map) : m_map(map) {}
+    explicit DialogSignupValues(const std::array<QWidget*, kProfileFieldCount>& map)
+        : m_map(map)
+    {
+    }
     std::string Text(ProfileField field) const override
     {
         const QWidget* w = widget(field);
@@ -116,7 +130,9 @@ void TFmNetworks::SetInputHandler(InputHandler handler)
 }
 
 TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
-    : QDialog(parent), m_workspace(workspace), ui(std::make_unique<Ui::TFmNetworks>())
+    : QDialog(parent)
+    , m_workspace(workspace)
+    , ui(std::make_unique<Ui::TFmNetworks>())
 {
     ui->setupUi(this);
     ui->LVNetworks->setColumnWidth(0, 200);
@@ -125,8 +141,8 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
     FillChoice(ui->CBAffType, kAffTypes);
     FillChoice(ui->CBCountry, kCountries);
     ui->EdNameM->setText(FromData(kNameSeparator));
-    for (QWidget* hidden : {static_cast<QWidget*>(ui->EdNameM), static_cast<QWidget*>(ui->CBCountry),
-                            static_cast<QWidget*>(ui->CBAffType)})
+    for (QWidget* hidden : { static_cast<QWidget*>(ui->EdNameM), static_cast<QWidget*>(ui->CBCountry),
+             static_cast<QWidget*>(ui->CBAffType) })
         hidden->hide();
     ui->STRequired->setStyleSheet(QStringLiteral("background-color: %1;").arg(kRequiredColour.name()));
     ui->STOption->setStyleSheet(QStringLiteral("background-color: %1;").arg(kOptionColour.name()));
@@ -137,8 +153,8 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
     for (int i = 0; i < kProfileFieldCount; ++i) {
         const auto field = static_cast<ProfileField>(i);
         const std::string_view name = FieldMapName(field);
-        const QString objectName = QLatin1String(IsListField(field) ? "CB" : "Ed") +
-                                   QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+        const QString objectName = QLatin1String(IsListField(field) ? "CB" : "Ed")
+            + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
         m_fieldMap[static_cast<size_t>(i)] = findChild<QWidget*>(objectName);
     }
 
@@ -149,13 +165,14 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
     connect(ui->EdSiteUrl, &QLineEdit::editingFinished, this, &TFmNetworks::checkSiteUrl);
     connect(ui->EdPhone, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdPhone); });
     connect(ui->EdFax, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdFax); });
-    const QList<QLineEdit*> trimmed = {ui->EdLoginURL, ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword,
-                                       ui->EdFieldOthers, ui->EdRegist, ui->EdRegistURL};
+    const QList<QLineEdit*> trimmed = { ui->EdLoginURL, ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword,
+        ui->EdFieldOthers, ui->EdRegist, ui->EdRegistURL };
     for (QLineEdit* edit : trimmed)
         connect(edit, &QLineEdit::editingFinished, this, [this, edit] { trimField(edit); });
     for (const TextField& f : kTextFields) {
         const QString name = QLatin1String(f.widget);
-        if (name == QLatin1String("EdSiteUrl") || name == QLatin1String("EdPhone") || name == QLatin1String("EdFax"))
+        if (name == QLatin1String("EdSiteUrl") || name == QLatin1String("EdPhone")
+            || name == QLatin1String("EdFax"))
             continue;
         auto* edit = findChild<QLineEdit*>(name);
         connect(edit, &QLineEdit::editingFinished, this, [this, edit] { trimField(edit); });
@@ -215,7 +232,7 @@ void TFmNetworks::reload()
         const QSignalBlocker block(ui->LVNetworks);
         ui->LVNetworks->clear();
         for (const auto& network : m_workspace.Networks)
-            new QTreeWidgetItem(ui->LVNetworks, {FromData(network->Name)});
+            new QTreeWidgetItem(ui->LVNetworks, { FromData(network->Name) });
     }
     if (!m_workspace.Profiles.empty()) {
         ui->CBSiteInfos->setCurrentIndex(0);
@@ -229,8 +246,8 @@ void TFmNetworks::reload()
 
 void TFmNetworks::setMaintainerMode(bool on)
 {
-    for (QWidget* w : {static_cast<QWidget*>(ui->EdSystemCode), static_cast<QWidget*>(ui->SBSaveSystem),
-                       static_cast<QWidget*>(ui->EdRegist), static_cast<QWidget*>(ui->EdRegistURL)})
+    for (QWidget* w : { static_cast<QWidget*>(ui->EdSystemCode), static_cast<QWidget*>(ui->SBSaveSystem),
+             static_cast<QWidget*>(ui->EdRegist), static_cast<QWidget*>(ui->EdRegistURL) })
         w->setVisible(on);
 }
 
@@ -263,7 +280,8 @@ void TFmNetworks::setLogonActive(bool active)
 void TFmNetworks::setRegistActive(bool active)
 {
     m_registActive = active;
-    ui->P3DRegist->setStyleSheet(active ? QStringLiteral("color: blue;") : QStringLiteral("color: palette(dark);"));
+    ui->P3DRegist->setStyleSheet(
+        active ? QStringLiteral("color: blue;") : QStringLiteral("color: palette(dark);"));
     ui->P3DRegist->setProperty("active", active);
 }
 
@@ -282,8 +300,8 @@ void TFmNetworks::ShowNetwork()
         return;
     }
     const bool editable = !n->IsSystem() || maintainerMode();
-    for (QLineEdit* e : {ui->EdName, ui->EdLoginURL, ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword,
-                         ui->EdFieldOthers, ui->EdRegistURL})
+    for (QLineEdit* e : { ui->EdName, ui->EdLoginURL, ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword,
+             ui->EdFieldOthers, ui->EdRegistURL })
         e->setReadOnly(!editable);
     setRegistActive(n->IsSystem());
     ui->EdName->setText(FromData(n->Name));
@@ -429,8 +447,8 @@ void TFmNetworks::networkSelected()
         CommitNetwork();
     }
     TNetwork* chosen = row >= 0 && row < static_cast<int>(m_workspace.Networks.size())
-                           ? m_workspace.Networks[static_cast<size_t>(row)].get()
-                           : nullptr;
+        ? m_workspace.Networks[static_cast<size_t>(row)].get()
+        : nullptr;
     if (chosen != m_currentNetwork) {
         m_currentNetwork = chosen;
         ShowNetwork();
@@ -538,7 +556,7 @@ void TFmNetworks::newNetwork()
     m_workspace.Networks.push_back(std::move(network));
     {
         const QSignalBlocker block(ui->LVNetworks);
-        new QTreeWidgetItem(ui->LVNetworks, {caption});
+        new QTreeWidgetItem(ui->LVNetworks, { caption });
     }
     selectRow(ui->LVNetworks->topLevelItemCount() - 1);
 }
@@ -554,7 +572,8 @@ void TFmNetworks::deleteNetwork()
     QString question = QStringLiteral("ほんとうに削除してもよろしいでしょうか？");
     if (m_currentNetwork->IsSystem())
         question.prepend(QStringLiteral("システムで設定されたネットワーク名です。"));
-    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
         return;
     dropSignupWindow(m_currentNetwork);
     m_currentNetwork = nullptr;
@@ -579,7 +598,8 @@ void TFmNetworks::deleteNetwork()
 
 void TFmNetworks::newProfile()
 {
-    const std::optional<QString> answer = AskText(this, QStringLiteral("新規登録情報"), QStringLiteral("登録情報名"), {});
+    const std::optional<QString> answer
+        = AskText(this, QStringLiteral("新規登録情報"), QStringLiteral("登録情報名"), {});
     if (!answer)
         return;
     const std::string name = TrimBlanks(ToData(*answer));
@@ -587,7 +607,7 @@ void TFmNetworks::newProfile()
         return;
     if (FindSiteInfo(m_workspace.Profiles, name)) {
         ShowMessage(this, MessageType::Warning,
-                    QStringLiteral("登録情報名はすでに使われています、別の登録情報名を入力してください。"));
+            QStringLiteral("登録情報名はすでに使われています、別の登録情報名を入力してください。"));
         return;
     }
     CommitSiteInfo();
@@ -611,9 +631,10 @@ void TFmNetworks::deleteProfile()
     const int index = ui->CBSiteInfos->currentIndex();
     if (index < 0)
         return;
-    const QString question = QStringLiteral("登録情報[") + ui->CBSiteInfos->currentText() +
-                             QStringLiteral("]をほんとうに削除してもよろしいでしょうか？");
-    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    const QString question = QStringLiteral("登録情報[") + ui->CBSiteInfos->currentText()
+        + QStringLiteral("]をほんとうに削除してもよろしいでしょうか？");
+    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
         return;
     TSiteInfo* gone = m_workspace.Profiles[static_cast<size_t>(index)].get();
     RemoveProfileLogins(m_workspace.Networks, gone->SetupName);
@@ -635,14 +656,13 @@ void TFmNetworks::renameProfile()
 {
     if (!m_currentSiteInfo)
         return;
-    const std::optional<QString> answer =
-        AskText(this, QStringLiteral("新しい設定名"), QStringLiteral("新しい設定名:"),
-                FromData(m_currentSiteInfo->SetupName));
+    const std::optional<QString> answer = AskText(this, QStringLiteral("新しい設定名"),
+        QStringLiteral("新しい設定名:"), FromData(m_currentSiteInfo->SetupName));
     if (!answer)
         return;
     // The logins stored under the old name follow the profile to its new name.
-    const Status renamed =
-        RenameSiteInfo(m_workspace.Profiles, m_workspace.Networks, *m_currentSiteInfo, ToData(*answer));
+    const Status renamed
+        = RenameSiteInfo(m_workspace.Profiles, m_workspace.Networks, *m_currentSiteInfo, ToData(*answer));
     if (!renamed) {
         ShowMessage(this, MessageType::Warning, FromData(renamed.error));
         return;
@@ -662,7 +682,8 @@ void TFmNetworks::login()
     if (TLoginInfo* l = CurrentLogin())
         emit loginRequested(l);
     else
-        ShowMessage(this, MessageType::Warning, QStringLiteral("広告代理店にログイン名とパスワードを入力してください。"));
+        ShowMessage(
+            this, MessageType::Warning, QStringLiteral("広告代理店にログイン名とパスワードを入力してください。"));
 }
 
 BrowserWindow* TFmNetworks::signupWindow(const TNetwork& network) const
@@ -731,18 +752,18 @@ void TFmNetworks::checkSignupWindows()
 
 void TFmNetworks::exportDefinitions()
 {
-    const std::optional<QString> answer =
-        AskText(this, QStringLiteral("Network Version"), QStringLiteral("Network Version"), QStringLiteral("1"));
+    const std::optional<QString> answer
+        = AskText(this, QStringLiteral("Network Version"), QStringLiteral("Network Version"), QStringLiteral("1"));
     CommitNetwork();
     TIniList scratch;
-    const Status written = ExportNetworks(scratch, m_workspace.Networks, ToData(answer.value_or(QStringLiteral("1"))),
-                                          m_workspace.SettingsFolder);
+    const Status written = ExportNetworks(
+        scratch, m_workspace.Networks, ToData(answer.value_or(QStringLiteral("1"))), m_workspace.SettingsFolder);
     if (!written) {
         ShowMessage(this, MessageType::Error, FromData(written.error));
         return;
     }
-    emit definitionsExported(QString::fromStdString(m_workspace.SettingsFolder) + QLatin1Char('/') +
-                             QString::fromLatin1(kDefinitionsFile.data(), static_cast<qsizetype>(kDefinitionsFile.size())));
+    emit definitionsExported(QString::fromStdString(m_workspace.SettingsFolder) + QLatin1Char('/')
+        + QString::fromLatin1(kDefinitionsFile.data(), static_cast<qsizetype>(kDefinitionsFile.size())));
 }
 
 void TFmNetworks::closeAndCommit()

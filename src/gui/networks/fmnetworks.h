@@ -116,7 +116,7 @@ private:
     std::unique_ptr<Ui::TFmNetworks> ui;
     TNetwork* m_currentNetwork = nullptr;
     TSiteInfo* m_currentSiteInfo = nullptr;
-    std::array<QWidget*, kProfileFieldCount> m_fieldMap{};
+    std::array<QWidget*, kProfileFieldCount> m_fieldMap {};
     std::vector<QMetaObject::Connection> m_mirrors;
     bool m_logonActive = false;
     bool m_registActive = false;

@@ -37,8 +37,8 @@ public:
         window->setAttribute(Qt::WA_DeleteOnClose);
         // The page is our own local file; its form posts to the network's web address.
         window->view()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-        if (!window->makeVisible() || !window->navigate(QString::fromStdString(pageFile), History::Skip) ||
-            !window->showMaximised()) {
+        if (!window->makeVisible() || !window->navigate(QString::fromStdString(pageFile), History::Skip)
+            || !window->showMaximised()) {
             delete window;
             return Status::Fail(ToData(BrowserWindow::closedError()));
         }
@@ -65,10 +65,12 @@ void AddLoginItem(NetworksArea* area, QMenu* menu, const LoginMenuItem& item)
 } // namespace
 
 NetworksArea::NetworksArea(Workspace& workspace, const Widgets& widgets, QObject* parent)
-    : QObject(parent), m_workspace(workspace), m_widgets(widgets)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_widgets(widgets)
 {
     connect(m_widgets.loginButton, &QToolButton::clicked, this,
-            [this] { PopupBelow(m_widgets.loginButton, m_widgets.loginMenu); });
+        [this] { PopupBelow(m_widgets.loginButton, m_widgets.loginMenu); });
     connect(m_widgets.networksItem, &QAction::triggered, this, &NetworksArea::showNetworksDialog);
     connect(m_widgets.updateItem, &QAction::triggered, this, &NetworksArea::updateNetworks);
 }
@@ -90,7 +92,8 @@ void NetworksArea::setDialog(TFmNetworks* dialog)
     });
 }
 
-void NetworksArea::setService(QNetworkAccessManager* client, std::function<QString()> serviceUrl, int* networkVersion)
+void NetworksArea::setService(
+    QNetworkAccessManager* client, std::function<QString()> serviceUrl, int* networkVersion)
 {
     m_client = client;
     m_serviceUrl = std::move(serviceUrl);
@@ -103,12 +106,13 @@ void NetworksArea::updateNetworks()
     const QString base = m_serviceUrl ? m_serviceUrl() : QString();
     if (!m_client || !m_networkVersion || base.isEmpty()) {
         ShowMessage(parent, MessageType::Information,
-                    QStringLiteral("オンラインサービスのアドレスが設定されていません。オプション設定で入力してください。"));
+            QStringLiteral(
+                "オンラインサービスのアドレスが設定されていません。オプション設定で入力してください。"));
         return;
     }
     const QUrl service = QUrl(base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/'));
-    const QUrl address = service.resolved(QUrl(QString::fromLatin1(kDefinitionsFile.data(),
-                                                                   static_cast<qsizetype>(kDefinitionsFile.size()))));
+    const QUrl address = service.resolved(
+        QUrl(QString::fromLatin1(kDefinitionsFile.data(), static_cast<qsizetype>(kDefinitionsFile.size()))));
     QNetworkRequest request(address);
     request.setTransferTimeout(12000);
     QNetworkReply* reply = m_client->get(request);
@@ -119,13 +123,13 @@ void NetworksArea::updateNetworks()
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
         ShowMessage(parent, MessageType::Error,
-                    service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + reply->errorString());
+            service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + reply->errorString());
         return;
     }
     TIniList scratch;
     std::vector<LoginHostChange> movedLogins;
     const Status merged = ApplyNetworkUpdate(scratch, reply->readAll().toStdString(), m_workspace.Networks,
-                                             m_workspace.IniListSetup, *m_networkVersion, nullptr, &movedLogins);
+        m_workspace.IniListSetup, *m_networkVersion, nullptr, &movedLogins);
     // The networks may be new objects now: the catalogue looks them up again.
     emit networksReplaced();
     if (!merged) {
@@ -137,13 +141,15 @@ void NetworksArea::updateNetworks()
     if (!movedLogins.empty()) {
         QString list;
         for (const LoginHostChange& change : movedLogins)
-            list += FromData(change.Name) + QStringLiteral(":\n  ") + FromData(change.OldURL) + QStringLiteral("\n  → ")
-                    + FromData(change.NewURL) + QLatin1Char('\n');
-        const auto answer = ShowMessage(
-            parent, MessageType::Warning,
-            QStringLiteral("次の広告代理店のログイン先が別のサーバーに変わります。保存されたパスワードは新しいログイン先に"
-                           "送られます。\n\n")
-                + list + QStringLiteral("\n新しいログイン先を使いますか？（「いいえ」で今までのログイン先のままにします）"),
+            list += FromData(change.Name) + QStringLiteral(":\n  ") + FromData(change.OldURL)
+                + QStringLiteral("\n  → ") + FromData(change.NewURL) + QLatin1Char('\n');
+        const auto answer = ShowMessage(parent, MessageType::Warning,
+            QStringLiteral(
+                "次の広告代理店のログイン先が別のサーバーに変わります。保存されたパスワードは新しいログイン先に"
+                "送られます。\n\n")
+                + list
+                + QStringLiteral(
+                    "\n新しいログイン先を使いますか？（「いいえ」で今までのログイン先のままにします）"),
             QMessageBox::Yes | QMessageBox::No);
         if (answer == QMessageBox::Yes) {
             AcceptLoginHostChanges(m_workspace.Networks, movedLogins);
@@ -170,8 +176,8 @@ void NetworksArea::showNetworksDialog()
     buildLoginMenu();
     SaveNetworks(m_workspace.IniListSetup, m_workspace.Networks);
     SaveSiteInfos(m_workspace.IniListSiteInfo, m_workspace.Profiles);
-    for (const auto& [store, name] : {std::pair{&m_workspace.IniListSetup, kMainSettingsFile},
-                                      std::pair{&m_workspace.IniListSiteInfo, kProfileFile}}) {
+    for (const auto& [store, name] : { std::pair { &m_workspace.IniListSetup, kMainSettingsFile },
+             std::pair { &m_workspace.IniListSiteInfo, kProfileFile } }) {
         const Status saved = SaveSettingsFile(*store, m_workspace.SettingsFolder, name);
         if (!saved)
             ShowMessage(m_dialog, MessageType::Error, FromData(saved.error));

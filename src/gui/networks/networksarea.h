@@ -32,9 +32,9 @@ class NetworksArea : public QObject {
 public:
     struct Widgets {
         QToolButton* loginButton; // TBLogin
-        QMenu* loginMenu;         // PMLogin
-        QAction* networksItem;    // MINetwork
-        QAction* updateItem;      // MIUpdateNetwork
+        QMenu* loginMenu; // PMLogin
+        QAction* networksItem; // MINetwork
+        QAction* updateItem; // MIUpdateNetwork
     };
 
     NetworksArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);

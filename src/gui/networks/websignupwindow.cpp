@@ -15,7 +15,7 @@ namespace {
 QString Literal(const QString& text)
 {
     // A one-element JSON array gives the quoting; strip the brackets.
-    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    const QByteArray json = QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(json.mid(1, json.size() - 2));
 }
 
@@ -28,12 +28,16 @@ QString Literal(std::string_view data)
 // document; each one runs in the element's frame.
 class Frame {
 public:
-    Frame(QPointer<BrowserWindow> window, QList<int> path) : m_window(std::move(window)), m_path(std::move(path)) {}
+    Frame(QPointer<BrowserWindow> window, QList<int> path)
+        : m_window(std::move(window))
+        , m_path(std::move(path))
+    {
+    }
 
     BrowserWindow::ScriptResult run(const QString& body) const
     {
         if (!m_window)
-            return {false, {}, BrowserWindow::closedError()};
+            return { false, {}, BrowserWindow::closedError() };
         return m_window->runScript(body, m_path);
     }
     const QPointer<BrowserWindow>& window() const { return m_window; }
@@ -44,8 +48,7 @@ private:
     QList<int> m_path;
 };
 
-template <typename T>
-DomResult<T> Failed(const BrowserWindow::ScriptResult& r)
+template <typename T> DomResult<T> Failed(const BrowserWindow::ScriptResult& r)
 {
     return DomResult<T>::Fail(ToData(r.error));
 }
@@ -79,14 +82,18 @@ const char* kFindProperty = "function pwProp(e, n) {"
 
 class WebElement : public DomElement {
 public:
-    WebElement(Frame frame, QString expression) : m_frame(std::move(frame)), m_expression(std::move(expression)) {}
+    WebElement(Frame frame, QString expression)
+        : m_frame(std::move(frame))
+        , m_expression(std::move(expression))
+    {
+    }
 
     DomResult<std::string> ReadProperty(std::string_view name) override
     {
-        const auto r = m_frame.run(QString::fromLatin1(kFindProperty) +
-                                   QStringLiteral("const e = %1; const v = e[pwProp(e, %2)];"
-                                                  "return v === null || v === undefined ? '' : String(v);")
-                                       .arg(m_expression, Literal(name)));
+        const auto r = m_frame.run(QString::fromLatin1(kFindProperty)
+            + QStringLiteral("const e = %1; const v = e[pwProp(e, %2)];"
+                             "return v === null || v === undefined ? '' : String(v);")
+                  .arg(m_expression, Literal(name)));
         if (!r.ok)
             return Failed<std::string>(r);
         return DomResult<std::string>::Ok(ToData(r.value.toString()));
@@ -99,18 +106,15 @@ public:
     {
         return write(name, value ? QStringLiteral("true") : QStringLiteral("false"));
     }
-    Status WriteInteger(std::string_view name, int value) override
-    {
-        return write(name, QString::number(value));
-    }
+    Status WriteInteger(std::string_view name, int value) override { return write(name, QString::number(value)); }
     DomResult<std::unique_ptr<DomCollection>> All() override;
 
 private:
     Status write(std::string_view name, const QString& value)
     {
-        return RunStatus(m_frame, QString::fromLatin1(kFindProperty) +
-                                      QStringLiteral("const e = %1; e[pwProp(e, %2)] = %3;")
-                                          .arg(m_expression, Literal(name), value));
+        return RunStatus(m_frame,
+            QString::fromLatin1(kFindProperty)
+                + QStringLiteral("const e = %1; e[pwProp(e, %2)] = %3;").arg(m_expression, Literal(name), value));
     }
 
     Frame m_frame;
@@ -119,19 +123,23 @@ private:
 
 class WebCollection : public DomCollection {
 public:
-    WebCollection(Frame frame, QString expression) : m_frame(std::move(frame)), m_expression(std::move(expression)) {}
+    WebCollection(Frame frame, QString expression)
+        : m_frame(std::move(frame))
+        , m_expression(std::move(expression))
+    {
+    }
 
     DomResult<std::unique_ptr<DomElement>> ItemByName(std::string_view name, int index) override
     {
-        const DomResult<int> found =
-            RunInteger(m_frame, QStringLiteral("const c = %1, n = %2; let k = 0;"
-                                               "for (let i = 0; i < c.length; ++i) {"
-                                               "  const e = c[i];"
-                                               "  if (e.name === n || e.id === n) { if (k === %3) return i; ++k; }"
-                                               "}"
-                                               "return -1;")
-                                    .arg(m_expression, Literal(name))
-                                    .arg(index));
+        const DomResult<int> found = RunInteger(m_frame,
+            QStringLiteral("const c = %1, n = %2; let k = 0;"
+                           "for (let i = 0; i < c.length; ++i) {"
+                           "  const e = c[i];"
+                           "  if (e.name === n || e.id === n) { if (k === %3) return i; ++k; }"
+                           "}"
+                           "return -1;")
+                .arg(m_expression, Literal(name))
+                .arg(index));
         if (!found)
             return DomResult<std::unique_ptr<DomElement>>::Fail(found.status.error);
         if (found.value < 0)
@@ -166,15 +174,18 @@ private:
 DomResult<std::unique_ptr<DomCollection>> WebElement::All()
 {
     // A form's controls; any other element's descendants.
-    const QString expression =
-        QStringLiteral("(function(e){return e.elements ? e.elements : e.getElementsByTagName('*');})(%1)")
-            .arg(m_expression);
+    const QString expression
+        = QStringLiteral("(function(e){return e.elements ? e.elements : e.getElementsByTagName('*');})(%1)")
+              .arg(m_expression);
     return DomResult<std::unique_ptr<DomCollection>>::Ok(std::make_unique<WebCollection>(m_frame, expression));
 }
 
 class WebDocument : public DomDocument {
 public:
-    explicit WebDocument(Frame frame) : m_frame(std::move(frame)) {}
+    explicit WebDocument(Frame frame)
+        : m_frame(std::move(frame))
+    {
+    }
 
     DomResult<std::unique_ptr<DomCollection>> Forms() override
     {
@@ -185,12 +196,16 @@ public:
         return DomResult<std::unique_ptr<DomCollection>>::Ok(
             std::make_unique<WebCollection>(m_frame, QStringLiteral("document.forms")));
     }
-    DomResult<int> FrameCount() override { return RunInteger(m_frame, QStringLiteral("return window.frames.length;")); }
+    DomResult<int> FrameCount() override
+    {
+        return RunInteger(m_frame, QStringLiteral("return window.frames.length;"));
+    }
     DomResult<std::unique_ptr<DomDocument>> FrameDocument(int index) override
     {
         QList<int> path = m_frame.path();
         path << index;
-        return DomResult<std::unique_ptr<DomDocument>>::Ok(std::make_unique<WebDocument>(Frame(m_frame.window(), path)));
+        return DomResult<std::unique_ptr<DomDocument>>::Ok(
+            std::make_unique<WebDocument>(Frame(m_frame.window(), path)));
     }
 
 private:
@@ -199,7 +214,10 @@ private:
 
 } // namespace
 
-WebSignupWindow::WebSignupWindow(BrowserWindow* window) : m_window(window) {}
+WebSignupWindow::WebSignupWindow(BrowserWindow* window)
+    : m_window(window)
+{
+}
 
 WebSignupWindow::~WebSignupWindow() = default;
 

@@ -16,27 +16,30 @@ namespace pw::gui {
 
 namespace {
 
-const std::string_view kFiles[3] = {kBannerFile, kMainSettingsFile, kProfileFile};
+const std::string_view kFiles[3] = { kBannerFile, kMainSettingsFile, kProfileFile };
 
 } // namespace
 
-TFmEditIni::TFmEditIni(TIniList& adStore, TIniList& mainStore, TIniList& profileStore, std::string folder,
-                       QWidget* parent)
-    : QDialog(parent), m_stores{&adStore, &mainStore, &profileStore}, m_folder(std::move(folder))
+TFmEditIni::TFmEditIni(
+    TIniList& adStore, TIniList& mainStore, TIniList& profileStore, std::string folder, QWidget* parent)
+    : QDialog(parent)
+    , m_stores { &adStore, &mainStore, &profileStore }
+    , m_folder(std::move(folder))
 {
     setObjectName(QStringLiteral("FmEditIni"));
     resize(904, 369);
     auto* splitter = new QSplitter(Qt::Horizontal, this);
-    const char* names[3] = {"Memo1", "Memo2", "Memo3"};
+    const char* names[3] = { "Memo1", "Memo2", "Memo3" };
     for (int i = 0; i < 3; ++i) {
         m_memos[i] = new QPlainTextEdit(splitter);
         m_memos[i]->setObjectName(QLatin1String(names[i]));
-        m_memos[i]->setAccessibleName(QString::fromLatin1(kFiles[i].data(), static_cast<qsizetype>(kFiles[i].size())));
+        m_memos[i]->setAccessibleName(
+            QString::fromLatin1(kFiles[i].data(), static_cast<qsizetype>(kFiles[i].size())));
         m_memos[i]->setLineWrapMode(QPlainTextEdit::NoWrap);
         m_memos[i]->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m_memos[i]->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     }
-    splitter->setSizes({297, 904 - 297 - 296, 296});
+    splitter->setSizes({ 297, 904 - 297 - 296, 296 });
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BitBtn1"));
     ok->setDefault(true);

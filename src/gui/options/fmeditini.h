@@ -19,7 +19,7 @@ class TFmEditIni : public QDialog {
     Q_OBJECT
 public:
     TFmEditIni(TIniList& adStore, TIniList& mainStore, TIniList& profileStore, std::string folder,
-               QWidget* parent = nullptr);
+        QWidget* parent = nullptr);
 
     // Fills the three editors from the stores (done whenever the dialog becomes active).
     void refill();

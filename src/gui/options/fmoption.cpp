@@ -9,8 +9,11 @@
 namespace pw::gui {
 
 TFmOption::TFmOption(TIniList& adStore, TIniList& mainStore, std::string folder, QWidget* parent)
-    : QDialog(parent), m_adStore(adStore), m_mainStore(mainStore), m_folder(std::move(folder)),
-      ui(std::make_unique<Ui::TFmOption>())
+    : QDialog(parent)
+    , m_adStore(adStore)
+    , m_mainStore(mainStore)
+    , m_folder(std::move(folder))
+    , ui(std::make_unique<Ui::TFmOption>())
 {
     ui->setupUi(this);
     connect(ui->CBProxy, &QCheckBox::toggled, this, &TFmOption::proxyClicked);
@@ -62,8 +65,8 @@ void TFmOption::confirm()
     int port = 0;
     if (!proxyPort(port)) {
         // Nothing is stored or applied; the dialog stays open for a correction.
-        ShowMessage(this, MessageType::Error,
-                    QStringLiteral("'%1' is not a valid integer value").arg(ui->EdPort->text()));
+        ShowMessage(
+            this, MessageType::Error, QStringLiteral("'%1' is not a valid integer value").arg(ui->EdPort->text()));
         return;
     }
     m_adStore.WriteBool(kOptionsSection, "HttpProxy", proxyOn());

@@ -7,19 +7,19 @@
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
-#include "settings/settingsfolder.h"
 #include "gui/workspace.h"
+#include "settings/settingsfolder.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkInformation>
 #include <QNetworkInterface>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QTimer>
-#include <QNetworkProxy>
-#include <QMenu>
 #include <QToolButton>
 
 namespace pw::gui {
@@ -41,12 +41,15 @@ void OpenBrowserWindow(const QString& address, const QString& name)
 } // namespace
 
 OptionsArea::OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* parent)
-    : QObject(parent), m_workspace(workspace), m_widgets(widgets), m_network(new QNetworkAccessManager(this))
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_widgets(widgets)
+    , m_network(new QNetworkAccessManager(this))
 {
     // No proxy until the options say so, whatever the environment holds.
     m_network->setProxy(QNetworkProxy::NoProxy);
     connect(m_widgets.optionsButton, &QToolButton::clicked, this,
-            [this] { PopupBelow(m_widgets.optionsButton, m_widgets.optionsMenu); });
+        [this] { PopupBelow(m_widgets.optionsButton, m_widgets.optionsMenu); });
     connect(m_widgets.adItem, &QAction::toggled, this, &OptionsArea::setAdPanelVisible);
     connect(m_widgets.optionItem, &QAction::triggered, this, &OptionsArea::showOptionsDialog);
     connect(m_widgets.helpButton, &QToolButton::clicked, this, &OptionsArea::showHelp);
@@ -88,7 +91,8 @@ void OptionsArea::applyProxySettings()
         m_network->setProxy(QNetworkProxy::NoProxy);
         return;
     }
-    m_network->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, m_dialog->proxyServer(), static_cast<quint16>(port)));
+    m_network->setProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, m_dialog->proxyServer(), static_cast<quint16>(port)));
 }
 
 QString OptionsArea::localAdPage()
@@ -140,8 +144,8 @@ void OptionsArea::checkOnline()
     bool online = false;
     if (m_probe) {
         online = m_probe();
-    } else if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability) &&
-               QNetworkInformation::instance()) {
+    } else if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)
+        && QNetworkInformation::instance()) {
         online = QNetworkInformation::instance()->reachability() == QNetworkInformation::Reachability::Online;
     } else {
         QString last;
@@ -162,15 +166,17 @@ void OptionsArea::run(const OnlineActions& actions)
     if (actions.ShowLocalAd)
         m_widgets.adPane->navigate(localAdPage(), History::Skip);
     if (actions.ShowServiceAd)
-        m_widgets.adPane->navigate(serviceAddress(QString::fromLatin1(kAdPagePath.data())).toString(), History::Skip);
+        m_widgets.adPane->navigate(
+            serviceAddress(QString::fromLatin1(kAdPagePath.data())).toString(), History::Skip);
     QWidget* parent = m_widgets.adPanel->window();
     const QUrl service = serviceAddress(QString());
     if (actions.AskNetworkUpdate) {
-        QString question = service.host() + QStringLiteral("から最新の広告ネットワーク情報をドウンロードします、よろしいでしょうか？");
+        QString question = service.host()
+            + QStringLiteral("から最新の広告ネットワーク情報をドウンロードします、よろしいでしょうか？");
         if (service.scheme() != QLatin1String("https"))
             question += QStringLiteral("\n（暗号化されていない接続です。）");
-        if (ShowMessage(parent, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) ==
-            QMessageBox::Yes) {
+        if (ShowMessage(parent, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No)
+            == QMessageBox::Yes) {
             if (m_networkVersion)
                 *m_networkVersion = *actions.AskNetworkUpdate;
             emit networkUpdateRequested();
@@ -179,10 +185,10 @@ void OptionsArea::run(const OnlineActions& actions)
     if (actions.Error)
         ShowMessage(parent, MessageType::Error, FromData(*actions.Error));
     if (actions.AskNewProgram) {
-        const QString question = QStringLiteral("新しいバージョンが公開されました、") + service.toString() +
-                                 QStringLiteral("にジャンプしてダウンロードしますか？");
-        if (ShowMessage(parent, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No) ==
-            QMessageBox::Yes)
+        const QString question = QStringLiteral("新しいバージョンが公開されました、") + service.toString()
+            + QStringLiteral("にジャンプしてダウンロードしますか？");
+        if (ShowMessage(parent, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No)
+            == QMessageBox::Yes)
             OpenBrowserWindow(service.toString(), QStringLiteral("DownloadWindow"));
         else
             m_workspace.IniListSetup.WriteBool(kOptionsSection, "Questioned", true);
@@ -203,8 +209,8 @@ void OptionsArea::fetchVersionFile()
     reply->deleteLater();
     if (reply->error() == QNetworkReply::NoError) {
         const bool declined = m_workspace.IniListSetup.ReadBool(kOptionsSection, "Questioned", false);
-        run(m_online.VersionReceived(reply->readAll().toStdString(), m_networkVersion ? *m_networkVersion : 1,
-                                     declined));
+        run(m_online.VersionReceived(
+            reply->readAll().toStdString(), m_networkVersion ? *m_networkVersion : 1, declined));
         return;
     }
     if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {

@@ -28,12 +28,12 @@ class OptionsArea : public QObject {
 public:
     struct Widgets {
         QToolButton* optionsButton; // TBOptions
-        QMenu* optionsMenu;         // PMOptions
-        QAction* adItem;            // MIAd
-        QAction* optionItem;        // MIOption
-        QWidget* adPanel;           // PnAd
-        QToolButton* helpButton;    // TBHelp
-        WebPane* adPane;            // WBAd
+        QMenu* optionsMenu; // PMOptions
+        QAction* adItem; // MIAd
+        QAction* optionItem; // MIOption
+        QWidget* adPanel; // PnAd
+        QToolButton* helpButton; // TBHelp
+        WebPane* adPane; // WBAd
     };
 
     OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);

@@ -24,13 +24,16 @@ struct ConnectionTreeModel::Row {
     int rowInParent() const
     {
         const auto& siblings = parent->children;
-        auto it = std::find_if(siblings.begin(), siblings.end(), [this](const auto& r) { return r.get() == this; });
+        auto it
+            = std::find_if(siblings.begin(), siblings.end(), [this](const auto& r) { return r.get() == this; });
         return static_cast<int>(it - siblings.begin());
     }
 };
 
 ConnectionTreeModel::ConnectionTreeModel(ConnectionTree& tree, QObject* parent)
-    : QAbstractItemModel(parent), m_tree(tree), m_root(std::make_unique<Row>())
+    : QAbstractItemModel(parent)
+    , m_tree(tree)
+    , m_root(std::make_unique<Row>())
 {
     refresh();
 }
@@ -122,7 +125,7 @@ QModelIndex ConnectionTreeModel::indexOf(const TDirNode* node) const
 {
     if (!node)
         return {};
-    std::vector<const Row*> pending {m_root.get()};
+    std::vector<const Row*> pending { m_root.get() };
     while (!pending.empty()) {
         const Row* row = pending.back();
         pending.pop_back();
@@ -143,7 +146,7 @@ void ConnectionTreeModel::setExpanded(const QModelIndex& index, bool expanded)
     if (row->expanded == expanded)
         return;
     row->expanded = expanded;
-    emit dataChanged(index, index, {Qt::DecorationRole});
+    emit dataChanged(index, index, { Qt::DecorationRole });
 }
 
 bool ConnectionTreeModel::isExpanded(const QModelIndex& index) const
@@ -178,7 +181,8 @@ void ConnectionTreeModel::sync(Row& row, const std::vector<TDirNode*>& nodes, co
 {
     auto& rows = row.children;
     auto present = [&nodes](const Row& r) {
-        return std::any_of(nodes.begin(), nodes.end(), [&r](const TDirNode* n) { return SameFolder(r.node, r.name, n); });
+        return std::any_of(
+            nodes.begin(), nodes.end(), [&r](const TDirNode* n) { return SameFolder(r.node, r.name, n); });
     };
     // Remove rows whose node is no longer there, in runs from the back.
     for (int i = static_cast<int>(rows.size()) - 1; i >= 0;) {
@@ -232,13 +236,15 @@ void ConnectionTreeModel::sync(Row& row, const std::vector<TDirNode*>& nodes, co
         Row& child = *rows[k];
         TDirNode* node = child.node;
         const bool top = node->Parent == nullptr;
-        const QString text = top ? FromData(ConnectionNodeText(*static_cast<TConnection*>(node))) : FromData(node->Name);
+        const QString text
+            = top ? FromData(ConnectionNodeText(*static_cast<TConnection*>(node))) : FromData(node->Name);
         const bool remote = node->Connection && node->Connection->IsRemote();
         const QModelIndex childIndex = createIndex(static_cast<int>(k), 0, &child);
         if (text != child.text || remote != child.remote) {
             child.text = text;
             child.remote = remote;
-            emit dataChanged(childIndex, childIndex, {Qt::DisplayRole, Qt::AccessibleTextRole, Qt::DecorationRole});
+            emit dataChanged(
+                childIndex, childIndex, { Qt::DisplayRole, Qt::AccessibleTextRole, Qt::DecorationRole });
         }
         sync(child, node->SubFolders(), childIndex);
     }
@@ -246,10 +252,10 @@ void ConnectionTreeModel::sync(Row& row, const std::vector<TDirNode*>& nodes, co
 
 void FollowExpansion(QTreeView* view, ConnectionTreeModel* model)
 {
-    QObject::connect(view, &QTreeView::expanded, model,
-                     [model](const QModelIndex& index) { model->setExpanded(index, true); });
+    QObject::connect(
+        view, &QTreeView::expanded, model, [model](const QModelIndex& index) { model->setExpanded(index, true); });
     QObject::connect(view, &QTreeView::collapsed, model,
-                     [model](const QModelIndex& index) { model->setExpanded(index, false); });
+        [model](const QModelIndex& index) { model->setExpanded(index, false); });
 }
 
 } // namespace pw::gui

@@ -11,7 +11,9 @@
 
 namespace pw::gui {
 
-FileListModel::FileListModel(ConnectionTree& tree, QObject* parent) : QAbstractTableModel(parent), m_tree(tree)
+FileListModel::FileListModel(ConnectionTree& tree, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_tree(tree)
 {
     refresh();
 }
@@ -79,8 +81,8 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole: {
-        static const QString captions[ColumnCount] = {QStringLiteral("名前"), QStringLiteral("日付"),
-                                                      QStringLiteral("属性"), QStringLiteral("サイズ")};
+        static const QString captions[ColumnCount]
+            = { QStringLiteral("名前"), QStringLiteral("日付"), QStringLiteral("属性"), QStringLiteral("サイズ") };
         return captions[section];
     }
     case Qt::TextAlignmentRole:
@@ -101,7 +103,7 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
 
 int FileListModel::defaultWidth(int column)
 {
-    static const int widths[ColumnCount] = {220, 130, 80, 80};
+    static const int widths[ColumnCount] = { 220, 130, 80, 80 };
     return column >= 0 && column < ColumnCount ? widths[column] : 0;
 }
 
@@ -183,17 +185,17 @@ void AttachHeader(QHeaderView* header, FileListModel* model)
 {
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
-    auto show = [header, model] {
-        header->setSortIndicator(model->sortColumn(), model->sortOrder());
-    };
+    auto show = [header, model] { header->setSortIndicator(model->sortColumn(), model->sortOrder()); };
     show();
     // Clicks may flip the header's own indicator first; the model's state wins.
-    QObject::connect(header, &QHeaderView::sectionClicked, model, [model](int section) { model->columnClick(section); });
+    QObject::connect(
+        header, &QHeaderView::sectionClicked, model, [model](int section) { model->columnClick(section); });
     QObject::connect(model, &FileListModel::sortChanged, header, show);
-    QObject::connect(header, &QHeaderView::sortIndicatorChanged, model, [header, model](int section, Qt::SortOrder) {
-        if (section != model->sortColumn() || header->sortIndicatorOrder() != model->sortOrder())
-            header->setSortIndicator(model->sortColumn(), model->sortOrder());
-    });
+    QObject::connect(
+        header, &QHeaderView::sortIndicatorChanged, model, [header, model](int section, Qt::SortOrder) {
+            if (section != model->sortColumn() || header->sortIndicatorOrder() != model->sortOrder())
+                header->setSortIndicator(model->sortColumn(), model->sortOrder());
+        });
 }
 
 } // namespace pw::gui

@@ -52,7 +52,9 @@ const QString kFolderTitle = QStringLiteral("初期フォルダ[HTMLのルータ
 
 } // namespace
 
-TFmHosts::TFmHosts(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFmHosts>())
+TFmHosts::TFmHosts(QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::TFmHosts>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("FmHosts"));
@@ -98,8 +100,8 @@ TFmHosts::TFmHosts(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::T
     connect(ui->BtBrowse, &QPushButton::clicked, this, &TFmHosts::browseFolder);
     connect(ui->BtKeyFile, &QPushButton::clicked, this, &TFmHosts::browseKeyFile);
 
-    for (QLineEdit* field : {ui->EdName, ui->EdName1, ui->EdHost, ui->EdPort, ui->EdUser, ui->EdPassword,
-                             ui->EdIniPath, ui->EdRootURL, ui->EdIniPath1, ui->EdKeyFile})
+    for (QLineEdit* field : { ui->EdName, ui->EdName1, ui->EdHost, ui->EdPort, ui->EdUser, ui->EdPassword,
+             ui->EdIniPath, ui->EdRootURL, ui->EdIniPath1, ui->EdKeyFile })
         field->installEventFilter(this);
 
     m_chooseFolder = [](QWidget* parent, const QString& title, const QString& start) {
@@ -153,7 +155,8 @@ void TFmHosts::addRow(int row, TSetup& setup)
 
 int TFmHosts::currentRow() const
 {
-    auto it = std::find_if(m_setups.begin(), m_setups.end(), [this](const auto& s) { return s.get() == m_current; });
+    auto it
+        = std::find_if(m_setups.begin(), m_setups.end(), [this](const auto& s) { return s.get() == m_current; });
     return it == m_setups.end() ? -1 : static_cast<int>(it - m_setups.begin());
 }
 
@@ -206,8 +209,8 @@ void TFmHosts::ShowSetup()
         ui->EdName1->clear();
         ui->EdIniPath1->clear();
         ui->CBLastLoginPath1->setChecked(false);
-        for (QWidget* w : std::initializer_list<QWidget*> {ui->EdName1, ui->EdIniPath1, ui->BtBrowse,
-                                                           ui->CBLastLoginPath1, ui->CBProtocol, ui->CBCharset})
+        for (QWidget* w : std::initializer_list<QWidget*> {
+                 ui->EdName1, ui->EdIniPath1, ui->BtBrowse, ui->CBLastLoginPath1, ui->CBProtocol, ui->CBCharset })
             w->setEnabled(false);
         ui->CBProtocol->setCurrentIndex(kLocalFolderEntry);
         ui->CBCharset->setCurrentIndex(0);
@@ -241,7 +244,8 @@ void TFmHosts::ShowSetup()
         ui->EdName1->setText(FromData(setup.Name));
         ui->CBLastLoginPath1->setChecked(setup.LastLoginPath);
         ui->EdIniPath1->setText(FromData(setup.IniPath));
-        for (QWidget* w : std::initializer_list<QWidget*> {ui->EdName1, ui->EdIniPath1, ui->BtBrowse, ui->CBLastLoginPath1})
+        for (QWidget* w :
+            std::initializer_list<QWidget*> { ui->EdName1, ui->EdIniPath1, ui->BtBrowse, ui->CBLastLoginPath1 })
             w->setEnabled(true);
         if (ui->EdName1->isVisible())
             ui->EdName1->setFocus();
@@ -304,8 +308,8 @@ bool TFmHosts::NameInUse(const std::string& name) const
 {
     if (!m_current)
         return false;
-    return std::any_of(m_setups.begin(), m_setups.end(),
-                       [&](const auto& s) { return s.get() != m_current && s->Name == name; });
+    return std::any_of(
+        m_setups.begin(), m_setups.end(), [&](const auto& s) { return s.get() != m_current && s->Name == name; });
 }
 
 std::string TFmHosts::MakeDefaultName(const std::string& prefix) const
@@ -382,7 +386,7 @@ void TFmHosts::DeleteSetup()
         return;
     }
     if (ShowMessage(this, MessageType::Confirmation, QStringLiteral("ほんとうに削除してもよろしいでしょうか？"),
-                    QMessageBox::Yes | QMessageBox::No)
+            QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
         return;
     m_current = nullptr;
@@ -428,7 +432,7 @@ void TFmHosts::checkField(QLineEdit* field)
         if (item && name != item->text(0)) {
             if (NameInUse(ToData(name))) {
                 ShowMessage(this, MessageType::Warning,
-                            QStringLiteral("設定名は使われています、別の設定名を入力してください。"));
+                    QStringLiteral("設定名は使われています、別の設定名を入力してください。"));
                 focusBack(field);
             } else {
                 item->setText(0, name);
@@ -511,7 +515,8 @@ void TFmHosts::browseFolder()
 
 void TFmHosts::browseKeyFile()
 {
-    const QString chosen = m_chooseKeyFile(this, QStringLiteral("秘密鍵ファイル"), ui->EdKeyFile->text().trimmed());
+    const QString chosen
+        = m_chooseKeyFile(this, QStringLiteral("秘密鍵ファイル"), ui->EdKeyFile->text().trimmed());
     if (chosen.isEmpty())
         return;
     ui->EdKeyFile->setText(chosen);

@@ -13,10 +13,9 @@ namespace pw::gui {
 // be kept as an enumeration in the order of the box (auto, Shift_JIS, UTF-8,
 // EUC-JP) or as its key text; another type is left alone (the dialog test
 // that saves both fields then fails).
-inline constexpr std::string_view kCharsetKeys[] = {"auto", "shift_jis", "utf-8", "euc-jp"};
+inline constexpr std::string_view kCharsetKeys[] = { "auto", "shift_jis", "utf-8", "euc-jp" };
 
-template <class Setup>
-int CharsetEntry(const Setup& setup)
+template <class Setup> int CharsetEntry(const Setup& setup)
 {
     if constexpr (requires { setup.Charset; }) {
         using T = std::remove_cvref_t<decltype(setup.Charset)>;
@@ -32,8 +31,7 @@ int CharsetEntry(const Setup& setup)
     return 0;
 }
 
-template <class Setup>
-void SetCharsetEntry(Setup& setup, int entry)
+template <class Setup> void SetCharsetEntry(Setup& setup, int entry)
 {
     if constexpr (requires { setup.Charset; }) {
         using T = std::remove_cvref_t<decltype(setup.Charset)>;
@@ -45,16 +43,14 @@ void SetCharsetEntry(Setup& setup, int entry)
     }
 }
 
-template <class Setup>
-bool StoresDirectly(const Setup& setup)
+template <class Setup> bool StoresDirectly(const Setup& setup)
 {
     if constexpr (requires { setup.StoreDirectly; })
         return setup.StoreDirectly;
     return false;
 }
 
-template <class Setup>
-void SetStoresDirectly(Setup& setup, bool on)
+template <class Setup> void SetStoresDirectly(Setup& setup, bool on)
 {
     if constexpr (requires { setup.StoreDirectly = true; })
         setup.StoreDirectly = on;

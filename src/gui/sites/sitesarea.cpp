@@ -12,25 +12,28 @@
 
 #include <QComboBox>
 
-#include <algorithm>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 
 namespace pw::gui {
 
-SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
-                     QObject* parent)
-    : QObject(parent), m_workspace(workspace), m_feedback(feedback), m_widgets(widgets)
+SitesArea::SitesArea(
+    Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets, QObject* parent)
+    : QObject(parent)
+    , m_workspace(workspace)
+    , m_feedback(feedback)
+    , m_widgets(widgets)
 {
     m_treeModel = new ConnectionTreeModel(workspace.Tree, this);
     m_widgets.tree->setModel(m_treeModel);
     m_widgets.tree->setSelectionMode(QAbstractItemView::SingleSelection);
     FollowExpansion(m_widgets.tree, m_treeModel);
     connect(m_widgets.tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &SitesArea::onTreeCurrentChanged);
+        &SitesArea::onTreeCurrentChanged);
 
     m_fileModel = new FileListModel(workspace.Tree, this);
     m_widgets.files->setModel(m_fileModel);
@@ -39,7 +42,7 @@ SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& a
     AttachHeader(m_widgets.files->header(), m_fileModel);
     connect(m_widgets.files, &QAbstractItemView::doubleClicked, this, &SitesArea::openEntry);
     connect(m_widgets.files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &SitesArea::commandStateChanged);
+        &SitesArea::commandStateChanged);
     connect(m_widgets.setups, &QComboBox::currentIndexChanged, this, &SitesArea::commandStateChanged);
 
     connect(m_widgets.connectButton, &QToolButton::clicked, this, &SitesArea::connectSite);
@@ -82,7 +85,7 @@ void SitesArea::loadSetups()
 void SitesArea::storeSetups()
 {
     SaveSetups(m_workspace.IniListSetup, m_workspace.Setups.Setups, m_widgets.setups->currentIndex(),
-               m_workspace.Tree.Connections());
+        m_workspace.Tree.Connections());
 }
 
 bool SitesArea::saveSetupsFile()
@@ -106,7 +109,8 @@ bool SitesArea::hasTreeSelection() const
 
 bool SitesArea::canReconnect() const
 {
-    const TConnection* target = m_workspace.Tree.ReconnectTarget(m_hooks.activeDocument ? m_hooks.activeDocument() : nullptr);
+    const TConnection* target
+        = m_workspace.Tree.ReconnectTarget(m_hooks.activeDocument ? m_hooks.activeDocument() : nullptr);
     return target && target->NeedsReconnect;
 }
 
@@ -167,7 +171,8 @@ void SitesArea::onTreeCurrentChanged(const QModelIndex& current, const QModelInd
 TFileNode* SitesArea::findFile(const std::string& setupName, const std::string& path)
 {
     const auto& setups = m_workspace.Setups.Setups;
-    const auto setup = std::find_if(setups.begin(), setups.end(), [&](const auto& s) { return s->Name == setupName; });
+    const auto setup
+        = std::find_if(setups.begin(), setups.end(), [&](const auto& s) { return s->Name == setupName; });
     const size_t cut = path.rfind('/');
     if (setup == setups.end() || cut == std::string::npos)
         return nullptr;
@@ -198,8 +203,8 @@ void SitesArea::connectSite()
 {
     const int index = m_widgets.setups->currentIndex();
     TSetup* setup = index >= 0 && index < static_cast<int>(m_workspace.Setups.Setups.size())
-                        ? m_workspace.Setups.Setups[static_cast<size_t>(index)].get()
-                        : nullptr;
+        ? m_workspace.Setups.Setups[static_cast<size_t>(index)].get()
+        : nullptr;
     m_workspace.Tree.Connect(setup);
     syncViews();
 }

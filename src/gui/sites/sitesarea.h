@@ -54,7 +54,7 @@ public:
     };
 
     SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
-              QObject* parent = nullptr);
+        QObject* parent = nullptr);
     ~SitesArea() override;
 
     void setDocumentHooks(DocumentHooks hooks) { m_hooks = std::move(hooks); }

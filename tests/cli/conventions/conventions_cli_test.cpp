@@ -30,30 +30,30 @@ void ExpectPrefixedLines(const std::string& err, const std::string& what)
 
 TEST(CliConventions, VersionAndHelp)
 {
-    const Outcome version = RunCli({"--version"});
+    const Outcome version = RunCli({ "--version" });
     EXPECT_EQ(version.code, kExitOk);
     EXPECT_EQ(version.out, "pagewick-cli " + std::string(kVersion) + "\n");
     EXPECT_FALSE(kVersion.empty());
 
-    const Outcome help = RunCli({"--help"});
+    const Outcome help = RunCli({ "--help" });
     EXPECT_EQ(help.code, kExitOk);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Usage: pagewick-cli", 0), 0u);
-    for (const char* part : {"Exit codes:", "  3  ", "--version", "  --  ", "config-dir", "XDG_CONFIG_HOME"})
+    for (const char* part : { "Exit codes:", "  3  ", "--version", "  --  ", "config-dir", "XDG_CONFIG_HOME" })
         EXPECT_NE(help.out.find(part), std::string::npos) << part;
     for (const auto& command : Commands())
         EXPECT_NE(help.out.find("  " + std::string(command.name) + "  "), std::string::npos) << command.name;
-    EXPECT_EQ(RunCli({"-h"}).out, help.out);
-    EXPECT_EQ(RunCli({"help"}).out, help.out);
+    EXPECT_EQ(RunCli({ "-h" }).out, help.out);
+    EXPECT_EQ(RunCli({ "help" }).out, help.out);
 
     // help COMMAND, COMMAND --help and COMMAND -h print the same text.
     for (const auto& command : Commands()) {
         const std::string name(command.name);
-        const Outcome asked = RunCli({"help", name});
+        const Outcome asked = RunCli({ "help", name });
         EXPECT_EQ(asked.code, kExitOk) << name;
         EXPECT_EQ(asked.out, command.usage) << name;
-        EXPECT_EQ(RunCli({name, "--help"}).out, asked.out) << name;
-        EXPECT_EQ(RunCli({name, "-h"}).out, asked.out) << name;
+        EXPECT_EQ(RunCli({ name, "--help" }).out, asked.out) << name;
+        EXPECT_EQ(RunCli({ name, "-h" }).out, asked.out) << name;
     }
 }
 
@@ -65,11 +65,11 @@ TEST(CliConventions, ManualPageDescribesEveryCommand)
         std::string name; // as roff writes it: hyphens escaped
         for (char c : command.name)
             name += c == '-' ? std::string("\\-") : std::string(1, c);
-        const bool described =
-            page.find(".B " + name) != std::string::npos || page.find(".BI \"" + name) != std::string::npos;
+        const bool described
+            = page.find(".B " + name) != std::string::npos || page.find(".BI \"" + name) != std::string::npos;
         EXPECT_TRUE(described) << command.name << " is not in the manual page";
     }
-    for (const char* part : {"EXIT STATUS", "XDG_CONFIG_HOME", "\\-\\-version", ".B \\-\\-\n"})
+    for (const char* part : { "EXIT STATUS", "XDG_CONFIG_HOME", "\\-\\-version", ".B \\-\\-\n" })
         EXPECT_NE(page.find(part), std::string::npos) << part;
 }
 
@@ -82,19 +82,19 @@ TEST(CliConventions, ErrorLinesAndExitCodes)
         std::vector<std::string> args;
         int code;
     } cases[] = {
-        {{}, kExitUsage},
-        {{"frobnicate"}, kExitUsage},
-        {{"--frobnicate"}, kExitUsage},
-        {{"-x", "settings"}, kExitUsage},
-        {{"help", "frobnicate"}, kExitUsage},
-        {{"settings", "--dir"}, kExitUsage},
-        {{"settings", "get"}, kExitUsage},
-        {{"config-dir", "extra"}, kExitUsage},
-        {{"settings", "decode", dir.file("missing.ini")}, kExitFile},
-        {{"--dir", dir.file("missing"), "catalogue", "list"}, kExitFile},
-        {{"--dir", file, "catalogue", "list"}, kExitFile},
-        {{"--dir=", "catalogue", "list"}, kExitFile},
-        {{"listing", "--now", "junk"}, kExitUsage},
+        { {}, kExitUsage },
+        { { "frobnicate" }, kExitUsage },
+        { { "--frobnicate" }, kExitUsage },
+        { { "-x", "settings" }, kExitUsage },
+        { { "help", "frobnicate" }, kExitUsage },
+        { { "settings", "--dir" }, kExitUsage },
+        { { "settings", "get" }, kExitUsage },
+        { { "config-dir", "extra" }, kExitUsage },
+        { { "settings", "decode", dir.file("missing.ini") }, kExitFile },
+        { { "--dir", dir.file("missing"), "catalogue", "list" }, kExitFile },
+        { { "--dir", file, "catalogue", "list" }, kExitFile },
+        { { "--dir=", "catalogue", "list" }, kExitFile },
+        { { "listing", "--now", "junk" }, kExitUsage },
     };
     for (const Case& c : cases) {
         const std::string what = ::testing::PrintToString(c.args);
@@ -105,7 +105,7 @@ TEST(CliConventions, ErrorLinesAndExitCodes)
     }
     // A --dir that is not a folder is refused before anything is written.
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
-    const Outcome missing = RunCli({"networks", "list", "--dir", dir.file("missing")});
+    const Outcome missing = RunCli({ "networks", "list", "--dir", dir.file("missing") });
     EXPECT_EQ(missing.err, "pagewick-cli: --dir " + dir.file("missing") + ": no such folder\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 
@@ -120,19 +120,19 @@ TEST(CliConventions, DoubleDashEndsTheOptions)
     test::TempDir dir;
     const std::string file = dir.file("Pagewick.ini");
     // Without "--" these would be the common options and the help flag.
-    for (const char* value : {"--raw", "--help", "-h", "--dir"}) {
-        const Outcome set = RunCli({"settings", "set", file, "S", "K", "--", value});
+    for (const char* value : { "--raw", "--help", "-h", "--dir" }) {
+        const Outcome set = RunCli({ "settings", "set", file, "S", "K", "--", value });
         ASSERT_EQ(set.code, kExitOk) << value << ": " << set.err;
-        EXPECT_EQ(RunCli({"settings", "get", file, "S", "K"}).out, std::string(value) + "\n");
+        EXPECT_EQ(RunCli({ "settings", "get", file, "S", "K" }).out, std::string(value) + "\n");
     }
-    EXPECT_EQ(RunCli({"--", "settings", "get", file, "S", "K"}).out, "--dir\n");
-    EXPECT_EQ(RunCli({"settings", "get", "--", file, "S", "missing", "--version"}).out, "--version\n");
+    EXPECT_EQ(RunCli({ "--", "settings", "get", file, "S", "K" }).out, "--dir\n");
+    EXPECT_EQ(RunCli({ "settings", "get", "--", file, "S", "missing", "--version" }).out, "--version\n");
 
     // Option parsers of the commands stop at "--" as well.
-    const Outcome listing = RunCli({"listing", "--", "--now", "2024-01-01 00:00"});
+    const Outcome listing = RunCli({ "listing", "--", "--now", "2024-01-01 00:00" });
     EXPECT_EQ(listing.code, kExitUsage);
     EXPECT_EQ(listing.err, "pagewick-cli: unexpected argument '--now'\n");
-    const Outcome scan = RunCli({"--dir", dir.path(), "ads", "scan", "--", "--repair"});
+    const Outcome scan = RunCli({ "--dir", dir.path(), "ads", "scan", "--", "--repair" });
     EXPECT_EQ(scan.code, kExitFile) << "--repair is the PAGE here: " << scan.err;
     EXPECT_NE(scan.err.find("--repair"), std::string::npos) << scan.err;
 }
@@ -143,24 +143,25 @@ TEST(CliConventions, ShiftJisArgumentWithoutRawGetsAHint)
     const std::string file = dir.file("Pagewick.ini");
     const std::string sjis = "\x93\xFA\x96\x7B"; // 日本 in Shift_JIS
 
-    const Outcome refused = RunCli({"settings", "set", file, "S", "K", sjis});
+    const Outcome refused = RunCli({ "settings", "set", file, "S", "K", sjis });
     EXPECT_EQ(refused.code, kExitUsage);
-    EXPECT_EQ(refused.err, "pagewick-cli: argument \"\u65E5\u672C\" is Shift_JIS, not UTF-8: add --raw to pass "
-                           "Shift_JIS bytes as they are\n");
+    EXPECT_EQ(refused.err,
+        "pagewick-cli: argument \"\u65E5\u672C\" is Shift_JIS, not UTF-8: add --raw to pass "
+        "Shift_JIS bytes as they are\n");
     EXPECT_FALSE(std::filesystem::exists(file)) << "nothing may be written";
 
-    const Outcome garbage = RunCli({"settings", "set", file, "S", "K", "a\xFF\xFE\\"});
+    const Outcome garbage = RunCli({ "settings", "set", file, "S", "K", "a\xFF\xFE\\" });
     EXPECT_EQ(garbage.code, kExitUsage);
     EXPECT_EQ(garbage.err,
-              "pagewick-cli: argument \"a\\xFF\\xFE\\x5C\" is not UTF-8 text: add --raw to pass bytes as they are\n");
+        "pagewick-cli: argument \"a\\xFF\\xFE\\x5C\" is not UTF-8 text: add --raw to pass bytes as they are\n");
 
     // Overlong and surrogate forms are not UTF-8 either.
-    EXPECT_EQ(RunCli({"settings", "get", file, "S", "\xC0\xAF"}).code, kExitUsage);
-    EXPECT_EQ(RunCli({"settings", "get", file, "S", "\xED\xA0\x80"}).code, kExitUsage);
+    EXPECT_EQ(RunCli({ "settings", "get", file, "S", "\xC0\xAF" }).code, kExitUsage);
+    EXPECT_EQ(RunCli({ "settings", "get", file, "S", "\xED\xA0\x80" }).code, kExitUsage);
 
-    ASSERT_EQ(RunCli({"--raw", "settings", "set", file, "S", "K", sjis}).code, kExitOk);
-    EXPECT_EQ(RunCli({"settings", "get", file, "S", "K"}).out, "\u65E5\u672C\n");
-    EXPECT_EQ(RunCli({"settings", "get", file, "S", "K", "\u65E5\u672C"}).code, kExitOk);
+    ASSERT_EQ(RunCli({ "--raw", "settings", "set", file, "S", "K", sjis }).code, kExitOk);
+    EXPECT_EQ(RunCli({ "settings", "get", file, "S", "K" }).out, "\u65E5\u672C\n");
+    EXPECT_EQ(RunCli({ "settings", "get", file, "S", "K", "\u65E5\u672C" }).code, kExitOk);
 }
 
 } // namespace

@@ -40,7 +40,7 @@ std::string Slurp(const std::string& path)
 
 // Runs `program` with only the given environment variables (and PATH).
 Process RunProgram(const test::TempDir& scratch, const std::string& program, const std::vector<std::string>& env,
-            const std::vector<std::string>& args)
+    const std::vector<std::string>& args)
 {
     std::string command = "env -i PATH=/usr/bin:/bin";
     for (const auto& assignment : env)
@@ -59,7 +59,7 @@ Process RunProgram(const test::TempDir& scratch, const std::string& program, con
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st.st_mode & 0777;
 }
@@ -80,7 +80,8 @@ TEST(CliSettingsFolder, XdgConfigHomeAndHome)
     const std::string program = CopyProgram(dir, "bin");
     const std::string config = dir.file("config");
 
-    const Process shown = RunProgram(dir, program, {"XDG_CONFIG_HOME=" + config, "HOME=" + dir.file("home")}, {"config-dir"});
+    const Process shown
+        = RunProgram(dir, program, { "XDG_CONFIG_HOME=" + config, "HOME=" + dir.file("home") }, { "config-dir" });
     ASSERT_EQ(shown.code, 0) << shown.err;
     EXPECT_EQ(shown.out, config + "/pagewick\n");
     EXPECT_TRUE(fs::is_directory(config + "/pagewick"));
@@ -88,33 +89,35 @@ TEST(CliSettingsFolder, XdgConfigHomeAndHome)
     EXPECT_FALSE(fs::exists(dir.file("home")));
 
     // A command that writes the catalogue writes it there, not beside the program.
-    const Process added = RunProgram(dir, program, {"XDG_CONFIG_HOME=" + config},
-                              {"catalogue", "add", "--name", "Banner", "--type", "x"});
+    const Process added = RunProgram(
+        dir, program, { "XDG_CONFIG_HOME=" + config }, { "catalogue", "add", "--name", "Banner", "--type", "x" });
     ASSERT_EQ(added.code, 0) << added.err;
     EXPECT_TRUE(fs::exists(config + "/pagewick/ads.ini"));
     for (const auto& entry : fs::directory_iterator(dir.file("bin")))
         EXPECT_EQ(entry.path().filename(), "pagewick-cli") << "written beside the program";
-    const Process listed = RunProgram(dir, program, {"XDG_CONFIG_HOME=" + config}, {"catalogue", "list"});
+    const Process listed = RunProgram(dir, program, { "XDG_CONFIG_HOME=" + config }, { "catalogue", "list" });
     EXPECT_EQ(listed.out.rfind("Banner\t", 0), 0u) << listed.out << listed.err;
 
     // Without XDG_CONFIG_HOME (or with a relative one) the folder is ~/.config/pagewick.
-    for (const std::string& xdg : {std::string(), std::string("XDG_CONFIG_HOME=relative/conf")}) {
-        std::vector<std::string> env = {"HOME=" + dir.file("home")};
+    for (const std::string& xdg : { std::string(), std::string("XDG_CONFIG_HOME=relative/conf") }) {
+        std::vector<std::string> env = { "HOME=" + dir.file("home") };
         if (!xdg.empty())
             env.push_back(xdg);
-        const Process home = RunProgram(dir, program, env, {"config-dir"});
+        const Process home = RunProgram(dir, program, env, { "config-dir" });
         EXPECT_EQ(home.code, 0) << home.err;
         EXPECT_EQ(home.out, dir.file("home") + "/.config/pagewick\n") << xdg;
     }
     EXPECT_EQ(ModeOf(dir.file("home/.config")), 0700u);
 
     // --dir wins over the rule.
-    EXPECT_EQ(RunProgram(dir, program, {"XDG_CONFIG_HOME=" + config}, {"config-dir", "--dir", dir.file("bin")}).out,
-              dir.file("bin") + "\n");
+    EXPECT_EQ(
+        RunProgram(dir, program, { "XDG_CONFIG_HOME=" + config }, { "config-dir", "--dir", dir.file("bin") }).out,
+        dir.file("bin") + "\n");
 
     // A settings folder that cannot be made is a file error.
     std::ofstream(dir.file("blocker")) << "x";
-    const Process blocked = RunProgram(dir, program, {"XDG_CONFIG_HOME=" + dir.file("blocker")}, {"config-dir"});
+    const Process blocked
+        = RunProgram(dir, program, { "XDG_CONFIG_HOME=" + dir.file("blocker") }, { "config-dir" });
     EXPECT_EQ(blocked.code, 3);
     EXPECT_EQ(blocked.out, "");
     EXPECT_EQ(blocked.err.rfind("pagewick-cli: cannot create the settings folder: " + dir.file("blocker"), 0), 0u)
@@ -128,12 +131,12 @@ TEST(CliSettingsFolder, PortableModeBesideTheProgram)
     std::ofstream(dir.file("portable/Pagewick.ini")).flush();
     const std::string config = dir.file("config");
 
-    const Process shown = RunProgram(dir, program, {"XDG_CONFIG_HOME=" + config}, {"config-dir"});
+    const Process shown = RunProgram(dir, program, { "XDG_CONFIG_HOME=" + config }, { "config-dir" });
     ASSERT_EQ(shown.code, 0) << shown.err;
     EXPECT_EQ(shown.out, dir.file("portable") + "\n");
 
-    const Process added = RunProgram(dir, program, {"XDG_CONFIG_HOME=" + config},
-                              {"catalogue", "add", "--name", "Banner", "--type", "x"});
+    const Process added = RunProgram(
+        dir, program, { "XDG_CONFIG_HOME=" + config }, { "catalogue", "add", "--name", "Banner", "--type", "x" });
     ASSERT_EQ(added.code, 0) << added.err;
     EXPECT_TRUE(fs::exists(dir.file("portable/ads.ini")));
     EXPECT_FALSE(fs::exists(config)) << "portable mode leaves the user's config folder alone";

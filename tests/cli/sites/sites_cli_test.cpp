@@ -36,18 +36,20 @@ const std::string kListing = "total 8\r\n"
 
 TEST(ListingCli, PrintsEntriesInServerOrder)
 {
-    const Outcome o = RunCli({"listing", "--now", "2024-01-10 08:00"}, kListing);
+    const Outcome o = RunCli({ "listing", "--now", "2024-01-10 08:00" }, kListing);
     EXPECT_EQ(o.code, kExitOk) << o.err;
-    EXPECT_EQ(o.out, "page\tindex.html\t1234\t-rw-r--r--\t2023-01-15 10:30\n"
-                     "folder\timages\t\tdrwxr-xr-x\t2001-12-03 00:00\n"
-                     "other\tdocs\t11\tlrwxrwxrwx\t2024-01-01 10:00\n"
-                     "text\t\u8868\u793A page.txt\t12\t-rw-r--r--\t2020-06-01 00:00\n");
+    EXPECT_EQ(o.out,
+        "page\tindex.html\t1234\t-rw-r--r--\t2023-01-15 10:30\n"
+        "folder\timages\t\tdrwxr-xr-x\t2001-12-03 00:00\n"
+        "other\tdocs\t11\tlrwxrwxrwx\t2024-01-01 10:00\n"
+        "text\t\u8868\u793A page.txt\t12\t-rw-r--r--\t2020-06-01 00:00\n");
     // --raw: Shift_JIS in, Shift_JIS out.
-    const Outcome raw = RunCli({"--raw", "listing", "--now", "2024-01-10 08:00"},
-                               "-rw-r--r-- 1 a a 1 Jan 1 2000 \x95\x5C.html\n");
+    const Outcome raw = RunCli(
+        { "--raw", "listing", "--now", "2024-01-10 08:00" }, "-rw-r--r-- 1 a a 1 Jan 1 2000 \x95\x5C.html\n");
     EXPECT_EQ(raw.out, "page\t\x95\x5C.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
     // A TAB in a name cannot split the line's fields.
-    const Outcome tab = RunCli({"listing", "--now", "2024-01-10 08:00"}, "-rw-r--r-- 1 a a 1 Jan 1 2000 a\tb.html\n");
+    const Outcome tab
+        = RunCli({ "listing", "--now", "2024-01-10 08:00" }, "-rw-r--r-- 1 a a 1 Jan 1 2000 a\tb.html\n");
     EXPECT_EQ(tab.out, "page\ta\\tb.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
 }
 
@@ -56,10 +58,10 @@ TEST(ListingCli, PrintsEntriesInServerOrder)
 TEST(SiteListCli, AHugeSetupCountIsCut)
 {
     test::TempDir dir;
-    const Outcome encoded = RunCli({"settings", "encode", dir.file("Pagewick.ini")},
-                                   "[Setups]\r\nCount=2147483647\r\n\r\n[Setup1]\r\nName=mine\r\nHost=h\r\n");
+    const Outcome encoded = RunCli({ "settings", "encode", dir.file("Pagewick.ini") },
+        "[Setups]\r\nCount=2147483647\r\n\r\n[Setup1]\r\nName=mine\r\nHost=h\r\n");
     ASSERT_EQ(encoded.code, kExitOk) << encoded.err;
-    const Outcome r = RunCli({"site", "list", "--dir", dir.path()});
+    const Outcome r = RunCli({ "site", "list", "--dir", dir.path() });
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_TRUE(r.out.starts_with("mine\tftp\th\t\n")) << r.out.substr(0, 100);
     const auto lines = std::count(r.out.begin(), r.out.end(), '\n');
@@ -69,24 +71,25 @@ TEST(SiteListCli, AHugeSetupCountIsCut)
 
 TEST(ListingCli, ErrorsAndUsage)
 {
-    const Outcome bad = RunCli({"listing"}, "-rw-r--r-- 1 a a 1 Jan 1 2000 ok.txt\n01-15-02  10:30AM  1234 index.htm\n");
+    const Outcome bad
+        = RunCli({ "listing" }, "-rw-r--r-- 1 a a 1 Jan 1 2000 ok.txt\n01-15-02  10:30AM  1234 index.htm\n");
     EXPECT_EQ(bad.code, kExitFailure);
     EXPECT_EQ(bad.out, "");
     EXPECT_EQ(bad.err, "pagewick-cli: Invalid argument to date encode\n");
-    const Outcome shortLine = RunCli({"listing"}, "total 8\nshort\n");
+    const Outcome shortLine = RunCli({ "listing" }, "total 8\nshort\n");
     EXPECT_EQ(shortLine.code, kExitFailure);
     EXPECT_EQ(shortLine.err, "pagewick-cli: bad listing var\n");
-    EXPECT_EQ(RunCli({"listing", "--now", "2024-13-01 00:00"}).code, kExitUsage);
-    EXPECT_EQ(RunCli({"listing", "--now"}).code, kExitUsage);
-    EXPECT_EQ(RunCli({"listing", "extra"}).code, kExitUsage);
+    EXPECT_EQ(RunCli({ "listing", "--now", "2024-13-01 00:00" }).code, kExitUsage);
+    EXPECT_EQ(RunCli({ "listing", "--now" }).code, kExitUsage);
+    EXPECT_EQ(RunCli({ "listing", "extra" }).code, kExitUsage);
 }
 
 TEST(ListingCli, BinaryEndToEnd)
 {
     test::TempDir dir;
     ASSERT_TRUE(WriteFileAtomically(dir.file("in.txt"), kListing).ok);
-    const std::string command = std::string(PAGEWICK_CLI) + " listing --now '2024-01-10 08:00' < '" + dir.file("in.txt")
-        + "'";
+    const std::string command
+        = std::string(PAGEWICK_CLI) + " listing --now '2024-01-10 08:00' < '" + dir.file("in.txt") + "'";
     FILE* pipe = ::popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::string out;
@@ -124,7 +127,9 @@ protected:
     {
         test::FillHome(Home());
         ASSERT_TRUE(m_ftp.Start(Home())) << "pyftpdlib did not start";
-        auto ftp = MakeSetup("\x8E\xE5\x83T\x83" "C\x83g", "127.0.0.1", m_ftp.port, TProtocol::Ftp); // 主サイト
+        auto ftp = MakeSetup("\x8E\xE5\x83T\x83"
+                             "C\x83g",
+            "127.0.0.1", m_ftp.port, TProtocol::Ftp); // 主サイト
         ftp->User = m_ftp.user;
         ftp->Password = m_ftp.password;
         ftp->IniPath = "www";
@@ -138,7 +143,7 @@ protected:
     std::string Home() const { return m_dir.path() + "/home"; }
     Outcome Site(std::vector<std::string> args, const std::string& input = "")
     {
-        args.insert(args.begin(), {"--dir", m_dir.path(), "site"});
+        args.insert(args.begin(), { "--dir", m_dir.path(), "site" });
         return RunCli(args, input);
     }
 
@@ -149,7 +154,7 @@ protected:
 
 TEST_F(SiteCli, ListShowsTheSetups)
 {
-    const Outcome o = Site({"list"});
+    const Outcome o = Site({ "list" });
     EXPECT_EQ(o.code, kExitOk) << o.err;
     EXPECT_EQ(o.out, "\u4E3B\u30B5\u30A4\u30C8\tftp\t127.0.0.1\twww\ndisk\tlocal\t\t" + Home() + "/www\n");
 }
@@ -157,66 +162,67 @@ TEST_F(SiteCli, ListShowsTheSetups)
 TEST_F(SiteCli, LsGetPutAndPreviewOverFtp)
 {
     const std::string site = "\u4E3B\u30B5\u30A4\u30C8";
-    const Outcome ls = Site({"ls", site});
+    const Outcome ls = Site({ "ls", site });
     ASSERT_EQ(ls.code, kExitOk) << ls.err;
     EXPECT_NE(ls.out.find("page\tindex.html\t"), std::string::npos) << ls.out;
     EXPECT_NE(ls.out.find("page\tmy page.html\t6\t"), std::string::npos) << ls.out;
     EXPECT_NE(ls.out.find("folder\t\u8868\u793A\t\t"), std::string::npos) << ls.out;
 
-    const Outcome deep = Site({"ls", site, "/www/a/b/c"});
+    const Outcome deep = Site({ "ls", site, "/www/a/b/c" });
     EXPECT_EQ(deep.out.substr(0, deep.out.find('\t', 5)), "page\tdeep.html");
 
-    const Outcome get = Site({"get", site, "/www/index.html"});
+    const Outcome get = Site({ "get", site, "/www/index.html" });
     ASSERT_EQ(get.code, kExitOk) << get.err;
     EXPECT_EQ(get.out, test::kSjisPage); // raw bytes, not converted
 
     // The page keeps its mode (a CGI stays runnable).
     ::chmod((Home() + "/www/my page.html").c_str(), 0755);
     const std::string bytes = "short\n\x93\xFA";
-    const Outcome put = Site({"put", site, "/www/my page.html"}, bytes);
+    const Outcome put = Site({ "put", site, "/www/my page.html" }, bytes);
     ASSERT_EQ(put.code, kExitOk) << put.err;
     EXPECT_EQ(FileText(Home() + "/www/my page.html"), bytes);
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::stat((Home() + "/www/my page.html").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
     // A new file gets the server's default.
-    ASSERT_EQ(Site({"put", site, "/www/new.html"}, "n").code, kExitOk);
+    ASSERT_EQ(Site({ "put", site, "/www/new.html" }, "n").code, kExitOk);
     EXPECT_EQ(FileText(Home() + "/www/new.html"), "n");
 
-    const Outcome url = Site({"preview-url", site, "/www/a/b/c/deep.html"});
+    const Outcome url = Site({ "preview-url", site, "/www/a/b/c/deep.html" });
     EXPECT_EQ(url.out, "http://example.jp/a/b/c/deep.html\n");
 
-    const Outcome missing = Site({"get", site, "/www/none.html"});
+    const Outcome missing = Site({ "get", site, "/www/none.html" });
     EXPECT_EQ(missing.code, kExitFailure);
-    EXPECT_NE(missing.err.find("\u30B5\u30FC\u30D0\u30FC\u304B\u3089\u30C0\u30A6\u30F3\u30ED\u30FC\u30C9"), std::string::npos)
+    EXPECT_NE(missing.err.find("\u30B5\u30FC\u30D0\u30FC\u304B\u3089\u30C0\u30A6\u30F3\u30ED\u30FC\u30C9"),
+        std::string::npos)
         << missing.err;
-    const Outcome gone = Site({"ls", site, "/www/nowhere"});
+    const Outcome gone = Site({ "ls", site, "/www/nowhere" });
     EXPECT_EQ(gone.code, kExitFailure);
     EXPECT_NE(gone.err.find("550"), std::string::npos) << gone.err;
 }
 
 TEST_F(SiteCli, LocalFolderAndErrors)
 {
-    const Outcome ls = Site({"ls", "disk", Home() + "/www/a"});
+    const Outcome ls = Site({ "ls", "disk", Home() + "/www/a" });
     EXPECT_EQ(ls.code, kExitOk) << ls.err;
     EXPECT_EQ(ls.out.substr(0, 8), "folder\tb");
-    EXPECT_EQ(Site({"put", "disk", Home() + "/www/new.html"}, "a\r\n").code, kExitOk);
+    EXPECT_EQ(Site({ "put", "disk", Home() + "/www/new.html" }, "a\r\n").code, kExitOk);
     EXPECT_EQ(FileText(Home() + "/www/new.html"), "a\r\n");
-    EXPECT_EQ(Site({"get", "disk", Home() + "/www/new.html"}).out, "a\r\n");
-    EXPECT_EQ(Site({"preview-url", "disk", Home() + "/www/new.html"}).out, Home() + "/www/new.html\n");
-    EXPECT_EQ(Site({"get", "disk", Home() + "/www/none.html"}).code, kExitFile);
+    EXPECT_EQ(Site({ "get", "disk", Home() + "/www/new.html" }).out, "a\r\n");
+    EXPECT_EQ(Site({ "preview-url", "disk", Home() + "/www/new.html" }).out, Home() + "/www/new.html\n");
+    EXPECT_EQ(Site({ "get", "disk", Home() + "/www/none.html" }).code, kExitFile);
 
-    EXPECT_EQ(Site({"ls", "no such setup"}).code, kExitFailure);
-    EXPECT_EQ(Site({"get", "disk"}).code, kExitUsage);
-    EXPECT_EQ(Site({"list", "x"}).code, kExitUsage);
-    EXPECT_EQ(Site({"frobnicate"}).code, kExitUsage);
+    EXPECT_EQ(Site({ "ls", "no such setup" }).code, kExitFailure);
+    EXPECT_EQ(Site({ "get", "disk" }).code, kExitUsage);
+    EXPECT_EQ(Site({ "list", "x" }).code, kExitUsage);
+    EXPECT_EQ(Site({ "frobnicate" }).code, kExitUsage);
     EXPECT_EQ(Site({}).code, kExitUsage);
 
     // Names holding TAB, CR or LF stay on one line, in their field.
     std::filesystem::create_directory(Home() + "/odd");
-    for (const char* name : {"a\tb.html", "c\rd.html", "e\nf.html"})
+    for (const char* name : { "a\tb.html", "c\rd.html", "e\nf.html" })
         ASSERT_TRUE(WriteFileAtomically(Home() + "/odd/" + name, "x").ok);
-    const Outcome odd = Site({"ls", "disk", Home() + "/odd"});
+    const Outcome odd = Site({ "ls", "disk", Home() + "/odd" });
     EXPECT_EQ(odd.code, kExitOk) << odd.err;
     std::vector<std::string> names;
     for (size_t start = 0; start < odd.out.size();) {
@@ -227,10 +233,10 @@ TEST_F(SiteCli, LocalFolderAndErrors)
         start = end + 1;
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string> {"a\\tb.html", "c\\rd.html", "e\\nf.html"}));
+    EXPECT_EQ(names, (std::vector<std::string> { "a\\tb.html", "c\\rd.html", "e\\nf.html" }));
 
     m_ftp.Stop();
-    const Outcome down = Site({"ls", "\u4E3B\u30B5\u30A4\u30C8"});
+    const Outcome down = Site({ "ls", "\u4E3B\u30B5\u30A4\u30C8" });
     EXPECT_EQ(down.code, kExitFailure);
     EXPECT_EQ(down.err.rfind("pagewick-cli: \u30B5\u30FC\u30D0\u30FC[127.0.0.1]", 0), 0u) << down.err;
 }
@@ -250,22 +256,25 @@ TEST(SiteCliSftp, TrustIsAskedThenStored)
     setups[0]->IniPath = dir.path() + "/home/www";
     ASSERT_NO_FATAL_FAILURE(WriteSetups(dir.path(), setups));
 
-    const Outcome refused = RunCli({"site", "ls", "secure", "--dir", dir.path()});
+    const Outcome refused = RunCli({ "site", "ls", "secure", "--dir", dir.path() });
     EXPECT_EQ(refused.code, kExitFailure);
     EXPECT_NE(refused.err.find(sshd.hostKeySha256), std::string::npos) << refused.err;
 
-    const Outcome trusted = RunCli({"site", "ls", "secure", "--trust", "--dir", dir.path()});
+    const Outcome trusted = RunCli({ "site", "ls", "secure", "--trust", "--dir", dir.path() });
     ASSERT_EQ(trusted.code, kExitOk) << trusted.err;
     EXPECT_NE(trusted.out.find("page\tindex.html\t"), std::string::npos);
     EXPECT_EQ(trusted.out.find("\t.\t"), std::string::npos);
 
     // Stored: no question any more.
-    const Outcome again = RunCli({"site", "get", "secure", dir.path() + "/home/www/index.html", "--dir", dir.path()});
+    const Outcome again
+        = RunCli({ "site", "get", "secure", dir.path() + "/home/www/index.html", "--dir", dir.path() });
     EXPECT_EQ(again.code, kExitOk) << again.err;
     EXPECT_EQ(again.err, "");
     EXPECT_EQ(again.out, test::kSjisPage);
-    EXPECT_EQ(RunCli({"site", "put", "secure", dir.path() + "/home/www/index.html", "--dir", dir.path()}, "new\n").code,
-              kExitOk);
+    EXPECT_EQ(
+        RunCli({ "site", "put", "secure", dir.path() + "/home/www/index.html", "--dir", dir.path() }, "new\n")
+            .code,
+        kExitOk);
     EXPECT_EQ(FileText(dir.path() + "/home/www/index.html"), "new\n");
 
     // A host key that changed since it was trusted: --trust alone refuses it,
@@ -273,14 +282,14 @@ TEST(SiteCliSftp, TrustIsAskedThenStored)
     const std::string old = "0000000000000000000000000000000000000000000";
     setups[0]->TrustedHostKey = old;
     ASSERT_NO_FATAL_FAILURE(WriteSetups(dir.path(), setups));
-    const Outcome changed = RunCli({"site", "ls", "secure", "--trust", "--dir", dir.path()});
+    const Outcome changed = RunCli({ "site", "ls", "secure", "--trust", "--dir", dir.path() });
     EXPECT_EQ(changed.code, kExitFailure);
     EXPECT_NE(changed.err.find(sshd.hostKeySha256), std::string::npos) << changed.err;
     EXPECT_NE(changed.err.find(old), std::string::npos) << changed.err;
     EXPECT_NE(changed.err.find("--trust-changed"), std::string::npos) << changed.err;
-    const Outcome accepted = RunCli({"site", "ls", "secure", "--trust", "--trust-changed", "--dir", dir.path()});
+    const Outcome accepted = RunCli({ "site", "ls", "secure", "--trust", "--trust-changed", "--dir", dir.path() });
     EXPECT_EQ(accepted.code, kExitOk) << accepted.err;
-    const Outcome after = RunCli({"site", "ls", "secure", "--dir", dir.path()});
+    const Outcome after = RunCli({ "site", "ls", "secure", "--dir", dir.path() });
     EXPECT_EQ(after.code, kExitOk) << after.err;
     EXPECT_EQ(after.err, "");
 }

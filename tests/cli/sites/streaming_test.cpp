@@ -56,7 +56,11 @@ public:
 // its size only when asked to.
 class PatternSource : public TransferSource {
 public:
-    PatternSource(std::string bytes, bool sized) : m_bytes(std::move(bytes)), m_sized(sized) {}
+    PatternSource(std::string bytes, bool sized)
+        : m_bytes(std::move(bytes))
+        , m_sized(sized)
+    {
+    }
     int64_t Size() const override { return m_sized ? static_cast<int64_t>(m_bytes.size()) : -1; }
     bool Read(char* buffer, size_t capacity, size_t& count) override
     {
@@ -80,7 +84,7 @@ private:
 void RoundTrip(CurlFtpClient& client, const std::string& folder)
 {
     const std::string bytes = Pattern((5u << 20) + 3);
-    for (const bool sized : {true, false}) {
+    for (const bool sized : { true, false }) {
         PatternSource source(bytes, sized);
         ASSERT_TRUE(client.Store(folder + "/big.bin", source)) << sized;
         RecordingSink sink;
@@ -166,7 +170,7 @@ TEST(StreamingTransfers, LimitsHoldForStreams)
     settings.Port = server.port;
     settings.User = server.user;
     settings.Password = server.password;
-    settings.Limits.MaxFileBytes = size_t {1} << 20;
+    settings.Limits.MaxFileBytes = size_t { 1 } << 20;
     CurlFtpClient client(settings);
     ASSERT_TRUE(client.Connect());
 
@@ -174,10 +178,10 @@ TEST(StreamingTransfers, LimitsHoldForStreams)
     const FtpResult fetched = client.Retrieve("/www/big.bin", sink);
     EXPECT_FALSE(fetched);
     EXPECT_EQ(fetched.error, "the file is larger than 1 MiB, the most that is read");
-    EXPECT_LE(sink.bytes.size(), size_t {1} << 20);
+    EXPECT_LE(sink.bytes.size(), size_t { 1 } << 20);
     EXPECT_EQ(sink.expectedBeforeBytes, -1);
 
-    for (const bool sized : {true, false}) {
+    for (const bool sized : { true, false }) {
         ASSERT_TRUE(client.Connect());
         PatternSource source(bytes, sized);
         const FtpResult stored = client.Store("/www/sent.bin", source);
@@ -185,7 +189,7 @@ TEST(StreamingTransfers, LimitsHoldForStreams)
         EXPECT_EQ(stored.error, "the file is larger than 1 MiB, the most that is sent") << sized;
         std::string sent;
         if (ReadWholeFile(dir.path() + "/www/sent.bin", sent).ok)
-            EXPECT_LE(sent.size(), size_t {1} << 20) << sized;
+            EXPECT_LE(sent.size(), size_t { 1 } << 20) << sized;
         if (sized)
             EXPECT_FALSE(std::filesystem::exists(dir.path() + "/www/sent.bin"));
     }
@@ -199,7 +203,10 @@ TEST(StreamingTransfers, LimitsHoldForStreams)
 // Standard input that cannot seek, as a pipe.
 class PipeBuffer : public std::streambuf {
 public:
-    explicit PipeBuffer(const std::string& bytes) : m_bytes(bytes) {}
+    explicit PipeBuffer(const std::string& bytes)
+        : m_bytes(bytes)
+    {
+    }
 
 protected:
     int_type underflow() override
@@ -245,18 +252,18 @@ TEST(StreamingTransfers, CliPutAndGetThroughARefusedRename)
     const std::string home = dir.path() + "/home";
     test::FillHome(home);
     test::FtpServer server;
-    server.faults = {"--refuse-rename-over"};
+    server.faults = { "--refuse-rename-over" };
     ASSERT_TRUE(server.Start(home)) << "pyftpdlib did not start";
     ASSERT_NO_FATAL_FAILURE(SaveSiteSetup(dir.path(), server));
 
     const std::string bytes = Pattern((3u << 20) + 11);
-    for (const bool pipe : {false, true}) {
+    for (const bool pipe : { false, true }) {
         std::istringstream file(bytes);
         PipeBuffer pipeBuffer(bytes);
         std::istream piped(&pipeBuffer);
         std::ostringstream out, err;
-        const int code = cli::Run({"--dir", dir.path(), "site", "put", "site", "/www/index.html"}, pipe ? piped : file,
-                                  out, err);
+        const int code = cli::Run(
+            { "--dir", dir.path(), "site", "put", "site", "/www/index.html" }, pipe ? piped : file, out, err);
         EXPECT_EQ(code, cli::kExitOk) << err.str();
         std::string stored;
         ASSERT_TRUE(ReadWholeFile(home + "/www/index.html", stored).ok);
@@ -266,8 +273,8 @@ TEST(StreamingTransfers, CliPutAndGetThroughARefusedRename)
 
         std::istringstream none;
         std::ostringstream got, gotErr;
-        ASSERT_EQ(cli::Run({"--dir", dir.path(), "site", "get", "site", "/www/index.html"}, none, got, gotErr),
-                  cli::kExitOk)
+        ASSERT_EQ(cli::Run({ "--dir", dir.path(), "site", "get", "site", "/www/index.html" }, none, got, gotErr),
+            cli::kExitOk)
             << gotErr.str();
         EXPECT_TRUE(got.str() == bytes);
     }
@@ -291,8 +298,8 @@ TEST(StreamingTransfers, CliPutWithoutRenamesLeavesThePageWhole)
     PipeBuffer pipeBuffer(bytes);
     std::istream piped(&pipeBuffer);
     std::ostringstream out, err;
-    EXPECT_EQ(cli::Run({"--dir", dir.path(), "site", "put", "site", "/www/index.html"}, piped, out, err),
-              cli::kExitFailure);
+    EXPECT_EQ(cli::Run({ "--dir", dir.path(), "site", "put", "site", "/www/index.html" }, piped, out, err),
+        cli::kExitFailure);
     std::string stored;
     ASSERT_TRUE(ReadWholeFile(home + "/www/index.html", stored).ok);
     EXPECT_TRUE(stored == page) << stored.size() << " bytes";

@@ -21,7 +21,7 @@ size_t EntriesIn(const std::string& folder)
 TEST(Files, ReadWholeFileReadsEveryByte)
 {
     test::TempDir dir;
-    for (const size_t size : {size_t(0), size_t(1), size_t(65536), size_t(65537), size_t(3u << 20)}) {
+    for (const size_t size : { size_t(0), size_t(1), size_t(65536), size_t(65537), size_t(3u << 20) }) {
         std::string bytes(size, '\0');
         for (size_t i = 0; i < size; ++i)
             bytes[i] = static_cast<char>(i * 7 + (i >> 12));

@@ -39,7 +39,7 @@ void Put(const std::string& path, const std::string& bytes, mode_t mode)
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
     return st.st_mode & 07777;
 }
@@ -61,17 +61,17 @@ TEST(SaveThroughLink, ReplacesTheTargetAndKeepsTheLink)
     struct Case {
         const char* name;
         std::vector<std::pair<std::string, std::string>> links; // link, what it points at
-        std::string saved;                                      // the path the save is given
-        std::string target;                                     // the file that gets the bytes
+        std::string saved; // the path the save is given
+        std::string target; // the file that gets the bytes
     };
     const std::vector<Case> cases = {
-        {"RelativeLinkFromAnotherFolder", {{"pages/index.html", "../real/index.html"}}, "pages/index.html",
-         "real/index.html"},
-        {"ChainOfTwoLinks", {{"pages/a.html", "b.html"}, {"pages/b.html", "../real/index.html"}}, "pages/a.html",
-         "real/index.html"},
-        {"AbsoluteLink", {{"pages/abs.html", "@/real/index.html"}}, "pages/abs.html", "real/index.html"},
-        {"DanglingLinkCreatesItsTarget", {{"pages/new.html", "../real/new.html"}}, "pages/new.html",
-         "real/new.html"},
+        { "RelativeLinkFromAnotherFolder", { { "pages/index.html", "../real/index.html" } }, "pages/index.html",
+            "real/index.html" },
+        { "ChainOfTwoLinks", { { "pages/a.html", "b.html" }, { "pages/b.html", "../real/index.html" } },
+            "pages/a.html", "real/index.html" },
+        { "AbsoluteLink", { { "pages/abs.html", "@/real/index.html" } }, "pages/abs.html", "real/index.html" },
+        { "DanglingLinkCreatesItsTarget", { { "pages/new.html", "../real/new.html" } }, "pages/new.html",
+            "real/new.html" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -119,11 +119,12 @@ TEST(SaveReadOnly, AFileWithoutWriteBitIsNotWritten)
         mode_t mode;
         bool readOnly;
     };
-    const Case cases[] = {{0444, true}, {0400, true}, {0555, true}, {0644, false}, {0600, false}, {0755, false}};
-    for (const FilePermissions permissions : {FilePermissions::KeepOrDefault, FilePermissions::OwnerOnly}) {
+    const Case cases[]
+        = { { 0444, true }, { 0400, true }, { 0555, true }, { 0644, false }, { 0600, false }, { 0755, false } };
+    for (const FilePermissions permissions : { FilePermissions::KeepOrDefault, FilePermissions::OwnerOnly }) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(testing::Message() << std::oct << c.mode << " owner-only "
-                                            << (permissions == FilePermissions::OwnerOnly));
+            SCOPED_TRACE(testing::Message()
+                << std::oct << c.mode << " owner-only " << (permissions == FilePermissions::OwnerOnly));
             test::TempDir dir;
             const std::string page = dir.file("page.html");
             Put(page, "old", c.mode);
@@ -168,10 +169,10 @@ TEST(StaleTemporaryFiles, TheNextSaveIntoTheFolderRemovesThem)
         if (aged)
             fs::last_write_time(dir.file(name), old);
     };
-    plant(".pwtmp-AAAAAA", true);  // stale: removed
-    plant(".pwtmp-BBBBBB", true);  // stale: removed
+    plant(".pwtmp-AAAAAA", true); // stale: removed
+    plant(".pwtmp-BBBBBB", true); // stale: removed
     plant(".pwtmp-CCCCCC", false); // written a moment ago: kept
-    plant(".pwtmp-DDDDDD", true);  // a live save holds its lock: kept
+    plant(".pwtmp-DDDDDD", true); // a live save holds its lock: kept
     plant(".pwtmp-long-name", true); // not a name the save makes: kept
     plant("page.pwtmp-EEEEEE", true); // idem
     fs::create_directory(dir.file(".pwtmp-FFFFFF"));
@@ -187,8 +188,8 @@ TEST(StaleTemporaryFiles, TheNextSaveIntoTheFolderRemovesThem)
     ::close(locked);
 
     EXPECT_EQ(TemporaryFiles(dir.path()),
-              (std::vector<std::string> {".pwtmp-CCCCCC", ".pwtmp-DDDDDD", ".pwtmp-FFFFFF", ".pwtmp-GGGGGG",
-                                         ".pwtmp-long-name"}));
+        (std::vector<std::string> {
+            ".pwtmp-CCCCCC", ".pwtmp-DDDDDD", ".pwtmp-FFFFFF", ".pwtmp-GGGGGG", ".pwtmp-long-name" }));
     EXPECT_TRUE(fs::exists(dir.file("page.pwtmp-EEEEEE")));
     EXPECT_EQ(Content(dir.file("victim")), "keep me");
     EXPECT_EQ(Content(dir.file("page.html")), "page");

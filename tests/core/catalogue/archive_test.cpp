@@ -22,7 +22,8 @@ TEST(ArchiveLine, FieldsAndRate)
 {
     TAdBanner banner;
     banner.SpaceName = "ABC";
-    banner.Type = "\x83" "e\x83L\x83X\x83g\x8DL\x8D\x90"; // テキスト広告
+    banner.Type = "\x83"
+                  "e\x83L\x83X\x83g\x8DL\x8D\x90"; // テキスト広告
     banner.PV = 200;
     banner.CT = 3;
     banner.ClickRate = ComputeClickRate(200, 3);
@@ -33,7 +34,7 @@ TEST(ArchiveLine, FieldsAndRate)
     struct Case {
         float rate;
         const char* text;
-    } cases[] = {{0, "0"}, {1.5f, "1.5"}, {ComputeClickRate(3, 1), "33.3333320617676"}, {-25, "-25"}};
+    } cases[] = { { 0, "0" }, { 1.5f, "1.5" }, { ComputeClickRate(3, 1), "33.3333320617676" }, { -25, "-25" } };
     for (const auto& c : cases)
         EXPECT_EQ(FormatArchiveRate(c.rate), c.text);
 }
@@ -51,7 +52,8 @@ TEST(AppendBannerToArchive, AppendsToAnExistingFileOnly)
     EXPECT_EQ(AppendBannerToArchive(banner, path).Outcome, ArchiveWrite::Ok);
     std::string content;
     ReadWholeFile(path, content);
-    EXPECT_EQ(content, "old\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n");
+    EXPECT_EQ(
+        content, "old\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n");
 
     // A device that takes no bytes: opening works, writing fails.
     if (FileExists("/dev/full")) {
@@ -113,11 +115,11 @@ TEST(RemoveBanner, TheOnlyBannerLeavesAnEmptyCatalogue)
 TEST(RemoveBanner, BlocksInTheActivePageTurnUnlisted)
 {
     Catalogue c(2);
-    test::TestPage page(test::Lines({"<!--PWH[B1]--><!--PWHEND-->", "<!--PWH[B2]--><!--PWHEND-->"}));
+    test::TestPage page(test::Lines({ "<!--PWH[B1]--><!--PWHEND-->", "<!--PWH[B2]--><!--PWHEND-->" }));
     ScanAdBlocks(page.page, c.list);
     EXPECT_EQ(page.Tree(), "matched\tB1\nmatched\tB2\n");
     RemoveBanner(c.list, c.store, c.dir.path(), 0,
-                 [&](const std::string& name) { RefreshAdNodes(page.page, name, nullptr); });
+        [&](const std::string& name) { RefreshAdNodes(page.page, name, nullptr); });
     EXPECT_EQ(page.Tree(), "unlisted\tB1\nmatched\tB2\n");
 }
 
@@ -144,11 +146,11 @@ TEST(ArchiveBanner, AFailedWriteKeepsTheBanner)
     // cannot be opened for writing) and the archive on a full device.
     struct Case {
         const char* what;
-        bool folder;         // else a link to /dev/full
+        bool folder; // else a link to /dev/full
         std::string message; // empty: the system's error text
     } cases[] = {
-        {"a folder in the archive's place", true, ""},
-        {"the archive on a full device", false, std::string(kArchiveWriteFailedMessage)},
+        { "a folder in the archive's place", true, "" },
+        { "the archive on a full device", false, std::string(kArchiveWriteFailedMessage) },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -162,7 +164,8 @@ TEST(ArchiveBanner, AFailedWriteKeepsTheBanner)
         else
             std::filesystem::create_symlink("/dev/full", path, ec);
         ASSERT_FALSE(ec) << ec.message();
-        const ArchiveResult result = ArchiveBanner(catalogue.list, catalogue.store, catalogue.dir.path(), 0, nullptr);
+        const ArchiveResult result
+            = ArchiveBanner(catalogue.list, catalogue.store, catalogue.dir.path(), 0, nullptr);
         EXPECT_FALSE(result.Archived);
         EXPECT_EQ(result.Message.Kind, MessageType::Error);
         EXPECT_FALSE(result.Message.Text.empty());

@@ -1,7 +1,7 @@
 #include "catalogue/bannercheck.h"
 
-#include "core/catalogue/catalogue_fixture.h"
 #include "catalogue/adkind.h"
+#include "core/catalogue/catalogue_fixture.h"
 #include "text/codec.h"
 
 #include <gtest/gtest.h>
@@ -30,22 +30,23 @@ TEST(CheckBannerFields, ChecksInOrderWithTheirMessages)
         const char* message; // nullptr: passes
         BannerField focus;
     } cases[] = {
-        {Fields(""), nullptr, "広告名を入力してください。", BannerField::None},
-        {Fields("", "x"), nullptr, "広告名を入力してください。", BannerField::None},
-        {Fields("A[1"), nullptr, "広告名に\"]\"と\"[\"を使わないでください。", BannerField::None},
-        {Fields("A]"), nullptr, "広告名に\"]\"と\"[\"を使わないでください。", BannerField::None},
-        {Fields("ABC"), &other, "広告名[ABC]はすでに使われています。", BannerField::SpaceName},
-        {Fields("ABC"), nullptr, "広告名[ABC]はすでに使われています。", BannerField::SpaceName},
-        {Fields("ABC"), &abc, nullptr, BannerField::None},
-        {Fields("N", "12a"), nullptr, "ページビュー数は整数で入力してください。", BannerField::PV},
-        {Fields("N", ""), nullptr, "ページビュー数は整数で入力してください。", BannerField::PV},
-        {Fields("N", "-5", "x"), nullptr, "クリック数は整数で入力してください。", BannerField::CT},
-        {Fields("N", "-5", "+3", "1.5"), nullptr, "今までの収入は整数で入力してください。", BannerField::TotalRevenue},
-        {Fields("N", "2147483648"), nullptr, "ページビュー数は整数で入力してください。", BannerField::PV},
-        {Fields("N", "-5", "+3", "-2147483648"), nullptr, nullptr, BannerField::None},
+        { Fields(""), nullptr, "広告名を入力してください。", BannerField::None },
+        { Fields("", "x"), nullptr, "広告名を入力してください。", BannerField::None },
+        { Fields("A[1"), nullptr, "広告名に\"]\"と\"[\"を使わないでください。", BannerField::None },
+        { Fields("A]"), nullptr, "広告名に\"]\"と\"[\"を使わないでください。", BannerField::None },
+        { Fields("ABC"), &other, "広告名[ABC]はすでに使われています。", BannerField::SpaceName },
+        { Fields("ABC"), nullptr, "広告名[ABC]はすでに使われています。", BannerField::SpaceName },
+        { Fields("ABC"), &abc, nullptr, BannerField::None },
+        { Fields("N", "12a"), nullptr, "ページビュー数は整数で入力してください。", BannerField::PV },
+        { Fields("N", ""), nullptr, "ページビュー数は整数で入力してください。", BannerField::PV },
+        { Fields("N", "-5", "x"), nullptr, "クリック数は整数で入力してください。", BannerField::CT },
+        { Fields("N", "-5", "+3", "1.5"), nullptr, "今までの収入は整数で入力してください。",
+            BannerField::TotalRevenue },
+        { Fields("N", "2147483648"), nullptr, "ページビュー数は整数で入力してください。", BannerField::PV },
+        { Fields("N", "-5", "+3", "-2147483648"), nullptr, nullptr, BannerField::None },
         // ゾーン広告 and ゼロ: the second bytes 0x5D and 0x5B are not brackets.
-        {Fields("\x83\x5D\x81\x5B\x83\x93\x8DL\x8D\x90"), nullptr, nullptr, BannerField::None},
-        {Fields("\x83\x5B\x83\x8D"), nullptr, nullptr, BannerField::None},
+        { Fields("\x83\x5D\x81\x5B\x83\x93\x8DL\x8D\x90"), nullptr, nullptr, BannerField::None },
+        { Fields("\x83\x5B\x83\x8D"), nullptr, nullptr, BannerField::None },
     };
     for (const auto& c : cases) {
         const BannerCheck check = CheckBannerFields(list, c.edited, c.fields);
@@ -123,13 +124,13 @@ TEST(TakesDetectedType, OnlyEmptyUnknownOrUntouchedPlainKinds)
         bool changed;
         bool takes;
     } cases[] = {
-        {"", true, true},
-        {std::string(kKindUnknown), true, true},
-        {std::string(kKindText), false, true},
-        {std::string(kKindImage), false, true},
-        {std::string(kKindText), true, false},
-        {std::string(kKindFlash), false, false},
-        {sized, false, false},
+        { "", true, true },
+        { std::string(kKindUnknown), true, true },
+        { std::string(kKindText), false, true },
+        { std::string(kKindImage), false, true },
+        { std::string(kKindText), true, false },
+        { std::string(kKindFlash), false, false },
+        { sized, false, false },
     };
     for (const auto& c : cases)
         EXPECT_EQ(TakesDetectedType(c.type, c.changed), c.takes) << codec::DecodeSjis(c.type) << c.changed;

@@ -21,7 +21,11 @@ TEST(BannerColumns, CellTextsAndRateFormat)
         int32_t pv, ct;
         const char* rate;
     } cases[] = {
-        {0, 5, " 0.00%"}, {200, 3, " 1.50%"}, {7, 1, "14.29%"}, {1, 1000, "100000.00%"}, {-4, 1, "-25.00%"},
+        { 0, 5, " 0.00%" },
+        { 200, 3, " 1.50%" },
+        { 7, 1, "14.29%" },
+        { 1, 1000, "100000.00%" },
+        { -4, 1, "-25.00%" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(FormatClickRate(ComputeClickRate(c.pv, c.ct)), c.rate);
@@ -29,7 +33,7 @@ TEST(BannerColumns, CellTextsAndRateFormat)
     BannerList list;
     TAdBanner& b = test::AddRow(list, "ABC", 200, 3, "T");
     b.TotalRevenue = 500;
-    const char* expected[] = {"ABC", "\x82\xBB\x82\xCC\x91\xBC", "T", "200", "3", " 1.50%", "500"};
+    const char* expected[] = { "ABC", "\x82\xBB\x82\xCC\x91\xBC", "T", "200", "3", " 1.50%", "500" };
     for (int column = 0; column < kBannerColumnCount; ++column)
         EXPECT_EQ(BannerColumnText(b, column), expected[column]) << column;
 }
@@ -47,13 +51,16 @@ TEST(SortBanners, ByEveryColumn)
         bool descending;
         const char* order;
     } cases[] = {
-        {0, false, "a b C "}, {0, true, "C b a "},
+        { 0, false, "a b C " },
+        { 0, true, "C b a " },
         // その他 sorts among the names by its bytes (0x82 after ASCII).
-        {1, false, "a b C "}, {1, true, "C b a "},
-        {2, false, "b C a "}, // case folded to capitals: IMAGE < TEXT < _X
-        {3, false, "b a C "}, {4, true, "C a b "},
-        {5, false, "b a C "}, // 10%, 20%, 30%
-        {6, false, "C a b "},
+        { 1, false, "a b C " },
+        { 1, true, "C b a " },
+        { 2, false, "b C a " }, // case folded to capitals: IMAGE < TEXT < _X
+        { 3, false, "b a C " },
+        { 4, true, "C a b " },
+        { 5, false, "b a C " }, // 10%, 20%, 30%
+        { 6, false, "C a b " },
     };
     for (const auto& c : cases) {
         SortBanners(list, c.tag, c.descending);
@@ -95,7 +102,7 @@ TEST(ClickBannerColumn, FirstClickAscendingThenFlips)
     EXPECT_EQ(state.Column, 4);
     EXPECT_FALSE(state.Descending);
     // Start-up with a stored descending mark on column 4: the click turns it ascending.
-    state = {4, true};
+    state = { 4, true };
     ClickBannerColumn(list, state, 4);
     EXPECT_FALSE(state.Descending);
 }

@@ -15,11 +15,11 @@ TEST(IniText, EscapeAndUnescape)
     struct Case {
         std::string plain, stored;
     } cases[] = {
-        {"a$b\r\nxy", "a$$b$D$Axy"},
-        {"", ""},
-        {"$D", "$$D"},
-        {"\n\r", "$A$D"},
-        {"$$", "$$$$"},
+        { "a$b\r\nxy", "a$$b$D$Axy" },
+        { "", "" },
+        { "$D", "$$D" },
+        { "\n\r", "$A$D" },
+        { "$$", "$$$$" },
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EscapeIniText(c.plain), c.stored);
@@ -80,7 +80,7 @@ TEST(LoadBanners, DefaultsGapsAndNetworkLinks)
 TEST(LoadBanners, AHugeCountDoesNotExhaustMemory)
 {
     NetworkList networks;
-    for (const char* count : {"2147483647", "2000000000", "5000"}) {
+    for (const char* count : { "2147483647", "2000000000", "5000" }) {
         SCOPED_TRACE(count);
         TIniList store;
         store.LoadFromText(std::string("[Setups]\r\nAdCount=") + count + "\r\n\r\n[Banner1]\r\nSpaceName=a\r\n");
@@ -108,11 +108,12 @@ TEST(SaveBanners, WritesEveryBannerIntoItsSectionAndSavesTheFile)
     TIniList store;
     ASSERT_TRUE(SaveBanners(list, store, dir.path()).ok);
     // The store puts each new key above the section's earlier ones.
-    EXPECT_EQ(store.SaveToText(), "; NoTitle\r\n\r\n[Setups]\r\nAdCount=2\r\n\r\n"
-                                  "[Banner2]\r\nNetwork=\x82\xBB\x82\xCC\x91\xBC\r\nBannerHTML=\r\nTotalRevenue=0\r\n"
-                                  "CT=0\r\nPV=0\r\nType=\r\nSpaceName=XYZ\r\n\r\n"
-                                  "[Banner1]\r\nNetwork=Old\r\nBannerHTML=a$$b$D$Axy\r\nTotalRevenue=-7\r\nCT=1\r\n"
-                                  "PV=3\r\nType=T\r\nSpaceName=ABC\r\n");
+    EXPECT_EQ(store.SaveToText(),
+        "; NoTitle\r\n\r\n[Setups]\r\nAdCount=2\r\n\r\n"
+        "[Banner2]\r\nNetwork=\x82\xBB\x82\xCC\x91\xBC\r\nBannerHTML=\r\nTotalRevenue=0\r\n"
+        "CT=0\r\nPV=0\r\nType=\r\nSpaceName=XYZ\r\n\r\n"
+        "[Banner1]\r\nNetwork=Old\r\nBannerHTML=a$$b$D$Axy\r\nTotalRevenue=-7\r\nCT=1\r\n"
+        "PV=3\r\nType=T\r\nSpaceName=ABC\r\n");
 
     // The network is renamed: the next load loses it, the next save writes その他.
     TIniList reread;
@@ -138,8 +139,14 @@ TEST(FindBanner, ByNameAndByHtml)
         const TAdBanner* except;
         int row;
     } cases[] = {
-        {"ABC", nullptr, 0}, {"ABC[2]", nullptr, 0}, {"ABC", &abc, 1},  {"ABC", &abc2, 0},
-        {"abc", nullptr, -1}, {"[2]", nullptr, -1},  {"", nullptr, -1}, {"\x83\x5B\x83\x8D[3]", nullptr, 2},
+        { "ABC", nullptr, 0 },
+        { "ABC[2]", nullptr, 0 },
+        { "ABC", &abc, 1 },
+        { "ABC", &abc2, 0 },
+        { "abc", nullptr, -1 },
+        { "[2]", nullptr, -1 },
+        { "", nullptr, -1 },
+        { "\x83\x5B\x83\x8D[3]", nullptr, 2 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(FindBannerByName(list, c.text, c.except), c.row) << c.text;

@@ -7,8 +7,8 @@
 
 namespace pw::test {
 
-inline TAdBanner& AddRow(BannerList& list, std::string name, int32_t pv = 0, int32_t ct = 0,
-                         std::string type = {}, TNetwork* network = nullptr)
+inline TAdBanner& AddRow(BannerList& list, std::string name, int32_t pv = 0, int32_t ct = 0, std::string type = {},
+    TNetwork* network = nullptr)
 {
     auto banner = std::make_unique<TAdBanner>();
     banner->Number = static_cast<int32_t>(list.Rows.size()) + 1;

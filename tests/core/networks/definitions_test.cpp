@@ -22,7 +22,7 @@ std::unique_ptr<TNetwork> System(std::string code, std::string name)
 }
 
 std::string Definitions(int count, const std::vector<std::vector<std::pair<std::string, std::string>>>& sections,
-                        std::string version = "3")
+    std::string version = "3")
 {
     std::string text = "[Networks]\r\n";
     if (count >= 0)
@@ -61,10 +61,11 @@ TEST(ExportNetworks, WritesSystemNetworksOnlyInStoreOrder)
     networks[1]->SetLogin("P", "u", "secret"); // logins never leave the machine
     TIniList scratch;
     const std::string text = ExportNetworksText(scratch, networks, 2);
-    EXPECT_EQ(text, "\r\n[Network1]\r\nRegistURL=https://a8/reg\r\nRegist=reg:EMail=m; \r\nSystem=A8\r\n"
-                    "SignupURL=\r\nFieldOthers=\r\nFieldPassword=password\r\nFieldUser=user\r\n"
-                    "LoginInfoCount=0\r\nCharacter=a8.net\r\nLoginURL=https://a8/login\r\nName=A8.net\r\n"
-                    "\r\n[Networks]\r\nVersion=2\r\nCount=1\r\n");
+    EXPECT_EQ(text,
+        "\r\n[Network1]\r\nRegistURL=https://a8/reg\r\nRegist=reg:EMail=m; \r\nSystem=A8\r\n"
+        "SignupURL=\r\nFieldOthers=\r\nFieldPassword=password\r\nFieldUser=user\r\n"
+        "LoginInfoCount=0\r\nCharacter=a8.net\r\nLoginURL=https://a8/login\r\nName=A8.net\r\n"
+        "\r\n[Networks]\r\nVersion=2\r\nCount=1\r\n");
     EXPECT_EQ(text.find("secret"), std::string::npos);
 
     NetworkList users;
@@ -95,7 +96,7 @@ TEST(ExportNetworks, WritesTheScrambledFileOrRefusesABadVersion)
     int version = 1;
     ASSERT_TRUE(ImportNetworks(scratch, bytes, fresh, version).ok);
     EXPECT_EQ(version, 2);
-    EXPECT_EQ(Summary(fresh), (std::vector<std::string>{"P|Pn"}));
+    EXPECT_EQ(Summary(fresh), (std::vector<std::string> { "P|Pn" }));
 }
 
 TEST(ImportNetworks, MergeUpdatesAddsAndRemovesSystemNetworksOnly)
@@ -111,14 +112,15 @@ TEST(ImportNetworks, MergeUpdatesAddsAndRemovesSystemNetworksOnly)
     TNetwork* p = networks[0].get();
     TNetwork* current = networks[2].get();
 
-    const std::string text = Definitions(2, {{{"Name", "New P"}, {"System", "P"}, {"Regist", "reg:Zip=z; "},
-                                              {"LoginURL", "https://p/login"}},
-                                             {{"Name", "R"}, {"System", "R"}, {"FieldUser", "id"}}});
+    const std::string text = Definitions(2,
+        { { { "Name", "New P" }, { "System", "P" }, { "Regist", "reg:Zip=z; " },
+              { "LoginURL", "https://p/login" } },
+            { { "Name", "R" }, { "System", "R" }, { "FieldUser", "id" } } });
     TIniList scratch;
     int version = 1;
     ASSERT_TRUE(ImportNetworks(scratch, text, networks, version, &current).ok);
     EXPECT_EQ(version, 3);
-    EXPECT_EQ(Summary(networks), (std::vector<std::string>{"P|New P|Basic", "|Mine|Basic", "R|R"}));
+    EXPECT_EQ(Summary(networks), (std::vector<std::string> { "P|New P|Basic", "|Mine|Basic", "R|R" }));
     EXPECT_EQ(networks[0].get(), p); // updated in place
     EXPECT_EQ(p->FindLogin("Basic")->User, "up");
     EXPECT_EQ(p->Regist, "reg:Zip=z; ");
@@ -140,16 +142,16 @@ TEST(ImportNetworks, DuplicateCodesAndDefinitionsWithoutCode)
     networks.push_back(System("", "Mine"));
     networks.push_back(System("P", "P"));
     networks[0]->SetLogin("Basic", "u", "p");
-    const std::string text =
-        Definitions(4, {{{"Name", "P1"}, {"System", "P"}}, {{"Name", "nameless"}}, {{"Name", "P2"}, {"System", "P"}},
-                        {{"Name", "blank"}, {"System", ""}}},
-                    "");
+    const std::string text = Definitions(4,
+        { { { "Name", "P1" }, { "System", "P" } }, { { "Name", "nameless" } },
+            { { "Name", "P2" }, { "System", "P" } }, { { "Name", "blank" }, { "System", "" } } },
+        "");
     TIniList scratch;
     int version = 7;
     ASSERT_TRUE(ImportNetworks(scratch, text, networks, version).ok);
     EXPECT_EQ(version, 1); // missing version
     // The definitions without a code neither touch the user network nor add one.
-    EXPECT_EQ(Summary(networks), (std::vector<std::string>{"|Mine|Basic", "P|P1", "P|P2"}));
+    EXPECT_EQ(Summary(networks), (std::vector<std::string> { "|Mine|Basic", "P|P1", "P|P2" }));
 }
 
 TEST(ImportNetworks, ATextWithoutDefinitionsIsRefusedAndChangesNothing)
@@ -158,13 +160,13 @@ TEST(ImportNetworks, ATextWithoutDefinitionsIsRefusedAndChangesNothing)
         const char* name;
         std::string text;
     } cases[] = {
-        {"Empty", ""},
-        {"NotADefinitionsFile", "<html><body>503 Service Unavailable</body></html>"},
-        {"NoCount", Definitions(-1, {{{"Name", "P"}, {"System", "P"}}})},
-        {"CountZero", Definitions(0, {{{"Name", "P"}, {"System", "P"}}})},
-        {"NegativeCount", "[Networks]\r\nCount=-2\r\n"},
-        {"NoSectionHasACode", Definitions(2, {{{"Name", "x"}}, {{"Name", "y"}}})},
-        {"HugeCountOfMissingSections", "[Networks]\r\nCount=2147483647\r\n"},
+        { "Empty", "" },
+        { "NotADefinitionsFile", "<html><body>503 Service Unavailable</body></html>" },
+        { "NoCount", Definitions(-1, { { { "Name", "P" }, { "System", "P" } } }) },
+        { "CountZero", Definitions(0, { { { "Name", "P" }, { "System", "P" } } }) },
+        { "NegativeCount", "[Networks]\r\nCount=-2\r\n" },
+        { "NoSectionHasACode", Definitions(2, { { { "Name", "x" } }, { { "Name", "y" } } }) },
+        { "HugeCountOfMissingSections", "[Networks]\r\nCount=2147483647\r\n" },
     };
     for (const auto& c : cases) {
         NetworkList networks;
@@ -177,7 +179,7 @@ TEST(ImportNetworks, ATextWithoutDefinitionsIsRefusedAndChangesNothing)
         EXPECT_FALSE(status.ok) << c.name;
         EXPECT_EQ(status.error, kNoDefinitionsMessage) << c.name;
         EXPECT_EQ(version, 5) << c.name;
-        EXPECT_EQ(Summary(networks), (std::vector<std::string>{"P|P", "Q|Q|Basic"})) << c.name;
+        EXPECT_EQ(Summary(networks), (std::vector<std::string> { "P|P", "Q|Q|Basic" })) << c.name;
     }
     EXPECT_EQ(codec::DecodeSjis(kNoDefinitionsMessage), "広告代理店の定義がありません。");
     EXPECT_EQ(codec::DecodeSjis(kNetworksUpdatedMessage), "広告代理店情報が更新されました。");
@@ -190,10 +192,11 @@ TEST(ImportNetworks, CodesStartingWithAStarAreOrdinaryCodes)
     networks.push_back(System("P", "plain"));
     TIniList scratch;
     int version = 1;
-    ASSERT_TRUE(ImportNetworks(scratch, Definitions(2, {{{"Name", "p"}, {"System", "P"}}, {{"Name", "s"}, {"System", "*P"}}}),
-                               networks, version)
+    ASSERT_TRUE(ImportNetworks(scratch,
+        Definitions(2, { { { "Name", "p" }, { "System", "P" } }, { { "Name", "s" }, { "System", "*P" } } }),
+        networks, version)
                     .ok);
-    EXPECT_EQ(Summary(networks), (std::vector<std::string>{"*P|s", "P|p"}));
+    EXPECT_EQ(Summary(networks), (std::vector<std::string> { "*P|s", "P|p" }));
 }
 
 // Stored passwords go to the login address: a definitions file must not move
@@ -206,17 +209,17 @@ TEST(ImportNetworks, ALoginAddressMovedToAnotherHostIsKeptWhileTheNetworkHasLogi
         bool moved;
     };
     const std::vector<Case> cases = {
-        {"https://p.example/login", "https://p.example/login2", false},
-        {"https://p.example/login", "HTTP://P.Example:8443/other?x=1", false},
-        {"https://user@p.example/login", "https://p.example/", false},
-        {"", "https://p.example/login", false}, // no address before: nothing was sent anywhere
-        {"https://p.example/login", "https://evil.example/login", true},
-        {"https://p.example/login", "https://p.example@evil.example/login", true},
-        {"https://p.example/login", "https://p.example.evil.example/login", true},
-        {"https://p.example/login", "//evil.example/login", true},
-        {"https://p.example/login", "https://evil.example\\@p.example/", true},
-        {"https://p.example/login", "https://[::1]:80/login", true},
-        {"https://p.example/login", "", true},
+        { "https://p.example/login", "https://p.example/login2", false },
+        { "https://p.example/login", "HTTP://P.Example:8443/other?x=1", false },
+        { "https://user@p.example/login", "https://p.example/", false },
+        { "", "https://p.example/login", false }, // no address before: nothing was sent anywhere
+        { "https://p.example/login", "https://evil.example/login", true },
+        { "https://p.example/login", "https://p.example@evil.example/login", true },
+        { "https://p.example/login", "https://p.example.evil.example/login", true },
+        { "https://p.example/login", "//evil.example/login", true },
+        { "https://p.example/login", "https://evil.example\\@p.example/", true },
+        { "https://p.example/login", "https://[::1]:80/login", true },
+        { "https://p.example/login", "", true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.oldURL + " -> " + c.newURL);
@@ -228,9 +231,9 @@ TEST(ImportNetworks, ALoginAddressMovedToAnotherHostIsKeptWhileTheNetworkHasLogi
         networks[1]->LoginURL = c.oldURL; // no stored login: nothing to protect
         TNetwork* p = networks[0].get();
 
-        const std::string text = Definitions(2, {{{"Name", "New P"}, {"System", "P"}, {"LoginURL", c.newURL},
-                                                  {"Regist", "reg:Zip=z; "}},
-                                                 {{"Name", "Q"}, {"System", "Q"}, {"LoginURL", c.newURL}}});
+        const std::string text = Definitions(2,
+            { { { "Name", "New P" }, { "System", "P" }, { "LoginURL", c.newURL }, { "Regist", "reg:Zip=z; " } },
+                { { "Name", "Q" }, { "System", "Q" }, { "LoginURL", c.newURL } } });
         TIniList scratch;
         int version = 1;
         std::vector<LoginHostChange> kept;
@@ -264,8 +267,8 @@ TEST(ImportNetworks, WithoutAListTheOldAddressIsStillKept)
     networks[0]->SetLogin("Basic", "me", "secret");
     TIniList scratch;
     int version = 1;
-    ASSERT_TRUE(ImportNetworks(scratch, Definitions(1, {{{"System", "P"}, {"LoginURL", "https://evil.example/"}}}),
-                               networks, version)
+    ASSERT_TRUE(ImportNetworks(scratch,
+        Definitions(1, { { { "System", "P" }, { "LoginURL", "https://evil.example/" } } }), networks, version)
                     .ok);
     EXPECT_EQ(networks[0]->LoginURL, "https://p.example/login");
 }
@@ -275,8 +278,8 @@ TEST(ImportNetworks, AcceptingSkipsNetworksNoLongerListed)
     NetworkList networks;
     networks.push_back(System("P", "P"));
     networks[0]->LoginURL = "https://p.example/";
-    std::vector<LoginHostChange> changes = {{nullptr, "gone", "https://a/", "https://b/"},
-                                            {networks[0].get(), "P", "https://p.example/", "https://n.example/"}};
+    std::vector<LoginHostChange> changes = { { nullptr, "gone", "https://a/", "https://b/" },
+        { networks[0].get(), "P", "https://p.example/", "https://n.example/" } };
     TNetwork removed;
     changes[0].Network = &removed; // not in the list any more
     AcceptLoginHostChanges(networks, changes);
@@ -287,13 +290,20 @@ TEST(ImportNetworks, AcceptingSkipsNetworksNoLongerListed)
 TEST(LoginHost, OfAddresses)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"https://A.Example/x", "a.example"},     {"http://a.example:8080", "a.example"},
-        {"https://u:p@a.example/", "a.example"},  {"https://a.example@b.example/", "b.example"},
-        {"//a.example/x", "a.example"},           {"https://[::1]:443/", "[::1]"},
-        {"https://a.example\\x/", "a.example"}, {"https://a.example?x=@b", "a.example"},
-        {"https://a.example#@b", "a.example"},    {"login.php", ""},
-        {"/login", ""},                           {"", ""},
-        {"javascript:alert(1)", ""},              {"  https://a.example/", "a.example"},
+        { "https://A.Example/x", "a.example" },
+        { "http://a.example:8080", "a.example" },
+        { "https://u:p@a.example/", "a.example" },
+        { "https://a.example@b.example/", "b.example" },
+        { "//a.example/x", "a.example" },
+        { "https://[::1]:443/", "[::1]" },
+        { "https://a.example\\x/", "a.example" },
+        { "https://a.example?x=@b", "a.example" },
+        { "https://a.example#@b", "a.example" },
+        { "login.php", "" },
+        { "/login", "" },
+        { "", "" },
+        { "javascript:alert(1)", "" },
+        { "  https://a.example/", "a.example" },
     };
     for (const auto& [url, host] : cases)
         EXPECT_EQ(LoginHost(url), host) << url;
@@ -313,7 +323,7 @@ TEST(ApplyNetworkUpdate, StoresVersionAndNetworksOrChangesNothing)
     EXPECT_EQ(store.ReadInteger("Setups", "v2", 0), 1);
     EXPECT_FALSE(store.SectionExists("Networks"));
 
-    std::string body = Definitions(1, {{{"Name", "P"}, {"System", "P"}}}, "2");
+    std::string body = Definitions(1, { { { "Name", "P" }, { "System", "P" } } }, "2");
     ScrambleText(body);
     ASSERT_TRUE(ApplyNetworkUpdate(scratch, body, networks, store, version).ok);
     EXPECT_EQ(version, 2);
@@ -324,7 +334,8 @@ TEST(ApplyNetworkUpdate, StoresVersionAndNetworksOrChangesNothing)
     // A moved login host is kept in the store too, and reported.
     networks[0]->LoginURL = "https://p.example/";
     networks[0]->SetLogin("Basic", "me", "secret");
-    std::string moved = Definitions(1, {{{"Name", "P"}, {"System", "P"}, {"LoginURL", "https://evil.example/"}}}, "5");
+    std::string moved
+        = Definitions(1, { { { "Name", "P" }, { "System", "P" }, { "LoginURL", "https://evil.example/" } } }, "5");
     ScrambleText(moved);
     std::vector<LoginHostChange> kept;
     ASSERT_TRUE(ApplyNetworkUpdate(scratch, moved, networks, store, version, nullptr, &kept).ok);

@@ -17,7 +17,7 @@ struct FakeNode {
     std::string name;
     std::string type = "text";
     std::string value;
-    bool hasValue = true;   // reading "Value" fails when false
+    bool hasValue = true; // reading "Value" fails when false
     bool failWrites = false;
     bool checked = false;
     int selectedIndex = -1;
@@ -49,7 +49,10 @@ class FakeElementView;
 
 class FakeCollectionView : public DomCollection {
 public:
-    explicit FakeCollectionView(FakeNodes nodes) : m_nodes(std::move(nodes)) {}
+    explicit FakeCollectionView(FakeNodes nodes)
+        : m_nodes(std::move(nodes))
+    {
+    }
     DomResult<std::unique_ptr<DomElement>> ItemByName(std::string_view name, int index) override;
     DomResult<std::unique_ptr<DomElement>> ItemAt(int index) override;
     DomResult<int> Length() override { return DomResult<int>::Ok(static_cast<int>(m_nodes.size())); }
@@ -60,7 +63,10 @@ private:
 
 class FakeElementView : public DomElement {
 public:
-    explicit FakeElementView(std::shared_ptr<FakeNode> node) : m_node(std::move(node)) {}
+    explicit FakeElementView(std::shared_ptr<FakeNode> node)
+        : m_node(std::move(node))
+    {
+    }
 
     DomResult<std::string> ReadProperty(std::string_view name) override
     {
@@ -99,7 +105,8 @@ public:
     }
     DomResult<std::unique_ptr<DomCollection>> All() override
     {
-        return DomResult<std::unique_ptr<DomCollection>>::Ok(std::make_unique<FakeCollectionView>(m_node->children));
+        return DomResult<std::unique_ptr<DomCollection>>::Ok(
+            std::make_unique<FakeCollectionView>(m_node->children));
     }
 
 private:
@@ -127,14 +134,21 @@ inline DomResult<std::unique_ptr<DomElement>> FakeCollectionView::ItemAt(int ind
 
 class FakeDocumentView : public DomDocument {
 public:
-    explicit FakeDocumentView(std::shared_ptr<FakeDocument> document) : m_document(std::move(document)) {}
+    explicit FakeDocumentView(std::shared_ptr<FakeDocument> document)
+        : m_document(std::move(document))
+    {
+    }
     DomResult<std::unique_ptr<DomCollection>> Forms() override
     {
         if (m_document->formsFail)
             return DomResult<std::unique_ptr<DomCollection>>::Fail("not an HTML document");
-        return DomResult<std::unique_ptr<DomCollection>>::Ok(std::make_unique<FakeCollectionView>(m_document->forms));
+        return DomResult<std::unique_ptr<DomCollection>>::Ok(
+            std::make_unique<FakeCollectionView>(m_document->forms));
     }
-    DomResult<int> FrameCount() override { return DomResult<int>::Ok(static_cast<int>(m_document->frames.size())); }
+    DomResult<int> FrameCount() override
+    {
+        return DomResult<int>::Ok(static_cast<int>(m_document->frames.size()));
+    }
     DomResult<std::unique_ptr<DomDocument>> FrameDocument(int index) override
     {
         if (index < 0 || static_cast<size_t>(index) >= m_document->frames.size())

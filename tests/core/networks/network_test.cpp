@@ -13,18 +13,18 @@ using test::TextStore;
 TEST(NetworkConstants, DecodeToTheirJapaneseText)
 {
     EXPECT_EQ(codec::DecodeSjis(kDefaultNetworkName), "\u672A\u8A2D\u5B9A"); // 未設定
-    EXPECT_EQ(codec::DecodeSjis(kDefaultLoginName), "\u30B5\u30A4\u30C8");   // サイト
+    EXPECT_EQ(codec::DecodeSjis(kDefaultLoginName), "\u30B5\u30A4\u30C8"); // サイト
 }
 
 TEST(LoadNetworks, ReadsEveryKeyAndLogin)
 {
     const TextStore store("[Networks]\r\nCount=1\r\n\r\n"
-                                   "[Network1]\r\nName=A8\r\nLoginURL=https://a/login\r\nCharacter=a8.net\r\n"
-                                   "LoginInfoCount=2\r\nName1=P1\r\nUser1=u1\r\nPassword1=p1\r\n"
-                                   "Name2=P2\r\nUser2=u2\r\nPassword2=p2\r\n"
-                                   "FieldUser=login\r\nFieldPassword=pw\r\nFieldOthers=<input type=hidden>\r\n"
-                                   "SignupURL=https://a/s\r\nSystem=A8\r\nRegist=r:EMail=m; \r\n"
-                                   "RegistURL=https://a/reg\r\n");
+                          "[Network1]\r\nName=A8\r\nLoginURL=https://a/login\r\nCharacter=a8.net\r\n"
+                          "LoginInfoCount=2\r\nName1=P1\r\nUser1=u1\r\nPassword1=p1\r\n"
+                          "Name2=P2\r\nUser2=u2\r\nPassword2=p2\r\n"
+                          "FieldUser=login\r\nFieldPassword=pw\r\nFieldOthers=<input type=hidden>\r\n"
+                          "SignupURL=https://a/s\r\nSystem=A8\r\nRegist=r:EMail=m; \r\n"
+                          "RegistURL=https://a/reg\r\n");
     NetworkList list;
     LoadNetworks(store, list);
     ASSERT_EQ(list.size(), 1u);
@@ -52,9 +52,9 @@ TEST(LoadNetworks, ReadsEveryKeyAndLogin)
 TEST(LoadNetworks, EmptyOrMissingValuesTakeDefaults)
 {
     const TextStore store("[Networks]\r\nCount=3\r\n\r\n"
-                                   "[Network1]\r\nName=\r\nFieldUser=\r\nFieldPassword=\r\n"
-                                   "LoginInfoCount=1\r\nUser1=u\r\n\r\n"
-                                   "[Network2]\r\nName=B\r\nLoginInfoCount=x\r\nName1=never read\r\n");
+                          "[Network1]\r\nName=\r\nFieldUser=\r\nFieldPassword=\r\n"
+                          "LoginInfoCount=1\r\nUser1=u\r\n\r\n"
+                          "[Network2]\r\nName=B\r\nLoginInfoCount=x\r\nName1=never read\r\n");
     NetworkList list;
     LoadNetworks(store, list);
     ASSERT_EQ(list.size(), 3u);
@@ -70,7 +70,7 @@ TEST(LoadNetworks, EmptyOrMissingValuesTakeDefaults)
 
 TEST(LoadNetworks, MissingOrBadCountGivesNoNetworks)
 {
-    for (const char* text : {"", "[Networks]\r\nCount=abc\r\n", "[Networks]\r\nCount=-4\r\n"}) {
+    for (const char* text : { "", "[Networks]\r\nCount=abc\r\n", "[Networks]\r\nCount=-4\r\n" }) {
         NetworkList list;
         list.push_back(std::make_unique<TNetwork>());
         LoadNetworks(TextStore(text), list);
@@ -81,8 +81,8 @@ TEST(LoadNetworks, MissingOrBadCountGivesNoNetworks)
 TEST(LoadNetworks, HugeCountsDoNotExhaustMemory)
 {
     NetworkList list;
-    LoadNetworks(TextStore("[Networks]\r\nCount=2147483647\r\n\r\n[Network1]\r\nLoginInfoCount=2000000000\r\n"),
-                 list);
+    LoadNetworks(
+        TextStore("[Networks]\r\nCount=2147483647\r\n\r\n[Network1]\r\nLoginInfoCount=2000000000\r\n"), list);
     EXPECT_LE(list.size(), 1000u + 10u);
     ASSERT_FALSE(list.empty());
     EXPECT_LE(list[0]->Logins.size(), 1000u + 10u);
@@ -104,11 +104,12 @@ TEST(SaveNetworks, WritesKeysInOrderAndLoadsBack)
     SaveNetworks(store, list);
     // A new key goes directly below its section header, so a fresh store shows
     // the keys in the reverse of their writing order.
-    EXPECT_EQ(store.SaveToText(), "; NoTitle\r\n\r\n\r\n[Networks]\r\nCount=1\r\n\r\n"
-                                  "[Network1]\r\nRegistURL=\r\nRegist=\r\nSystem=S\r\nSignupURL=\r\n"
-                                  "FieldOthers=\r\nFieldPassword=password\r\nFieldUser=user\r\n"
-                                  "Password2=p2\r\nUser2=u2\r\nName2=P2\r\nPassword1=p1\r\nUser1=u1\r\nName1=P1\r\n"
-                                  "LoginInfoCount=2\r\nCharacter=\r\nLoginURL=\r\nName=N\r\n");
+    EXPECT_EQ(store.SaveToText(),
+        "; NoTitle\r\n\r\n\r\n[Networks]\r\nCount=1\r\n\r\n"
+        "[Network1]\r\nRegistURL=\r\nRegist=\r\nSystem=S\r\nSignupURL=\r\n"
+        "FieldOthers=\r\nFieldPassword=password\r\nFieldUser=user\r\n"
+        "Password2=p2\r\nUser2=u2\r\nName2=P2\r\nPassword1=p1\r\nUser1=u1\r\nName1=P1\r\n"
+        "LoginInfoCount=2\r\nCharacter=\r\nLoginURL=\r\nName=N\r\n");
 
     NetworkList again;
     LoadNetworks(store, again);

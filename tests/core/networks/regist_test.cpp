@@ -75,17 +75,18 @@ TEST(ParseRegist, WorkedExampleGivesItsTable)
     ASSERT_EQ(network->Forms->size(), 1u);
     const TRegistForm& form = network->Forms->front();
     EXPECT_EQ(form.Name, "reg");
-    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string>{
-                                         "reg:EMail|email|required",
-                                         "reg:Name1|name|required|next=3",
-                                         "reg:NameM|name|continued|next=4",
-                                         "reg:Name2|name|continued",
-                                         "reg:Addr1|pref|required|number=1",
-                                         "reg:Zip|zip|remove=-",
-                                         "reg:Phone|tel1|number=3|cut=<",
-                                         "reg:AccountType|kind|number=2|pairs=0,0,1,1",
-                                         "reg:Name1|AccountName|mirror",
-                                     }));
+    EXPECT_EQ(DescribeAll(*network),
+        (std::vector<std::string> {
+            "reg:EMail|email|required",
+            "reg:Name1|name|required|next=3",
+            "reg:NameM|name|continued|next=4",
+            "reg:Name2|name|continued",
+            "reg:Addr1|pref|required|number=1",
+            "reg:Zip|zip|remove=-",
+            "reg:Phone|tel1|number=3|cut=<",
+            "reg:AccountType|kind|number=2|pairs=0,0,1,1",
+            "reg:Name1|AccountName|mirror",
+        }));
     // Sources are looked up in the field map; the chain members keep their order.
     EXPECT_EQ(form.Fields[0]->Control, ProfileField::EMail);
     EXPECT_EQ(form.Fields[2]->Control, ProfileField::NameM);
@@ -105,55 +106,54 @@ void PrintTo(const RegistCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class RegistCases : public ::testing::TestWithParam<RegistCase> {};
+class RegistCases : public ::testing::TestWithParam<RegistCase> { };
 
 TEST_P(RegistCases, Parses)
 {
     EXPECT_EQ(DescribeAll(*Parsed(GetParam().regist)), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ParseRegist, RegistCases,
+INSTANTIATE_TEST_SUITE_P(ParseRegist, RegistCases,
     ::testing::Values(
         // The last character is never examined.
-        RegistCase{"FinalSemicolonUnexamined", "f:Name1=n;", {"f:Name1|"}},
-        RegistCase{"TrailingBlankCompletesTarget", "f:Name1=n; ", {"f:Name1|n"}},
-        RegistCase{"CutClosingAtEndIsNotCollected", "f:Phone=tel;<12<", {"f:Phone|tel|number=1|cut=<"}},
-        RegistCase{"CutWithOneMoreCharacter", "f:Phone=tel;<12< ", {"f:Phone|tel|number=12|cut=<"}},
-        RegistCase{"CutNotANumberGivesOne", "f:Phone=tel;<x< ", {"f:Phone|tel|number=1|cut=<"}},
-        RegistCase{"LastBytesAndFromByte", "f:Phone=a;>4>Fax=b;{2{ ",
-                   {"f:Phone|a|number=4|cut=>", "f:Fax|b|number=2|cut={"}},
-        RegistCase{"ListOffset", "f:Addr1=pref;#7# ", {"f:Addr1|pref|number=7"}},
-        RegistCase{"ListOffsetNotANumber", "f:Addr1=pref;#abc# ", {"f:Addr1|pref"}},
-        RegistCase{"NegativeOffset", "f:Addr1=pref;#-1# ", {"f:Addr1|pref|number=-1"}},
-        RegistCase{"PairsWithTextAfterLastColon", "f:AccountType=kind;#0:5:1:6:9# ",
-                   {"f:AccountType|kind|number=2|pairs=0,5,1,6"}},
-        RegistCase{"PairsBadNumberIsZeroOddCountRoundsDown", "f:AccountType=kind;#x:5:1:# ",
-                   {"f:AccountType|kind|number=1|pairs=0,5,1"}},
-        RegistCase{"NumberOutOfRangeIsNotANumber", "f:Addr1=pref;#2147483648# ", {"f:Addr1|pref"}},
-        RegistCase{"GuardAndExpected", "f:EMail=mail;!mail2!EMail=mail2;$@$ ",
-                   {"f:EMail|mail|guard=mail2", "f:EMail|mail2|expected=@"}},
-        RegistCase{"ChainOfThree", "f:Name1=n;NameM=n;Name2=n; ",
-                   {"f:Name1|n|next=2", "f:NameM|n|continued|next=3", "f:Name2|n|continued"}},
+        RegistCase { "FinalSemicolonUnexamined", "f:Name1=n;", { "f:Name1|" } },
+        RegistCase { "TrailingBlankCompletesTarget", "f:Name1=n; ", { "f:Name1|n" } },
+        RegistCase { "CutClosingAtEndIsNotCollected", "f:Phone=tel;<12<", { "f:Phone|tel|number=1|cut=<" } },
+        RegistCase { "CutWithOneMoreCharacter", "f:Phone=tel;<12< ", { "f:Phone|tel|number=12|cut=<" } },
+        RegistCase { "CutNotANumberGivesOne", "f:Phone=tel;<x< ", { "f:Phone|tel|number=1|cut=<" } },
+        RegistCase { "LastBytesAndFromByte", "f:Phone=a;>4>Fax=b;{2{ ",
+            { "f:Phone|a|number=4|cut=>", "f:Fax|b|number=2|cut={" } },
+        RegistCase { "ListOffset", "f:Addr1=pref;#7# ", { "f:Addr1|pref|number=7" } },
+        RegistCase { "ListOffsetNotANumber", "f:Addr1=pref;#abc# ", { "f:Addr1|pref" } },
+        RegistCase { "NegativeOffset", "f:Addr1=pref;#-1# ", { "f:Addr1|pref|number=-1" } },
+        RegistCase { "PairsWithTextAfterLastColon", "f:AccountType=kind;#0:5:1:6:9# ",
+            { "f:AccountType|kind|number=2|pairs=0,5,1,6" } },
+        RegistCase { "PairsBadNumberIsZeroOddCountRoundsDown", "f:AccountType=kind;#x:5:1:# ",
+            { "f:AccountType|kind|number=1|pairs=0,5,1" } },
+        RegistCase { "NumberOutOfRangeIsNotANumber", "f:Addr1=pref;#2147483648# ", { "f:Addr1|pref" } },
+        RegistCase { "GuardAndExpected", "f:EMail=mail;!mail2!EMail=mail2;$@$ ",
+            { "f:EMail|mail|guard=mail2", "f:EMail|mail2|expected=@" } },
+        RegistCase { "ChainOfThree", "f:Name1=n;NameM=n;Name2=n; ",
+            { "f:Name1|n|next=2", "f:NameM|n|continued|next=3", "f:Name2|n|continued" } },
         // "%" after an entry's ";" keeps that entry out of earlier chains; a
         // later entry of the same target joins it.
-        RegistCase{"PercentStartsANewChain", "f:Name1=n;Name2=n;%Zip=n; ",
-                   {"f:Name1|n", "f:Name2|n|next=3", "f:Zip|n|continued"}},
-        RegistCase{"PercentOnFirstEntryChangesNothing", "f:Name1=n;%Name2=n; ",
-                   {"f:Name1|n|next=2", "f:Name2|n|continued"}},
+        RegistCase { "PercentStartsANewChain", "f:Name1=n;Name2=n;%Zip=n; ",
+            { "f:Name1|n", "f:Name2|n|next=3", "f:Zip|n|continued" } },
+        RegistCase { "PercentOnFirstEntryChangesNothing", "f:Name1=n;%Name2=n; ",
+            { "f:Name1|n|next=2", "f:Name2|n|continued" } },
         // With the final ";" unexamined the second entry gets no target.
-        RegistCase{"UnexaminedSemicolonLeavesNoChain", "f:Name1=n;Name2=n;", {"f:Name1|n", "f:Name2|"}},
-        RegistCase{"ChainsStayInsideTheirForm", "a:Name1=n;b:Name2=n; ", {"a:Name1|n", "b:Name2|n"}},
-        RegistCase{"TwoForms", "a:EMail=m;b:Zip=z; ", {"a:EMail|m", "b:Zip|z"}},
-        RegistCase{"BlanksAndBreaksBelongToNames", "f:\r\nName1 = n ;x", {"f:\r\nName1 | n "}},
-        RegistCase{"LiteralSource", "f:\"-\"=tel; ", {"f:\"-\"|tel"}}),
+        RegistCase { "UnexaminedSemicolonLeavesNoChain", "f:Name1=n;Name2=n;", { "f:Name1|n", "f:Name2|" } },
+        RegistCase { "ChainsStayInsideTheirForm", "a:Name1=n;b:Name2=n; ", { "a:Name1|n", "b:Name2|n" } },
+        RegistCase { "TwoForms", "a:EMail=m;b:Zip=z; ", { "a:EMail|m", "b:Zip|z" } },
+        RegistCase { "BlanksAndBreaksBelongToNames", "f:\r\nName1 = n ;x", { "f:\r\nName1 | n " } },
+        RegistCase { "LiteralSource", "f:\"-\"=tel; ", { "f:\"-\"|tel" } }),
     [](const ::testing::TestParamInfo<RegistCase>& info) { return std::string(info.param.name); });
 
 TEST(ParseRegist, SeparateEntryTakesNoOption)
 {
     // "%" ends the entry: the "#" after it is part of the next token.
     auto network = Parsed("f:Addr1=pref;%#3#Zip=z; ");
-    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string>{"f:Addr1|pref", "f:#3#Zip|z"}));
+    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string> { "f:Addr1|pref", "f:#3#Zip|z" }));
 }
 
 TEST(ParseRegist, SourcesAreLookedUpIgnoringCase)
@@ -167,7 +167,7 @@ TEST(ParseRegist, SourcesAreLookedUpIgnoringCase)
 
 TEST(ParseRegist, ShortTextsLeaveFormsAbsentOrEmpty)
 {
-    for (const char* text : {"", ":"}) {
+    for (const char* text : { "", ":" }) {
         auto network = Parsed(text);
         EXPECT_FALSE(network->Forms) << '"' << text << '"';
     }
@@ -185,7 +185,7 @@ TEST(ParseRegist, ReparseRebuildsForms)
     auto network = Parsed("f:EMail=m; ");
     network->Regist = "g:Zip=z;Fax=y; ";
     ParseRegist(*network);
-    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string>{"g:Zip|z", "g:Fax|y"}));
+    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string> { "g:Zip|z", "g:Fax|y" }));
 }
 
 TEST(ParseRegist, PiecesOutsideAFormAreSkipped)
@@ -193,9 +193,9 @@ TEST(ParseRegist, PiecesOutsideAFormAreSkipped)
     // An entry before any form header (with its option), and a ";" before any
     // entry: skipped; the text after them parses as usual.
     auto network = Parsed("EMail=m;#5#f:Zip=z; ");
-    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string>{"f:Zip|z"}));
+    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string> { "f:Zip|z" }));
     network = Parsed(";(x)f:Zip=z; ");
-    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string>{"f:Zip|z"}));
+    EXPECT_EQ(DescribeAll(*network), (std::vector<std::string> { "f:Zip|z" }));
     network = Parsed("a;b;c=;=;:; ");
     ASSERT_TRUE(network->Forms);
     ASSERT_EQ(network->Forms->size(), 1u);
@@ -227,10 +227,17 @@ TEST(ParseDecimal, SignedThirtyTwoBit)
         bool ok;
         int32_t value;
     } cases[] = {
-        {"0", true, 0},          {"-12", true, -12},    {"+7", true, 7},
-        {"2147483647", true, INT32_MAX}, {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0}, {"", false, 0},      {"-", false, 0},
-        {" 1", false, 0},        {"1a", false, 0},      {"0x1", false, 0},
+        { "0", true, 0 },
+        { "-12", true, -12 },
+        { "+7", true, 7 },
+        { "2147483647", true, INT32_MAX },
+        { "-2147483648", true, INT32_MIN },
+        { "2147483648", false, 0 },
+        { "", false, 0 },
+        { "-", false, 0 },
+        { " 1", false, 0 },
+        { "1a", false, 0 },
+        { "0x1", false, 0 },
     };
     for (const auto& c : cases) {
         int32_t value = 99;

@@ -12,8 +12,9 @@ using test::FakeDocument;
 using test::FakeWindow;
 using test::Form;
 
-const std::string kYamada = "\x8eR\x93" "c"; // 山田
-const std::string kTaro = "\x91\xbe\x98Y";   // 太郎
+const std::string kYamada = "\x8eR\x93"
+                            "c"; // 山田
+const std::string kTaro = "\x91\xbe\x98Y"; // 太郎
 
 TSiteInfo Profile()
 {
@@ -45,14 +46,14 @@ struct Fixture {
     NetworkList networks;
     FakeWindow window;
     TSiteInfo profile = Profile();
-    ProfileSignupValues values{profile, "login-me", "pw"};
+    ProfileSignupValues values { profile, "login-me", "pw" };
 };
 
 TEST(SignupFill, FillsEmptyElementsOnlyAndLeavesTypedTextAlone)
 {
     Fixture f("reg:EMail=*email;Zip=zip;Phone=tel; ");
     auto email = Element("email"), zip = Element("zip", "text", "999"), tel = Element("tel");
-    f.window.document->forms = {Form("reg", {email, zip, tel})};
+    f.window.document->forms = { Form("reg", { email, zip, tel }) };
     EXPECT_TRUE(f.Tick().empty());
     EXPECT_EQ(email->value, "me@example.jp");
     EXPECT_EQ(zip->value, "999"); // pre-filled by the page
@@ -70,7 +71,7 @@ TEST(SignupFill, ExpectedValueOptionFillsOnlyOverThatText)
 {
     Fixture f("reg:EMail=a;$@$EMail=b;$@$ ");
     auto a = Element("a", "text", "@"), b = Element("b", "text", "");
-    f.window.document->forms = {Form("reg", {a, b})};
+    f.window.document->forms = { Form("reg", { a, b }) };
     f.Tick();
     EXPECT_EQ(a->value, "me@example.jp");
     EXPECT_EQ(b->value, ""); // empty differs from "@"
@@ -84,19 +85,19 @@ TEST(SignupFill, FormChoice)
         std::vector<std::string> pageForms;
         int filled; // index of the page form that gets the value, -1 for none
     } cases[] = {
-        {"EarlierDefinitionWins", "b:EMail=m;a:EMail=m; ", {"a", "b"}, 1},
-        {"ByPositionWhenNoNameMatches", "1:EMail=m; ", {"x", "y"}, 1},
-        {"NameBeforePosition", "1:EMail=m; ", {"1x", "1"}, 1},
-        {"ZeroIsTheFirstForm", "0:EMail=m; ", {"x", "y"}, 0},
-        {"PositionBeyondTheForms", "5:EMail=m; ", {"x", "y"}, -1},
-        {"NoDefinitionMatches", "reg:EMail=m; ", {"x", "y"}, -1},
+        { "EarlierDefinitionWins", "b:EMail=m;a:EMail=m; ", { "a", "b" }, 1 },
+        { "ByPositionWhenNoNameMatches", "1:EMail=m; ", { "x", "y" }, 1 },
+        { "NameBeforePosition", "1:EMail=m; ", { "1x", "1" }, 1 },
+        { "ZeroIsTheFirstForm", "0:EMail=m; ", { "x", "y" }, 0 },
+        { "PositionBeyondTheForms", "5:EMail=m; ", { "x", "y" }, -1 },
+        { "NoDefinitionMatches", "reg:EMail=m; ", { "x", "y" }, -1 },
     };
     for (const Case& c : cases) {
         Fixture f(c.regist);
         std::vector<std::shared_ptr<test::FakeNode>> fields;
         for (const std::string& name : c.pageForms) {
             fields.push_back(Element("m"));
-            f.window.document->forms.push_back(Form(name, {fields.back()}));
+            f.window.document->forms.push_back(Form(name, { fields.back() }));
         }
         EXPECT_TRUE(f.Tick().empty()) << c.name;
         for (size_t i = 0; i < fields.size(); ++i)
@@ -111,9 +112,9 @@ TEST(SignupFill, FramesAreExaminedOnlyWhenThePageHasNoForm)
         Fixture f("reg:EMail=m; ");
         auto inFrame = Element("m");
         auto frame = std::make_shared<FakeDocument>();
-        frame->forms = {Form("reg", {inFrame})};
-        f.window.document->forms = {Form("search", {Element("q")})};
-        f.window.document->frames = {frame};
+        frame->forms = { Form("reg", { inFrame }) };
+        f.window.document->forms = { Form("search", { Element("q") }) };
+        f.window.document->frames = { frame };
         f.Tick();
         EXPECT_EQ(inFrame->value, "");
     }
@@ -122,8 +123,8 @@ TEST(SignupFill, FramesAreExaminedOnlyWhenThePageHasNoForm)
         Fixture f("reg:EMail=m; ");
         auto inFrame = Element("m");
         auto menu = std::make_shared<FakeDocument>(), main = std::make_shared<FakeDocument>();
-        main->forms = {Form("reg", {inFrame})};
-        f.window.document->frames = {menu, main};
+        main->forms = { Form("reg", { inFrame }) };
+        f.window.document->frames = { menu, main };
         EXPECT_TRUE(f.Tick().empty());
         EXPECT_EQ(inFrame->value, "me@example.jp");
     }
@@ -132,9 +133,9 @@ TEST(SignupFill, FramesAreExaminedOnlyWhenThePageHasNoForm)
         Fixture f("reg:EMail=m; ");
         auto first = Element("m"), second = Element("m"), other = Element("m");
         auto a = std::make_shared<FakeDocument>(), b = std::make_shared<FakeDocument>();
-        a->forms = {Form("reg", {first}), Form("reg", {other})};
-        b->forms = {Form("reg", {second})};
-        f.window.document->frames = {a, b};
+        a->forms = { Form("reg", { first }), Form("reg", { other }) };
+        b->forms = { Form("reg", { second }) };
+        f.window.document->frames = { a, b };
         f.Tick();
         EXPECT_EQ(first->value, "me@example.jp");
         EXPECT_EQ(second->value, "me@example.jp");
@@ -145,9 +146,9 @@ TEST(SignupFill, FramesAreExaminedOnlyWhenThePageHasNoForm)
         Fixture f("reg:EMail=m; ");
         auto deep = Element("m");
         auto outer = std::make_shared<FakeDocument>(), inner = std::make_shared<FakeDocument>();
-        inner->forms = {Form("reg", {deep})};
-        outer->frames = {inner};
-        f.window.document->frames = {outer};
+        inner->forms = { Form("reg", { deep }) };
+        outer->frames = { inner };
+        f.window.document->frames = { outer };
         EXPECT_TRUE(f.Tick().empty());
         EXPECT_EQ(deep->value, "");
     }
@@ -157,7 +158,7 @@ TEST(SignupFill, ChainsJoinTheirValuesInTextOrder)
 {
     Fixture f("reg:Name1=name;NameM=name;Name2=name;\"-\"=zip;Zip=zip;\"\"=x;Nmae1=x; ");
     auto name = Element("name"), zip = Element("zip"), x = Element("x");
-    f.window.document->forms = {Form("reg", {name, zip, x})};
+    f.window.document->forms = { Form("reg", { name, zip, x }) };
     f.Tick();
     EXPECT_EQ(codec::DecodeSjis(name->value), "山田\u3000太郎");
     EXPECT_EQ(zip->value, "-123-4567");
@@ -174,24 +175,24 @@ TEST(SignupFill, RemoveTextAndCuts)
     } cases[] = {
         // Without a number the element must be empty to be filled; with a cut
         // option it is written at every tick, whatever it holds.
-        {"reg:Zip=t;(-) ", "", "1234567"},
-        {"reg:Phone=t;(03-) ", "", "1234-5678"},
-        {"reg:Phone=t;<2< ", "stale", "03"},
-        {"reg:Phone=t;<99< ", "stale", "03-1234-5678"},
-        {"reg:Phone=t;<0< ", "stale", ""},
-        {"reg:Phone=t;>4> ", "stale", "5678"},
-        {"reg:Phone=t;>99> ", "stale", "03-1234-5678"},
-        {"reg:Phone=t;>-1> ", "stale", ""},
-        {"reg:Phone=t;{4{ ", "stale", "1234-5678"},
-        {"reg:Phone=t;{1{ ", "stale", "03-1234-5678"},
-        {"reg:Phone=t;{-5{ ", "stale", "03-1234-5678"},
-        {"reg:Phone=t;{13{ ", "stale", ""},
-        {"reg:Phone=t;{12{ ", "stale", "8"},
+        { "reg:Zip=t;(-) ", "", "1234567" },
+        { "reg:Phone=t;(03-) ", "", "1234-5678" },
+        { "reg:Phone=t;<2< ", "stale", "03" },
+        { "reg:Phone=t;<99< ", "stale", "03-1234-5678" },
+        { "reg:Phone=t;<0< ", "stale", "" },
+        { "reg:Phone=t;>4> ", "stale", "5678" },
+        { "reg:Phone=t;>99> ", "stale", "03-1234-5678" },
+        { "reg:Phone=t;>-1> ", "stale", "" },
+        { "reg:Phone=t;{4{ ", "stale", "1234-5678" },
+        { "reg:Phone=t;{1{ ", "stale", "03-1234-5678" },
+        { "reg:Phone=t;{-5{ ", "stale", "03-1234-5678" },
+        { "reg:Phone=t;{13{ ", "stale", "" },
+        { "reg:Phone=t;{12{ ", "stale", "8" },
     };
     for (const auto& c : cases) {
         Fixture f(c.regist);
         auto t = Element("t", "text", c.initial);
-        f.window.document->forms = {Form("reg", {t})};
+        f.window.document->forms = { Form("reg", { t }) };
         f.Tick();
         EXPECT_EQ(t->value, c.expected) << c.regist;
     }
@@ -202,10 +203,10 @@ TEST(SignupFill, ListOffsetChoosesAndFollowsTheDialog)
     Fixture f("reg:Addr1=pref;#1# ");
     auto pref = Element("pref", "select-one");
     pref->selectedIndex = 0;
-    f.window.document->forms = {Form("reg", {pref})};
+    f.window.document->forms = { Form("reg", { pref }) };
     f.Tick();
     EXPECT_EQ(pref->selectedIndex, 14); // 東京都 is 13 in the dialog
-    pref->selectedIndex = 3;             // the user picks another entry in the page
+    pref->selectedIndex = 3; // the user picks another entry in the page
     f.Tick();
     EXPECT_EQ(pref->selectedIndex, 14);
     f.profile.Addr1 = 1;
@@ -217,7 +218,7 @@ TEST(SignupFill, ListPairsTickRadioButtons)
 {
     Fixture f("reg:AccountType=kind;#0:1:1:0:# ");
     auto first = Element("kind", "radio", "futsu"), second = Element("kind", "Radio", "toza");
-    f.window.document->forms = {Form("reg", {first, second})};
+    f.window.document->forms = { Form("reg", { first, second }) };
     f.Tick();
     EXPECT_FALSE(first->checked);
     EXPECT_TRUE(second->checked); // 普通 (0) maps to the second button
@@ -232,17 +233,17 @@ TEST(SignupFill, ListOptionsThatCannotApplyWriteNothing)
         const char* name;
         const char* regist;
     } cases[] = {
-        {"ListOptionOnATextSource", "reg:Zip=t;#1# "},
-        {"OddPairCountWhoseLastNumberMatches", "reg:AccountType=t;#1:1:0:# "},
+        { "ListOptionOnATextSource", "reg:Zip=t;#1# " },
+        { "OddPairCountWhoseLastNumberMatches", "reg:AccountType=t;#1:1:0:# " },
         // No chosen entry gives an empty value: the entry is skipped.
-        {"NoChosenEntry", "reg:Addr1=t;#0# "},
+        { "NoChosenEntry", "reg:Addr1=t;#0# " },
     };
     for (const auto& c : cases) {
         Fixture f(c.regist);
         f.profile.Addr1 = 99; // outside the prefecture list: no chosen entry
         auto select = Element("t", "select-one");
         select->selectedIndex = 7;
-        f.window.document->forms = {Form("reg", {select})};
+        f.window.document->forms = { Form("reg", { select }) };
         f.Tick();
         EXPECT_EQ(select->selectedIndex, 7) << c.name;
         EXPECT_EQ(select->writes, 0) << c.name;
@@ -250,7 +251,7 @@ TEST(SignupFill, ListOptionsThatCannotApplyWriteNothing)
     // A radio group with no button at the computed index is left alone.
     Fixture f("reg:AccountType=r;#3# ");
     auto radio = Element("r", "radio");
-    f.window.document->forms = {Form("reg", {radio})};
+    f.window.document->forms = { Form("reg", { radio }) };
     f.Tick();
     EXPECT_EQ(radio->writes, 0);
 }
@@ -260,7 +261,7 @@ TEST(SignupFill, GuardElementHoldingTheValueSkipsTheEntry)
     Fixture f("reg:EMail=a;!confirm!EMail=b;!other! ");
     auto a = Element("a"), b = Element("b"), confirm = Element("confirm", "text", "me@example.jp"),
          other = Element("other", "text", "x");
-    f.window.document->forms = {Form("reg", {a, b, confirm, other})};
+    f.window.document->forms = { Form("reg", { a, b, confirm, other }) };
     f.Tick();
     EXPECT_EQ(a->value, "");
     EXPECT_EQ(b->value, "me@example.jp");
@@ -271,7 +272,7 @@ TEST(SignupFill, UnreadableValueFallsBackToTheSecondElementOfThatName)
     Fixture f("reg:EMail=m; ");
     auto label = Element("m", "label"), input = Element("m");
     label->hasValue = false;
-    f.window.document->forms = {Form("reg", {label, input})};
+    f.window.document->forms = { Form("reg", { label, input }) };
     f.Tick();
     EXPECT_EQ(input->value, "me@example.jp");
 }
@@ -282,7 +283,7 @@ TEST(SignupFill, AFailingEntryDoesNotStopTheOthers)
     auto a = Element("a"), b = Element("b"), c = Element("c");
     b->failWrites = true;
     a->hasValue = false; // and no second element of that name
-    f.window.document->forms = {Form("reg", {a, b, c})};
+    f.window.document->forms = { Form("reg", { a, b, c }) };
     EXPECT_TRUE(f.Tick().empty());
     EXPECT_EQ(c->value, "03-1234-5678");
     EXPECT_EQ(f.network().SignupBrowser, &f.window);
@@ -292,7 +293,7 @@ TEST(SignupFill, MirrorAndContinuedEntriesAreNotFilledOnTheirOwn)
 {
     Fixture f("reg:Name1==AccountName;Name1=n;Name2=n;Name2=only; ");
     auto accountName = Element("AccountName"), n = Element("n"), only = Element("only");
-    f.window.document->forms = {Form("reg", {accountName, n, only})};
+    f.window.document->forms = { Form("reg", { accountName, n, only }) };
     f.Tick();
     EXPECT_EQ(accountName->writes, 0);
     EXPECT_EQ(n->value, kYamada + kTaro);
@@ -305,7 +306,7 @@ TEST(SignupFill, LoginValuesComeFromTheValues)
     Fixture f("reg:User=id;Password=pw;Country=c;AffType=t;Addr1=p; ");
     auto id = Element("id"), pw = Element("pw"), c = Element("c"), t = Element("t"), p = Element("p");
     f.profile.Company = " K ";
-    f.window.document->forms = {Form("reg", {id, pw, c, t, p})};
+    f.window.document->forms = { Form("reg", { id, pw, c, t, p }) };
     f.Tick();
     EXPECT_EQ(id->value, "login-me");
     EXPECT_EQ(pw->value, "pw");
@@ -320,14 +321,14 @@ TEST(SignupFill, UnusableWindowsAreDropped)
         const char* name;
         void (*breakIt)(FakeWindow&);
     } cases[] = {
-        {"Closed", [](FakeWindow& w) { w.closed = true; }},
-        {"NotAnHtmlDocument", [](FakeWindow& w) { w.document->formsFail = true; }},
-        {"FrameWithoutDocument", [](FakeWindow& w) { w.document->frames = {nullptr}; }},
+        { "Closed", [](FakeWindow& w) { w.closed = true; } },
+        { "NotAnHtmlDocument", [](FakeWindow& w) { w.document->formsFail = true; } },
+        { "FrameWithoutDocument", [](FakeWindow& w) { w.document->frames = { nullptr }; } },
     };
     for (const auto& c : cases) {
         Fixture f("reg:EMail=m; ");
         c.breakIt(f.window);
-        EXPECT_EQ(f.Tick(), (std::vector<SignupWindow*>{&f.window})) << c.name;
+        EXPECT_EQ(f.Tick(), (std::vector<SignupWindow*> { &f.window })) << c.name;
         EXPECT_EQ(f.network().SignupBrowser, nullptr) << c.name;
         EXPECT_TRUE(f.Tick().empty()) << c.name; // nothing left to look at
     }
@@ -337,7 +338,7 @@ TEST(SignupFill, PageStillLoadingIsLeftForTheNextTick)
 {
     Fixture f("reg:EMail=m; ");
     auto m = Element("m");
-    f.window.document->forms = {Form("reg", {m})};
+    f.window.document->forms = { Form("reg", { m }) };
     f.window.readyState = 3;
     EXPECT_TRUE(f.Tick().empty());
     EXPECT_EQ(m->value, "");
@@ -351,7 +352,7 @@ TEST(SignupFill, NetworksWithoutFormsOrWindowAreSkipped)
 {
     Fixture f("reg:EMail=m; ");
     auto m = Element("m");
-    f.window.document->forms = {Form("reg", {m})};
+    f.window.document->forms = { Form("reg", { m }) };
     f.network().Forms.reset();
     f.Tick();
     EXPECT_EQ(m->writes, 0);

@@ -22,16 +22,18 @@ TEST(SiteInfoConstants, DecodeToTheirJapaneseText)
     std::string all;
     for (std::string_view p : kPrefectures)
         all += codec::DecodeSjis(p) + ",";
-    EXPECT_EQ(all, "------,北海道,青森県,岩手県,宮城県,秋田県,山形県,福島県,茨城県,栃木県,群馬県,埼玉県,千葉県,"
-                   "東京都,神奈川県,新潟県,富山県,石川県,福井県,山梨県,長野県,岐阜県,静岡県,愛知県,三重県,滋賀県,"
-                   "京都府,大阪府,兵庫県,奈良県,和歌山県,鳥取県,島根県,岡山県,広島県,山口県,徳島県,香川県,愛媛県,"
-                   "高知県,福岡県,佐賀県,長崎県,熊本県,大分県,宮崎県,鹿児島県,沖縄県,");
+    EXPECT_EQ(all,
+        "------,北海道,青森県,岩手県,宮城県,秋田県,山形県,福島県,茨城県,栃木県,群馬県,埼玉県,千葉県,"
+        "東京都,神奈川県,新潟県,富山県,石川県,福井県,山梨県,長野県,岐阜県,静岡県,愛知県,三重県,滋賀県,"
+        "京都府,大阪府,兵庫県,奈良県,和歌山県,鳥取県,島根県,岡山県,広島県,山口県,徳島県,香川県,愛媛県,"
+        "高知県,福岡県,佐賀県,長崎県,熊本県,大分県,宮崎県,鹿児島県,沖縄県,");
 }
 
 TEST(LoadSiteInfos, NoUsableCountGivesTheDefaultProfile)
 {
     // A negative count is read like 0: the list always has a profile.
-    for (const char* text : {"", "[SiteInfo]\r\nCount=0\r\n", "[SiteInfo]\r\nCount=-3\r\n", "[SiteInfo]\r\nCount=x\r\n"}) {
+    for (const char* text :
+        { "", "[SiteInfo]\r\nCount=0\r\n", "[SiteInfo]\r\nCount=-3\r\n", "[SiteInfo]\r\nCount=x\r\n" }) {
         SiteInfoList list;
         LoadSiteInfos(TextStore(text), list);
         ASSERT_EQ(list.size(), 1u) << text;
@@ -54,9 +56,10 @@ TEST(LoadSiteInfos, DefaultProfileSavesAsCountOne)
 TEST(LoadSiteInfos, UnnamedProfilesAndBadIntegers)
 {
     SiteInfoList list;
-    LoadSiteInfos(TextStore("[SiteInfo]\r\nCount=3\r\n\r\n[Site1]\r\nSetupName=A\r\nAddr1=13\r\nAccountType=1\r\n\r\n"
-                          "[Site2]\r\nEMail=b@x\r\n\r\n[Site3]\r\nSetupName=\r\nAddr1=tokyo\r\nAffType=\r\n"),
-                  list);
+    LoadSiteInfos(
+        TextStore("[SiteInfo]\r\nCount=3\r\n\r\n[Site1]\r\nSetupName=A\r\nAddr1=13\r\nAccountType=1\r\n\r\n"
+                  "[Site2]\r\nEMail=b@x\r\n\r\n[Site3]\r\nSetupName=\r\nAddr1=tokyo\r\nAffType=\r\n"),
+        list);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0]->Addr1, 13);
     EXPECT_EQ(list[0]->AccountType, 1);
@@ -70,10 +73,9 @@ TSiteInfo FullProfile()
 {
     TSiteInfo p;
     p.SetupName = "S";
-    std::string* texts[] = {&p.EMail,   &p.SiteName,  &p.SiteKana,    &p.SiteUrl,     &p.SiteDesc,   &p.PV,
-                            &p.Name1,   &p.Name2,     &p.KanaName1,   &p.KanaName2,   &p.Phone,      &p.Fax,
-                            &p.Zip,     &p.Addr2,     &p.Addr3,       &p.Addr4,       &p.Company,    &p.KanaCompany,
-                            &p.BankName, &p.BranchName, &p.Account,   &p.AccountName, &p.AccountKana};
+    std::string* texts[] = { &p.EMail, &p.SiteName, &p.SiteKana, &p.SiteUrl, &p.SiteDesc, &p.PV, &p.Name1,
+        &p.Name2, &p.KanaName1, &p.KanaName2, &p.Phone, &p.Fax, &p.Zip, &p.Addr2, &p.Addr3, &p.Addr4, &p.Company,
+        &p.KanaCompany, &p.BankName, &p.BranchName, &p.Account, &p.AccountName, &p.AccountKana };
     int i = 0;
     for (std::string* t : texts)
         *t = "v" + std::to_string(++i);
@@ -105,11 +107,11 @@ TEST(SaveSiteInfos, KeyOrderAndRoundTrip)
     SaveSiteInfos(store, list);
     // New keys go directly below the header: the text shows the writing order reversed.
     EXPECT_EQ(store.SaveToText(),
-              "; NoTitle\r\n\r\n\r\n[SiteInfo]\r\nCount=1\r\n\r\n[Site1]\r\nAffType=1\r\nAccountType=1\r\n"
-              "AccountKana=v23\r\nAccountName=v22\r\nAccount=v21\r\nBranchName=v20\r\nBankName=v19\r\n"
-              "KanaCompany=v18\r\nCompany=v17\r\nAddr4=v16\r\nAddr3=v15\r\nAddr2=v14\r\nAddr1=47\r\nZip=v13\r\n"
-              "Fax=v12\r\nPhone=v11\r\nKanaName2=v10\r\nKanaName1=v9\r\nName1=v7\r\nName2=v8\r\nPV=v6\r\n"
-              "SiteDesc=v5\r\nSiteUrl=v4\r\nSiteKana=v3\r\nSiteName=v2\r\nEMail=v1\r\nSetupName=S\r\n");
+        "; NoTitle\r\n\r\n\r\n[SiteInfo]\r\nCount=1\r\n\r\n[Site1]\r\nAffType=1\r\nAccountType=1\r\n"
+        "AccountKana=v23\r\nAccountName=v22\r\nAccount=v21\r\nBranchName=v20\r\nBankName=v19\r\n"
+        "KanaCompany=v18\r\nCompany=v17\r\nAddr4=v16\r\nAddr3=v15\r\nAddr2=v14\r\nAddr1=47\r\nZip=v13\r\n"
+        "Fax=v12\r\nPhone=v11\r\nKanaName2=v10\r\nKanaName1=v9\r\nName1=v7\r\nName2=v8\r\nPV=v6\r\n"
+        "SiteDesc=v5\r\nSiteUrl=v4\r\nSiteKana=v3\r\nSiteName=v2\r\nEMail=v1\r\nSetupName=S\r\n");
     SiteInfoList again;
     LoadSiteInfos(store, again);
     ASSERT_EQ(again.size(), 1u);
@@ -120,7 +122,7 @@ TEST(SaveSiteInfos, KeyOrderAndRoundTrip)
 TEST(SaveSiteInfos, DeletedProfileSectionStaysButIsNotLoaded)
 {
     SiteInfoList list;
-    for (const char* name : {"A", "B", "C"}) {
+    for (const char* name : { "A", "B", "C" }) {
         list.push_back(std::make_unique<TSiteInfo>());
         list.back()->SetupName = name;
     }
@@ -172,7 +174,7 @@ TEST(FieldRole, LastRuleNamingAFieldDecides)
 TEST(RenameSiteInfo, CarriesLoginsOverAtEveryNetwork)
 {
     SiteInfoList profiles;
-    for (const char* name : {"A", "B"}) {
+    for (const char* name : { "A", "B" }) {
         profiles.push_back(std::make_unique<TSiteInfo>());
         profiles.back()->SetupName = name;
     }

@@ -39,7 +39,8 @@ std::string Rotation(const std::string& name, std::initializer_list<std::string>
 
 // A page with the banners ABC and XYZ in its catalogue, scanned as when opened.
 struct OpenPage : TestPage {
-    explicit OpenPage(std::string_view text) : TestPage(text)
+    explicit OpenPage(std::string_view text)
+        : TestPage(text)
     {
         abc = &AddBanner("ABC", kAbc);
         xyz = &AddBanner("XYZ", kXyz);
@@ -57,17 +58,17 @@ TEST(AddAdBlock, NormalBlockPlacement)
         TextPos caret;
         std::string expected;
     } cases[] = {
-        {"empty line outside blocks: exactly the block", Lines({"a", "", "b"}), {2, 1},
-         Lines({"a", Normal("ABC", kAbc), "b"})},
-        {"inside a line: the block on lines of its own", Lines({"hello world"}), {1, 6},
-         Lines({"hello", Normal("ABC", kAbc), " world"})},
-        {"one character after the caret stays on the end marker line", Lines({"hello!"}), {1, 6},
-         Lines({"hello", Normal("ABC", kAbc) + "!"})},
-        {"inside a normal block: in front of it", Lines({"x", Normal("XYZ", kXyz)}), {3, 2},
-         Lines({"x", Normal("ABC", kAbc), Normal("XYZ", kXyz)})},
-        {"inside a rotation: in front of the rotation", Lines({Rotation("R", {Member("XYZ", kXyz)})}), {5, 3},
-         Lines({Normal("ABC", kAbc), Rotation("R", {Member("XYZ", kXyz)})})},
-        {"empty page", "", {1, 1}, Lines({Normal("ABC", kAbc)})},
+        { "empty line outside blocks: exactly the block", Lines({ "a", "", "b" }), { 2, 1 },
+            Lines({ "a", Normal("ABC", kAbc), "b" }) },
+        { "inside a line: the block on lines of its own", Lines({ "hello world" }), { 1, 6 },
+            Lines({ "hello", Normal("ABC", kAbc), " world" }) },
+        { "one character after the caret stays on the end marker line", Lines({ "hello!" }), { 1, 6 },
+            Lines({ "hello", Normal("ABC", kAbc) + "!" }) },
+        { "inside a normal block: in front of it", Lines({ "x", Normal("XYZ", kXyz) }), { 3, 2 },
+            Lines({ "x", Normal("ABC", kAbc), Normal("XYZ", kXyz) }) },
+        { "inside a rotation: in front of the rotation", Lines({ Rotation("R", { Member("XYZ", kXyz) }) }),
+            { 5, 3 }, Lines({ Normal("ABC", kAbc), Rotation("R", { Member("XYZ", kXyz) }) }) },
+        { "empty page", "", { 1, 1 }, Lines({ Normal("ABC", kAbc) }) },
     };
     for (const auto& c : cases) {
         OpenPage page(c.page);
@@ -85,7 +86,7 @@ TEST(AddAdBlock, NormalBlockPlacement)
 
 TEST(AddAdBlock, RotationAndMemberPlacement)
 {
-    const std::string xyzRotation = Rotation("XYZ\x93\x99", {Member("XYZ", kXyz), Member("QQ", "q")});
+    const std::string xyzRotation = Rotation("XYZ\x93\x99", { Member("XYZ", kXyz), Member("QQ", "q") });
     struct Case {
         const char* what;
         std::string page;
@@ -93,18 +94,18 @@ TEST(AddAdBlock, RotationAndMemberPlacement)
         std::string expected;
         std::string tree;
     } cases[] = {
-        {"outside blocks: a ten-line rotation block", Lines({""}), {1, 1},
-         Lines({BuildAdBlock("ABC", kAbc, abRotation, kSjis)}),
-         "rotation\tABC\x93\x99\n  matched\tABC\t*\n"},
-        {"on the script lines after the members: head of the array", Lines({xyzRotation}), {11, 4},
-         Lines({Rotation("XYZ\x93\x99", {Member("ABC", kAbc), Member("XYZ", kXyz), Member("QQ", "q")})}),
-         "rotation\tXYZ\x93\x99\n  matched\tABC\t*\n  matched\tXYZ\n  unlisted\tQQ\n"},
-        {"on the script lines before the members: in front of the first", Lines({xyzRotation}), {2, 4},
-         Lines({Rotation("XYZ\x93\x99", {Member("ABC", kAbc), Member("XYZ", kXyz), Member("QQ", "q")})}),
-         "rotation\tXYZ\x93\x99\n  matched\tABC\t*\n  matched\tXYZ\n  unlisted\tQQ\n"},
-        {"inside the second member: in front of it", Lines({xyzRotation}), {8, 2},
-         Lines({Rotation("XYZ\x93\x99", {Member("XYZ", kXyz), Member("ABC", kAbc), Member("QQ", "q")})}),
-         "rotation\tXYZ\x93\x99\n  matched\tXYZ\n  matched\tABC\t*\n  unlisted\tQQ\n"},
+        { "outside blocks: a ten-line rotation block", Lines({ "" }), { 1, 1 },
+            Lines({ BuildAdBlock("ABC", kAbc, abRotation, kSjis) }),
+            "rotation\tABC\x93\x99\n  matched\tABC\t*\n" },
+        { "on the script lines after the members: head of the array", Lines({ xyzRotation }), { 11, 4 },
+            Lines({ Rotation("XYZ\x93\x99", { Member("ABC", kAbc), Member("XYZ", kXyz), Member("QQ", "q") }) }),
+            "rotation\tXYZ\x93\x99\n  matched\tABC\t*\n  matched\tXYZ\n  unlisted\tQQ\n" },
+        { "on the script lines before the members: in front of the first", Lines({ xyzRotation }), { 2, 4 },
+            Lines({ Rotation("XYZ\x93\x99", { Member("ABC", kAbc), Member("XYZ", kXyz), Member("QQ", "q") }) }),
+            "rotation\tXYZ\x93\x99\n  matched\tABC\t*\n  matched\tXYZ\n  unlisted\tQQ\n" },
+        { "inside the second member: in front of it", Lines({ xyzRotation }), { 8, 2 },
+            Lines({ Rotation("XYZ\x93\x99", { Member("XYZ", kXyz), Member("ABC", kAbc), Member("QQ", "q") }) }),
+            "rotation\tXYZ\x93\x99\n  matched\tXYZ\n  matched\tABC\t*\n  unlisted\tQQ\n" },
     };
     for (const auto& c : cases) {
         OpenPage page(c.page);
@@ -118,11 +119,11 @@ TEST(AddAdBlock, RotationAndMemberPlacement)
 
 TEST(AddAdBlock, SecondBlockOfANameSelectsItsNumberedNode)
 {
-    OpenPage page(Lines({Normal("ABC", kAbc), "", Normal("ABC", kAbc)}));
+    OpenPage page(Lines({ Normal("ABC", kAbc), "", Normal("ABC", kAbc) }));
     page.Caret(6, 2); // inside the second ABC block
     AddAdBlock(page.page, page.catalogue, *page.abc, false);
     EXPECT_EQ(page.Tree(), "matched\tABC\nmatched\tABC[2]\t*\nmatched\tABC[3]\n");
-    EXPECT_EQ(page.editor.Caret(), (TextPos{5, 1})); // the tree reaction selected the new block
+    EXPECT_EQ(page.editor.Caret(), (TextPos { 5, 1 })); // the tree reaction selected the new block
 }
 
 // The node selected after an add or a replace is the block just written,
@@ -198,16 +199,16 @@ TEST(ReplaceAdBlock, ReplacesTheBlockAtTheCaretKeepingItsKind)
         TextPos caret;
         std::string expected;
     } cases[] = {
-        {"member stays a member", Lines({Rotation("R", {Member("XYZ", kXyz)}), "after"}), {5, 2},
-         Lines({Rotation("R", {Member("ABC", kAbc)}), "after"})},
-        {"end marker as the last text of the page", Lines({"top", Normal("XYZ", kXyz)}), {3, 1},
-         Lines({"top", Normal("ABC", kAbc)})},
-        {"text after the end marker goes to a line of its own",
-         Lines({"<!--PWH[XYZ]-->old<!--PWHEND-->after"}), {1, 2}, Lines({Normal("ABC", kAbc), "after"})},
-        {"one character after the end marker stays on its line", Lines({"a <!--PWH[XYZ]-->old<!--PWHEND-->!"}),
-         {1, 5}, Lines({"a ", Normal("ABC", kAbc) + "!"})},
-        {"the line after the block is kept", Lines({Normal("XYZ", kXyz), "next line", "end"}), {2, 1},
-         Lines({Normal("ABC", kAbc), "next line", "end"})},
+        { "member stays a member", Lines({ Rotation("R", { Member("XYZ", kXyz) }), "after" }), { 5, 2 },
+            Lines({ Rotation("R", { Member("ABC", kAbc) }), "after" }) },
+        { "end marker as the last text of the page", Lines({ "top", Normal("XYZ", kXyz) }), { 3, 1 },
+            Lines({ "top", Normal("ABC", kAbc) }) },
+        { "text after the end marker goes to a line of its own", Lines({ "<!--PWH[XYZ]-->old<!--PWHEND-->after" }),
+            { 1, 2 }, Lines({ Normal("ABC", kAbc), "after" }) },
+        { "one character after the end marker stays on its line", Lines({ "a <!--PWH[XYZ]-->old<!--PWHEND-->!" }),
+            { 1, 5 }, Lines({ "a ", Normal("ABC", kAbc) + "!" }) },
+        { "the line after the block is kept", Lines({ Normal("XYZ", kXyz), "next line", "end" }), { 2, 1 },
+            Lines({ Normal("ABC", kAbc), "next line", "end" }) },
     };
     for (const auto& c : cases) {
         OpenPage page(c.page);
@@ -223,36 +224,36 @@ TEST(ReplaceAdBlock, ReplacesTheBlockAtTheCaretKeepingItsKind)
 
 TEST(ReplaceAdBlock, FallsBackToTheSelectedNode)
 {
-    const std::string page1 = Lines({"top", Rotation("R", {Member("XYZ", kXyz), Member("QQ", "q")})});
+    const std::string page1 = Lines({ "top", Rotation("R", { Member("XYZ", kXyz), Member("QQ", "q") }) });
     OpenPage page(page1);
     page.tree.Select(page.tree.First()); // the rotation node
     page.Caret(1, 2);
     const AdCommandResult result = ReplaceAdBlock(page.page, page.catalogue, *page.abc);
     EXPECT_TRUE(result.Messages.empty());
-    EXPECT_EQ(page.Text(), Lines({"top", Rotation("R", {Member("ABC", kAbc), Member("QQ", "q")})}));
+    EXPECT_EQ(page.Text(), Lines({ "top", Rotation("R", { Member("ABC", kAbc), Member("QQ", "q") }) }));
 }
 
 TEST(ReplaceAdBlock, WarnsOnceWhenNothingCanBeReplaced)
 {
-    const UserMessage warning{MessageType::Warning, std::string(kNoBannerAtCaretMessage)};
+    const UserMessage warning { MessageType::Warning, std::string(kNoBannerAtCaretMessage) };
     {
         SCOPED_TRACE("rotation without members");
-        const std::string text = Lines({"top", "<!--PWR[R]-->", "<!--PWREND-->"});
+        const std::string text = Lines({ "top", "<!--PWR[R]-->", "<!--PWREND-->" });
         OpenPage page(text);
         page.tree.Select(page.tree.First());
         page.Caret(1, 1);
         const AdCommandResult result = ReplaceAdBlock(page.page, page.catalogue, *page.abc);
-        EXPECT_EQ(result.Messages, std::vector<UserMessage>{warning});
+        EXPECT_EQ(result.Messages, std::vector<UserMessage> { warning });
         EXPECT_EQ(page.Text(), text);
         EXPECT_FALSE(result.Done);
     }
     {
         SCOPED_TRACE("no selected node");
-        const std::string text = Lines({"top", Normal("XYZ", kXyz)});
+        const std::string text = Lines({ "top", Normal("XYZ", kXyz) });
         OpenPage page(text);
         page.Caret(1, 1);
         const AdCommandResult result = ReplaceAdBlock(page.page, page.catalogue, *page.abc);
-        EXPECT_EQ(result.Messages, std::vector<UserMessage>{warning});
+        EXPECT_EQ(result.Messages, std::vector<UserMessage> { warning });
         EXPECT_EQ(page.Text(), text);
         EXPECT_FALSE(page.editor.Modified());
     }
@@ -264,35 +265,35 @@ TEST(ReplaceAdBlock, WarnsOnceWhenNothingCanBeReplaced)
 TEST(ReplaceAdBlock, RewritesOldDoubledSecondBytes)
 {
     const std::string html = "\x95\x5C\x8E\xA6"; // 表示
-    const std::string old = Lines({"<!--PWR[R]-->", "<!--PWH[HY]-->", "\"\x95\x5C\x5C\x8E\xA6\",", "<!--PWHEND-->",
-                                   "<!--PWREND-->"});
+    const std::string old = Lines(
+        { "<!--PWR[R]-->", "<!--PWH[HY]-->", "\"\x95\x5C\x5C\x8E\xA6\",", "<!--PWHEND-->", "<!--PWREND-->" });
     TestPage page(old);
     TAdBanner& banner = page.AddBanner("HY", html);
     ScanAdBlocks(page.page, page.catalogue);
     EXPECT_EQ(page.Tree(), "rotation\tR\n  changed\tHY\n");
     page.Caret(3, 2);
     ReplaceAdBlock(page.page, page.catalogue, banner);
-    EXPECT_EQ(page.Text(), Lines({"<!--PWR[R]-->", "<!--PWH[HY]-->", "\"\x95\x5C\x8E\xA6\",", "<!--PWHEND-->",
-                                  "<!--PWREND-->"}));
+    EXPECT_EQ(page.Text(),
+        Lines({ "<!--PWR[R]-->", "<!--PWH[HY]-->", "\"\x95\x5C\x8E\xA6\",", "<!--PWHEND-->", "<!--PWREND-->" }));
     EXPECT_EQ(page.Tree(), "rotation\tR\n  matched\tHY\t*\n");
 }
 
 TEST(DeleteAdBlock, RemovesTheRotationWithItsMembersAndSelectsTheNextNode)
 {
-    OpenPage page(Lines({"a", Rotation("R", {Member("XYZ", kXyz)}), Normal("ABC", kAbc)}));
+    OpenPage page(Lines({ "a", Rotation("R", { Member("XYZ", kXyz) }), Normal("ABC", kAbc) }));
     page.tree.Select(page.tree.First());
     const AdCommandResult result = DeleteAdBlock(page.page, page.catalogue);
-    EXPECT_EQ(page.Text(), Lines({"a", "", Normal("ABC", kAbc)}));
+    EXPECT_EQ(page.Text(), Lines({ "a", "", Normal("ABC", kAbc) }));
     EXPECT_EQ(page.Tree(), "matched\tABC\t*\n");
     EXPECT_EQ(result.Messages,
-              (std::vector<UserMessage>{{MessageType::Warning, std::string(kBlockDeletedMessage)}}));
+        (std::vector<UserMessage> { { MessageType::Warning, std::string(kBlockDeletedMessage) } }));
     EXPECT_EQ(result.SelectBannerRow, 0);
-    EXPECT_EQ(page.editor.SelectionStart(), (TextPos{3, 1}));
+    EXPECT_EQ(page.editor.SelectionStart(), (TextPos { 3, 1 }));
 }
 
 TEST(DeleteAdBlock, ChoosesTheNodeBeforeWhenNothingFollows)
 {
-    OpenPage page(Lines({Rotation("R", {Member("XYZ", kXyz)}), Normal("ABC", kAbc)}));
+    OpenPage page(Lines({ Rotation("R", { Member("XYZ", kXyz) }), Normal("ABC", kAbc) }));
     page.tree.Select(page.tree.Next(*page.tree.Next(*page.tree.First()))); // ABC, the last node
     DeleteAdBlock(page.page, page.catalogue);
     EXPECT_EQ(page.Tree(), "rotation\tR\n  matched\tXYZ\t*\n");
@@ -300,22 +301,22 @@ TEST(DeleteAdBlock, ChoosesTheNodeBeforeWhenNothingFollows)
 
 TEST(DeleteAdBlock, ABlockMissingFromTheTextStillLosesItsNode)
 {
-    OpenPage page(Lines({Normal("ABC", kAbc)}));
+    OpenPage page(Lines({ Normal("ABC", kAbc) }));
     page.tree.Select(page.tree.First());
-    page.SetText(Lines({"edited by hand"}));
+    page.SetText(Lines({ "edited by hand" }));
     const AdCommandResult result = DeleteAdBlock(page.page, page.catalogue);
     EXPECT_FALSE(result.Done);
-    EXPECT_EQ(page.Text(), Lines({"edited by hand"}));
+    EXPECT_EQ(page.Text(), Lines({ "edited by hand" }));
     EXPECT_EQ(page.Tree(), "");
     EXPECT_EQ(result.Messages,
-              (std::vector<UserMessage>{{MessageType::Warning, std::string(kBlockMissingDeletedMessage)}}));
+        (std::vector<UserMessage> { { MessageType::Warning, std::string(kBlockMissingDeletedMessage) } }));
     ASSERT_TRUE(result.StatusText);
     EXPECT_EQ(codec::DecodeSjis(*result.StatusText), "広告文[ABC]はファイルから削除しました");
 }
 
 TEST(DeleteAdBlock, NothingHappensWithoutASelectedNode)
 {
-    const std::string text = Lines({Normal("ABC", kAbc)});
+    const std::string text = Lines({ Normal("ABC", kAbc) });
     OpenPage page(text);
     const AdCommandResult result = DeleteAdBlock(page.page, page.catalogue);
     EXPECT_TRUE(result.Messages.empty());
@@ -332,14 +333,14 @@ TEST(AdCommands, EachCommandIsOneUndoStep)
         AdCommandResult (*run)(OpenPage&);
         size_t minimumChanges;
     } cases[] = {
-        {"add, then the refresh repairs two markers",
-         [](OpenPage& p) { return AddAdBlock(p.page, p.catalogue, *p.abc, false); }, 3},
-        {"replace, then the refresh repairs two markers",
-         [](OpenPage& p) { return ReplaceAdBlock(p.page, p.catalogue, *p.abc); }, 3},
-        {"delete", [](OpenPage& p) { return DeleteAdBlock(p.page, p.catalogue); }, 1},
+        { "add, then the refresh repairs two markers",
+            [](OpenPage& p) { return AddAdBlock(p.page, p.catalogue, *p.abc, false); }, 3 },
+        { "replace, then the refresh repairs two markers",
+            [](OpenPage& p) { return ReplaceAdBlock(p.page, p.catalogue, *p.abc); }, 3 },
+        { "delete", [](OpenPage& p) { return DeleteAdBlock(p.page, p.catalogue); }, 1 },
     };
     for (const auto& c : cases) {
-        OpenPage page(Lines({"a", Normal("XYZ", kXyz), "b"}));
+        OpenPage page(Lines({ "a", Normal("XYZ", kXyz), "b" }));
         page.tree.Select(page.tree.First());
         page.Caret(2, 2);
         // A marker typed after the open: empty name and no end marker.
@@ -355,11 +356,15 @@ TEST(AdCommands, EachCommandIsOneUndoStep)
 
 TEST(Jump, WalksTheBlocksOfTheNameAndStartsOver)
 {
-    OpenPage page(Lines({Normal("ABC", kAbc), "x", Normal("ABC", kAbc), "y",
-                         Rotation("R", {Member("ABC", kAbc)})}));
+    OpenPage page(
+        Lines({ Normal("ABC", kAbc), "x", Normal("ABC", kAbc), "y", Rotation("R", { Member("ABC", kAbc) }) }));
     int counter = 1;
     const std::pair<std::string, TextPos> expected[] = {
-        {"ABC", {1, 1}}, {"ABC[2]", {5, 1}}, {"ABC[3]", {12, 1}}, {"ABC", {1, 1}}, {"ABC[2]", {5, 1}},
+        { "ABC", { 1, 1 } },
+        { "ABC[2]", { 5, 1 } },
+        { "ABC[3]", { 12, 1 } },
+        { "ABC", { 1, 1 } },
+        { "ABC[2]", { 5, 1 } },
     };
     for (const auto& [text, start] : expected) {
         const AdCommandResult result = Jump(page.page, page.catalogue, *page.abc, counter);
@@ -373,12 +378,12 @@ TEST(Jump, WalksTheBlocksOfTheNameAndStartsOver)
 
 TEST(Jump, WarnsWhenTheNameIsNotInThePage)
 {
-    OpenPage page(Lines({Normal("XYZ", kXyz)}));
+    OpenPage page(Lines({ Normal("XYZ", kXyz) }));
     int counter = 1;
     for (int press = 0; press < 2; ++press) {
         const AdCommandResult result = Jump(page.page, page.catalogue, *page.abc, counter);
-        EXPECT_EQ(result.Messages,
-                  (std::vector<UserMessage>{{MessageType::Warning, AdNotFoundMessage("ABC")}}));
+        EXPECT_EQ(
+            result.Messages, (std::vector<UserMessage> { { MessageType::Warning, AdNotFoundMessage("ABC") } }));
         EXPECT_EQ(counter, 2);
         EXPECT_EQ(page.tree.Selected(), nullptr);
     }
@@ -386,18 +391,18 @@ TEST(Jump, WarnsWhenTheNameIsNotInThePage)
 
 TEST(ShowAdNode, StatusTextsAndBannerRow)
 {
-    OpenPage page(Lines({Rotation("R", {Member("XYZ", kXyz)}), Normal("ABC", "<b>old</b>"), Normal("QQ", "q"),
-                         Normal("XYZ", kXyz)}));
+    OpenPage page(Lines({ Rotation("R", { Member("XYZ", kXyz) }), Normal("ABC", "<b>old</b>"), Normal("QQ", "q"),
+        Normal("XYZ", kXyz) }));
     struct Case {
         std::string text;
         const char* status;
         int row;
     } cases[] = {
-        {"R", "ローテーション広告[R]は見つけました。", -1},
-        {"XYZ", "バナー広告[XYZ]は見つけました。", 1},
-        {"ABC", "バナー広告[ABC]の広告文はバナーリストと一致しません。ファイルに見つけました。", 0},
-        {"QQ", "バナー広告[QQ]の広告文はバナーリストにないです。ファイルには見つけました。", -1},
-        {"XYZ[2]", "バナー広告[XYZ[2]]は見つけました。", -1},
+        { "R", "ローテーション広告[R]は見つけました。", -1 },
+        { "XYZ", "バナー広告[XYZ]は見つけました。", 1 },
+        { "ABC", "バナー広告[ABC]の広告文はバナーリストと一致しません。ファイルに見つけました。", 0 },
+        { "QQ", "バナー広告[QQ]の広告文はバナーリストにないです。ファイルには見つけました。", -1 },
+        { "XYZ[2]", "バナー広告[XYZ[2]]は見つけました。", -1 },
     };
     for (const auto& c : cases) {
         AdNode* node = FindAdNode(page.tree, c.text, abRotation);
@@ -414,9 +419,9 @@ TEST(ShowAdNode, StatusTextsAndBannerRow)
 
 TEST(ShowAdNode, MissingBlockIsReportedByTheTreeOrOnBehalfOfJump)
 {
-    OpenPage page(Lines({Normal("ABC", kAbc)}));
+    OpenPage page(Lines({ Normal("ABC", kAbc) }));
     AdNode* node = page.tree.First();
-    page.SetText(Lines({"gone"}));
+    page.SetText(Lines({ "gone" }));
     const std::string status = "バナー広告[ABC]は見つけませんでした。広告一覧を更新してください。";
 
     int counter = 3;
@@ -426,7 +431,8 @@ TEST(ShowAdNode, MissingBlockIsReportedByTheTreeOrOnBehalfOfJump)
     EXPECT_EQ(counter, 3);
 
     AdCommandResult fromJump = ShowAdNode(page.page, page.catalogue, node, false, counter);
-    EXPECT_EQ(fromJump.Messages, (std::vector<UserMessage>{{MessageType::Warning, AdNotFoundMessage("ABC")}}));
+    EXPECT_EQ(
+        fromJump.Messages, (std::vector<UserMessage> { { MessageType::Warning, AdNotFoundMessage("ABC") } }));
     EXPECT_EQ(counter, 1);
     EXPECT_EQ(codec::DecodeSjis(*fromJump.StatusText), status);
 
@@ -436,7 +442,7 @@ TEST(ShowAdNode, MissingBlockIsReportedByTheTreeOrOnBehalfOfJump)
 
 TEST(RefreshAdNodes, FollowsRenamesRemovalsAndNewBanners)
 {
-    OpenPage page(Lines({Normal("ABC", kAbc), Normal("ABC", kAbc), Normal("NEW", kAbc), Normal("XYZ", kXyz)}));
+    OpenPage page(Lines({ Normal("ABC", kAbc), Normal("ABC", kAbc), Normal("NEW", kAbc), Normal("XYZ", kXyz) }));
     EXPECT_EQ(page.Tree(), "matched\tABC\nmatched\tABC[2]\nunlisted\tNEW\nmatched\tXYZ\n");
 
     // A new banner NEW with the HTML of its block.
@@ -466,13 +472,13 @@ TEST(RefreshAdNodes, FollowsRenamesRemovalsAndNewBanners)
 
 TEST(RefreshAdList, RebuildsTheTreeAndReselectsTheBlockText)
 {
-    OpenPage page(Lines({Normal("ABC", kAbc), Normal("XYZ", kXyz)}));
+    OpenPage page(Lines({ Normal("ABC", kAbc), Normal("XYZ", kXyz) }));
     page.tree.Select(FindAdNode(page.tree, "XYZ", abNormal));
-    page.editor.SetSelection({1, 1}, {1, 1});
+    page.editor.SetSelection({ 1, 1 }, { 1, 1 });
     RefreshAdList(page.page, page.catalogue);
     EXPECT_EQ(page.tree.Selected(), nullptr);
-    EXPECT_EQ(page.editor.SelectionStart(), (TextPos{4, 1}));
-    EXPECT_EQ(page.editor.SelectionEnd(), (TextPos{6, 14}));
+    EXPECT_EQ(page.editor.SelectionStart(), (TextPos { 4, 1 }));
+    EXPECT_EQ(page.editor.SelectionEnd(), (TextPos { 6, 14 }));
 }
 
 } // namespace

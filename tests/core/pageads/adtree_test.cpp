@@ -56,8 +56,7 @@ TEST(AdTree, OrderRowsAndListenerCalls)
     EXPECT_EQ(tree.NodeCount(), 1u);
     EXPECT_EQ(c.Row(), 0u);
     tree.Clear();
-    EXPECT_EQ(recorder.log,
-              "selected B;status B;removing A;removed R 0;removing R;removed - 0;clearing;cleared;");
+    EXPECT_EQ(recorder.log, "selected B;status B;removing A;removed R 0;removing R;removed - 0;clearing;cleared;");
     EXPECT_EQ(tree.First(), nullptr);
 }
 

@@ -41,13 +41,13 @@ TEST_P(PageEditorContract, ReplaceSelectionSplitsAndJoinsLines)
         std::vector<std::string> expected;
         TextPos caretAfter;
     } cases[] = {
-        {{"hello world"}, {1, 6}, {1, 6}, "\r\nX\r\n", {"hello", "X", " world"}, {3, 1}},
-        {{"abc", "def", "ghi"}, {1, 2}, {3, 2}, "", {"ahi"}, {1, 2}},
-        {{"abc", "def", "ghi"}, {3, 2}, {1, 2}, "-", {"a-hi"}, {1, 3}},
-        {{"abc"}, {1, 4}, {1, 4}, "x\ny\rz", {"abcx", "y", "z"}, {3, 2}},
-        {{"abc", "def"}, {1, 4}, {2, 1}, "", {"abcdef"}, {1, 4}},
-        {{"\x95\x5C"}, {1, 3}, {1, 3}, "\x8E\xA6", {"\x95\x5C\x8E\xA6"}, {1, 5}},
-        {{}, {1, 1}, {1, 1}, "a\r\nb", {"a", "b"}, {2, 2}},
+        { { "hello world" }, { 1, 6 }, { 1, 6 }, "\r\nX\r\n", { "hello", "X", " world" }, { 3, 1 } },
+        { { "abc", "def", "ghi" }, { 1, 2 }, { 3, 2 }, "", { "ahi" }, { 1, 2 } },
+        { { "abc", "def", "ghi" }, { 3, 2 }, { 1, 2 }, "-", { "a-hi" }, { 1, 3 } },
+        { { "abc" }, { 1, 4 }, { 1, 4 }, "x\ny\rz", { "abcx", "y", "z" }, { 3, 2 } },
+        { { "abc", "def" }, { 1, 4 }, { 2, 1 }, "", { "abcdef" }, { 1, 4 } },
+        { { "\x95\x5C" }, { 1, 3 }, { 1, 3 }, "\x8E\xA6", { "\x95\x5C\x8E\xA6" }, { 1, 5 } },
+        { {}, { 1, 1 }, { 1, 1 }, "a\r\nb", { "a", "b" }, { 2, 2 } },
     };
     for (const auto& c : cases) {
         auto editor = Make(c.lines);
@@ -63,33 +63,33 @@ TEST_P(PageEditorContract, ReplaceSelectionSplitsAndJoinsLines)
 
 TEST_P(PageEditorContract, CaretAndSelection)
 {
-    auto editor = Make({"abc", "defgh", ""});
-    EXPECT_EQ(editor->Caret(), (TextPos{1, 1}));
-    editor->SetCaret({2, 4});
-    EXPECT_EQ(editor->Caret(), (TextPos{2, 4}));
-    EXPECT_EQ(editor->SelectionStart(), (TextPos{2, 4}));
-    editor->SetSelection({2, 5}, {1, 2});
-    EXPECT_EQ(editor->Caret(), (TextPos{1, 2}));
-    EXPECT_EQ(editor->SelectionStart(), (TextPos{1, 2}));
-    EXPECT_EQ(editor->SelectionEnd(), (TextPos{2, 5}));
-    editor->ScrollTo({3, 1});
-    EXPECT_EQ(editor->SelectionEnd(), (TextPos{2, 5}));
+    auto editor = Make({ "abc", "defgh", "" });
+    EXPECT_EQ(editor->Caret(), (TextPos { 1, 1 }));
+    editor->SetCaret({ 2, 4 });
+    EXPECT_EQ(editor->Caret(), (TextPos { 2, 4 }));
+    EXPECT_EQ(editor->SelectionStart(), (TextPos { 2, 4 }));
+    editor->SetSelection({ 2, 5 }, { 1, 2 });
+    EXPECT_EQ(editor->Caret(), (TextPos { 1, 2 }));
+    EXPECT_EQ(editor->SelectionStart(), (TextPos { 1, 2 }));
+    EXPECT_EQ(editor->SelectionEnd(), (TextPos { 2, 5 }));
+    editor->ScrollTo({ 3, 1 });
+    EXPECT_EQ(editor->SelectionEnd(), (TextPos { 2, 5 }));
     // Positions beyond a line's end or the last line are taken as the end.
-    editor->SetCaret({2, 99});
-    EXPECT_EQ(editor->Caret(), (TextPos{2, 6}));
-    editor->SetCaret({9, 5});
-    EXPECT_EQ(editor->Caret(), (TextPos{3, 1}));
+    editor->SetCaret({ 2, 99 });
+    EXPECT_EQ(editor->Caret(), (TextPos { 2, 6 }));
+    editor->SetCaret({ 9, 5 });
+    EXPECT_EQ(editor->Caret(), (TextPos { 3, 1 }));
     editor->InsertAtCaret("z");
-    EXPECT_EQ(LinesOf(*editor), (std::vector<std::string>{"abc", "defgh", "z"}));
+    EXPECT_EQ(LinesOf(*editor), (std::vector<std::string> { "abc", "defgh", "z" }));
 }
 
 TEST_P(PageEditorContract, LineEditsAndModifiedFlag)
 {
-    auto editor = Make({"a", "b"});
+    auto editor = Make({ "a", "b" });
     EXPECT_EQ(editor->LineCount(), 2u);
     editor->SetLineText(2, std::string("x\0y", 3));
     editor->AppendLine("c");
-    EXPECT_EQ(LinesOf(*editor), (std::vector<std::string>{"a", std::string("x\0y", 3), "c"}));
+    EXPECT_EQ(LinesOf(*editor), (std::vector<std::string> { "a", std::string("x\0y", 3), "c" }));
     EXPECT_TRUE(editor->Modified());
     editor->SetModified(false);
     EXPECT_FALSE(editor->Modified());

@@ -10,22 +10,22 @@ std::unique_ptr<PageEditor> MakeMemoryEditor(const std::vector<std::string>& lin
 
 // Named, so that the test names do not carry the factory's address.
 INSTANTIATE_TEST_SUITE_P(Memory, PageEditorContract, ::testing::Values(&MakeMemoryEditor),
-                         [](const auto&) { return std::string("MemoryPageEditor"); });
+    [](const auto&) { return std::string("MemoryPageEditor"); });
 
 TEST(MemoryPageEditor, CountsOneChangePerReplacement)
 {
-    MemoryPageEditor editor({"abc"});
-    editor.SetSelection({1, 1}, {1, 4});
+    MemoryPageEditor editor({ "abc" });
+    editor.SetSelection({ 1, 1 }, { 1, 4 });
     EXPECT_EQ(editor.SelectedText(), "abc");
     editor.ReplaceSelection("1\r\n2\r\n3");
     EXPECT_EQ(editor.ChangeCount(), 1u);
-    editor.SetSelection({1, 1}, {3, 2});
+    editor.SetSelection({ 1, 1 }, { 3, 2 });
     EXPECT_EQ(editor.SelectedText(), "1\r\n2\r\n3");
 }
 
 TEST(MemoryPageEditor, NestedChangesMakeOneUndoStep)
 {
-    MemoryPageEditor editor({"abc"});
+    MemoryPageEditor editor({ "abc" });
     editor.SetLineText(1, "x");
     {
         const PageChange outer(editor);

@@ -24,7 +24,7 @@ namespace {
 constexpr PageEncoding kSjis = PageEncoding::ShiftJis;
 constexpr PageEncoding kUtf8 = PageEncoding::Utf8;
 constexpr PageEncoding kEuc = PageEncoding::EucJp;
-constexpr PageEncoding kAll[] = {kSjis, kUtf8, kEuc};
+constexpr PageEncoding kAll[] = { kSjis, kUtf8, kEuc };
 
 std::string Sjis(std::string_view utf8)
 {
@@ -59,36 +59,39 @@ TEST(DetectPageEncoding, ByteOrderMarkThenDeclarationThenBytes)
         std::string bytes;
         PageEncoding expected;
     } cases[] = {
-        {"empty page", "", kSjis},
-        {"plain ASCII", "<html><body>hello</body></html>", kSjis},
-        {"byte order mark", "\xEF\xBB\xBF<p>a</p>", kUtf8},
-        {"byte order mark beats a declaration", "\xEF\xBB\xBF<meta charset=\"shift_jis\">", kUtf8},
-        {"meta charset", "<head><meta charset=\"UTF-8\"></head>", kUtf8},
-        {"meta charset without quotes", "<meta charset=euc-jp>", kEuc},
-        {"meta charset in single quotes, upper case", "<META CHARSET='X-EUC-JP'>", kEuc},
-        {"http-equiv form", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">" + utf8Text,
-         kSjis},
-        {"http-equiv with alias x-sjis", "<meta http-equiv=Content-Type content='text/html;charset=x-sjis'>", kSjis},
-        {"alias windows-31j", "<meta charset=\"windows-31j\">" + eucText, kSjis},
-        {"alias cp932", "<meta charset=\"cp932\">", kSjis},
-        {"alias ms932", "<meta charset=\"MS932\">", kSjis},
-        {"alias sjis", "<meta charset=\"sjis\">", kSjis},
-        {"alias shift-jis", "<meta charset=\"shift-jis\">", kSjis},
-        {"alias utf8", "<meta charset=\"utf8\">" + sjisText, kUtf8},
-        {"XML declaration", "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\n<html>", kEuc},
-        {"declaration beats the bytes", "<meta charset=\"euc-jp\">" + utf8Text, kEuc},
-        {"unknown charset falls to the bytes", "<meta charset=\"iso-8859-1\">" + utf8Text, kUtf8},
-        {"a declaration inside a comment does not count", "<!-- <meta charset=\"euc-jp\"> -->" + utf8Text, kUtf8},
-        {"a declaration after 4 KiB does not count", std::string(4096, ' ') + "<meta charset=\"euc-jp\">", kSjis},
-        {"UTF-8 bytes", utf8Text, kUtf8},
-        {"UTF-8 with a four-byte character", "a\xF0\x9F\x98\x80", kUtf8},
-        {"Shift_JIS bytes", sjisText, kSjis},
-        {"Shift_JIS half-width katakana only", "\xB1\xB2\xB3", kSjis},
-        {"EUC-JP bytes", eucText, kEuc},
-        {"EUC-JP after a long ASCII head", std::string(10000, 'a') + eucText, kEuc},
-        {"ill-formed UTF-8 that is valid Shift_JIS", utf8Text + sjisText, kSjis},
-        {"bytes valid in no encoding", "\x80\xFF\xFE", kSjis},
-        {"EUC-JP bytes that are also valid Shift_JIS", "\xB1\xB2", kSjis},
+        { "empty page", "", kSjis },
+        { "plain ASCII", "<html><body>hello</body></html>", kSjis },
+        { "byte order mark", "\xEF\xBB\xBF<p>a</p>", kUtf8 },
+        { "byte order mark beats a declaration", "\xEF\xBB\xBF<meta charset=\"shift_jis\">", kUtf8 },
+        { "meta charset", "<head><meta charset=\"UTF-8\"></head>", kUtf8 },
+        { "meta charset without quotes", "<meta charset=euc-jp>", kEuc },
+        { "meta charset in single quotes, upper case", "<META CHARSET='X-EUC-JP'>", kEuc },
+        { "http-equiv form",
+            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">" + utf8Text, kSjis },
+        { "http-equiv with alias x-sjis", "<meta http-equiv=Content-Type content='text/html;charset=x-sjis'>",
+            kSjis },
+        { "alias windows-31j", "<meta charset=\"windows-31j\">" + eucText, kSjis },
+        { "alias cp932", "<meta charset=\"cp932\">", kSjis },
+        { "alias ms932", "<meta charset=\"MS932\">", kSjis },
+        { "alias sjis", "<meta charset=\"sjis\">", kSjis },
+        { "alias shift-jis", "<meta charset=\"shift-jis\">", kSjis },
+        { "alias utf8", "<meta charset=\"utf8\">" + sjisText, kUtf8 },
+        { "XML declaration", "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\n<html>", kEuc },
+        { "declaration beats the bytes", "<meta charset=\"euc-jp\">" + utf8Text, kEuc },
+        { "unknown charset falls to the bytes", "<meta charset=\"iso-8859-1\">" + utf8Text, kUtf8 },
+        { "a declaration inside a comment does not count", "<!-- <meta charset=\"euc-jp\"> -->" + utf8Text,
+            kUtf8 },
+        { "a declaration after 4 KiB does not count", std::string(4096, ' ') + "<meta charset=\"euc-jp\">",
+            kSjis },
+        { "UTF-8 bytes", utf8Text, kUtf8 },
+        { "UTF-8 with a four-byte character", "a\xF0\x9F\x98\x80", kUtf8 },
+        { "Shift_JIS bytes", sjisText, kSjis },
+        { "Shift_JIS half-width katakana only", "\xB1\xB2\xB3", kSjis },
+        { "EUC-JP bytes", eucText, kEuc },
+        { "EUC-JP after a long ASCII head", std::string(10000, 'a') + eucText, kEuc },
+        { "ill-formed UTF-8 that is valid Shift_JIS", utf8Text + sjisText, kSjis },
+        { "bytes valid in no encoding", "\x80\xFF\xFE", kSjis },
+        { "EUC-JP bytes that are also valid Shift_JIS", "\xB1\xB2", kSjis },
     };
     for (const auto& c : cases)
         EXPECT_EQ(Name(DetectPageEncoding(c.bytes)), Name(c.expected)) << c.what;
@@ -96,7 +99,7 @@ TEST(DetectPageEncoding, ByteOrderMarkThenDeclarationThenBytes)
 
 TEST(PageCharset, KeysAndResolution)
 {
-    for (PageCharset charset : {PageCharset::Auto, PageCharset::ShiftJis, PageCharset::Utf8, PageCharset::EucJp})
+    for (PageCharset charset : { PageCharset::Auto, PageCharset::ShiftJis, PageCharset::Utf8, PageCharset::EucJp })
         EXPECT_EQ(PageCharsetFromKey(PageCharsetKey(charset)), charset);
     EXPECT_EQ(PageCharsetFromKey("UTF-8"), std::nullopt);
     EXPECT_EQ(PageCharsetFromKey(""), std::nullopt);
@@ -129,19 +132,19 @@ TEST(PageText, ProgramTextIntoEachEncodingAndBack)
         std::string page;
         std::string back; // program text read back from the page
     } cases[] = {
-        {"Shift_JIS pages take program text as it is", "\x95\x5C\x83\x5C\x87\x40\x80", kSjis,
-         "\x95\x5C\x83\x5C\x87\x40\x80", "\x95\x5C\x83\x5C\x87\x40\x80"},
-        {"ASCII", "<a href=\"x\">", kUtf8, "<a href=\"x\">", "<a href=\"x\">"},
-        {"UTF-8: 表 ソ ① ㈱ 等", Sjis("表ソ①㈱等"), kUtf8, "表ソ①㈱等", Sjis("表ソ①㈱等")},
-        {"UTF-8: half-width katakana", "\xB1\xB2", kUtf8, "ｱｲ", "\xB1\xB2"},
-        {"UTF-8: a second spelling becomes its character", "\xED\x40", kUtf8, "\u7E8A", "\xFA\x5C"},
-        {"UTF-8: bytes that spell nothing", "a\x80", kUtf8, "a\uFFFD", "a&#xFFFD;"},
-        {"EUC-JP: 表 ソ 等", Sjis("表ソ等"), kEuc, "\xC9\xBD\xA5\xBD\xC5\xF9", Sjis("表ソ等")},
-        {"EUC-JP: ① and ㈱ as references, read back", Sjis("丸①㈱"), kEuc, "\xB4\xDD&#x2460;&#x3231;",
-         Sjis("丸①㈱")},
-        {"EUC-JP: the CP932 wave dash as the JIS one", "\x81\x60", kEuc, "\xA1\xC1", "\x81\x60"},
-        {"EUC-JP: half-width katakana", "\xB1", kEuc, "\x8E\xB1", "\xB1"},
-        {"EUC-JP: a literal reference of a character it holds stays", "&#x8868;", kEuc, "&#x8868;", "&#x8868;"},
+        { "Shift_JIS pages take program text as it is", "\x95\x5C\x83\x5C\x87\x40\x80", kSjis,
+            "\x95\x5C\x83\x5C\x87\x40\x80", "\x95\x5C\x83\x5C\x87\x40\x80" },
+        { "ASCII", "<a href=\"x\">", kUtf8, "<a href=\"x\">", "<a href=\"x\">" },
+        { "UTF-8: 表 ソ ① ㈱ 等", Sjis("表ソ①㈱等"), kUtf8, "表ソ①㈱等", Sjis("表ソ①㈱等") },
+        { "UTF-8: half-width katakana", "\xB1\xB2", kUtf8, "ｱｲ", "\xB1\xB2" },
+        { "UTF-8: a second spelling becomes its character", "\xED\x40", kUtf8, "\u7E8A", "\xFA\x5C" },
+        { "UTF-8: bytes that spell nothing", "a\x80", kUtf8, "a\uFFFD", "a&#xFFFD;" },
+        { "EUC-JP: 表 ソ 等", Sjis("表ソ等"), kEuc, "\xC9\xBD\xA5\xBD\xC5\xF9", Sjis("表ソ等") },
+        { "EUC-JP: ① and ㈱ as references, read back", Sjis("丸①㈱"), kEuc, "\xB4\xDD&#x2460;&#x3231;",
+            Sjis("丸①㈱") },
+        { "EUC-JP: the CP932 wave dash as the JIS one", "\x81\x60", kEuc, "\xA1\xC1", "\x81\x60" },
+        { "EUC-JP: half-width katakana", "\xB1", kEuc, "\x8E\xB1", "\xB1" },
+        { "EUC-JP: a literal reference of a character it holds stays", "&#x8868;", kEuc, "&#x8868;", "&#x8868;" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -161,13 +164,13 @@ TEST(ScriptQuote, EachEncodingEscapesOnlyItsOwnAsciiBytes)
         std::string html;
         std::string literal;
     } cases[] = {
-        {"UTF-8 characters copied whole", kUtf8, "表ソ①\"</a>", "\"表ソ①\\\"<\\/a>\","},
-        {"UTF-8: 0x5C after a stray byte is a backslash", kUtf8, "\x95\x5C", "\"\x95\\\\\","},
-        {"UTF-8: a cut-off sequence before a quotation mark", kUtf8, "\xE8\xA1\"", "\"\xE8\xA1\\\"\","},
-        {"EUC-JP characters copied whole", kEuc, "\xC9\xBD\xA5\xBD\"", "\"\xC9\xBD\xA5\xBD\\\"\","},
-        {"EUC-JP: 0x5C after a lead byte is a backslash", kEuc, "\xC9\x5C", "\"\xC9\\\\\","},
-        {"EUC-JP: three-byte character", kEuc, "\x8F\xB0\xA1/", "\"\x8F\xB0\xA1/\","},
-        {"Shift_JIS: the same bytes are 表", kSjis, "\x95\x5C", "\"\x95\x5C\","},
+        { "UTF-8 characters copied whole", kUtf8, "表ソ①\"</a>", "\"表ソ①\\\"<\\/a>\"," },
+        { "UTF-8: 0x5C after a stray byte is a backslash", kUtf8, "\x95\x5C", "\"\x95\\\\\"," },
+        { "UTF-8: a cut-off sequence before a quotation mark", kUtf8, "\xE8\xA1\"", "\"\xE8\xA1\\\"\"," },
+        { "EUC-JP characters copied whole", kEuc, "\xC9\xBD\xA5\xBD\"", "\"\xC9\xBD\xA5\xBD\\\"\"," },
+        { "EUC-JP: 0x5C after a lead byte is a backslash", kEuc, "\xC9\x5C", "\"\xC9\\\\\"," },
+        { "EUC-JP: three-byte character", kEuc, "\x8F\xB0\xA1/", "\"\x8F\xB0\xA1/\"," },
+        { "Shift_JIS: the same bytes are 表", kSjis, "\x95\x5C", "\"\x95\x5C\"," },
     };
     for (const auto& c : cases)
         EXPECT_EQ(ScriptQuote(c.html, c.encoding), c.literal) << c.what;
@@ -183,14 +186,14 @@ TEST(FindPageChar, StepsOverCharactersOfEachEncoding)
         size_t from;
         size_t expected;
     } cases[] = {
-        {"Shift_JIS: ゾ ends in ']'", kSjis, "\x83]]", ']', 0, 2},
-        {"Shift_JIS: 表 ends in '\\'", kSjis, "a\x95\\\\", '\\', 0, 3},
-        {"UTF-8: after a stray byte ']' is ']'", kUtf8, "\x83]]", ']', 0, 1},
-        {"UTF-8: after a kanji", kUtf8, "表]", ']', 0, 3},
-        {"EUC-JP: after a lead byte ']' is ']'", kEuc, "\xC9]", ']', 0, 1},
-        {"EUC-JP: after a three-byte character", kEuc, "\x8F\xB0\xA1[", '[', 0, 3},
-        {"none", kUtf8, "abc", ']', 0, std::string::npos},
-        {"from beyond the end", kEuc, "]", ']', 1, std::string::npos},
+        { "Shift_JIS: ゾ ends in ']'", kSjis, "\x83]]", ']', 0, 2 },
+        { "Shift_JIS: 表 ends in '\\'", kSjis, "a\x95\\\\", '\\', 0, 3 },
+        { "UTF-8: after a stray byte ']' is ']'", kUtf8, "\x83]]", ']', 0, 1 },
+        { "UTF-8: after a kanji", kUtf8, "表]", ']', 0, 3 },
+        { "EUC-JP: after a lead byte ']' is ']'", kEuc, "\xC9]", ']', 0, 1 },
+        { "EUC-JP: after a three-byte character", kEuc, "\x8F\xB0\xA1[", '[', 0, 3 },
+        { "none", kUtf8, "abc", ']', 0, std::string::npos },
+        { "from beyond the end", kEuc, "]", ']', 1, std::string::npos },
     };
     for (const auto& c : cases)
         EXPECT_EQ(FindPageChar(c.encoding, c.text, c.c, c.from), c.expected) << c.what;
@@ -223,18 +226,22 @@ struct EncodedPage : test::TestPage {
     std::string byteOrderMark;
     std::string original; // the page file's bytes
 
-    EncodedPage(PageEncoding pageEncoding, std::string_view bom) : encoding(pageEncoding), byteOrderMark(bom)
+    EncodedPage(PageEncoding pageEncoding, std::string_view bom)
+        : encoding(pageEncoding)
+        , byteOrderMark(bom)
     {
         page.Encoding = encoding;
         AddBanner(Sjis("表ソ広告"), Sjis("<a href=\"/a\">表示ソフト</a>"));
         AddBanner(Sjis("丸①"), Sjis("<b>①㈱ \"q\" 表\\</b>"));
         const std::string odd = encoding == kUtf8 ? "\x80\xC3(\xED\xA0\x80"
-                                : encoding == kEuc ? "\xAD\xA1\x8F\xA2\xB7\xFF\xA4"
-                                                   : "\xED\x40\x80\xFD\x81";
-        const std::string text = In(encoding, "<html><head><meta charset=\"" + Name(encoding) + "\"></head><body>\r\n")
-                                 + In(encoding, "<p>表示テスト ソフト ") + odd + "</p>\r\n"
-                                 + In(encoding, "<!--PWH[表ソ広告]-->\r\n<a href=\"/a\">表示ソフト</a>\r\n"
-                                                "<!--PWHEND-->\r\n\r\n<p>おわり 表</p>\r\n");
+            : encoding == kEuc                    ? "\xAD\xA1\x8F\xA2\xB7\xFF\xA4"
+                                                  : "\xED\x40\x80\xFD\x81";
+        const std::string text
+            = In(encoding, "<html><head><meta charset=\"" + Name(encoding) + "\"></head><body>\r\n")
+            + In(encoding, "<p>表示テスト ソフト ") + odd + "</p>\r\n"
+            + In(encoding,
+                "<!--PWH[表ソ広告]-->\r\n<a href=\"/a\">表示ソフト</a>\r\n"
+                "<!--PWHEND-->\r\n\r\n<p>おわり 表</p>\r\n");
         original = byteOrderMark + text;
         SetText(text);
         ScanAdBlocks(page, catalogue);
@@ -272,20 +279,20 @@ struct PageSetup {
     PageEncoding encoding;
     const char* bom;
 };
-const PageSetup kPages[] = {{kSjis, ""}, {kUtf8, ""}, {kUtf8, "\xEF\xBB\xBF"}, {kEuc, ""}};
+const PageSetup kPages[] = { { kSjis, "" }, { kUtf8, "" }, { kUtf8, "\xEF\xBB\xBF" }, { kEuc, "" } };
 
 // The block text of banner "丸①" as it must stand in each page.
 std::vector<std::string> CircleBlock(PageEncoding encoding)
 {
     switch (encoding) {
     case PageEncoding::Utf8:
-        return {"<!--PWH[丸①]-->", "<b>①㈱ \"q\" 表\\</b>", "<!--PWHEND-->"};
+        return { "<!--PWH[丸①]-->", "<b>①㈱ \"q\" 表\\</b>", "<!--PWHEND-->" };
     case PageEncoding::EucJp:
-        return {"<!--PWH[\xB4\xDD&#x2460;]-->", "<b>&#x2460;&#x3231; \"q\" \xC9\xBD\\</b>", "<!--PWHEND-->"};
+        return { "<!--PWH[\xB4\xDD&#x2460;]-->", "<b>&#x2460;&#x3231; \"q\" \xC9\xBD\\</b>", "<!--PWHEND-->" };
     case PageEncoding::ShiftJis:
         break;
     }
-    return {Sjis("<!--PWH[丸①]-->"), Sjis("<b>①㈱ \"q\" 表\\</b>"), "<!--PWHEND-->"};
+    return { Sjis("<!--PWH[丸①]-->"), Sjis("<b>①㈱ \"q\" 表\\</b>"), "<!--PWHEND-->" };
 }
 
 TEST(EncodedPages, ScanRatesBlocksAgainstTheCatalogue)
@@ -405,7 +412,7 @@ TEST(EncodedPages, JumpFindsBlocksByTheirPageName)
         EXPECT_TRUE(first.Done);
         EXPECT_EQ(FromPageText(setup.encoding, first.Shown), Sjis("丸①"));
         EXPECT_EQ(first.SelectBannerRow, 1);
-        EXPECT_EQ(page.editor.SelectionStart(), (TextPos{6, 1}));
+        EXPECT_EQ(page.editor.SelectionStart(), (TextPos { 6, 1 }));
     }
 }
 
@@ -485,11 +492,13 @@ TEST(RotationScript, WritesEveryMemberInNode)
         runner << kRunner;
     }
     const std::vector<std::string> members = {
-        "<a href=\"/x\">表示</a>",          "<img alt=\"ソフト\" src=\"/s.gif\">",
-        "<b>①㈱ \"quoted\"</b>",            "<span>a\\b</span>\r\n<script>x=1;</script>",
+        "<a href=\"/x\">表示</a>",
+        "<img alt=\"ソフト\" src=\"/s.gif\">",
+        "<b>①㈱ \"quoted\"</b>",
+        "<span>a\\b</span>\r\n<script>x=1;</script>",
         "<p>ゾーン 申 能 予 ＼</p>",
     };
-    for (PageEncoding encoding : {kUtf8, kEuc}) {
+    for (PageEncoding encoding : { kUtf8, kEuc }) {
         SCOPED_TRACE(Name(encoding));
         test::TestPage page(In(encoding, "<html><body>\r\n<p>表</p>\r\n\r\n</body></html>\r\n"));
         page.page.Encoding = encoding;
@@ -504,7 +513,8 @@ TEST(RotationScript, WritesEveryMemberInNode)
         }
         std::string tree;
         for (size_t i = members.size(); i-- > 0;)
-            tree += "  matched\t" + Sjis("バナー" + std::to_string(i)) + (i + 1 == members.size() ? "\t*\n" : "\n");
+            tree
+                += "  matched\t" + Sjis("バナー" + std::to_string(i)) + (i + 1 == members.size() ? "\t*\n" : "\n");
         EXPECT_EQ(FromPageText(encoding, page.Tree()), Sjis("rotation\tバナー0等\n") + tree);
         const std::string file = dir.file("page-" + Name(encoding) + ".html");
         {

@@ -15,7 +15,7 @@ namespace pw::test {
 struct TestPage {
     MemoryPageEditor editor;
     AdTree tree;
-    AdPage page{editor, tree, PageEncoding::ShiftJis};
+    AdPage page { editor, tree, PageEncoding::ShiftJis };
     BannerList catalogue;
 
     explicit TestPage(std::string_view text = {}) { SetText(text); }
@@ -33,13 +33,13 @@ struct TestPage {
         return *catalogue.Rows.back();
     }
 
-    void Caret(size_t line, size_t col) { editor.SetCaret({line, col}); }
+    void Caret(size_t line, size_t col) { editor.SetCaret({ line, col }); }
 
     // The tree as "status<TAB>text" lines, two blanks per depth, "*" after the
     // selected node.
     std::string Tree() const
     {
-        static const char* const words[] = {"rotation", "matched", "changed", "unlisted"};
+        static const char* const words[] = { "rotation", "matched", "changed", "unlisted" };
         std::string out;
         for (const AdNode* node = tree.First(); node; node = tree.Next(*node)) {
             for (const AdNode* up = node->Parent(); up; up = up->Parent())

@@ -18,7 +18,7 @@ TIniList& Store(TIniList& store, const Lines& lines)
 TEST(IniList, NewStoreHoldsTheTitleLine)
 {
     TIniList store;
-    EXPECT_EQ(store.Lines(), Lines{"; NoTitle"});
+    EXPECT_EQ(store.Lines(), Lines { "; NoTitle" });
     EXPECT_TRUE(store.CaseSensitive());
     EXPECT_EQ(store.Separator(), '=');
 }
@@ -26,30 +26,30 @@ TEST(IniList, NewStoreHoldsTheTitleLine)
 TEST(IniList, ReadsFollowTheLineRules)
 {
     TIniList store;
-    Store(store, {"; NoTitle", "", "[Setups]", "Count=3", "Empty=", "Two=a=b", "=lead", "NoSeparator",
-                  " Blank=1", "count=lower", "", "Hidden=after blank", "[Setups2", "Cut=yes", "[Other]",
-                  "Count=9"});
+    Store(store,
+        { "; NoTitle", "", "[Setups]", "Count=3", "Empty=", "Two=a=b", "=lead", "NoSeparator", " Blank=1",
+            "count=lower", "", "Hidden=after blank", "[Setups2", "Cut=yes", "[Other]", "Count=9" });
     struct Case {
         const char* section;
         const char* key;
         const char* expected;
     };
     const Case cases[] = {
-        {"Setups", "Count", "3"},
-        {"SETUPS", "Count", "3"},           // section names ignore case
-        {"setups", "count", "lower"},       // keys do not
-        {"Setups", "Empty", "def"},         // empty value gives the default
-        {"Setups", "Two", "a=b"},           // further separators belong to the value
-        {"Setups", "", "lead"},             // a line starting with the separator has an empty key
-        {"Setups", "NoSeparator", "def"},
-        {"Setups", " Blank", "1"},          // blanks belong to the key
-        {"Setups", "Blank", "def"},
-        {"Setups", "Hidden", "def"},        // entries after a blank line are invisible
-        {"Setups", "Cut", "def"},           // the next header ends the section
-        {"Setups2", "Cut", "def"},          // "[Setups2" names "Setups"
-        {"Setups", "Missing", "def"},
-        {"Missing", "Count", "def"},
-        {"Other", "Count", "9"},
+        { "Setups", "Count", "3" },
+        { "SETUPS", "Count", "3" }, // section names ignore case
+        { "setups", "count", "lower" }, // keys do not
+        { "Setups", "Empty", "def" }, // empty value gives the default
+        { "Setups", "Two", "a=b" }, // further separators belong to the value
+        { "Setups", "", "lead" }, // a line starting with the separator has an empty key
+        { "Setups", "NoSeparator", "def" },
+        { "Setups", " Blank", "1" }, // blanks belong to the key
+        { "Setups", "Blank", "def" },
+        { "Setups", "Hidden", "def" }, // entries after a blank line are invisible
+        { "Setups", "Cut", "def" }, // the next header ends the section
+        { "Setups2", "Cut", "def" }, // "[Setups2" names "Setups"
+        { "Setups", "Missing", "def" },
+        { "Missing", "Count", "def" },
+        { "Other", "Count", "9" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(store.ReadString(c.section, c.key, "def"), c.expected) << c.section << "/" << c.key;
@@ -58,7 +58,7 @@ TEST(IniList, ReadsFollowTheLineRules)
 TEST(IniList, HeaderNameDropsTheLastCharacterWhateverItIs)
 {
     TIniList store;
-    Store(store, {"[Setups", "Count=1", "[Ab]x", "K=2", "[", "E=3"});
+    Store(store, { "[Setups", "Count=1", "[Ab]x", "K=2", "[", "E=3" });
     EXPECT_EQ(store.ReadString("Setup", "Count", "d"), "1");
     EXPECT_EQ(store.ReadString("Ab]", "K", "d"), "2");
     EXPECT_EQ(store.ReadString("", "E", "d"), "3"); // "[" names the empty section
@@ -67,14 +67,15 @@ TEST(IniList, HeaderNameDropsTheLastCharacterWhateverItIs)
 TEST(IniList, TypedReads)
 {
     TIniList store;
-    Store(store, {"[S]", "a=12", "b=-5", "c= 5", "d=5x", "e=2147483648", "f=-2147483648", "g=+7", "h=1",
-                  "i=0", "j=true", "k= 1", "l=2", "m=", "n=0x10"});
-    const std::pair<const char*, int> integers[] = {{"a", 12},  {"b", -5},          {"c", 99},
-                                                    {"d", 99},  {"e", 99},          {"f", INT32_MIN},
-                                                    {"g", 7},   {"m", 99},          {"n", 99}};
+    Store(store,
+        { "[S]", "a=12", "b=-5", "c= 5", "d=5x", "e=2147483648", "f=-2147483648", "g=+7", "h=1", "i=0", "j=true",
+            "k= 1", "l=2", "m=", "n=0x10" });
+    const std::pair<const char*, int> integers[] = { { "a", 12 }, { "b", -5 }, { "c", 99 }, { "d", 99 },
+        { "e", 99 }, { "f", INT32_MIN }, { "g", 7 }, { "m", 99 }, { "n", 99 } };
     for (const auto& [key, value] : integers)
         EXPECT_EQ(store.ReadInteger("S", key, 99), value) << key;
-    const std::pair<const char*, int> bools[] = {{"h", 1}, {"i", 0}, {"j", 2}, {"k", 2}, {"l", 2}, {"m", 2}};
+    const std::pair<const char*, int> bools[]
+        = { { "h", 1 }, { "i", 0 }, { "j", 2 }, { "k", 2 }, { "l", 2 }, { "m", 2 } };
     for (const auto& [key, value] : bools) {
         EXPECT_EQ(store.ReadBool("S", key, true), value == 2 ? true : value == 1) << key;
         EXPECT_EQ(store.ReadBool("S", key, false), value == 2 ? false : value == 1) << key;
@@ -89,21 +90,22 @@ TEST(IniList, NewKeysGoDirectlyBelowTheHeader)
     store.WriteString("New", "Second", "2");
     store.WriteString("New", "Third", "3");
     store.WriteString("New", "First", "one");
-    EXPECT_EQ(store.Lines(), (Lines{"; NoTitle", "", "", "[New]", "Third=3", "Second=2", "First=one"}));
+    EXPECT_EQ(store.Lines(), (Lines { "; NoTitle", "", "", "[New]", "Third=3", "Second=2", "First=one" }));
     store.WriteInteger("Next", "Minus", -42);
     store.WriteBool("Next", "Flag", true);
     store.WriteBool("Next", "Off", false);
-    EXPECT_EQ(store.Lines(), (Lines{"; NoTitle", "", "", "[New]", "Third=3", "Second=2", "First=one", "",
-                                    "[Next]", "Off=0", "Flag=1", "Minus=-42"}));
+    EXPECT_EQ(store.Lines(),
+        (Lines { "; NoTitle", "", "", "[New]", "Third=3", "Second=2", "First=one", "", "[Next]", "Off=0", "Flag=1",
+            "Minus=-42" }));
 }
 
 TEST(IniList, CaseRulesOnWrite)
 {
     TIniList store;
-    Store(store, {"; NoTitle", "", "[Setups]", "Count=1"});
+    Store(store, { "; NoTitle", "", "[Setups]", "Count=1" });
     store.WriteString("setups", "Count", "2");
     store.WriteString("Setups", "count", "3");
-    EXPECT_EQ(store.Lines(), (Lines{"; NoTitle", "", "[Setups]", "count=3", "Count=2"}));
+    EXPECT_EQ(store.Lines(), (Lines { "; NoTitle", "", "[Setups]", "count=3", "Count=2" }));
 
     store.SetCaseSensitive(false); // then sections compare exactly and keys ignore case
     EXPECT_EQ(store.ReadString("setups", "COUNT", "d"), "d");
@@ -113,19 +115,19 @@ TEST(IniList, CaseRulesOnWrite)
 TEST(IniList, KeyBelowABlankLineIsWrittenAgainBelowTheHeader)
 {
     TIniList store;
-    Store(store, {"[S]", "a=1", "", "b=2"});
+    Store(store, { "[S]", "a=1", "", "b=2" });
     store.WriteString("S", "b", "3");
-    EXPECT_EQ(store.Lines(), (Lines{"[S]", "b=3", "a=1", "", "b=2"}));
+    EXPECT_EQ(store.Lines(), (Lines { "[S]", "b=3", "a=1", "", "b=2" }));
 }
 
 TEST(IniList, OnlyTheFirstOfTwoEqualHeadersIsFound)
 {
     TIniList store;
-    Store(store, {"[A]", "k=1", "", "[a]", "k=2"});
+    Store(store, { "[A]", "k=1", "", "[a]", "k=2" });
     EXPECT_EQ(store.ReadString("A", "k", ""), "1");
     store.EraseSection("A");
     EXPECT_EQ(store.ReadString("A", "k", ""), "2");
-    EXPECT_EQ(store.Lines(), (Lines{"", "[a]", "k=2"}));
+    EXPECT_EQ(store.Lines(), (Lines { "", "[a]", "k=2" }));
 }
 
 TEST(IniList, EraseSection)
@@ -137,16 +139,17 @@ TEST(IniList, EraseSection)
         Lines after;
     };
     const Case cases[] = {
-        {"section at line 0 deletes nothing above", {"[A]", "x=1", "", "[B]", "y=2"}, "A", {"", "[B]", "y=2"}},
-        {"blank line above goes, blank line below stays",
-         {"; NoTitle", "", "[A]", "x=1", "", "[B]", "y=2"}, "A", {"; NoTitle", "", "[B]", "y=2"}},
-        {"last section without trailing blank deletes to the end",
-         {"; NoTitle", "", "[A]", "x=1", "", "[B]", "y=2", "z=3"}, "B", {"; NoTitle", "", "[A]", "x=1"}},
-        {"lines after the blank line stay", {"t", "[A]", "x=1", "", "hidden=1", "[B]"}, "A",
-         {"t", "", "hidden=1", "[B]"}},
-        {"blank after trimming above the header", {"t", "  \t", "[A]", "x=1"}, "A", {"t"}},
-        {"no such section", {"t", "[A]"}, "C", {"t", "[A]"}},
-        {"section name ignores case", {"t", "", "[Banner1]", "x=1"}, "BANNER1", {"t"}},
+        { "section at line 0 deletes nothing above", { "[A]", "x=1", "", "[B]", "y=2" }, "A",
+            { "", "[B]", "y=2" } },
+        { "blank line above goes, blank line below stays", { "; NoTitle", "", "[A]", "x=1", "", "[B]", "y=2" },
+            "A", { "; NoTitle", "", "[B]", "y=2" } },
+        { "last section without trailing blank deletes to the end",
+            { "; NoTitle", "", "[A]", "x=1", "", "[B]", "y=2", "z=3" }, "B", { "; NoTitle", "", "[A]", "x=1" } },
+        { "lines after the blank line stay", { "t", "[A]", "x=1", "", "hidden=1", "[B]" }, "A",
+            { "t", "", "hidden=1", "[B]" } },
+        { "blank after trimming above the header", { "t", "  \t", "[A]", "x=1" }, "A", { "t" } },
+        { "no such section", { "t", "[A]" }, "C", { "t", "[A]" } },
+        { "section name ignores case", { "t", "", "[Banner1]", "x=1" }, "BANNER1", { "t" } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -165,13 +168,13 @@ TEST(IniList, TitleNormalisationOnLoad)
         Lines lines;
     };
     const Case cases[] = {
-        {"", {"; NoTitle", ""}},
-        {"; Some other comment\r\n[A]\r\nk=v\r\n", {"; NoTitle", "[A]", "k=v"}},
-        {"[A]\r\nk=v", {"; NoTitle", "", "[A]", "k=v"}},
-        {"k=v\n", {"; NoTitle", "", "k=v"}},
-        {"\r\n[A]", {"; NoTitle", "", "", "[A]"}},
-        {std::string("; x\r\n[A]\r\nk=v\0[B]\r\n", 20), {"; NoTitle", "[A]", "k=v"}},
-        {"; x\r[A]\nk=v\r\n", {"; NoTitle", "[A]", "k=v"}},
+        { "", { "; NoTitle", "" } },
+        { "; Some other comment\r\n[A]\r\nk=v\r\n", { "; NoTitle", "[A]", "k=v" } },
+        { "[A]\r\nk=v", { "; NoTitle", "", "[A]", "k=v" } },
+        { "k=v\n", { "; NoTitle", "", "k=v" } },
+        { "\r\n[A]", { "; NoTitle", "", "", "[A]" } },
+        { std::string("; x\r\n[A]\r\nk=v\0[B]\r\n", 20), { "; NoTitle", "[A]", "k=v" } },
+        { "; x\r[A]\nk=v\r\n", { "; NoTitle", "[A]", "k=v" } },
     };
     for (const auto& c : cases) {
         TIniList store;
@@ -253,7 +256,8 @@ public:
     {
         for (size_t i = 0; i < lines.size(); ++i) {
             const std::string line = Upper(lines[i]);
-            if (!line.empty() && line[0] == '[' && line.substr(1, line.size() >= 2 ? line.size() - 2 : 0) == Upper(name))
+            if (!line.empty() && line[0] == '['
+                && line.substr(1, line.size() >= 2 ? line.size() - 2 : 0) == Upper(name))
                 return static_cast<int>(i);
         }
         return -1;
@@ -305,7 +309,7 @@ public:
         }
         lines.erase(lines.begin() + h);
         while (h < static_cast<int>(lines.size()) && !lines[static_cast<size_t>(h)].empty()
-               && lines[static_cast<size_t>(h)][0] != '[')
+            && lines[static_cast<size_t>(h)][0] != '[')
             lines.erase(lines.begin() + h);
     }
 };
@@ -313,12 +317,12 @@ public:
 TEST(IniList, AgreesWithALiteralWalkUnderRandomEdits)
 {
     std::mt19937 rng(42);
-    const char* sections[] = {"A", "a", "B", "Banner1", "Banner10", "Setups"};
-    const char* keys[] = {"x", "X", "Count", "Name", ""};
-    const char* stray[] = {"", "[A]", "[b]", "junk", "Count=stray", "  "};
+    const char* sections[] = { "A", "a", "B", "Banner1", "Banner10", "Setups" };
+    const char* keys[] = { "x", "X", "Count", "Name", "" };
+    const char* stray[] = { "", "[A]", "[b]", "junk", "Count=stray", "  " };
     for (int run = 0; run < 200; ++run) {
         ReferenceStore reference;
-        reference.lines = {"; NoTitle", ""};
+        reference.lines = { "; NoTitle", "" };
         TIniList store;
         store.SetLines(reference.lines);
         for (int step = 0; step < 60; ++step) {

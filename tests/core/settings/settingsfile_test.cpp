@@ -26,7 +26,7 @@ std::string ReadRaw(const std::string& path)
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st.st_mode & 0777;
 }
@@ -36,7 +36,7 @@ TEST(SettingsFile, MissingFileIsCreatedEmptyAndPrivate)
     test::TempDir dir;
     TIniList store;
     ASSERT_TRUE(LoadSettingsFile(store, dir.path(), kMainSettingsFile).ok);
-    EXPECT_EQ(store.Lines(), (std::vector<std::string>{"; NoTitle", ""}));
+    EXPECT_EQ(store.Lines(), (std::vector<std::string> { "; NoTitle", "" }));
     EXPECT_EQ(ReadRaw(dir.file("Pagewick.ini")), "");
     EXPECT_EQ(ModeOf(dir.file("Pagewick.ini")), 0600u);
 }
@@ -73,7 +73,7 @@ TEST(SettingsFile, FailedSaveKeepsTheOldFile)
 
     // A file size limit makes the write fail part way, like a full disk.
     store.WriteString("S", "big", std::string(200000, 'x'));
-    struct rlimit old {};
+    struct rlimit old { };
     ::getrlimit(RLIMIT_FSIZE, &old);
     auto* previous = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
@@ -161,7 +161,8 @@ TEST(SettingsFile, ADamagedFileIsCopiedBeforeASaveCanShortenIt)
     ASSERT_TRUE(SaveSettingsFile(store, dir.path(), kBannerFile).ok);
     EXPECT_LT(ReadRaw(dir.file("ads.ini")).size(), 100u);
     EXPECT_EQ(ReadRaw(report.DamagedCopy), image);
-    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string> {"ads.ini", fs::path(report.DamagedCopy).filename()}));
+    EXPECT_EQ(
+        FilesIn(dir.path()), (std::vector<std::string> { "ads.ini", fs::path(report.DamagedCopy).filename() }));
 
     // Once saved, the file loads whole again.
     SettingsLoadReport clean;
@@ -180,12 +181,12 @@ TEST(SettingsFile, OnlyALoadThatStopsEarlyCountsAsDamage)
         bool damaged;
     };
     const std::vector<Case> cases = {
-        {"Whole", "; NoTitle\r\n\r\n[S]\r\nk=v\r\n", false},
-        {"Empty", "", false},
-        {"NoLineBreakAtTheEnd", "[S]\r\nk=v", false},
-        {"NulInTheMiddle", "[S]\r\nk=v\0w\r\n"s, true},
-        {"NulAsTheLastByte", "[S]\r\nk=v\r\n\0"s, true},
-        {"NulAsTheFirstByte", "\0[S]\r\n"s, true},
+        { "Whole", "; NoTitle\r\n\r\n[S]\r\nk=v\r\n", false },
+        { "Empty", "", false },
+        { "NoLineBreakAtTheEnd", "[S]\r\nk=v", false },
+        { "NulInTheMiddle", "[S]\r\nk=v\0w\r\n"s, true },
+        { "NulAsTheLastByte", "[S]\r\nk=v\r\n\0"s, true },
+        { "NulAsTheFirstByte", "\0[S]\r\n"s, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,9 +215,9 @@ TEST(SettingsFile, UncreatableFileGivesTheInstallMessage)
     const Status loaded = LoadSettingsFile(store, dir.file("no-such-folder"), kProfileFile);
     ASSERT_FALSE(loaded.ok);
     EXPECT_EQ(codec::DecodeSjis(loaded.error),
-              "\u30A4\u30CB\u30B7\u30E3\u30EB\u30D5\u30A1\u30A4\u30EB[siteinfo.ini]\u306F\u5B58\u5728"
-              "\u3057\u307E\u305B\u3093\u3001\u6B63\u3057\u304F\u30A4\u30F3\u30B9\u30C8\u30FC\u30EB"
-              "\u3057\u3066\u304F\u3060\u3055\u3044\u3002");
+        "\u30A4\u30CB\u30B7\u30E3\u30EB\u30D5\u30A1\u30A4\u30EB[siteinfo.ini]\u306F\u5B58\u5728"
+        "\u3057\u307E\u305B\u3093\u3001\u6B63\u3057\u304F\u30A4\u30F3\u30B9\u30C8\u30FC\u30EB"
+        "\u3057\u3066\u304F\u3060\u3055\u3044\u3002");
     EXPECT_EQ(store.Lines(), before);
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st.st_mode & 0777;
 }
@@ -70,20 +70,20 @@ TEST(SettingsFolder, RuleTable)
         std::string folder; // empty: the rule fails
         bool portable;
     } cases[] = {
-        {"XDG_CONFIG_HOME wins", program, "/x/conf", "/home/u", "/x/conf/pagewick", false},
-        {"XDG_CONFIG_HOME with a slash at the end", program, "/x/conf/", "/home/u", "/x/conf/pagewick", false},
-        {"unset XDG_CONFIG_HOME means ~/.config", program, "", "/home/u", "/home/u/.config/pagewick", false},
-        {"relative XDG_CONFIG_HOME is ignored", program, "conf", "/home/u", "/home/u/.config/pagewick", false},
-        {"Pagewick.ini beside the program", portable, "/x/conf", "/home/u", portable, true},
-        {"a folder named Pagewick.ini is not portable mode", iniIsFolder, "", "/home/u",
-         "/home/u/.config/pagewick", false},
-        {"portable mode needs no home", portable, "", "", portable, true},
-        {"no home and no XDG_CONFIG_HOME", program, "", "", "", false},
-        {"relative HOME", program, "", "home/u", "", false},
+        { "XDG_CONFIG_HOME wins", program, "/x/conf", "/home/u", "/x/conf/pagewick", false },
+        { "XDG_CONFIG_HOME with a slash at the end", program, "/x/conf/", "/home/u", "/x/conf/pagewick", false },
+        { "unset XDG_CONFIG_HOME means ~/.config", program, "", "/home/u", "/home/u/.config/pagewick", false },
+        { "relative XDG_CONFIG_HOME is ignored", program, "conf", "/home/u", "/home/u/.config/pagewick", false },
+        { "Pagewick.ini beside the program", portable, "/x/conf", "/home/u", portable, true },
+        { "a folder named Pagewick.ini is not portable mode", iniIsFolder, "", "/home/u",
+            "/home/u/.config/pagewick", false },
+        { "portable mode needs no home", portable, "", "", portable, true },
+        { "no home and no XDG_CONFIG_HOME", program, "", "", "", false },
+        { "relative HOME", program, "", "home/u", "", false },
     };
     for (const Case& c : cases) {
         SettingsPlace place;
-        const Status chosen = ChooseSettingsFolder(c.programFolder, {c.xdg, c.home}, place);
+        const Status chosen = ChooseSettingsFolder(c.programFolder, { c.xdg, c.home }, place);
         if (c.folder.empty()) {
             EXPECT_FALSE(chosen.ok) << c.what;
             EXPECT_FALSE(chosen.error.empty()) << c.what;
@@ -131,7 +131,7 @@ TEST(SettingsFolder, ResolveReportsAFolderThatCannotBeMade)
     test::TempDir dir;
     Touch(dir.file("config"));
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.file("config"));
-    SettingsPlace place{"unchanged", false};
+    SettingsPlace place { "unchanged", false };
     const Status resolved = ResolveSettingsFolder(dir.path(), place);
     ASSERT_FALSE(resolved.ok);
     EXPECT_EQ(place.folder, "unchanged");

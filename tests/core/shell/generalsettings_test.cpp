@@ -26,7 +26,7 @@ TEST(GeneralSettings, ExitWritesRoundTripAndKeepTheUnwrittenKeys)
 {
     TIniList store;
     store.LoadFromText("[Setups]\r\nv2=7\r\nSortColumn=-3\r\nDefautIndex=2\r\n");
-    GeneralSettings s = ReadGeneralSettings(store, GeneralSettings{}, 3);
+    GeneralSettings s = ReadGeneralSettings(store, GeneralSettings {}, 3);
     EXPECT_EQ(s.NetworkVersion, 7);
     EXPECT_EQ(s.DefautIndex, 2);
     s.NetworkVersion = 99;
@@ -36,7 +36,7 @@ TEST(GeneralSettings, ExitWritesRoundTripAndKeepTheUnwrittenKeys)
     s.SortColumn = 5;
     WriteGeneralSettings(store, s, /*sortMarkShown=*/false);
 
-    const GeneralSettings back = ReadGeneralSettings(store, GeneralSettings{}, 3);
+    const GeneralSettings back = ReadGeneralSettings(store, GeneralSettings {}, 3);
     EXPECT_EQ(back.NetworkVersion, 7) << "v2 is not written at exit";
     EXPECT_EQ(back.SortColumn, -3) << "no sort mark: SortColumn keeps its value";
     EXPECT_FALSE(back.PreviewAd);
@@ -45,7 +45,7 @@ TEST(GeneralSettings, ExitWritesRoundTripAndKeepTheUnwrittenKeys)
     EXPECT_EQ(store.ReadString("Setups", "DefautIndex", ""), "2");
 
     WriteGeneralSettings(store, s, /*sortMarkShown=*/true);
-    EXPECT_EQ(ReadGeneralSettings(store, GeneralSettings{}, 3).SortColumn, 5);
+    EXPECT_EQ(ReadGeneralSettings(store, GeneralSettings {}, 3).SortColumn, 5);
 }
 
 TEST(GeneralSettings, SortColumnValues)
@@ -57,8 +57,8 @@ TEST(GeneralSettings, SortColumnValues)
         bool mark;
     };
     // Start-up sets the opposite mark; the column click then flips it.
-    const Case cases[] = {{1, 0, false}, {3, 2, false}, {-3, 2, true}, {7, 6, false},
-                          {0, -1, false}, {8, -1, false}, {-8, -1, false}};
+    const Case cases[] = { { 1, 0, false }, { 3, 2, false }, { -3, 2, true }, { 7, 6, false }, { 0, -1, false },
+        { 8, -1, false }, { -8, -1, false } };
     for (const auto& c : cases) {
         const StoredSort sort = StoredSortFromValue(c.value, 7);
         EXPECT_EQ(sort.column, c.column) << c.value;

@@ -50,35 +50,29 @@ TEST(OnlineServices, Transitions)
         const char* name;
         std::vector<Step> steps;
     } runs[] = {
-        {"ServedAtOnce",
-         {{Step::Start, S::Waiting, true, quick},
-          {Step::Online, S::Fetching, false, quick, true},
-          {Step::Received, S::Served, false, quick, false, false, true},
-          // Final: the monitor stays off, later events change nothing.
-          {Step::Offline, S::Served, false, quick},
-          {Step::Online, S::Served, false, quick}}},
-        {"ErrorStatusThenRetry",
-         {{Step::Start, S::Waiting, true, quick},
-          {Step::Online, S::Fetching, false, quick, true},
-          {Step::Failed, S::Retrying, true, slow, false, true},
-          // Still online: nothing happens until the machine goes off and on again.
-          {Step::Offline, S::Retrying, true, slow, false, true},
-          {Step::Online, S::Fetching, false, slow, true},
-          // A second failure does not show the local page again.
-          {Step::Failed, S::Retrying, true, slow, false, false},
-          {Step::Offline, S::Retrying, true, slow, false, true},
-          {Step::Online, S::Fetching, false, slow, true},
-          {Step::Received, S::Served, false, quick, false, false, true}}},
-        {"NoConnectionStops",
-         {{Step::Start, S::Waiting, true, quick},
-          {Step::Online, S::Fetching, false, quick, true},
-          {Step::NoConnection, S::Stopped, false, quick},
-          {Step::Offline, S::Stopped, false, quick},
-          {Step::Online, S::Stopped, false, quick}}},
-        {"NothingBeforeStart",
-         {{Step::Online, S::Starting, false, quick},
-          {Step::Received, S::Starting, false, quick},
-          {Step::Start, S::Waiting, true, quick}}},
+        { "ServedAtOnce",
+            { { Step::Start, S::Waiting, true, quick }, { Step::Online, S::Fetching, false, quick, true },
+                { Step::Received, S::Served, false, quick, false, false, true },
+                // Final: the monitor stays off, later events change nothing.
+                { Step::Offline, S::Served, false, quick }, { Step::Online, S::Served, false, quick } } },
+        { "ErrorStatusThenRetry",
+            { { Step::Start, S::Waiting, true, quick }, { Step::Online, S::Fetching, false, quick, true },
+                { Step::Failed, S::Retrying, true, slow, false, true },
+                // Still online: nothing happens until the machine goes off and on again.
+                { Step::Offline, S::Retrying, true, slow, false, true },
+                { Step::Online, S::Fetching, false, slow, true },
+                // A second failure does not show the local page again.
+                { Step::Failed, S::Retrying, true, slow, false, false },
+                { Step::Offline, S::Retrying, true, slow, false, true },
+                { Step::Online, S::Fetching, false, slow, true },
+                { Step::Received, S::Served, false, quick, false, false, true } } },
+        { "NoConnectionStops",
+            { { Step::Start, S::Waiting, true, quick }, { Step::Online, S::Fetching, false, quick, true },
+                { Step::NoConnection, S::Stopped, false, quick }, { Step::Offline, S::Stopped, false, quick },
+                { Step::Online, S::Stopped, false, quick } } },
+        { "NothingBeforeStart",
+            { { Step::Online, S::Starting, false, quick }, { Step::Received, S::Starting, false, quick },
+                { Step::Start, S::Waiting, true, quick } } },
     };
     for (const auto& run : runs) {
         OnlineServices s;
@@ -108,16 +102,16 @@ TEST(OnlineServices, VersionFileQuestions)
         bool askProgram;
         std::optional<std::string> error;
     } cases[] = {
-        {"1.1,1", 1, false, std::nullopt, false, std::nullopt},
-        {"1.2,1", 1, false, std::nullopt, true, std::nullopt},
-        {"1.2,1", 1, true, std::nullopt, false, std::nullopt},
-        {"1.1,3", 2, false, 3, false, std::nullopt},
-        {"1.1,2", 2, false, std::nullopt, false, std::nullopt},
-        {"1.3,5", 1, false, 5, true, std::nullopt},
-        {"1.1,1\r\n", 1, false, std::nullopt, false, "'1\r\n' is not a valid integer value"},
-        {"7", 1, false, 7, false, "'' is not a valid floating point value"},
-        {"x.y,4", 1, false, 4, false, "'x.y' is not a valid floating point value"},
-        {"1.2,", 1, false, std::nullopt, false, "'' is not a valid integer value"},
+        { "1.1,1", 1, false, std::nullopt, false, std::nullopt },
+        { "1.2,1", 1, false, std::nullopt, true, std::nullopt },
+        { "1.2,1", 1, true, std::nullopt, false, std::nullopt },
+        { "1.1,3", 2, false, 3, false, std::nullopt },
+        { "1.1,2", 2, false, std::nullopt, false, std::nullopt },
+        { "1.3,5", 1, false, 5, true, std::nullopt },
+        { "1.1,1\r\n", 1, false, std::nullopt, false, "'1\r\n' is not a valid integer value" },
+        { "7", 1, false, 7, false, "'' is not a valid floating point value" },
+        { "x.y,4", 1, false, 4, false, "'x.y' is not a valid floating point value" },
+        { "1.2,", 1, false, std::nullopt, false, "'' is not a valid integer value" },
     };
     for (const auto& c : cases) {
         OnlineServices s;

@@ -26,7 +26,7 @@ std::string Content(const std::string& path)
 
 struct stat LinkStat(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
     return st;
 }
@@ -161,7 +161,8 @@ TEST(StaleScratchFolders, ACrashedInstancesFolderGoesAtTheNextStart)
 
     ScratchFolder next;
     ASSERT_TRUE(next.Create(parent.path(), 0).ok);
-    EXPECT_EQ(ScratchFolders(parent.path()), (std::vector<std::string> {fs::path(next.Path()).filename().string()}));
+    EXPECT_EQ(
+        ScratchFolders(parent.path()), (std::vector<std::string> { fs::path(next.Path()).filename().string() }));
 }
 
 TEST(StaleScratchFolders, OnlyThisUsersFoldersOfDeadProcessesGo)
@@ -187,11 +188,11 @@ TEST(StaleScratchFolders, OnlyThisUsersFoldersOfDeadProcessesGo)
         bool removed;
     };
     const std::vector<Planted> planted = {
-        {deadName, true},
-        {reused, true},
-        {"pagewick-" + uid + "-" + std::to_string(dead) + "-77", false},          // not the full form
-        {"pagewick-" + uid + "-x" + std::to_string(dead) + "-77-abcdef", false}, // idem
-        {"pagewick-" + std::to_string(::geteuid() + 1) + "-" + std::to_string(dead) + "-77-other0", false},
+        { deadName, true },
+        { reused, true },
+        { "pagewick-" + uid + "-" + std::to_string(dead) + "-77", false }, // not the full form
+        { "pagewick-" + uid + "-x" + std::to_string(dead) + "-77-abcdef", false }, // idem
+        { "pagewick-" + std::to_string(::geteuid() + 1) + "-" + std::to_string(dead) + "-77-other0", false },
     };
     for (const Planted& p : planted) {
         fs::create_directory(parent.file(p.name));
@@ -228,7 +229,7 @@ TEST(StaleScratchFolders, AnotherUsersFolderIsNeverTouched)
     // Named with our id but owned by someone else, and named and owned by someone else.
     const std::string ours = "pagewick-0-" + std::to_string(dead) + "-5-theirs";
     const std::string theirs = "pagewick-4242-" + std::to_string(dead) + "-5-theirs";
-    for (const std::string& name : {ours, theirs}) {
+    for (const std::string& name : { ours, theirs }) {
         fs::create_directory(parent.file(name));
         ASSERT_EQ(::chown(parent.file(name).c_str(), 4242, 4242), 0);
     }

@@ -14,12 +14,12 @@ namespace {
 
 using test::FakeFactory;
 
-const TDateTime kNow {2024, 6, 1, 12, 0, 0};
+const TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 struct Fixture {
     FakeFactory factory;
     FeedbackLog feedback;
-    ConnectionTree tree {factory.Make(), feedback, [] { return kNow; }};
+    ConnectionTree tree { factory.Make(), feedback, [] { return kNow; } };
     TSetup setup;
 
     Fixture()
@@ -66,14 +66,15 @@ TEST(ConnectSite, LogsInChangesFolderAndTakesTheServersPath)
     EXPECT_EQ(connection->Path, "/home/web/www");
     EXPECT_EQ(connection->Name, "/home/web/www");
     EXPECT_EQ(connection->Setup->IniPath, "/home/web/www"); // the copy takes the absolute path
-    EXPECT_EQ(f.setup.IniPath, "www");                      // the stored setup keeps its own
+    EXPECT_EQ(f.setup.IniPath, "www"); // the stored setup keeps its own
     EXPECT_EQ(ConnectionNodeText(*connection), "site[/home/web/www]");
     EXPECT_EQ(f.tree.Selected(), connection);
     EXPECT_EQ(f.tree.Shown(), connection);
     EXPECT_EQ(connection->LastNode, connection);
-    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> {"a", "z", "index.html"}));
-    EXPECT_EQ(f.Statuses(), "接続中[ftp.example.jp]......|サーバーからファイルリストを取得中[/home/web/www]......|"
-                            "サーバーからファイルリストを取得ＯＫ[/home/web/www]|");
+    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> { "a", "z", "index.html" }));
+    EXPECT_EQ(f.Statuses(),
+        "接続中[ftp.example.jp]......|サーバーからファイルリストを取得中[/home/web/www]......|"
+        "サーバーからファイルリストを取得ＯＫ[/home/web/www]|");
     EXPECT_TRUE(f.feedback.Messages.empty());
     // Subfolder paths are the folder's path and the name.
     EXPECT_EQ(connection->FirstSubFolder()->Path, "/home/web/www/a");
@@ -98,7 +99,8 @@ TEST(ConnectSite, MissingInitialFolderWarnsAndOpensTheLoginFolder)
     TConnection* connection = f.tree.Connect(&f.setup);
     ASSERT_NE(connection, nullptr);
     EXPECT_EQ(connection->Path, "/home/web");
-    EXPECT_EQ(f.LastMessage(), "初期フォルダ[gone]はサーバーに見つかりませんでした。お確かめたうえ、設定を変えてください。");
+    EXPECT_EQ(f.LastMessage(),
+        "初期フォルダ[gone]はサーバーに見つかりませんでした。お確かめたうえ、設定を変えてください。");
 }
 
 TEST(ConnectSite, LocalFolder)
@@ -172,7 +174,7 @@ TEST(WalkToLastPath, ReachesAFolderThreeLevelsDown)
     ASSERT_NE(f.tree.Selected(), nullptr);
     EXPECT_EQ(f.tree.Selected()->Path, "/home/web/www/a/b/c");
     EXPECT_EQ(f.tree.Shown(), f.tree.Selected());
-    EXPECT_EQ(NamesOf(*f.tree.Shown()), (std::vector<std::string> {"deep.html"}));
+    EXPECT_EQ(NamesOf(*f.tree.Shown()), (std::vector<std::string> { "deep.html" }));
     EXPECT_EQ(connection->LastNode, f.tree.Selected());
     // Only the folders on the way were listed.
     std::vector<std::string> lists;
@@ -180,8 +182,9 @@ TEST(WalkToLastPath, ReachesAFolderThreeLevelsDown)
         if (line.rfind("LIST", 0) == 0)
             lists.push_back(line);
     }
-    EXPECT_EQ(lists, (std::vector<std::string> {"LIST /home/web/www", "LIST /home/web/www/a", "LIST /home/web/www/a/b",
-                                                "LIST /home/web/www/a/b/c"}));
+    EXPECT_EQ(lists,
+        (std::vector<std::string> {
+            "LIST /home/web/www", "LIST /home/web/www/a", "LIST /home/web/www/a/b", "LIST /home/web/www/a/b/c" }));
 }
 
 TEST(WalkToLastPath, StopsAtTheParentOfAFolderThatIsGone)
@@ -224,9 +227,11 @@ TEST(ListFolder, FailureMarksTheConnectionAndReconnectRenewsOnlyTheClient)
     EXPECT_FALSE(f.tree.Select(a));
     EXPECT_TRUE(connection->NeedsReconnect);
     EXPECT_FALSE(a->Children.has_value());
-    EXPECT_EQ(f.LastMessage(), "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。\n"
-                               "Couldn't connect to server");
-    EXPECT_EQ(codec::DecodeSjis(f.feedback.Statuses.back()), "サーバーからファイルリストを取得失敗[/home/web/www/a]");
+    EXPECT_EQ(f.LastMessage(),
+        "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。\n"
+        "Couldn't connect to server");
+    EXPECT_EQ(
+        codec::DecodeSjis(f.feedback.Statuses.back()), "サーバーからファイルリストを取得失敗[/home/web/www/a]");
 
     // Reconnect does nothing for a connection that is not marked, fails while
     // the server is down, and works once it is back; the tree stays.
@@ -242,7 +247,7 @@ TEST(ListFolder, FailureMarksTheConnectionAndReconnectRenewsOnlyTheClient)
     EXPECT_EQ(connection->Setup->IniPath, "/home/web/www");
     EXPECT_EQ(connection->FirstSubFolder(), a);
     EXPECT_TRUE(f.tree.Select(a));
-    EXPECT_EQ(NamesOf(*a), (std::vector<std::string> {"b", "b2"}));
+    EXPECT_EQ(NamesOf(*a), (std::vector<std::string> { "b", "b2" }));
     EXPECT_FALSE(f.tree.Reconnect(connection)); // only after a failure
 }
 
@@ -262,7 +267,7 @@ TEST(ListFolder, ReconnectKeepsTheSetupsInitialFolderWhereTheServerReportsAnothe
     ASSERT_TRUE(connection->NeedsReconnect);
     f.factory.server->down = false;
     std::erase_if(f.factory.server->folders,
-                  [](const std::string& folder) { return folder.rfind("/home/web/www", 0) == 0; });
+        [](const std::string& folder) { return folder.rfind("/home/web/www", 0) == 0; });
     EXPECT_TRUE(f.tree.Reconnect(connection));
     EXPECT_EQ(connection->Path, "/home/web");
     EXPECT_EQ(connection->Setup->IniPath, initial);
@@ -270,17 +275,18 @@ TEST(ListFolder, ReconnectKeepsTheSetupsInitialFolderWhereTheServerReportsAnothe
 
 TEST(ConnectSite, AHostNameThatCannotBeAnAddressIsRefusedBeforeConnecting)
 {
-    for (const char* host : {"ftp.example.jp/www", "user@ftp.example.jp", "ftp.example.jp#x", "a?b", "ftp example.jp",
-                             " ftp.example.jp", "[::1"}) {
+    for (const char* host : { "ftp.example.jp/www", "user@ftp.example.jp", "ftp.example.jp#x", "a?b",
+             "ftp example.jp", " ftp.example.jp", "[::1" }) {
         SCOPED_TRACE(host);
         Fixture f;
         f.setup.Host = host;
         EXPECT_EQ(f.tree.Connect(&f.setup), nullptr);
         EXPECT_TRUE(f.factory.made.empty());
-        EXPECT_EQ(f.LastMessage(), "サーバー[" + std::string(host) + "]に接続できませんでした。\nホスト名[" + host
-                                       + "]には使えない文字（空白、/ # @ ? \\ など）が含まれています。設定を確かめてください。");
+        EXPECT_EQ(f.LastMessage(),
+            "サーバー[" + std::string(host) + "]に接続できませんでした。\nホスト名[" + host
+                + "]には使えない文字（空白、/ # @ ? \\ など）が含まれています。設定を確かめてください。");
     }
-    for (const char* host : {"ftp.example.jp", "192.0.2.1", "[2001:db8::1]", "2001:db8::1"}) {
+    for (const char* host : { "ftp.example.jp", "192.0.2.1", "[2001:db8::1]", "2001:db8::1" }) {
         SCOPED_TRACE(host);
         Fixture f;
         f.setup.Host = host;
@@ -297,8 +303,9 @@ TEST(ListFolder, ParseErrorIsShownAndMarksTheConnection)
     TDirNode* a = connection->FirstSubFolder();
     f.factory.server->extraListing = "01-15-02  10:30AM  1234 index.htm\r\n";
     EXPECT_FALSE(f.tree.Select(a));
-    EXPECT_EQ(f.LastMessage(), "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。\n"
-                               "Invalid argument to date encode");
+    EXPECT_EQ(f.LastMessage(),
+        "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。\n"
+        "Invalid argument to date encode");
     EXPECT_TRUE(connection->NeedsReconnect);
     EXPECT_FALSE(a->Children.has_value());
     EXPECT_EQ(f.tree.Shown(), connection);
@@ -312,12 +319,12 @@ TEST(RefreshCommand, ClosesDocumentsBelowAndListsAgainInListingOrder)
     ASSERT_NE(connection, nullptr);
     f.tree.ColumnClick(fcName);
     f.tree.ColumnClick(fcName); // descending
-    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> {"z", "index.html", "a"}));
+    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> { "z", "index.html", "a" }));
     TDirNode* a = connection->FirstSubFolder();
     ASSERT_EQ(a->Name, "a");
     ASSERT_TRUE(f.tree.Select(a));
     ASSERT_TRUE(f.tree.Select(connection));
-    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> {"z", "index.html", "a"}));
+    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> { "z", "index.html", "a" }));
 
     // Cancelled: nothing changes.
     std::string askedFor;
@@ -330,7 +337,7 @@ TEST(RefreshCommand, ClosesDocumentsBelowAndListsAgainInListingOrder)
 
     f.factory.server->AddFile("/home/web/www/new.txt", "n");
     EXPECT_TRUE(f.tree.Refresh([](const std::string&) { return true; }));
-    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> {"a", "z", "index.html", "new.txt"}));
+    EXPECT_EQ(NamesOf(*connection), (std::vector<std::string> { "a", "z", "index.html", "new.txt" }));
     EXPECT_EQ(f.tree.Shown(), connection);
     EXPECT_EQ(connection->LastNode, connection);
 }
@@ -376,11 +383,11 @@ TEST(DisconnectCommand, SavesClosesAndSelectsTheNextConnection)
     std::vector<std::string> calls;
     // Cancel in the documents: the connection stays.
     EXPECT_FALSE(f.tree.Disconnect([&] { calls.push_back("save"); },
-                                   [&](TConnection& c) {
-                                       calls.push_back("close " + c.Setup->Name);
-                                       return false;
-                                   }));
-    EXPECT_EQ(calls, (std::vector<std::string> {"save", "close site"}));
+        [&](TConnection& c) {
+            calls.push_back("close " + c.Setup->Name);
+            return false;
+        }));
+    EXPECT_EQ(calls, (std::vector<std::string> { "save", "close site" }));
     EXPECT_EQ(f.tree.Connections().size(), 2u);
 
     EXPECT_TRUE(f.tree.Disconnect(nullptr, [](TConnection&) { return true; }));
@@ -396,7 +403,7 @@ TEST(DisconnectCommand, SavesClosesAndSelectsTheNextConnection)
 
 TEST(PeerTrust, AskedOnceAndRememberedInTheSetup)
 {
-    for (const TProtocol protocol : {TProtocol::Ftps, TProtocol::Sftp}) {
+    for (const TProtocol protocol : { TProtocol::Ftps, TProtocol::Sftp }) {
         Fixture f;
         f.factory.server->peerFingerprint = "FP1";
         f.setup.Protocol = protocol;
@@ -409,7 +416,8 @@ TEST(PeerTrust, AskedOnceAndRememberedInTheSetup)
         f.feedback.Trust = true;
         TConnection* connection = f.tree.Connect(&f.setup);
         ASSERT_NE(connection, nullptr);
-        const std::string& stored = protocol == TProtocol::Sftp ? f.setup.TrustedHostKey : f.setup.TrustedCertificate;
+        const std::string& stored
+            = protocol == TProtocol::Sftp ? f.setup.TrustedHostKey : f.setup.TrustedCertificate;
         EXPECT_EQ(stored, "FP1");
         EXPECT_EQ(f.factory.made.back().Protocol, protocol);
         f.tree.CloseAll();
@@ -426,7 +434,8 @@ TEST(PeerTrust, AskedOnceAndRememberedInTheSetup)
         ASSERT_EQ(f.feedback.Questions.size(), 3u);
         // Both the certificate and the host key question say so, with both fingerprints.
         const std::string changed = codec::DecodeSjis(f.feedback.Questions[2]);
-        EXPECT_NE(changed.find("登録済みの鍵と違います。なりすましの恐れがあります。"), std::string::npos) << changed;
+        EXPECT_NE(changed.find("登録済みの鍵と違います。なりすましの恐れがあります。"), std::string::npos)
+            << changed;
         EXPECT_NE(changed.find("FP2"), std::string::npos) << changed;
         EXPECT_NE(changed.find("登録済みの指紋: FP1"), std::string::npos) << changed;
         EXPECT_EQ(stored, "FP1");

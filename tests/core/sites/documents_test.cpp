@@ -17,7 +17,7 @@ using test::FakeFactory;
 struct Remote {
     FakeFactory factory;
     FeedbackLog feedback;
-    ConnectionTree tree {factory.Make(), feedback};
+    ConnectionTree tree { factory.Make(), feedback };
     TSetup setup;
     TConnection* connection = nullptr;
     TransferBuffer buffer;
@@ -53,7 +53,7 @@ TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
     TFileNode& page = r.File("long.html");
     TDocumentText text;
     ASSERT_TRUE(LoadDocument(page, text, r.buffer, r.feedback));
-    EXPECT_EQ(text.Lines, (std::vector<std::string> {"line one", "line two", "line three"}));
+    EXPECT_EQ(text.Lines, (std::vector<std::string> { "line one", "line two", "line three" }));
     EXPECT_FALSE(text.Modified);
     EXPECT_EQ(r.LastStatus(), "サーバーからファイルを取得ＯＫ[/home/web/www/long.html]......");
 
@@ -69,10 +69,11 @@ TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
     EXPECT_EQ(r.factory.server->files.count("/home/web/www/.pagewick-upload-long.html"), 0u);
     // The page keeps the mode its listing showed.
     const std::vector<std::string> tail(r.factory.server->log.end() - 3, r.factory.server->log.end());
-    EXPECT_EQ(tail, (std::vector<std::string> {"STOR /home/web/www/.pagewick-upload-long.html",
-                                               "RNFR /home/web/www/.pagewick-upload-long.html RNTO "
-                                               "/home/web/www/long.html",
-                                               "SITE CHMOD 644 /home/web/www/long.html"}));
+    EXPECT_EQ(tail,
+        (std::vector<std::string> { "STOR /home/web/www/.pagewick-upload-long.html",
+            "RNFR /home/web/www/.pagewick-upload-long.html RNTO "
+            "/home/web/www/long.html",
+            "SITE CHMOD 644 /home/web/www/long.html" }));
     EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存ＯＫ[/home/web/www/long.html]......");
 
     // A short page after the long one: exactly its bytes.
@@ -101,19 +102,21 @@ TEST(RemoteDocuments, ARefusedRenameNeverCutsThePage)
         std::vector<std::string> commands; // after the STOR
         std::string status;
     } cases[] = {
-        {"renames only to free names: the page goes aside first", true, false, false, false, true, "new\r\n",
-         {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup, "RNFR " + temp + " RNTO " + page,
-          "DELE " + backup, "SITE CHMOD 644 " + page},
-         "ファイルをサーバーに保存ＯＫ[" + page + "]......"},
-        {"no renames at all: the page stays, the upload keeps its name", false, true, false, false, false, "a\n",
-         {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup},
-         "ファイルをサーバーに保存失敗[" + page + "]......"},
-        {"the upload cannot be renamed: the page goes aside and comes back", false, false, true, false, false, "a\n",
-         {"RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup, "RNFR " + temp + " RNTO " + page,
-          "RNFR " + backup + " RNTO " + page},
-         "ファイルをサーバーに保存失敗[" + page + "]......"},
-        {"the setup stores directly", false, true, false, true, true, "new\r\n", {"SITE CHMOD 644 " + page},
-         "ファイルをサーバーに保存ＯＫ[" + page + "]......設定に従い、一時ファイルを使わずに直接上書きしました。"},
+        { "renames only to free names: the page goes aside first", true, false, false, false, true, "new\r\n",
+            { "RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup,
+                "RNFR " + temp + " RNTO " + page, "DELE " + backup, "SITE CHMOD 644 " + page },
+            "ファイルをサーバーに保存ＯＫ[" + page + "]......" },
+        { "no renames at all: the page stays, the upload keeps its name", false, true, false, false, false, "a\n",
+            { "RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup },
+            "ファイルをサーバーに保存失敗[" + page + "]......" },
+        { "the upload cannot be renamed: the page goes aside and comes back", false, false, true, false, false,
+            "a\n",
+            { "RNFR " + temp + " RNTO " + page, "RNFR " + page + " RNTO " + backup,
+                "RNFR " + temp + " RNTO " + page, "RNFR " + backup + " RNTO " + page },
+            "ファイルをサーバーに保存失敗[" + page + "]......" },
+        { "the setup stores directly", false, true, false, true, true, "new\r\n", { "SITE CHMOD 644 " + page },
+            "ファイルをサーバーに保存ＯＫ[" + page
+                + "]......設定に従い、一時ファイルを使わずに直接上書きしました。" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -123,11 +126,11 @@ TEST(RemoteDocuments, ARefusedRenameNeverCutsThePage)
         r.factory.server->refuseRename = c.refuseRename;
         r.factory.server->refuseRenameFrom = c.refuseRenameOfUpload ? temp : "";
         r.connection->Setup->StoreDirectly = c.storeDirectly;
-        TDocumentText text {{"new"}, true};
+        TDocumentText text { { "new" }, true };
         const size_t logged = r.factory.server->log.size();
         EXPECT_EQ(SaveDocument(r.File("short.html"), text, r.buffer, r.feedback), c.saved);
-        const std::vector<std::string> log(r.factory.server->log.begin() + static_cast<long>(logged) + 1,
-                                           r.factory.server->log.end());
+        const std::vector<std::string> log(
+            r.factory.server->log.begin() + static_cast<long>(logged) + 1, r.factory.server->log.end());
         EXPECT_EQ(r.factory.server->log[logged], "STOR " + (c.storeDirectly ? page : temp));
         EXPECT_EQ(log, c.commands);
         EXPECT_EQ(r.factory.server->files[page], c.pageAfter);
@@ -136,10 +139,11 @@ TEST(RemoteDocuments, ARefusedRenameNeverCutsThePage)
         EXPECT_EQ(r.LastStatus(), c.status);
         if (!c.saved) {
             EXPECT_EQ(r.factory.server->files[temp], "new\r\n");
-            EXPECT_EQ(r.LastMessage(), "サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
-                                       "サーバーが名前の変更を受け付けなかったため、ファイル["
-                                           + page + "]は元のままです。アップロードした内容は[" + temp
-                                           + "]に残っています。\n550 Rename refused.");
+            EXPECT_EQ(r.LastMessage(),
+                "サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
+                "サーバーが名前の変更を受け付けなかったため、ファイル["
+                    + page + "]は元のままです。アップロードした内容は[" + temp
+                    + "]に残っています。\n550 Rename refused.");
         }
     }
 }
@@ -150,19 +154,28 @@ TEST(RemoteDocuments, AModeTheServerRefusesIsNamedInTheStatus)
     r.factory.server->refuseChmod = true;
     TFileNode& page = r.File("short.html");
     page.Attributes = "-rwxr-x---";
-    TDocumentText text {{"cgi"}, true};
+    TDocumentText text { { "cgi" }, true };
     ASSERT_TRUE(SaveDocument(page, text, r.buffer, r.feedback));
     EXPECT_EQ(r.factory.server->log.back(), "SITE CHMOD 750 /home/web/www/short.html");
-    EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存ＯＫ[/home/web/www/short.html]......"
-                              "ただし、サーバーがパーミッション(750)の設定を受け付けませんでした。");
+    EXPECT_EQ(r.LastStatus(),
+        "ファイルをサーバーに保存ＯＫ[/home/web/www/short.html]......"
+        "ただし、サーバーがパーミッション(750)の設定を受け付けませんでした。");
 }
 
 TEST(ModeOfAttributes, UnixFormsOnly)
 {
     const std::pair<const char*, int> cases[] = {
-        {"-rw-r--r--", 0644}, {"-rwxr-xr-x", 0755}, {"-rw-------", 0600}, {"-rwsr-sr-t", 07755},
-        {"-rwSr-Sr-T", 07644}, {"----------", 0}, {"lrwxrwxrwx", -1}, {"drwxr-xr-x", -1},
-        {"", -1}, {"-rw-r--r", -1}, {"-rw-r?-r--", -1},
+        { "-rw-r--r--", 0644 },
+        { "-rwxr-xr-x", 0755 },
+        { "-rw-------", 0600 },
+        { "-rwsr-sr-t", 07755 },
+        { "-rwSr-Sr-T", 07644 },
+        { "----------", 0 },
+        { "lrwxrwxrwx", -1 },
+        { "drwxr-xr-x", -1 },
+        { "", -1 },
+        { "-rw-r--r", -1 },
+        { "-rw-r?-r--", -1 },
     };
     for (const auto& [attributes, mode] : cases)
         EXPECT_EQ(ModeOfAttributes(attributes), mode) << attributes;
@@ -173,15 +186,16 @@ TEST(RemoteDocuments, UploadBrokenMidwayKeepsTheLivePageAndTheText)
     Remote r;
     TFileNode& page = r.File("long.html");
     r.factory.server->failStoreOf = "/home/web/www/.pagewick-upload-long.html";
-    TDocumentText text {{"changed"}, true};
+    TDocumentText text { { "changed" }, true };
     EXPECT_FALSE(SaveDocument(page, text, r.buffer, r.feedback));
     EXPECT_TRUE(text.Modified);
-    EXPECT_EQ(text.Lines, std::vector<std::string> {"changed"});
+    EXPECT_EQ(text.Lines, std::vector<std::string> { "changed" });
     EXPECT_TRUE(r.connection->NeedsReconnect);
     EXPECT_EQ(r.factory.server->files["/home/web/www/long.html"], "line one\nline two\nline three\n");
     EXPECT_EQ(r.LastStatus(), "ファイルをサーバーに保存失敗[/home/web/www/long.html]......");
-    EXPECT_EQ(r.LastMessage(), "サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
-                               "Couldn't connect to server");
+    EXPECT_EQ(r.LastMessage(),
+        "サーバーにアップロードができませんでした。再接続ボタンを押してください。\n"
+        "Couldn't connect to server");
 }
 
 TEST(RemoteDocuments, FailedDownloadMarksTheConnection)
@@ -193,8 +207,9 @@ TEST(RemoteDocuments, FailedDownloadMarksTheConnection)
     EXPECT_FALSE(LoadDocument(page, text, r.buffer, r.feedback));
     EXPECT_TRUE(r.connection->NeedsReconnect);
     EXPECT_EQ(r.LastStatus(), "サーバーからファイルを取得失敗[/home/web/www/long.html]......");
-    EXPECT_EQ(r.LastMessage(), "サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n"
-                               "550 No such file.");
+    EXPECT_EQ(r.LastMessage(),
+        "サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n"
+        "550 No such file.");
 }
 
 std::string FileText(const std::string& path)
@@ -206,7 +221,7 @@ std::string FileText(const std::string& path)
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
@@ -222,12 +237,12 @@ TEST(LocalDocuments, SavesKeepTheFilesMode)
         FilePermissions permissions;
         mode_t after;
     } cases[] = {
-        {"cgi.html", 0755, FilePermissions::KeepOrDefault, 0755},
-        {"group.html", 0640, FilePermissions::KeepOrDefault, 0640},
-        {"private.html", 0600, FilePermissions::KeepOrDefault, 0600},
-        {"new.html", 0, FilePermissions::KeepOrDefault, 0644},
-        {"Pagewick.ini", 0644, FilePermissions::OwnerOnly, 0600},
-        {"new.ini", 0, FilePermissions::OwnerOnly, 0600},
+        { "cgi.html", 0755, FilePermissions::KeepOrDefault, 0755 },
+        { "group.html", 0640, FilePermissions::KeepOrDefault, 0640 },
+        { "private.html", 0600, FilePermissions::KeepOrDefault, 0600 },
+        { "new.html", 0, FilePermissions::KeepOrDefault, 0644 },
+        { "Pagewick.ini", 0644, FilePermissions::OwnerOnly, 0600 },
+        { "new.ini", 0, FilePermissions::OwnerOnly, 0600 },
     };
     test::TempDir dir;
     for (const Case& c : cases) {
@@ -253,7 +268,7 @@ TEST(LocalDocuments, SavesKeepTheFilesMode)
     for (const auto& child : *connection->Children) {
         if (child->Name != "cgi.html")
             continue;
-        TDocumentText text {{"changed"}, true, LineBreak::Lf};
+        TDocumentText text { { "changed" }, true, LineBreak::Lf };
         TransferBuffer buffer;
         ASSERT_TRUE(SaveDocument(static_cast<TFileNode&>(*child), text, buffer, feedback));
     }
@@ -294,9 +309,11 @@ TEST(LocalDocuments, KeepTheirLineBreakStyle)
     std::remove(path.c_str());
     TDocumentText text;
     EXPECT_FALSE(LoadDocument(file, text, buffer, feedback));
-    EXPECT_EQ(codec::DecodeSjis(feedback.Messages.back().text).rfind("ローカルファイルがオープンできませんでした。\n", 0), 0u);
+    EXPECT_EQ(codec::DecodeSjis(feedback.Messages.back().text)
+                  .rfind("ローカルファイルがオープンできませんでした。\n", 0),
+        0u);
     connection->Path = dir.file("missing-folder");
-    text = {{"x"}, true};
+    text = { { "x" }, true };
     EXPECT_FALSE(SaveDocument(file, text, buffer, feedback));
     EXPECT_EQ(codec::DecodeSjis(feedback.Messages.back().text), "ローカルファイルが保存できませんでした。");
     EXPECT_TRUE(text.Modified);
@@ -308,18 +325,19 @@ TEST(PreviewURL, Table)
         std::string rootUrl;
         std::string top;
         std::string entryPath; // folder of the entry
-        std::string name;      // empty: the folder itself
+        std::string name; // empty: the folder itself
         std::string url;
     };
     const Case cases[] = {
-        {"http://example.jp/", "/home/user/www", "/home/user/www/shop", "index.html", "http://example.jp/shop/index.html"},
-        {"http://example.jp", "/home/user/www", "/home/user/www", "a.html", "http://example.jp/a.html"},
-        {"", "/home/user/www", "/home/user/www/shop", "index.html", "/home/user/www/shop/index.html"},
-        {"http://example.jp/~u/", "/home/user/www", "/home/user/www/shop", "", "http://example.jp/~u/shop"},
-        {"http://example.jp/", "/home/user/www", "/home/user/www", "", "http://example.jp/"},
+        { "http://example.jp/", "/home/user/www", "/home/user/www/shop", "index.html",
+            "http://example.jp/shop/index.html" },
+        { "http://example.jp", "/home/user/www", "/home/user/www", "a.html", "http://example.jp/a.html" },
+        { "", "/home/user/www", "/home/user/www/shop", "index.html", "/home/user/www/shop/index.html" },
+        { "http://example.jp/~u/", "/home/user/www", "/home/user/www/shop", "", "http://example.jp/~u/shop" },
+        { "http://example.jp/", "/home/user/www", "/home/user/www", "", "http://example.jp/" },
         // Outside the top folder the whole path is appended as it is.
-        {"http://example.jp/", "/home/user/www", "/var", "x.html", "http://example.jp/var/x.html"},
-        {"http://example.jp/", "/", "/a", "x.html", "http://example.jp/a/x.html"},
+        { "http://example.jp/", "/home/user/www", "/var", "x.html", "http://example.jp/var/x.html" },
+        { "http://example.jp/", "/", "/a", "x.html", "http://example.jp/a/x.html" },
     };
     for (const Case& c : cases) {
         TConnection connection;
@@ -380,7 +398,10 @@ TEST(FileNode, PathAndOpenSheetOnDestruction)
 
     struct Sheet : TDocumentSheet {
         bool* reported;
-        explicit Sheet(bool* r) : reported(r) {}
+        explicit Sheet(bool* r)
+            : reported(r)
+        {
+        }
         void EntryDestroyedWhileOpen() override { *reported = true; }
     };
     bool reported = false;

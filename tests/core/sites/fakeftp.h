@@ -19,16 +19,16 @@ struct FakeServer {
     std::string user = "web";
     std::string password = "secret";
     std::string home = "/home/web";
-    std::set<std::string> folders {"/", "/home", "/home/web"};
+    std::set<std::string> folders { "/", "/home", "/home/web" };
     std::map<std::string, std::string> files;
-    bool down = false;          // every call fails as a lost connection
-    bool refuseRename = false;  // RNFR/RNTO answered with 550
+    bool down = false; // every call fails as a lost connection
+    bool refuseRename = false; // RNFR/RNTO answered with 550
     bool refuseRenameOver = false; // RNTO to an existing file answered with 550
-    std::string refuseRenameFrom;  // a rename of this path answered with 550
-    bool refuseChmod = false;   // SITE CHMOD answered with 500
+    std::string refuseRenameFrom; // a rename of this path answered with 550
+    bool refuseChmod = false; // SITE CHMOD answered with 500
     std::map<std::string, unsigned> modes; // set by SITE CHMOD
-    std::string failStoreOf;    // a STOR of this path breaks the connection
-    std::string extraListing;   // appended to every LIST answer
+    std::string failStoreOf; // a STOR of this path breaks the connection
+    std::string extraListing; // appended to every LIST answer
     std::string peerFingerprint; // non-empty: the peer is trusted only with this fingerprint
     int connects = 0;
     std::vector<std::string> log; // commands in order

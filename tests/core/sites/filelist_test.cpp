@@ -40,7 +40,7 @@ TEST(CompareNames, UpperCasesOnlyAsciiLettersAndPutsPrefixesFirst)
     EXPECT_EQ(CompareNames("abc", "ABC"), 0);
     EXPECT_LT(CompareNames("ab", "abc"), 0);
     EXPECT_GT(CompareNames("b", "A"), 0);
-    EXPECT_LT(CompareNames("Z", "_"), 0);  // 'Z' 0x5A before '_' 0x5F
+    EXPECT_LT(CompareNames("Z", "_"), 0); // 'Z' 0x5A before '_' 0x5F
     EXPECT_LT(CompareNames("z", "_"), 0); // z folds to Z
     EXPECT_GT(CompareNames("\x82\xA0", "z"), 0); // bytes compare unsigned
     EXPECT_NE(CompareNames("\x83\x61", "\x83\x41"), 0); // a trail byte is no letter to fold
@@ -49,11 +49,11 @@ TEST(CompareNames, UpperCasesOnlyAsciiLettersAndPutsPrefixesFirst)
 TEST(SortChildren, EachColumnBothWays)
 {
     Folder f;
-    f.File("b.html", 30, {2020, 1, 3, 0, 0, 0}, "-rw-r--r--");
-    f.Dir("Docs", {2019, 5, 5, 0, 0, 0});
-    f.File("A.txt", 10, {2021, 1, 1, 0, 0, 0}, "-rwxr-xr-x");
-    f.Dir("images", {2022, 2, 2, 0, 0, 0});
-    f.File("c.zip", 20, {2018, 1, 1, 0, 0, 0}, "-r--r--r--");
+    f.File("b.html", 30, { 2020, 1, 3, 0, 0, 0 }, "-rw-r--r--");
+    f.Dir("Docs", { 2019, 5, 5, 0, 0, 0 });
+    f.File("A.txt", 10, { 2021, 1, 1, 0, 0, 0 }, "-rwxr-xr-x");
+    f.Dir("images", { 2022, 2, 2, 0, 0, 0 });
+    f.File("c.zip", 20, { 2018, 1, 1, 0, 0, 0 }, "-r--r--r--");
 
     SortChildren(f.node, 0, fcName);
     EXPECT_EQ(f.Names(), "A.txt b.html c.zip Docs images");
@@ -115,10 +115,10 @@ TEST(FileListSort, ClicksCycleTheArrowAndSortTheShownFolder)
 
 TEST(DateText, LeavesMidnightOut)
 {
-    EXPECT_EQ(DateText({2001, 12, 3, 0, 0, 0}), "2001/12/03");
-    EXPECT_EQ(DateText({2024, 1, 15, 10, 30, 0}), "2024/01/15 10:30:00");
-    EXPECT_EQ(DateText({2024, 1, 15, 0, 0, 5}), "2024/01/15 0:00:05");
-    EXPECT_EQ(IsoMinuteText({2024, 1, 5, 9, 7, 0}), "2024-01-05 09:07");
+    EXPECT_EQ(DateText({ 2001, 12, 3, 0, 0, 0 }), "2001/12/03");
+    EXPECT_EQ(DateText({ 2024, 1, 15, 10, 30, 0 }), "2024/01/15 10:30:00");
+    EXPECT_EQ(DateText({ 2024, 1, 15, 0, 0, 5 }), "2024/01/15 0:00:05");
+    EXPECT_EQ(IsoMinuteText({ 2024, 1, 5, 9, 7, 0 }), "2024-01-05 09:07");
     Folder f;
     f.Dir("d");
     f.File("x", 42);

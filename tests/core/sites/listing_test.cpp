@@ -11,7 +11,7 @@
 namespace pw {
 namespace {
 
-const TDateTime kNow {2024, 6, 1, 12, 0, 0};
+const TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 struct Parsed {
     Status status;
@@ -36,30 +36,31 @@ TEST(ParseListing, ReadsEntriesOfTheUnixForm)
         TDateTime date;
     };
     const Case cases[] = {
-        {"-rw-r--r--   1 web  web   1234 Jan 15 10:30 index.html", "index.html", nkPage, 1234, "-rw-r--r--",
-         {2024, 1, 15, 10, 30, 0}},
+        { "-rw-r--r--   1 web  web   1234 Jan 15 10:30 index.html", "index.html", nkPage, 1234, "-rw-r--r--",
+            { 2024, 1, 15, 10, 30, 0 } },
         // Still ahead of the clock this year: last year.
-        {"-rw-r--r--   1 web  web   1 Dec 24 23:59 late.txt", "late.txt", nkText, 1, "-rw-r--r--",
-         {2023, 12, 24, 23, 59, 0}},
-        {"drwxr-xr-x   2 web  web   4096 Dec  3  2001 images", "images", nkFolder, -1, "drwxr-xr-x",
-         {2001, 12, 3, 0, 0, 0}},
-        {"lrwxrwxrwx   1 web  web     11 Jan  1 10:00 docs -> /var/docs", "docs", nkOther, 11, "lrwxrwxrwx",
-         {2024, 1, 1, 10, 0, 0}},
+        { "-rw-r--r--   1 web  web   1 Dec 24 23:59 late.txt", "late.txt", nkText, 1, "-rw-r--r--",
+            { 2023, 12, 24, 23, 59, 0 } },
+        { "drwxr-xr-x   2 web  web   4096 Dec  3  2001 images", "images", nkFolder, -1, "drwxr-xr-x",
+            { 2001, 12, 3, 0, 0, 0 } },
+        { "lrwxrwxrwx   1 web  web     11 Jan  1 10:00 docs -> /var/docs", "docs", nkOther, 11, "lrwxrwxrwx",
+            { 2024, 1, 1, 10, 0, 0 } },
         // Names with blanks are read whole (also before a link's arrow).
-        {"-rw-r--r--   1 web  web   5 May 31  2020 my page.html", "my page.html", nkPage, 5, "-rw-r--r--",
-         {2020, 5, 31, 0, 0, 0}},
-        {"lrwxrwxrwx   1 web  web   5 may 31  2020 old  page.htm -> new page.htm", "old  page.htm", nkPage, 5,
-         "lrwxrwxrwx", {2020, 5, 31, 0, 0, 0}},
-        {"-rw-r--r--   1 web  web   5 Jun  1 12:00 now.zip", "now.zip", nkArchive, 5, "-rw-r--r--",
-         {2024, 6, 1, 12, 0, 0}},
-        {"drwxr-xr-x   2 web  web   4096 Feb 29  2000 .", ".", nkFolder, -1, "drwxr-xr-x", {2000, 2, 29, 0, 0, 0}},
+        { "-rw-r--r--   1 web  web   5 May 31  2020 my page.html", "my page.html", nkPage, 5, "-rw-r--r--",
+            { 2020, 5, 31, 0, 0, 0 } },
+        { "lrwxrwxrwx   1 web  web   5 may 31  2020 old  page.htm -> new page.htm", "old  page.htm", nkPage, 5,
+            "lrwxrwxrwx", { 2020, 5, 31, 0, 0, 0 } },
+        { "-rw-r--r--   1 web  web   5 Jun  1 12:00 now.zip", "now.zip", nkArchive, 5, "-rw-r--r--",
+            { 2024, 6, 1, 12, 0, 0 } },
+        { "drwxr-xr-x   2 web  web   4096 Feb 29  2000 .", ".", nkFolder, -1, "drwxr-xr-x",
+            { 2000, 2, 29, 0, 0, 0 } },
         // Shift_JIS name (表示.html: trail byte 0x5C) and a group name with blanks folded away.
-        {"-rw-r--r--   1 1000     1000        77 Mar  9 08:05 \x95\x5C\x8E\xA6.html", "\x95\x5C\x8E\xA6.html", nkPage,
-         77, "-rw-r--r--", {2024, 3, 9, 8, 5, 0}},
+        { "-rw-r--r--   1 1000     1000        77 Mar  9 08:05 \x95\x5C\x8E\xA6.html", "\x95\x5C\x8E\xA6.html",
+            nkPage, 77, "-rw-r--r--", { 2024, 3, 9, 8, 5, 0 } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        auto parsed = Parse({c.line});
+        auto parsed = Parse({ c.line });
         ASSERT_TRUE(parsed->status.ok) << parsed->status.error;
         ASSERT_EQ(parsed->folder.Children->size(), 1u);
         const TNode& entry = *parsed->folder.Children->front();
@@ -79,9 +80,9 @@ TEST(ParseListing, KeepsServerOrderAndSkipsALeadingTotalLine)
 {
     TConnection connection;
     const Status status = ParseListing(connection,
-                                       {"total 8", "-rw-r--r-- 1 a a 3 Jan 1 2000 b.txt",
-                                        "drwxr-xr-x 2 a a 0 Jan 1 2000 a", "drwxr-xr-x 2 a a 0 Jan 1 2000 c"},
-                                       kNow);
+        { "total 8", "-rw-r--r-- 1 a a 3 Jan 1 2000 b.txt", "drwxr-xr-x 2 a a 0 Jan 1 2000 a",
+            "drwxr-xr-x 2 a a 0 Jan 1 2000 c" },
+        kNow);
     ASSERT_TRUE(status.ok) << status.error;
     ASSERT_EQ(connection.Children->size(), 3u);
     EXPECT_EQ((*connection.Children)[0]->Name, "b.txt");
@@ -100,23 +101,23 @@ TEST(ParseListing, FailsOnBadLinesKeepingWhatWasRead)
     };
     const std::string good = "-rw-r--r-- 1 a a 3 Jan 1 2000 ok.txt";
     const Case cases[] = {
-        {{good, ""}, "bad listing var", 1},
-        {{good, "total 8"}, "bad listing var", 1}, // only a leading total line is skipped
-        {{"total 123456789"}, "", 0},
-        {{"01-15-02  10:30AM  1234 index.htm"}, "Invalid argument to date encode", 0},
-        {{"-rw-r--r-- 1 a a 3 Foo 1 2000 x.txt"}, "Invalid argument to date encode", 0},
-        {{"-rw-r--r-- 1 a a 3 Feb 30 2000 x.txt"}, "Invalid argument to date encode", 0},
-        {{"-rw-r--r-- 1 a a 3 Jan 1 24:00 x.txt"}, "Invalid argument to date encode", 0},
-        {{"-rw-r--r-- 1 a a 3 Jan 1 10:60 x.txt"}, "Invalid argument to date encode", 0},
+        { { good, "" }, "bad listing var", 1 },
+        { { good, "total 8" }, "bad listing var", 1 }, // only a leading total line is skipped
+        { { "total 123456789" }, "", 0 },
+        { { "01-15-02  10:30AM  1234 index.htm" }, "Invalid argument to date encode", 0 },
+        { { "-rw-r--r-- 1 a a 3 Foo 1 2000 x.txt" }, "Invalid argument to date encode", 0 },
+        { { "-rw-r--r-- 1 a a 3 Feb 30 2000 x.txt" }, "Invalid argument to date encode", 0 },
+        { { "-rw-r--r-- 1 a a 3 Jan 1 24:00 x.txt" }, "Invalid argument to date encode", 0 },
+        { { "-rw-r--r-- 1 a a 3 Jan 1 10:60 x.txt" }, "Invalid argument to date encode", 0 },
         // 29 February ahead of the clock moves back into a year without it.
-        {{"-rw-r--r-- 1 a a 3 Feb 29 12:00 x.txt"}, "Invalid argument to date encode", 0},
-        {{"-rw-r--r-- 1 a a 3000000000 Jan 1 2000 big.iso"}, "'3000000000' is not a valid integer value", 0},
-        {{good, "-rw-r--r-- 1 a a x1 Jan 1 2000 x.txt"}, "'x1' is not a valid integer value", 1},
-        {{"-rw-r--r-- 1 a a 1 Jan 1 1O:00 x.txt"}, "'1O' is not a valid integer value", 0},
+        { { "-rw-r--r-- 1 a a 3 Feb 29 12:00 x.txt" }, "Invalid argument to date encode", 0 },
+        { { "-rw-r--r-- 1 a a 3000000000 Jan 1 2000 big.iso" }, "'3000000000' is not a valid integer value", 0 },
+        { { good, "-rw-r--r-- 1 a a x1 Jan 1 2000 x.txt" }, "'x1' is not a valid integer value", 1 },
+        { { "-rw-r--r-- 1 a a 1 Jan 1 1O:00 x.txt" }, "'1O' is not a valid integer value", 0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines.back());
-        auto parsed = Parse(c.lines, {2024, 2, 1, 0, 0, 0});
+        auto parsed = Parse(c.lines, { 2024, 2, 1, 0, 0, 0 });
         EXPECT_EQ(parsed->status.ok, c.error.empty());
         EXPECT_EQ(parsed->status.error, c.error);
         EXPECT_EQ(parsed->folder.Children->size(), c.kept);
@@ -125,7 +126,7 @@ TEST(ParseListing, FailsOnBadLinesKeepingWhatWasRead)
 
 TEST(ParseListing, FolderSizeIsNotRead)
 {
-    auto parsed = Parse({"drwxr-xr-x 2 a a big Jan 1 2000 dir"});
+    auto parsed = Parse({ "drwxr-xr-x 2 a a big Jan 1 2000 dir" });
     EXPECT_TRUE(parsed->status.ok) << parsed->status.error;
 }
 
@@ -136,10 +137,22 @@ TEST(ClassifyByExtension, KindTable)
         TNodeKind kind;
     };
     const Case cases[] = {
-        {"README", nkOther},     {".htaccess", nkOther}, {"index.PHP", nkOther}, {"Index.Html", nkPage},
-        {"a.shtml", nkPage},     {"x.cgi", nkPage},      {"x.inc", nkPage},      {"x.jsp", nkPage},
-        {"x.me", nkText},        {"app.JS", nkText},     {"x.ini", nkText},      {"x.lzh", nkArchive},
-        {"x.tar.gz", nkArchive}, {"name.", nkOther},     {"x.html.bak", nkOther}, {"photo.jpg", nkOther},
+        { "README", nkOther },
+        { ".htaccess", nkOther },
+        { "index.PHP", nkOther },
+        { "Index.Html", nkPage },
+        { "a.shtml", nkPage },
+        { "x.cgi", nkPage },
+        { "x.inc", nkPage },
+        { "x.jsp", nkPage },
+        { "x.me", nkText },
+        { "app.JS", nkText },
+        { "x.ini", nkText },
+        { "x.lzh", nkArchive },
+        { "x.tar.gz", nkArchive },
+        { "name.", nkOther },
+        { "x.html.bak", nkOther },
+        { "photo.jpg", nkOther },
     };
     for (const Case& c : cases)
         EXPECT_EQ(KindOfName(c.name), c.kind) << c.name;
@@ -148,10 +161,10 @@ TEST(ClassifyByExtension, KindTable)
 TEST(AddLocalEntry, AttributesAndKinds)
 {
     TConnection connection;
-    TLocalSearchResult file {"page.htm", false, false, false, false, 10, {2020, 1, 2, 10, 30, 0}};
-    TLocalSearchResult hidden {"secret", false, true, true, false, 1, {}};
-    TLocalSearchResult system {"sys", false, false, false, true, 1, {}};
-    TLocalSearchResult dir {"sub", true, false, false, false, 0, {}};
+    TLocalSearchResult file { "page.htm", false, false, false, false, 10, { 2020, 1, 2, 10, 30, 0 } };
+    TLocalSearchResult hidden { "secret", false, true, true, false, 1, {} };
+    TLocalSearchResult system { "sys", false, false, false, true, 1, {} };
+    TLocalSearchResult dir { "sub", true, false, false, false, 0, {} };
     AddLocalEntry(connection, file);
     AddLocalEntry(connection, hidden);
     AddLocalEntry(connection, system);
@@ -160,7 +173,7 @@ TEST(AddLocalEntry, AttributesAndKinds)
     EXPECT_EQ(children[0]->Attributes, "rw-------");
     EXPECT_EQ(children[0]->Kind, nkPage);
     EXPECT_EQ(static_cast<TFileNode&>(*children[0]).Size, 10);
-    EXPECT_EQ(children[0]->Date, (TDateTime {2020, 1, 2, 10, 30, 0}));
+    EXPECT_EQ(children[0]->Date, (TDateTime { 2020, 1, 2, 10, 30, 0 }));
     EXPECT_EQ(children[1]->Attributes, "r------h-");
     EXPECT_EQ(children[2]->Attributes, "rw--s----");
     EXPECT_EQ(children[3]->Kind, nkFolder);
@@ -201,10 +214,9 @@ namespace {
 TEST(ParseListing, SurvivesArbitraryLines)
 {
     std::mt19937 random(7);
-    const std::vector<std::string> pieces = {"-rw-r--r--", "drwxr-xr-x", "lrwxrwxrwx", " ", "  ", "1", "web",
-                                             "2147483647", "2147483648", "-2147483648", "Feb", "29", "31", "0",
-                                             "23:59", "24:00", ":", "12:", ":30", "2000", "\x95\x5C", "->",
-                                             " -> ", "x.html", "\xFF", std::string(1, '\0'), "total"};
+    const std::vector<std::string> pieces = { "-rw-r--r--", "drwxr-xr-x", "lrwxrwxrwx", " ", "  ", "1", "web",
+        "2147483647", "2147483648", "-2147483648", "Feb", "29", "31", "0", "23:59", "24:00", ":", "12:", ":30",
+        "2000", "\x95\x5C", "->", " -> ", "x.html", "\xFF", std::string(1, '\0'), "total" };
     int parsedOk = 0;
     for (int round = 0; round < 20000; ++round) {
         std::string line;
@@ -216,7 +228,7 @@ TEST(ParseListing, SurvivesArbitraryLines)
                 line += pieces[random() % pieces.size()];
         }
         TDirNode folder;
-        const Status status = ParseListing(folder, {line}, kNow);
+        const Status status = ParseListing(folder, { line }, kNow);
         if (status.ok) {
             ++parsedOk;
             for (const auto& child : *folder.Children) {

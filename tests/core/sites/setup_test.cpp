@@ -70,7 +70,7 @@ TEST(Setups, SelectedIndexRules)
 // instead of making billions of default setups.
 TEST(Setups, AHugeCountDoesNotExhaustMemory)
 {
-    for (const char* count : {"2147483647", "2000000000", "5000"}) {
+    for (const char* count : { "2147483647", "2000000000", "5000" }) {
         SCOPED_TRACE(count);
         const auto store = StorePtr(std::string("[Setups]\r\nCount=") + count + "\r\n\r\n[Setup1]\r\nName=a\r\n");
         const TSetupList list = LoadSetups(*store);
@@ -109,13 +109,14 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     SaveSetups(store, setups, 1);
     // The store puts a key written for the first time directly below its
     // header, so the keys stand in the reverse order of writing.
-    EXPECT_EQ(store.SaveToText(), "; NoTitle\r\n\r\n[Setups]\r\nDefautIndex=1\r\nCount=2\r\n[Setup3]\r\nName=old\r\n"
-                                  "\r\n[Setup1]\r\nTrustedCertificate=sha256//AAAA\r\nStoreDirectly=0\r\nPassive=1\r\n"
-                                  "Protocol=ftps\r\n"
-                                  "Port=2121\r\nLastPath=/home/u/www/x\r\nLastLoginPath=1\r\nRootURL=http://h/\r\n"
-                                  "IniPath=www\r\nPassword=p\r\nUser=u\r\nHost=h\r\nName=a\r\n"
-                                  "\r\n[Setup2]\r\nStoreDirectly=0\r\nPassive=1\r\nProtocol=ftp\r\nPort=21\r\n"
-                                  "LastLoginPath=0\r\nRootURL=\r\nIniPath=/srv/www\r\nPassword=\r\nUser=\r\nHost=\r\nName=b\r\n");
+    EXPECT_EQ(store.SaveToText(),
+        "; NoTitle\r\n\r\n[Setups]\r\nDefautIndex=1\r\nCount=2\r\n[Setup3]\r\nName=old\r\n"
+        "\r\n[Setup1]\r\nTrustedCertificate=sha256//AAAA\r\nStoreDirectly=0\r\nPassive=1\r\n"
+        "Protocol=ftps\r\n"
+        "Port=2121\r\nLastPath=/home/u/www/x\r\nLastLoginPath=1\r\nRootURL=http://h/\r\n"
+        "IniPath=www\r\nPassword=p\r\nUser=u\r\nHost=h\r\nName=a\r\n"
+        "\r\n[Setup2]\r\nStoreDirectly=0\r\nPassive=1\r\nProtocol=ftp\r\nPort=21\r\n"
+        "LastLoginPath=0\r\nRootURL=\r\nIniPath=/srv/www\r\nPassword=\r\nUser=\r\nHost=\r\nName=b\r\n");
 
     // Loading reads only up to Count; the round trip keeps every field.
     const TSetupList back = LoadSetups(store);
@@ -173,7 +174,7 @@ TEST(Setups, CharsetOfThePages)
 TEST(Setups, SaveTakesTheLastFolderOfAnOpenConnection)
 {
     std::vector<std::unique_ptr<TSetup>> setups;
-    for (const char* name : {"jumping", "plain"}) {
+    for (const char* name : { "jumping", "plain" }) {
         auto setup = std::make_unique<TSetup>();
         setup->Name = name;
         setup->Host = "h";

@@ -59,11 +59,11 @@ std::string Hex(std::string_view bytes)
 TEST(Codec, EveryOneAndTwoByteSequenceRoundTrips)
 {
     for (int a = 0; a < 256; ++a) {
-        ASSERT_TRUE(RoundTrips(Bytes({a})));
+        ASSERT_TRUE(RoundTrips(Bytes({ a })));
         for (int b = 0; b < 256; ++b) {
-            ASSERT_TRUE(RoundTrips(Bytes({a, b})));
+            ASSERT_TRUE(RoundTrips(Bytes({ a, b })));
             // The pair in context: after ASCII, before a line break.
-            ASSERT_TRUE(RoundTrips(Bytes({'x', a, b, '\r', '\n'})));
+            ASSERT_TRUE(RoundTrips(Bytes({ 'x', a, b, '\r', '\n' })));
         }
     }
 }
@@ -73,7 +73,7 @@ TEST(Codec, AllPairsConcatenatedRoundTrip)
     std::string all;
     for (int a = 0; a < 256; ++a)
         for (int b = 0; b < 256; ++b)
-            all += Bytes({a, b});
+            all += Bytes({ a, b });
     ASSERT_TRUE(RoundTrips(all));
 }
 
@@ -104,21 +104,21 @@ struct DecodeCase {
 TEST(Codec, DecodesCanonicalCharactersAndEscapesTheRest)
 {
     const DecodeCase cases[] = {
-        {"ASCII backslash and tilde stay", "a\\~", "a\\~"},
-        {"kanji with trail byte 0x5C", Bytes({0x95, 0x5C}), "\u8868"},             // 表
-        {"wave dash of CP932", Bytes({0x81, 0x60}), "\uFF5E"},
-        {"half-width katakana", Bytes({0xB1}), "\uFF71"},
-        {"NEC row 13 numeral", Bytes({0x87, 0x54}), "\u2160"},
-        {"NUL is escaped", Bytes({0x00}), Utf8(0xF0000)},
-        {"invalid single byte", Bytes({0x80}), Utf8(0xF0080)},
-        {"FD FE FF", Bytes({0xFD, 0xFE, 0xFF}), Utf8(0xF00FD) + Utf8(0xF00FE) + Utf8(0xF00FF)},
-        {"lone lead byte at the end", Bytes({'A', 0x81}), "A" + Utf8(0xF0081)},
-        {"lead byte before a line break", Bytes({0x82, '\r', '\n'}), Utf8(0xF0082) + "\r\n"},
-        {"lead byte with a bad trail", Bytes({0x81, 0x20}), Utf8(0xF0081) + " "},
-        {"unassigned code", Bytes({0x85, 0x40}), Utf8(0xF8540)},
-        {"NEC-selected IBM extension", Bytes({0xED, 0x40}), Utf8(0xFED40)},
-        {"IBM extension duplicate of NEC", Bytes({0xFA, 0x4A}), Utf8(0xFFA4A)},
-        {"IBM extension kept canonical", Bytes({0xFA, 0x5C}), "\u7E8A"},
+        { "ASCII backslash and tilde stay", "a\\~", "a\\~" },
+        { "kanji with trail byte 0x5C", Bytes({ 0x95, 0x5C }), "\u8868" }, // 表
+        { "wave dash of CP932", Bytes({ 0x81, 0x60 }), "\uFF5E" },
+        { "half-width katakana", Bytes({ 0xB1 }), "\uFF71" },
+        { "NEC row 13 numeral", Bytes({ 0x87, 0x54 }), "\u2160" },
+        { "NUL is escaped", Bytes({ 0x00 }), Utf8(0xF0000) },
+        { "invalid single byte", Bytes({ 0x80 }), Utf8(0xF0080) },
+        { "FD FE FF", Bytes({ 0xFD, 0xFE, 0xFF }), Utf8(0xF00FD) + Utf8(0xF00FE) + Utf8(0xF00FF) },
+        { "lone lead byte at the end", Bytes({ 'A', 0x81 }), "A" + Utf8(0xF0081) },
+        { "lead byte before a line break", Bytes({ 0x82, '\r', '\n' }), Utf8(0xF0082) + "\r\n" },
+        { "lead byte with a bad trail", Bytes({ 0x81, 0x20 }), Utf8(0xF0081) + " " },
+        { "unassigned code", Bytes({ 0x85, 0x40 }), Utf8(0xF8540) },
+        { "NEC-selected IBM extension", Bytes({ 0xED, 0x40 }), Utf8(0xFED40) },
+        { "IBM extension duplicate of NEC", Bytes({ 0xFA, 0x4A }), Utf8(0xFFA4A) },
+        { "IBM extension kept canonical", Bytes({ 0xFA, 0x5C }), "\u7E8A" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -139,7 +139,7 @@ TEST(Codec, UnencodableCharactersBecomeReferences)
     EXPECT_EQ(pua.unencodable, 2u);
 
     // Invalid UTF-8 from a terminal is reported, not dropped.
-    EXPECT_EQ(EncodeSjis(Bytes({'a', 0xC3, 'b'})).bytes, "a&#xFFFD;b");
+    EXPECT_EQ(EncodeSjis(Bytes({ 'a', 0xC3, 'b' })).bytes, "a&#xFFFD;b");
 }
 
 TEST(Codec, EscapeLabels)
@@ -155,13 +155,19 @@ TEST(Codec, EscapeLabels)
 TEST(Codec, PositionMappingOnAMixedLine)
 {
     // a 表 <ED 40> <80> b
-    const std::string line = Bytes({'a', 0x95, 0x5C, 0xED, 0x40, 0x80, 'b'});
+    const std::string line = Bytes({ 'a', 0x95, 0x5C, 0xED, 0x40, 0x80, 'b' });
     struct Row {
         size_t byte, utf8, index, snappedByte;
     };
     const Row rows[] = {
-        {0, 0, 0, 0}, {1, 1, 1, 1}, {2, 1, 1, 1}, // byte 2 is the trail of 表: snaps back
-        {3, 4, 2, 3}, {4, 4, 2, 3},  {5, 8, 3, 5}, {6, 12, 4, 6}, {7, 13, 5, 7},
+        { 0, 0, 0, 0 },
+        { 1, 1, 1, 1 },
+        { 2, 1, 1, 1 }, // byte 2 is the trail of 表: snaps back
+        { 3, 4, 2, 3 },
+        { 4, 4, 2, 3 },
+        { 5, 8, 3, 5 },
+        { 6, 12, 4, 6 },
+        { 7, 13, 5, 7 },
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.byte);
@@ -202,12 +208,12 @@ TEST(Codec, PositionMappingRoundTripsOnRandomLines)
 TEST(Sjis, FindCharStepsOverTrailBytes)
 {
     // ゾ is 83 5D: its trail byte is ']'. 表 is 95 5C: its trail byte is '\'.
-    const std::string name = Bytes({'[', 0x83, 0x5D, 0x81, 0x5B, ']', 0x95, 0x5C, '\\'});
+    const std::string name = Bytes({ '[', 0x83, 0x5D, 0x81, 0x5B, ']', 0x95, 0x5C, '\\' });
     EXPECT_EQ(sjis::FindChar(name, ']'), 5u);
     EXPECT_EQ(sjis::FindChar(name, '\\'), 8u);
     EXPECT_EQ(sjis::FindChar(name, '['), 0u);
     EXPECT_EQ(sjis::FindChar(name, '[', 1), std::string::npos); // 81 5B is ー, not '['
-    EXPECT_EQ(sjis::ToUpperAscii(Bytes({'a', 0x82, 0x61, 'z'})), Bytes({'A', 0x82, 0x61, 'Z'}));
+    EXPECT_EQ(sjis::ToUpperAscii(Bytes({ 'a', 0x82, 0x61, 'z' })), Bytes({ 'A', 0x82, 0x61, 'Z' }));
 }
 
 } // namespace

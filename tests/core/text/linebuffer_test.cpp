@@ -11,8 +11,8 @@ namespace {
 // CRs far from any LF and long stretches without a break.
 TEST(LineBuffer, IndexesLikeSplitLines)
 {
-    std::vector<std::string> texts = {"", "a", "a\r\n", "a\r\nb\nc\rd", "a\n\n", "\r\n\r\n", "a\n\rb", "\r", "\n",
-                                      "\r\r\n\n\r", std::string("a\0b\nc", 5), "x\r" + std::string(5000, 'y') + "\n"};
+    std::vector<std::string> texts = { "", "a", "a\r\n", "a\r\nb\nc\rd", "a\n\n", "\r\n\r\n", "a\n\rb", "\r", "\n",
+        "\r\r\n\n\r", std::string("a\0b\nc", 5), "x\r" + std::string(5000, 'y') + "\n" };
     std::string manyCrs;
     for (int i = 0; i < 3000; ++i)
         manyCrs += "line\r";
@@ -75,7 +75,7 @@ TEST(LineBuffer, EditsAgreeWithAVectorOfLines)
                 const size_t n = std::min<size_t>(random() % 4, count - at);
                 buffer.Erase(at, n);
                 reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(at),
-                                reference.begin() + static_cast<std::ptrdiff_t>(at + n));
+                    reference.begin() + static_cast<std::ptrdiff_t>(at + n));
             }
             break;
         case 4: {
@@ -85,7 +85,7 @@ TEST(LineBuffer, EditsAgreeWithAVectorOfLines)
                 text = line();
             buffer.Replace(at, n, lines);
             reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(at),
-                            reference.begin() + static_cast<std::ptrdiff_t>(at + n));
+                reference.begin() + static_cast<std::ptrdiff_t>(at + n));
             reference.insert(reference.begin() + static_cast<std::ptrdiff_t>(at), lines.begin(), lines.end());
             break;
         }

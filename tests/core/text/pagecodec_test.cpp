@@ -42,12 +42,12 @@ void ExpectRoundTrip(PageEncoding encoding, const std::string& bytes)
 
 TEST(PageCodec, EveryShortSequenceRoundTrips)
 {
-    for (PageEncoding encoding : {kUtf8, kEuc}) {
+    for (PageEncoding encoding : { kUtf8, kEuc }) {
         for (int a = 0; a < 256; ++a) {
-            ExpectRoundTrip(encoding, Bytes({a}));
+            ExpectRoundTrip(encoding, Bytes({ a }));
             for (int b = 0; b < 256; ++b) {
-                ExpectRoundTrip(encoding, Bytes({a, b}));
-                ExpectRoundTrip(encoding, Bytes({'x', a, b, '\r', '\n'}));
+                ExpectRoundTrip(encoding, Bytes({ a, b }));
+                ExpectRoundTrip(encoding, Bytes({ 'x', a, b, '\r', '\n' }));
             }
         }
     }
@@ -55,9 +55,9 @@ TEST(PageCodec, EveryShortSequenceRoundTrips)
     // led by E0..EF, ED (surrogates) and F0/F4 edges included.
     for (int b = 0; b < 256; ++b) {
         for (int c = 0; c < 256; ++c) {
-            ExpectRoundTrip(kEuc, Bytes({0x8F, b, c}));
-            ExpectRoundTrip(kUtf8, Bytes({0xE0 + (b & 0x0F), 0x80 | (b >> 4 << 2), c}));
-            ExpectRoundTrip(kUtf8, Bytes({0xF0 + (b & 0x07), b, c, 0x80}));
+            ExpectRoundTrip(kEuc, Bytes({ 0x8F, b, c }));
+            ExpectRoundTrip(kUtf8, Bytes({ 0xE0 + (b & 0x0F), 0x80 | (b >> 4 << 2), c }));
+            ExpectRoundTrip(kUtf8, Bytes({ 0xF0 + (b & 0x07), b, c, 0x80 }));
         }
     }
 }
@@ -67,7 +67,7 @@ TEST(PageCodec, RandomBuffersRoundTrip)
     std::mt19937 rng(20261210);
     std::uniform_int_distribution<int> byte(0, 255);
     std::uniform_int_distribution<int> length(0, 64);
-    for (PageEncoding encoding : {kUtf8, kEuc}) {
+    for (PageEncoding encoding : { kUtf8, kEuc }) {
         for (int round = 0; round < 30000; ++round) {
             std::string s;
             const int n = length(rng);
@@ -92,27 +92,27 @@ struct DecodeCase {
 TEST(PageCodec, DecodesCharactersAndEscapesTheRest)
 {
     const DecodeCase cases[] = {
-        {"UTF-8 kanji", kUtf8, "\xE8\xA1\xA8", "\u8868"},
-        {"UTF-8 emoji", kUtf8, "\xF0\x9F\x98\x80", "\U0001F600"},
-        {"UTF-8 NUL", kUtf8, Bytes({0}), Utf8(0xF0000)},
-        {"UTF-8 stray continuation byte", kUtf8, Bytes({'a', 0x80}), "a" + Utf8(0xF0080)},
-        {"UTF-8 cut-off sequence", kUtf8, Bytes({0xE8, 0xA1, 'x'}), Utf8(0xF00E8) + Utf8(0xF00A1) + "x"},
-        {"UTF-8 overlong slash", kUtf8, Bytes({0xC0, 0xAF}), Utf8(0xF00C0) + Utf8(0xF00AF)},
-        {"UTF-8 surrogate", kUtf8, Bytes({0xED, 0xA0, 0x80}), Utf8(0xF00ED) + Utf8(0xF00A0) + Utf8(0xF0080)},
-        {"UTF-8 spelling of an escape code point", kUtf8, Bytes({0xF3, 0xB0, 0x80, 0x80}),
-         Utf8(0xF00F3) + Utf8(0xF00B0) + Utf8(0xF0080) + Utf8(0xF0080)},
-        {"EUC-JP hiragana", kEuc, Bytes({0xA4, 0xA2}), "\u3042"},
-        {"EUC-JP 表 and ソ", kEuc, Bytes({0xC9, 0xBD, 0xA5, 0xBD}), "\u8868\u30BD"},
-        {"EUC-JP half-width katakana", kEuc, Bytes({0x8E, 0xB1}), "\uFF71"},
-        {"EUC-JP wave dash reads as in a CP932 page", kEuc, Bytes({0xA1, 0xC1}), "\uFF5E"},
-        {"EUC-JP JIS X 0212", kEuc, Bytes({0x8F, 0xB0, 0xA1}), "\u4E02"},
-        {"EUC-JP NUL", kEuc, Bytes({0}), Utf8(0xF0000)},
-        {"EUC-JP NEC row 13 is no EUC-JP character", kEuc, Bytes({0xAD, 0xA1}), Utf8(0xFADA1)},
-        {"EUC-JP lead byte without trail", kEuc, Bytes({0xA4, 'A'}), Utf8(0xF00A4) + "A"},
-        {"EUC-JP byte that leads nothing", kEuc, Bytes({0x80, 0xFF}), Utf8(0xF0080) + Utf8(0xF00FF)},
-        {"EUC-JP unassigned row", kEuc, Bytes({0xA9, 0xA1}), Utf8(0xFA9A1)},
-        {"EUC-JP JIS X 0212 second spelling of a JIS X 0208 character", kEuc, Bytes({0x8F, 0xA2, 0xB7}),
-         Utf8(0x10A2B7)},
+        { "UTF-8 kanji", kUtf8, "\xE8\xA1\xA8", "\u8868" },
+        { "UTF-8 emoji", kUtf8, "\xF0\x9F\x98\x80", "\U0001F600" },
+        { "UTF-8 NUL", kUtf8, Bytes({ 0 }), Utf8(0xF0000) },
+        { "UTF-8 stray continuation byte", kUtf8, Bytes({ 'a', 0x80 }), "a" + Utf8(0xF0080) },
+        { "UTF-8 cut-off sequence", kUtf8, Bytes({ 0xE8, 0xA1, 'x' }), Utf8(0xF00E8) + Utf8(0xF00A1) + "x" },
+        { "UTF-8 overlong slash", kUtf8, Bytes({ 0xC0, 0xAF }), Utf8(0xF00C0) + Utf8(0xF00AF) },
+        { "UTF-8 surrogate", kUtf8, Bytes({ 0xED, 0xA0, 0x80 }), Utf8(0xF00ED) + Utf8(0xF00A0) + Utf8(0xF0080) },
+        { "UTF-8 spelling of an escape code point", kUtf8, Bytes({ 0xF3, 0xB0, 0x80, 0x80 }),
+            Utf8(0xF00F3) + Utf8(0xF00B0) + Utf8(0xF0080) + Utf8(0xF0080) },
+        { "EUC-JP hiragana", kEuc, Bytes({ 0xA4, 0xA2 }), "\u3042" },
+        { "EUC-JP 表 and ソ", kEuc, Bytes({ 0xC9, 0xBD, 0xA5, 0xBD }), "\u8868\u30BD" },
+        { "EUC-JP half-width katakana", kEuc, Bytes({ 0x8E, 0xB1 }), "\uFF71" },
+        { "EUC-JP wave dash reads as in a CP932 page", kEuc, Bytes({ 0xA1, 0xC1 }), "\uFF5E" },
+        { "EUC-JP JIS X 0212", kEuc, Bytes({ 0x8F, 0xB0, 0xA1 }), "\u4E02" },
+        { "EUC-JP NUL", kEuc, Bytes({ 0 }), Utf8(0xF0000) },
+        { "EUC-JP NEC row 13 is no EUC-JP character", kEuc, Bytes({ 0xAD, 0xA1 }), Utf8(0xFADA1) },
+        { "EUC-JP lead byte without trail", kEuc, Bytes({ 0xA4, 'A' }), Utf8(0xF00A4) + "A" },
+        { "EUC-JP byte that leads nothing", kEuc, Bytes({ 0x80, 0xFF }), Utf8(0xF0080) + Utf8(0xF00FF) },
+        { "EUC-JP unassigned row", kEuc, Bytes({ 0xA9, 0xA1 }), Utf8(0xFA9A1) },
+        { "EUC-JP JIS X 0212 second spelling of a JIS X 0208 character", kEuc, Bytes({ 0x8F, 0xA2, 0xB7 }),
+            Utf8(0x10A2B7) },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -137,13 +137,13 @@ TEST(PageCodec, EncodesWhatTheEncodingHoldsAndReferencesTheRest)
         std::string bytes;
         size_t unencodable;
     } cases[] = {
-        {"UTF-8 holds every character", kUtf8, "\u2460\u3231\U0001F600", "\u2460\u3231\U0001F600", 0},
-        {"UTF-8 escapes give back their byte", kUtf8, Utf8(0xF0080) + Utf8(0xF0000), Bytes({0x80, 0}), 0},
-        {"EUC-JP lacks NEC and IBM extensions", kEuc, "\u2460\u3231", "&#x2460;&#x3231;", 2},
-        {"EUC-JP lacks emoji", kEuc, "a\U0001F600", "a&#x1F600;", 1},
-        {"EUC-JP takes both wave dashes", kEuc, "\uFF5E\u301C", Bytes({0xA1, 0xC1, 0xA1, 0xC1}), 0},
-        {"EUC-JP escapes give back their bytes", kEuc, Utf8(0xFADA1) + Utf8(0x10A2B7),
-         Bytes({0xAD, 0xA1, 0x8F, 0xA2, 0xB7}), 0},
+        { "UTF-8 holds every character", kUtf8, "\u2460\u3231\U0001F600", "\u2460\u3231\U0001F600", 0 },
+        { "UTF-8 escapes give back their byte", kUtf8, Utf8(0xF0080) + Utf8(0xF0000), Bytes({ 0x80, 0 }), 0 },
+        { "EUC-JP lacks NEC and IBM extensions", kEuc, "\u2460\u3231", "&#x2460;&#x3231;", 2 },
+        { "EUC-JP lacks emoji", kEuc, "a\U0001F600", "a&#x1F600;", 1 },
+        { "EUC-JP takes both wave dashes", kEuc, "\uFF5E\u301C", Bytes({ 0xA1, 0xC1, 0xA1, 0xC1 }), 0 },
+        { "EUC-JP escapes give back their bytes", kEuc, Utf8(0xFADA1) + Utf8(0x10A2B7),
+            Bytes({ 0xAD, 0xA1, 0x8F, 0xA2, 0xB7 }), 0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -152,9 +152,9 @@ TEST(PageCodec, EncodesWhatTheEncodingHoldsAndReferencesTheRest)
         EXPECT_EQ(r.unencodable, c.unencodable);
     }
     // The width of every character is the length of its encoded form.
-    for (PageEncoding encoding : {kUtf8, kEuc}) {
-        for (char32_t cp : {U'A', U'\u8868', U'\uFF71', U'\u4E02', U'\u2460', U'\U0001F600', char32_t{0xF0080},
-                            char32_t{0xFADA1}, char32_t{0x10A2B7}, char32_t{0xF0000}}) {
+    for (PageEncoding encoding : { kUtf8, kEuc }) {
+        for (char32_t cp : { U'A', U'\u8868', U'\uFF71', U'\u4E02', U'\u2460', U'\U0001F600', char32_t { 0xF0080 },
+                 char32_t { 0xFADA1 }, char32_t { 0x10A2B7 }, char32_t { 0xF0000 } }) {
             EXPECT_EQ(EncodedWidth(encoding, cp), Encode(encoding, Utf8(cp)).bytes.size())
                 << Name(encoding) << " " << static_cast<unsigned>(cp);
         }
@@ -170,8 +170,12 @@ TEST(PageCodec, PositionMappingSnapsToCharacterStarts)
         PageEncoding encoding;
         std::string line;
     } cases[] = {
-        {kUtf8, "a\xE8\xA1\xA8" + Bytes({0x80}) + "\xF0\x9F\x98\x80" "\xEF\xBD\xB1" "b"},
-        {kEuc, "a" + Bytes({0xC9, 0xBD, 0x80, 0x8F, 0xB0, 0xA1, 0x8E, 0xB1}) + "b"},
+        { kUtf8,
+            "a\xE8\xA1\xA8" + Bytes({ 0x80 })
+                + "\xF0\x9F\x98\x80"
+                  "\xEF\xBD\xB1"
+                  "b" },
+        { kEuc, "a" + Bytes({ 0xC9, 0xBD, 0x80, 0x8F, 0xB0, 0xA1, 0x8E, 0xB1 }) + "b" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Name(c.encoding));
