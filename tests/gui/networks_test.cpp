@@ -584,6 +584,48 @@ private slots:
 
     // The definitions download: merged with its message, an error status, a
     // server that does not answer, and no request at all without a service address.
+    // An update that moves the login of a network with stored passwords to
+    // another host asks first: No keeps the old address, Yes takes the new one.
+    void movedLoginHostIsAskedFor()
+    {
+        QTemporaryDir served;
+        auto publish = [&](const char* version, const QString& login) {
+            NetworkList published;
+            published.push_back(MakeNetwork(QStringLiteral("公開ネット"), login));
+            published.back()->System = "P1";
+            TIniList scratch;
+            return ExportNetworks(scratch, published, version, served.path().toStdString()).ok;
+        };
+        QVERIFY(publish("4", QStringLiteral("https://p.example/login")));
+        test::FormServer service;
+        QVERIFY(service.start(served.path()));
+        QTemporaryDir settings;
+        SaveNetworksFile(settings.path(), NetworkList());
+        auto form = StartForm(settings.path(), settings.path());
+        form->workspace().IniListSetup.WriteString("Setups", "ServiceURL", ToData(service.url(QString())));
+        QAction* update = form->findChild<QAction*>(QStringLiteral("MIUpdateNetwork"));
+        update->trigger();
+        QCOMPARE(form->workspace().Networks.size(), size_t(1));
+        form->workspace().Networks[0]->SetLogin(ToData(QStringLiteral("基本設定")), "me", "secret");
+
+        for (const bool accept : { false, true }) {
+            QVERIFY(publish(accept ? "6" : "5", QStringLiteral("https://evil.example/login")));
+            QStringList asked;
+            SetMessageHandler([&](MessageType type, const QString& text) {
+                if (type == MessageType::Warning && text.contains(QStringLiteral("evil.example"))) {
+                    asked << text;
+                    return accept ? QMessageBox::Yes : QMessageBox::No;
+                }
+                return QMessageBox::Ok;
+            });
+            update->trigger();
+            QCOMPARE(asked.size(), 1);
+            QVERIFY(asked[0].contains(QStringLiteral("https://p.example/login")));
+            QCOMPARE(form->workspace().Networks[0]->LoginURL,
+                std::string(accept ? "https://evil.example/login" : "https://p.example/login"));
+        }
+    }
+
     void definitionsUpdate()
     {
         QTemporaryDir served;
