@@ -60,7 +60,12 @@ void BM_CoreColumnClick(benchmark::State& state)
         shown.tree.ColumnClick(static_cast<int>(state.range(0)));
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
-BENCHMARK(BM_CoreColumnClick)->Arg(pw::fcName)->Arg(pw::fcSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CoreColumnClick)
+    ->Arg(pw::fcName)
+    ->Arg(pw::fcDate)
+    ->Arg(pw::fcAttributes)
+    ->Arg(pw::fcSize)
+    ->Unit(benchmark::kMillisecond);
 
 // The same clicks through the model, with a selected row that must follow.
 void BM_ModelColumnClick(benchmark::State& state)
@@ -73,7 +78,12 @@ void BM_ModelColumnClick(benchmark::State& state)
     benchmark::DoNotOptimize(selected.row());
     state.SetItemsProcessed(state.iterations() * kEntries);
 }
-BENCHMARK(BM_ModelColumnClick)->Arg(pw::fcName)->Arg(pw::fcSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModelColumnClick)
+    ->Arg(pw::fcName)
+    ->Arg(pw::fcDate)
+    ->Arg(pw::fcAttributes)
+    ->Arg(pw::fcSize)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ModelRefresh(benchmark::State& state)
 {
