@@ -12,6 +12,7 @@
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/mainwindow.h"
+#include "gui/sites/fmhosts.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "net/servers.h"
@@ -37,6 +38,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <unistd.h>
 
 using namespace pw;
@@ -410,6 +412,43 @@ private slots:
         QVERIFY(!activeTab()->editor()->text().contains(QStringLiteral("日本")));
         pages()->setCurrentIndex(0);
         QCOMPARE(label->text(), QString());
+        QVERIFY(m_form->close());
+    }
+
+    // The host list: the close button keeps the setup selected before (by
+    // name, wherever it moved); the connect button connects the dialog's row.
+    void hostListCloseKeepsTheSelection()
+    {
+        writeSettings(Kind::Local);
+        startForm();
+        auto* selector = m_form->findChild<QComboBox*>(QStringLiteral("CBSetups"));
+        auto* dialog = m_form->findChild<TFmHosts*>(QStringLiteral("FmHosts"));
+        auto whileOpen = [&](std::function<void()> work) {
+            QTimer::singleShot(0, dialog, [dialog, work] {
+                QTRY_VERIFY(dialog->isVisible());
+                work();
+            });
+        };
+        // A new folder goes in before "site": the close button still selects
+        // "site", wherever it now stands.
+        whileOpen([dialog] {
+            dialog->NewLocalFolder();
+            dialog->findChild<QPushButton*>(QStringLiteral("BtClose"))->click();
+        });
+        button("TBHosts")->click();
+        QCOMPARE(selector->count(), 2);
+        QCOMPARE(selector->currentText(), QStringLiteral("site"));
+
+        const int site = selector->currentIndex();
+        whileOpen([dialog, site] {
+            dialog->SelectSetup(site);
+            dialog->findChild<QPushButton*>(QStringLiteral("BtConnect"))->click();
+        });
+        selector->setCurrentIndex(1 - site);
+        button("TBHosts")->click();
+        QCOMPARE(selector->currentIndex(), site);
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(QLatin1Char('|'))));
+        QCOMPARE(tree()->model()->rowCount(), 1);
         QVERIFY(m_form->close());
     }
 

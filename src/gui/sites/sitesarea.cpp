@@ -266,8 +266,12 @@ void SitesArea::editHosts()
 {
     if (!m_hostsDialog)
         return;
-    m_hostsDialog->SetSetups(m_workspace.Setups.Setups);
-    m_hostsDialog->SelectSetup(m_widgets.setups->currentIndex());
+    const auto& setups = m_workspace.Setups.Setups;
+    const int before = m_widgets.setups->currentIndex();
+    const std::string remembered
+        = before >= 0 && before < static_cast<int>(setups.size()) ? setups[static_cast<size_t>(before)]->Name : "";
+    m_hostsDialog->SetSetups(setups);
+    m_hostsDialog->SelectSetup(before);
     const bool connectChosen = m_hostsDialog->exec() == QDialog::Accepted;
 
     // The dialog keeps its edits however it closes.
@@ -275,7 +279,18 @@ void SitesArea::editHosts()
     for (const auto& setup : m_hostsDialog->Setups())
         edited.push_back(CopySetup(*setup));
     m_workspace.Setups.Setups = std::move(edited);
-    const int selected = m_hostsDialog->SelectedRow();
+
+    // The connect button selects the dialog's row; the close button keeps the
+    // setup selected before, found by name (the first one when it is gone).
+    int selected = -1;
+    if (connectChosen) {
+        selected = m_hostsDialog->SelectedRow();
+    } else {
+        const auto& now = m_workspace.Setups.Setups;
+        const auto kept
+            = std::find_if(now.begin(), now.end(), [&](const auto& setup) { return setup->Name == remembered; });
+        selected = kept != now.end() ? static_cast<int>(kept - now.begin()) : (now.empty() ? -1 : 0);
+    }
     fillSelector(selected);
     saveSetupsFile();
     emit commandStateChanged();
