@@ -1,62 +1,15 @@
+#include "formserver.h"
 #include "gui/common/browserwindow.h"
 #include "gui/common/webpane.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QWebEngineHistory>
 
 using namespace pw::gui;
-
-namespace {
-
-// A python http.server on 127.0.0.1 serving the test pages.
-class HttpServer {
-public:
-    bool start()
-    {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost, 0))
-            return false;
-        m_port = probe.serverPort();
-        probe.close();
-        m_process.start(QStringLiteral("python3"),
-            { QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
-                QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
-                QStringLiteral(PAGEWICK_TEST_DATA "/browser") });
-        if (!m_process.waitForStarted(5000))
-            return false;
-        for (int i = 0; i < 100; ++i) {
-            QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, m_port);
-            if (socket.waitForConnected(100))
-                return true;
-            QTest::qWait(50);
-        }
-        return false;
-    }
-    ~HttpServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-    QString url(const QString& page) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(page);
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
-
-} // namespace
 
 class BrowserHostTest : public QObject {
     Q_OBJECT
@@ -203,8 +156,9 @@ private slots:
     }
 
 private:
-    HttpServer m_a;
-    HttpServer m_b;
+    // Two servers of the test pages, for pages and frames of two origins.
+    pw::test::FormServer m_a;
+    pw::test::FormServer m_b;
 };
 
 QTEST_MAIN(BrowserHostTest)
