@@ -9,6 +9,7 @@
 #include "gui/banners/bannerlistmodel.h"
 #include "gui/banners/fmbanner.h"
 #include "gui/common/actionlist.h"
+#include "gui/common/bannerdrag.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/documents/adtreemodel.h"

@@ -446,6 +446,10 @@ void ModelsTest::adTreeFollowsTheCoreTree()
     QCOMPARE(model.rowCount(rot), 3);
     QCOMPARE(model.nodeAt(model.index(2, 0, rot)), &m3);
     QCOMPARE(model.parent(model.index(2, 0, rot)), rot);
+    // One past the last row, at the top and below a node, is no index.
+    QVERIFY(!model.index(3, 0, rot).isValid());
+    QVERIFY(!model.index(3, 0).isValid());
+    QVERIFY(model.index(2, 0).isValid());
 
     // Images by status; a status change repaints the node.
     for (const auto& [node, status] : { std::pair<AdNode*, TAdNodeStatus> { &first, nsMatched },

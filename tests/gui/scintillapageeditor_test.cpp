@@ -2,6 +2,7 @@
 // lossless round trip of Shift_JIS pages and undo. A GoogleTest program with
 // its own QApplication (offscreen).
 
+#include "gui/common/bannerdrag.h"
 #include "gui/documents/scintillapageeditor.h"
 
 #include "core/pageads/pageeditor_contract.h"

@@ -452,6 +452,44 @@ private slots:
         QVERIFY(m_form->close());
     }
 
+    // The host list deletes the setup that was selected and closes: the
+    // selector falls back to the first setup, not to the old row.
+    void hostListCloseAfterTheSelectedSetupIsDeleted()
+    {
+        writeSettings(Kind::Local);
+        startForm();
+        auto* selector = m_form->findChild<QComboBox*>(QStringLiteral("CBSetups"));
+        auto* dialog = m_form->findChild<TFmHosts*>(QStringLiteral("FmHosts"));
+        auto whileOpen = [&](std::function<void()> work) {
+            QTimer::singleShot(0, dialog, [dialog, work] {
+                QTRY_VERIFY(dialog->isVisible());
+                work();
+            });
+        };
+        whileOpen([dialog] {
+            dialog->NewLocalFolder();
+            dialog->findChild<QPushButton*>(QStringLiteral("BtClose"))->click();
+        });
+        button("TBHosts")->click();
+        QCOMPARE(selector->currentText(), QStringLiteral("site"));
+        QVERIFY(selector->currentIndex() > 0); // "site" is not the first, so the fallback shows
+
+        whileOpen([dialog] {
+            dialog->NewLocalFolder();
+            const auto& setups = dialog->Setups();
+            for (size_t row = 0; row < setups.size(); ++row)
+                if (setups[row]->Name == "site")
+                    dialog->SelectSetup(static_cast<int>(row));
+            dialog->DeleteSetup();
+            dialog->findChild<QPushButton*>(QStringLiteral("BtClose"))->click();
+        });
+        button("TBHosts")->click();
+        QCOMPARE(selector->count(), 2);
+        QCOMPARE(selector->currentIndex(), 0);
+        QVERIFY(selector->findText(QStringLiteral("site")) < 0);
+        QVERIFY(m_form->close());
+    }
+
     // Ctrl+F opens the find bar; Enter and Shift+Enter move through the
     // matches and wrap around; Escape closes it.
     void findBar()

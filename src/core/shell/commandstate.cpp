@@ -92,7 +92,6 @@ CommandState ComputeCommandState(const CommandFacts& facts)
     on["RefreshAd"] = on["FileSave"];
     on["EditBanner"] = facts.BannerSelected;
     on["DeleteBanner"] = on["ArchiveBanner"] = on["EditBanner"];
-    state.BannerDragAutomatic = on["Jump"];
     on["TBLogin"] = facts.LoginMenuHasEntries;
 
     if (facts.TransferRunning) {
@@ -101,7 +100,6 @@ CommandState ComputeCommandState(const CommandFacts& facts)
                 == std::end(kCommandsDuringTransfer))
                 enabled = false;
         }
-        state.BannerDragAutomatic = false;
     }
     return state;
 }

@@ -31,8 +31,6 @@ struct CommandFacts {
 struct CommandState {
     // Enabled flag of every command, by object name (see CommandNames).
     std::map<std::string, bool, std::less<>> Enabled;
-    // Banners are dragged into the active document's editor without a modifier.
-    bool BannerDragAutomatic = false;
     // The site selector entry to select (its first when none is), -1 to leave it.
     int SelectSetup = -1;
 

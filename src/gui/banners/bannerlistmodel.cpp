@@ -1,7 +1,7 @@
 #include "gui/banners/bannerlistmodel.h"
 
+#include "gui/common/bannerdrag.h"
 #include "gui/common/datatext.h"
-#include "gui/documents/scintillapageeditor.h"
 
 #include <QMimeData>
 

@@ -1,6 +1,7 @@
 #include "gui/documents/pageadcommands.h"
 
 #include "gui/common/actionlist.h"
+#include "gui/common/bannerdrag.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/documents/adtreemodel.h"

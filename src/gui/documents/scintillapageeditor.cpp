@@ -1,4 +1,5 @@
 #include "gui/documents/scintillapageeditor.h"
+#include "gui/common/bannerdrag.h"
 
 #include "text/codec.h"
 

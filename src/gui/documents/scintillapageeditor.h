@@ -54,10 +54,6 @@ private:
     ScintillaPageEditor& m_editor;
 };
 
-// The drag of a banner out of the banner list carries this type and no data:
-// the drop works on the banner selected in the list.
-inline constexpr char kBannerMimeType[] = "application/x-pagewick-banner";
-
 // The text editor of a page tab: QScintilla in UTF-8 mode with the HTML lexer,
 // line numbers and a fixed-width font with Japanese glyphs. It holds the page
 // decoded by the page's codec; bytes the codec cannot read show as labelled

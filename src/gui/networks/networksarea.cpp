@@ -200,9 +200,7 @@ void NetworksArea::buildLoginMenu()
     const LoginMenu menu = BuildLoginMenu(m_workspace.Networks);
     for (const LoginMenuItem& item : menu.Items)
         AddLoginItem(this, m_widgets.loginMenu, item);
-    m_networkChoice = menu.NetworkChoice;
     m_widgets.loginButton->setEnabled(menu.LoginEnabled);
-    emit loginMenuRebuilt();
 }
 
 BrowserWindow* NetworksArea::openLogin(const TLoginInfo& login)

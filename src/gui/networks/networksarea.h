@@ -54,8 +54,6 @@ public:
     // Rebuilds PMLogin from the network list and enables TBLogin when it has
     // entries. Also parses every network's field map.
     void buildLoginMenu();
-    // The banner editor's network choice as the last rebuild made it (Shift_JIS).
-    const std::vector<std::string>& networkChoice() const { return m_networkChoice; }
 
     // One login: writes the login page into the first scratch file and opens
     // it in a new maximised browser window, which posts the form by itself.
@@ -64,8 +62,6 @@ public:
 
 signals:
     void statusText(const QString& text);
-    // The login menu was rebuilt (the login button's state may have changed).
-    void loginMenuRebuilt();
     // The network records were replaced or removed: whatever points at them
     // must look them up again.
     void networksReplaced();
@@ -77,7 +73,6 @@ private:
     Widgets m_widgets;
     QPointer<TFmNetworks> m_dialog;
     QPointer<TFmEditIni> m_editor;
-    std::vector<std::string> m_networkChoice;
     QNetworkAccessManager* m_client = nullptr;
     std::function<QString()> m_serviceUrl;
     int* m_networkVersion = nullptr;

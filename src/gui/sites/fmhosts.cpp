@@ -2,7 +2,6 @@
 
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
-#include "gui/sites/setupfields.h"
 #include "gui/sites/sitesicons.h"
 #include "ui_fmhosts.h"
 
@@ -133,18 +132,6 @@ void TFmHosts::SetSetups(const std::vector<std::unique_ptr<TSetup>>& setups)
     ShowSetup();
 }
 
-int TFmHosts::Edit(std::vector<std::unique_ptr<TSetup>>& setups, int& selected)
-{
-    SetSetups(setups);
-    SelectSetup(selected);
-    const int result = exec();
-    setups.clear();
-    for (const auto& setup : m_setups)
-        setups.push_back(CopySetup(*setup));
-    selected = SelectedRow();
-    return result;
-}
-
 void TFmHosts::addRow(int row, TSetup& setup)
 {
     auto* item = new QTreeWidgetItem;
@@ -220,7 +207,7 @@ void TFmHosts::ShowSetup()
     ui->CBProtocol->setEnabled(true);
     ui->CBCharset->setEnabled(true);
     ui->CBProtocol->setCurrentIndex(ProtocolEntry(setup));
-    ui->CBCharset->setCurrentIndex(CharsetEntry(setup));
+    ui->CBCharset->setCurrentIndex(static_cast<int>(setup.Charset)); // the box lists the charsets in enum order
     if (setup.Kind == skFtp) {
         ui->PCSetup->setCurrentWidget(ui->TSFtp);
         ui->EdName->setText(FromData(setup.Name));
@@ -235,7 +222,7 @@ void TFmHosts::ShowSetup()
         ui->EdPort->setText(QString::number(setup.Port));
         ui->CBPassive->setChecked(setup.Passive);
         ui->EdKeyFile->setText(FromData(setup.KeyFile));
-        ui->CBStoreDirectly->setChecked(StoresDirectly(setup));
+        ui->CBStoreDirectly->setChecked(setup.StoreDirectly);
         showProtocolFields(setup.Protocol);
         if (ui->EdName->isVisible())
             ui->EdName->setFocus();
@@ -288,13 +275,14 @@ void TFmHosts::CommitSetup()
         setup.Protocol = ProtocolOfEntry(ui->CBProtocol->currentIndex());
         setup.Passive = ui->CBPassive->isChecked();
         setup.KeyFile = ToData(ui->EdKeyFile->text().trimmed());
-        SetStoresDirectly(setup, ui->CBStoreDirectly->isChecked());
+        setup.StoreDirectly = ui->CBStoreDirectly->isChecked();
     } else {
         rename(ui->EdName1);
         setup.IniPath = ToData(ui->EdIniPath1->text().trimmed());
         setup.LastLoginPath = ui->CBLastLoginPath1->isChecked();
     }
-    SetCharsetEntry(setup, ui->CBCharset->currentIndex());
+    setup.Charset = static_cast<PageCharset>(
+        std::clamp(ui->CBCharset->currentIndex(), 0, static_cast<int>(PageCharset::EucJp)));
 }
 
 int TFmHosts::ReadPort()

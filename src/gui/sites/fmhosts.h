@@ -35,12 +35,6 @@ public:
     explicit TFmHosts(QWidget* parent = nullptr);
     ~TFmHosts() override;
 
-    // The host list command's use of the dialog: shows copies of `setups` with
-    // row `selected` chosen (-1 none), runs it modally, then puts the edited
-    // list back into `setups` and the selected row into `selected`. Returns the
-    // dialog's result (Accepted: connect the selected setup).
-    int Edit(std::vector<std::unique_ptr<TSetup>>& setups, int& selected);
-
     // Replaces the rows by copies of `setups`, in order; no setup is current.
     void SetSetups(const std::vector<std::unique_ptr<TSetup>>& setups);
     const std::vector<std::unique_ptr<TSetup>>& Setups() const { return m_setups; }

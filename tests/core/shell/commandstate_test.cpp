@@ -60,9 +60,8 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
         const char* what;
         CommandFacts facts;
         std::vector<std::string> enabled; // every other command is disabled
-        bool drag;
     } cases[] = {
-        { "no setups, nothing selected", CommandFacts {}, With({}), false },
+        { "no setups, nothing selected", CommandFacts {}, With({}) },
         { "list page, nothing selected in the tree",
             [] {
                 CommandFacts f = ListPage();
@@ -70,24 +69,23 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect" }), false },
-        { "list page, folder selected", ListPage(), With({ "TBConnect", "TBDisconnect", "RefreshDir" }), false },
+            With({ "TBConnect" }) },
+        { "list page, folder selected", ListPage(), With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
         { "list page, folder of a broken connection",
             [] {
                 CommandFacts f = ListPage();
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "TBReconnect", "RefreshDir" }), false },
-        { "list page, banner selected: banner commands only, no drag",
+            With({ "TBConnect", "TBDisconnect", "TBReconnect", "RefreshDir" }) },
+        { "list page, banner selected: banner commands only",
             [] {
                 CommandFacts f = ListPage();
                 f.BannerSelected = true;
                 f.AdNodeSelected = true; // the tree of a tab that is not active
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir", "EditBanner", "DeleteBanner", "ArchiveBanner" }),
-            false },
+            With({ "TBConnect", "TBDisconnect", "RefreshDir", "EditBanner", "DeleteBanner", "ArchiveBanner" }) },
         { "list page, page file selected",
             [] {
                 CommandFacts f = ListPage();
@@ -95,7 +93,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkPage;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview" }), false },
+            With({ "TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview" }) },
         { "list page, folder in the file list",
             [] {
                 CommandFacts f = ListPage();
@@ -103,7 +101,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkFolder;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview" }), false },
+            With({ "TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview" }) },
         { "list page, archive in the file list",
             [] {
                 CommandFacts f = ListPage();
@@ -111,7 +109,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkArchive;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir" }), false },
+            With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
         { "list page, other file",
             [] {
                 CommandFacts f = ListPage();
@@ -119,7 +117,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkOther;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir" }), false },
+            With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
         { "document page, nothing selected",
             [] {
                 CommandFacts f = DocumentPage();
@@ -128,7 +126,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd" }), false },
+            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd" }) },
         { "document page, banner but no ad node",
             [] {
                 CommandFacts f = DocumentPage();
@@ -136,15 +134,14 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 return f;
             }(),
             With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "Jump", "TBAddAd",
-                "MIAddAd", "MIAddAd1", "EditBanner", "DeleteBanner", "ArchiveBanner" }),
-            true },
+                "MIAddAd", "MIAddAd1", "EditBanner", "DeleteBanner", "ArchiveBanner" }) },
         { "document page, ad node but no banner",
             [] {
                 CommandFacts f = DocumentPage();
                 f.AdNodeSelected = true;
                 return f;
             }(),
-            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "DeleteAd" }), false },
+            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "DeleteAd" }) },
         { "document page, banner and ad node",
             [] {
                 CommandFacts f = DocumentPage();
@@ -153,29 +150,28 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 return f;
             }(),
             With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "Jump", "TBAddAd",
-                "MIAddAd", "MIAddAd1", "ReplaceAd", "DeleteAd", "EditBanner", "DeleteBanner", "ArchiveBanner" }),
-            true },
+                "MIAddAd", "MIAddAd1", "ReplaceAd", "DeleteAd", "EditBanner", "DeleteBanner", "ArchiveBanner" }) },
         { "document page after a failed upload",
             [] {
                 CommandFacts f = DocumentPage();
                 f.DocumentNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "TBReconnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd" }), false },
+            With({ "TBConnect", "TBReconnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd" }) },
         { "list page ignores the document's reconnection mark",
             [] {
                 CommandFacts f = ListPage();
                 f.DocumentNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir" }), false },
+            With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
         { "login menu with networks",
             [] {
                 CommandFacts f;
                 f.LoginMenuHasEntries = true;
                 return f;
             }(),
-            With({ "TBLogin" }), false },
+            With({ "TBLogin" }) },
         { "transfer running on a document with everything selected",
             [] {
                 CommandFacts f = DocumentPage();
@@ -186,7 +182,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.TransferRunning = true;
                 return f;
             }(),
-            { "TBHelp", "TBExit", "EditCopy", "MIAdPreview", "MIMonitor", "MIAd" }, false },
+            { "TBHelp", "TBExit", "EditCopy", "MIAdPreview", "MIMonitor", "MIAd" } },
     };
     for (const auto& c : cases) {
         const CommandState state = ComputeCommandState(c.facts);
@@ -197,7 +193,6 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
         }
         for (const auto& name : expected)
             EXPECT_NE(std::find(CommandNames().begin(), CommandNames().end(), name), CommandNames().end()) << name;
-        EXPECT_EQ(state.BannerDragAutomatic, c.drag) << c.what;
     }
 }
 
