@@ -267,6 +267,10 @@ int RunLoginPage(Context& c)
         c.Error(kEnterLogin);
         return kExitFailure;
     }
+    if (Status checked = CheckLoginAddress(*login); !checked) {
+        c.Error(checked.error);
+        return kExitFailure;
+    }
     c.Print(BuildLoginPage(*login));
     return kExitOk;
 }

@@ -3,6 +3,7 @@
 #include "base/files.h"
 #include "networks/login.h"
 #include "networks/registnumber.h"
+#include "text/codec.h"
 
 #include <algorithm>
 #include <set>
@@ -123,6 +124,69 @@ void AcceptLoginHostChanges(NetworkList& networks, const std::vector<LoginHostCh
     }
 }
 
+std::optional<LoginOrigin> PostableLoginOrigin(std::string_view url)
+{
+    // Browsers drop tabs and line breaks anywhere and trim the ends, so
+    // "java\tscript:" is still a script: judge the address they would see.
+    std::string clean;
+    for (const char c : url)
+        if (c != '\t' && c != '\r' && c != '\n')
+            clean.push_back(c);
+    std::string_view rest = clean;
+    while (!rest.empty() && static_cast<unsigned char>(rest.front()) <= ' ')
+        rest.remove_prefix(1);
+    std::string scheme;
+    for (const char c : rest.substr(0, rest.find(':')))
+        scheme.push_back(Lower(c));
+    if ((scheme != "http" && scheme != "https") || !rest.substr(scheme.size()).starts_with("://"))
+        return std::nullopt;
+    LoginOrigin origin;
+    origin.Scheme = scheme;
+    origin.Host = LoginHost(rest);
+    if (origin.Host.empty() || origin.Host.find_first_of(" \x7f") != std::string::npos)
+        return std::nullopt;
+    origin.Port = scheme == "https" ? 443 : 80;
+    std::string_view authority = rest.substr(scheme.size() + 3);
+    authority = authority.substr(0, authority.find_first_of("/\\?#"));
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    const auto close = authority.starts_with('[') ? authority.find(']') : 0;
+    if (const auto colon = authority.find(':', close == std::string_view::npos ? 0 : close);
+        colon != std::string_view::npos) {
+        const std::string_view digits = authority.substr(colon + 1);
+        if (!digits.empty()) {
+            if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+                return std::nullopt;
+            origin.Port = std::stoi(std::string(digits));
+            if (origin.Port < 1 || origin.Port > 65535)
+                return std::nullopt;
+        }
+    }
+    return origin;
+}
+
+bool LoginMoves(std::string_view oldURL, std::string_view newURL)
+{
+    const std::string oldHost = LoginHost(oldURL);
+    if (LoginHost(newURL) != oldHost)
+        return true;
+    const auto before = PostableLoginOrigin(oldURL);
+    const auto after = PostableLoginOrigin(newURL);
+    if (!before || !after)
+        return false;
+    if (before->Scheme == "https" && after->Scheme == "http")
+        return true;
+    return before->Scheme == after->Scheme && before->Port != after->Port;
+}
+
+std::string UnsafeLoginURLMessage(std::string_view networkName, std::string_view url)
+{
+    std::string message = codec::EncodeSjis("広告代理店「").bytes + std::string(networkName)
+        + codec::EncodeSjis("」のログイン先「").bytes + std::string(url)
+        + codec::EncodeSjis("」は http: または https: のアドレスではないので使えません。").bytes;
+    return message;
+}
+
 Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& networks, int& networkVersion,
     TNetwork** current, std::vector<LoginHostChange>* keptLoginURLs)
 {
@@ -137,6 +201,18 @@ Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& net
         anyCode = !scratch.ReadString(NetworkSection(k), "System", "").empty();
     if (count <= 0 || !anyCode)
         return Status::Fail(std::string(kNoDefinitionsMessage));
+
+    // A login address that could run a script or read files refuses the whole
+    // text, before anything changes.
+    for (int k = 1; k <= count; ++k) {
+        const std::string section = NetworkSection(k);
+        if (scratch.ReadString(section, "System", "").empty())
+            continue;
+        const std::string loginURL = scratch.ReadString(section, "LoginURL", "");
+        if (!loginURL.empty() && !PostableLoginOrigin(loginURL))
+            return Status::Fail(
+                UnsafeLoginURLMessage(scratch.ReadString(section, "Name", kDefaultNetworkName), loginURL));
+    }
 
     networkVersion = scratch.ReadInteger(kNetworksSection, "Version", 1);
     // Networks the file lists. A second definition with the same code does not
@@ -161,8 +237,8 @@ Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& net
         }
         network->Name = scratch.ReadString(section, "Name", kDefaultNetworkName);
         std::string loginURL = scratch.ReadString(section, "LoginURL", "");
-        const std::string oldHost = LoginHost(network->LoginURL);
-        if (!added && !network->Logins.empty() && !oldHost.empty() && LoginHost(loginURL) != oldHost) {
+        if (!added && !network->Logins.empty() && !LoginHost(network->LoginURL).empty()
+            && LoginMoves(network->LoginURL, loginURL)) {
             if (keptLoginURLs)
                 keptLoginURLs->push_back({ network, network->Name, network->LoginURL, std::move(loginURL) });
         } else {

