@@ -26,7 +26,8 @@ constexpr std::string_view kListingUsage
       "  pagewick-cli listing [--now \"YYYY-MM-DD HH:MM\"]\n"
       "Reads FTP LIST text from standard input and prints one line per entry:\n"
       "kind, name, size, attributes and date (YYYY-MM-DD HH:MM), separated by TABs\n"
-      "(TAB, CR, LF and NUL in a name are printed as \\t, \\r, \\n and \\0).\n"
+      "(TAB, CR, LF and NUL in a name are printed as \\t, \\r, \\n and \\0, other control\n"
+      "characters and DEL as \\xHH).\n"
       "--now sets the reference moment for dates without a year (default: the local clock).\n";
 
 constexpr std::string_view kSiteUsage
@@ -39,7 +40,8 @@ constexpr std::string_view kSiteUsage
       "PATH is a full path as the server (or the disk) names it.\n"
       "--trust accepts a server certificate or host key not trusted yet and stores it with the setup;\n"
       "a key that differs from the one trusted before is accepted only with --trust-changed.\n"
-      "TAB, CR, LF and NUL in listed names are printed as \\t, \\r, \\n and \\0.\n";
+      "TAB, CR, LF and NUL in listed names are printed as \\t, \\r, \\n and \\0, other control\n"
+      "characters and DEL as \\xHH.\n";
 
 bool ParseNow(std::string_view text, TDateTime& now)
 {
@@ -53,8 +55,10 @@ bool ParseNow(std::string_view text, TDateTime& now)
 }
 
 // A name as a field of the tab-separated output: TAB, CR, LF and NUL as \t,
-// \r, \n and \0 (a backslash stays as it is: it is a trail byte of
-// Shift_JIS names).
+// \r, \n and \0, every other control character (ESC and the rest of C0,
+// and DEL) as \xHH, so a name from the server cannot drive the terminal. A
+// backslash stays as it is: it is a trail byte of Shift_JIS names, which
+// never use a control byte.
 std::string FieldText(const std::string& name)
 {
     std::string out;
@@ -74,7 +78,14 @@ std::string FieldText(const std::string& name)
             out += "\\0";
             break;
         default:
-            out += ch;
+            if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                out += "\\x";
+                out += kHex[static_cast<unsigned char>(ch) >> 4];
+                out += kHex[static_cast<unsigned char>(ch) & 0xF];
+            } else {
+                out += ch;
+            }
         }
     }
     return out;

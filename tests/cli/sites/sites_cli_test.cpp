@@ -51,6 +51,15 @@ TEST(ListingCli, PrintsEntriesInServerOrder)
     const Outcome tab
         = RunCli({ "listing", "--now", "2024-01-10 08:00" }, "-rw-r--r-- 1 a a 1 Jan 1 2000 a\tb.html\n");
     EXPECT_EQ(tab.out, "page\ta\\tb.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
+    // Nor can a name from a hostile server send the terminal escape sequences
+    // (ESC [ 2 J clears the screen, OSC 52 writes the clipboard) or other
+    // control bytes; DEL is escaped too.
+    const Outcome control = RunCli({ "listing", "--now", "2024-01-10 08:00" },
+        "-rw-r--r-- 1 a a 1 Jan 1 2000 a\x1B[2J\x1B]52;c;eA==\x07"
+        "b\x7F\x01.html\n");
+    EXPECT_EQ(
+        control.out, "page\ta\\x1B[2J\\x1B]52;c;eA==\\x07b\\x7F\\x01.html\t1\t-rw-r--r--\t2000-01-01 00:00\n");
+    EXPECT_EQ(control.out.find('\x1B'), std::string::npos);
 }
 
 // "Count" of the setups at the largest integer: the list is cut to what the
