@@ -14,9 +14,20 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 
 int main(int argc, char** argv)
 {
+    // The window holds site and network passwords in plain memory: a crash
+    // must not leave them in a core file, nor may another process of the same
+    // user attach to read them.
+    const struct rlimit noCore {
+        0, 0
+    };
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+
     // Answered before Qt starts, so that they work without a display.
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -57,6 +68,11 @@ int main(int argc, char** argv)
         QMessageBox::critical(
             nullptr, QApplication::applicationDisplayName(), QString::fromStdString(ready.error));
         return 1;
+    }
+    if (!place.notice.empty()) {
+        std::fprintf(stderr, "pagewick: %s\n", place.notice.c_str());
+        QMessageBox::warning(
+            nullptr, QApplication::applicationDisplayName(), QString::fromStdString(place.notice));
     }
     const QString settingsFolder = QString::fromStdString(place.folder);
     const QString scratchFolder = QString::fromStdString(scratch);

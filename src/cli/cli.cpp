@@ -172,6 +172,8 @@ int SettingsFolderOf(bool given, const std::string& dir, std::string& folder, st
         WriteErrorLines(err, resolved.error);
         return kExitFile;
     }
+    if (!place.notice.empty())
+        WriteErrorLines(err, place.notice);
     folder = place.folder;
     return kExitOk;
 }

@@ -2,7 +2,8 @@
 # Starts a copy of the window program offscreen and checks where its settings
 # files appear: in $XDG_CONFIG_HOME/pagewick (mode 0700, with the private
 # scratch folder) and not beside the program; with a Pagewick.ini beside the
-# program (portable mode), there and not in $XDG_CONFIG_HOME.
+# program (portable mode), there and not in $XDG_CONFIG_HOME; and that the
+# running program writes no core file.
 #   window-settings-folder.sh PROGRAM
 set -euo pipefail
 program=$1
@@ -48,6 +49,8 @@ run_until() {
         sleep 0.1
     done
     sleep 0.5
+    # What the running program allows a crash to write.
+    grep '^Max core file size' "/proc/$pid/limits" >"$work/limits" 2>/dev/null || true
     kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
     pid=
@@ -63,6 +66,9 @@ done
 [ "$(stat -c %a "$work/config/pagewick")" = 700 ] || fault "settings folder mode $(stat -c %a "$work/config/pagewick")"
 [ -d "$work/config/pagewick/scratch" ] || fault "no private scratch folder"
 [ -e "$work/home" ] && fault "HOME used although XDG_CONFIG_HOME is set"
+# It holds passwords in memory: no core file.
+read -r _ _ _ _ soft hard _ <"$work/limits" || true
+[ "${soft:-}" = 0 ] && [ "${hard:-}" = 0 ] || fault "core files allowed: $(cat "$work/limits")"
 
 # Portable mode.
 mkdir -p "$work/portable"

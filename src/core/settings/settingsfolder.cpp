@@ -37,6 +37,21 @@ std::string AccountHome()
     return found->pw_dir;
 }
 
+// Why `path` cannot be trusted as the user's own, or "" when it can: it must
+// belong to the user and be writable by nobody else. A link is judged by what
+// it points to, which is what would be read.
+std::string Untrusted(const std::string& path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0)
+        return path + ": " + std::strerror(errno);
+    if (st.st_uid != ::geteuid())
+        return path + " belongs to another user";
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return path + " can be changed by other users";
+    return {};
+}
+
 } // namespace
 
 SettingsEnvironment CurrentSettingsEnvironment()
@@ -53,9 +68,17 @@ SettingsEnvironment CurrentSettingsEnvironment()
 
 Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvironment& env, SettingsPlace& place)
 {
-    if (!programFolder.empty() && IsRegularFile(JoinPath(programFolder, kMainSettingsFile))) {
-        place = { programFolder, true };
-        return Status::Ok();
+    std::string notice;
+    if (const std::string planted = JoinPath(programFolder, kMainSettingsFile);
+        !programFolder.empty() && IsRegularFile(planted)) {
+        std::string why = Untrusted(programFolder);
+        if (why.empty())
+            why = Untrusted(planted);
+        if (why.empty()) {
+            place = { programFolder, true, {} };
+            return Status::Ok();
+        }
+        notice = planted + " is not used (" + why + ")";
     }
     std::string base;
     if (env.xdgConfigHome.starts_with('/'))
@@ -64,7 +87,9 @@ Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvi
         base = JoinPath(env.home, ".config");
     else
         return Status::Fail("no settings folder: XDG_CONFIG_HOME and HOME are not set to absolute paths");
-    place = { JoinPath(base, "pagewick"), false };
+    place = { JoinPath(base, "pagewick"), false, {} };
+    if (!notice.empty())
+        place.notice = notice + "; the settings are kept in " + place.folder;
     return Status::Ok();
 }
 
@@ -107,9 +132,15 @@ Status ResolveSettingsFolder(const std::string& programFolder, SettingsPlace& pl
     SettingsPlace chosenPlace;
     if (Status chosen = ChooseSettingsFolder(programFolder, CurrentSettingsEnvironment(), chosenPlace); !chosen)
         return chosen;
-    if (!chosenPlace.portable)
+    if (!chosenPlace.portable) {
         if (Status made = MakePrivateFolders(chosenPlace.folder); !made)
             return Status::Fail("cannot create the settings folder: " + made.error);
+        struct stat st { };
+        if (::stat(chosenPlace.folder.c_str(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0
+            && ::chmod(chosenPlace.folder.c_str(), 0700) != 0)
+            return Status::Fail(
+                "cannot make the settings folder private: " + chosenPlace.folder + ": " + std::strerror(errno));
+    }
     place = chosenPlace;
     return Status::Ok();
 }

@@ -14,9 +14,16 @@ namespace pw {
 // empty or relative XDG_CONFIG_HOME means $HOME/.config (the XDG base
 // directory rules), and a missing HOME means the home folder of the user's
 // account.
+//
+// A Pagewick.ini beside the program is trusted only when the program's folder
+// and the file belong to the user and neither is writable by the group or by
+// others: in a shared folder another account could plant one, with setups
+// and login addresses of its choice. An untrusted one is not used, and
+// `notice` says why.
 struct SettingsPlace {
     std::string folder;
     bool portable = false;
+    std::string notice; // what the user should know about the choice, or ""
 };
 
 // The environment the rule reads, passed in so that the rule can be checked
@@ -36,7 +43,9 @@ Status ChooseSettingsFolder(
     const std::string& programFolder, const SettingsEnvironment& env, SettingsPlace& place);
 
 // Picks the folder as above for the running process and creates it when
-// missing (mode 0700, with any missing parent folders, also 0700). On failure
+// missing (mode 0700, with any missing parent folders, also 0700). An existing
+// settings folder of the user that others may enter is narrowed to 0700 (the
+// files in it hold passwords); the parents are left as they are. On failure
 // the error names the folder and the system's reason, and `place` is untouched.
 Status ResolveSettingsFolder(const std::string& programFolder, SettingsPlace& place);
 

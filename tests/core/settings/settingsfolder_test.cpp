@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -113,12 +115,16 @@ TEST(SettingsFolder, ResolveCreatesPrivateFoldersAndLeavesTheProgramFolderAlone)
     EXPECT_EQ(ModeOf(dir.file("deep/config")), 0700u);
     EXPECT_TRUE(std::filesystem::is_empty(program));
 
-    // An existing folder keeps its mode; resolving again gives the same place.
-    ::chmod(place.folder.c_str(), 0750);
+    // An existing folder that others may enter is made private again (its
+    // files hold passwords); its parents are the user's business.
+    ::chmod(place.folder.c_str(), 0755);
+    ::chmod(dir.file("deep/config").c_str(), 0755);
     SettingsPlace again;
     ASSERT_TRUE(ResolveSettingsFolder(program, again).ok);
     EXPECT_EQ(again.folder, place.folder);
-    EXPECT_EQ(ModeOf(place.folder), 0750u);
+    EXPECT_EQ(ModeOf(place.folder), 0700u);
+    EXPECT_EQ(ModeOf(dir.file("deep/config")), 0755u);
+    EXPECT_TRUE(again.notice.empty());
 
     std::string scratch;
     ASSERT_TRUE(PrepareScratchFolder(place.folder, scratch).ok);
@@ -131,7 +137,7 @@ TEST(SettingsFolder, ResolveReportsAFolderThatCannotBeMade)
     test::TempDir dir;
     Touch(dir.file("config"));
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.file("config"));
-    SettingsPlace place { "unchanged", false };
+    SettingsPlace place { "unchanged", false, {} };
     const Status resolved = ResolveSettingsFolder(dir.path(), place);
     ASSERT_FALSE(resolved.ok);
     EXPECT_EQ(place.folder, "unchanged");
@@ -153,6 +159,55 @@ TEST(SettingsFolder, PortableModeCreatesNothing)
     EXPECT_TRUE(place.portable);
     EXPECT_EQ(place.folder, dir.path());
     EXPECT_FALSE(std::filesystem::exists(dir.file("config")));
+}
+
+// A Pagewick.ini that another account could have planted beside the program
+// (a shared, world-writable folder; a file others may write; a file or folder
+// of another user) is not used: the user's own folder is, and the notice says
+// why.
+TEST(SettingsFolder, APlantedPortableFileIsNotTrusted)
+{
+    struct Case {
+        const char* what;
+        mode_t folderMode;
+        mode_t fileMode;
+        bool otherOwner;
+    };
+    const Case cases[] = {
+        { "sticky world-writable folder", 01777, 0644, false },
+        { "group-writable folder", 0775, 0644, false },
+        { "world-writable file", 0755, 0666, false },
+        { "file of another user", 0755, 0644, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.otherOwner && ::geteuid() != 0)
+            continue; // only root can give a file away
+        test::TempDir dir;
+        const std::string program = dir.file("shared");
+        std::filesystem::create_directories(program);
+        Touch(JoinPath(program, "Pagewick.ini"));
+        ASSERT_EQ(::chmod(program.c_str(), c.folderMode), 0);
+        ASSERT_EQ(::chmod(JoinPath(program, "Pagewick.ini").c_str(), c.fileMode), 0);
+        if (c.otherOwner) {
+            ASSERT_EQ(::chown(JoinPath(program, "Pagewick.ini").c_str(), 65534, 65534), 0);
+        }
+        SettingsPlace place;
+        ASSERT_TRUE(ChooseSettingsFolder(program, { dir.file("config"), "" }, place).ok);
+        EXPECT_FALSE(place.portable);
+        EXPECT_EQ(place.folder, dir.file("config/pagewick"));
+        EXPECT_NE(place.notice.find(JoinPath(program, "Pagewick.ini")), std::string::npos) << place.notice;
+        EXPECT_NE(place.notice.find(place.folder), std::string::npos) << place.notice;
+    }
+    // The user's own folder and file, writable by the user alone: portable.
+    test::TempDir dir;
+    Touch(dir.file("Pagewick.ini"));
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(dir.file("Pagewick.ini").c_str(), 0644);
+    SettingsPlace place;
+    ASSERT_TRUE(ChooseSettingsFolder(dir.path(), { dir.file("config"), "" }, place).ok);
+    EXPECT_TRUE(place.portable);
+    EXPECT_TRUE(place.notice.empty());
 }
 
 TEST(SettingsFolder, DataFolderBesideTheProgramOrUnderShare)
