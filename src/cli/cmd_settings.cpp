@@ -25,7 +25,10 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name)
 {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) {
-        folder = ".";
+        // Not `folder = "."`: GCC 12 inlines that copy into this function and
+        // then warns (-Wrestrict, a known false positive of its char_traits
+        // memcpy) that source and target may overlap, which fails the build.
+        folder.assign(1, '.');
         name = path;
     } else {
         folder = slash == 0 ? "/" : path.substr(0, slash);

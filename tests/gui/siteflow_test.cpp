@@ -540,7 +540,7 @@ private slots:
         writeSettings(Kind::Local);
         startForm();
         button("TBConnect")->click();
-        for (const QString name :
+        for (const QString& name :
             { QStringLiteral("p1.html"), QStringLiteral("p2.html"), QStringLiteral("p3.html") }) {
             pages()->setCurrentIndex(0);
             QVERIFY(selectFile(name));

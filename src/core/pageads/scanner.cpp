@@ -126,6 +126,13 @@ private:
 
 constexpr size_t npos = std::string_view::npos;
 
+// Lengths and places within the markers, 0-based from a marker's first byte.
+static_assert(kNormalStart.size() == kRotationStart.size() && kNormalEnd.size() == kRotationEnd.size());
+static_assert(kNormalStart.starts_with(kMarkerPrefix) && kRotationStart.starts_with(kMarkerPrefix));
+constexpr size_t kKindAt = kMarkerPrefix.size(); // "H" or "R"
+constexpr size_t kNameAt = kNormalStart.size(); // just after "["
+constexpr size_t kEndLast = kNormalEnd.size() - 1; // the end marker's last character
+
 // A start marker found on a line: "<!--PW" at `at`, its kind letter and the
 // "]" that ends its name (0-based indexes).
 struct StartMarker {
@@ -136,19 +143,190 @@ struct StartMarker {
 
 enum class MarkerSearch { Found, NoCloseBracket, LineDone };
 
-// Finds the next start marker from `from`: the prefix, at least 9 characters
-// from it on, "R" or "H" and "[" after it, and the "]" after the name.
+// Finds the next start marker from `from`: the prefix with "R" or "H" and "["
+// after it and room for one more character, and the "]" after the name. A
+// prefix that is not the start of such a marker ends the line's search.
 MarkerSearch FindStartMarker(
     std::string_view text, size_t from, LineFinder& prefix, CharFinder& bracket, StartMarker& marker)
 {
     const size_t p = prefix.Find(text, from);
-    if (p == npos || text.size() - p < 9 || (text[p + 6] != 'R' && text[p + 6] != 'H') || text[p + 7] != '[')
+    if (p == npos || text.size() - p < kNameAt + 1 || (text[p + kKindAt] != 'R' && text[p + kKindAt] != 'H')
+        || text[p + kKindAt + 1] != '[')
         return MarkerSearch::LineDone;
     marker.at = p;
-    marker.rotation = text[p + 6] == 'R';
-    marker.close = bracket.Find(text, p + 8);
+    marker.rotation = text[p + kKindAt] == 'R';
+    marker.close = bracket.Find(text, p + kNameAt);
     return marker.close == npos ? MarkerSearch::NoCloseBracket : MarkerSearch::Found;
 }
+
+// What the walk meets on a line.
+enum class MarkerKind {
+    Start, // a start marker with its name ("-->" after it or not)
+    NormalEnd, // the end marker of the open normal block
+    RotationEnd, // the end marker of the open rotation
+    BlockText, // the open normal block's text runs on to the end of the line
+};
+
+struct MarkerEvent {
+    MarkerKind Kind = MarkerKind::Start;
+    size_t At = npos; // the marker's first byte (none for BlockText)
+    size_t TextFrom = 0; // NormalEnd, BlockText: where the block's text on this line starts
+    // Start only:
+    bool Rotation = false;
+    size_t NameEnd = npos; // the "]" after the name
+    size_t TagClose = npos; // the "-->" after the name, npos when there is none on the line
+    bool WithinRotation = false; // a rotation was open when the walk met it
+    std::string_view Name;
+
+    // 1-based column of the end marker's last character.
+    size_t EndLastCol() const { return At + kEndLast + 1; }
+};
+
+// Walks the markers of a page line by line, keeping which blocks are open:
+// inside a normal block only its end marker counts; inside a rotation its end
+// marker is looked for before the next start marker; a start marker opens its
+// block when a "-->" follows its name on the line. Every search goes forward
+// on the line only, so a line costs one pass whatever it holds.
+class MarkerWalker {
+public:
+    explicit MarkerWalker(PageEncoding encoding)
+        : m_bracket(']', encoding)
+    {
+    }
+
+    void StartLine(std::string_view text)
+    {
+        m_text = text;
+        m_col = 0;
+        m_normalEnd.Reset();
+        m_rotationEnd.Reset();
+        m_prefix.Reset();
+        m_close.Reset();
+        m_normalStart.Reset();
+        m_rotationStart.Reset();
+        m_bracket.Reset();
+    }
+
+    bool InNormal() const { return m_inNormal; }
+    bool InRotation() const { return m_inRotation; }
+
+    // The next marker on the line; false when the line is done.
+    bool Next(MarkerEvent& event)
+    {
+        while (m_col < m_text.size()) {
+            event = MarkerEvent {};
+            if (m_inNormal) {
+                event.TextFrom = m_col;
+                const size_t d = m_normalEnd.Find(m_text, m_col);
+                if (d == npos) {
+                    event.Kind = MarkerKind::BlockText;
+                    m_col = m_text.size();
+                    return true;
+                }
+                event.Kind = MarkerKind::NormalEnd;
+                event.At = d;
+                m_inNormal = false;
+                m_col = d + kEndLast;
+                return true;
+            }
+            if (m_inRotation) {
+                if (const size_t d = m_rotationEnd.Find(m_text, m_col); d != npos) {
+                    event.Kind = MarkerKind::RotationEnd;
+                    event.At = d;
+                    m_inRotation = false;
+                    m_col = d + kEndLast;
+                    return true;
+                }
+            }
+            StartMarker marker;
+            const MarkerSearch search = FindStartMarker(m_text, m_col, m_prefix, m_bracket, marker);
+            if (search == MarkerSearch::LineDone) {
+                m_col = m_text.size();
+                return false;
+            }
+            if (search == MarkerSearch::NoCloseBracket) {
+                m_col = marker.at + kNameAt;
+                continue;
+            }
+            FillStart(event, marker);
+            event.TagClose = m_close.Find(m_text, marker.close);
+            event.WithinRotation = m_inRotation;
+            if (event.TagClose == npos) {
+                m_col = marker.close;
+            } else if (marker.rotation) {
+                m_inRotation = true;
+                m_col = event.TagClose;
+            } else {
+                m_inNormal = true;
+                m_col = event.TagClose + kMarkerClose.size();
+            }
+            return true;
+        }
+        return false;
+    }
+
+    // Takes the start marker `event` just met as plain text: the walk goes on
+    // from the "]" after its name and the blocks open before it stay as they were.
+    void IgnoreStart(const MarkerEvent& event)
+    {
+        m_col = event.NameEnd;
+        m_inNormal = false;
+        m_inRotation = event.WithinRotation;
+    }
+
+    // Start markers of one kind only, met whatever block is open; their
+    // TagClose is not looked for. False when the line has no more.
+    bool NextStartOf(bool rotation, MarkerEvent& event)
+    {
+        LineFinder& start = rotation ? m_rotationStart : m_normalStart;
+        for (;;) {
+            const size_t p = start.Find(m_text, m_col);
+            if (p == npos)
+                return false;
+            StartMarker marker { p, m_bracket.Find(m_text, p + kNameAt), rotation };
+            if (marker.close == npos) {
+                m_col = p + kNameAt;
+                continue;
+            }
+            m_col = marker.close + 1;
+            event = MarkerEvent {};
+            FillStart(event, marker);
+            return true;
+        }
+    }
+
+    // The first "-->" at or after `from` on the line, or npos.
+    size_t TagCloseFrom(size_t from)
+    {
+        m_close.Reset();
+        return m_close.Find(m_text, from);
+    }
+
+    // The first end marker of one kind from where the walk is on the line, or npos.
+    size_t NextEndOf(bool rotation) { return (rotation ? m_rotationEnd : m_normalEnd).Find(m_text, m_col); }
+
+private:
+    void FillStart(MarkerEvent& event, const StartMarker& marker) const
+    {
+        event.Kind = MarkerKind::Start;
+        event.At = marker.at;
+        event.Rotation = marker.rotation;
+        event.NameEnd = marker.close;
+        event.Name = m_text.substr(marker.at + kNameAt, marker.close - marker.at - kNameAt);
+    }
+
+    std::string_view m_text;
+    size_t m_col = 0;
+    bool m_inNormal = false;
+    bool m_inRotation = false;
+    LineFinder m_normalEnd { kNormalEnd };
+    LineFinder m_rotationEnd { kRotationEnd };
+    LineFinder m_prefix { kMarkerPrefix };
+    LineFinder m_close { kMarkerClose };
+    LineFinder m_normalStart { kNormalStart };
+    LineFinder m_rotationStart { kRotationStart };
+    CharFinder m_bracket;
+};
 
 bool ParseNumbering(std::string_view text, long long& value)
 {
@@ -184,73 +362,48 @@ void ScanAdBlocks(AdPage& page, const BannerList& catalogue)
     const BannerLookup::Entry* normalBanner = nullptr;
     std::optional<AdTextComparer> comparer; // compares the open block's text with its banner
 
-    LineFinder normalEnd(kNormalEnd);
-    LineFinder rotationEnd(kRotationEnd);
-    LineFinder prefix(kMarkerPrefix);
-    LineFinder close(kMarkerClose);
-    CharFinder bracket(']', encoding);
-
+    MarkerWalker walker(encoding);
     for (size_t line = 1; line <= editor.LineCount(); ++line) {
         const std::string_view text = editor.LineText(line);
-        normalEnd.Reset();
-        rotationEnd.Reset();
-        prefix.Reset();
-        close.Reset();
-        bracket.Reset();
+        walker.StartLine(text);
         LineRepair repair(text);
-        size_t col = 0;
-        while (col < text.size()) {
-            if (normal) {
-                const size_t d = normalEnd.Find(text, col);
-                if (d == npos) {
-                    if (comparer)
-                        comparer->Feed(text.substr(col));
-                    break;
-                }
+        MarkerEvent marker;
+        while (walker.Next(marker)) {
+            switch (marker.Kind) {
+            case MarkerKind::BlockText:
+                if (comparer)
+                    comparer->Feed(text.substr(marker.TextFrom));
+                break;
+            case MarkerKind::NormalEnd:
                 if (comparer) {
-                    comparer->Feed(text.substr(col, d - col));
+                    comparer->Feed(text.substr(marker.TextFrom, marker.At - marker.TextFrom));
                     if (comparer->Finish())
                         tree.SetStatus(*normal, nsMatched);
                     comparer.reset();
                 }
                 normal = nullptr;
-                col = d + 12;
-                continue;
-            }
-            if (rotation) {
-                const size_t d = rotationEnd.Find(text, col);
-                if (d != npos) {
-                    rotation = nullptr;
-                    col = d + 12;
-                }
-            }
-            StartMarker marker;
-            const MarkerSearch search = FindStartMarker(text, col, prefix, bracket, marker);
-            if (search == MarkerSearch::LineDone)
                 break;
-            if (search == MarkerSearch::NoCloseBracket) {
-                col = marker.at + 8;
-                continue;
+            case MarkerKind::RotationEnd:
+                rotation = nullptr;
+                break;
+            case MarkerKind::Start: {
+                std::string_view name = marker.Name;
+                if (name.empty() || FindPageChar(encoding, name, '[', 0) != npos) {
+                    name = marker.Rotation ? defaultRotation : defaultNormal;
+                    repair.Replace(marker.At + kNameAt, marker.NameEnd, name);
+                }
+                if (marker.TagClose == npos)
+                    break;
+                if (marker.Rotation) {
+                    rotation = &tree.Add(nullptr, rotationNames.Number(name), nsRotation);
+                } else {
+                    std::string nodeText = normalNames.Number(name, normalBanner);
+                    normal = &tree.Add(rotation, std::move(nodeText), normalBanner ? nsChanged : nsUnlisted);
+                    if (normalBanner)
+                        comparer.emplace(normalBanner->Html, rotation != nullptr, encoding);
+                }
+                break;
             }
-            std::string_view name = text.substr(marker.at + 8, marker.close - marker.at - 8);
-            if (name.empty() || FindPageChar(encoding, name, '[', 0) != npos) {
-                name = marker.rotation ? defaultRotation : defaultNormal;
-                repair.Replace(marker.at + 8, marker.close, name);
-            }
-            const size_t e = close.Find(text, marker.close);
-            if (e == npos) {
-                col = marker.close;
-                continue;
-            }
-            if (marker.rotation) {
-                rotation = &tree.Add(nullptr, rotationNames.Number(name), nsRotation);
-                col = e;
-            } else {
-                std::string nodeText = normalNames.Number(name, normalBanner);
-                normal = &tree.Add(rotation, std::move(nodeText), normalBanner ? nsChanged : nsUnlisted);
-                if (normalBanner)
-                    comparer.emplace(normalBanner->Html, rotation != nullptr, encoding);
-                col = e + 3;
             }
         }
         if (repair.Changed())
@@ -270,77 +423,44 @@ BlockAtCaret LocateBlockAtCaret(const AdPage& page, std::string_view name)
     BlockAtCaret result;
     result.Name = std::string(name);
 
-    LineFinder normalEnd(kNormalEnd);
-    LineFinder rotationEnd(kRotationEnd);
-    LineFinder prefix(kMarkerPrefix);
-    LineFinder close(kMarkerClose);
-    CharFinder bracket(']', page.Encoding);
-    bool inNormal = false;
-    bool inRotation = false;
+    MarkerWalker walker(page.Encoding);
     size_t occurrences = 0;
     auto caretWithin
         = [&](size_t line, size_t col) { return caret.Line < line || (caret.Line == line && caret.Col <= col); };
 
     for (size_t line = 1; line <= editor.LineCount() && result.Kind == abNone; ++line) {
-        if (!inNormal && !inRotation && caret.Line < line)
+        if (!walker.InNormal() && !walker.InRotation() && caret.Line < line)
             break;
-        const std::string_view text = editor.LineText(line);
-        normalEnd.Reset();
-        rotationEnd.Reset();
-        prefix.Reset();
-        close.Reset();
-        bracket.Reset();
-        size_t col = 0;
-        while (col < text.size()) {
-            if (inNormal) {
-                const size_t d = normalEnd.Find(text, col);
-                if (d == npos)
-                    break;
-                result.BlockEnd = { line, d + 13 };
-                col = d + 12;
-                if (caretWithin(line, d + 13)) {
-                    result.Kind = inRotation ? abMember : abNormal;
-                    break;
-                }
-                inNormal = false;
-                continue;
-            }
-            if (inRotation) {
-                const size_t d = rotationEnd.Find(text, col);
-                if (d != npos) {
-                    result.RotationEnd = { line, d + 13 };
-                    col = d + 12;
-                    if (caretWithin(line, d + 13)) {
-                        result.Kind = abRotation;
+        walker.StartLine(editor.LineText(line));
+        MarkerEvent marker;
+        while (result.Kind == abNone && walker.Next(marker)) {
+            switch (marker.Kind) {
+            case MarkerKind::BlockText:
+                break;
+            case MarkerKind::NormalEnd:
+                result.BlockEnd = { line, marker.EndLastCol() };
+                if (caretWithin(line, marker.EndLastCol()))
+                    result.Kind = walker.InRotation() ? abMember : abNormal;
+                break;
+            case MarkerKind::RotationEnd:
+                result.RotationEnd = { line, marker.EndLastCol() };
+                if (caretWithin(line, marker.EndLastCol()))
+                    result.Kind = abRotation;
+                break;
+            case MarkerKind::Start:
+                if (marker.Rotation) {
+                    // A rotation start within the open rotation is text here.
+                    if (marker.WithinRotation) {
+                        walker.IgnoreStart(marker);
                         break;
                     }
-                    inRotation = false;
+                    result.RotationStart = { line, marker.At + 1 };
+                } else {
+                    if (marker.Name == name)
+                        ++occurrences;
+                    result.BlockStart = { line, marker.At + 1 };
                 }
-            }
-            StartMarker marker;
-            const MarkerSearch search = FindStartMarker(text, col, prefix, bracket, marker);
-            if (search == MarkerSearch::LineDone)
                 break;
-            if (search == MarkerSearch::NoCloseBracket) {
-                col = marker.at + 8;
-                continue;
-            }
-            if (marker.rotation) {
-                if (inRotation) {
-                    col = marker.close;
-                    continue;
-                }
-                result.RotationStart = { line, marker.at + 1 };
-                const size_t e = close.Find(text, marker.close);
-                inRotation = e != npos;
-                col = e != npos ? e : marker.close;
-            } else {
-                if (text.substr(marker.at + 8, marker.close - marker.at - 8) == name)
-                    ++occurrences;
-                result.BlockStart = { line, marker.at + 1 };
-                const size_t e = close.Find(text, marker.close);
-                inNormal = e != npos;
-                col = e != npos ? e + 3 : marker.close;
             }
         }
     }
@@ -366,45 +486,28 @@ SelectResult FindBlockByName(const AdPage& page, std::string_view nodeText, bool
     }
 
     const PageEditor& editor = page.Editor;
-    const std::string_view startMarker = rotation ? kRotationStart : kNormalStart;
-    LineFinder start(startMarker);
-    LineFinder end(rotation ? kRotationEnd : kNormalEnd);
-    LineFinder close(kMarkerClose);
-    CharFinder bracket(']', page.Encoding);
+    MarkerWalker walker(page.Encoding);
     bool found = false;
     size_t afterName = 0; // column just after the found start marker's "]"
     for (size_t line = 1; line <= editor.LineCount(); ++line) {
-        const std::string_view text = editor.LineText(line);
-        start.Reset();
-        end.Reset();
-        bracket.Reset();
-        size_t col = 0;
-        while (!found) {
-            const size_t p = start.Find(text, col);
-            if (p == npos)
-                break;
-            const size_t q = bracket.Find(text, p + 8);
-            if (q == npos) {
-                col = p + 8;
-                continue;
-            }
-            col = q + 1;
-            if (text.substr(p + 8, q - p - 8) != name)
+        walker.StartLine(editor.LineText(line));
+        MarkerEvent marker;
+        while (!found && walker.NextStartOf(rotation, marker)) {
+            if (marker.Name != name)
                 continue;
             if (n > 1) {
                 --n;
                 continue;
             }
             found = true;
-            range.Start = { line, p + 1 };
-            close.Reset();
-            const size_t e = close.Find(text, q);
-            afterName = q + 2;
-            range.ContentStart = { line, e != npos ? e + 4 : afterName };
+            range.Start = { line, marker.At + 1 };
+            const size_t e = walker.TagCloseFrom(marker.NameEnd);
+            afterName = marker.NameEnd + 2;
+            range.ContentStart = { line, e != npos ? e + kMarkerClose.size() + 1 : afterName };
         }
         if (!found)
             continue;
-        const size_t d = end.Find(text, col);
+        const size_t d = walker.NextEndOf(rotation);
         if (d == npos)
             continue;
         range.ContentEnd = { line, d + 1 };

@@ -376,8 +376,9 @@ TEST(EncodingCli, NamesTheEncodingAPageIsReadIn)
         const Outcome o = f.Run(c.args);
         EXPECT_EQ(o.code, c.code) << ::testing::PrintToString(c.args);
         EXPECT_EQ(o.out, c.out) << ::testing::PrintToString(c.args);
-        if (c.code != kExitOk)
+        if (c.code != kExitOk) {
             EXPECT_FALSE(o.err.empty()) << ::testing::PrintToString(c.args);
+        }
     }
     const Outcome help = f.Run({ "--help" });
     EXPECT_NE(help.out.find("--encoding auto|shift_jis|utf-8|euc-jp"), std::string::npos);

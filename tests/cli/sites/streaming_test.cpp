@@ -188,10 +188,12 @@ TEST(StreamingTransfers, LimitsHoldForStreams)
         EXPECT_FALSE(stored) << sized;
         EXPECT_EQ(stored.error, "the file is larger than 1 MiB, the most that is sent") << sized;
         std::string sent;
-        if (ReadWholeFile(dir.path() + "/www/sent.bin", sent).ok)
+        if (ReadWholeFile(dir.path() + "/www/sent.bin", sent).ok) {
             EXPECT_LE(sent.size(), size_t { 1 } << 20) << sized;
-        if (sized)
+        }
+        if (sized) {
             EXPECT_FALSE(std::filesystem::exists(dir.path() + "/www/sent.bin"));
+        }
     }
 
     // Within the limit the session goes on.

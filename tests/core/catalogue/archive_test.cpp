@@ -169,8 +169,9 @@ TEST(ArchiveBanner, AFailedWriteKeepsTheBanner)
         EXPECT_FALSE(result.Archived);
         EXPECT_EQ(result.Message.Kind, MessageType::Error);
         EXPECT_FALSE(result.Message.Text.empty());
-        if (!c.message.empty())
+        if (!c.message.empty()) {
             EXPECT_EQ(result.Message.Text, c.message);
+        }
         ASSERT_EQ(catalogue.list.Rows.size(), 1u);
         EXPECT_EQ(catalogue.list.Rows[0]->SpaceName, "B1");
         TIniList stored;

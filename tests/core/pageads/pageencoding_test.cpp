@@ -41,14 +41,6 @@ std::string Name(PageEncoding encoding)
     return std::string(PageEncodingName(encoding));
 }
 
-std::string Repeat(std::string_view text, size_t times)
-{
-    std::string out;
-    for (size_t i = 0; i < times; ++i)
-        out += text;
-    return out;
-}
-
 TEST(DetectPageEncoding, ByteOrderMarkThenDeclarationThenBytes)
 {
     const std::string sjisText = Sjis("<p>表示テスト ソフトウェア</p>");

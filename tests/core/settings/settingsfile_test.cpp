@@ -172,6 +172,34 @@ TEST(SettingsFile, ADamagedFileIsCopiedBeforeASaveCanShortenIt)
     EXPECT_EQ(FilesIn(dir.path()).size(), 2u);
 }
 
+// A file damaged again after a save, with other bytes of the very same size,
+// gets a copy of its own: reusing the first copy would lose the second file's
+// content at the next save.
+TEST(SettingsFile, ASecondDamageOfTheSameSizeGetsItsOwnCopy)
+{
+    test::TempDir dir;
+    std::string first = DamagedPlainText();
+    std::string later = first;
+    later.replace(later.find("banner 7"), 8, "banner X");
+    ASSERT_EQ(later.size(), first.size());
+    ScrambleFileImage(first);
+    ScrambleFileImage(later);
+
+    SettingsLoadReport reports[2];
+    const std::string* images[2] = { &first, &later };
+    for (int n = 0; n < 2; ++n) {
+        ASSERT_TRUE(WriteFileAtomically(dir.file("ads.ini"), *images[n], FilePermissions::OwnerOnly).ok);
+        TIniList store;
+        ASSERT_TRUE(LoadSettingsFile(store, dir.path(), kBannerFile, &reports[n]).ok);
+        ASSERT_TRUE(reports[n].Damaged) << n;
+        ASSERT_TRUE(SaveSettingsFile(store, dir.path(), kBannerFile).ok);
+    }
+    EXPECT_NE(reports[1].DamagedCopy, reports[0].DamagedCopy);
+    EXPECT_EQ(ReadRaw(reports[0].DamagedCopy), first);
+    EXPECT_EQ(ReadRaw(reports[1].DamagedCopy), later);
+    EXPECT_EQ(FilesIn(dir.path()).size(), 3u);
+}
+
 TEST(SettingsFile, OnlyALoadThatStopsEarlyCountsAsDamage)
 {
     using namespace std::string_literals;

@@ -124,10 +124,27 @@ TEST(ParseListing, FailsOnBadLinesKeepingWhatWasRead)
     }
 }
 
+// A folder's size field is skipped, whatever it holds: a word or a number too
+// large for a file's size still gives the folder, and the lines after it are read.
 TEST(ParseListing, FolderSizeIsNotRead)
 {
-    auto parsed = Parse({ "drwxr-xr-x 2 a a big Jan 1 2000 dir" });
-    EXPECT_TRUE(parsed->status.ok) << parsed->status.error;
+    for (const std::string size : { "big", "3000000000", "-1", "4096" }) {
+        SCOPED_TRACE(size);
+        auto parsed
+            = Parse({ "drwxr-xr-x 2 a a " + size + " Jan 1 2000 dir", "-rw-r--r-- 1 a a 7 Jan 2 2000 f.txt" });
+        ASSERT_TRUE(parsed->status.ok) << parsed->status.error;
+        ASSERT_EQ(parsed->folder.Children->size(), 2u);
+        const TNode& folder = *parsed->folder.Children->front();
+        EXPECT_EQ(folder.Name, "dir");
+        EXPECT_EQ(folder.Kind, nkFolder);
+        EXPECT_TRUE(folder.IsFolder());
+        EXPECT_EQ(folder.Attributes, "drwxr-xr-x");
+        EXPECT_EQ(folder.Date, (TDateTime { 2000, 1, 1, 0, 0, 0 }));
+        const TNode& file = *parsed->folder.Children->back();
+        EXPECT_EQ(file.Name, "f.txt");
+        ASSERT_FALSE(file.IsFolder());
+        EXPECT_EQ(static_cast<const TFileNode&>(file).Size, 7);
+    }
 }
 
 TEST(ClassifyByExtension, KindTable)

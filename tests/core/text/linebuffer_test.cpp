@@ -99,8 +99,9 @@ TEST(LineBuffer, EditsAgreeWithAVectorOfLines)
             break;
         }
         ASSERT_EQ(buffer.Count(), reference.size()) << "step " << step;
-        if (step % 500 == 0)
+        if (step % 500 == 0) {
             ASSERT_EQ(buffer, reference) << "step " << step;
+        }
     }
     EXPECT_TRUE(copied);
     EXPECT_EQ(buffer, reference);
