@@ -25,16 +25,16 @@ void TMainForm::buildMenuBar()
         return menu;
     };
     // An action of the list, shown with its shortcut.
-    auto command = [this](QMenu* menu, const char* action) {
-        QAction* source = m_actions->action(QLatin1String(action));
-        menu->addAction(ActionList::linkedItem(source, QStringLiteral("MM") + QLatin1String(action), menu));
+    auto command = [this](QMenu* menu, Command action) {
+        QAction* source = m_actions->action(action);
+        menu->addAction(ActionList::linkedItem(source, QStringLiteral("MM") + CommandObjectName(action), menu));
     };
     // A tool button with its own handler: the item clicks it and follows its
     // enabled state (see updateCommandState).
-    auto button = [this](QMenu* menu, const char* name, const QString& caption) {
-        auto* target = findChild<QToolButton*>(QLatin1String(name));
+    auto button = [this](QMenu* menu, Command name, const QString& caption) {
+        auto* target = findChild<QToolButton*>(CommandObjectName(name));
         QAction* item = menu->addAction(caption);
-        item->setObjectName(QStringLiteral("MM") + QLatin1String(name));
+        item->setObjectName(QStringLiteral("MM") + CommandObjectName(name));
         item->setStatusTip(target->statusTip());
         item->setIcon(target->icon());
         connect(item, &QAction::triggered, target, &QToolButton::click);
@@ -47,41 +47,41 @@ void TMainForm::buildMenuBar()
     };
 
     QMenu* file = group("MenuFile", QStringLiteral("ファイル(&F)"));
-    command(file, "FileOpen");
-    command(file, "FilePreview");
-    command(file, "FileSave");
-    command(file, "FileCloseAct");
+    command(file, Command::FileOpen);
+    command(file, Command::FilePreview);
+    command(file, Command::FileSave);
+    command(file, Command::FileCloseAct);
     file->addMenu(m_documents->encodingMenu());
     file->addSeparator();
-    button(file, "TBExit", QStringLiteral("終了(&X)"))->setShortcut(QKeySequence::Quit);
+    button(file, Command::TBExit, QStringLiteral("終了(&X)"))->setShortcut(QKeySequence::Quit);
 
     QMenu* edit = group("MenuEdit", QStringLiteral("編集(&E)"));
-    command(edit, "EditCut");
-    command(edit, "EditCopy");
-    command(edit, "EditPaste");
+    command(edit, Command::EditCut);
+    command(edit, Command::EditCopy);
+    command(edit, Command::EditPaste);
     edit->addSeparator();
     existing(edit, "EditFind");
 
     QMenu* site = group("MenuSite", QStringLiteral("サイト(&S)"));
-    button(site, "TBConnect", QStringLiteral("接続(&C)"));
-    button(site, "TBDisconnect", QStringLiteral("切断(&D)"));
-    button(site, "TBReconnect", QStringLiteral("再接続(&R)"));
-    command(site, "RefreshDir");
+    button(site, Command::TBConnect, QStringLiteral("接続(&C)"));
+    button(site, Command::TBDisconnect, QStringLiteral("切断(&D)"));
+    button(site, Command::TBReconnect, QStringLiteral("再接続(&R)"));
+    command(site, Command::RefreshDir);
     site->addSeparator();
-    button(site, "TBHosts", QStringLiteral("サーバー・フォルダのリスト(&L)..."));
+    button(site, Command::TBHosts, QStringLiteral("サーバー・フォルダのリスト(&L)..."));
 
     QMenu* ads = group("MenuAds", QStringLiteral("広告(&A)"));
-    command(ads, "AddNormal");
-    command(ads, "AddRotation");
-    command(ads, "ReplaceAd");
-    command(ads, "DeleteAd");
-    command(ads, "RefreshAd");
-    command(ads, "Jump");
+    command(ads, Command::AddNormal);
+    command(ads, Command::AddRotation);
+    command(ads, Command::ReplaceAd);
+    command(ads, Command::DeleteAd);
+    command(ads, Command::RefreshAd);
+    command(ads, Command::Jump);
     ads->addSeparator();
-    command(ads, "NewBanner");
-    command(ads, "EditBanner");
-    command(ads, "DeleteBanner");
-    command(ads, "ArchiveBanner");
+    command(ads, Command::NewBanner);
+    command(ads, Command::EditBanner);
+    command(ads, Command::DeleteBanner);
+    command(ads, Command::ArchiveBanner);
 
     QMenu* networks = group("MenuNetworks", QStringLiteral("ネットワーク(&N)"));
     QAction* login = networks->addMenu(m_loginMenu);
@@ -97,7 +97,7 @@ void TMainForm::buildMenuBar()
     existing(tools, "MIOption");
 
     QMenu* help = group("MenuHelp", QStringLiteral("ヘルプ(&H)"));
-    button(help, "TBHelp", QStringLiteral("使い方(&H)"))->setShortcut(QKeySequence::HelpContents);
+    button(help, Command::TBHelp, QStringLiteral("使い方(&H)"))->setShortcut(QKeySequence::HelpContents);
     QAction* about = help->addAction(QStringLiteral("Pagewick について(&A)"));
     about->setObjectName(QStringLiteral("MMAbout"));
     connect(about, &QAction::triggered, this, &TMainForm::showAbout);

@@ -65,7 +65,7 @@ void ApplyCommandIcons(QWidget* window, ActionList* actions)
     for (const icons::CommandIcon& entry : icons::kCommandIcons) {
         const QString name = QLatin1String(entry.objectName);
         const QIcon icon = QIcon::fromTheme(QLatin1String(entry.themeName), QIcon(QLatin1String(entry.resource)));
-        if (QAction* action = actions->action(name))
+        if (QAction* action = actions->actionNamed(name))
             action->setIcon(icon);
         else if (auto* button = window->findChild<QToolButton*>(name))
             button->setIcon(icon);
@@ -499,17 +499,16 @@ void TMainForm::updateCommandState()
         m_setups->setCurrentIndex(state.SelectSetup);
     }
     if (m_commandTargets.empty()) {
-        for (std::string_view name : CommandNames()) {
-            const QString objectName = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-            QObject* target = m_actions->action(objectName);
+        for (const Command command : AllCommands()) {
+            QObject* target = m_actions->action(command);
             if (!target)
-                target = findChild<QObject*>(objectName);
+                target = findChild<QObject*>(CommandObjectName(command));
             if (target)
-                m_commandTargets.emplace_back(std::string(name), target);
+                m_commandTargets.emplace_back(command, target);
         }
     }
-    for (const auto& [name, target] : m_commandTargets) {
-        const bool enabled = state.IsEnabled(name);
+    for (const auto& [command, target] : m_commandTargets) {
+        const bool enabled = state.IsEnabled(command);
         if (auto* action = qobject_cast<QAction*>(target))
             action->setEnabled(enabled);
         else if (auto* widget = qobject_cast<QWidget*>(target))

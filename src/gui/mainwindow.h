@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/commands.h"
 #include "shell/generalsettings.h"
 #include "sites/ftpclient.h"
 
@@ -163,7 +164,7 @@ private:
     // Menu bar items that click a tool button, and the button.
     std::vector<std::pair<QAction*, QToolButton*>> m_buttonItems;
     // The objects whose enabled state the command state sets, by name.
-    std::vector<std::pair<std::string, QObject*>> m_commandTargets;
+    std::vector<std::pair<Command, QObject*>> m_commandTargets;
 
     QPointer<TFmNetworks> m_fmNetworks;
     QPointer<TFmBanner> m_fmBanner;

@@ -149,9 +149,9 @@ void TMainForm::buildToolBar()
     m_toolBar->toggleViewAction()->setVisible(false);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    auto own = [this](const char* name, const QString& hint) {
+    auto own = [this](Command name, const QString& hint) {
         auto* button = new QToolButton(m_toolBar);
-        button->setObjectName(QLatin1String(name));
+        button->setObjectName(CommandObjectName(name));
         button->setToolTip(hint);
         button->setStatusTip(hint);
         button->setAccessibleName(hint);
@@ -160,10 +160,10 @@ void TMainForm::buildToolBar()
         m_toolBar->addWidget(button);
         return button;
     };
-    auto bound = [this](const char* name, const char* action) {
+    auto bound = [this](const char* name, Command action) {
         auto* button = new QToolButton(m_toolBar);
         button->setObjectName(QLatin1String(name));
-        QAction* bound = m_actions->action(QLatin1String(action));
+        QAction* bound = m_actions->action(action);
         button->setDefaultAction(bound);
         button->setAccessibleName(PlainCaption(bound->text()));
         button->setAutoRaise(true);
@@ -173,9 +173,9 @@ void TMainForm::buildToolBar()
     };
     auto separator = [this] { m_toolBar->addSeparator(); };
 
-    own("TBLogin", QStringLiteral("広告代理店ホームページに自動ログインする"));
-    own("TBOptions", QStringLiteral("オプション設定"));
-    own("TBHosts", QStringLiteral("サーバー・フォルダのリストの設定"));
+    own(Command::TBLogin, QStringLiteral("広告代理店ホームページに自動ログインする"));
+    own(Command::TBOptions, QStringLiteral("オプション設定"));
+    own(Command::TBHosts, QStringLiteral("サーバー・フォルダのリストの設定"));
     m_setups = new QComboBox(m_toolBar);
     m_setups->setObjectName(QStringLiteral("CBSetups"));
     m_setups->setFixedWidth(162);
@@ -183,30 +183,30 @@ void TMainForm::buildToolBar()
     m_setups->setAccessibleName(QStringLiteral("サーバーまたはフォルダ"));
     m_setups->setToolTip(QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
     m_toolBar->addWidget(m_setups);
-    own("TBConnect", QStringLiteral("ＦＴＰサーバーに接続・フォルダのオープン"));
-    own("TBDisconnect", QStringLiteral("ＦＴＰサーバーに切断・フォルダのクローズ"));
-    own("TBReconnect", QStringLiteral("ＦＴＰサーバーに再接続"));
+    own(Command::TBConnect, QStringLiteral("ＦＴＰサーバーに接続・フォルダのオープン"));
+    own(Command::TBDisconnect, QStringLiteral("ＦＴＰサーバーに切断・フォルダのクローズ"));
+    own(Command::TBReconnect, QStringLiteral("ＦＴＰサーバーに再接続"));
     separator();
-    bound("TBRefresh", "RefreshDir");
-    bound("TBOpen", "FileOpen");
-    bound("TBPreview", "FilePreview");
-    bound("TBSave", "FileSave");
-    bound("TBClose", "FileCloseAct");
+    bound("TBRefresh", Command::RefreshDir);
+    bound("TBOpen", Command::FileOpen);
+    bound("TBPreview", Command::FilePreview);
+    bound("TBSave", Command::FileSave);
+    bound("TBClose", Command::FileCloseAct);
     separator();
-    bound("TBDeleteAd", "DeleteAd");
-    bound("TBRefreshAd", "RefreshAd");
+    bound("TBDeleteAd", Command::DeleteAd);
+    bound("TBRefreshAd", Command::RefreshAd);
     separator();
-    bound("TBJump", "Jump");
-    own("TBAddAd", QStringLiteral("広告リストの現在の広告文をファイルに追加する"));
+    bound("TBJump", Command::Jump);
+    own(Command::TBAddAd, QStringLiteral("広告リストの現在の広告文をファイルに追加する"));
     separator();
-    bound("TBNew", "NewBanner");
-    bound("TBEdit", "EditBanner");
-    bound("TBDelete", "DeleteBanner");
-    bound("TBArchive", "ArchiveBanner");
-    bound("TBReplaceAd", "ReplaceAd");
+    bound("TBNew", Command::NewBanner);
+    bound("TBEdit", Command::EditBanner);
+    bound("TBDelete", Command::DeleteBanner);
+    bound("TBArchive", Command::ArchiveBanner);
+    bound("TBReplaceAd", Command::ReplaceAd);
     separator();
-    own("TBHelp", QStringLiteral("ヘルプ・使い方"));
-    own("TBExit", QStringLiteral("プログラム終了"));
+    own(Command::TBHelp, QStringLiteral("ヘルプ・使い方"));
+    own(Command::TBExit, QStringLiteral("プログラム終了"));
 }
 
 void TMainForm::buildMenus()
@@ -217,74 +217,76 @@ void TMainForm::buildMenus()
         m->setToolTipsVisible(true);
         return m;
     };
-    auto item = [this](QMenu* m, const char* name, const char* action) {
-        QAction* linked = ActionList::linkedItem(m_actions->action(QLatin1String(action)), QLatin1String(name), m);
+    auto item = [this](QMenu* m, const char* name, Command action) {
+        QAction* linked = ActionList::linkedItem(m_actions->action(action), QLatin1String(name), m);
         m->addAction(linked);
         return linked;
     };
-    auto addAdSubmenu = [&](QMenu* parent, const char* name, const char* normal, const char* rotation) {
+    auto addAdSubmenu = [&](QMenu* parent, Command name, const char* normal, const char* rotation) {
         QMenu* sub = parent->addMenu(QStringLiteral("現在の広告をファイルに追加する"));
-        sub->menuAction()->setObjectName(QLatin1String(name));
-        item(sub, normal, "AddNormal");
-        item(sub, rotation, "AddRotation");
+        sub->menuAction()->setObjectName(CommandObjectName(name));
+        item(sub, normal, Command::AddNormal);
+        item(sub, rotation, Command::AddRotation);
     };
 
     QMenu* directory = menu("PMDirectory");
-    item(directory, "MIRefresh", "RefreshDir");
+    item(directory, "MIRefresh", Command::RefreshDir);
 
     QMenu* file = menu("PMFile");
-    item(file, "MIOpen", "FileOpen");
-    item(file, "MIPreview", "FilePreview");
+    item(file, "MIOpen", Command::FileOpen);
+    item(file, "MIPreview", Command::FilePreview);
 
     QMenu* adEdit = menu("PMAdEdit");
-    item(adEdit, "MIJump", "Jump");
-    addAdSubmenu(adEdit, "MIAddAd", "MIAddNormal1", "MIAddRotation1");
-    item(adEdit, "MIReplaceAd", "ReplaceAd");
+    item(adEdit, "MIJump", Command::Jump);
+    addAdSubmenu(adEdit, Command::MIAddAd, "MIAddNormal1", "MIAddRotation1");
+    item(adEdit, "MIReplaceAd", Command::ReplaceAd);
     adEdit->addSeparator();
-    item(adEdit, "MINew", "NewBanner");
-    item(adEdit, "MIEdit", "EditBanner");
-    item(adEdit, "MIDelete", "DeleteBanner");
-    item(adEdit, "MIArchive", "ArchiveBanner");
+    item(adEdit, "MINew", Command::NewBanner);
+    item(adEdit, "MIEdit", Command::EditBanner);
+    item(adEdit, "MIDelete", Command::DeleteBanner);
+    item(adEdit, "MIArchive", Command::ArchiveBanner);
 
     QMenu* ads = m_adTreeMenu = menu("PMAds");
-    item(ads, "MIDeleteAd", "DeleteAd");
+    item(ads, "MIDeleteAd", Command::DeleteAd);
     ads->addSeparator();
-    item(ads, "MIRefreshAd", "RefreshAd");
+    item(ads, "MIRefreshAd", Command::RefreshAd);
 
     QMenu* openingFile = m_editorMenu = menu("PMOpeningFile");
-    item(openingFile, "MIPreview2", "FilePreview");
+    item(openingFile, "MIPreview2", Command::FilePreview);
     openingFile->addSeparator();
-    item(openingFile, "MISave", "FileSave");
-    item(openingFile, "MIClose", "FileCloseAct");
+    item(openingFile, "MISave", Command::FileSave);
+    item(openingFile, "MIClose", Command::FileCloseAct);
     openingFile->addSeparator();
-    addAdSubmenu(openingFile, "MIAddAd1", "MIAddNormal2", "MIAddRotation2");
-    item(openingFile, "MIReplaceAd1", "ReplaceAd");
+    addAdSubmenu(openingFile, Command::MIAddAd1, "MIAddNormal2", "MIAddRotation2");
+    item(openingFile, "MIReplaceAd1", Command::ReplaceAd);
 
     m_addAdMenu = menu("PMAddAdMenu");
-    item(m_addAdMenu, "MIAddNormal", "AddNormal");
-    item(m_addAdMenu, "MIAddRotation", "AddRotation");
+    item(m_addAdMenu, "MIAddNormal", Command::AddNormal);
+    item(m_addAdMenu, "MIAddRotation", Command::AddRotation);
 
     m_loginMenu = menu("PMLogin");
 
     m_optionsMenu = menu("PMOptions");
-    auto option = [this](const char* name, const QString& caption, const QString& hint, bool checkable) {
+    auto option = [this](Command name, const QString& caption, const QString& hint, bool checkable) {
         auto* a = new QAction(caption, m_optionsMenu);
-        a->setObjectName(QLatin1String(name));
+        a->setObjectName(CommandObjectName(name));
         ApplyHint(a, hint);
         a->setCheckable(checkable);
         a->setChecked(checkable);
         m_optionsMenu->addAction(a);
         return a;
     };
-    m_previewItem = option("MIAdPreview", QStringLiteral("プレビュー"),
+    m_previewItem = option(Command::MIAdPreview, QStringLiteral("プレビュー"),
         QStringLiteral("広告リストの広告プレビューを見る・見ない"), true);
-    m_monitorItem = option("MIMonitor", QStringLiteral("クリップボード"),
+    m_monitorItem = option(Command::MIMonitor, QStringLiteral("クリップボード"),
         QStringLiteral("クリップボードを自動監視する・しない"), true);
-    m_adItem = option("MIAd", QStringLiteral("広告パネル"), QStringLiteral("広告パネルを見る・見ない"), true);
-    option("MINetwork", QStringLiteral("広告代理店設定..."), QStringLiteral("広告代理店登録・修正する"), false);
-    option("MIUpdateNetwork", QStringLiteral("広告代理店設定更新"),
+    m_adItem
+        = option(Command::MIAd, QStringLiteral("広告パネル"), QStringLiteral("広告パネルを見る・見ない"), true);
+    option(Command::MINetwork, QStringLiteral("広告代理店設定..."), QStringLiteral("広告代理店登録・修正する"),
+        false);
+    option(Command::MIUpdateNetwork, QStringLiteral("広告代理店設定更新"),
         ServiceAddress() + QStringLiteral("から最新の広告代理店設定を更新する"), false);
-    option("MIOption", QStringLiteral("オプション設定"), QStringLiteral("オプション設定"), false);
+    option(Command::MIOption, QStringLiteral("オプション設定"), QStringLiteral("オプション設定"), false);
 
     // Pop-up menus of the lists.
     auto attach = [](QAbstractItemView* view, QMenu* m) {

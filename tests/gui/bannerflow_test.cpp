@@ -85,7 +85,7 @@ private:
     QStringList m_messages;
     QList<QMessageBox::StandardButton> m_answers;
 
-    QAction* action(const char* name) { return m_form->actionList()->action(QLatin1String(name)); }
+    QAction* action(const char* name) { return m_form->actionList()->actionNamed(QLatin1String(name)); }
     QToolButton* button(const char* name) { return m_form->findChild<QToolButton*>(QLatin1String(name)); }
     QTreeView* list() { return m_form->findChild<QTreeView*>(QStringLiteral("LVAdFlights")); }
     QTreeView* files() { return m_form->findChild<QTreeView*>(QStringLiteral("LVFiles")); }

@@ -1,7 +1,9 @@
-// The command state names every command by the object name of its action or
-// widget; the window applies the state by those names and skips a name it
-// does not find. Every name must therefore have its object in the window.
+// Every command is named by the object name of its action or widget; the
+// window applies the command state through those names and skips a name it
+// does not find. Every command must therefore have its object in the window,
+// and the action list's commands must be found by their command.
 
+#include "gui/common/actionlist.h"
 #include "gui/mainwindow.h"
 #include "net/curlftpclient.h"
 // moc cannot read the <compare> header that the node kinds pull in.
@@ -26,8 +28,8 @@ private slots:
         QTemporaryDir dir;
         TMainForm form(dir.path(), dir.path(), net::CurlFtpClientFactory());
         QStringList missing;
-        for (const std::string_view name : CommandNames()) {
-            const QString objectName = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+        for (const Command command : AllCommands()) {
+            const QString objectName = CommandObjectName(command);
             bool found = false;
             for (QObject* object : form.findChildren<QObject*>(objectName))
                 found = found || qobject_cast<QAction*>(object) || qobject_cast<QWidget*>(object);
@@ -35,6 +37,21 @@ private slots:
                 missing << objectName;
         }
         QCOMPARE(missing, QStringList());
+    }
+
+    // Looked up by command or by name, an action is the same object.
+    void actionsAreFoundByCommandAndByName()
+    {
+        ActionList list;
+        QVERIFY(!list.actions().isEmpty());
+        for (QAction* action : list.actions()) {
+            const auto command = CommandByName(action->objectName().toStdString());
+            QVERIFY2(command.has_value(), qPrintable(action->objectName()));
+            QCOMPARE(list.action(*command), action);
+            QCOMPARE(list.actionNamed(action->objectName()), action);
+        }
+        QCOMPARE(list.action(Command::TBConnect), nullptr); // a tool button, not an action
+        QCOMPARE(list.actionNamed(QStringLiteral("NoSuchCommand")), nullptr);
     }
 };
 

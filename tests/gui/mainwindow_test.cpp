@@ -193,7 +193,7 @@ private slots:
         QFETCH(QKeySequence, shortcut);
         QFETCH(QString, hint);
         ActionList list;
-        QAction* a = list.action(QString::fromLatin1(QTest::currentDataTag()));
+        QAction* a = list.actionNamed(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(a);
         QCOMPARE(a->property("category").toString(), category);
         QCOMPARE(a->text(), caption);
@@ -210,7 +210,7 @@ private slots:
         QCOMPARE(names.indexOf(QStringLiteral("RefreshDir")), 0);
         QVERIFY(names.indexOf(QStringLiteral("RefreshDir")) < names.indexOf(QStringLiteral("AddRotation")));
         QCOMPARE(names.size(), 18);
-        QCOMPARE(list.action(QStringLiteral("EditCopy"))->statusTip(),
+        QCOMPARE(list.action(Command::EditCopy)->statusTip(),
             QStringLiteral("Copies the selection and puts it on the Clipboard"));
     }
 
@@ -220,8 +220,8 @@ private slots:
         auto form = StartForm(dir);
         form->show();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        QAction* refresh = form->actionList()->action(QStringLiteral("RefreshDir"));
-        QAction* rotation = form->actionList()->action(QStringLiteral("AddRotation"));
+        QAction* refresh = form->actionList()->action(Command::RefreshDir);
+        QAction* rotation = form->actionList()->action(Command::AddRotation);
         // The command state enables both on a page with a folder and a banner;
         // here they are enabled by hand.
         refresh->setEnabled(true);
@@ -242,8 +242,8 @@ private slots:
         QCOMPARE(refreshSpy.count(), 2);
         QCOMPARE(rotationSpy.count(), 1);
 
-        form->actionList()->action(QStringLiteral("FileSave"))->setEnabled(true);
-        QSignalSpy saveSpy(form->actionList()->action(QStringLiteral("FileSave")), &QAction::triggered);
+        form->actionList()->action(Command::FileSave)->setEnabled(true);
+        QSignalSpy saveSpy(form->actionList()->action(Command::FileSave), &QAction::triggered);
         QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(saveSpy.count(), 1);
     }
@@ -271,7 +271,7 @@ private slots:
 
         // A linked item shows its action and triggers it.
         auto* save = form->findChild<QAction*>(QStringLiteral("MISave"));
-        QAction* fileSave = form->actionList()->action(QStringLiteral("FileSave"));
+        QAction* fileSave = form->actionList()->action(Command::FileSave);
         QCOMPARE(save->text(), fileSave->text());
         QCOMPARE(save->shortcut(), fileSave->shortcut());
         fileSave->setEnabled(true);

@@ -77,7 +77,7 @@ private:
     int m_trustQuestions = 0;
     bool m_acceptWarnings = false; // the answer to a warning with Yes and No
 
-    QAction* action(const char* name) { return m_form->actionList()->action(QLatin1String(name)); }
+    QAction* action(const char* name) { return m_form->actionList()->actionNamed(QLatin1String(name)); }
     QToolButton* button(const char* name) { return m_form->findChild<QToolButton*>(QLatin1String(name)); }
     QTreeView* tree() { return m_form->findChild<QTreeView*>(QStringLiteral("TVConnected")); }
     QTreeView* files() { return m_form->findChild<QTreeView*>(QStringLiteral("LVFiles")); }

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "shell/commands.h"
 #include "sites/nodes.h"
 
-#include <map>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <array>
 
 // Which commands of the main window are enabled, derived from a few facts of
 // the window. The window gathers the facts after every change of one of them
-// and applies the result to its actions, tool buttons and menu items by their
-// object names.
+// and applies the result to its actions, tool buttons and menu items.
 namespace pw {
 
 struct CommandFacts {
@@ -29,30 +26,25 @@ struct CommandFacts {
 };
 
 struct CommandState {
-    // Enabled flag of every command, by object name (see CommandNames).
-    std::map<std::string, bool, std::less<>> Enabled;
+    // Enabled flag of every command, by its index.
+    std::array<bool, kCommandCount> Enabled {};
     // The site selector entry to select (its first when none is), -1 to leave it.
     int SelectSetup = -1;
 
-    // False for a name the state does not cover.
-    bool IsEnabled(std::string_view name) const;
+    bool IsEnabled(Command command) const { return Enabled[CommandIndex(command)]; }
+    bool& operator[](Command command) { return Enabled[CommandIndex(command)]; }
 };
 
 // While a transfer runs the window takes no command that could start another
 // transfer or change what it works on; these stay enabled.
-inline constexpr std::string_view kCommandsDuringTransfer[] = {
-    "TBHelp",
-    "TBExit",
-    "EditCopy",
-    "MIAdPreview",
-    "MIMonitor",
-    "MIAd",
+inline constexpr Command kCommandsDuringTransfer[] = {
+    Command::TBHelp,
+    Command::TBExit,
+    Command::EditCopy,
+    Command::MIAdPreview,
+    Command::MIMonitor,
+    Command::MIAd,
 };
-
-// Every command the state covers: the site selector, the actions of the action
-// list, the tool buttons with their own handlers, the add-ad submenus and the
-// option items.
-const std::vector<std::string_view>& CommandNames();
 
 CommandState ComputeCommandState(const CommandFacts& facts);
 

@@ -57,20 +57,18 @@ BannersArea::BannersArea(Workspace& workspace, ActionList& actions, const Widget
                 selectionReaction();
         });
     connect(list, &QAbstractItemView::doubleClicked, this, [this] {
-        QAction* edit = m_actions.action(QStringLiteral("EditBanner"));
+        QAction* edit = m_actions.action(Command::EditBanner);
         if (edit && edit->isEnabled())
             edit->trigger();
     });
     // A banner can be dragged into a page exactly while it can be jumped to.
-    if (QAction* jump = m_actions.action(QStringLiteral("Jump")))
+    if (QAction* jump = m_actions.action(Command::Jump))
         connect(jump, &QAction::enabledChanged, list, [list](bool enabled) { list->setDragEnabled(enabled); });
 
-    connect(m_actions.action(QStringLiteral("NewBanner")), &QAction::triggered, this, [this] { newBanner(" "); });
-    connect(m_actions.action(QStringLiteral("EditBanner")), &QAction::triggered, this, &BannersArea::editBanner);
-    connect(
-        m_actions.action(QStringLiteral("DeleteBanner")), &QAction::triggered, this, &BannersArea::deleteBanner);
-    connect(
-        m_actions.action(QStringLiteral("ArchiveBanner")), &QAction::triggered, this, &BannersArea::archiveBanner);
+    connect(m_actions.action(Command::NewBanner), &QAction::triggered, this, [this] { newBanner(" "); });
+    connect(m_actions.action(Command::EditBanner), &QAction::triggered, this, &BannersArea::editBanner);
+    connect(m_actions.action(Command::DeleteBanner), &QAction::triggered, this, &BannersArea::deleteBanner);
+    connect(m_actions.action(Command::ArchiveBanner), &QAction::triggered, this, &BannersArea::archiveBanner);
 
     connect(m_widgets.previewItem, &QAction::toggled, this, [this](bool visible) {
         if (visible && !m_widgets.previewPanel->isVisible())

@@ -30,41 +30,41 @@ ActionList::ActionList(QObject* parent)
 {
     setObjectName(QStringLiteral("ActionList1"));
     const QKeySequence none;
-    add("RefreshDir", "Directory", QStringLiteral("最新の情報に更新(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R),
-        QStringLiteral("ディレクトリを更新する"));
-    add("DeleteAd", "AdFlight", QStringLiteral("ファイルから削除(&D)"), none,
+    add(Command::RefreshDir, "Directory", QStringLiteral("最新の情報に更新(&R)"),
+        QKeySequence(Qt::CTRL | Qt::Key_R), QStringLiteral("ディレクトリを更新する"));
+    add(Command::DeleteAd, "AdFlight", QStringLiteral("ファイルから削除(&D)"), none,
         QStringLiteral("広告文をファイルから削除する"));
-    add("RefreshAd", "AdFlight", QStringLiteral("広告一覧を更新(&R)"), QKeySequence(Qt::Key_F5),
+    add(Command::RefreshAd, "AdFlight", QStringLiteral("広告一覧を更新(&R)"), QKeySequence(Qt::Key_F5),
         QStringLiteral("ファイルの広告一覧を更新する"));
-    add("FileOpen", "FileList", QStringLiteral("オープン(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O),
+    add(Command::FileOpen, "FileList", QStringLiteral("オープン(&O)"), QKeySequence(Qt::CTRL | Qt::Key_O),
         QStringLiteral("ファイル・ディレクトリをオープンする"));
-    add("FilePreview", "FileList", QStringLiteral("プレビュー(&P)"), QKeySequence(Qt::CTRL | Qt::Key_P),
+    add(Command::FilePreview, "FileList", QStringLiteral("プレビュー(&P)"), QKeySequence(Qt::CTRL | Qt::Key_P),
         QStringLiteral("ファイルをプレビューする"));
-    add("FileSave", "OpeningFile", QStringLiteral("保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S),
+    add(Command::FileSave, "OpeningFile", QStringLiteral("保存(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S),
         QStringLiteral("ファイルを保存する"));
-    add("FileCloseAct", "OpeningFile", QStringLiteral("クローズ(&C)"), QKeySequence(Qt::CTRL | Qt::Key_F4),
+    add(Command::FileCloseAct, "OpeningFile", QStringLiteral("クローズ(&C)"), QKeySequence(Qt::CTRL | Qt::Key_F4),
         QStringLiteral("ファイルをクローズする"));
-    add("AddNormal", "AdList", QStringLiteral("ノーマル(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N),
+    add(Command::AddNormal, "AdList", QStringLiteral("ノーマル(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N),
         QStringLiteral("広告リストの現在の広告文をファイルにノーマルバナーを追加する"));
-    add("AddRotation", "AdList", QStringLiteral("ローテーション(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R),
+    add(Command::AddRotation, "AdList", QStringLiteral("ローテーション(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R),
         QStringLiteral("広告リストの現在の広告文をファイルにローテーションバナーを追加する"));
-    add("ReplaceAd", "AdList", QStringLiteral("ファイルの広告文を変更する(&U)"),
+    add(Command::ReplaceAd, "AdList", QStringLiteral("ファイルの広告文を変更する(&U)"),
         QKeySequence(Qt::CTRL | Qt::Key_U), QStringLiteral("広告文を広告リスト現在の広告文に変更する"));
-    add("Jump", "AdList", QStringLiteral("現在の広告をサーチする(&F)"), QKeySequence(Qt::Key_F3),
+    add(Command::Jump, "AdList", QStringLiteral("現在の広告をサーチする(&F)"), QKeySequence(Qt::Key_F3),
         QStringLiteral("ファイルに現在の広告文をサーチする"));
-    add("NewBanner", "AdList", QStringLiteral("広告を新規する(&N)"), QKeySequence(Qt::CTRL | Qt::Key_Insert),
-        QStringLiteral("広告リストに広告を新規する"));
-    add("EditBanner", "AdList", QStringLiteral("広告を編集する(&E)"), QKeySequence(Qt::CTRL | Qt::Key_E),
+    add(Command::NewBanner, "AdList", QStringLiteral("広告を新規する(&N)"),
+        QKeySequence(Qt::CTRL | Qt::Key_Insert), QStringLiteral("広告リストに広告を新規する"));
+    add(Command::EditBanner, "AdList", QStringLiteral("広告を編集する(&E)"), QKeySequence(Qt::CTRL | Qt::Key_E),
         QStringLiteral("広告リストに現在の広告を編集する"));
-    add("DeleteBanner", "AdList", QStringLiteral("広告を削除する(&D)"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
-        QStringLiteral("広告リストに現在の広告を削除する"));
-    add("ArchiveBanner", "AdList", QStringLiteral("広告を保管する(&S)"), none,
+    add(Command::DeleteBanner, "AdList", QStringLiteral("広告を削除する(&D)"),
+        QKeySequence(Qt::CTRL | Qt::Key_Delete), QStringLiteral("広告リストに現在の広告を削除する"));
+    add(Command::ArchiveBanner, "AdList", QStringLiteral("広告を保管する(&S)"), none,
         QStringLiteral("広告リストに現在の広告を保管する"));
-    add("EditCut", "Edit", QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
+    add(Command::EditCut, "Edit", QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
         QStringLiteral("Cut|Cuts the selection and puts it on the Clipboard"));
-    add("EditCopy", "Edit", QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
+    add(Command::EditCopy, "Edit", QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
         QStringLiteral("Copy|Copies the selection and puts it on the Clipboard"));
-    add("EditPaste", "Edit", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+    add(Command::EditPaste, "Edit", QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
         QStringLiteral("Paste|Inserts Clipboard contents"));
 
     // The Edit actions work on the focused text field.
@@ -74,16 +74,17 @@ ActionList::ActionList(QObject* parent)
                 QMetaObject::invokeMethod(focus, member);
         };
     };
-    connect(action(QStringLiteral("EditCut")), &QAction::triggered, this, forward("cut"));
-    connect(action(QStringLiteral("EditCopy")), &QAction::triggered, this, forward("copy"));
-    connect(action(QStringLiteral("EditPaste")), &QAction::triggered, this, forward("paste"));
+    connect(action(Command::EditCut), &QAction::triggered, this, forward("cut"));
+    connect(action(Command::EditCopy), &QAction::triggered, this, forward("copy"));
+    connect(action(Command::EditPaste), &QAction::triggered, this, forward("paste"));
 }
 
-QAction* ActionList::add(const char* name, const char* category, const QString& caption,
+QAction* ActionList::add(Command command, const char* category, const QString& caption,
     const QKeySequence& shortcut, const QString& hint)
 {
     auto* a = new QAction(caption, this);
-    a->setObjectName(QLatin1String(name));
+    a->setObjectName(CommandObjectName(command));
+    m_byCommand[CommandIndex(command)] = a;
     a->setProperty("category", QLatin1String(category));
     a->setShortcut(shortcut);
     ApplyHint(a, hint);
@@ -92,7 +93,7 @@ QAction* ActionList::add(const char* name, const char* category, const QString& 
     return a;
 }
 
-QAction* ActionList::action(const QString& name) const
+QAction* ActionList::actionNamed(const QString& name) const
 {
     for (QAction* a : m_actions) {
         if (a->objectName() == name)

@@ -60,11 +60,11 @@ DocumentsArea::DocumentsArea(
     , m_feedback(feedback)
     , m_widgets(widgets)
 {
-    connect(actions.action(QStringLiteral("FileSave")), &QAction::triggered, this, &DocumentsArea::save);
-    QAction* closeAction = actions.action(QStringLiteral("FileCloseAct"));
+    connect(actions.action(Command::FileSave), &QAction::triggered, this, &DocumentsArea::save);
+    QAction* closeAction = actions.action(Command::FileCloseAct);
     closeAction->setShortcuts({ QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W) });
     connect(closeAction, &QAction::triggered, this, &DocumentsArea::close);
-    connect(actions.action(QStringLiteral("FilePreview")), &QAction::triggered, this, [this] {
+    connect(actions.action(Command::FilePreview), &QAction::triggered, this, [this] {
         if (activeTab())
             preview();
     });

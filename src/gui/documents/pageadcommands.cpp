@@ -25,15 +25,15 @@ PageAdCommands::PageAdCommands(
     , m_documents(documents)
     , m_addMenu(addMenu)
 {
-    auto bind = [&](const char* name, void (PageAdCommands::*slot)()) {
-        connect(actions.action(QLatin1String(name)), &QAction::triggered, this, slot);
+    auto bind = [&](Command command, void (PageAdCommands::*slot)()) {
+        connect(actions.action(command), &QAction::triggered, this, slot);
     };
-    bind("AddNormal", &PageAdCommands::addNormal);
-    bind("AddRotation", &PageAdCommands::addRotation);
-    bind("ReplaceAd", &PageAdCommands::replaceAd);
-    bind("DeleteAd", &PageAdCommands::deleteAd);
-    bind("RefreshAd", &PageAdCommands::refreshAd);
-    bind("Jump", &PageAdCommands::jump);
+    bind(Command::AddNormal, &PageAdCommands::addNormal);
+    bind(Command::AddRotation, &PageAdCommands::addRotation);
+    bind(Command::ReplaceAd, &PageAdCommands::replaceAd);
+    bind(Command::DeleteAd, &PageAdCommands::deleteAd);
+    bind(Command::RefreshAd, &PageAdCommands::refreshAd);
+    bind(Command::Jump, &PageAdCommands::jump);
 }
 
 DocumentTab* PageAdCommands::tabWithBanner() const

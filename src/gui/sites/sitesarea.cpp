@@ -49,12 +49,12 @@ SitesArea::SitesArea(
     connect(m_widgets.disconnectButton, &QToolButton::clicked, this, &SitesArea::disconnectSite);
     connect(m_widgets.reconnectButton, &QToolButton::clicked, this, &SitesArea::reconnectSite);
     connect(m_widgets.hostsButton, &QToolButton::clicked, this, &SitesArea::editHosts);
-    connect(actions.action(QStringLiteral("RefreshDir")), &QAction::triggered, this, &SitesArea::refreshFolder);
-    connect(actions.action(QStringLiteral("FileOpen")), &QAction::triggered, this, [this] {
+    connect(actions.action(Command::RefreshDir), &QAction::triggered, this, &SitesArea::refreshFolder);
+    connect(actions.action(Command::FileOpen), &QAction::triggered, this, [this] {
         if (listPageActive())
             openEntry();
     });
-    connect(actions.action(QStringLiteral("FilePreview")), &QAction::triggered, this, [this] {
+    connect(actions.action(Command::FilePreview), &QAction::triggered, this, [this] {
         if (listPageActive())
             previewEntry();
     });

@@ -10,28 +10,30 @@
 namespace pw {
 namespace {
 
+using enum Command;
+
 // Enabled whatever the window shows, as long as no transfer runs.
-const std::vector<std::string> kAlways = {
-    "CBSetups",
-    "TBHosts",
-    "NewBanner",
-    "AddNormal",
-    "AddRotation",
-    "MINetwork",
-    "MIUpdateNetwork",
-    "TBOptions",
-    "MIOption",
-    "MIAdPreview",
-    "MIMonitor",
-    "MIAd",
-    "TBHelp",
-    "TBExit",
-    "EditCut",
-    "EditCopy",
-    "EditPaste",
+const std::vector<Command> kAlways = {
+    CBSetups,
+    TBHosts,
+    NewBanner,
+    AddNormal,
+    AddRotation,
+    MINetwork,
+    MIUpdateNetwork,
+    TBOptions,
+    MIOption,
+    MIAdPreview,
+    MIMonitor,
+    MIAd,
+    TBHelp,
+    TBExit,
+    EditCut,
+    EditCopy,
+    EditPaste,
 };
 
-std::vector<std::string> With(std::vector<std::string> names)
+std::vector<Command> With(std::vector<Command> names)
 {
     names.insert(names.end(), kAlways.begin(), kAlways.end());
     return names;
@@ -59,7 +61,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
     struct Case {
         const char* what;
         CommandFacts facts;
-        std::vector<std::string> enabled; // every other command is disabled
+        std::vector<Command> enabled; // every other command is disabled
     } cases[] = {
         { "no setups, nothing selected", CommandFacts {}, With({}) },
         { "list page, nothing selected in the tree",
@@ -69,15 +71,15 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect" }) },
-        { "list page, folder selected", ListPage(), With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
+            With({ TBConnect }) },
+        { "list page, folder selected", ListPage(), With({ TBConnect, TBDisconnect, RefreshDir }) },
         { "list page, folder of a broken connection",
             [] {
                 CommandFacts f = ListPage();
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "TBReconnect", "RefreshDir" }) },
+            With({ TBConnect, TBDisconnect, TBReconnect, RefreshDir }) },
         { "list page, banner selected: banner commands only",
             [] {
                 CommandFacts f = ListPage();
@@ -85,7 +87,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.AdNodeSelected = true; // the tree of a tab that is not active
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir", "EditBanner", "DeleteBanner", "ArchiveBanner" }) },
+            With({ TBConnect, TBDisconnect, RefreshDir, EditBanner, DeleteBanner, ArchiveBanner }) },
         { "list page, page file selected",
             [] {
                 CommandFacts f = ListPage();
@@ -93,7 +95,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkPage;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview" }) },
+            With({ TBConnect, TBDisconnect, RefreshDir, FileOpen, FilePreview }) },
         { "list page, folder in the file list",
             [] {
                 CommandFacts f = ListPage();
@@ -101,7 +103,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkFolder;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir", "FileOpen", "FilePreview" }) },
+            With({ TBConnect, TBDisconnect, RefreshDir, FileOpen, FilePreview }) },
         { "list page, archive in the file list",
             [] {
                 CommandFacts f = ListPage();
@@ -109,7 +111,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkArchive;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
+            With({ TBConnect, TBDisconnect, RefreshDir }) },
         { "list page, other file",
             [] {
                 CommandFacts f = ListPage();
@@ -117,7 +119,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkOther;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
+            With({ TBConnect, TBDisconnect, RefreshDir }) },
         { "document page, nothing selected",
             [] {
                 CommandFacts f = DocumentPage();
@@ -126,22 +128,22 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd" }) },
+            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd }) },
         { "document page, banner but no ad node",
             [] {
                 CommandFacts f = DocumentPage();
                 f.BannerSelected = true;
                 return f;
             }(),
-            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "Jump", "TBAddAd",
-                "MIAddAd", "MIAddAd1", "EditBanner", "DeleteBanner", "ArchiveBanner" }) },
+            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd, Jump, TBAddAd, MIAddAd, MIAddAd1,
+                EditBanner, DeleteBanner, ArchiveBanner }) },
         { "document page, ad node but no banner",
             [] {
                 CommandFacts f = DocumentPage();
                 f.AdNodeSelected = true;
                 return f;
             }(),
-            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "DeleteAd" }) },
+            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd, DeleteAd }) },
         { "document page, banner and ad node",
             [] {
                 CommandFacts f = DocumentPage();
@@ -149,29 +151,29 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.AdNodeSelected = true;
                 return f;
             }(),
-            With({ "TBConnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd", "Jump", "TBAddAd",
-                "MIAddAd", "MIAddAd1", "ReplaceAd", "DeleteAd", "EditBanner", "DeleteBanner", "ArchiveBanner" }) },
+            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd, Jump, TBAddAd, MIAddAd, MIAddAd1,
+                ReplaceAd, DeleteAd, EditBanner, DeleteBanner, ArchiveBanner }) },
         { "document page after a failed upload",
             [] {
                 CommandFacts f = DocumentPage();
                 f.DocumentNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "TBReconnect", "FileSave", "FilePreview", "FileCloseAct", "RefreshAd" }) },
+            With({ TBConnect, TBReconnect, FileSave, FilePreview, FileCloseAct, RefreshAd }) },
         { "list page ignores the document's reconnection mark",
             [] {
                 CommandFacts f = ListPage();
                 f.DocumentNeedsReconnect = true;
                 return f;
             }(),
-            With({ "TBConnect", "TBDisconnect", "RefreshDir" }) },
+            With({ TBConnect, TBDisconnect, RefreshDir }) },
         { "login menu with networks",
             [] {
                 CommandFacts f;
                 f.LoginMenuHasEntries = true;
                 return f;
             }(),
-            With({ "TBLogin" }) },
+            With({ TBLogin }) },
         { "transfer running on a document with everything selected",
             [] {
                 CommandFacts f = DocumentPage();
@@ -182,17 +184,15 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.TransferRunning = true;
                 return f;
             }(),
-            { "TBHelp", "TBExit", "EditCopy", "MIAdPreview", "MIMonitor", "MIAd" } },
+            { TBHelp, TBExit, EditCopy, MIAdPreview, MIMonitor, MIAd } },
     };
     for (const auto& c : cases) {
         const CommandState state = ComputeCommandState(c.facts);
-        const std::set<std::string> expected(c.enabled.begin(), c.enabled.end());
-        EXPECT_EQ(state.Enabled.size(), CommandNames().size()) << c.what;
-        for (const std::string_view name : CommandNames()) {
-            EXPECT_EQ(state.IsEnabled(name), expected.count(std::string(name)) > 0) << c.what << ": " << name;
+        const std::set<Command> expected(c.enabled.begin(), c.enabled.end());
+        for (const Command command : AllCommands()) {
+            EXPECT_EQ(state.IsEnabled(command), expected.count(command) > 0)
+                << c.what << ": " << CommandName(command);
         }
-        for (const auto& name : expected)
-            EXPECT_NE(std::find(CommandNames().begin(), CommandNames().end(), name), CommandNames().end()) << name;
     }
 }
 
@@ -215,9 +215,23 @@ TEST(CommandState, SiteSelectorSelectsItsFirstEntryWhenNoneIs)
         facts.SelectedSetup = c.selected;
         const CommandState state = ComputeCommandState(facts);
         EXPECT_EQ(state.SelectSetup, c.select) << c.count << " " << c.selected;
-        EXPECT_EQ(state.IsEnabled("TBConnect"), c.connect) << c.count << " " << c.selected;
+        EXPECT_EQ(state.IsEnabled(TBConnect), c.connect) << c.count << " " << c.selected;
     }
-    EXPECT_FALSE(ComputeCommandState(CommandFacts {}).IsEnabled("NoSuchCommand"));
+}
+
+TEST(CommandNames, EveryCommandHasItsOwnNameAndIsFoundByIt)
+{
+    std::set<std::string_view> seen;
+    for (const Command command : AllCommands()) {
+        const std::string_view name = CommandName(command);
+        EXPECT_FALSE(name.empty());
+        EXPECT_TRUE(seen.insert(name).second) << name;
+        EXPECT_EQ(CommandByName(name), command) << name;
+    }
+    EXPECT_EQ(CommandName(TBConnect), "TBConnect");
+    EXPECT_EQ(CommandName(EditPaste), "EditPaste");
+    for (const std::string_view unknown : { "", "TBconnect", "NoSuchCommand", "TBRefresh" })
+        EXPECT_EQ(CommandByName(unknown), std::nullopt) << unknown;
 }
 
 } // namespace
