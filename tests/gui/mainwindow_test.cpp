@@ -377,7 +377,7 @@ private slots:
             QCOMPARE(::stat(f.c_str(), &st), 0);
             QCOMPARE(st.st_mode & 07777, 0600u);
         }
-        QVERIFY(QFile::exists(QString::fromStdString(form->workspace().ScratchFiles[1]))); // the preview page
+        QVERIFY(QFile::exists(QString::fromStdString(form->workspace().ScratchFiles[0]))); // the login page
         form->shutDown();
         QVERIFY(!QFileInfo::exists(QString::fromStdString(folder)));
     }

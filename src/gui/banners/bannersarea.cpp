@@ -173,7 +173,7 @@ void BannersArea::selectRow(int row)
 
 void BannersArea::prepareDialog()
 {
-    m_dialog->setCatalogue(&m_workspace.Banners, &m_workspace.Networks, &m_workspace.Scratch);
+    m_dialog->setCatalogue(&m_workspace.Banners, &m_workspace.Networks);
 }
 
 void BannersArea::saveCatalogue()
@@ -273,12 +273,8 @@ bool BannersArea::hasSelectedBanner() const
 
 void BannersArea::showBannerPreview()
 {
-    if (!m_workspace.Scratch.IsOpen())
-        return;
     const TAdBanner* banner = m_workspace.Banners.SelectedBanner();
-    const std::string html = banner ? banner->BannerHTML : std::string("<html><body></body></html>");
-    if (m_workspace.Scratch.Write(2, html))
-        m_widgets.preview->navigate(QString::fromStdString(m_workspace.Scratch.File(2)), History::Skip);
+    m_widgets.preview->showUntrusted(banner ? banner->BannerHTML : std::string("<html><body></body></html>"));
 }
 
 int BannersArea::previewWidth() const

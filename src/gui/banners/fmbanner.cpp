@@ -6,7 +6,6 @@
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
 #include "gui/documents/scintillapageeditor.h"
-#include "shell/scratchfiles.h"
 
 #include "ui_fmbanner.h"
 
@@ -71,11 +70,10 @@ WebPane* TFmBanner::preview() const
     return ui->WBPreview;
 }
 
-void TFmBanner::setCatalogue(const BannerList* banners, const NetworkList* networks, const ScratchFolder* scratch)
+void TFmBanner::setCatalogue(const BannerList* banners, const NetworkList* networks)
 {
     m_banners = banners;
     m_networks = networks;
-    m_scratch = scratch;
 }
 
 void TFmBanner::fillNetworks()
@@ -98,10 +96,7 @@ void TFmBanner::setType(const QString& type)
 
 void TFmBanner::showPreview(const std::string& html)
 {
-    if (!m_scratch || !m_scratch->IsOpen())
-        return;
-    if (m_scratch->Write(3, html))
-        ui->WBPreview->navigate(QString::fromStdString(m_scratch->File(3)), History::Skip);
+    ui->WBPreview->showUntrusted(html);
 }
 
 void TFmBanner::setConvertedCount(size_t count)

@@ -16,7 +16,6 @@ class TFmBanner;
 
 namespace pw {
 class ScintillaPageEditor;
-class ScratchFolder;
 } // namespace pw
 
 namespace pw::gui {
@@ -36,7 +35,7 @@ public:
     // What the checks compare with and where the preview goes; set before
     // LoadBanner.
     // The preview is scratch file 3 of `scratch`.
-    void setCatalogue(const BannerList* banners, const NetworkList* networks, const ScratchFolder* scratch);
+    void setCatalogue(const BannerList* banners, const NetworkList* networks);
 
     // Puts a banner into the fields (the dialog does not own it); shown with exec().
     void LoadBanner(TAdBanner& banner);
@@ -69,7 +68,6 @@ private:
     std::unique_ptr<Ui::TFmBanner> ui;
     const BannerList* m_banners = nullptr;
     const NetworkList* m_networks = nullptr;
-    const ScratchFolder* m_scratch = nullptr;
     TAdBanner* m_banner = nullptr;
     bool m_typeChanged = false;
     bool m_settingType = false;

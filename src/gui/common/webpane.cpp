@@ -1,8 +1,11 @@
 #include "gui/common/webpane.h"
 
+#include "gui/common/untrustedweb.h"
+
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QWebEngineHistory>
+#include <QWebEnginePage>
 
 namespace pw::gui {
 
@@ -42,6 +45,16 @@ void WebPane::navigate(const QString& address, History history)
 void WebPane::refresh()
 {
     reload();
+}
+
+void WebPane::showUntrusted(const std::string& shiftJisHtml)
+{
+    if (!m_untrustedPage) {
+        m_untrustedPage = new UntrustedPage(this);
+        setPage(m_untrustedPage);
+    }
+    m_untrustedHtml = shiftJisHtml;
+    m_untrustedPage->show(QByteArray::fromStdString(shiftJisHtml), QStringLiteral("text/html;charset=Shift_JIS"));
 }
 
 void WebPane::contextMenuEvent(QContextMenuEvent* event)

@@ -2,7 +2,11 @@
 
 #include <QWebEngineView>
 
+#include <string>
+
 namespace pw::gui {
+
+class UntrustedPage;
 
 enum class History { Add, Skip };
 
@@ -23,8 +27,18 @@ public:
     void navigate(const QString& address, History history = History::Add);
     void refresh();
 
+    // Shows HTML the user did not write (Shift_JIS banner code) in an untrusted
+    // page (gui/common/untrustedweb.h); the pane keeps no history of it.
+    void showUntrusted(const std::string& shiftJisHtml);
+    // The HTML showUntrusted showed last.
+    const std::string& untrustedHtml() const { return m_untrustedHtml; }
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    std::string m_untrustedHtml;
+    UntrustedPage* m_untrustedPage = nullptr;
 };
 
 } // namespace pw::gui
