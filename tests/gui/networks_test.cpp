@@ -468,8 +468,9 @@ private slots:
     }
 
     // The checker fills the signup form of real pages: the page itself, a
-    // frame, a frame of another origin, three encodings, a list and radio
-    // buttons, and a form reached through two links. It never submits.
+    // frame, three encodings, a list and radio buttons, and a form reached
+    // through two links. It never submits, and never touches a frame of
+    // another origin (an ad's) nor lets the page see its commands.
     void signupFillOnRealPages()
     {
         test::FormServer a, b;
@@ -512,7 +513,7 @@ private slots:
             { QStringLiteral("sjis.html"), {}, 0 },
             { QStringLiteral("eucjp.html"), {}, 0 },
             { QStringLiteral("frameset.html"), { 1 }, 0 },
-            { QStringLiteral("xorigin.html#%1").arg(b.port()), { 0 }, 0 },
+            { QStringLiteral("xorigin.html#%1").arg(b.port()), { 1 }, 0 },
             { QStringLiteral("start.html"), {}, 2 },
         };
         // The explanation comes first, until its box is ticked.
@@ -558,6 +559,20 @@ private slots:
                 QStringList({ QStringLiteral("山田"), QStringLiteral("太郎"), QStringLiteral("サイト名・テスト"),
                     QStringLiteral("14"), QStringLiteral("false"), QStringLiteral("true") }));
             QVERIFY2(!values.value(7).contains(QLatin1String("submitted")), qPrintable(values.value(7)));
+            if (c.page.startsWith(QLatin1String("xorigin"))) {
+                // The ad's frame of another origin kept its form empty, and the
+                // page heard nothing but the ad's own reports.
+                QTest::qWait(500);
+                dialog->checkSignupWindows();
+                QTest::qWait(300);
+                const QStringList seen
+                    = window->runScript(QStringLiteral("return document.getElementById('seen').textContent;"))
+                          .value.toString()
+                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+                QVERIFY(!seen.isEmpty());
+                for (const QString& message : seen)
+                    QCOMPARE(message, QStringLiteral("{\"ad\":\"\"}"));
+            }
 
             // Typed over in the page, a value stays as the user left it.
             QVERIFY(

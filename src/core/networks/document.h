@@ -59,7 +59,8 @@ public:
     virtual ~DomDocument() = default;
     virtual DomResult<std::unique_ptr<DomCollection>> Forms() = 0;
     virtual DomResult<int> FrameCount() = 0;
-    // The document of frame number `index` (from 0).
+    // The document of frame number `index` (from 0); none for a frame of
+    // another origin than the page's, which the program must not touch.
     virtual DomResult<std::unique_ptr<DomDocument>> FrameDocument(int index) = 0;
 };
 

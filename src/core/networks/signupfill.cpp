@@ -182,15 +182,18 @@ Status FillWindow(SignupWindow& window, const std::vector<TRegistForm>& definiti
         return FillDocument(*forms.value, definitions, values);
 
     // No form in the page itself: the frames' documents that hold forms, in
-    // frame order. Frames inside frames are not examined.
+    // frame order, skipping frames of another origin (an ad's frame must never
+    // receive the profile). Frames inside frames are not examined.
     const DomResult<int> frameCount = document.value->FrameCount();
     if (!frameCount)
         return frameCount.status;
     std::vector<std::unique_ptr<DomCollection>> frameForms;
     for (int i = 0; i < frameCount.value; ++i) {
         auto frame = document.value->FrameDocument(i);
-        if (Status s = Need(frame, "frame document"); !s)
-            return s;
+        if (!frame)
+            return frame.status;
+        if (!frame.value)
+            continue;
         auto collection = frame.value->Forms();
         if (Status s = Need(collection, "forms"); !s)
             return s;

@@ -2,131 +2,59 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QJsonDocument>
 #include <QPointer>
-#include <QRandomGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 namespace pw::gui {
 
 namespace {
 
-constexpr auto kReplyMark = "__PWR__";
-
-// Injected into every frame before its scripts run. Each frame learns its
-// index path by looking itself up in its parent's frames (this works across
-// origins), runs commands addressed to it, and passes the others down with
-// postMessage. Replies go out through the console, which reaches the window
-// from any frame and any world. Commands must carry the window's nonce.
-QString AgentScript(const QString& nonce)
+// Runs a function body in the frame at a path of frame indexes, from the top
+// document's isolated world. Each step must be a frame of the top document's
+// origin: the program never reaches into a frame of another origin, and
+// nothing travels through a channel the page can see.
+QString FrameScript(const QString& body, const QList<int>& framePath)
 {
-    return QStringLiteral(R"JS(
-(function () {
-  const NONCE = "%1";
-  if (window.__pwAgent === NONCE) return;
-  window.__pwAgent = NONCE;
-  function myPath() {
-    const parts = [];
-    let w = window;
-    while (w !== w.parent) {
-      const p = w.parent;
-      let index = -1;
-      for (let i = 0; i < p.frames.length; ++i) {
-        if (p.frames[i] === w) { index = i; break; }
-      }
-      parts.unshift(index);
-      w = p;
-    }
-    return parts.join('/');
-  }
-  function reply(r) { console.log('%2' + NONCE + JSON.stringify(r)); }
-  window.addEventListener('message', function (ev) {
-    const m = ev.data;
-    if (!m || typeof m !== 'object' || m.__pw !== NONCE) return;
-    const here = myPath();
-    if (m.target === here) {
-      try {
-        const v = (new Function(m.code))();
-        reply({ id: m.id, ok: true, value: v === undefined ? null : v });
-      } catch (e) {
-        reply({ id: m.id, ok: false, error: String(e) });
-      }
-      return;
-    }
-    let rest = null;
-    if (here === '') rest = m.target;
-    else if (m.target.startsWith(here + '/')) rest = m.target.slice(here.length + 1);
-    if (rest === null) return;
-    const next = parseInt(rest.split('/')[0], 10);
-    if (next >= 0 && next < window.frames.length) window.frames[next].postMessage(m, '*');
-    else reply({ id: m.id, ok: false, error: 'no frame ' + m.target });
-  });
-})();
-)JS")
-        .arg(nonce, QLatin1String(kReplyMark));
+    QStringList parts;
+    for (int index : framePath)
+        parts << QString::number(index);
+    return QStringLiteral("(function () {\n"
+                          "  try {\n"
+                          "    let w = window;\n"
+                          "    for (const i of [%1]) {\n"
+                          "      const f = w.frames[i];\n"
+                          "      if (!f) return { ok: false, error: 'no frame [%1]' };\n"
+                          "      let same = false;\n"
+                          "      try { same = f.origin === window.origin && !!f.document; } catch (e) {}\n"
+                          "      if (!same) return { ok: false, error: 'the frame [%1] is of another origin' };\n"
+                          "      w = f;\n"
+                          "    }\n"
+                          "    const v = (function (window, document) {\n%2\n}).call(w, w, w.document);\n"
+                          "    return { ok: true, value: v === undefined ? null : v };\n"
+                          "  } catch (e) {\n"
+                          "    return { ok: false, error: String(e) };\n"
+                          "  }\n"
+                          "})()")
+        .arg(parts.join(QLatin1Char(',')), body);
 }
 
 } // namespace
-
-// Picks the agent's replies out of the console messages.
-class BrowserPage : public QWebEnginePage {
-    Q_OBJECT
-public:
-    BrowserPage(const QString& nonce, QObject* parent)
-        : QWebEnginePage(parent)
-        , m_prefix(QLatin1String(kReplyMark) + nonce)
-    {
-    }
-
-signals:
-    void reply(const QJsonObject& reply);
-
-protected:
-    void javaScriptConsoleMessage(
-        JavaScriptConsoleMessageLevel level, const QString& message, int line, const QString& source) override
-    {
-        if (message.startsWith(m_prefix)) {
-            const QJsonDocument doc = QJsonDocument::fromJson(message.mid(m_prefix.size()).toUtf8());
-            if (doc.isObject())
-                emit reply(doc.object());
-            return;
-        }
-        QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
-    }
-
-private:
-    QString m_prefix;
-};
 
 BrowserWindow::BrowserWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("BrowserWindow"));
     resize(1024, 768);
-    m_nonce = QString::number(QRandomGenerator::system()->generate64(), 36);
-    m_page = new BrowserPage(m_nonce, this);
     m_view = new QWebEngineView(this);
-    m_view->setPage(m_page);
-
-    QWebEngineScript agent;
-    agent.setName(QStringLiteral("pagewick-agent"));
-    agent.setSourceCode(AgentScript(m_nonce));
-    agent.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    agent.setRunsOnSubFrames(true);
-    agent.setWorldId(QWebEngineScript::ApplicationWorld);
-    m_page->scripts().insert(agent);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
 
-    connect(m_page, &BrowserPage::reply, this, &BrowserWindow::onReply);
     connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_readyState = Loading; });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) { m_readyState = Complete; });
     connect(m_view, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
@@ -202,44 +130,23 @@ BrowserWindow::ScriptResult BrowserWindow::runScript(
     if (m_closed)
         return { false, {}, closedError() };
 
-    QStringList parts;
-    for (int index : framePath)
-        parts << QString::number(index);
-    const int id = m_nextId++;
-    const QJsonObject command { { QStringLiteral("__pw"), m_nonce },
-        { QStringLiteral("target"), parts.join(QLatin1Char('/')) }, { QStringLiteral("id"), id },
-        { QStringLiteral("code"), body } };
-    const QString json = QString::fromUtf8(QJsonDocument(command).toJson(QJsonDocument::Compact));
-
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(this, &BrowserWindow::closed, &loop, &QEventLoop::quit);
 
-    if (framePath.isEmpty()) {
-        // The main frame answers directly through the callback.
-        const QString code = QStringLiteral("(function(){try{const v=(function(){%1\n})();"
-                                            "return {ok:true,value:v===undefined?null:v};}"
-                                            "catch(e){return {ok:false,error:String(e)};}})()")
-                                 .arg(body);
-        // The callback may come after a time-out, when this call has returned.
-        QPointer<BrowserWindow> self(this);
-        QPointer<QEventLoop> waiting(&loop);
-        m_page->runJavaScript(code, QWebEngineScript::ApplicationWorld, [self, waiting, id](const QVariant& v) {
+    // The callback may come after a time-out, when this call has returned.
+    const int id = m_nextId++;
+    QPointer<BrowserWindow> self(this);
+    QPointer<QEventLoop> waiting(&loop);
+    m_view->page()->runJavaScript(
+        FrameScript(body, framePath), QWebEngineScript::ApplicationWorld, [self, waiting, id](const QVariant& v) {
             if (!self || !waiting)
                 return;
             self->m_replies.insert(id, QJsonObject::fromVariantMap(v.toMap()));
             waiting->quit();
         });
-    } else {
-        connect(m_page, &BrowserPage::reply, &loop, [&loop, id](const QJsonObject& r) {
-            if (r.value(QStringLiteral("id")).toInt() == id)
-                loop.quit();
-        });
-        m_page->runJavaScript(
-            QStringLiteral("window.postMessage(%1,'*');").arg(json), QWebEngineScript::ApplicationWorld);
-    }
     if (!m_replies.contains(id)) {
         timer.start(timeoutMs);
         loop.exec();
@@ -257,11 +164,6 @@ BrowserWindow::ScriptResult BrowserWindow::runScript(
     return { true, r.value(QStringLiteral("value")).toVariant(), {} };
 }
 
-void BrowserWindow::onReply(const QJsonObject& reply)
-{
-    m_replies.insert(reply.value(QStringLiteral("id")).toInt(), reply);
-}
-
 void BrowserWindow::closeEvent(QCloseEvent* event)
 {
     m_closed = true;
@@ -272,5 +174,3 @@ void BrowserWindow::closeEvent(QCloseEvent* event)
 }
 
 } // namespace pw::gui
-
-#include "browserwindow.moc"

@@ -11,11 +11,9 @@ class QWebEngineView;
 
 namespace pw::gui {
 
-class BrowserPage;
-
 // A separate browser window that the program opens and drives: the signup
 // window, the login and preview windows. Scripts run in the page's main frame
-// or in any of its frames, same-origin or not, and their results come back.
+// or in its frames of the same origin, and their results come back.
 class BrowserWindow : public QWidget {
     Q_OBJECT
 public:
@@ -44,7 +42,8 @@ public:
     // Runs `body`, the body of a JavaScript function, in the frame at
     // `framePath` (indexes into window.frames from the top; empty for the main
     // frame) and returns what it returns (JSON values). Scripts run in an
-    // isolated world: they share the page's DOM, not its script variables.
+    // isolated world: they share the page's DOM, not its script variables. A
+    // path through a frame of another origin than the top document's fails.
     ScriptResult runScript(const QString& body, const QList<int>& framePath = {}, int timeoutMs = 5000);
 
     QWebEngineView* view() const { return m_view; }
@@ -58,11 +57,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void onReply(const QJsonObject& reply);
-
     QWebEngineView* m_view = nullptr;
-    BrowserPage* m_page = nullptr;
-    QString m_nonce;
     ReadyState m_readyState = Uninitialized;
     bool m_closed = false;
     int m_nextId = 1;

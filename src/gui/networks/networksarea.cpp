@@ -35,8 +35,10 @@ public:
         auto* window = new BrowserWindow;
         window->setObjectName(QStringLiteral("LoginWindow"));
         window->setAttribute(Qt::WA_DeleteOnClose);
-        // The page is our own local file; its form posts to the network's web address.
+        // The page is our own local file; its form posts to the network's web
+        // address, and it has no business with other local files.
         window->view()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+        window->view()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
         if (!window->makeVisible() || !window->navigate(QString::fromStdString(pageFile), History::Skip)
             || !window->showMaximised()) {
             delete window;

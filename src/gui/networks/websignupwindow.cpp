@@ -202,10 +202,19 @@ public:
     }
     DomResult<std::unique_ptr<DomDocument>> FrameDocument(int index) override
     {
+        using Result = DomResult<std::unique_ptr<DomDocument>>;
+        const auto r = m_frame.run(QStringLiteral("const f = window.frames[%1];"
+                                                  "if (!f) throw new Error('no frame %1');"
+                                                  "try { return f.origin === window.origin && !!f.document; }"
+                                                  "catch (e) { return false; }")
+                                       .arg(index));
+        if (!r.ok)
+            return Failed<std::unique_ptr<DomDocument>>(r);
+        if (!r.value.toBool())
+            return Result::Ok(nullptr); // a frame of another origin is not ours to touch
         QList<int> path = m_frame.path();
         path << index;
-        return DomResult<std::unique_ptr<DomDocument>>::Ok(
-            std::make_unique<WebDocument>(Frame(m_frame.window(), path)));
+        return Result::Ok(std::make_unique<WebDocument>(Frame(m_frame.window(), path)));
     }
 
 private:

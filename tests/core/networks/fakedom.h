@@ -31,6 +31,7 @@ struct FakeDocument {
     FakeNodes forms;
     std::vector<std::shared_ptr<FakeDocument>> frames; // a null frame has no document
     bool formsFail = false;
+    bool otherOrigin = false; // a frame of another origin than the page's
 };
 
 inline bool SameName(std::string_view a, std::string_view b)
@@ -156,6 +157,8 @@ public:
         const auto& frame = m_document->frames[size_t(index)];
         if (!frame)
             return DomResult<std::unique_ptr<DomDocument>>::Fail("frame without document");
+        if (frame->otherOrigin)
+            return DomResult<std::unique_ptr<DomDocument>>::Ok(nullptr);
         return DomResult<std::unique_ptr<DomDocument>>::Ok(std::make_unique<FakeDocumentView>(frame));
     }
 

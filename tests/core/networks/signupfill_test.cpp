@@ -141,6 +141,20 @@ TEST(SignupFill, FramesAreExaminedOnlyWhenThePageHasNoForm)
         EXPECT_EQ(second->value, "me@example.jp");
         EXPECT_EQ(other->value, "");
     }
+    // A frame of another origin (an ad's) is skipped; the page's own frame
+    // after it is still filled.
+    {
+        Fixture f("reg:EMail=m; ");
+        auto foreign = Element("m"), own = Element("m");
+        auto ad = std::make_shared<FakeDocument>(), main = std::make_shared<FakeDocument>();
+        ad->forms = { Form("reg", { foreign }) };
+        ad->otherOrigin = true;
+        main->forms = { Form("reg", { own }) };
+        f.window.document->frames = { ad, main };
+        EXPECT_TRUE(f.Tick().empty());
+        EXPECT_EQ(foreign->value, "");
+        EXPECT_EQ(own->value, "me@example.jp");
+    }
     // Frames inside frames are not examined.
     {
         Fixture f("reg:EMail=m; ");
