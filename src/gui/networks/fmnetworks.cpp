@@ -165,8 +165,9 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
     connect(ui->EdSiteUrl, &QLineEdit::editingFinished, this, &TFmNetworks::checkSiteUrl);
     connect(ui->EdPhone, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdPhone); });
     connect(ui->EdFax, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdFax); });
-    const QList<QLineEdit*> trimmed = { ui->EdLoginURL, ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword,
-        ui->EdFieldOthers, ui->EdRegist, ui->EdRegistURL };
+    connect(ui->EdLoginURL, &QLineEdit::editingFinished, this, &TFmNetworks::checkLoginUrl);
+    const QList<QLineEdit*> trimmed = { ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword, ui->EdFieldOthers,
+        ui->EdRegist, ui->EdRegistURL };
     for (QLineEdit* edit : trimmed)
         connect(edit, &QLineEdit::editingFinished, this, [this, edit] { trimField(edit); });
     for (const TextField& f : kTextFields) {
@@ -501,6 +502,14 @@ void TFmNetworks::checkSiteUrl()
     const QString text = ui->EdSiteUrl->text();
     if (!text.isEmpty() && text.left(4).toLower() != QLatin1String("http"))
         ShowMessage(this, MessageType::Warning, QStringLiteral("http://を入力してください"));
+}
+
+void TFmNetworks::checkLoginUrl()
+{
+    trimField(ui->EdLoginURL);
+    const std::string url = ToData(ui->EdLoginURL->text());
+    if (!url.empty() && !PostableLoginOrigin(url))
+        ShowMessage(this, MessageType::Warning, FromData(UnsafeLoginURLMessage(ToData(ui->EdName->text()), url)));
 }
 
 void TFmNetworks::checkPhone(QWidget* field)

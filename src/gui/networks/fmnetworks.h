@@ -103,6 +103,7 @@ private:
     void userChanged();
     void trimField(QWidget* field);
     void checkSiteUrl();
+    void checkLoginUrl();
     void checkPhone(QWidget* field);
     void setLogonActive(bool active);
     void setRegistActive(bool active);
