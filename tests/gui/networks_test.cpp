@@ -5,6 +5,7 @@
 #include "gui/common/messagebox.h"
 #include "gui/mainwindow.h"
 #include "gui/networks/fmnetworks.h"
+#include "gui/networks/signupchecker.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "networks/definitions.h"
@@ -626,6 +627,37 @@ private slots:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         dialog->hide();
+    }
+
+    // The fill runs by itself while the dialog shows, and stops when it hides.
+    void signupFillRunsWhileTheDialogShows()
+    {
+        test::FormServer a;
+        QVERIFY(a.start(QStringLiteral(PAGEWICK_TEST_DATA "/signup")));
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
+        networks.back()->System = "SYS1";
+        networks.back()->Regist = "reg:EMail=*email; ";
+        networks.back()->RegistURL = ToData(a.url(QStringLiteral("plain.html")));
+        SaveNetworksFile(settings.path(), networks);
+        auto form = StartForm(settings.path(), settings.path());
+        auto* dialog = form->findChild<TFmNetworks*>();
+        QVERIFY(!dialog->signupChecker()->isRunning());
+        dialog->show();
+        QVERIFY(dialog->signupChecker()->isRunning());
+        Type(dialog, "EdEMail", QStringLiteral("auto@example.jp"));
+        Child<QCheckBox>(form->findChild<QDialog*>(QStringLiteral("FmMessage")), "CBShowMsg")->setChecked(true);
+        Child<QPushButton>(dialog, "P3DRegist")->click();
+        BrowserWindow* window = dialog->signupWindow(*form->workspace().Networks[0]);
+        QVERIFY(window);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            window->runScript(QStringLiteral("return document.forms['reg'].email.value;")).value.toString(),
+            QStringLiteral("auto@example.jp"), 20000);
+        dialog->hide();
+        QVERIFY(!dialog->signupChecker()->isRunning());
+        window->close();
+        QVERIFY(m_messages.isEmpty());
     }
 
     // The definitions download: merged with its message, an error status, a

@@ -4,7 +4,7 @@
 #include "gui/common/datatext.h"
 #include "gui/common/fmmessage.h"
 #include "gui/common/messagebox.h"
-#include "gui/networks/websignupwindow.h"
+#include "gui/networks/signupchecker.h"
 #include "gui/workspace.h"
 #include "networks/definitions.h"
 #include "networks/signupfill.h"
@@ -14,7 +14,6 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QTimer>
 
 namespace pw::gui {
 
@@ -190,9 +189,15 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
     connect(ui->SBSaveSystem, &QPushButton::clicked, this, &TFmNetworks::exportDefinitions);
     ui->Label8->installEventFilter(this);
 
-    m_checker = new QTimer(this);
-    m_checker->setInterval(2000);
-    connect(m_checker, &QTimer::timeout, this, &TFmNetworks::checkSignupWindows);
+    // The fill reads what the dialog shows, edits not yet committed included;
+    // the transfer kind follows the company name first.
+    m_checker = new SignupChecker(
+        m_workspace.Networks,
+        [this]() -> std::unique_ptr<SignupValues> {
+            ui->CBAffType->setCurrentIndex(DeriveAffType(ToData(ui->EdCompany->text())));
+            return std::make_unique<DialogSignupValues>(m_fieldMap);
+        },
+        this);
     setLogonActive(false);
     setRegistActive(false);
 }
@@ -215,12 +220,7 @@ void TFmNetworks::setExplanation(TFmMessage* explanation)
 void TFmNetworks::reload()
 {
     // Signup windows of networks that are gone are let go.
-    for (auto it = m_signupWindows.begin(); it != m_signupWindows.end();) {
-        if (rowOf(it->first) < 0)
-            it = m_signupWindows.erase(it);
-        else
-            ++it;
-    }
+    m_checker->forgetRemovedNetworks();
     m_currentNetwork = nullptr;
     m_currentSiteInfo = nullptr;
     {
@@ -584,7 +584,6 @@ void TFmNetworks::deleteNetwork()
     if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
         return;
-    dropSignupWindow(m_currentNetwork);
     m_currentNetwork = nullptr;
     // Banners of the network fall back to その他 before it goes.
     const TNetwork* doomed = m_workspace.Networks[static_cast<size_t>(row)].get();
@@ -592,6 +591,7 @@ void TFmNetworks::deleteNetwork()
         if (banner->Network == doomed)
             banner->Network = nullptr;
     m_workspace.Networks.erase(m_workspace.Networks.begin() + row);
+    m_checker->forgetRemovedNetworks();
     {
         const QSignalBlocker block(ui->LVNetworks);
         delete ui->LVNetworks->takeTopLevelItem(row);
@@ -697,19 +697,12 @@ void TFmNetworks::login()
 
 BrowserWindow* TFmNetworks::signupWindow(const TNetwork& network) const
 {
-    for (const auto& [n, window] : m_signupWindows)
-        if (n == &network)
-            return window->window();
-    return nullptr;
+    return m_checker->window(network);
 }
 
-void TFmNetworks::dropSignupWindow(TNetwork* network)
+SignupChecker* TFmNetworks::signupChecker() const
 {
-    const auto found = m_signupWindows.find(network);
-    if (found == m_signupWindows.end())
-        return;
-    network->SignupBrowser = nullptr;
-    m_signupWindows.erase(found);
+    return m_checker;
 }
 
 void TFmNetworks::signup()
@@ -722,41 +715,12 @@ void TFmNetworks::signup()
     }
     if (m_explanation && !m_explanation->skipNextTime())
         m_explanation->exec();
-    TNetwork* n = m_currentNetwork;
-    if (BrowserWindow* open = signupWindow(*n)) {
-        if (open->bringToFront())
-            return;
-        dropSignupWindow(n);
-    }
-    auto* window = new BrowserWindow;
-    window->setObjectName(QStringLiteral("SignupWindow"));
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    auto adapter = std::make_unique<WebSignupWindow>(window);
-    n->SignupBrowser = adapter.get();
-    m_signupWindows[n] = std::move(adapter);
-    window->makeVisible();
-    window->navigate(ui->EdRegistURL->text(), History::Add);
-    window->showMaximised();
+    m_checker->open(*m_currentNetwork, ui->EdRegistURL->text());
 }
 
 void TFmNetworks::checkSignupWindows()
 {
-    // Scripts wait in a nested event loop, where the next tick may come.
-    if (m_checking)
-        return;
-    m_checking = true;
-    ui->CBAffType->setCurrentIndex(DeriveAffType(ToData(ui->EdCompany->text())));
-    const DialogSignupValues values(m_fieldMap);
-    const std::vector<SignupWindow*> gone = FillSignupForms(m_workspace.Networks, values);
-    for (SignupWindow* window : gone) {
-        for (auto it = m_signupWindows.begin(); it != m_signupWindows.end(); ++it) {
-            if (it->second.get() == window) {
-                m_signupWindows.erase(it);
-                break;
-            }
-        }
-    }
-    m_checking = false;
+    m_checker->check();
 }
 
 void TFmNetworks::exportDefinitions()

@@ -7,12 +7,9 @@
 
 #include <array>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
-
-class QTimer;
 
 namespace Ui {
 class TFmNetworks;
@@ -28,7 +25,7 @@ namespace pw::gui {
 
 class BrowserWindow;
 class TFmMessage;
-class WebSignupWindow;
+class SignupChecker;
 struct Workspace;
 
 // The networks and registration profiles dialog. Created once at start-up and
@@ -55,7 +52,9 @@ public:
 
     // The signup window open for `network`, or nullptr.
     BrowserWindow* signupWindow(const TNetwork& network) const;
-    // One tick of the signup checker; does nothing when a tick is running.
+    // The signup windows and their fill, started while the dialog shows.
+    SignupChecker* signupChecker() const;
+    // One round of the signup fill.
     void checkSignupWindows();
 
     // Asks for a text (caption, prompt, default); nullopt when cancelled.
@@ -111,7 +110,6 @@ private:
     void selectRow(int row);
     int rowOf(const TNetwork* network) const;
     QWidget* fieldWidget(ProfileField field) const;
-    void dropSignupWindow(TNetwork* network);
 
     Workspace& m_workspace;
     std::unique_ptr<Ui::TFmNetworks> ui;
@@ -122,9 +120,7 @@ private:
     bool m_logonActive = false;
     bool m_registActive = false;
     bool m_selecting = false;
-    QTimer* m_checker = nullptr;
-    bool m_checking = false;
-    std::map<TNetwork*, std::unique_ptr<WebSignupWindow>> m_signupWindows;
+    SignupChecker* m_checker = nullptr;
     QPointer<TFmMessage> m_explanation;
 };
 
