@@ -4,6 +4,7 @@
 #include "gui/common/datatext.h"
 #include "gui/common/fmmessage.h"
 #include "gui/common/messagebox.h"
+#include "gui/networks/profilepage.h"
 #include "gui/networks/signupchecker.h"
 #include "gui/workspace.h"
 #include "networks/definitions.h"
@@ -11,6 +12,7 @@
 #include "networks/siteinfo.h"
 #include "ui_fmnetworks.h"
 
+#include <QComboBox>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -37,90 +39,9 @@ std::optional<QString> AskText(
     return text;
 }
 
-QString Trimmed(const QString& text)
-{
-    return FromData(TrimBlanks(ToData(text)));
-}
-
 const QString kNewNetworkPrefix = QStringLiteral("新広告代理店名");
 const QString kNameInUse = QStringLiteral("設定名は使われています、別の設定名を入力してください。");
 const QString kChooseOne = QStringLiteral("リストからひとつを選んでください。");
-const QColor kRequiredColour(Qt::yellow);
-const QColor kOptionColour(166, 202, 240);
-
-// The text fields of a profile and where they are kept.
-struct TextField {
-    const char* widget;
-    std::string TSiteInfo::*member;
-};
-const TextField kTextFields[] = {
-    { "EdEMail", &TSiteInfo::EMail },
-    { "EdSiteName", &TSiteInfo::SiteName },
-    { "EdSiteKana", &TSiteInfo::SiteKana },
-    { "EdSiteUrl", &TSiteInfo::SiteUrl },
-    { "EdSiteDesc", &TSiteInfo::SiteDesc },
-    { "EdPV", &TSiteInfo::PV },
-    { "EdName1", &TSiteInfo::Name1 },
-    { "EdName2", &TSiteInfo::Name2 },
-    { "EdKanaName1", &TSiteInfo::KanaName1 },
-    { "EdKanaName2", &TSiteInfo::KanaName2 },
-    { "EdPhone", &TSiteInfo::Phone },
-    { "EdFax", &TSiteInfo::Fax },
-    { "EdZip", &TSiteInfo::Zip },
-    { "EdAddr2", &TSiteInfo::Addr2 },
-    { "EdAddr3", &TSiteInfo::Addr3 },
-    { "EdAddr4", &TSiteInfo::Addr4 },
-    { "EdCompany", &TSiteInfo::Company },
-    { "EdKanaCompany", &TSiteInfo::KanaCompany },
-    { "EdBankName", &TSiteInfo::BankName },
-    { "EdBranchName", &TSiteInfo::BranchName },
-    { "EdAccountNumber", &TSiteInfo::Account },
-    { "EdAccountName", &TSiteInfo::AccountName },
-    { "EdAccountKanaName", &TSiteInfo::AccountKana },
-};
-
-template <size_t N> void FillChoice(QComboBox* box, const std::array<std::string_view, N>& entries)
-{
-    for (std::string_view entry : entries)
-        box->addItem(FromData(entry));
-}
-
-QString FieldText(const QWidget* w)
-{
-    if (auto* edit = qobject_cast<const QLineEdit*>(w))
-        return edit->text();
-    if (auto* box = qobject_cast<const QComboBox*>(w))
-        return box->currentText();
-    return {};
-}
-
-// The fill's values: what the dialog shows, edits not yet committed included.
-class DialogSignupValues : public SignupValues {
-public:
-    explicit DialogSignupValues(const std::array<QWidget*, kProfileFieldCount>& map)
-        : m_map(map)
-    {
-    }
-    std::string Text(ProfileField field) const override
-    {
-        const QWidget* w = widget(field);
-        return w ? ToData(FieldText(w)) : std::string();
-    }
-    int ChoiceIndex(ProfileField field) const override
-    {
-        auto* box = qobject_cast<const QComboBox*>(widget(field));
-        return box ? box->currentIndex() : -1;
-    }
-
-private:
-    const QWidget* widget(ProfileField field) const
-    {
-        const int i = static_cast<int>(field);
-        return i >= 0 && i < kProfileFieldCount ? m_map[static_cast<size_t>(i)] : nullptr;
-    }
-    const std::array<QWidget*, kProfileFieldCount>& m_map;
-};
-
 } // namespace
 
 void TFmNetworks::SetInputHandler(InputHandler handler)
@@ -135,69 +56,32 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
 {
     ui->setupUi(this);
     ui->LVNetworks->setColumnWidth(0, 200);
-    FillChoice(ui->CBAddr1, kPrefectures);
-    FillChoice(ui->CBAccountType, kAccountTypes);
-    FillChoice(ui->CBAffType, kAffTypes);
-    FillChoice(ui->CBCountry, kCountries);
-    ui->EdNameM->setText(FromData(kNameSeparator));
-    for (QWidget* hidden : { static_cast<QWidget*>(ui->EdNameM), static_cast<QWidget*>(ui->CBCountry),
-             static_cast<QWidget*>(ui->CBAffType) })
-        hidden->hide();
-    ui->STRequired->setStyleSheet(QStringLiteral("background-color: %1;").arg(kRequiredColour.name()));
-    ui->STOption->setStyleSheet(QStringLiteral("background-color: %1;").arg(kOptionColour.name()));
-    ui->STNotUsed->setStyleSheet(QStringLiteral("background-color: palette(button);"));
+    m_page = ui->GBSiteInfo;
     setMaintainerMode(false);
-
-    // The field map: every value the fill can take, by its control.
-    for (int i = 0; i < kProfileFieldCount; ++i) {
-        const auto field = static_cast<ProfileField>(i);
-        const std::string_view name = FieldMapName(field);
-        const QString objectName = QLatin1String(IsListField(field) ? "CB" : "Ed")
-            + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-        m_fieldMap[static_cast<size_t>(i)] = findChild<QWidget*>(objectName);
-    }
 
     connect(ui->LVNetworks, &QTreeWidget::itemSelectionChanged, this, &TFmNetworks::networkSelected);
     connect(ui->EdName, &QLineEdit::editingFinished, this, &TFmNetworks::nameEdited);
-    connect(ui->EdUser, &QLineEdit::textChanged, this, &TFmNetworks::userChanged);
+    connect(m_page->user(), &QLineEdit::textChanged, this, &TFmNetworks::userChanged);
     connect(ui->EdLoginURL, &QLineEdit::textChanged, this, &TFmNetworks::userChanged);
-    connect(ui->EdSiteUrl, &QLineEdit::editingFinished, this, &TFmNetworks::checkSiteUrl);
-    connect(ui->EdPhone, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdPhone); });
-    connect(ui->EdFax, &QLineEdit::editingFinished, this, [this] { checkPhone(ui->EdFax); });
     connect(ui->EdLoginURL, &QLineEdit::editingFinished, this, &TFmNetworks::checkLoginUrl);
     const QList<QLineEdit*> trimmed = { ui->EdCharacter, ui->EdFieldUser, ui->EdFieldPassword, ui->EdFieldOthers,
         ui->EdRegist, ui->EdRegistURL };
     for (QLineEdit* edit : trimmed)
-        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { trimField(edit); });
-    for (const TextField& f : kTextFields) {
-        const QString name = QLatin1String(f.widget);
-        if (name == QLatin1String("EdSiteUrl") || name == QLatin1String("EdPhone")
-            || name == QLatin1String("EdFax"))
-            continue;
-        auto* edit = findChild<QLineEdit*>(name);
-        connect(edit, &QLineEdit::editingFinished, this, [this, edit] { trimField(edit); });
-    }
-    connect(ui->CBSiteInfos, qOverload<int>(&QComboBox::activated), this, &TFmNetworks::profileChosen);
+        connect(edit, &QLineEdit::editingFinished, this, [edit] { TrimField(edit); });
+    connect(m_page->profiles(), qOverload<int>(&QComboBox::activated), this, &TFmNetworks::profileChosen);
     connect(ui->BtnNew, &QPushButton::clicked, this, &TFmNetworks::newNetwork);
     connect(ui->BtnDel, &QPushButton::clicked, this, &TFmNetworks::deleteNetwork);
-    connect(ui->BtnNewSite, &QPushButton::clicked, this, &TFmNetworks::newProfile);
-    connect(ui->BtnDelSite, &QPushButton::clicked, this, &TFmNetworks::deleteProfile);
-    connect(ui->BtnChgSite, &QPushButton::clicked, this, &TFmNetworks::renameProfile);
+    connect(m_page, &ProfilePage::newProfileClicked, this, &TFmNetworks::newProfile);
+    connect(m_page, &ProfilePage::deleteProfileClicked, this, &TFmNetworks::deleteProfile);
+    connect(m_page, &ProfilePage::renameProfileClicked, this, &TFmNetworks::renameProfile);
     connect(ui->P3DLogon, &QPushButton::clicked, this, &TFmNetworks::login);
     connect(ui->P3DRegist, &QPushButton::clicked, this, &TFmNetworks::signup);
     connect(ui->BtnClose, &QPushButton::clicked, this, &TFmNetworks::closeAndCommit);
     connect(ui->SBSaveSystem, &QPushButton::clicked, this, &TFmNetworks::exportDefinitions);
     ui->Label8->installEventFilter(this);
 
-    // The fill reads what the dialog shows, edits not yet committed included;
-    // the transfer kind follows the company name first.
     m_checker = new SignupChecker(
-        m_workspace.Networks,
-        [this]() -> std::unique_ptr<SignupValues> {
-            ui->CBAffType->setCurrentIndex(DeriveAffType(ToData(ui->EdCompany->text())));
-            return std::make_unique<DialogSignupValues>(m_fieldMap);
-        },
-        this);
+        m_workspace.Networks, [this] { return m_page->signupValues(); }, this);
     setLogonActive(false);
     setRegistActive(false);
 }
@@ -205,12 +89,6 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
 // The main window frees the networks before its dialogs: nothing here may
 // touch them.
 TFmNetworks::~TFmNetworks() = default;
-
-QWidget* TFmNetworks::fieldWidget(ProfileField field) const
-{
-    const int i = static_cast<int>(field);
-    return i >= 0 && i < kProfileFieldCount ? m_fieldMap[static_cast<size_t>(i)] : nullptr;
-}
 
 void TFmNetworks::setExplanation(TFmMessage* explanation)
 {
@@ -224,10 +102,10 @@ void TFmNetworks::reload()
     m_currentNetwork = nullptr;
     m_currentSiteInfo = nullptr;
     {
-        const QSignalBlocker block(ui->CBSiteInfos);
-        ui->CBSiteInfos->clear();
+        const QSignalBlocker block(m_page->profiles());
+        m_page->profiles()->clear();
         for (const auto& profile : m_workspace.Profiles)
-            ui->CBSiteInfos->addItem(FromData(profile->SetupName));
+            m_page->profiles()->addItem(FromData(profile->SetupName));
     }
     {
         const QSignalBlocker block(ui->LVNetworks);
@@ -236,7 +114,7 @@ void TFmNetworks::reload()
             new QTreeWidgetItem(ui->LVNetworks, { FromData(network->Name) });
     }
     if (!m_workspace.Profiles.empty()) {
-        ui->CBSiteInfos->setCurrentIndex(0);
+        m_page->profiles()->setCurrentIndex(0);
         switchProfile(0, false);
     }
     if (!m_workspace.Networks.empty())
@@ -315,49 +193,15 @@ void TFmNetworks::ShowNetwork()
     ui->EdSystemCode->setText(FromData(n->System));
     ui->EdRegist->setText(FromData(n->Regist));
     if (TLoginInfo* l = CurrentLogin()) {
-        ui->EdUser->setText(FromData(l->User));
-        ui->EdPassword->setText(FromData(l->Password));
+        m_page->user()->setText(FromData(l->User));
+        m_page->password()->setText(FromData(l->Password));
         setLogonActive(!ui->EdLoginURL->text().isEmpty());
     } else {
-        ui->EdUser->clear();
-        ui->EdPassword->clear();
+        m_page->user()->clear();
+        m_page->password()->clear();
         setLogonActive(false);
     }
-    markFields();
-}
-
-void TFmNetworks::markFields()
-{
-    for (const QMetaObject::Connection& c : m_mirrors)
-        disconnect(c);
-    m_mirrors.clear();
-    auto colour = [](QWidget* w, const QColor& c) {
-        QPalette p = w->palette();
-        p.setColor(QPalette::Base, c);
-        w->setPalette(p);
-    };
-    for (QWidget* w : m_fieldMap)
-        if (w)
-            colour(w, palette().color(QPalette::Button));
-    if (!m_currentNetwork)
-        return;
-    ParseRegist(*m_currentNetwork);
-    if (!m_currentNetwork->Forms)
-        return;
-    for (const TRegistForm& form : *m_currentNetwork->Forms) {
-        for (const auto& entry : form.Fields) {
-            QWidget* w = fieldWidget(entry->Control);
-            if (!w)
-                continue;
-            colour(w, entry->Required ? kRequiredColour : kOptionColour);
-            auto* source = qobject_cast<QLineEdit*>(w);
-            if (entry->Mirror && source) {
-                auto* target = findChild<QLineEdit*>(QStringLiteral("Ed") + FromData(entry->Target));
-                if (target && target != source)
-                    m_mirrors.push_back(connect(source, &QLineEdit::textChanged, target, &QLineEdit::setText));
-            }
-        }
-    }
+    m_page->markFields(m_currentNetwork);
 }
 
 void TFmNetworks::CommitNetwork()
@@ -374,10 +218,11 @@ void TFmNetworks::CommitNetwork()
         }
     }
     if (m_currentSiteInfo) {
-        if (ui->EdUser->text().isEmpty() && ui->EdPassword->text().isEmpty())
+        if (m_page->user()->text().isEmpty() && m_page->password()->text().isEmpty())
             RemoveLogin(*n, m_currentSiteInfo->SetupName);
         else
-            n->SetLogin(m_currentSiteInfo->SetupName, ToData(ui->EdUser->text()), ToData(ui->EdPassword->text()));
+            n->SetLogin(
+                m_currentSiteInfo->SetupName, ToData(m_page->user()->text()), ToData(m_page->password()->text()));
     }
     n->LoginURL = ToData(ui->EdLoginURL->text());
     n->Character = ToData(ui->EdCharacter->text());
@@ -391,25 +236,14 @@ void TFmNetworks::CommitNetwork()
 
 void TFmNetworks::ShowSiteInfo()
 {
-    TSiteInfo* p = m_currentSiteInfo;
-    if (!p)
-        return;
-    for (const TextField& f : kTextFields)
-        findChild<QLineEdit*>(QLatin1String(f.widget))->setText(FromData(p->*f.member));
-    ui->CBAddr1->setCurrentIndex(p->Addr1 >= 0 && p->Addr1 < ui->CBAddr1->count() ? p->Addr1 : 0);
-    ui->CBAccountType->setCurrentIndex(p->AccountType >= 0 && p->AccountType < 2 ? p->AccountType : 0);
+    if (m_currentSiteInfo)
+        m_page->showProfile(*m_currentSiteInfo);
 }
 
 void TFmNetworks::CommitSiteInfo()
 {
-    TSiteInfo* p = m_currentSiteInfo;
-    if (!p)
-        return;
-    for (const TextField& f : kTextFields)
-        p->*f.member = ToData(findChild<QLineEdit*>(QLatin1String(f.widget))->text());
-    p->Addr1 = ui->CBAddr1->currentIndex();
-    p->AccountType = ui->CBAccountType->currentIndex();
-    p->AffType = ui->CBAffType->currentIndex();
+    if (m_currentSiteInfo)
+        m_page->commitProfile(*m_currentSiteInfo);
 }
 
 int TFmNetworks::rowOf(const TNetwork* network) const
@@ -458,9 +292,8 @@ void TFmNetworks::networkSelected()
 
 void TFmNetworks::nameEdited()
 {
-    const QString text = Trimmed(ui->EdName->text());
-    if (text != ui->EdName->text())
-        ui->EdName->setText(text);
+    TrimField(ui->EdName);
+    const QString text = ui->EdName->text();
     QTreeWidgetItem* row = m_currentNetwork ? ui->LVNetworks->topLevelItem(rowOf(m_currentNetwork)) : nullptr;
     if (!row || text == row->text(0))
         return;
@@ -478,46 +311,19 @@ void TFmNetworks::nameEdited()
 
 void TFmNetworks::userChanged()
 {
-    const QString trimmed = Trimmed(ui->EdUser->text());
-    if (trimmed != ui->EdUser->text()) {
-        ui->EdUser->setText(trimmed);
+    const QString before = m_page->user()->text();
+    TrimField(m_page->user());
+    if (m_page->user()->text() != before)
         return; // the change comes round again
-    }
-    setLogonActive(!ui->EdUser->text().isEmpty() && !ui->EdLoginURL->text().isEmpty());
-}
-
-void TFmNetworks::trimField(QWidget* field)
-{
-    auto* edit = qobject_cast<QLineEdit*>(field);
-    if (!edit)
-        return;
-    const QString trimmed = Trimmed(edit->text());
-    if (trimmed != edit->text())
-        edit->setText(trimmed);
-}
-
-void TFmNetworks::checkSiteUrl()
-{
-    trimField(ui->EdSiteUrl);
-    const QString text = ui->EdSiteUrl->text();
-    if (!text.isEmpty() && text.left(4).toLower() != QLatin1String("http"))
-        ShowMessage(this, MessageType::Warning, QStringLiteral("http://を入力してください"));
+    setLogonActive(!m_page->user()->text().isEmpty() && !ui->EdLoginURL->text().isEmpty());
 }
 
 void TFmNetworks::checkLoginUrl()
 {
-    trimField(ui->EdLoginURL);
+    TrimField(ui->EdLoginURL);
     const std::string url = ToData(ui->EdLoginURL->text());
     if (!url.empty() && !PostableLoginOrigin(url))
         ShowMessage(this, MessageType::Warning, FromData(UnsafeLoginURLMessage(ToData(ui->EdName->text()), url)));
-}
-
-void TFmNetworks::checkPhone(QWidget* field)
-{
-    trimField(field);
-    const QString text = FieldText(field);
-    if (!text.isEmpty() && text.count(QLatin1Char('-')) < 2)
-        ShowMessage(this, MessageType::Warning, QStringLiteral("例:00-0000-0000"));
 }
 
 void TFmNetworks::profileChosen(int index)
@@ -625,9 +431,9 @@ void TFmNetworks::newProfile()
     if (m_currentSiteInfo)
         profile->CopyFrom(*m_currentSiteInfo);
     m_workspace.Profiles.push_back(std::move(profile));
-    ui->CBSiteInfos->addItem(FromData(name));
-    const int index = ui->CBSiteInfos->count() - 1;
-    ui->CBSiteInfos->setCurrentIndex(index);
+    m_page->profiles()->addItem(FromData(name));
+    const int index = m_page->profiles()->count() - 1;
+    m_page->profiles()->setCurrentIndex(index);
     switchProfile(index, true);
 }
 
@@ -637,10 +443,10 @@ void TFmNetworks::deleteProfile()
         ShowMessage(this, MessageType::Warning, QStringLiteral("最後の登録情報は削除できません。"));
         return;
     }
-    const int index = ui->CBSiteInfos->currentIndex();
+    const int index = m_page->profiles()->currentIndex();
     if (index < 0)
         return;
-    const QString question = QStringLiteral("登録情報[") + ui->CBSiteInfos->currentText()
+    const QString question = QStringLiteral("登録情報[") + m_page->profiles()->currentText()
         + QStringLiteral("]をほんとうに削除してもよろしいでしょうか？");
     if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes)
@@ -651,13 +457,13 @@ void TFmNetworks::deleteProfile()
         m_currentSiteInfo = nullptr;
     m_workspace.Profiles.erase(m_workspace.Profiles.begin() + index);
     {
-        const QSignalBlocker block(ui->CBSiteInfos);
-        ui->CBSiteInfos->removeItem(index);
+        const QSignalBlocker block(m_page->profiles());
+        m_page->profiles()->removeItem(index);
     }
-    int next = ui->CBSiteInfos->currentIndex();
+    int next = m_page->profiles()->currentIndex();
     if (next < 0)
-        next = ui->CBSiteInfos->count() - 1;
-    ui->CBSiteInfos->setCurrentIndex(next);
+        next = m_page->profiles()->count() - 1;
+    m_page->profiles()->setCurrentIndex(next);
     switchProfile(next, false);
 }
 
@@ -676,7 +482,7 @@ void TFmNetworks::renameProfile()
         ShowMessage(this, MessageType::Warning, FromData(renamed.error));
         return;
     }
-    ui->CBSiteInfos->setItemText(ui->CBSiteInfos->currentIndex(), FromData(m_currentSiteInfo->SetupName));
+    m_page->profiles()->setItemText(m_page->profiles()->currentIndex(), FromData(m_currentSiteInfo->SetupName));
 }
 
 void TFmNetworks::login()

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "networks/fieldmap.h"
-
 #include <QDialog>
 #include <QPointer>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +22,7 @@ namespace pw::gui {
 
 class BrowserWindow;
 class TFmMessage;
+class ProfilePage;
 class SignupChecker;
 struct Workspace;
 
@@ -100,26 +98,20 @@ private:
     void signup();
     void exportDefinitions();
     void userChanged();
-    void trimField(QWidget* field);
-    void checkSiteUrl();
     void checkLoginUrl();
-    void checkPhone(QWidget* field);
     void setLogonActive(bool active);
     void setRegistActive(bool active);
-    void markFields();
     void selectRow(int row);
     int rowOf(const TNetwork* network) const;
-    QWidget* fieldWidget(ProfileField field) const;
 
     Workspace& m_workspace;
     std::unique_ptr<Ui::TFmNetworks> ui;
     TNetwork* m_currentNetwork = nullptr;
     TSiteInfo* m_currentSiteInfo = nullptr;
-    std::array<QWidget*, kProfileFieldCount> m_fieldMap {};
-    std::vector<QMetaObject::Connection> m_mirrors;
     bool m_logonActive = false;
     bool m_registActive = false;
     bool m_selecting = false;
+    ProfilePage* m_page = nullptr;
     SignupChecker* m_checker = nullptr;
     QPointer<TFmMessage> m_explanation;
 };
