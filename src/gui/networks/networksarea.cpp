@@ -1,6 +1,7 @@
 #include "gui/networks/networksarea.h"
 
 #include "gui/common/browserwindow.h"
+#include "gui/common/cappeddownload.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/popupmenu.h"
@@ -10,13 +11,12 @@
 #include "networks/definitions.h"
 #include "networks/login.h"
 #include "settings/settingsfile.h"
+#include "shell/onlineservices.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QEventLoop>
 #include <QMenu>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QToolButton>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -113,22 +113,23 @@ void NetworksArea::updateNetworks()
     const QUrl service = QUrl(base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/'));
     const QUrl address = service.resolved(
         QUrl(QString::fromLatin1(kDefinitionsFile.data(), static_cast<qsizetype>(kDefinitionsFile.size()))));
-    QNetworkRequest request(address);
-    request.setTransferTimeout(12000);
-    QNetworkReply* reply = m_client->get(request);
-    QEventLoop loop;
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
+    const CappedDownload got = DownloadCapped(*m_client, address, qint64(kDefinitionsFileLimit));
+    if (got.Result == CappedDownload::Outcome::TooLarge) {
         ShowMessage(parent, MessageType::Error,
-            service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + reply->errorString());
+            service.host()
+                + QStringLiteral("サーバーから受け取った広告代理店情報が大きすぎます（%1 MiB まで）。"
+                                 "ダウンロードを中止しました。")
+                      .arg(kDefinitionsFileLimit / (1024 * 1024)));
+        return;
+    }
+    if (got.Result != CappedDownload::Outcome::Ok) {
+        ShowMessage(parent, MessageType::Error,
+            service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + got.ErrorText);
         return;
     }
     TIniList scratch;
     std::vector<LoginHostChange> movedLogins;
-    const Status merged = ApplyNetworkUpdate(scratch, reply->readAll().toStdString(), m_workspace.Networks,
+    const Status merged = ApplyNetworkUpdate(scratch, got.Body.toStdString(), m_workspace.Networks,
         m_workspace.IniListSetup, *m_networkVersion, nullptr, &movedLogins);
     // The networks may be new objects now: the catalogue looks them up again.
     emit networksReplaced();

@@ -4,6 +4,7 @@
 #include "gui/options/fmoption.h"
 
 #include "gui/common/browserwindow.h"
+#include "gui/common/cappeddownload.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
@@ -12,13 +13,11 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkInformation>
 #include <QNetworkInterface>
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QTimer>
 #include <QToolButton>
 
@@ -199,28 +198,27 @@ void OptionsArea::run(const OnlineActions& actions)
 
 void OptionsArea::fetchVersionFile()
 {
-    QNetworkRequest request(serviceAddress(QString::fromLatin1(kVersionFilePath.data())));
-    request.setTransferTimeout(12000);
-    QNetworkReply* reply = m_network->get(request);
-    QEventLoop loop;
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    reply->deleteLater();
-    if (reply->error() == QNetworkReply::NoError) {
+    const CappedDownload got = DownloadCapped(
+        *m_network, serviceAddress(QString::fromLatin1(kVersionFilePath.data())), qint64(kVersionFileLimit));
+    switch (got.Result) {
+    case CappedDownload::Outcome::Ok: {
         const bool declined = m_workspace.IniListSetup.ReadBool(kOptionsSection, "Questioned", false);
-        run(m_online.VersionReceived(
-            reply->readAll().toStdString(), m_networkVersion ? *m_networkVersion : 1, declined));
+        run(m_online.VersionReceived(got.Body.toStdString(), m_networkVersion ? *m_networkVersion : 1, declined));
         return;
     }
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+    case CappedDownload::Outcome::HttpError:
+    case CappedDownload::Outcome::TooLarge:
+        // Asked without a click: an answer that is not a version file is
+        // dropped quietly, and the check runs again later.
         run(m_online.VersionFailed());
         return;
+    case CappedDownload::Outcome::Failed:
+        break;
     }
     // No connection at all: the services stop for this run.
     m_online.ConnectionFailed();
     updateMonitor();
-    ShowMessage(m_widgets.adPanel->window(), MessageType::Error, reply->errorString());
+    ShowMessage(m_widgets.adPanel->window(), MessageType::Error, got.ErrorText);
 }
 
 void OptionsArea::showHelp()
