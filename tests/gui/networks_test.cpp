@@ -44,7 +44,6 @@ namespace {
 std::unique_ptr<TMainForm> StartForm(const QString& settings, const QString& scratch)
 {
     auto form = std::make_unique<TMainForm>(settings, scratch, net::CurlFtpClientFactory());
-    form->createDialogs();
     form->startUp();
     return form;
 }
@@ -669,7 +668,7 @@ private slots:
         update->trigger();
         QCOMPARE(requests(), before + 1);
         QCOMPARE(m_messages, QStringList({ QStringLiteral("広告代理店情報が更新されました。") }));
-        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().NetworkVersion, 4);
         QCOMPARE(form->workspace().Networks.size(), size_t(2));
         QCOMPARE(FromData(form->workspace().Networks[1]->Name), QStringLiteral("公開ネット"));
         TIniList stored;
@@ -685,7 +684,7 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QVERIFY2(
             m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")), qPrintable(m_messages[0]));
-        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().NetworkVersion, 4);
 
         // HTTPS with a certificate nobody vouches for: refused, nothing merged.
         QProcess makeCert;
@@ -718,7 +717,7 @@ private slots:
         QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー"))
                 && m_messages[0].contains(QLatin1String("SSL")),
             qPrintable(m_messages[0]));
-        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().NetworkVersion, 4);
         QCOMPARE(form->workspace().Networks.size(), size_t(2));
 
         QTcpServer silent; // accepts connections and never answers

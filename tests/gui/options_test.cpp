@@ -43,7 +43,6 @@ namespace {
 std::unique_ptr<TMainForm> StartForm(const QString& folder)
 {
     auto form = std::make_unique<TMainForm>(folder, folder, net::CurlFtpClientFactory());
-    form->createDialogs();
     form->startUp();
     return form;
 }
@@ -275,9 +274,9 @@ private slots:
                 messages << text;
                 return type == MessageType::Confirmation ? c.answer : QMessageBox::Ok;
             });
-            int v2 = c.v2;
+            form->workspace().NetworkVersion = c.v2;
             options->setOnlineProbe([] { return true; });
-            options->startOnlineServices(&v2);
+            options->startOnlineServices();
             QCOMPARE(options->onlineServices().State(), OnlineState::Waiting);
             options->checkOnline();
             QCOMPARE(options->onlineServices().State(), c.state);
@@ -286,7 +285,7 @@ private slots:
                 QVERIFY2(messages[i].startsWith(c.messages[i]), qPrintable(QLatin1String(c.name) + messages[i]));
             QTRY_VERIFY2_WITH_TIMEOUT(pane->url().toString().endsWith(QLatin1String(c.ad)),
                 qPrintable(QLatin1String(c.name) + QLatin1Char(' ') + pane->url().toString()), 10000);
-            QCOMPARE(std::max(v2, form->NetworkVersion()), c.v2After);
+            QCOMPARE(form->workspace().NetworkVersion, c.v2After);
             QCOMPARE(setup.ReadBool("Setups", "Questioned", false), c.questionedAfter);
         }
         init();
@@ -338,9 +337,9 @@ private slots:
                 messages << text.left(200);
                 return QMessageBox::No;
             });
-            int v2 = 2;
+            form->workspace().NetworkVersion = 2;
             options->setOnlineProbe([] { return true; });
-            options->startOnlineServices(&v2);
+            options->startOnlineServices();
             pw::test::ResetPeakResident();
             const std::int64_t memoryBefore = pw::test::PeakResidentBytes();
             QElapsedTimer clock;
@@ -385,9 +384,8 @@ private slots:
         QTemporaryDir folder;
         auto form = StartForm(folder.path());
         OptionsArea* options = form->options();
-        int v2 = 1;
         options->setOnlineProbe([] { return true; });
-        options->startOnlineServices(&v2);
+        options->startOnlineServices();
         options->checkOnline();
         QCOMPARE(options->onlineServices().State(), OnlineState::Starting);
         QVERIFY(m_messages.isEmpty());
@@ -416,7 +414,7 @@ private slots:
             Child<QPushButton>(d, "BitBtn1")->click();
         });
         const int before = ProxyCount(m_proxy);
-        options->startOnlineServices(&v2);
+        options->startOnlineServices();
         options->checkOnline();
         QCOMPARE(ProxyCount(m_proxy), before + 1);
         QCOMPARE(options->onlineServices().State(), OnlineState::Retrying); // the proxy answers 502
@@ -431,7 +429,7 @@ private slots:
         fresh->setOnlineProbe([] { return true; });
         form2->workspace().IniListSetup.WriteString(
             "Setups", "ServiceURL", ToData(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
-        fresh->startOnlineServices(&v2);
+        fresh->startOnlineServices();
         m_messages.clear();
         fresh->checkOnline();
         QCOMPARE(fresh->onlineServices().State(), OnlineState::Stopped);

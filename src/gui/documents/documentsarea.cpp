@@ -70,7 +70,7 @@ DocumentsArea::DocumentsArea(
     });
 
     // Find in the page: not one of the listed commands, but every editor has it.
-    auto* findAction = new QAction(QStringLiteral("検索(&F)..."), this);
+    auto* findAction = m_findAction = new QAction(QStringLiteral("検索(&F)..."), this);
     findAction->setObjectName(QStringLiteral("EditFind"));
     findAction->setShortcut(QKeySequence::Find);
     findAction->setShortcutContext(Qt::WindowShortcut);

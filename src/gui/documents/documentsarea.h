@@ -10,6 +10,7 @@
 
 #include <string>
 
+class QAction;
 class QLabel;
 class QMenu;
 class QTabWidget;
@@ -69,6 +70,8 @@ public:
     DocumentTab* tabOf(const TFileNode& file) const;
     // The menu that reopens the active page in another encoding.
     QMenu* encodingMenu() const { return m_encodingMenu; }
+    // Find in the active page, for the window's Edit menu.
+    QAction* findAction() const { return m_findAction; }
 
     // The modified pages, as the program keeps them when it is ended without
     // questions.
@@ -112,6 +115,7 @@ private:
     std::map<const TFileNode*, PageEncoding> m_chosenEncodings;
     SiteFeedback& m_feedback;
     Widgets m_widgets;
+    QAction* m_findAction = nullptr;
     QMenu* m_encodingMenu = nullptr;
 };
 
