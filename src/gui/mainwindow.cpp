@@ -69,8 +69,8 @@ void ApplyCommandIcons(QWidget* window, ActionList* actions)
 
 } // namespace
 
-TMainForm::TMainForm(
-    const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients, QWidget* parent)
+TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
+    std::function<bool()> onlineProbe, QWidget* parent)
     : QMainWindow(parent)
     , m_settingsFolder(settingsFolder)
     , m_scratchFolder(scratchFolder)
@@ -90,7 +90,7 @@ TMainForm::TMainForm(
     m_feedback = new GuiFeedback(this, statusBar(), m_runner, this);
     m_workspace = std::make_unique<Workspace>(
         settingsFolder.toStdString(), m_runner->wrap(std::move(ftpClients)), *m_feedback);
-    buildAreas();
+    buildAreas(std::move(onlineProbe));
     placeAreaWidgets();
     ApplyCommandIcons(this, m_actions);
     buildMenuBar();
@@ -107,7 +107,7 @@ TMainForm::~TMainForm()
     m_workspace.reset();
 }
 
-void TMainForm::buildAreas()
+void TMainForm::buildAreas(std::function<bool()> onlineProbe)
 {
     Workspace& ws = *m_workspace;
 
@@ -123,7 +123,7 @@ void TMainForm::buildAreas()
     // The program's web client, shared by the two online-service areas.
     auto* webClient = new QNetworkAccessManager(this);
     m_networks = new NetworksArea(ws, *webClient, this);
-    m_options = new OptionsArea(ws, *webClient, this);
+    m_options = new OptionsArea(ws, *webClient, std::move(onlineProbe), this);
 
     connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
 
@@ -139,15 +139,8 @@ void TMainForm::buildAreas()
     connect(m_sites, &SitesArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_banners, &BannersArea::commandStateChanged, this, &TMainForm::updateCommandState);
-    connect(m_banners, &BannersArea::bannerSelectionChanged, this, [this] { m_documents->jumpCounter() = 1; });
-    // A catalogue change re-rates the blocks of the active page.
-    connect(m_banners, &BannersArea::bannerChanged, this,
-        [this](const std::optional<std::string>& oldName, const TAdBanner* banner) {
-            if (DocumentTab* tab = m_documents->activeTab()) {
-                AdPage page = tab->page();
-                RefreshAdNodes(page, oldName, banner);
-            }
-        });
+    connect(m_banners, &BannersArea::bannerSelectionChanged, m_documents, &DocumentsArea::restartJumps);
+    connect(m_banners, &BannersArea::bannerChanged, m_documents, &DocumentsArea::refreshAdNodes);
     auto* adCommands = new PageAdCommands(ws, *m_documents, *m_actions, m_addAdMenu, this);
     connect(adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::tabOpened, adCommands, &PageAdCommands::attachTab);

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -40,9 +41,10 @@ class TMainForm : public QMainWindow {
 public:
     // `settingsFolder` holds Pagewick.ini, ads.ini and siteinfo.ini;
     // `scratchFolder` receives the scratch .html files; `ftpClients` makes the
-    // clients of the site connections.
+    // clients of the site connections; `onlineProbe`, when given, tells the
+    // online services whether the machine is online (see OptionsArea).
     TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
-        QWidget* parent = nullptr);
+        std::function<bool()> onlineProbe = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // The start-up sequence, run once before the window is shown.
@@ -84,7 +86,7 @@ private:
     void placeAreaWidgets();
     void buildMenuBar();
     void showAbout();
-    void buildAreas();
+    void buildAreas(std::function<bool()> onlineProbe);
 
     bool loadSettingsFiles();
     void applyGeneralSettings(const GeneralSettings& settings);

@@ -383,4 +383,12 @@ void DocumentsArea::find()
         tab->findBar()->open();
 }
 
+void DocumentsArea::refreshAdNodes(const std::optional<std::string>& oldName, const TAdBanner* banner)
+{
+    if (DocumentTab* tab = activeTab()) {
+        AdPage page = tab->page();
+        RefreshAdNodes(page, oldName, banner);
+    }
+}
+
 } // namespace pw::gui

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include <string>
@@ -19,6 +20,7 @@ namespace pw {
 class AdNode;
 struct AdCommandResult;
 class SiteFeedback;
+class TAdBanner;
 class TConnection;
 class TFileNode;
 } // namespace pw
@@ -94,6 +96,12 @@ public:
     void report(const AdCommandResult& result);
     // Which block of the selected banner's name the next jump shows.
     int& jumpCounter() { return m_jumpCounter; }
+
+    // Another banner was selected: the next jump starts at its first block.
+    void restartJumps() { m_jumpCounter = 1; }
+    // A catalogue banner was added, changed (`oldName` its name before) or
+    // removed: the blocks of the active page are rated again.
+    void refreshAdNodes(const std::optional<std::string>& oldName, const TAdBanner* banner);
 
 signals:
     void previewRequested(const QString& address);

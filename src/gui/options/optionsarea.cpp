@@ -60,12 +60,14 @@ OptionsArea::Widgets BuildWidgets(QWidget* window)
 
 } // namespace
 
-OptionsArea::OptionsArea(Workspace& workspace, QNetworkAccessManager& network, QWidget* window)
+OptionsArea::OptionsArea(
+    Workspace& workspace, QNetworkAccessManager& network, std::function<bool()> onlineProbe, QWidget* window)
     : QObject(window)
     , m_workspace(workspace)
     , m_widgets(BuildWidgets(window))
     , m_dialog(new TFmOption(workspace.IniListAd, workspace.IniListSetup, workspace.SettingsFolder, window))
     , m_network(network)
+    , m_probe(std::move(onlineProbe))
 {
     // No proxy until the options say so, whatever the environment holds.
     m_network.setProxy(QNetworkProxy::NoProxy);

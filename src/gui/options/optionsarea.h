@@ -36,10 +36,14 @@ public:
     };
 
     // `network` is the program's web client: every request to the online
-    // service goes through it, so this area puts the proxy option on it. The
+    // service goes through it, so this area puts the proxy option on it.
+    // `onlineProbe` says whether the machine is online; without one the area
+    // asks for reachability where the system reports it, else for an own
+    // address other than the loopback. The
     // widgets and the options dialog are made here; the menu and the dialog
     // are children of `window`.
-    OptionsArea(Workspace& workspace, QNetworkAccessManager& network, QWidget* window);
+    OptionsArea(
+        Workspace& workspace, QNetworkAccessManager& network, std::function<bool()> onlineProbe, QWidget* window);
     // What the window places: the two buttons on its tool bar, the ad panel
     // along its bottom, the items in PMOptions (which the window completes
     // with the other areas' items).
@@ -62,9 +66,6 @@ public:
     void startOnlineServices();
     // One check of the monitor: reports a change of the online state.
     void checkOnline();
-    // Whether the machine is online; by default reachability where the system
-    // reports it, else an own address other than the loopback.
-    void setOnlineProbe(std::function<bool()> probe) { m_probe = std::move(probe); }
     const OnlineServices& onlineServices() const { return m_online; }
     // The local ad page and help page.
     static QString localAdPage();
