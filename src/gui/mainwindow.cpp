@@ -111,12 +111,7 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
 {
     Workspace& ws = *m_workspace;
 
-    auto* encodingLabel = new QLabel(this);
-    encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
-    encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
-    statusBar()->addPermanentWidget(encodingLabel);
-    m_documents = new DocumentsArea(
-        ws, *m_feedback, *m_actions, { m_pages, m_editorMenu, m_adTreeMenu, encodingLabel }, this);
+    m_documents = new DocumentsArea(ws, *m_feedback, *m_actions, m_pages, this);
     // The sites ask the documents to close the pages of what they close.
     m_sites = new SitesArea(ws, *m_feedback, *m_actions, *m_documents, m_pages, this);
     m_banners = new BannersArea(ws, *m_actions, m_preview, m_previewPanel, this);
@@ -141,14 +136,13 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
     connect(m_banners, &BannersArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_banners, &BannersArea::bannerSelectionChanged, m_documents, &DocumentsArea::restartJumps);
     connect(m_banners, &BannersArea::bannerChanged, m_documents, &DocumentsArea::refreshAdNodes);
-    auto* adCommands = new PageAdCommands(ws, *m_documents, *m_actions, m_addAdMenu, this);
-    connect(adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
-    connect(m_documents, &DocumentsArea::tabOpened, adCommands, &PageAdCommands::attachTab);
+    m_adCommands = new PageAdCommands(ws, *m_documents, *m_actions, this);
+    connect(m_adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_documents, &DocumentsArea::tabOpened, m_adCommands, &PageAdCommands::attachTab);
     connect(m_feedback, &GuiFeedback::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_runner, &TransferRunner::busyChanged, this, &TMainForm::updateCommandState);
 
     connect(m_exitButton, &QToolButton::clicked, this, &QWidget::close);
-    connect(m_addAdButton, &QToolButton::clicked, this, [this] { PopupBelow(m_addAdButton, m_addAdMenu); });
 }
 
 void TMainForm::showStatus(const QString& text)

@@ -26,6 +26,7 @@ class DocumentsArea;
 class GuiFeedback;
 class NetworksArea;
 class OptionsArea;
+class PageAdCommands;
 class SitesArea;
 class TransferRunner;
 class WebPane;
@@ -115,6 +116,7 @@ private:
     BannersArea* m_banners = nullptr;
     NetworksArea* m_networks = nullptr;
     OptionsArea* m_options = nullptr;
+    PageAdCommands* m_adCommands = nullptr;
 
     // The frame's own widgets; the areas make theirs and the frame places them.
     QToolBar* m_toolBar = nullptr;
@@ -123,16 +125,12 @@ private:
     QSplitter* m_middle = nullptr;
     QWidget* m_previewPanel = nullptr;
     WebPane* m_preview = nullptr;
-    QToolButton* m_addAdButton = nullptr;
     QToolButton* m_exitButton = nullptr;
 
     // Pop-up menus of the action list.
     QMenu* m_directoryMenu = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_adEditMenu = nullptr;
-    QMenu* m_addAdMenu = nullptr;
-    QMenu* m_editorMenu = nullptr;
-    QMenu* m_adTreeMenu = nullptr;
 
     // Menu bar items that click a tool button, and the button.
     std::vector<std::pair<QAction*, QToolButton*>> m_buttonItems;

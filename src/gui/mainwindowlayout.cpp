@@ -5,6 +5,8 @@
 #include "gui/common/actionlist.h"
 #include "gui/common/framewidgets.h"
 #include "gui/common/webpane.h"
+#include "gui/documents/documentsarea.h"
+#include "gui/documents/pageadcommands.h"
 #include "gui/mainwindow.h"
 #include "gui/networks/networksarea.h"
 #include "gui/options/optionsarea.h"
@@ -14,6 +16,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
@@ -80,6 +83,7 @@ void TMainForm::placeAreaWidgets()
     m_middle->setStretchFactor(0, 1);
     m_middle->setStretchFactor(1, 0);
     centralWidget()->layout()->addWidget(options.adPanel);
+    statusBar()->addPermanentWidget(m_documents->widgets().encodingLabel);
 
     // The tool bar: the areas' own buttons and buttons bound to actions.
     m_toolBar = new QToolBar(this);
@@ -123,7 +127,7 @@ void TMainForm::placeAreaWidgets()
     bound("TBRefreshAd", Command::RefreshAd);
     separator();
     bound("TBJump", Command::Jump);
-    place(m_addAdButton);
+    place(m_adCommands->addAdButton());
     separator();
     bound("TBNew", Command::NewBanner);
     bound("TBEdit", Command::EditBanner);
@@ -155,34 +159,21 @@ void TMainForm::placeAreaWidgets()
 
 void TMainForm::buildMenus()
 {
-    auto menu = [this](const char* name) {
-        auto* m = new QMenu(this);
-        m->setObjectName(QLatin1String(name));
-        m->setToolTipsVisible(true);
-        return m;
-    };
     auto item = [this](QMenu* m, const char* name, Command action) {
-        QAction* linked = ActionList::linkedItem(m_actions->action(action), QLatin1String(name), m);
-        m->addAction(linked);
-        return linked;
-    };
-    auto addAdSubmenu = [&](QMenu* parent, Command name, const char* normal, const char* rotation) {
-        QMenu* sub = parent->addMenu(QStringLiteral("現在の広告をファイルに追加する"));
-        sub->menuAction()->setObjectName(CommandObjectName(name));
-        item(sub, normal, Command::AddNormal);
-        item(sub, rotation, Command::AddRotation);
+        return AddLinkedItem(m, name, m_actions->action(action));
     };
 
-    QMenu* directory = m_directoryMenu = menu("PMDirectory");
+    QMenu* directory = m_directoryMenu = MakePopupMenu("PMDirectory", this);
     item(directory, "MIRefresh", Command::RefreshDir);
 
-    QMenu* file = m_fileMenu = menu("PMFile");
+    QMenu* file = m_fileMenu = MakePopupMenu("PMFile", this);
     item(file, "MIOpen", Command::FileOpen);
     item(file, "MIPreview", Command::FilePreview);
 
-    QMenu* adEdit = m_adEditMenu = menu("PMAdEdit");
+    QMenu* adEdit = m_adEditMenu = MakePopupMenu("PMAdEdit", this);
     item(adEdit, "MIJump", Command::Jump);
-    addAdSubmenu(adEdit, Command::MIAddAd, "MIAddNormal1", "MIAddRotation1");
+    AddAddAdSubmenu(adEdit, Command::MIAddAd, "MIAddNormal1", "MIAddRotation1",
+        m_actions->action(Command::AddNormal), m_actions->action(Command::AddRotation));
     item(adEdit, "MIReplaceAd", Command::ReplaceAd);
     adEdit->addSeparator();
     item(adEdit, "MINew", Command::NewBanner);
@@ -190,26 +181,6 @@ void TMainForm::buildMenus()
     item(adEdit, "MIDelete", Command::DeleteBanner);
     item(adEdit, "MIArchive", Command::ArchiveBanner);
 
-    QMenu* ads = m_adTreeMenu = menu("PMAds");
-    item(ads, "MIDeleteAd", Command::DeleteAd);
-    ads->addSeparator();
-    item(ads, "MIRefreshAd", Command::RefreshAd);
-
-    QMenu* openingFile = m_editorMenu = menu("PMOpeningFile");
-    item(openingFile, "MIPreview2", Command::FilePreview);
-    openingFile->addSeparator();
-    item(openingFile, "MISave", Command::FileSave);
-    item(openingFile, "MIClose", Command::FileCloseAct);
-    openingFile->addSeparator();
-    addAdSubmenu(openingFile, Command::MIAddAd1, "MIAddNormal2", "MIAddRotation2");
-    item(openingFile, "MIReplaceAd1", Command::ReplaceAd);
-
-    m_addAdMenu = menu("PMAddAdMenu");
-    item(m_addAdMenu, "MIAddNormal", Command::AddNormal);
-    item(m_addAdMenu, "MIAddRotation", Command::AddRotation);
-
-    m_addAdButton
-        = MakeCommandButton(Command::TBAddAd, QStringLiteral("広告リストの現在の広告文をファイルに追加する"));
     m_exitButton = MakeCommandButton(Command::TBExit, QStringLiteral("プログラム終了"));
 }
 

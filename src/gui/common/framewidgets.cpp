@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFrame>
 #include <QHeaderView>
+#include <QMenu>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -61,6 +62,30 @@ QAction* MakeOptionItem(
     item->setCheckable(checkable);
     item->setChecked(checkable);
     return item;
+}
+
+QMenu* MakePopupMenu(const char* name, QWidget* window)
+{
+    auto* menu = new QMenu(window);
+    menu->setObjectName(QLatin1String(name));
+    menu->setToolTipsVisible(true);
+    return menu;
+}
+
+QAction* AddLinkedItem(QMenu* menu, const char* name, QAction* source)
+{
+    QAction* linked = ActionList::linkedItem(source, QLatin1String(name), menu);
+    menu->addAction(linked);
+    return linked;
+}
+
+void AddAddAdSubmenu(QMenu* menu, Command command, const char* normal, const char* rotation, QAction* addNormal,
+    QAction* addRotation)
+{
+    QMenu* sub = menu->addMenu(QStringLiteral("現在の広告をファイルに追加する"));
+    sub->menuAction()->setObjectName(CommandObjectName(command));
+    AddLinkedItem(sub, normal, addNormal);
+    AddLinkedItem(sub, rotation, addRotation);
 }
 
 } // namespace pw::gui

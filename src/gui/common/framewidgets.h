@@ -9,6 +9,7 @@
 #include <QString>
 
 class QAction;
+class QMenu;
 class QObject;
 class QToolButton;
 class QTreeView;
@@ -29,5 +30,16 @@ QWidget* MakePanel(const QString& name, QWidget* content);
 // An item of the options menu named after `command`; a checkable one starts checked.
 QAction* MakeOptionItem(
     Command command, const QString& caption, const QString& hint, bool checkable, QObject* parent);
+
+// A pop-up menu of the window named `name`, showing its items' hints.
+QMenu* MakePopupMenu(const char* name, QWidget* window);
+
+// Adds to `menu` an item named `name` linked to `source`.
+QAction* AddLinkedItem(QMenu* menu, const char* name, QAction* source);
+
+// Adds the submenu "add the current ad to the file", named after `command`,
+// with the normal and rotation items `normal` and `rotation`.
+void AddAddAdSubmenu(QMenu* menu, Command command, const char* normal, const char* rotation, QAction* addNormal,
+    QAction* addRotation);
 
 } // namespace pw::gui

@@ -15,6 +15,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QTabWidget;
+class QWidget;
 
 namespace pw {
 class AdNode;
@@ -38,14 +39,18 @@ class DocumentsArea : public QObject {
     Q_OBJECT
 public:
     struct Widgets {
-        QTabWidget* pages; // PCMain; page 0 is the list page
+        QTabWidget* pages; // PCMain, the window's; page 0 is the list page
         QMenu* editorMenu; // PMOpeningFile
         QMenu* adTreeMenu; // PMAds
         QLabel* encodingLabel; // the active page's encoding, in the status bar
     };
 
-    DocumentsArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
-        QObject* parent = nullptr);
+    // Makes the two pop-up menus of a page (children of `window`) and the
+    // encoding label; adds a tab to `pages` per open page.
+    DocumentsArea(
+        Workspace& workspace, SiteFeedback& feedback, ActionList& actions, QTabWidget* pages, QWidget* window);
+    // What the window places: the encoding label in its status bar.
+    const Widgets& widgets() const { return m_widgets; }
     ~DocumentsArea() override;
 
     // Shows the file's tab, loading the file first when it is not open;
