@@ -97,7 +97,6 @@ void WindowStartUp(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         {
             pw::gui::TMainForm form(folder, folder, pw::net::CurlFtpClientFactory());
-            form.createDialogs();
             form.startUp();
             form.show();
             if (!QTest::qWaitForWindowExposed(&form))

@@ -78,7 +78,6 @@ int main(int argc, char** argv)
     const QString scratchFolder = QString::fromStdString(scratch);
 
     pw::gui::TMainForm form(settingsFolder, scratchFolder, pw::net::CurlFtpClientFactory());
-    form.createDialogs();
     form.startUp();
     if (form.quitRequested())
         return 1;

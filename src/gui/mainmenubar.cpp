@@ -1,9 +1,12 @@
 // The main window's menu bar: every command in groups, for users who look for
 // commands in menus and for the keyboard (F10, Alt+letter).
 
+#include "gui/banners/bannersarea.h"
 #include "gui/common/actionlist.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/mainwindow.h"
+#include "gui/networks/networksarea.h"
+#include "gui/options/optionsarea.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -41,8 +44,9 @@ void TMainForm::buildMenuBar()
         m_buttonItems.emplace_back(item, target);
         return item;
     };
-    auto existing = [this](QMenu* menu, const char* name) {
-        if (QAction* item = findChild<QAction*>(QLatin1String(name)))
+    // An item of a pop-up menu, shown here too.
+    auto existing = [this](QMenu* menu, Command name) {
+        if (QAction* item = findChild<QAction*>(CommandObjectName(name)))
             menu->addAction(item);
     };
 
@@ -60,7 +64,7 @@ void TMainForm::buildMenuBar()
     command(edit, Command::EditCopy);
     command(edit, Command::EditPaste);
     edit->addSeparator();
-    existing(edit, "EditFind");
+    edit->addAction(m_documents->findAction());
 
     QMenu* site = group("MenuSite", QStringLiteral("サイト(&S)"));
     button(site, Command::TBConnect, QStringLiteral("接続(&C)"));
@@ -84,17 +88,17 @@ void TMainForm::buildMenuBar()
     command(ads, Command::ArchiveBanner);
 
     QMenu* networks = group("MenuNetworks", QStringLiteral("ネットワーク(&N)"));
-    QAction* login = networks->addMenu(m_loginMenu);
+    QAction* login = networks->addMenu(m_networks->widgets().loginMenu);
     login->setText(QStringLiteral("自動ログイン(&L)"));
-    existing(networks, "MINetwork");
-    existing(networks, "MIUpdateNetwork");
+    existing(networks, Command::MINetwork);
+    existing(networks, Command::MIUpdateNetwork);
 
     QMenu* tools = group("MenuTools", QStringLiteral("ツール(&T)"));
-    existing(tools, "MIAdPreview");
-    existing(tools, "MIMonitor");
-    existing(tools, "MIAd");
+    tools->addAction(m_banners->widgets().previewItem);
+    tools->addAction(m_banners->widgets().monitorItem);
+    tools->addAction(m_options->widgets().adItem);
     tools->addSeparator();
-    existing(tools, "MIOption");
+    existing(tools, Command::MIOption);
 
     QMenu* help = group("MenuHelp", QStringLiteral("ヘルプ(&H)"));
     button(help, Command::TBHelp, QStringLiteral("使い方(&H)"))->setShortcut(QKeySequence::HelpContents);

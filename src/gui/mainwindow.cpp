@@ -2,11 +2,9 @@
 
 #include "base/files.h"
 #include "gui/banners/bannersarea.h"
-#include "gui/banners/fmbanner.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/browserwindow.h"
 #include "gui/common/datatext.h"
-#include "gui/common/fmmessage.h"
 #include "gui/common/guifeedback.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/popupmenu.h"
@@ -15,12 +13,8 @@
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/pageadcommands.h"
-#include "gui/networks/fmnetworks.h"
 #include "gui/networks/networksarea.h"
-#include "gui/options/fmeditini.h"
-#include "gui/options/fmoption.h"
 #include "gui/options/optionsarea.h"
-#include "gui/sites/fmhosts.h"
 #include "gui/sites/sitesarea.h"
 #include "gui/workspace.h"
 #include "icons/commandicons.h"
@@ -38,6 +32,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
+#include <QNetworkAccessManager>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -45,8 +40,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
-
-#include <chrono>
 
 // The bundled icons live in the window library; a static library's
 // resources are registered by hand.
@@ -74,17 +67,10 @@ void ApplyCommandIcons(QWidget* window, ActionList* actions)
     }
 }
 
-// Milliseconds since the system started, as a 32-bit tick count.
-std::uint32_t TickCount()
-{
-    using namespace std::chrono;
-    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
 } // namespace
 
-TMainForm::TMainForm(
-    const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients, QWidget* parent)
+TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
+    std::function<bool()> onlineProbe, QWidget* parent)
     : QMainWindow(parent)
     , m_settingsFolder(settingsFolder)
     , m_scratchFolder(scratchFolder)
@@ -97,16 +83,16 @@ TMainForm::TMainForm(
     RegisterIcons();
     setWindowIcon(QIcon::fromTheme(
         QLatin1String(icons::kProgramIconTheme), QIcon(QLatin1String(icons::kProgramIconResource))));
-    buildLayout();
-    buildToolBar();
+    buildFrame();
     buildMenus();
-    ApplyCommandIcons(this, m_actions);
 
     m_runner = new TransferRunner(this, this);
     m_feedback = new GuiFeedback(this, statusBar(), m_runner, this);
     m_workspace = std::make_unique<Workspace>(
         settingsFolder.toStdString(), m_runner->wrap(std::move(ftpClients)), *m_feedback);
-    buildAreas();
+    buildAreas(std::move(onlineProbe));
+    placeAreaWidgets();
+    ApplyCommandIcons(this, m_actions);
     buildMenuBar();
 }
 
@@ -121,55 +107,21 @@ TMainForm::~TMainForm()
     m_workspace.reset();
 }
 
-TIniList& TMainForm::IniListSetup()
+void TMainForm::buildAreas(std::function<bool()> onlineProbe)
 {
-    return m_workspace->IniListSetup;
-}
-
-TIniList& TMainForm::IniListAd()
-{
-    return m_workspace->IniListAd;
-}
-
-TIniList& TMainForm::IniListSiteInfo()
-{
-    return m_workspace->IniListSiteInfo;
-}
-
-void TMainForm::buildAreas()
-{
-    auto button = [this](const char* name) { return findChild<QToolButton*>(QLatin1String(name)); };
-    auto item = [this](const char* name) { return findChild<QAction*>(QLatin1String(name)); };
     Workspace& ws = *m_workspace;
 
-    m_sites = new SitesArea(ws, *m_feedback, *m_actions,
-        { m_setups, m_tree, m_files, m_pages, button("TBConnect"), button("TBDisconnect"), button("TBReconnect"),
-            button("TBHosts") },
-        this);
-    auto* encodingLabel = new QLabel(this);
-    encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
-    encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
-    statusBar()->addPermanentWidget(encodingLabel);
-    m_documents = new DocumentsArea(
-        ws, *m_feedback, *m_actions, { m_pages, m_editorMenu, m_adTreeMenu, encodingLabel }, this);
-    m_banners = new BannersArea(
-        ws, *m_actions, { m_bannerList, m_previewPanel, m_preview, m_previewItem, m_monitorItem }, this);
-    m_networks = new NetworksArea(
-        ws, { button("TBLogin"), m_loginMenu, item("MINetwork"), item("MIUpdateNetwork") }, this);
-    m_options = new OptionsArea(ws,
-        { button("TBOptions"), m_optionsMenu, m_adItem, item("MIOption"), m_adPanel, button("TBHelp"), m_ad },
-        this);
+    m_documents = new DocumentsArea(ws, *m_feedback, *m_actions, m_pages, this);
+    // The sites ask the documents to close the pages of what they close.
+    m_sites = new SitesArea(ws, *m_feedback, *m_actions, *m_documents, m_pages, this);
+    m_banners = new BannersArea(ws, *m_actions, m_preview, m_previewPanel, this);
+    // The program's web client, shared by the two online-service areas.
+    auto* webClient = new QNetworkAccessManager(this);
+    m_networks = new NetworksArea(ws, *webClient, this);
+    m_options = new OptionsArea(ws, *webClient, std::move(onlineProbe), this);
 
-    m_networks->setService(
-        m_options->network(), [this] { return m_options->serviceUrl(); }, &m_networkVersion);
     connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
 
-    // The areas meet here: the sites ask the documents to open and close pages.
-    m_sites->setDocumentHooks({
-        [this](TConnection& connection) { return m_documents->closeConnectionDocuments(connection); },
-        [this](const std::string& folder) { return m_documents->closeDocumentsBelow(folder); },
-        [this] { return m_documents->activeFile(); },
-    });
     connect(m_sites, &SitesArea::openFileRequested, this,
         [this](TFileNode* file) { m_documents->openDocument(*file); });
     connect(m_sites, &SitesArea::previewRequested, this, &TMainForm::openPreview);
@@ -182,42 +134,15 @@ void TMainForm::buildAreas()
     connect(m_sites, &SitesArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_banners, &BannersArea::commandStateChanged, this, &TMainForm::updateCommandState);
-    connect(m_banners, &BannersArea::bannerSelectionChanged, this, [this] { m_documents->jumpCounter() = 1; });
-    // A catalogue change re-rates the blocks of the active page.
-    connect(m_banners, &BannersArea::bannerChanged, this,
-        [this](const std::optional<std::string>& oldName, const TAdBanner* banner) {
-            if (DocumentTab* tab = m_documents->activeTab()) {
-                AdPage page = tab->page();
-                RefreshAdNodes(page, oldName, banner);
-            }
-        });
-    auto* adCommands = new PageAdCommands(ws, *m_documents, *m_actions, m_addAdMenu, this);
-    connect(adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
-    connect(m_documents, &DocumentsArea::tabOpened, adCommands, &PageAdCommands::attachTab);
+    connect(m_banners, &BannersArea::bannerSelectionChanged, m_documents, &DocumentsArea::restartJumps);
+    connect(m_banners, &BannersArea::bannerChanged, m_documents, &DocumentsArea::refreshAdNodes);
+    m_adCommands = new PageAdCommands(ws, *m_documents, *m_actions, this);
+    connect(m_adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
+    connect(m_documents, &DocumentsArea::tabOpened, m_adCommands, &PageAdCommands::attachTab);
     connect(m_feedback, &GuiFeedback::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_runner, &TransferRunner::busyChanged, this, &TMainForm::updateCommandState);
 
-    connect(button("TBExit"), &QToolButton::clicked, this, &QWidget::close);
-    connect(button("TBAddAd"), &QToolButton::clicked, this,
-        [this, button] { PopupBelow(button("TBAddAd"), m_addAdMenu); });
-}
-
-void TMainForm::createDialogs()
-{
-    m_fmNetworks = new TFmNetworks(*m_workspace, this);
-    m_fmBanner = new TFmBanner(this);
-    m_fmHosts = new TFmHosts(this);
-    m_fmOption
-        = new TFmOption(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->SettingsFolder, this);
-    m_fmEditIni = new TFmEditIni(m_workspace->IniListAd, m_workspace->IniListSetup, m_workspace->IniListSiteInfo,
-        m_workspace->SettingsFolder, this);
-    m_fmMessage = new TFmMessage(this);
-    m_sites->setHostsDialog(m_fmHosts);
-    m_networks->setDialog(m_fmNetworks);
-    m_networks->setEditor(m_fmEditIni);
-    m_fmNetworks->setExplanation(m_fmMessage);
-    m_banners->setDialog(m_fmBanner);
-    m_options->setDialog(m_fmOption);
+    connect(m_exitButton, &QToolButton::clicked, this, &QWidget::close);
 }
 
 void TMainForm::showStatus(const QString& text)
@@ -236,99 +161,15 @@ void TMainForm::openPreview(const QString& address)
     window->showMaximised();
 }
 
-bool TMainForm::loadSettingsFiles()
-{
-    const std::string folder = m_settingsFolder.toStdString();
-    bool ok = true;
-    const std::pair<TIniList*, std::string_view> files[] = { { &m_workspace->IniListSetup, kMainSettingsFile },
-        { &m_workspace->IniListAd, kBannerFile }, { &m_workspace->IniListSiteInfo, kProfileFile } };
-    for (const auto& [store, name] : files) {
-        SettingsLoadReport report;
-        const Status loaded = LoadSettingsFile(*store, folder, name, &report);
-        if (!loaded) {
-            ShowMessage(this, MessageType::Error, FromData(loaded.error));
-            ok = false;
-        } else if (report.Damaged) {
-            ShowMessage(this, MessageType::Warning,
-                QStringLiteral("設定ファイル[%1]が壊れています。%2バイト中%3バイト目までしか読めませんでした。"
-                               "元のファイルは[%4]に保存しました。")
-                    .arg(QString::fromStdString(JoinPath(folder, name)))
-                    .arg(report.FileBytes)
-                    .arg(report.LoadedBytes)
-                    .arg(QString::fromStdString(report.DamagedCopy)));
-        }
-    }
-    return ok;
-}
-
-void TMainForm::startUp()
-{
-    if (m_startedUp)
-        return;
-    m_startedUp = true;
-
-    // The new-version flag and the private scratch folder with its three
-    // files (stale folders of a crashed run go first); the transfer buffer
-    // lives in the workspace.
-    m_newVersionQuestioned = false;
-    if (const Status made = m_workspace->Scratch.Create(m_scratchFolder.toStdString(), TickCount()); !made) {
-        ShowMessage(this, MessageType::Error, QString::fromStdString(made.error));
-        m_quitRequested = true;
-    }
-    m_workspace->ScratchFiles = m_workspace->Scratch.Files();
-
-    // The three settings files, in this order.
-    if (!loadSettingsFiles())
-        m_quitRequested = true;
-    m_options->loadOptions();
-
-    // The window takes the screen's work area, without being maximised.
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->availableGeometry());
-
-    // General settings: the definitions' version, the check items, panes and sizes.
-    GeneralSettings designed;
-    designed.TreeWidth = 217;
-    designed.TreeHeight = 146;
-    designed.PreviewWidth = 127;
-    const int setupCount = m_workspace->IniListSetup.ReadInteger("Setups", "Count", 0);
-    m_startSettings = ReadGeneralSettings(m_workspace->IniListSetup, designed, setupCount);
-    applyGeneralSettings(m_startSettings);
-
-    // Site setups, profiles and networks, then the catalogue.
-    m_sites->loadSetups();
-    m_networks->loadProfilesAndNetworks();
-    m_banners->loadBanners(m_startSettings.LastAdIndex, m_startSettings.SortColumn);
-    updateCommandState();
-    if (!m_quitRequested)
-        m_options->startOnlineServices(&m_networkVersion);
-}
-
-void TMainForm::applyGeneralSettings(const GeneralSettings& s)
-{
-    m_networkVersion = s.NetworkVersion;
-    m_monitorItem->setChecked(s.ClipMonitor);
-    m_adItem->setChecked(s.Ad);
-    m_options->setAdPanelVisible(s.Ad);
-    m_banners->rememberPreviewWidth(s.PreviewWidth);
-    m_previewItem->setChecked(s.PreviewAd);
-    m_banners->setPreviewVisible(s.PreviewAd);
-    m_tree->resize(s.TreeWidth, s.TreeHeight);
-    m_previewPanel->resize(s.PreviewWidth, m_previewPanel->height());
-    m_paneSizesApplied = false;
-    if (isVisible())
-        applyPaneSizes();
-}
-
 void TMainForm::applyPaneSizes()
 {
     // Splitters take sizes reliably once they are laid out.
     if (m_paneSizesApplied)
         return;
     m_paneSizesApplied = true;
-    const int treeTotal = m_directorySplitter->width() - m_directorySplitter->handleWidth();
-    m_directorySplitter->setSizes(
-        { m_startSettings.TreeWidth, std::max(0, treeTotal - m_startSettings.TreeWidth) });
+    QSplitter* listSplitter = m_sites->widgets().listSplitter;
+    const int treeTotal = listSplitter->width() - listSplitter->handleWidth();
+    listSplitter->setSizes({ m_startSettings.TreeWidth, std::max(0, treeTotal - m_startSettings.TreeWidth) });
     const int middleTotal = m_middle->width() - m_middle->handleWidth();
     m_middle->setSizes({ std::max(0, middleTotal - m_startSettings.PreviewWidth), m_startSettings.PreviewWidth });
     const int columnTotal = m_middleSplitter->height() - m_middleSplitter->handleWidth();
@@ -374,71 +215,6 @@ void TMainForm::fitFrameToWorkArea(int triesLeft)
     });
 }
 
-GeneralSettings TMainForm::collectGeneralSettings() const
-{
-    GeneralSettings s = m_startSettings;
-    s.ClipMonitor = m_monitorItem->isChecked();
-    s.Ad = m_adItem->isChecked();
-    s.PreviewAd = m_previewItem->isChecked();
-    s.DefautIndex = m_setups->currentIndex();
-    s.TreeWidth = m_tree->width();
-    s.TreeHeight = m_tree->height();
-    s.PreviewWidth = m_banners->previewWidth();
-    const int sorted = m_bannerList->header()->sortIndicatorSection();
-    if (sorted >= 0)
-        s.SortColumn
-            = SortColumnValue(sorted, m_bannerList->header()->sortIndicatorOrder() == Qt::DescendingOrder);
-    const TAdBanner* selected = m_workspace->Banners.SelectedBanner();
-    s.LastAdIndex = selected ? selected->Number : 0;
-    return s;
-}
-
-std::string TMainForm::recoveryFolder() const
-{
-    return JoinPath(m_settingsFolder.toStdString(), "recovery");
-}
-
-void TMainForm::endWithoutQuestions()
-{
-    if (m_shutDown || !m_startedUp)
-        return;
-    if (const Status kept = SaveRecoveryCopies(recoveryFolder(), m_documents->recoveryCopies()); !kept)
-        qWarning("pagewick: modified pages could not be kept: %s", kept.error.c_str());
-    shutDown();
-}
-
-void TMainForm::offerRecovery()
-{
-    const std::vector<RecoveryCopy> copies = LoadRecoveryCopies(recoveryFolder());
-    if (copies.empty())
-        return;
-    QString list;
-    for (const RecoveryCopy& copy : copies)
-        list += FromData(copy.SetupName) + QStringLiteral(": ") + FromData(copy.Path) + QLatin1Char('\n');
-    const auto answer = ShowMessage(this, MessageType::Confirmation,
-        QStringLiteral("前回の終了時に保存されていなかったページがあります。\n\n") + list
-            + QStringLiteral("\nこれらのページを開き直しますか？（「いいえ」で破棄します）"),
-        QMessageBox::Yes | QMessageBox::No);
-    std::vector<RecoveryCopy> notOpened;
-    if (answer == QMessageBox::Yes) {
-        for (const RecoveryCopy& copy : copies) {
-            TFileNode* file = m_sites->findFile(copy.SetupName, copy.Path);
-            if (file && m_documents->openDocument(*file))
-                m_documents->restoreText(*file, copy.Bytes);
-            else
-                notOpened.push_back(copy);
-        }
-    }
-    ClearRecoveryCopies(recoveryFolder());
-    if (!notOpened.empty()) {
-        // Kept for the next start: the site may be reachable then.
-        SaveRecoveryCopies(recoveryFolder(), notOpened);
-        ShowMessage(this, MessageType::Warning,
-            QStringLiteral("開けなかったページは次回の起動時にもう一度お尋ねします。"));
-    }
-    updateCommandState();
-}
-
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     // The list page stays; every document page closes, from the last one on.
@@ -447,27 +223,6 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
-}
-
-void TMainForm::shutDown()
-{
-    if (m_shutDown || !m_startedUp)
-        return;
-    m_shutDown = true;
-
-    m_workspace->Scratch.Remove();
-
-    // A start-up that could not create its settings files writes nothing back.
-    if (m_quitRequested)
-        return;
-
-    WriteGeneralSettings(
-        m_workspace->IniListSetup, collectGeneralSettings(), m_bannerList->header()->sortIndicatorSection() >= 0);
-    m_sites->storeSetups();
-    const Status saved
-        = SaveSettingsFile(m_workspace->IniListSetup, m_settingsFolder.toStdString(), kMainSettingsFile);
-    if (!saved)
-        ShowMessage(this, MessageType::Error, FromData(saved.error));
 }
 
 void TMainForm::updateCommandState()
@@ -480,8 +235,9 @@ void TMainForm::updateCommandState()
     const TNode* entry = m_sites->selectedEntry();
 
     CommandFacts facts;
-    facts.SetupCount = m_setups->count();
-    facts.SelectedSetup = m_setups->currentIndex();
+    QComboBox* setups = m_sites->widgets().setups;
+    facts.SetupCount = setups->count();
+    facts.SelectedSetup = setups->currentIndex();
     facts.DocumentActive = tab != nullptr;
     facts.FolderSelected = ws.Tree.Selected() != nullptr;
     facts.FolderNeedsReconnect = facts.FolderSelected && RootOf(ws.Tree.Selected())->NeedsReconnect;
@@ -490,13 +246,13 @@ void TMainForm::updateCommandState()
     facts.DocumentNeedsReconnect = documentConnection && documentConnection->NeedsReconnect;
     facts.AdNodeSelected = tab && tab->adTree().Selected();
     facts.BannerSelected = m_banners->hasSelectedBanner();
-    facts.LoginMenuHasEntries = !m_loginMenu->isEmpty();
+    facts.LoginMenuHasEntries = !m_networks->widgets().loginMenu->isEmpty();
     facts.TransferRunning = m_runner->busy();
     const CommandState state = ComputeCommandState(facts);
 
     if (state.SelectSetup >= 0) {
-        const QSignalBlocker block(m_setups);
-        m_setups->setCurrentIndex(state.SelectSetup);
+        const QSignalBlocker block(setups);
+        setups->setCurrentIndex(state.SelectSetup);
     }
     if (m_commandTargets.empty()) {
         for (const Command command : AllCommands()) {

@@ -5,25 +5,18 @@
 #include "sites/ftpclient.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-class QComboBox;
 class QMenu;
 class QSplitter;
-class QStandardItemModel;
 class QTabWidget;
 class QToolBar;
 class QToolButton;
-class QTreeView;
-
-namespace pw {
-class TIniList;
-}
 
 namespace pw::gui {
 
@@ -33,13 +26,8 @@ class DocumentsArea;
 class GuiFeedback;
 class NetworksArea;
 class OptionsArea;
+class PageAdCommands;
 class SitesArea;
-class TFmBanner;
-class TFmEditIni;
-class TFmHosts;
-class TFmMessage;
-class TFmNetworks;
-class TFmOption;
 class TransferRunner;
 class WebPane;
 struct Workspace;
@@ -54,13 +42,12 @@ class TMainForm : public QMainWindow {
 public:
     // `settingsFolder` holds Pagewick.ini, ads.ini and siteinfo.ini;
     // `scratchFolder` receives the scratch .html files; `ftpClients` makes the
-    // clients of the site connections.
+    // clients of the site connections; `onlineProbe`, when given, tells the
+    // online services whether the machine is online (see OptionsArea).
     TMainForm(const QString& settingsFolder, const QString& scratchFolder, FtpClientFactory ftpClients,
-        QWidget* parent = nullptr);
+        std::function<bool()> onlineProbe = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Creates the six dialogs, in their fixed order, after the main window.
-    void createDialogs();
     // The start-up sequence, run once before the window is shown.
     void startUp();
     // The exit writes; run once, after the event loop (or from the destructor).
@@ -72,10 +59,6 @@ public:
 
     ActionList* actionList() const { return m_actions; }
     Workspace& workspace() { return *m_workspace; }
-    TIniList& IniListSetup();
-    TIniList& IniListAd();
-    TIniList& IniListSiteInfo();
-    int NetworkVersion() const { return m_networkVersion; }
 
     SitesArea* sites() const { return m_sites; }
     DocumentsArea* documents() const { return m_documents; }
@@ -99,12 +82,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void buildLayout();
-    void buildToolBar();
+    void buildFrame();
     void buildMenus();
+    void placeAreaWidgets();
     void buildMenuBar();
     void showAbout();
-    void buildAreas();
+    void buildAreas(std::function<bool()> onlineProbe);
 
     bool loadSettingsFiles();
     void applyGeneralSettings(const GeneralSettings& settings);
@@ -117,8 +100,6 @@ private:
     QString m_settingsFolder;
     QString m_scratchFolder;
     std::unique_ptr<Workspace> m_workspace;
-    int m_networkVersion = 1;
-    bool m_newVersionQuestioned = false;
     bool m_quitRequested = false;
     bool m_startedUp = false;
     bool m_shutDown = false;
@@ -135,43 +116,26 @@ private:
     BannersArea* m_banners = nullptr;
     NetworksArea* m_networks = nullptr;
     OptionsArea* m_options = nullptr;
+    PageAdCommands* m_adCommands = nullptr;
 
-    // Frame widgets.
+    // The frame's own widgets; the areas make theirs and the frame places them.
     QToolBar* m_toolBar = nullptr;
-    QComboBox* m_setups = nullptr;
     QTabWidget* m_pages = nullptr;
-    QWidget* m_directoryPage = nullptr;
-    QSplitter* m_directorySplitter = nullptr;
-    QTreeView* m_tree = nullptr;
-    QTreeView* m_files = nullptr;
     QSplitter* m_middleSplitter = nullptr;
     QSplitter* m_middle = nullptr;
-    QTreeView* m_bannerList = nullptr;
     QWidget* m_previewPanel = nullptr;
     WebPane* m_preview = nullptr;
-    QWidget* m_adPanel = nullptr;
-    WebPane* m_ad = nullptr;
+    QToolButton* m_exitButton = nullptr;
 
-    QMenu* m_loginMenu = nullptr;
-    QMenu* m_optionsMenu = nullptr;
-    QMenu* m_addAdMenu = nullptr;
-    QMenu* m_editorMenu = nullptr;
-    QMenu* m_adTreeMenu = nullptr;
-    QAction* m_previewItem = nullptr;
-    QAction* m_monitorItem = nullptr;
-    QAction* m_adItem = nullptr;
+    // Pop-up menus of the action list.
+    QMenu* m_directoryMenu = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_adEditMenu = nullptr;
 
     // Menu bar items that click a tool button, and the button.
     std::vector<std::pair<QAction*, QToolButton*>> m_buttonItems;
     // The objects whose enabled state the command state sets, by name.
     std::vector<std::pair<Command, QObject*>> m_commandTargets;
-
-    QPointer<TFmNetworks> m_fmNetworks;
-    QPointer<TFmBanner> m_fmBanner;
-    QPointer<TFmHosts> m_fmHosts;
-    QPointer<TFmOption> m_fmOption;
-    QPointer<TFmEditIni> m_fmEditIni;
-    QPointer<TFmMessage> m_fmMessage;
 };
 
 } // namespace pw::gui

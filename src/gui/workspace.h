@@ -9,6 +9,8 @@
 #include "sites/ftpclient.h"
 #include "sites/setup.h"
 
+#include <QString>
+
 #include <array>
 #include <string>
 
@@ -39,6 +41,13 @@ struct Workspace {
     // the banner preview and the banner editor's preview.
     ScratchFolder Scratch;
     std::array<std::string, 3> ScratchFiles;
+    // The installed network definitions version ("v2"): read at start-up,
+    // raised when the user takes newer definitions.
+    int NetworkVersion = 1;
 };
+
+// The online service's address as stored in Pagewick.ini, trimmed; empty when
+// none is set.
+QString StoredServiceUrl(const Workspace& workspace);
 
 } // namespace pw::gui

@@ -136,7 +136,6 @@ private:
     {
         const QString settings = QString::fromStdString(m_settings);
         m_form = std::make_unique<TMainForm>(settings, settings, net::CurlFtpClientFactory());
-        m_form->createDialogs();
         m_form->startUp();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));

@@ -96,7 +96,6 @@ private slots:
         QVERIFY(SaveBanners(banners, ads, folder).ok);
         // The window is made but not shown: the program is in the background.
         m_form = std::make_unique<TMainForm>(m_dir.path(), m_dir.path(), net::CurlFtpClientFactory());
-        m_form->createDialogs();
         m_form->startUp();
         QVERIFY(QGuiApplication::focusWindow() == nullptr);
     }

@@ -4,12 +4,15 @@
 // 127.0.0.1 at a free port, serving a folder and answering POSTs with what
 // they carried.
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <cstdint>
 
 namespace pw::test {
 
@@ -62,10 +65,48 @@ public:
     }
     quint16 port() const { return m_port; }
 
+    // How many body bytes the last answer below /__endless/ sent before the
+    // client hung up (asked over a plain socket, outside any proxy).
+    qint64 endlessSent() const
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        if (!socket.waitForConnected(3000))
+            return -1;
+        socket.write("GET /__sent HTTP/1.0\r\n\r\n");
+        QByteArray answer;
+        while (socket.waitForReadyRead(3000))
+            answer += socket.readAll();
+        answer += socket.readAll();
+        const qsizetype body = answer.indexOf("\r\n\r\n");
+        return body < 0 ? -1 : answer.mid(body + 4).trimmed().toLongLong();
+    }
+
 private:
     QProcess m_process;
     quint16 m_port = 0;
     QString m_scheme = QStringLiteral("http");
 };
+
+// The peak resident memory of this process in bytes since the last
+// ResetPeakResident(), from /proc (a transient buffer that is freed again
+// shows here, not in the current size).
+inline void ResetPeakResident()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+inline std::int64_t PeakResidentBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
 
 } // namespace pw::test

@@ -33,7 +33,6 @@ namespace {
 std::unique_ptr<TMainForm> StartForm(const QTemporaryDir& dir)
 {
     auto form = std::make_unique<TMainForm>(dir.path(), dir.path(), net::CurlFtpClientFactory());
-    form->createDialogs();
     form->startUp();
     return form;
 }
@@ -407,7 +406,6 @@ private slots:
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("no-such-folder"));
         TMainForm form(missing, dir.path(), net::CurlFtpClientFactory());
-        form.createDialogs();
         form.startUp();
         QVERIFY(form.quitRequested());
         QCOMPARE(m_messages.size(), 3);

@@ -13,6 +13,7 @@
 #include "networks/siteinfo.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
+#include "shell/onlineservices.h"
 
 #include "gui/common/actionlist.h"
 #include <QApplication>
@@ -44,7 +45,6 @@ namespace {
 std::unique_ptr<TMainForm> StartForm(const QString& settings, const QString& scratch)
 {
     auto form = std::make_unique<TMainForm>(settings, scratch, net::CurlFtpClientFactory());
-    form->createDialogs();
     form->startUp();
     return form;
 }
@@ -746,7 +746,7 @@ private slots:
         update->trigger();
         QCOMPARE(requests(), before + 1);
         QCOMPARE(m_messages, QStringList({ QStringLiteral("広告代理店情報が更新されました。") }));
-        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().NetworkVersion, 4);
         QCOMPARE(form->workspace().Networks.size(), size_t(2));
         QCOMPARE(FromData(form->workspace().Networks[1]->Name), QStringLiteral("公開ネット"));
         TIniList stored;
@@ -762,7 +762,7 @@ private slots:
         QCOMPARE(m_messages.size(), 1);
         QVERIFY2(
             m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")), qPrintable(m_messages[0]));
-        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().NetworkVersion, 4);
 
         // HTTPS with a certificate nobody vouches for: refused, nothing merged.
         QProcess makeCert;
@@ -795,7 +795,7 @@ private slots:
         QVERIFY2(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー"))
                 && m_messages[0].contains(QLatin1String("SSL")),
             qPrintable(m_messages[0]));
-        QCOMPARE(form->NetworkVersion(), 4);
+        QCOMPARE(form->workspace().NetworkVersion, 4);
         QCOMPARE(form->workspace().Networks.size(), size_t(2));
 
         QTcpServer silent; // accepts connections and never answers
@@ -810,6 +810,78 @@ private slots:
         QVERIFY(m_messages[0].startsWith(QStringLiteral("127.0.0.1サーバーに接続エラー")));
         QVERIFY(clock.elapsed() < 20000);
         QCOMPARE(form->workspace().Networks.size(), size_t(2));
+    }
+
+    // The definitions download reads at most its cap: a file of exactly the
+    // cap is merged; one byte more, or an answer that does not end, is cut
+    // off with a message, memory stays put and nothing is merged.
+    void definitionsSizeCap()
+    {
+        QTemporaryDir served;
+        const qsizetype cap = qsizetype(kDefinitionsFileLimit);
+        // One published network whose marker text pads nwks.txt to `size` bytes.
+        auto publish = [&](qsizetype size) {
+            NetworkList published;
+            published.push_back(
+                MakeNetwork(QStringLiteral("大きいネット"), QStringLiteral("https://p.example/login")));
+            published.back()->System = "P1";
+            TIniList scratch;
+            QVERIFY(ExportNetworks(scratch, published, "4", served.path().toStdString()).ok);
+            const qint64 bare = QFileInfo(served.filePath(QStringLiteral("nwks.txt"))).size();
+            published.back()->Character = std::string(size_t(size - bare), 'x');
+            QVERIFY(ExportNetworks(scratch, published, "4", served.path().toStdString()).ok);
+            QCOMPARE(QFileInfo(served.filePath(QStringLiteral("nwks.txt"))).size(), size);
+        };
+        test::FormServer service;
+        QVERIFY(service.start(served.path()));
+        const QString tooLarge = QStringLiteral("127.0.0.1サーバーから受け取った広告代理店情報が大きすぎます");
+
+        const struct Case {
+            const char* name;
+            qsizetype size; // 0: the endless answer
+            bool merged;
+        } cases[] = {
+            { "OneOverTheCap", cap + 1, false },
+            { "Endless", 0, false },
+            { "AtTheCap", cap, true },
+        };
+        for (const Case& c : cases) {
+            QTemporaryDir settings;
+            SaveNetworksFile(settings.path(), NetworkList());
+            auto form = StartForm(settings.path(), settings.path());
+            QString base = service.url(QString());
+            if (c.size)
+                publish(c.size);
+            else
+                base = service.url(QStringLiteral("__endless/"));
+            form->workspace().IniListSetup.WriteString("Setups", "ServiceURL", ToData(base));
+            m_messages.clear();
+            const size_t networksBefore = form->workspace().Networks.size();
+            test::ResetPeakResident();
+            const std::int64_t memoryBefore = test::PeakResidentBytes();
+            QElapsedTimer clock;
+            clock.start();
+            form->findChild<QAction*>(QStringLiteral("MIUpdateNetwork"))->trigger();
+            QVERIFY2(clock.elapsed() < 15000, c.name);
+            // The merged case holds the file itself and its parsed copies.
+            QVERIFY2(test::PeakResidentBytes() - memoryBefore < 64 * 1024 * 1024, c.name);
+            QCOMPARE(m_messages.size(), 1);
+            for (QString& m : m_messages)
+                m.truncate(200);
+            if (c.merged) {
+                QCOMPARE(m_messages[0], QStringLiteral("広告代理店情報が更新されました。"));
+                QCOMPARE(form->workspace().Networks.size(), networksBefore + 1);
+                QVERIFY(form->workspace().Networks.back()->Character.size() > size_t(cap) - 4096);
+            } else {
+                QVERIFY2(m_messages[0].startsWith(tooLarge), qPrintable(m_messages[0]));
+                QCOMPARE(form->workspace().Networks.size(), networksBefore);
+                QCOMPARE(form->workspace().IniListSetup.ReadInteger("Setups", "v2", 1), 1);
+            }
+            if (!c.size) {
+                const qint64 sent = service.endlessSent();
+                QVERIFY2(sent >= 0 && sent < 32 * 1024 * 1024, qPrintable(QString::number(sent)));
+            }
+        }
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "formserver.h"
 
 #include "gui/common/browserwindow.h"
+#include "gui/common/cappeddownload.h"
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "gui/mainwindow.h"
@@ -16,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -38,10 +40,10 @@ using namespace pw::gui;
 
 namespace {
 
+// The machine counts as online throughout.
 std::unique_ptr<TMainForm> StartForm(const QString& folder)
 {
-    auto form = std::make_unique<TMainForm>(folder, folder, net::CurlFtpClientFactory());
-    form->createDialogs();
+    auto form = std::make_unique<TMainForm>(folder, folder, net::CurlFtpClientFactory(), [] { return true; });
     form->startUp();
     return form;
 }
@@ -273,9 +275,8 @@ private slots:
                 messages << text;
                 return type == MessageType::Confirmation ? c.answer : QMessageBox::Ok;
             });
-            int v2 = c.v2;
-            options->setOnlineProbe([] { return true; });
-            options->startOnlineServices(&v2);
+            form->workspace().NetworkVersion = c.v2;
+            options->startOnlineServices();
             QCOMPARE(options->onlineServices().State(), OnlineState::Waiting);
             options->checkOnline();
             QCOMPARE(options->onlineServices().State(), c.state);
@@ -284,10 +285,95 @@ private slots:
                 QVERIFY2(messages[i].startsWith(c.messages[i]), qPrintable(QLatin1String(c.name) + messages[i]));
             QTRY_VERIFY2_WITH_TIMEOUT(pane->url().toString().endsWith(QLatin1String(c.ad)),
                 qPrintable(QLatin1String(c.name) + QLatin1Char(' ') + pane->url().toString()), 10000);
-            QCOMPARE(std::max(v2, form->NetworkVersion()), c.v2After);
+            QCOMPARE(form->workspace().NetworkVersion, c.v2After);
             QCOMPARE(setup.ReadBool("Setups", "Questioned", false), c.questionedAfter);
         }
         init();
+    }
+
+    // The version file is fetched at start-up without a click, so a service
+    // that answers too much is dropped quietly, as an error status is: the
+    // reply is cut at the cap and nothing beyond it is kept. A file of exactly
+    // the cap is still read.
+    void versionFileSizeCap()
+    {
+        QTemporaryDir served;
+        QVERIFY(QFile(served.filePath(QStringLiteral("ad.jsp"))).open(QIODevice::WriteOnly));
+        pw::test::FormServer service;
+        QVERIFY(service.start(served.path()));
+        // "1.1000…0,3": program 1.1 (current), definitions 3, padded with zeros.
+        auto padded = [](qsizetype size) {
+            QByteArray body = "1.1" + QByteArray(size - 5, '0') + ",3";
+            Q_ASSERT(body.size() == size);
+            return body;
+        };
+        const qsizetype cap = qsizetype(kVersionFileLimit);
+        const QString question = QStringLiteral("127.0.0.1から最新の広告ネットワーク情報をドウンロードします");
+        const struct Case {
+            const char* name;
+            qsizetype size; // 0: the endless answer
+            bool asked;
+            OnlineState state;
+        } cases[] = {
+            { "AtTheCap", cap, true, OnlineState::Served },
+            { "OneOverTheCap", cap + 1, false, OnlineState::Retrying },
+            { "Endless", 0, false, OnlineState::Retrying },
+        };
+        for (const Case& c : cases) {
+            QString base = service.url(QString());
+            if (c.size) {
+                QFile file(served.filePath(QStringLiteral("newversion.txt")));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(padded(c.size));
+            } else {
+                base = service.url(QStringLiteral("__endless/"));
+            }
+            QTemporaryDir folder;
+            auto form = StartForm(folder.path());
+            OptionsArea* options = form->options();
+            form->workspace().IniListSetup.WriteString("Setups", "ServiceURL", ToData(base));
+            QStringList messages;
+            SetMessageHandler([&](MessageType, const QString& text) {
+                messages << text.left(200);
+                return QMessageBox::No;
+            });
+            form->workspace().NetworkVersion = 2;
+            options->startOnlineServices();
+            pw::test::ResetPeakResident();
+            const std::int64_t memoryBefore = pw::test::PeakResidentBytes();
+            QElapsedTimer clock;
+            clock.start();
+            options->checkOnline();
+            QVERIFY2(clock.elapsed() < 15000, c.name);
+            QVERIFY2(pw::test::PeakResidentBytes() - memoryBefore < 64 * 1024 * 1024, c.name);
+            QVERIFY2(options->onlineServices().State() == c.state, c.name);
+            QCOMPARE(messages.size(), c.asked ? 1 : 0);
+            if (c.asked)
+                QVERIFY2(messages[0].startsWith(question), qPrintable(messages[0]));
+            if (!c.size) {
+                const qint64 sent = service.endlessSent();
+                QVERIFY2(sent >= 0 && sent < 32 * 1024 * 1024, qPrintable(QString::number(sent)));
+            }
+        }
+        init();
+    }
+
+    // A service download ends at its total time even while bytes keep
+    // trickling in, which the idle time-out alone never sees.
+    void downloadEndsAtItsDeadline()
+    {
+        pw::test::FormServer service;
+        QVERIFY(service.start());
+        QNetworkAccessManager client;
+        client.setProxy(QNetworkProxy::NoProxy);
+        QElapsedTimer clock;
+        clock.start();
+        const CappedDownload got
+            = DownloadCapped(client, QUrl(service.url(QStringLiteral("__trickle/x"))), 1024, 1500, 3000);
+        QCOMPARE(got.Result, CappedDownload::Outcome::Failed);
+        QVERIFY(got.Body.isEmpty());
+        QVERIFY(!got.ErrorText.isEmpty());
+        QVERIFY2(clock.elapsed() >= 2500 && clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // No service address: no request of any kind; a service that cannot be
@@ -297,9 +383,7 @@ private slots:
         QTemporaryDir folder;
         auto form = StartForm(folder.path());
         OptionsArea* options = form->options();
-        int v2 = 1;
-        options->setOnlineProbe([] { return true; });
-        options->startOnlineServices(&v2);
+        options->startOnlineServices();
         options->checkOnline();
         QCOMPARE(options->onlineServices().State(), OnlineState::Starting);
         QVERIFY(m_messages.isEmpty());
@@ -328,7 +412,7 @@ private slots:
             Child<QPushButton>(d, "BitBtn1")->click();
         });
         const int before = ProxyCount(m_proxy);
-        options->startOnlineServices(&v2);
+        options->startOnlineServices();
         options->checkOnline();
         QCOMPARE(ProxyCount(m_proxy), before + 1);
         QCOMPARE(options->onlineServices().State(), OnlineState::Retrying); // the proxy answers 502
@@ -340,10 +424,9 @@ private slots:
         });
         auto form2 = StartForm(folder.path());
         OptionsArea* fresh = form2->options();
-        fresh->setOnlineProbe([] { return true; });
         form2->workspace().IniListSetup.WriteString(
             "Setups", "ServiceURL", ToData(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())));
-        fresh->startOnlineServices(&v2);
+        fresh->startOnlineServices();
         m_messages.clear();
         fresh->checkOnline();
         QCOMPARE(fresh->onlineServices().State(), OnlineState::Stopped);

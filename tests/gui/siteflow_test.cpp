@@ -127,7 +127,6 @@ private:
     {
         const QString settings = m_dir.filePath(QStringLiteral("settings"));
         m_form = std::make_unique<TMainForm>(settings, settings, net::CurlFtpClientFactory());
-        m_form->createDialogs();
         m_form->startUp();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));

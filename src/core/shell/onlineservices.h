@@ -5,6 +5,7 @@
 // ad panel shows. Pure logic: the window runs the monitor's timer and the web
 // requests, tells this class what happened, and carries out what it answers.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,12 @@ inline constexpr double kProgramVersion = 1.1;
 inline constexpr std::string_view kVersionFilePath = "newversion.txt";
 inline constexpr std::string_view kAdPagePath = "ad.jsp";
 inline constexpr std::string_view kDefinitionsFilePath = "nwks.txt";
+
+// The most the window reads of each download, in bytes; a longer answer is
+// cut off and dropped. The version file is two short fields; the definitions
+// file is a few KiB per network.
+inline constexpr size_t kVersionFileLimit = 16 * 1024;
+inline constexpr size_t kDefinitionsFileLimit = 4 * 1024 * 1024;
 
 // Monitor periods, in milliseconds.
 inline constexpr int kQuickCheckInterval = 1000;

@@ -9,6 +9,7 @@
 #include "gui/banners/fmbanner.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
+#include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
 #include "gui/workspace.h"
@@ -24,12 +25,33 @@
 
 namespace pw::gui {
 
-BannersArea::BannersArea(Workspace& workspace, ActionList& actions, const Widgets& widgets, QObject* parent)
-    : QObject(parent)
+namespace {
+
+BannersArea::Widgets BuildWidgets(WebPane* preview, QWidget* previewPanel, QWidget* window)
+{
+    BannersArea::Widgets w {};
+    w.list = MakeReportList(QStringLiteral("LVAdFlights"));
+    w.list->setAccessibleName(QStringLiteral("広告リスト"));
+    w.list->setSelectionMode(QAbstractItemView::SingleSelection);
+    w.preview = preview;
+    w.previewPanel = previewPanel;
+    w.previewItem = MakeOptionItem(Command::MIAdPreview, QStringLiteral("プレビュー"),
+        QStringLiteral("広告リストの広告プレビューを見る・見ない"), true, window);
+    w.monitorItem = MakeOptionItem(Command::MIMonitor, QStringLiteral("クリップボード"),
+        QStringLiteral("クリップボードを自動監視する・しない"), true, window);
+    return w;
+}
+
+} // namespace
+
+BannersArea::BannersArea(
+    Workspace& workspace, ActionList& actions, WebPane* preview, QWidget* previewPanel, QWidget* window)
+    : QObject(window)
     , m_workspace(workspace)
     , m_actions(actions)
-    , m_widgets(widgets)
+    , m_widgets(BuildWidgets(preview, previewPanel, window))
 {
+    m_dialog = new TFmBanner(window);
     QTreeView* list = m_widgets.list;
     m_model = new BannerListModel(m_workspace.Banners, list);
     list->setModel(m_model);

@@ -34,10 +34,16 @@ public:
         QAction* monitorItem; // MIMonitor
     };
 
-    BannersArea(Workspace& workspace, ActionList& actions, const Widgets& widgets, QObject* parent = nullptr);
+    // The banner list and the two check items are made here, and the banner
+    // editor dialog, a child of `window`; the window makes the preview pane
+    // in its panel and hands both over.
+    BannersArea(
+        Workspace& workspace, ActionList& actions, WebPane* preview, QWidget* previewPanel, QWidget* window);
+    // What the window places: the list beside the preview panel, the two
+    // items in its options menu.
+    const Widgets& widgets() const { return m_widgets; }
 
     BannerListModel* model() const { return m_model; }
-    void setDialog(TFmBanner* dialog) { m_dialog = dialog; }
 
     // The banner commands. A new banner starts from `html` (NewBanner passes
     // one blank); OK appends it, saves the catalogue and selects it.

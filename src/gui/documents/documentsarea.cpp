@@ -2,6 +2,7 @@
 
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
+#include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/findbar.h"
@@ -53,12 +54,44 @@ void AttachMenu(QWidget* widget, QMenu* menu)
 
 } // namespace
 
+namespace {
+
+DocumentsArea::Widgets BuildWidgets(ActionList& actions, QTabWidget* pages, QWidget* window)
+{
+    DocumentsArea::Widgets w {};
+    w.pages = pages;
+    auto item = [&actions](QMenu* m, const char* name, Command action) {
+        return AddLinkedItem(m, name, actions.action(action));
+    };
+    w.adTreeMenu = MakePopupMenu("PMAds", window);
+    item(w.adTreeMenu, "MIDeleteAd", Command::DeleteAd);
+    w.adTreeMenu->addSeparator();
+    item(w.adTreeMenu, "MIRefreshAd", Command::RefreshAd);
+
+    w.editorMenu = MakePopupMenu("PMOpeningFile", window);
+    item(w.editorMenu, "MIPreview2", Command::FilePreview);
+    w.editorMenu->addSeparator();
+    item(w.editorMenu, "MISave", Command::FileSave);
+    item(w.editorMenu, "MIClose", Command::FileCloseAct);
+    w.editorMenu->addSeparator();
+    AddAddAdSubmenu(w.editorMenu, Command::MIAddAd1, "MIAddNormal2", "MIAddRotation2",
+        actions.action(Command::AddNormal), actions.action(Command::AddRotation));
+    item(w.editorMenu, "MIReplaceAd1", Command::ReplaceAd);
+
+    w.encodingLabel = new QLabel;
+    w.encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
+    w.encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
+    return w;
+}
+
+} // namespace
+
 DocumentsArea::DocumentsArea(
-    Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets, QObject* parent)
-    : QObject(parent)
+    Workspace& workspace, SiteFeedback& feedback, ActionList& actions, QTabWidget* pages, QWidget* window)
+    : QObject(window)
     , m_workspace(workspace)
     , m_feedback(feedback)
-    , m_widgets(widgets)
+    , m_widgets(BuildWidgets(actions, pages, window))
 {
     connect(actions.action(Command::FileSave), &QAction::triggered, this, &DocumentsArea::save);
     QAction* closeAction = actions.action(Command::FileCloseAct);
@@ -70,7 +103,7 @@ DocumentsArea::DocumentsArea(
     });
 
     // Find in the page: not one of the listed commands, but every editor has it.
-    auto* findAction = new QAction(QStringLiteral("検索(&F)..."), this);
+    auto* findAction = m_findAction = new QAction(QStringLiteral("検索(&F)..."), this);
     findAction->setObjectName(QStringLiteral("EditFind"));
     findAction->setShortcut(QKeySequence::Find);
     findAction->setShortcutContext(Qt::WindowShortcut);
@@ -381,6 +414,14 @@ void DocumentsArea::find()
 {
     if (DocumentTab* tab = activeTab())
         tab->findBar()->open();
+}
+
+void DocumentsArea::refreshAdNodes(const std::optional<std::string>& oldName, const TAdBanner* banner)
+{
+    if (DocumentTab* tab = activeTab()) {
+        AdPage page = tab->page();
+        RefreshAdNodes(page, oldName, banner);
+    }
 }
 
 } // namespace pw::gui

@@ -6,18 +6,22 @@
 #include <QObject>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include <string>
 
+class QAction;
 class QLabel;
 class QMenu;
 class QTabWidget;
+class QWidget;
 
 namespace pw {
 class AdNode;
 struct AdCommandResult;
 class SiteFeedback;
+class TAdBanner;
 class TConnection;
 class TFileNode;
 } // namespace pw
@@ -35,14 +39,18 @@ class DocumentsArea : public QObject {
     Q_OBJECT
 public:
     struct Widgets {
-        QTabWidget* pages; // PCMain; page 0 is the list page
+        QTabWidget* pages; // PCMain, the window's; page 0 is the list page
         QMenu* editorMenu; // PMOpeningFile
         QMenu* adTreeMenu; // PMAds
         QLabel* encodingLabel; // the active page's encoding, in the status bar
     };
 
-    DocumentsArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
-        QObject* parent = nullptr);
+    // Makes the two pop-up menus of a page (children of `window`) and the
+    // encoding label; adds a tab to `pages` per open page.
+    DocumentsArea(
+        Workspace& workspace, SiteFeedback& feedback, ActionList& actions, QTabWidget* pages, QWidget* window);
+    // What the window places: the encoding label in its status bar.
+    const Widgets& widgets() const { return m_widgets; }
     ~DocumentsArea() override;
 
     // Shows the file's tab, loading the file first when it is not open;
@@ -69,6 +77,8 @@ public:
     DocumentTab* tabOf(const TFileNode& file) const;
     // The menu that reopens the active page in another encoding.
     QMenu* encodingMenu() const { return m_encodingMenu; }
+    // Find in the active page, for the window's Edit menu.
+    QAction* findAction() const { return m_findAction; }
 
     // The modified pages, as the program keeps them when it is ended without
     // questions.
@@ -92,6 +102,12 @@ public:
     // Which block of the selected banner's name the next jump shows.
     int& jumpCounter() { return m_jumpCounter; }
 
+    // Another banner was selected: the next jump starts at its first block.
+    void restartJumps() { m_jumpCounter = 1; }
+    // A catalogue banner was added, changed (`oldName` its name before) or
+    // removed: the blocks of the active page are rated again.
+    void refreshAdNodes(const std::optional<std::string>& oldName, const TAdBanner* banner);
+
 signals:
     void previewRequested(const QString& address);
     void commandStateChanged();
@@ -112,6 +128,7 @@ private:
     std::map<const TFileNode*, PageEncoding> m_chosenEncodings;
     SiteFeedback& m_feedback;
     Widgets m_widgets;
+    QAction* m_findAction = nullptr;
     QMenu* m_encodingMenu = nullptr;
 };
 

@@ -3,7 +3,9 @@
 #include "gui/common/actionlist.h"
 #include "gui/common/bannerdrag.h"
 #include "gui/common/datatext.h"
+#include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/popupmenu.h"
 #include "gui/documents/adtreemodel.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
@@ -14,17 +16,23 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace pw::gui {
 
 PageAdCommands::PageAdCommands(
-    Workspace& workspace, DocumentsArea& documents, ActionList& actions, QMenu* addMenu, QObject* parent)
-    : QObject(parent)
+    Workspace& workspace, DocumentsArea& documents, ActionList& actions, QWidget* window)
+    : QObject(window)
     , m_workspace(workspace)
     , m_documents(documents)
-    , m_addMenu(addMenu)
+    , m_addMenu(MakePopupMenu("PMAddAdMenu", window))
+    , m_addButton(
+          MakeCommandButton(Command::TBAddAd, QStringLiteral("広告リストの現在の広告文をファイルに追加する")))
 {
+    AddLinkedItem(m_addMenu, "MIAddNormal", actions.action(Command::AddNormal));
+    AddLinkedItem(m_addMenu, "MIAddRotation", actions.action(Command::AddRotation));
+    connect(m_addButton, &QToolButton::clicked, this, [this] { PopupBelow(m_addButton, m_addMenu); });
     auto bind = [&](Command command, void (PageAdCommands::*slot)()) {
         connect(actions.action(command), &QAction::triggered, this, slot);
     };

@@ -3,6 +3,8 @@
 #include <QObject>
 
 class QMenu;
+class QToolButton;
+class QWidget;
 class QPoint;
 
 namespace pw {
@@ -22,10 +24,12 @@ struct Workspace;
 class PageAdCommands : public QObject {
     Q_OBJECT
 public:
-    // `addMenu` is the small menu with AddNormal and AddRotation that a
-    // banner dropped on an editor offers.
-    PageAdCommands(Workspace& workspace, DocumentsArea& documents, ActionList& actions, QMenu* addMenu,
-        QObject* parent = nullptr);
+    // Makes the button TBAddAd and its small menu PMAddAdMenu (AddNormal and
+    // AddRotation, a child of `window`), which a banner dropped on an editor
+    // offers too.
+    PageAdCommands(Workspace& workspace, DocumentsArea& documents, ActionList& actions, QWidget* window);
+    // What the window places on its tool bar.
+    QToolButton* addAdButton() const { return m_addButton; }
 
     void addNormal() { add(false); }
     void addRotation() { add(true); }
@@ -57,6 +61,7 @@ private:
     Workspace& m_workspace;
     DocumentsArea& m_documents;
     QMenu* m_addMenu;
+    QToolButton* m_addButton;
 };
 
 } // namespace pw::gui

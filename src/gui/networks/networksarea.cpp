@@ -1,7 +1,10 @@
 #include "gui/networks/networksarea.h"
 
 #include "gui/common/browserwindow.h"
+#include "gui/common/cappeddownload.h"
 #include "gui/common/datatext.h"
+#include "gui/common/fmmessage.h"
+#include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/popupmenu.h"
 #include "gui/networks/fmnetworks.h"
@@ -10,13 +13,12 @@
 #include "networks/definitions.h"
 #include "networks/login.h"
 #include "settings/settingsfile.h"
+#include "shell/onlineservices.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QEventLoop>
 #include <QMenu>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QToolButton>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -64,49 +66,52 @@ void AddLoginItem(NetworksArea* area, QMenu* menu, const LoginMenuItem& item)
         QObject::connect(action, &QAction::triggered, area, [area, login] { area->openLogin(*login); });
 }
 
+NetworksArea::Widgets BuildWidgets(QWidget* window)
+{
+    NetworksArea::Widgets w {};
+    w.loginButton
+        = MakeCommandButton(Command::TBLogin, QStringLiteral("広告代理店ホームページに自動ログインする"));
+    w.loginMenu = new QMenu(window);
+    w.loginMenu->setObjectName(QStringLiteral("PMLogin"));
+    w.loginMenu->setToolTipsVisible(true);
+    w.networksItem = MakeOptionItem(Command::MINetwork, QStringLiteral("広告代理店設定..."),
+        QStringLiteral("広告代理店登録・修正する"), false, window);
+    w.updateItem = MakeOptionItem(Command::MIUpdateNetwork, QStringLiteral("広告代理店設定更新"),
+        QStringLiteral("オンラインサービスから最新の広告代理店設定を更新する"), false, window);
+    return w;
+}
+
 } // namespace
 
-NetworksArea::NetworksArea(Workspace& workspace, const Widgets& widgets, QObject* parent)
-    : QObject(parent)
+NetworksArea::NetworksArea(Workspace& workspace, QNetworkAccessManager& client, QWidget* window)
+    : QObject(window)
     , m_workspace(workspace)
-    , m_widgets(widgets)
+    , m_widgets(BuildWidgets(window))
+    , m_dialog(new TFmNetworks(workspace, window))
+    , m_editor(new TFmEditIni(workspace.IniListAd, workspace.IniListSetup, workspace.IniListSiteInfo,
+          workspace.SettingsFolder, window))
+    , m_client(client)
 {
+    m_dialog->setExplanation(new TFmMessage(window));
+    connect(m_dialog, &TFmNetworks::definitionsExported, this, [this] {
+        m_editor->refill();
+        m_editor->exec();
+    });
+    connect(m_dialog, &TFmNetworks::loginRequested, this, [this](TLoginInfo* login) {
+        if (login)
+            openLogin(*login);
+    });
     connect(m_widgets.loginButton, &QToolButton::clicked, this,
         [this] { PopupBelow(m_widgets.loginButton, m_widgets.loginMenu); });
     connect(m_widgets.networksItem, &QAction::triggered, this, &NetworksArea::showNetworksDialog);
     connect(m_widgets.updateItem, &QAction::triggered, this, &NetworksArea::updateNetworks);
 }
 
-void NetworksArea::setDialog(TFmNetworks* dialog)
-{
-    m_dialog = dialog;
-    if (!dialog)
-        return;
-    connect(dialog, &TFmNetworks::definitionsExported, this, [this] {
-        if (m_editor) {
-            m_editor->refill();
-            m_editor->exec();
-        }
-    });
-    connect(dialog, &TFmNetworks::loginRequested, this, [this](TLoginInfo* login) {
-        if (login)
-            openLogin(*login);
-    });
-}
-
-void NetworksArea::setService(
-    QNetworkAccessManager* client, std::function<QString()> serviceUrl, int* networkVersion)
-{
-    m_client = client;
-    m_serviceUrl = std::move(serviceUrl);
-    m_networkVersion = networkVersion;
-}
-
 void NetworksArea::updateNetworks()
 {
     QWidget* parent = QApplication::activeWindow();
-    const QString base = m_serviceUrl ? m_serviceUrl() : QString();
-    if (!m_client || !m_networkVersion || base.isEmpty()) {
+    const QString base = StoredServiceUrl(m_workspace);
+    if (base.isEmpty()) {
         ShowMessage(parent, MessageType::Information,
             QStringLiteral(
                 "オンラインサービスのアドレスが設定されていません。オプション設定で入力してください。"));
@@ -115,23 +120,24 @@ void NetworksArea::updateNetworks()
     const QUrl service = QUrl(base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/'));
     const QUrl address = service.resolved(
         QUrl(QString::fromLatin1(kDefinitionsFile.data(), static_cast<qsizetype>(kDefinitionsFile.size()))));
-    QNetworkRequest request(address);
-    request.setTransferTimeout(12000);
-    QNetworkReply* reply = m_client->get(request);
-    QEventLoop loop;
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
+    const CappedDownload got = DownloadCapped(m_client, address, qint64(kDefinitionsFileLimit));
+    if (got.Result == CappedDownload::Outcome::TooLarge) {
         ShowMessage(parent, MessageType::Error,
-            service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + reply->errorString());
+            service.host()
+                + QStringLiteral("サーバーから受け取った広告代理店情報が大きすぎます（%1 MiB まで）。"
+                                 "ダウンロードを中止しました。")
+                      .arg(kDefinitionsFileLimit / (1024 * 1024)));
+        return;
+    }
+    if (got.Result != CappedDownload::Outcome::Ok) {
+        ShowMessage(parent, MessageType::Error,
+            service.host() + QStringLiteral("サーバーに接続エラー") + QLatin1Char('\n') + got.ErrorText);
         return;
     }
     TIniList scratch;
     std::vector<LoginHostChange> movedLogins;
-    const Status merged = ApplyNetworkUpdate(scratch, reply->readAll().toStdString(), m_workspace.Networks,
-        m_workspace.IniListSetup, *m_networkVersion, nullptr, &movedLogins);
+    const Status merged = ApplyNetworkUpdate(scratch, got.Body.toStdString(), m_workspace.Networks,
+        m_workspace.IniListSetup, m_workspace.NetworkVersion, nullptr, &movedLogins);
     // The networks may be new objects now: the catalogue looks them up again.
     emit networksReplaced();
     if (!merged) {
@@ -159,8 +165,7 @@ void NetworksArea::updateNetworks()
         }
     }
     buildLoginMenu();
-    if (m_dialog)
-        m_dialog->reload();
+    m_dialog->reload();
     const Status saved = SaveSettingsFile(m_workspace.IniListSetup, m_workspace.SettingsFolder, kMainSettingsFile);
     if (!saved) {
         ShowMessage(parent, MessageType::Error, FromData(saved.error));
@@ -171,8 +176,6 @@ void NetworksArea::updateNetworks()
 
 void NetworksArea::showNetworksDialog()
 {
-    if (!m_dialog)
-        return;
     m_dialog->exec();
     // However the dialog was closed, the lists are stored.
     buildLoginMenu();
@@ -191,8 +194,7 @@ void NetworksArea::loadProfilesAndNetworks()
     LoadSiteInfos(m_workspace.IniListSiteInfo, m_workspace.Profiles);
     LoadNetworks(m_workspace.IniListSetup, m_workspace.Networks);
     buildLoginMenu();
-    if (m_dialog)
-        m_dialog->reload();
+    m_dialog->reload();
 }
 
 void NetworksArea::buildLoginMenu()

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,16 +35,17 @@ public:
         QAction* updateItem; // MIUpdateNetwork
     };
 
-    NetworksArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);
-    void setDialog(TFmNetworks* dialog);
-    // The web client and the service address of the definitions download,
-    // and the installed definitions version it raises.
-    void setService(QNetworkAccessManager* client, std::function<QString()> serviceUrl, int* networkVersion);
+    // `client` is the program's web client, which downloads the definitions
+    // from the stored service address. The networks dialog, its explanation
+    // window and the settings text editor (opened after the maintainer's
+    // export) are made here, children of `window`, as are the widgets.
+    NetworksArea(Workspace& workspace, QNetworkAccessManager& client, QWidget* window);
+    // What the window places: the login button on its tool bar, the login
+    // menu in its menu bar, the two items in its options menu.
+    const Widgets& widgets() const { return m_widgets; }
     // Downloads the definitions file from the service and merges it, with a
     // message either way. Without a service address no request is made.
     void updateNetworks();
-    // The settings text editor, opened after the maintainer's export.
-    void setEditor(TFmEditIni* editor) { m_editor = editor; }
 
     // Start-up: the registration profiles, then the networks, then the login menu.
     void loadProfilesAndNetworks();
@@ -71,11 +70,9 @@ private:
 
     Workspace& m_workspace;
     Widgets m_widgets;
-    QPointer<TFmNetworks> m_dialog;
-    QPointer<TFmEditIni> m_editor;
-    QNetworkAccessManager* m_client = nullptr;
-    std::function<QString()> m_serviceUrl;
-    int* m_networkVersion = nullptr;
+    TFmNetworks* m_dialog;
+    TFmEditIni* m_editor;
+    QNetworkAccessManager& m_client;
 };
 
 } // namespace pw::gui

@@ -4,7 +4,9 @@
 #include "gui/options/fmoption.h"
 
 #include "gui/common/browserwindow.h"
+#include "gui/common/cappeddownload.h"
 #include "gui/common/datatext.h"
+#include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
 #include "gui/workspace.h"
@@ -12,13 +14,11 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QNetworkInformation>
 #include <QNetworkInterface>
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QTimer>
 #include <QToolButton>
 
@@ -38,16 +38,39 @@ void OpenBrowserWindow(const QString& address, const QString& name)
     window->showMaximised();
 }
 
+OptionsArea::Widgets BuildWidgets(QWidget* window)
+{
+    OptionsArea::Widgets w {};
+    w.optionsButton = MakeCommandButton(Command::TBOptions, QStringLiteral("オプション設定"));
+    w.helpButton = MakeCommandButton(Command::TBHelp, QStringLiteral("ヘルプ・使い方"));
+    w.optionsMenu = new QMenu(window);
+    w.optionsMenu->setObjectName(QStringLiteral("PMOptions"));
+    w.optionsMenu->setToolTipsVisible(true);
+    w.adItem = MakeOptionItem(Command::MIAd, QStringLiteral("広告パネル"),
+        QStringLiteral("広告パネルを見る・見ない"), true, w.optionsMenu);
+    w.optionItem = MakeOptionItem(Command::MIOption, QStringLiteral("オプション設定"),
+        QStringLiteral("オプション設定"), false, w.optionsMenu);
+    w.adPane = new WebPane;
+    w.adPane->setObjectName(QStringLiteral("WBAd"));
+    w.adPane->setAccessibleName(QStringLiteral("広告パネル"));
+    w.adPanel = MakePanel(QStringLiteral("PnAd"), w.adPane);
+    w.adPanel->setFixedHeight(70);
+    return w;
+}
+
 } // namespace
 
-OptionsArea::OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* parent)
-    : QObject(parent)
+OptionsArea::OptionsArea(
+    Workspace& workspace, QNetworkAccessManager& network, std::function<bool()> onlineProbe, QWidget* window)
+    : QObject(window)
     , m_workspace(workspace)
-    , m_widgets(widgets)
-    , m_network(new QNetworkAccessManager(this))
+    , m_widgets(BuildWidgets(window))
+    , m_dialog(new TFmOption(workspace.IniListAd, workspace.IniListSetup, workspace.SettingsFolder, window))
+    , m_network(network)
+    , m_probe(std::move(onlineProbe))
 {
     // No proxy until the options say so, whatever the environment holds.
-    m_network->setProxy(QNetworkProxy::NoProxy);
+    m_network.setProxy(QNetworkProxy::NoProxy);
     connect(m_widgets.optionsButton, &QToolButton::clicked, this,
         [this] { PopupBelow(m_widgets.optionsButton, m_widgets.optionsMenu); });
     connect(m_widgets.adItem, &QAction::toggled, this, &OptionsArea::setAdPanelVisible);
@@ -68,8 +91,6 @@ OptionsArea::OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* 
 
 void OptionsArea::showOptionsDialog()
 {
-    if (!m_dialog)
-        return;
     // The dialog always opens on the stored values; Cancel changes nothing.
     m_dialog->LoadOptions();
     if (m_dialog->exec() == QDialog::Accepted)
@@ -78,8 +99,6 @@ void OptionsArea::showOptionsDialog()
 
 void OptionsArea::loadOptions()
 {
-    if (!m_dialog)
-        return;
     m_dialog->LoadOptions();
     applyProxySettings();
 }
@@ -87,11 +106,11 @@ void OptionsArea::loadOptions()
 void OptionsArea::applyProxySettings()
 {
     int port = 0;
-    if (!m_dialog || !m_dialog->proxyOn() || !m_dialog->proxyPort(port) || m_dialog->proxyServer().isEmpty()) {
-        m_network->setProxy(QNetworkProxy::NoProxy);
+    if (!m_dialog->proxyOn() || !m_dialog->proxyPort(port) || m_dialog->proxyServer().isEmpty()) {
+        m_network.setProxy(QNetworkProxy::NoProxy);
         return;
     }
-    m_network->setProxy(
+    m_network.setProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, m_dialog->proxyServer(), static_cast<quint16>(port)));
 }
 
@@ -115,9 +134,8 @@ QUrl OptionsArea::serviceAddress(const QString& path) const
     return QUrl(base).resolved(QUrl(path));
 }
 
-void OptionsArea::startOnlineServices(int* networkVersion)
+void OptionsArea::startOnlineServices()
 {
-    m_networkVersion = networkVersion;
     if (serviceUrl().isEmpty()) {
         // No service: no check, no request; the panel explains itself.
         m_widgets.adPane->navigate(localAdPage(), History::Skip);
@@ -177,8 +195,7 @@ void OptionsArea::run(const OnlineActions& actions)
             question += QStringLiteral("\n（暗号化されていない接続です。）");
         if (ShowMessage(parent, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No)
             == QMessageBox::Yes) {
-            if (m_networkVersion)
-                *m_networkVersion = *actions.AskNetworkUpdate;
+            m_workspace.NetworkVersion = *actions.AskNetworkUpdate;
             emit networkUpdateRequested();
         }
     }
@@ -199,28 +216,27 @@ void OptionsArea::run(const OnlineActions& actions)
 
 void OptionsArea::fetchVersionFile()
 {
-    QNetworkRequest request(serviceAddress(QString::fromLatin1(kVersionFilePath.data())));
-    request.setTransferTimeout(12000);
-    QNetworkReply* reply = m_network->get(request);
-    QEventLoop loop;
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    reply->deleteLater();
-    if (reply->error() == QNetworkReply::NoError) {
+    const CappedDownload got = DownloadCapped(
+        m_network, serviceAddress(QString::fromLatin1(kVersionFilePath.data())), qint64(kVersionFileLimit));
+    switch (got.Result) {
+    case CappedDownload::Outcome::Ok: {
         const bool declined = m_workspace.IniListSetup.ReadBool(kOptionsSection, "Questioned", false);
-        run(m_online.VersionReceived(
-            reply->readAll().toStdString(), m_networkVersion ? *m_networkVersion : 1, declined));
+        run(m_online.VersionReceived(got.Body.toStdString(), m_workspace.NetworkVersion, declined));
         return;
     }
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+    case CappedDownload::Outcome::HttpError:
+    case CappedDownload::Outcome::TooLarge:
+        // Asked without a click: an answer that is not a version file is
+        // dropped quietly, and the check runs again later.
         run(m_online.VersionFailed());
         return;
+    case CappedDownload::Outcome::Failed:
+        break;
     }
     // No connection at all: the services stop for this run.
     m_online.ConnectionFailed();
     updateMonitor();
-    ShowMessage(m_widgets.adPanel->window(), MessageType::Error, reply->errorString());
+    ShowMessage(m_widgets.adPanel->window(), MessageType::Error, got.ErrorText);
 }
 
 void OptionsArea::showHelp()
@@ -229,11 +245,6 @@ void OptionsArea::showHelp()
         OpenBrowserWindow(localHelpPage(), QStringLiteral("HelpWindow"));
     else
         OpenBrowserWindow(serviceAddress(QString()).toString(), QStringLiteral("HelpWindow"));
-}
-
-QString OptionsArea::serviceUrl() const
-{
-    return FromData(m_workspace.IniListSetup.ReadString(kOptionsSection, kServiceUrlKey, "")).trimmed();
 }
 
 void OptionsArea::setAdPanelVisible(bool visible)

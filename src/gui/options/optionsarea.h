@@ -1,9 +1,9 @@
 #pragma once
 
+#include "gui/workspace.h"
 #include "shell/onlineservices.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <functional>
 
@@ -19,7 +19,6 @@ namespace pw::gui {
 
 class TFmOption;
 class WebPane;
-struct Workspace;
 
 // The options area: the options menu PMOptions behind TBOptions with its
 // check items, the options dialog, the ad panel and the help button.
@@ -36,13 +35,22 @@ public:
         WebPane* adPane; // WBAd
     };
 
-    OptionsArea(Workspace& workspace, const Widgets& widgets, QObject* parent = nullptr);
-    void setDialog(TFmOption* dialog) { m_dialog = dialog; }
+    // `network` is the program's web client: every request to the online
+    // service goes through it, so this area puts the proxy option on it.
+    // `onlineProbe` says whether the machine is online; without one the area
+    // asks for reachability where the system reports it, else for an own
+    // address other than the loopback. The
+    // widgets and the options dialog are made here; the menu and the dialog
+    // are children of `window`.
+    OptionsArea(
+        Workspace& workspace, QNetworkAccessManager& network, std::function<bool()> onlineProbe, QWidget* window);
+    // What the window places: the two buttons on its tool bar, the ad panel
+    // along its bottom, the items in PMOptions (which the window completes
+    // with the other areas' items).
+    const Widgets& widgets() const { return m_widgets; }
     void setAdPanelVisible(bool visible);
 
-    // The program's web client: every request to the online service goes
-    // through it, so it carries the proxy option.
-    QNetworkAccessManager* network() const { return m_network; }
+    QNetworkAccessManager* network() const { return &m_network; }
 
     // Start-up: the stored options into the dialog, then the proxy into the client.
     void loadOptions();
@@ -50,17 +58,14 @@ public:
     // is off).
     void applyProxySettings();
     // The service address as stored; empty when none is set.
-    QString serviceUrl() const;
+    QString serviceUrl() const { return StoredServiceUrl(m_workspace); }
 
     // The online services, started once the window is shown. Without a
     // service address they make no request of any kind and the ad panel shows
     // the local page.
-    void startOnlineServices(int* networkVersion);
+    void startOnlineServices();
     // One check of the monitor: reports a change of the online state.
     void checkOnline();
-    // Whether the machine is online; by default reachability where the system
-    // reports it, else an own address other than the loopback.
-    void setOnlineProbe(std::function<bool()> probe) { m_probe = std::move(probe); }
     const OnlineServices& onlineServices() const { return m_online; }
     // The local ad page and help page.
     static QString localAdPage();
@@ -81,13 +86,12 @@ private:
 
     Workspace& m_workspace;
     Widgets m_widgets;
-    QPointer<TFmOption> m_dialog;
-    QNetworkAccessManager* m_network = nullptr;
+    TFmOption* m_dialog;
+    QNetworkAccessManager& m_network;
     OnlineServices m_online;
     QTimer* m_monitor = nullptr;
     QTimer* m_adReload = nullptr;
     bool m_isOnline = false;
-    int* m_networkVersion = nullptr;
     std::function<bool()> m_probe;
 };
 

@@ -2,7 +2,9 @@
 
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
+#include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
+#include "gui/documents/documentsarea.h"
 #include "gui/sites/connectiontreemodel.h"
 #include "gui/sites/filelistmodel.h"
 #include "gui/sites/fmhosts.h"
@@ -14,19 +16,68 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace pw::gui {
 
-SitesArea::SitesArea(
-    Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets, QObject* parent)
-    : QObject(parent)
+namespace {
+
+SitesArea::Widgets BuildWidgets(QTabWidget* pages)
+{
+    SitesArea::Widgets w {};
+    w.pages = pages;
+    w.setups = new QComboBox;
+    w.setups->setObjectName(QStringLiteral("CBSetups"));
+    w.setups->setFixedWidth(162);
+    w.setups->setMaxVisibleItems(16);
+    w.setups->setAccessibleName(QStringLiteral("サーバーまたはフォルダ"));
+    w.setups->setToolTip(QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
+    w.hostsButton = MakeCommandButton(Command::TBHosts, QStringLiteral("サーバー・フォルダのリストの設定"));
+    w.connectButton
+        = MakeCommandButton(Command::TBConnect, QStringLiteral("ＦＴＰサーバーに接続・フォルダのオープン"));
+    w.disconnectButton
+        = MakeCommandButton(Command::TBDisconnect, QStringLiteral("ＦＴＰサーバーに切断・フォルダのクローズ"));
+    w.reconnectButton = MakeCommandButton(Command::TBReconnect, QStringLiteral("ＦＴＰサーバーに再接続"));
+
+    w.listPage = new QWidget;
+    w.listPage->setObjectName(QStringLiteral("TSDirectory"));
+    auto* layout = new QVBoxLayout(w.listPage);
+    layout->setContentsMargins(0, 0, 0, 0);
+    w.listSplitter = new QSplitter(Qt::Horizontal, w.listPage);
+    w.listSplitter->setObjectName(QStringLiteral("Splitter1"));
+    w.listSplitter->setChildrenCollapsible(false);
+    layout->addWidget(w.listSplitter);
+
+    w.tree = new QTreeView(w.listSplitter);
+    w.tree->setObjectName(QStringLiteral("TVConnected"));
+    w.tree->setAccessibleName(QStringLiteral("接続とフォルダ"));
+    w.tree->setHeaderHidden(true);
+    w.tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    w.tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    w.files = MakeReportList(QStringLiteral("LVFiles"));
+    w.files->setAccessibleName(QStringLiteral("ファイル一覧"));
+    w.files->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    w.listSplitter->addWidget(w.tree);
+    w.listSplitter->addWidget(w.files);
+    w.listSplitter->setStretchFactor(1, 1);
+    return w;
+}
+
+} // namespace
+
+SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, DocumentsArea& documents,
+    QTabWidget* pages, QWidget* window)
+    : QObject(window)
     , m_workspace(workspace)
     , m_feedback(feedback)
-    , m_widgets(widgets)
+    , m_widgets(BuildWidgets(pages))
+    , m_documents(documents)
+    , m_hostsDialog(new TFmHosts(window))
 {
     m_treeModel = new ConnectionTreeModel(workspace.Tree, this);
     m_widgets.tree->setModel(m_treeModel);
@@ -109,8 +160,7 @@ bool SitesArea::hasTreeSelection() const
 
 bool SitesArea::canReconnect() const
 {
-    const TConnection* target
-        = m_workspace.Tree.ReconnectTarget(m_hooks.activeDocument ? m_hooks.activeDocument() : nullptr);
+    const TConnection* target = m_workspace.Tree.ReconnectTarget(m_documents.activeFile());
     return target && target->NeedsReconnect;
 }
 
@@ -212,9 +262,8 @@ void SitesArea::connectSite()
 void SitesArea::disconnectSite()
 {
     const auto save = [this] { saveSetupsFile(); };
-    const auto close = [this](TConnection& connection) {
-        return !m_hooks.closeConnectionDocuments || m_hooks.closeConnectionDocuments(connection);
-    };
+    const auto close
+        = [this](TConnection& connection) { return m_documents.closeConnectionDocuments(connection); };
     // The file list forgets its rows before the connection's entries go.
     m_workspace.Tree.Disconnect(save, close, listPageActive());
     syncViews();
@@ -222,16 +271,14 @@ void SitesArea::disconnectSite()
 
 void SitesArea::reconnectSite()
 {
-    TFileNode* active = m_hooks.activeDocument ? m_hooks.activeDocument() : nullptr;
-    m_workspace.Tree.Reconnect(m_workspace.Tree.ReconnectTarget(active));
+    m_workspace.Tree.Reconnect(m_workspace.Tree.ReconnectTarget(m_documents.activeFile()));
     emit commandStateChanged();
 }
 
 void SitesArea::refreshFolder()
 {
-    const auto close = [this](const std::string& folderPath) {
-        return !m_hooks.closeDocumentsBelow || m_hooks.closeDocumentsBelow(folderPath);
-    };
+    const auto close
+        = [this](const std::string& folderPath) { return m_documents.closeDocumentsBelow(folderPath); };
     m_workspace.Tree.Refresh(close);
     syncViews();
 }
@@ -264,8 +311,6 @@ void SitesArea::previewEntry()
 
 void SitesArea::editHosts()
 {
-    if (!m_hostsDialog)
-        return;
     const auto& setups = m_workspace.Setups.Setups;
     const int before = m_widgets.setups->currentIndex();
     const std::string remembered

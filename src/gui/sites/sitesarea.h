@@ -2,11 +2,11 @@
 
 #include <QObject>
 
-#include <functional>
 #include <string>
 
 class QComboBox;
 class QModelIndex;
+class QSplitter;
 class QTabWidget;
 class QToolButton;
 class QTreeView;
@@ -23,6 +23,7 @@ namespace pw::gui {
 
 class ActionList;
 class ConnectionTreeModel;
+class DocumentsArea;
 class FileListModel;
 class TFmHosts;
 struct Workspace;
@@ -36,29 +37,28 @@ class SitesArea : public QObject {
     Q_OBJECT
 public:
     struct Widgets {
-        QComboBox* setups;
-        QTreeView* tree;
-        QTreeView* files;
-        QTabWidget* pages; // PCMain; page 0 is the list page
+        QComboBox* setups; // CBSetups
+        QWidget* listPage; // TSDirectory: the tree and the file list side by side
+        QSplitter* listSplitter; // Splitter1
+        QTreeView* tree; // TVConnected
+        QTreeView* files; // LVFiles
+        QTabWidget* pages; // PCMain, the window's; page 0 is the list page
         QToolButton* connectButton;
         QToolButton* disconnectButton;
         QToolButton* reconnectButton;
         QToolButton* hostsButton;
     };
-    // Closes the documents of a connection, or those whose path begins with a
-    // folder path, asking about unsaved changes; false when the user cancelled.
-    struct DocumentHooks {
-        std::function<bool(TConnection&)> closeConnectionDocuments;
-        std::function<bool(const std::string& folderPath)> closeDocumentsBelow;
-        std::function<TFileNode*()> activeDocument;
-    };
-
-    SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, const Widgets& widgets,
-        QObject* parent = nullptr);
+    // `documents` is asked to close the pages of a connection or a folder
+    // before it goes, and names the active page for a reconnect. The widgets
+    // and the host list dialog (a child of `window`) are made here; `pages`
+    // is the window's page control, whose first page the window fills with
+    // the list page.
+    SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, DocumentsArea& documents,
+        QTabWidget* pages, QWidget* window);
+    // What the window places: the selector and the four buttons on its tool
+    // bar, the list page as the first page of PCMain.
+    const Widgets& widgets() const { return m_widgets; }
     ~SitesArea() override;
-
-    void setDocumentHooks(DocumentHooks hooks) { m_hooks = std::move(hooks); }
-    void setHostsDialog(TFmHosts* dialog) { m_hostsDialog = dialog; }
 
     // Start-up: reads the site setups into the selector and selects the stored entry.
     void loadSetups();
@@ -104,8 +104,8 @@ private:
     Workspace& m_workspace;
     SiteFeedback& m_feedback;
     Widgets m_widgets;
-    DocumentHooks m_hooks;
-    TFmHosts* m_hostsDialog = nullptr;
+    DocumentsArea& m_documents;
+    TFmHosts* m_hostsDialog;
     ConnectionTreeModel* m_treeModel = nullptr;
     FileListModel* m_fileModel = nullptr;
     bool m_syncing = false;

@@ -1,0 +1,91 @@
+#include "gui/common/framewidgets.h"
+
+#include "gui/common/actionlist.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHeaderView>
+#include <QMenu>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace pw::gui {
+
+QToolButton* MakeCommandButton(Command command, const QString& hint)
+{
+    auto* button = new QToolButton;
+    button->setObjectName(CommandObjectName(command));
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    button->setAccessibleName(hint);
+    button->setAutoRaise(true);
+    button->setFixedWidth(24);
+    return button;
+}
+
+QTreeView* MakeReportList(const QString& name)
+{
+    auto* view = new QTreeView;
+    view->setObjectName(name);
+    view->setRootIsDecorated(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->header()->setSectionsMovable(false);
+    view->header()->setSectionsClickable(true);
+    view->header()->setStretchLastSection(false);
+    view->header()->setDefaultSectionSize(50);
+    return view;
+}
+
+QWidget* MakePanel(const QString& name, QWidget* content)
+{
+    auto* panel = new QFrame;
+    panel->setObjectName(name);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addWidget(content);
+    return panel;
+}
+
+QAction* MakeOptionItem(
+    Command command, const QString& caption, const QString& hint, bool checkable, QObject* parent)
+{
+    auto* item = new QAction(caption, parent);
+    item->setObjectName(CommandObjectName(command));
+    ApplyHint(item, hint);
+    item->setCheckable(checkable);
+    item->setChecked(checkable);
+    return item;
+}
+
+QMenu* MakePopupMenu(const char* name, QWidget* window)
+{
+    auto* menu = new QMenu(window);
+    menu->setObjectName(QLatin1String(name));
+    menu->setToolTipsVisible(true);
+    return menu;
+}
+
+QAction* AddLinkedItem(QMenu* menu, const char* name, QAction* source)
+{
+    QAction* linked = ActionList::linkedItem(source, QLatin1String(name), menu);
+    menu->addAction(linked);
+    return linked;
+}
+
+void AddAddAdSubmenu(QMenu* menu, Command command, const char* normal, const char* rotation, QAction* addNormal,
+    QAction* addRotation)
+{
+    QMenu* sub = menu->addMenu(QStringLiteral("現在の広告をファイルに追加する"));
+    sub->menuAction()->setObjectName(CommandObjectName(command));
+    AddLinkedItem(sub, normal, addNormal);
+    AddLinkedItem(sub, rotation, addRotation);
+}
+
+} // namespace pw::gui
