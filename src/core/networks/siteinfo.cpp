@@ -1,5 +1,7 @@
 #include "networks/siteinfo.h"
 
+#include "settings/recordio.h"
+
 #include <algorithm>
 
 namespace pw {
@@ -86,41 +88,38 @@ constexpr std::string_view kRenameClash
       "\x82\xA2\x81"
       "B"; // 登録情報設定名は使われています、別の設定名を入力してください。
 
-// Text keys and their fields, in the order they are written. The integer keys
-// are written at fixed places between them.
-struct TextKey {
-    std::string_view key;
-    std::string TSiteInfo::*field;
-};
-
-constexpr TextKey kHeadKeys[] = {
-    { "EMail", &TSiteInfo::EMail },
-    { "SiteName", &TSiteInfo::SiteName },
-    { "SiteKana", &TSiteInfo::SiteKana },
-    { "SiteUrl", &TSiteInfo::SiteUrl },
-    { "SiteDesc", &TSiteInfo::SiteDesc },
-    { "PV", &TSiteInfo::PV },
-    { "Name2", &TSiteInfo::Name2 },
-    { "Name1", &TSiteInfo::Name1 },
-    { "KanaName1", &TSiteInfo::KanaName1 },
-    { "KanaName2", &TSiteInfo::KanaName2 },
-    { "Phone", &TSiteInfo::Phone },
-    { "Fax", &TSiteInfo::Fax },
-    { "Zip", &TSiteInfo::Zip },
-};
-
-constexpr TextKey kMiddleKeys[] = {
-    { "Addr2", &TSiteInfo::Addr2 },
-    { "Addr3", &TSiteInfo::Addr3 },
-    { "Addr4", &TSiteInfo::Addr4 },
-    { "Company", &TSiteInfo::Company },
-    { "KanaCompany", &TSiteInfo::KanaCompany },
-    { "BankName", &TSiteInfo::BankName },
-    { "BranchName", &TSiteInfo::BranchName },
-    { "Account", &TSiteInfo::Account },
-    { "AccountName", &TSiteInfo::AccountName },
-    { "AccountKana", &TSiteInfo::AccountKana },
-};
+// The stored fields of a profile in writing order (see settings/recordio.h).
+// A profile without a name is called after its place `n` in the file.
+template <class Io, class Profile> void VisitSiteInfoFields(Io& io, Profile& p, size_t n)
+{
+    io.Text("SetupName", p.SetupName, std::string(kUnnamedSiteInfoPrefix) + std::to_string(n));
+    io.Text("EMail", p.EMail);
+    io.Text("SiteName", p.SiteName);
+    io.Text("SiteKana", p.SiteKana);
+    io.Text("SiteUrl", p.SiteUrl);
+    io.Text("SiteDesc", p.SiteDesc);
+    io.Text("PV", p.PV);
+    io.Text("Name2", p.Name2);
+    io.Text("Name1", p.Name1);
+    io.Text("KanaName1", p.KanaName1);
+    io.Text("KanaName2", p.KanaName2);
+    io.Text("Phone", p.Phone);
+    io.Text("Fax", p.Fax);
+    io.Text("Zip", p.Zip);
+    io.Number("Addr1", p.Addr1, 0);
+    io.Text("Addr2", p.Addr2);
+    io.Text("Addr3", p.Addr3);
+    io.Text("Addr4", p.Addr4);
+    io.Text("Company", p.Company);
+    io.Text("KanaCompany", p.KanaCompany);
+    io.Text("BankName", p.BankName);
+    io.Text("BranchName", p.BranchName);
+    io.Text("Account", p.Account);
+    io.Text("AccountName", p.AccountName);
+    io.Text("AccountKana", p.AccountKana);
+    io.Number("AccountType", p.AccountType, 0);
+    io.Number("AffType", p.AffType, 0);
+}
 
 std::string SiteSection(size_t n)
 {
@@ -147,18 +146,9 @@ void LoadSiteInfos(const TIniList& store, SiteInfoList& list)
         list.push_back(std::move(profile));
         return;
     }
-    for (int n = 1; n <= count; ++n) {
-        const std::string section = SiteSection(static_cast<size_t>(n));
+    for (size_t n = 1; n <= static_cast<size_t>(count); ++n) {
         auto profile = std::make_unique<TSiteInfo>();
-        profile->SetupName
-            = store.ReadString(section, "SetupName", std::string(kUnnamedSiteInfoPrefix) + std::to_string(n));
-        for (const TextKey& k : kHeadKeys)
-            (*profile).*k.field = store.ReadString(section, k.key, "");
-        profile->Addr1 = store.ReadInteger(section, "Addr1", 0);
-        for (const TextKey& k : kMiddleKeys)
-            (*profile).*k.field = store.ReadString(section, k.key, "");
-        profile->AccountType = store.ReadInteger(section, "AccountType", 0);
-        profile->AffType = store.ReadInteger(section, "AffType", 0);
+        ReadRecord(store, SiteSection(n), *profile, [n](auto& io, auto& p) { VisitSiteInfoFields(io, p, n); });
         list.push_back(std::move(profile));
     }
 }
@@ -166,18 +156,9 @@ void LoadSiteInfos(const TIniList& store, SiteInfoList& list)
 void SaveSiteInfos(TIniList& store, const SiteInfoList& list)
 {
     store.WriteInteger(kSiteInfoSection, "Count", static_cast<int>(list.size()));
-    for (size_t n = 1; n <= list.size(); ++n) {
-        const TSiteInfo& profile = *list[n - 1];
-        const std::string section = SiteSection(n);
-        store.WriteString(section, "SetupName", profile.SetupName);
-        for (const TextKey& k : kHeadKeys)
-            store.WriteString(section, k.key, profile.*k.field);
-        store.WriteInteger(section, "Addr1", profile.Addr1);
-        for (const TextKey& k : kMiddleKeys)
-            store.WriteString(section, k.key, profile.*k.field);
-        store.WriteInteger(section, "AccountType", profile.AccountType);
-        store.WriteInteger(section, "AffType", profile.AffType);
-    }
+    for (size_t n = 1; n <= list.size(); ++n)
+        WriteRecord(
+            store, SiteSection(n), *list[n - 1], [n](auto& io, auto& p) { VisitSiteInfoFields(io, p, n); });
 }
 
 FieldUse FieldRole(const TNetwork& network, ProfileField field)
