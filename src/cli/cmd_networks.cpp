@@ -2,6 +2,7 @@
 // main settings file, the Regist field-map parser and the auto-login page.
 
 #include "base/files.h"
+#include "base/sjistext.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "networks/definitions.h"
@@ -36,17 +37,8 @@ const std::string_view kLoginPageUsage
 
 namespace {
 
-// リストから広告代理店を選んでください。
-constexpr std::string_view kChooseNetwork = "\x83\x8A\x83X\x83g\x82\xA9\x82\xE7\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X"
-                                            "\x82\xF0\x91I\x82\xF1\x82\xC5\x82\xAD\x82"
-                                            "\xBE\x82\xB3\x82\xA2\x81"
-                                            "B";
-// 広告代理店にログイン名とパスワードを入力してください。
-constexpr std::string_view kEnterLogin = "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xC9\x83\x8D\x83O\x83"
-                                         "C\x83\x93\x96\xBC\x82\xC6\x83p\x83X\x83\x8F\x81["
-                                         "\x83h\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE"
-                                         "\x82\xB3\x82\xA2\x81"
-                                         "B";
+const std::string_view kChooseNetwork = "リストから広告代理店を選んでください。"_sjis;
+const std::string_view kEnterLogin = "広告代理店にログイン名とパスワードを入力してください。"_sjis;
 
 // Loads Pagewick.ini of --dir as the window does. A missing file reads as
 // empty and is not created.

@@ -1,11 +1,12 @@
 #include "sites/setup.h"
 
+#include "base/sjistext.h"
 #include "settings/recordio.h"
 #include "sites/nodes.h"
 
 namespace pw {
 
-const std::string_view kUnnamedSetup = "\x96\xA2\x90\xDD\x92\xE8"; // 未設定
+const std::string_view kUnnamedSetup = "未設定"_sjis;
 
 namespace {
 
