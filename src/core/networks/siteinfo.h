@@ -65,7 +65,7 @@ extern const std::array<std::string_view, 2> kAffTypes;
 // The single entry of the country choice: 日本.
 extern const std::array<std::string_view, 1> kCountries;
 // The value of NameM: one full-width blank.
-inline const std::string_view kNameSeparator = "　"_sjis;
+inline const std::string_view kNameSeparator = "\u3000"_sjis; // U+3000 IDEOGRAPHIC SPACE
 
 // Replaces `list` by the profiles of the profile file's store. Never leaves the
 // list empty: a missing, zero or negative count gives the one default profile.
