@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "base/files.h"
+#include "cli/commands.h"
 #include "pagewick_version.h"
 #include "settings/settingsfile.h"
 #include "settings/settingsfolder.h"
@@ -15,12 +16,6 @@
 namespace pw::cli {
 
 namespace {
-
-std::vector<Command>& Registry()
-{
-    static std::vector<Command> commands;
-    return commands;
-}
 
 constexpr std::string_view kProgramUsage
     = "Usage: pagewick-cli [--dir DIR] [--raw] [--encoding ENC] COMMAND [ARGS...]\n"
@@ -59,7 +54,7 @@ constexpr std::string_view kProgramUsage
       "\n"
       "Commands:\n";
 
-void PrintProgramUsage(std::ostream& target, const std::vector<Command>& commands)
+void PrintProgramUsage(std::ostream& target, std::span<const Command> commands)
 {
     target << kProgramUsage;
     for (const auto& command : commands)
@@ -180,17 +175,72 @@ int SettingsFolderOf(bool given, const std::string& dir, std::string& folder, st
 
 } // namespace
 
-Registrar::Registrar(const Command& command)
+std::span<const Command> Commands()
 {
-    Registry().push_back(command);
+    // The command table, in name order. A command is added here and in
+    // commands.h; its code and help text stay in its own cmd_*.cpp file.
+    static const Command kCommands[] = {
+        { "ads", "list, find, add, replace and delete the ad blocks of a page", kAdsUsage, &RunAds },
+        { "block", "print the ad block text of banner HTML", kBlockUsage, &RunBlock },
+        { "catalogue", "list, add, delete and archive the banners of ads.ini", kCatalogueUsage, &RunCatalogue },
+        { "config-dir", "print the settings folder in use", kConfigDirUsage, &RunConfigDir },
+        { "detect", "detect an ad's network, kind and size from its HTML", kDetectUsage, &RunDetect },
+        { "encoding", "print the encoding a page is read in", kEncodingUsage, &RunEncoding },
+        { "listing", "parse an FTP LIST answer from standard input", kListingUsage, &RunListing },
+        { "login-page", "print the auto-login page of a stored login", kLoginPageUsage, &RunLoginPage },
+        { "networks", "list, export and merge the ad networks", kNetworksUsage, &RunNetworks },
+        { "regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist },
+        { "settings", "read and write the scrambled settings files", kSettingsUsage, &RunSettings },
+        { "site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite },
+    };
+    return kCommands;
 }
 
-const std::vector<Command>& Commands()
+ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
+    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions)
 {
-    auto& commands = Registry();
-    std::sort(
-        commands.begin(), commands.end(), [](const Command& a, const Command& b) { return a.name < b.name; });
-    return commands;
+    ParsedArgs parsed;
+    auto contains = [](std::initializer_list<std::string_view> list, std::string_view name) {
+        for (auto item : list)
+            if (item == name)
+                return true;
+        return false;
+    };
+    for (size_t i = from; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (i >= optionsEnd || arg.size() < 3 || !arg.starts_with("--")) {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::string value;
+        bool inlineValue = false;
+        if (const auto equals = arg.find('='); equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+            inlineValue = true;
+        }
+        if (contains(flagOptions, name) && !inlineValue) {
+            parsed.flags.insert(name);
+        } else if (contains(valueOptions, name)) {
+            if (!inlineValue) {
+                if (i + 1 >= args.size() || i + 1 == optionsEnd) {
+                    parsed.error = name + " needs a value";
+                    return parsed;
+                }
+                value = args[++i];
+            }
+            // Which of two values was meant is the user's to say, not ours to guess.
+            if (!parsed.values.emplace(name, value).second) {
+                parsed.error = name + " given twice";
+                return parsed;
+            }
+        } else {
+            parsed.error = "unknown option '" + arg + "'";
+            return parsed;
+        }
+    }
+    return parsed;
 }
 
 std::string Context::Data(std::string_view terminalText) const
@@ -326,7 +376,7 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
         }
     }
 
-    const auto& commands = Commands();
+    const std::span<const Command> commands = Commands();
     if (rest.empty()) {
         WriteErrorLines(err, "no command given (pagewick-cli --help lists them)");
         return kExitUsage;

@@ -3,7 +3,11 @@
 #include "base/result.h"
 #include "pageads/pageencoding.h"
 
+#include <initializer_list>
 #include <iosfwd>
+#include <map>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +25,30 @@ enum ExitCode {
     kExitFile = 3, // a file could not be read or written
 };
 
+// A command's arguments: positional ones, "--name VALUE" (or "--name=VALUE")
+// options and bare flags. Arguments from `optionsEnd` on stood after "--" and
+// are positional whatever they look like; before it, an argument of the form
+// "--word" that the command does not know is an error, so a mistyped option is
+// never taken for an operand.
+struct ParsedArgs {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
+    std::string error; // set for an unknown option, a missing value or a value option given twice
+
+    bool Has(const std::string& option) const { return values.count(option) || flags.count(option); }
+    const std::string* Value(const std::string& option) const
+    {
+        const auto it = values.find(option);
+        return it == values.end() ? nullptr : &it->second;
+    }
+};
+
+// The one argument parser every command uses: args[from..] with the value
+// options and flags the command knows.
+ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
+    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions);
+
 // What a subcommand gets: its arguments (the subcommand's own name, the common
 // options --dir, --raw and --encoding and the "--" that ends the options
 // removed) and the streams.
@@ -34,8 +62,6 @@ struct Context {
     // args from this index on stood after "--": they are operands, never options.
     size_t optionsEnd = static_cast<size_t>(-1);
 
-    // True when args[index] may be read as an option.
-    bool MayBeOption(size_t index) const { return index < optionsEnd; }
     // --encoding: how PAGE files are read (auto: detected per page).
     PageCharset encoding = PageCharset::Auto;
 
@@ -54,6 +80,12 @@ struct Context {
     void Error(std::string_view data) const;
     // Reports bad usage on standard error and returns kExitUsage.
     int UsageError(std::string_view message) const;
+    // ParseArgs over args[from..], stopping at the "--" of the command line.
+    ParsedArgs Parse(size_t from, std::initializer_list<std::string_view> valueOptions = {},
+        std::initializer_list<std::string_view> flagOptions = {}) const
+    {
+        return ParseArgs(args, from, optionsEnd, valueOptions, flagOptions);
+    }
 };
 
 // Loads a settings file as the window does (LoadSettingsFile). A file whose
@@ -68,12 +100,8 @@ struct Command {
     int (*run)(Context& context);
 };
 
-// Subcommands register themselves with a static Registrar in their own file.
-struct Registrar {
-    explicit Registrar(const Command& command);
-};
-
-const std::vector<Command>& Commands();
+// Every command of the program, in name order (the order --help lists them).
+std::span<const Command> Commands();
 
 // Runs the command line (argv without the program name).
 int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& out, std::ostream& err);

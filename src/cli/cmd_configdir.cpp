@@ -1,14 +1,13 @@
 // config-dir: the settings folder in use.
 
 #include "cli/cli.h"
+#include "cli/commands.h"
 
 #include <ostream>
 
 namespace pw::cli {
 
-namespace {
-
-constexpr std::string_view kUsage
+const std::string_view kConfigDirUsage
     = "Usage: pagewick-cli config-dir\n"
       "\n"
       "Prints the settings folder that the other commands use: the --dir folder when\n"
@@ -18,15 +17,14 @@ constexpr std::string_view kUsage
 
 int RunConfigDir(Context& c)
 {
-    if (!c.args.empty())
+    const ParsedArgs args = c.Parse(0);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (!args.positional.empty())
         return c.UsageError("config-dir takes no arguments");
     // A path, printed as the system names it (never converted).
     c.out << c.dir << '\n';
     return kExitOk;
 }
-
-const Registrar registrar({ "config-dir", "print the settings folder in use", kUsage, &RunConfigDir });
-
-} // namespace
 
 } // namespace pw::cli

@@ -2,7 +2,9 @@
 // main settings file, the Regist field-map parser and the auto-login page.
 
 #include "base/files.h"
+#include "base/sjistext.h"
 #include "cli/cli.h"
+#include "cli/commands.h"
 #include "networks/definitions.h"
 #include "networks/login.h"
 #include "networks/network.h"
@@ -15,9 +17,7 @@
 
 namespace pw::cli {
 
-namespace {
-
-constexpr std::string_view kNetworksUsage
+const std::string_view kNetworksUsage
     = "Usage:\n"
       "  pagewick-cli networks list                 one line per network: code, name, login names\n"
       "  pagewick-cli networks export --version N   write nwks.txt in --dir from the system networks\n"
@@ -26,26 +26,19 @@ constexpr std::string_view kNetworksUsage
       "                                             address moved to another host is kept (and reported)\n"
       "                                             for networks with stored logins, unless accepted\n";
 
-constexpr std::string_view kRegistUsage
+const std::string_view kRegistUsage
     = "Usage:\n"
       "  pagewick-cli regist TEXT   parse a Regist field map and print one line per entry:\n"
       "                             form, source, target and the options present, TAB-separated\n";
 
-constexpr std::string_view kLoginPageUsage
+const std::string_view kLoginPageUsage
     = "Usage:\n"
       "  pagewick-cli login-page NETWORK PROFILE   print the auto-login page of the stored login\n";
 
-// リストから広告代理店を選んでください。
-constexpr std::string_view kChooseNetwork = "\x83\x8A\x83X\x83g\x82\xA9\x82\xE7\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X"
-                                            "\x82\xF0\x91I\x82\xF1\x82\xC5\x82\xAD\x82"
-                                            "\xBE\x82\xB3\x82\xA2\x81"
-                                            "B";
-// 広告代理店にログイン名とパスワードを入力してください。
-constexpr std::string_view kEnterLogin = "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xC9\x83\x8D\x83O\x83"
-                                         "C\x83\x93\x96\xBC\x82\xC6\x83p\x83X\x83\x8F\x81["
-                                         "\x83h\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE"
-                                         "\x82\xB3\x82\xA2\x81"
-                                         "B";
+namespace {
+
+const std::string_view kChooseNetwork = "リストから広告代理店を選んでください。"_sjis;
+const std::string_view kEnterLogin = "広告代理店にログイン名とパスワードを入力してください。"_sjis;
 
 // Loads Pagewick.ini of --dir as the window does. A missing file reads as
 // empty and is not created.
@@ -74,7 +67,10 @@ void PrintNetworks(Context& c, const NetworkList& networks)
 
 int List(Context& c)
 {
-    if (c.args.size() != 1)
+    const ParsedArgs args = c.Parse(1);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (!args.positional.empty())
         return c.UsageError("networks list takes no argument");
     TIniList store;
     if (int code = LoadMain(c, store); code != kExitOk)
@@ -87,23 +83,14 @@ int List(Context& c)
 
 int Export(Context& c)
 {
-    std::string version;
-    bool haveVersion = false;
-    for (size_t i = 1; i < c.args.size(); ++i) {
-        if (!c.MayBeOption(i)) {
-            return c.UsageError("networks export takes --version N");
-        } else if (c.args[i] == "--version" && i + 1 < c.args.size() && !haveVersion) {
-            version = c.args[++i];
-            haveVersion = true;
-        } else if (c.args[i].starts_with("--version=") && !haveVersion) {
-            version = c.args[i].substr(10);
-            haveVersion = true;
-        } else {
-            return c.UsageError("networks export takes --version N");
-        }
-    }
-    if (!haveVersion)
+    const ParsedArgs args = c.Parse(1, { "--version" });
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (!args.positional.empty())
+        return c.UsageError("networks export takes --version N");
+    if (!args.Has("--version"))
         return c.UsageError("networks export needs --version N");
+    const std::string& version = *args.Value("--version");
     TIniList store;
     if (int code = LoadMain(c, store); code != kExitOk)
         return code;
@@ -125,18 +112,15 @@ int Export(Context& c)
 
 int Import(Context& c)
 {
-    std::string file;
-    bool acceptNewHosts = false;
-    for (size_t i = 1; i < c.args.size(); ++i) {
-        if (c.args[i] == "--accept-new-login-hosts")
-            acceptNewHosts = true;
-        else if (file.empty() && !c.args[i].empty())
-            file = c.args[i];
-        else
-            return c.UsageError("networks import takes FILE [--accept-new-login-hosts]");
-    }
-    if (file.empty())
+    const ParsedArgs args = c.Parse(1, {}, { "--accept-new-login-hosts" });
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (args.positional.empty())
         return c.UsageError("networks import needs FILE");
+    if (args.positional.size() != 1 || args.positional[0].empty())
+        return c.UsageError("networks import takes FILE [--accept-new-login-hosts]");
+    const std::string& file = args.positional[0];
+    const bool acceptNewHosts = args.Has("--accept-new-login-hosts");
     std::string body;
     if (Status read = ReadWholeFile(file, body); !read) {
         c.Error(read.error);
@@ -177,6 +161,8 @@ int Import(Context& c)
     return kExitOk;
 }
 
+} // namespace
+
 int RunNetworks(Context& c)
 {
     if (c.args.empty())
@@ -191,6 +177,8 @@ int RunNetworks(Context& c)
     return c.UsageError("unknown networks subcommand '" + sub + "'");
 }
 
+namespace {
+
 int PositionOf(const TRegistForm& form, const TRegistField* field)
 {
     for (size_t i = 0; i < form.Fields.size(); ++i)
@@ -199,12 +187,17 @@ int PositionOf(const TRegistForm& form, const TRegistField* field)
     return 0;
 }
 
+} // namespace
+
 int RunRegist(Context& c)
 {
-    if (c.args.size() != 1)
+    const ParsedArgs args = c.Parse(0);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (args.positional.size() != 1)
         return c.UsageError("regist needs TEXT");
     TNetwork network;
-    network.Regist = c.Data(c.args[0]);
+    network.Regist = c.Data(args.positional[0]);
     ParseRegist(network);
     if (!network.Forms)
         return kExitOk;
@@ -242,15 +235,18 @@ int RunRegist(Context& c)
 
 int RunLoginPage(Context& c)
 {
-    if (c.args.size() != 2)
+    const ParsedArgs args = c.Parse(0);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (args.positional.size() != 2)
         return c.UsageError("login-page needs NETWORK PROFILE");
     TIniList store;
     if (int code = LoadMain(c, store); code != kExitOk)
         return code;
     NetworkList networks;
     LoadNetworks(store, networks);
-    const std::string name = c.Data(c.args[0]);
-    const std::string profile = c.Data(c.args[1]);
+    const std::string name = c.Data(args.positional[0]);
+    const std::string profile = c.Data(args.positional[1]);
     const TNetwork* network = nullptr;
     for (const auto& candidate : networks) {
         if (candidate->Name == name) {
@@ -274,13 +270,5 @@ int RunLoginPage(Context& c)
     c.Print(BuildLoginPage(*login));
     return kExitOk;
 }
-
-const Registrar networksRegistrar(
-    { "networks", "list, export and merge the ad networks", kNetworksUsage, &RunNetworks });
-const Registrar registRegistrar({ "regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist });
-const Registrar loginPageRegistrar(
-    { "login-page", "print the auto-login page of a stored login", kLoginPageUsage, &RunLoginPage });
-
-} // namespace
 
 } // namespace pw::cli

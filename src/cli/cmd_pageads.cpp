@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/cmd_pageads_support.h"
+#include "cli/commands.h"
 #include "pageads/adblock.h"
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
@@ -16,9 +17,7 @@
 
 namespace pw::cli {
 
-namespace {
-
-constexpr std::string_view kBlockUsage
+const std::string_view kBlockUsage
     = "Usage:\n"
       "  pagewick-cli block normal|member|rotation NAME   read banner HTML from standard input and\n"
       "                                                   print the ad block text exactly\n"
@@ -27,7 +26,7 @@ constexpr std::string_view kBlockUsage
       "(auto means shift_jis here). With --raw, NAME and the HTML are Shift_JIS as the\n"
       "catalogue stores them and the block is printed as the page's bytes.\n";
 
-constexpr std::string_view kEncodingUsage
+const std::string_view kEncodingUsage
     = "Usage:\n"
       "  pagewick-cli encoding PAGE   print the encoding PAGE is read in: shift_jis, utf-8\n"
       "                               or euc-jp (detected, or the one --encoding names)\n"
@@ -37,7 +36,7 @@ constexpr std::string_view kEncodingUsage
       "(well-formed UTF-8 with non-ASCII characters is utf-8, bytes valid in EUC-JP\n"
       "and not in Shift_JIS are euc-jp); else shift_jis.\n";
 
-constexpr std::string_view kAdsUsage
+const std::string_view kAdsUsage
     = "Usage:\n"
       "  pagewick-cli ads scan PAGE [--repair]                 print the ad tree (--repair writes the\n"
       "                                                        repaired markers back to PAGE)\n"
@@ -61,27 +60,31 @@ constexpr std::string_view kAdsUsage
 
 int RunBlock(Context& c)
 {
-    if (c.args.size() != 2)
+    const ParsedArgs args = c.Parse(0);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    const std::vector<std::string>& a = args.positional;
+    if (a.size() != 2)
         return c.UsageError("block needs normal, member or rotation and NAME");
     TAdBlockKind kind;
-    if (c.args[0] == "normal")
+    if (a[0] == "normal")
         kind = abNormal;
-    else if (c.args[0] == "member")
+    else if (a[0] == "member")
         kind = abMember;
-    else if (c.args[0] == "rotation")
+    else if (a[0] == "rotation")
         kind = abRotation;
     else
-        return c.UsageError("unknown block kind '" + c.args[0] + "'");
+        return c.UsageError("unknown block kind '" + a[0] + "'");
     const PageEncoding encoding
         = c.encoding == PageCharset::Auto ? PageEncoding::ShiftJis : ResolvePageEncoding(c.encoding, {});
     const std::string input { std::istreambuf_iterator<char>(c.in), std::istreambuf_iterator<char>() };
     std::string name;
     std::string html;
     if (c.raw) {
-        name = ToPageText(encoding, c.args[1]);
+        name = ToPageText(encoding, a[1]);
         html = ToPageText(encoding, input);
     } else {
-        name = Utf8ToPageText(encoding, c.args[1]);
+        name = Utf8ToPageText(encoding, a[1]);
         html = Utf8ToPageText(encoding, input);
     }
     c.out << PageTextToTerminal(c, encoding, BuildAdBlock(name, html, kind, encoding));
@@ -90,16 +93,22 @@ int RunBlock(Context& c)
 
 int RunEncoding(Context& c)
 {
-    if (c.args.size() != 1)
+    const ParsedArgs args = c.Parse(0);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (args.positional.size() != 1)
         return c.UsageError("encoding needs exactly one PAGE");
+    const std::string& path = args.positional[0];
     std::string bytes;
-    if (Status read = ReadWholeFile(c.args[0], bytes); !read) {
-        c.Error(c.args[0] + ": " + read.error);
+    if (Status read = ReadWholeFile(path, bytes); !read) {
+        c.Error(path + ": " + read.error);
         return kExitFile;
     }
     c.out << PageEncodingName(ResolvePageEncoding(c.encoding, bytes)) << '\n';
     return kExitOk;
 }
+
+namespace {
 
 // A page of the command line, opened as the window opens it: loaded and
 // scanned against the catalogue.
@@ -306,13 +315,15 @@ int JumpCommand(Context& c, const ParsedArgs& args)
     return kExitOk;
 }
 
+} // namespace
+
 int RunAds(Context& c)
 {
     if (c.args.empty())
         return c.UsageError("ads needs a subcommand: scan, locate, find, add, replace, delete or jump");
     const std::string& sub = c.args[0];
-    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd,
-        { "--at", "--name", "--node", "--banner", "--times" }, { "--repair", "--rotation", "--normal" });
+    const ParsedArgs args = c.Parse(
+        1, { "--at", "--name", "--node", "--banner", "--times" }, { "--repair", "--rotation", "--normal" });
     if (!args.error.empty())
         return c.UsageError(args.error);
     if (sub == "scan")
@@ -331,13 +342,5 @@ int RunAds(Context& c)
         return JumpCommand(c, args);
     return c.UsageError("unknown ads subcommand '" + sub + "'");
 }
-
-const Registrar blockRegistrar({ "block", "print the ad block text of banner HTML", kBlockUsage, &RunBlock });
-const Registrar encodingRegistrar(
-    { "encoding", "print the encoding a page is read in", kEncodingUsage, &RunEncoding });
-const Registrar adsRegistrar(
-    { "ads", "list, find, add, replace and delete the ad blocks of a page", kAdsUsage, &RunAds });
-
-} // namespace
 
 } // namespace pw::cli

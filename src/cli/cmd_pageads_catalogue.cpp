@@ -8,6 +8,7 @@
 #include "catalogue/bannerstore.h"
 #include "cli/cli.h"
 #include "cli/cmd_pageads_support.h"
+#include "cli/commands.h"
 #include "networks/siteinfo.h"
 #include "text/lines.h"
 
@@ -15,9 +16,7 @@
 
 namespace pw::cli {
 
-namespace {
-
-constexpr std::string_view kCatalogueUsage
+const std::string_view kCatalogueUsage
     = "Usage:\n"
       "  pagewick-cli catalogue list [--sort COLUMN] [--desc]   one line per banner: name, network,\n"
       "                      type, PV, CT, rate, revenue (TABs); --sort sorts by column 0 to 6\n"
@@ -26,10 +25,12 @@ constexpr std::string_view kCatalogueUsage
       "  pagewick-cli catalogue delete NAME    remove a banner\n"
       "  pagewick-cli catalogue archive NAME   append a banner to pwh_ads.csv and remove it\n";
 
-constexpr std::string_view kDetectUsage
+const std::string_view kDetectUsage
     = "Usage:\n"
       "  pagewick-cli detect   read ad HTML from standard input and print the detected network\n"
       "                        (or its stand-in for none), TAB, and the kind and size\n";
+
+namespace {
 
 int List(Context& c, const ParsedArgs& args)
 {
@@ -157,13 +158,15 @@ int Remove(Context& c, const ParsedArgs& args, bool archive)
     return kExitOk;
 }
 
+} // namespace
+
 int RunCatalogue(Context& c)
 {
     if (c.args.empty())
         return c.UsageError("catalogue needs a subcommand: list, add, delete or archive");
     const std::string& sub = c.args[0];
-    const ParsedArgs args = ParseArgs(c.args, 1, c.optionsEnd,
-        { "--sort", "--name", "--network", "--type", "--pv", "--ct", "--revenue" }, { "--desc" });
+    const ParsedArgs args
+        = c.Parse(1, { "--sort", "--name", "--network", "--type", "--pv", "--ct", "--revenue" }, { "--desc" });
     if (!args.error.empty())
         return c.UsageError(args.error);
     if (sub == "list")
@@ -179,7 +182,10 @@ int RunCatalogue(Context& c)
 
 int RunDetect(Context& c)
 {
-    if (!c.args.empty())
+    const ParsedArgs args = c.Parse(0);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (!args.positional.empty())
         return c.UsageError("detect reads the HTML from standard input and takes no arguments");
     CatalogueFiles files;
     if (int code = LoadCatalogue(c, files, false); code != kExitOk)
@@ -188,12 +194,5 @@ int RunDetect(Context& c)
     c.PrintLine((kind.Network ? kind.Network->Name : std::string(kNoNetworkName)) + "\t" + kind.KindText);
     return kExitOk;
 }
-
-const Registrar catalogueRegistrar(
-    { "catalogue", "list, add, delete and archive the banners of ads.ini", kCatalogueUsage, &RunCatalogue });
-const Registrar detectRegistrar(
-    { "detect", "detect an ad's network, kind and size from its HTML", kDetectUsage, &RunDetect });
-
-} // namespace
 
 } // namespace pw::cli

@@ -9,49 +9,6 @@
 
 namespace pw::cli {
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
-    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions)
-{
-    ParsedArgs parsed;
-    auto contains = [](std::initializer_list<std::string_view> list, std::string_view name) {
-        for (auto item : list)
-            if (item == name)
-                return true;
-        return false;
-    };
-    for (size_t i = from; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (i >= optionsEnd || arg.size() < 3 || !arg.starts_with("--")) {
-            parsed.positional.push_back(arg);
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
-        bool inlineValue = false;
-        if (const auto equals = arg.find('='); equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-            inlineValue = true;
-        }
-        if (contains(flagOptions, name) && !inlineValue) {
-            parsed.flags.insert(name);
-        } else if (contains(valueOptions, name)) {
-            if (!inlineValue) {
-                if (i + 1 >= args.size() || i + 1 == optionsEnd) {
-                    parsed.error = name + " needs a value";
-                    return parsed;
-                }
-                value = args[++i];
-            }
-            parsed.values[name] = value;
-        } else {
-            parsed.error = "unknown option '" + arg + "'";
-            return parsed;
-        }
-    }
-    return parsed;
-}
-
 bool ParsePosition(std::string_view text, TextPos& pos)
 {
     const auto colon = text.find(':');

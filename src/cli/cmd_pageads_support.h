@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared pieces of the page ads and catalogue commands: option parsing, the
-// page file, the catalogue of --dir and the ad tree output.
+// Shared pieces of the page ads and catalogue commands: the page file, the
+// catalogue of --dir and the ad tree output.
 
 #include "catalogue/banner.h"
 #include "cli/cli.h"
@@ -9,34 +9,11 @@
 #include "pageads/adpage.h"
 #include "settings/inilist.h"
 
-#include <initializer_list>
-#include <map>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pw::cli {
-
-// Arguments after a subcommand: positional ones, "--name VALUE" (or
-// "--name=VALUE") options and bare flags. Arguments from `optionsEnd` on stood
-// after "--" and are positional whatever they look like.
-struct ParsedArgs {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> values;
-    std::set<std::string> flags;
-    std::string error; // set for an unknown option or a missing value
-
-    bool Has(const std::string& option) const { return values.count(option) || flags.count(option); }
-    const std::string* Value(const std::string& option) const
-    {
-        const auto it = values.find(option);
-        return it == values.end() ? nullptr : &it->second;
-    }
-};
-
-ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
-    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions);
 
 // "LINE:COL", both from 1.
 bool ParsePosition(std::string_view text, TextPos& pos);

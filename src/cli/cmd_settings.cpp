@@ -3,6 +3,7 @@
 
 #include "base/files.h"
 #include "cli/cli.h"
+#include "cli/commands.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
 
@@ -11,15 +12,17 @@
 
 namespace pw::cli {
 
-namespace {
-
-constexpr std::string_view kUsage
+const std::string_view kSettingsUsage
     = "Usage:\n"
       "  pagewick-cli settings decode FILE                   print the unscrambled content\n"
       "  pagewick-cli settings encode FILE                   scramble standard input into FILE\n"
       "  pagewick-cli settings get FILE SECTION KEY [DEFAULT] print a value\n"
       "  pagewick-cli settings set FILE SECTION KEY VALUE    store a value\n"
       "  pagewick-cli settings erase FILE SECTION            remove a section\n";
+
+namespace {
+
+using Operands = std::vector<std::string>; // the arguments after the subcommand
 
 void SplitPath(const std::string& path, std::string& folder, std::string& name)
 {
@@ -37,10 +40,10 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name)
 }
 
 // Raw output needs no conversion, so the file streams through a fixed buffer.
-int DecodeRaw(Context& c)
+int DecodeRaw(Context& c, const std::string& path)
 {
     FileReader reader;
-    if (Status opened = reader.Open(c.args[1]); !opened) {
+    if (Status opened = reader.Open(path); !opened) {
         c.Error(opened.error);
         return kExitFile;
     }
@@ -64,14 +67,14 @@ int DecodeRaw(Context& c)
     return kExitOk;
 }
 
-int Decode(Context& c)
+int Decode(Context& c, const Operands& a)
 {
-    if (c.args.size() != 2)
+    if (a.size() != 1)
         return c.UsageError("settings decode needs FILE");
     if (c.raw)
-        return DecodeRaw(c);
+        return DecodeRaw(c, a[0]);
     std::string image;
-    if (Status read = ReadWholeFile(c.args[1], image); !read) {
+    if (Status read = ReadWholeFile(a[0], image); !read) {
         c.Error(read.error);
         return kExitFile;
     }
@@ -80,13 +83,13 @@ int Decode(Context& c)
     return kExitOk;
 }
 
-int Encode(Context& c)
+int Encode(Context& c, const Operands& a)
 {
-    if (c.args.size() != 2)
+    if (a.size() != 1)
         return c.UsageError("settings encode needs FILE");
     std::string image = c.ReadInput();
     ScrambleFileImage(image);
-    if (Status written = WriteFileAtomically(c.args[1], image, FilePermissions::OwnerOnly); !written) {
+    if (Status written = WriteFileAtomically(a[0], image, FilePermissions::OwnerOnly); !written) {
         c.Error(written.error);
         return kExitFile;
     }
@@ -95,10 +98,10 @@ int Encode(Context& c)
 
 // Loads FILE as the window does. A missing file reads as empty; it is created
 // only when something is saved.
-int Load(Context& c, TIniList& store, std::string& folder, std::string& name)
+int Load(Context& c, const std::string& path, TIniList& store, std::string& folder, std::string& name)
 {
-    SplitPath(c.args[1], folder, name);
-    if (!FileExists(c.args[1])) {
+    SplitPath(path, folder, name);
+    if (!FileExists(path)) {
         store.LoadFromText("");
         return kExitOk;
     }
@@ -118,63 +121,64 @@ int Save(Context& c, const TIniList& store, const std::string& folder, const std
     return kExitOk;
 }
 
-int Get(Context& c)
+int Get(Context& c, const Operands& a)
 {
-    if (c.args.size() != 4 && c.args.size() != 5)
+    if (a.size() != 3 && a.size() != 4)
         return c.UsageError("settings get needs FILE SECTION KEY [DEFAULT]");
     TIniList store;
     std::string folder, name;
-    if (int code = Load(c, store, folder, name); code != kExitOk)
+    if (int code = Load(c, a[0], store, folder, name); code != kExitOk)
         return code;
-    const std::string def = c.args.size() == 5 ? c.Data(c.args[4]) : std::string();
-    c.PrintLine(store.ReadString(c.Data(c.args[2]), c.Data(c.args[3]), def));
+    const std::string def = a.size() == 4 ? c.Data(a[3]) : std::string();
+    c.PrintLine(store.ReadString(c.Data(a[1]), c.Data(a[2]), def));
     return kExitOk;
 }
 
-int Set(Context& c)
+int Set(Context& c, const Operands& a)
 {
-    if (c.args.size() != 5)
+    if (a.size() != 4)
         return c.UsageError("settings set needs FILE SECTION KEY VALUE");
     TIniList store;
     std::string folder, name;
-    if (int code = Load(c, store, folder, name); code != kExitOk)
+    if (int code = Load(c, a[0], store, folder, name); code != kExitOk)
         return code;
-    store.WriteString(c.Data(c.args[2]), c.Data(c.args[3]), c.Data(c.args[4]));
+    store.WriteString(c.Data(a[1]), c.Data(a[2]), c.Data(a[3]));
     return Save(c, store, folder, name);
 }
 
-int Erase(Context& c)
+int Erase(Context& c, const Operands& a)
 {
-    if (c.args.size() != 3)
+    if (a.size() != 2)
         return c.UsageError("settings erase needs FILE SECTION");
     TIniList store;
     std::string folder, name;
-    if (int code = Load(c, store, folder, name); code != kExitOk)
+    if (int code = Load(c, a[0], store, folder, name); code != kExitOk)
         return code;
-    store.EraseSection(c.Data(c.args[2]));
+    store.EraseSection(c.Data(a[1]));
     return Save(c, store, folder, name);
 }
+
+} // namespace
 
 int RunSettings(Context& c)
 {
     if (c.args.empty())
         return c.UsageError("settings needs a subcommand: decode, encode, get, set or erase");
     const std::string& sub = c.args.front();
+    const ParsedArgs args = c.Parse(1);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
     if (sub == "decode")
-        return Decode(c);
+        return Decode(c, args.positional);
     if (sub == "encode")
-        return Encode(c);
+        return Encode(c, args.positional);
     if (sub == "get")
-        return Get(c);
+        return Get(c, args.positional);
     if (sub == "set")
-        return Set(c);
+        return Set(c, args.positional);
     if (sub == "erase")
-        return Erase(c);
+        return Erase(c, args.positional);
     return c.UsageError("unknown settings subcommand '" + sub + "'");
 }
-
-const Registrar registrar({ "settings", "read and write the scrambled settings files", kUsage, &RunSettings });
-
-} // namespace
 
 } // namespace pw::cli

@@ -3,6 +3,7 @@
 
 #include "base/files.h"
 #include "cli/cli.h"
+#include "cli/commands.h"
 #include "net/curlftpclient.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
@@ -19,9 +20,7 @@
 
 namespace pw::cli {
 
-namespace {
-
-constexpr std::string_view kListingUsage
+const std::string_view kListingUsage
     = "Usage:\n"
       "  pagewick-cli listing [--now \"YYYY-MM-DD HH:MM\"]\n"
       "Reads FTP LIST text from standard input and prints one line per entry:\n"
@@ -30,7 +29,7 @@ constexpr std::string_view kListingUsage
       "characters and DEL as \\xHH).\n"
       "--now sets the reference moment for dates without a year (default: the local clock).\n";
 
-constexpr std::string_view kSiteUsage
+const std::string_view kSiteUsage
     = "Usage:\n"
       "  pagewick-cli site list                       the stored setups: name, protocol, host, initial folder\n"
       "  pagewick-cli site ls SETUP [PATH]            list a folder (default: the initial folder)\n"
@@ -42,6 +41,8 @@ constexpr std::string_view kSiteUsage
       "a key that differs from the one trusted before is accepted only with --trust-changed.\n"
       "TAB, CR, LF and NUL in listed names are printed as \\t, \\r, \\n and \\0, other control\n"
       "characters and DEL as \\xHH.\n";
+
+namespace {
 
 bool ParseNow(std::string_view text, TDateTime& now)
 {
@@ -110,17 +111,18 @@ void PrintEntries(Context& c, const TDirNode& folder)
     }
 }
 
+} // namespace
+
 int RunListing(Context& c)
 {
+    const ParsedArgs args = c.Parse(0, { "--now" });
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (!args.positional.empty())
+        return c.UsageError("unexpected argument '" + args.positional[0] + "'");
     TDateTime now = LocalNow();
-    for (size_t i = 0; i < c.args.size(); ++i) {
-        if (c.MayBeOption(i) && c.args[i] == "--now" && i + 1 < c.args.size()) {
-            if (!ParseNow(c.args[++i], now))
-                return c.UsageError("--now needs \"YYYY-MM-DD HH:MM\"");
-        } else {
-            return c.UsageError("unexpected argument '" + c.args[i] + "'");
-        }
-    }
+    if (const std::string* given = args.Value("--now"); given && !ParseNow(*given, now))
+        return c.UsageError("--now needs \"YYYY-MM-DD HH:MM\"");
     TDirNode folder;
     if (Status parsed = ParseListing(folder, SplitLines(c.ReadInput()), now); !parsed) {
         c.Error(parsed.error);
@@ -129,6 +131,8 @@ int RunListing(Context& c)
     PrintEntries(c, folder);
     return kExitOk;
 }
+
+namespace {
 
 // Messages go to standard error; status texts are not printed. Questions about
 // trust are answered by --trust.
@@ -288,9 +292,12 @@ std::string_view ProtocolWord(const TSetup& setup)
     return setup.Kind == skLocal ? std::string_view("local") : ProtocolKey(setup.Protocol);
 }
 
-int SiteList(Context& c)
+// The arguments of "site", its subcommand first.
+using Operands = std::vector<std::string>;
+
+int SiteList(Context& c, const Operands& a)
 {
-    if (c.args.size() != 1)
+    if (a.size() != 1)
         return c.UsageError("site list takes no arguments");
     Settings settings;
     if (int code = LoadSetupsOf(c, settings); code != kExitOk)
@@ -325,15 +332,16 @@ int RemoteModeOf(TConnection& connection, const std::string& path)
 }
 
 // The commands that work on one setup's server or folder.
-int SiteOnServer(Context& c, const std::string& sub, bool trust, bool trustChanged)
+int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
 {
+    const std::string& sub = a[0];
     const bool pathOptional = sub == "ls";
-    if (c.args.size() < 2 || c.args.size() > 3 || (!pathOptional && c.args.size() != 3))
+    if (a.size() < 2 || a.size() > 3 || (!pathOptional && a.size() != 3))
         return c.UsageError("site " + sub + " needs SETUP" + (pathOptional ? " [PATH]" : " PATH"));
     Settings settings;
     if (int code = LoadSetupsOf(c, settings); code != kExitOk)
         return code;
-    const std::string name = c.Data(c.args[1]);
+    const std::string name = c.Data(a[1]);
     TSetup* stored = nullptr;
     for (const auto& setup : settings.setups.Setups) {
         if (setup->Name == name) {
@@ -345,7 +353,7 @@ int SiteOnServer(Context& c, const std::string& sub, bool trust, bool trustChang
         c.Error("no setup named " + name);
         return kExitFailure;
     }
-    const std::string path = c.args.size() == 3 ? c.Data(c.args[2]) : std::string();
+    const std::string path = a.size() == 3 ? c.Data(a[2]) : std::string();
 
     CliFeedback feedback(c, trust, trustChanged);
     TConnection connection;
@@ -391,38 +399,23 @@ int SiteOnServer(Context& c, const std::string& sub, bool trust, bool trustChang
     return UploadFile(connection, path, source, feedback, RemoteModeOf(connection, path)) ? kExitOk : kExitFailure;
 }
 
+} // namespace
+
 int RunSite(Context& c)
 {
-    bool trust = false;
-    bool trustChanged = false;
-    for (size_t i = 0; i < c.args.size() && c.MayBeOption(i);) {
-        if (c.args[i] == "--trust") {
-            trust = true;
-        } else if (c.args[i] == "--trust-changed") {
-            trustChanged = true;
-        } else {
-            ++i;
-            continue;
-        }
-        c.args.erase(c.args.begin() + static_cast<std::ptrdiff_t>(i));
-        if (c.optionsEnd != static_cast<size_t>(-1))
-            --c.optionsEnd;
-    }
-    if (c.args.empty())
+    // --trust and --trust-changed may stand anywhere, before the subcommand too.
+    const ParsedArgs args = c.Parse(0, {}, { "--trust", "--trust-changed" });
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    const Operands& a = args.positional;
+    if (a.empty())
         return c.UsageError("site needs a subcommand: list, ls, get, put or preview-url");
-    const std::string sub = c.args.front();
+    const std::string& sub = a.front();
     if (sub == "list")
-        return SiteList(c);
+        return SiteList(c, a);
     if (sub == "ls" || sub == "get" || sub == "put" || sub == "preview-url")
-        return SiteOnServer(c, sub, trust, trustChanged);
+        return SiteOnServer(c, a, args.Has("--trust"), args.Has("--trust-changed"));
     return c.UsageError("unknown site subcommand '" + sub + "'");
 }
-
-const Registrar listingRegistrar(
-    { "listing", "parse an FTP LIST answer from standard input", kListingUsage, &RunListing });
-const Registrar siteRegistrar(
-    { "site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite });
-
-} // namespace
 
 } // namespace pw::cli

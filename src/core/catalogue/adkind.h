@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sjistext.h"
 #include "networks/network.h"
 
 #include <array>
@@ -9,18 +10,14 @@
 namespace pw {
 
 // The kind texts, in the order of the banner editor's type list.
-inline constexpr std::string_view kKindText = "\x83"
-                                              "e\x83L\x83X\x83g\x8DL\x8D\x90"; // テキスト広告
-inline constexpr std::string_view kKindImage = "\x83"
-                                               "C\x83\x81\x81[\x83W\x8DL\x8D\x90"; // イメージ広告
-inline constexpr std::string_view kKindFlash = "FLASH\x8DL\x8D\x90"; // FLASH広告
-inline constexpr std::string_view kKindProductLink = "\x8F\xA4\x95i\x83\x8A\x83\x93\x83N"; // 商品リンク
-inline constexpr std::string_view kKindDhtml = "\x82"
-                                               "c\x82g\x82s\x82l\x82k\x8DL\x8D\x90"; // ＤＨＴＭＬ広告
-inline constexpr std::string_view kKindUnknown = "\x96\xA2\x92m\x83^\x83"
-                                                 "C\x83v"; // 未知タイプ
+inline const std::string_view kKindText = "テキスト広告"_sjis;
+inline const std::string_view kKindImage = "イメージ広告"_sjis;
+inline const std::string_view kKindFlash = "FLASH広告"_sjis;
+inline const std::string_view kKindProductLink = "商品リンク"_sjis;
+inline const std::string_view kKindDhtml = "ＤＨＴＭＬ広告"_sjis;
+inline const std::string_view kKindUnknown = "未知タイプ"_sjis;
 
-inline constexpr std::array<std::string_view, 6> kKindTexts = {
+inline const std::array<std::string_view, 6> kKindTexts = {
     kKindText,
     kKindImage,
     kKindFlash,

@@ -1,6 +1,7 @@
 #include "catalogue/archive.h"
 
 #include "base/files.h"
+#include "base/sjistext.h"
 #include "catalogue/bannerstore.h"
 
 #include <algorithm>
@@ -14,9 +15,8 @@ namespace pw {
 
 namespace {
 
-constexpr std::string_view kSavedPrefix = "\x8AY\x93\x96\x8DL\x8D\x90\x82\xCD"; // 該当広告は
-constexpr std::string_view kSavedSuffix
-    = "\x82\xC9\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // に保存しました
+const std::string_view kSavedPrefix = "該当広告は"_sjis;
+const std::string_view kSavedSuffix = "に保存しました"_sjis;
 
 bool WriteAll(int fd, std::string_view bytes)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/result.h"
+#include "base/sjistext.h"
 #include "base/usermessage.h"
 #include "catalogue/banner.h"
 #include "settings/inilist.h"
@@ -15,29 +16,11 @@ namespace pw {
 
 inline constexpr std::string_view kArchiveFile = "pwh_ads.csv";
 
-inline constexpr std::string_view kConfirmArchiveQuestion
-    = "\x8DL\x8D\x90\x82\xCC\x95\xDB\x8A\xC7\x82\xCD\x81"
-      "A\x8DL\x8D\x90\x82\xF0\x8D\xED\x8F\x9C\x82\xB5\x81"
-      "A\x82"
-      "\xBB\x82\xB5\x82\xC4\x82"
-      "b\x82r\x82u\x83t\x83@\x83"
-      "C\x83\x8B\x82\xC9\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB7"
-      "\x81"
-      "A\x88\xEA\x92U\x95\xDB\x8A\xC7\x82\xB3\x82\xEA\x82\xBD\x8DL\x8D\x90\x82\xCD\x96{\x83V\x83X\x83"
-      "e\x83\x80"
-      "\x82\xC5\x82\xCC\x97\x98\x97p\x82\xAA\x82\xC5\x82\xAB\x82\xC8\x82\xAD\x82\xC8\x82\xE8\x82\xDC\x82\xB7\x81"
-      "B\x8C"
-      "\xBB\x8D\xDD\x82\xCC\x8DL\x8D\x90\x82\xF0\x95\xDB\x8A\xC7\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H"; // 広告の保管は、…現在の広告を保管しますか？
-inline constexpr std::string_view kArchiveCreateFailedMessage
-    = "\x83t\x83@\x83"
-      "C\x83\x8B\x82\xF0\x90V\x8BK\x82\xB7\x82\xE9\x82\xB1\x82\xC6\x82\xAA\x82\xC5\x82\xAB\x82\xDC\x82"
-      "\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B"; // ファイルを新規することができませんでした。
-inline constexpr std::string_view kArchiveWriteFailedMessage
-    = "\x83t\x83@\x83"
-      "C\x83\x8B\x82\xF0\x95\xDB\x91\xB6\x82\xB7\x82\xE9\x82\xB1\x82\xC6\x82\xAA\x82\xC5\x82\xAB\x82\xDC"
-      "\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B"; // ファイルを保存することができませんでした。
+inline const std::string_view kConfirmArchiveQuestion
+    = "広告の保管は、広告を削除し、そしてＣＳＶファイルに保存します、"
+      "一旦保管された広告は本システムでの利用ができなくなります。現在の広告を保管しますか？"_sjis;
+inline const std::string_view kArchiveCreateFailedMessage = "ファイルを新規することができませんでした。"_sjis;
+inline const std::string_view kArchiveWriteFailedMessage = "ファイルを保存することができませんでした。"_sjis;
 
 // The click rate as the archive writes it: general notation, at most 15
 // significant digits (0, 1.5, 33.3333320617676).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sjistext.h"
 #include "networks/network.h"
 
 #include <cstdint>
@@ -37,9 +38,9 @@ struct BannerList {
 };
 
 // The name that stands for "no network" in lists, files and the editor.
-inline constexpr std::string_view kNoNetworkName = "\x82\xBB\x82\xCC\x91\xBC"; // その他
+inline const std::string_view kNoNetworkName = "その他"_sjis;
 // Name of a new banner: this prefix and a number.
-inline constexpr std::string_view kUnnamedBannerPrefix = "\x96\xA2\x96\xBD\x96\xBC\x8DL\x8D\x90"; // 未命名広告
+inline const std::string_view kUnnamedBannerPrefix = "未命名広告"_sjis;
 
 // CT * 100 / PV in floating point, kept in single precision; 0 when PV is 0.
 float ComputeClickRate(int32_t pv, int32_t ct);

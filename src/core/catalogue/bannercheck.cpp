@@ -1,5 +1,6 @@
 #include "catalogue/bannercheck.h"
 
+#include "base/sjistext.h"
 #include "catalogue/adkind.h"
 #include "networks/siteinfo.h"
 #include "text/sjis.h"
@@ -10,31 +11,13 @@ namespace pw {
 
 namespace {
 
-constexpr std::string_view kNameMissing
-    = "\x8DL\x8D\x90\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B"; // 広告名を入力してください。
-constexpr std::string_view kNameBrackets = "\x8DL\x8D\x90\x96\xBC\x82\xC9\"]\"\x82\xC6\"["
-                                           "\"\x82\xF0\x8Eg\x82\xED\x82\xC8\x82\xA2\x82\xC5\x82\xAD\x82\xBE"
-                                           "\x82\xB3\x82\xA2\x81"
-                                           "B"; // 広告名に"]"と"["を使わないでください。
-constexpr std::string_view kNameUsedPrefix = "\x8DL\x8D\x90\x96\xBC["; // 広告名[
-constexpr std::string_view kNameUsedSuffix
-    = "]\x82\xCD\x82\xB7\x82\xC5\x82\xC9\x8Eg\x82\xED\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
-      "B"; // ]はすでに使われています。
-constexpr std::string_view kPVNotNumber
-    = "\x83y\x81[\x83W\x83r\x83\x85\x81["
-      "\x90\x94\x82\xCD\x90\xAE\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82"
-      "\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B"; // ページビュー数は整数で入力してください。
-constexpr std::string_view kCTNotNumber
-    = "\x83N\x83\x8A\x83"
-      "b\x83N\x90\x94\x82\xCD\x90\xAE\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD"
-      "\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B"; // クリック数は整数で入力してください。
-constexpr std::string_view kRevenueNotNumber = "\x8D\xA1\x82\xDC\x82\xC5\x82\xCC\x8E\xFB\x93\xFC\x82\xCD\x90\xAE"
-                                               "\x90\x94\x82\xC5\x93\xFC\x97\xCD\x82\xB5\x82"
-                                               "\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-                                               "B"; // 今までの収入は整数で入力してください。
+const std::string_view kNameMissing = "広告名を入力してください。"_sjis;
+const std::string_view kNameBrackets = "広告名に\"]\"と\"[\"を使わないでください。"_sjis;
+const std::string_view kNameUsedPrefix = "広告名["_sjis;
+const std::string_view kNameUsedSuffix = "]はすでに使われています。"_sjis;
+const std::string_view kPVNotNumber = "ページビュー数は整数で入力してください。"_sjis;
+const std::string_view kCTNotNumber = "クリック数は整数で入力してください。"_sjis;
+const std::string_view kRevenueNotNumber = "今までの収入は整数で入力してください。"_sjis;
 
 BannerCheck Fail(std::string message, BannerField focus)
 {

@@ -1,5 +1,6 @@
 #include "catalogue/bannerstore.h"
 
+#include "base/sjistext.h"
 #include "settings/settingsfile.h"
 
 namespace pw {
@@ -70,9 +71,7 @@ void LoadBanners(BannerList& list, const TIniList& store, const NetworkList& net
         auto banner = std::make_unique<TAdBanner>();
         banner->Number = n;
         banner->SpaceName = store.ReadString(section, "SpaceName", kDefaultBannerName);
-        banner->Type = store.ReadString(section, "Type",
-            "\x96\xA2\x92m\x83^\x83"
-            "C\x83v"); // 未知タイプ
+        banner->Type = store.ReadString(section, "Type", "未知タイプ"_sjis);
         banner->PV = store.ReadInteger(section, "PV", 0);
         banner->CT = store.ReadInteger(section, "CT", 0);
         banner->TotalRevenue = store.ReadInteger(section, "TotalRevenue", 0);

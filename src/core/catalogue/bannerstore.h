@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/result.h"
+#include "base/sjistext.h"
 #include "catalogue/banner.h"
 #include "settings/inilist.h"
 
@@ -11,7 +12,7 @@
 // "Banner<n>" per banner.
 namespace pw {
 
-inline constexpr std::string_view kDefaultBannerName = "\x96\xA2\x96\xBD\x96\xBC"; // 未命名
+inline const std::string_view kDefaultBannerName = "未命名"_sjis;
 
 // One-line coding of multi-line values: "$" as "$$", CR as "$D", LF as "$A".
 std::string EscapeIniText(std::string_view text);

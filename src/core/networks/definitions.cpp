@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 #include "networks/login.h"
+#include "networks/networkfields.h"
 #include "networks/registnumber.h"
 #include "text/codec.h"
 
@@ -68,18 +69,9 @@ std::string ExportNetworksText(TIniList& scratch, const NetworkList& networks, i
     for (const auto& network : networks) {
         if (network->System.empty())
             continue;
-        const std::string section = NetworkSection(++n);
-        scratch.WriteString(section, "Name", network->Name);
-        scratch.WriteString(section, "LoginURL", network->LoginURL);
-        scratch.WriteString(section, "Character", network->Character);
-        scratch.WriteInteger(section, "LoginInfoCount", 0);
-        scratch.WriteString(section, "FieldUser", network->FieldUser);
-        scratch.WriteString(section, "FieldPassword", network->FieldPassword);
-        scratch.WriteString(section, "FieldOthers", network->FieldOthers);
-        scratch.WriteString(section, "SignupURL", network->SignupURL);
-        scratch.WriteString(section, "System", network->System);
-        scratch.WriteString(section, "Regist", network->Regist);
-        scratch.WriteString(section, "RegistURL", network->RegistURL);
+        // Logins never leave the machine: the count is 0.
+        WriteRecord(scratch, NetworkSection(++n), *network,
+            [](auto& io, auto& d) { VisitNetworkFields(io, d, [&] { io.Number("LoginInfoCount", 0); }); });
     }
     scratch.WriteInteger(kNetworksSection, "Count", n);
     scratch.WriteInteger(kNetworksSection, "Version", version);
@@ -235,26 +227,18 @@ Status ImportNetworks(TIniList& scratch, std::string_view text, NetworkList& net
             added = std::make_unique<TNetwork>();
             network = added.get();
         }
-        network->Name = scratch.ReadString(section, "Name", kDefaultNetworkName);
-        std::string loginURL = scratch.ReadString(section, "LoginURL", "");
-        if (!added && !network->Logins.empty() && !LoginHost(network->LoginURL).empty()
-            && LoginMoves(network->LoginURL, loginURL)) {
+        // The definition's fields over the network's (its System is `code`);
+        // the logins stay as they are.
+        std::string oldLoginURL = network->LoginURL;
+        ReadRecord(scratch, section, *network, [](auto& io, auto& d) { VisitNetworkFields(io, d, [] {}); });
+        if (!added && !network->Logins.empty() && !LoginHost(oldLoginURL).empty()
+            && LoginMoves(oldLoginURL, network->LoginURL)) {
             if (keptLoginURLs)
-                keptLoginURLs->push_back({ network, network->Name, network->LoginURL, std::move(loginURL) });
-        } else {
-            network->LoginURL = std::move(loginURL);
+                keptLoginURLs->push_back({ network, network->Name, oldLoginURL, network->LoginURL });
+            network->LoginURL = std::move(oldLoginURL);
         }
-        network->Character = scratch.ReadString(section, "Character", "");
-        network->FieldUser = scratch.ReadString(section, "FieldUser", kDefaultFieldUser);
-        network->FieldPassword = scratch.ReadString(section, "FieldPassword", kDefaultFieldPassword);
-        network->FieldOthers = scratch.ReadString(section, "FieldOthers", "");
-        network->SignupURL = scratch.ReadString(section, "SignupURL", "");
-        network->Regist = scratch.ReadString(section, "Regist", "");
-        network->RegistURL = scratch.ReadString(section, "RegistURL", "");
-        if (added) {
-            added->System = code;
+        if (added)
             networks.push_back(std::move(added));
-        }
         listed.insert(network);
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sjistext.h"
 #include <optional>
 
 #include "base/result.h"
@@ -19,14 +20,9 @@ inline constexpr std::string_view kDefinitionsFile = "nwks.txt";
 inline constexpr std::string_view kDefinitionsPath = "/pagewick/nwks.txt";
 
 // Shown after a successful update: 広告代理店情報が更新されました。
-inline constexpr std::string_view kNetworksUpdatedMessage
-    = "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x8F\xEE\x95\xF1\x82\xAA\x8DX\x90V\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82"
-      "\xBD\x81"
-      "B";
+inline const std::string_view kNetworksUpdatedMessage = "広告代理店情報が更新されました。"_sjis;
 // Shown when a download holds no definitions: 広告代理店の定義がありません。
-inline constexpr std::string_view kNoDefinitionsMessage
-    = "\x8DL\x8D\x90\x91\xE3\x97\x9D\x93X\x82\xCC\x92\xE8\x8B`\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
-      "B";
+inline const std::string_view kNoDefinitionsMessage = "広告代理店の定義がありません。"_sjis;
 
 // The unscrambled definitions text of the system networks (user networks are
 // never exported), written into the emptied scratch store.

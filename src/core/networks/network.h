@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sjistext.h"
 #include "networks/fieldmap.h"
 #include "settings/inilist.h"
 
@@ -95,9 +96,8 @@ public:
 using NetworkList = std::vector<std::unique_ptr<TNetwork>>;
 
 // Default values of the stored form.
-inline constexpr std::string_view kDefaultNetworkName = "\x96\xA2\x90\xDD\x92\xE8"; // 未設定
-inline constexpr std::string_view kDefaultLoginName = "\x83T\x83"
-                                                      "C\x83g"; // サイト
+inline const std::string_view kDefaultNetworkName = "未設定"_sjis;
+inline const std::string_view kDefaultLoginName = "サイト"_sjis;
 inline constexpr std::string_view kDefaultFieldUser = "user";
 inline constexpr std::string_view kDefaultFieldPassword = "password";
 

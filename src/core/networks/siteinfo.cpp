@@ -1,126 +1,115 @@
 #include "networks/siteinfo.h"
 
+#include "base/sjistext.h"
+#include "settings/recordio.h"
+
 #include <algorithm>
 
 namespace pw {
 
 const std::array<std::string_view, 48> kPrefectures = {
     "------",
-    "\x96k\x8A"
-    "C\x93\xB9", // 北海道
-    "\x90\xC2\x90X\x8C\xA7", // 青森県
-    "\x8A\xE2\x8E\xE8\x8C\xA7", // 岩手県
-    "\x8B{\x8F\xE9\x8C\xA7", // 宮城県
-    "\x8FH\x93"
-    "c\x8C\xA7", // 秋田県
-    "\x8ER\x8C`\x8C\xA7", // 山形県
-    "\x95\x9F\x93\x87\x8C\xA7", // 福島県
-    "\x88\xEF\x8F\xE9\x8C\xA7", // 茨城県
-    "\x93\xC8\x96\xD8\x8C\xA7", // 栃木県
-    "\x8CQ\x94n\x8C\xA7", // 群馬県
-    "\x8D\xE9\x8B\xCA\x8C\xA7", // 埼玉県
-    "\x90\xE7\x97t\x8C\xA7", // 千葉県
-    "\x93\x8C\x8B\x9E\x93s", // 東京都
-    "\x90_\x93\xDE\x90\xEC\x8C\xA7", // 神奈川県
-    "\x90V\x8A\x83\x8C\xA7", // 新潟県
-    "\x95x\x8ER\x8C\xA7", // 富山県
-    "\x90\xCE\x90\xEC\x8C\xA7", // 石川県
-    "\x95\x9F\x88\xE4\x8C\xA7", // 福井県
-    "\x8ER\x97\x9C\x8C\xA7", // 山梨県
-    "\x92\xB7\x96\xEC\x8C\xA7", // 長野県
-    "\x8A\xF2\x95\x8C\x8C\xA7", // 岐阜県
-    "\x90\xC3\x89\xAA\x8C\xA7", // 静岡県
-    "\x88\xA4\x92m\x8C\xA7", // 愛知県
-    "\x8EO\x8F"
-    "d\x8C\xA7", // 三重県
-    "\x8E\xA0\x89\xEA\x8C\xA7", // 滋賀県
-    "\x8B\x9E\x93s\x95{", // 京都府
-    "\x91\xE5\x8D\xE3\x95{", // 大阪府
-    "\x95\xBA\x8C\xC9\x8C\xA7", // 兵庫県
-    "\x93\xDE\x97\xC7\x8C\xA7", // 奈良県
-    "\x98"
-    "a\x89\xCC\x8ER\x8C\xA7", // 和歌山県
-    "\x92\xB9\x8E\xE6\x8C\xA7", // 鳥取県
-    "\x93\x87\x8D\xAA\x8C\xA7", // 島根県
-    "\x89\xAA\x8ER\x8C\xA7", // 岡山県
-    "\x8DL\x93\x87\x8C\xA7", // 広島県
-    "\x8ER\x8C\xFB\x8C\xA7", // 山口県
-    "\x93\xBF\x93\x87\x8C\xA7", // 徳島県
-    "\x8D\x81\x90\xEC\x8C\xA7", // 香川県
-    "\x88\xA4\x95Q\x8C\xA7", // 愛媛県
-    "\x8D\x82\x92m\x8C\xA7", // 高知県
-    "\x95\x9F\x89\xAA\x8C\xA7", // 福岡県
-    "\x8D\xB2\x89\xEA\x8C\xA7", // 佐賀県
-    "\x92\xB7\x8D\xE8\x8C\xA7", // 長崎県
-    "\x8C"
-    "F\x96{\x8C\xA7", // 熊本県
-    "\x91\xE5\x95\xAA\x8C\xA7", // 大分県
-    "\x8B{\x8D\xE8\x8C\xA7", // 宮崎県
-    "\x8E\xAD\x8E\x99\x93\x87\x8C\xA7", // 鹿児島県
-    "\x89\xAB\x93\xEA\x8C\xA7", // 沖縄県
+    "北海道"_sjis,
+    "青森県"_sjis,
+    "岩手県"_sjis,
+    "宮城県"_sjis,
+    "秋田県"_sjis,
+    "山形県"_sjis,
+    "福島県"_sjis,
+    "茨城県"_sjis,
+    "栃木県"_sjis,
+    "群馬県"_sjis,
+    "埼玉県"_sjis,
+    "千葉県"_sjis,
+    "東京都"_sjis,
+    "神奈川県"_sjis,
+    "新潟県"_sjis,
+    "富山県"_sjis,
+    "石川県"_sjis,
+    "福井県"_sjis,
+    "山梨県"_sjis,
+    "長野県"_sjis,
+    "岐阜県"_sjis,
+    "静岡県"_sjis,
+    "愛知県"_sjis,
+    "三重県"_sjis,
+    "滋賀県"_sjis,
+    "京都府"_sjis,
+    "大阪府"_sjis,
+    "兵庫県"_sjis,
+    "奈良県"_sjis,
+    "和歌山県"_sjis,
+    "鳥取県"_sjis,
+    "島根県"_sjis,
+    "岡山県"_sjis,
+    "広島県"_sjis,
+    "山口県"_sjis,
+    "徳島県"_sjis,
+    "香川県"_sjis,
+    "愛媛県"_sjis,
+    "高知県"_sjis,
+    "福岡県"_sjis,
+    "佐賀県"_sjis,
+    "長崎県"_sjis,
+    "熊本県"_sjis,
+    "大分県"_sjis,
+    "宮崎県"_sjis,
+    "鹿児島県"_sjis,
+    "沖縄県"_sjis,
 };
 
 const std::array<std::string_view, 2> kAccountTypes = {
-    "\x95\x81\x92\xCA", // 普通
-    "\x93\x96\x8D\xC0", // 当座
+    "普通"_sjis,
+    "当座"_sjis,
 };
 
 const std::array<std::string_view, 2> kAffTypes = {
-    "\x8C\xC2\x90l", // 個人
-    "\x96@\x90l", // 法人
+    "個人"_sjis,
+    "法人"_sjis,
 };
 
 const std::array<std::string_view, 1> kCountries = {
-    "\x93\xFA\x96{", // 日本
+    "日本"_sjis,
 };
 
 namespace {
 
 constexpr std::string_view kSiteInfoSection = "SiteInfo";
 
-constexpr std::string_view kRenameClash
-    = "\x93o\x98^"
-      "\x8F\xEE\x95\xF1\x90\xDD\x92\xE8\x96\xBC\x82\xCD\x8Eg\x82\xED\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7"
-      "\x81"
-      "A\x95\xCA\x82\xCC\x90\xDD\x92\xE8\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3"
-      "\x82\xA2\x81"
-      "B"; // 登録情報設定名は使われています、別の設定名を入力してください。
+const std::string_view kRenameClash = "登録情報設定名は使われています、別の設定名を入力してください。"_sjis;
 
-// Text keys and their fields, in the order they are written. The integer keys
-// are written at fixed places between them.
-struct TextKey {
-    std::string_view key;
-    std::string TSiteInfo::*field;
-};
-
-constexpr TextKey kHeadKeys[] = {
-    { "EMail", &TSiteInfo::EMail },
-    { "SiteName", &TSiteInfo::SiteName },
-    { "SiteKana", &TSiteInfo::SiteKana },
-    { "SiteUrl", &TSiteInfo::SiteUrl },
-    { "SiteDesc", &TSiteInfo::SiteDesc },
-    { "PV", &TSiteInfo::PV },
-    { "Name2", &TSiteInfo::Name2 },
-    { "Name1", &TSiteInfo::Name1 },
-    { "KanaName1", &TSiteInfo::KanaName1 },
-    { "KanaName2", &TSiteInfo::KanaName2 },
-    { "Phone", &TSiteInfo::Phone },
-    { "Fax", &TSiteInfo::Fax },
-    { "Zip", &TSiteInfo::Zip },
-};
-
-constexpr TextKey kMiddleKeys[] = {
-    { "Addr2", &TSiteInfo::Addr2 },
-    { "Addr3", &TSiteInfo::Addr3 },
-    { "Addr4", &TSiteInfo::Addr4 },
-    { "Company", &TSiteInfo::Company },
-    { "KanaCompany", &TSiteInfo::KanaCompany },
-    { "BankName", &TSiteInfo::BankName },
-    { "BranchName", &TSiteInfo::BranchName },
-    { "Account", &TSiteInfo::Account },
-    { "AccountName", &TSiteInfo::AccountName },
-    { "AccountKana", &TSiteInfo::AccountKana },
-};
+// The stored fields of a profile in writing order (see settings/recordio.h).
+// A profile without a name is called after its place `n` in the file.
+template <class Io, class Profile> void VisitSiteInfoFields(Io& io, Profile& p, size_t n)
+{
+    io.Text("SetupName", p.SetupName, std::string(kUnnamedSiteInfoPrefix) + std::to_string(n));
+    io.Text("EMail", p.EMail);
+    io.Text("SiteName", p.SiteName);
+    io.Text("SiteKana", p.SiteKana);
+    io.Text("SiteUrl", p.SiteUrl);
+    io.Text("SiteDesc", p.SiteDesc);
+    io.Text("PV", p.PV);
+    io.Text("Name2", p.Name2);
+    io.Text("Name1", p.Name1);
+    io.Text("KanaName1", p.KanaName1);
+    io.Text("KanaName2", p.KanaName2);
+    io.Text("Phone", p.Phone);
+    io.Text("Fax", p.Fax);
+    io.Text("Zip", p.Zip);
+    io.Number("Addr1", p.Addr1, 0);
+    io.Text("Addr2", p.Addr2);
+    io.Text("Addr3", p.Addr3);
+    io.Text("Addr4", p.Addr4);
+    io.Text("Company", p.Company);
+    io.Text("KanaCompany", p.KanaCompany);
+    io.Text("BankName", p.BankName);
+    io.Text("BranchName", p.BranchName);
+    io.Text("Account", p.Account);
+    io.Text("AccountName", p.AccountName);
+    io.Text("AccountKana", p.AccountKana);
+    io.Number("AccountType", p.AccountType, 0);
+    io.Number("AffType", p.AffType, 0);
+}
 
 std::string SiteSection(size_t n)
 {
@@ -147,18 +136,9 @@ void LoadSiteInfos(const TIniList& store, SiteInfoList& list)
         list.push_back(std::move(profile));
         return;
     }
-    for (int n = 1; n <= count; ++n) {
-        const std::string section = SiteSection(static_cast<size_t>(n));
+    for (size_t n = 1; n <= static_cast<size_t>(count); ++n) {
         auto profile = std::make_unique<TSiteInfo>();
-        profile->SetupName
-            = store.ReadString(section, "SetupName", std::string(kUnnamedSiteInfoPrefix) + std::to_string(n));
-        for (const TextKey& k : kHeadKeys)
-            (*profile).*k.field = store.ReadString(section, k.key, "");
-        profile->Addr1 = store.ReadInteger(section, "Addr1", 0);
-        for (const TextKey& k : kMiddleKeys)
-            (*profile).*k.field = store.ReadString(section, k.key, "");
-        profile->AccountType = store.ReadInteger(section, "AccountType", 0);
-        profile->AffType = store.ReadInteger(section, "AffType", 0);
+        ReadRecord(store, SiteSection(n), *profile, [n](auto& io, auto& p) { VisitSiteInfoFields(io, p, n); });
         list.push_back(std::move(profile));
     }
 }
@@ -166,18 +146,9 @@ void LoadSiteInfos(const TIniList& store, SiteInfoList& list)
 void SaveSiteInfos(TIniList& store, const SiteInfoList& list)
 {
     store.WriteInteger(kSiteInfoSection, "Count", static_cast<int>(list.size()));
-    for (size_t n = 1; n <= list.size(); ++n) {
-        const TSiteInfo& profile = *list[n - 1];
-        const std::string section = SiteSection(n);
-        store.WriteString(section, "SetupName", profile.SetupName);
-        for (const TextKey& k : kHeadKeys)
-            store.WriteString(section, k.key, profile.*k.field);
-        store.WriteInteger(section, "Addr1", profile.Addr1);
-        for (const TextKey& k : kMiddleKeys)
-            store.WriteString(section, k.key, profile.*k.field);
-        store.WriteInteger(section, "AccountType", profile.AccountType);
-        store.WriteInteger(section, "AffType", profile.AffType);
-    }
+    for (size_t n = 1; n <= list.size(); ++n)
+        WriteRecord(
+            store, SiteSection(n), *list[n - 1], [n](auto& io, auto& p) { VisitSiteInfoFields(io, p, n); });
 }
 
 FieldUse FieldRole(const TNetwork& network, ProfileField field)

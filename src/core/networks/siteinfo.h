@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/result.h"
+#include "base/sjistext.h"
 #include "networks/fieldmap.h"
 #include "networks/network.h"
 #include "settings/inilist.h"
@@ -52,8 +53,8 @@ public:
 
 using SiteInfoList = std::vector<std::unique_ptr<TSiteInfo>>;
 
-inline constexpr std::string_view kDefaultSiteInfoName = "\x8A\xEE\x96{\x90\xDD\x92\xE8"; // 基本設定
-inline constexpr std::string_view kUnnamedSiteInfoPrefix = "\x90\xDD\x92\xE8"; // 設定
+inline const std::string_view kDefaultSiteInfoName = "基本設定"_sjis;
+inline const std::string_view kUnnamedSiteInfoPrefix = "設定"_sjis;
 
 // The entries of the prefecture choice: "------" then the 47 prefectures.
 extern const std::array<std::string_view, 48> kPrefectures;
@@ -64,7 +65,7 @@ extern const std::array<std::string_view, 2> kAffTypes;
 // The single entry of the country choice: 日本.
 extern const std::array<std::string_view, 1> kCountries;
 // The value of NameM: one full-width blank.
-inline constexpr std::string_view kNameSeparator = "\x81@";
+inline const std::string_view kNameSeparator = "\u3000"_sjis; // U+3000 IDEOGRAPHIC SPACE
 
 // Replaces `list` by the profiles of the profile file's store. Never leaves the
 // list empty: a missing, zero or negative count gives the one default profile.

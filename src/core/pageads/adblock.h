@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sjistext.h"
 #include "pageads/pageencoding.h"
 
 #include <string>
@@ -31,7 +32,7 @@ inline constexpr std::string_view kBannerArrayLine = "var pw_banners=[";
 inline constexpr std::string_view kCrLf = "\r\n";
 
 // Appended to the banner's name in the marker of a rotation block.
-inline constexpr std::string_view kRotationNameSuffix = "\x93\x99"; // 等
+inline const std::string_view kRotationNameSuffix = "等"_sjis;
 
 // The block text for abNormal, abMember or abRotation; empty for any other
 // kind. `name` and `html` are page text; lines are joined by CR LF, with no

@@ -1,5 +1,6 @@
 #include "pageads/adcommands.h"
 
+#include "base/sjistext.h"
 #include "pageads/adblock.h"
 #include "pageads/adtext.h"
 #include "pageads/scanner.h"
@@ -9,37 +10,17 @@ namespace pw {
 namespace {
 
 // Status texts of the tree reaction.
-constexpr std::string_view kRotationAdPrefix = "\x83\x8D\x81[\x83"
-                                               "e\x81[\x83V\x83\x87\x83\x93\x8DL\x8D\x90["; // ローテーション広告[
-constexpr std::string_view kRotationAdSuffix = "]\x82\xCD"; // ]は
-constexpr std::string_view kBannerAdPrefix = "\x83o\x83i\x81[\x8DL\x8D\x90["; // バナー広告[
-constexpr std::string_view kChangedSuffix
-    = "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81["
-      "\x83\x8A\x83X\x83g\x82\xC6\x88\xEA\x92v\x82\xB5\x82\xDC"
-      "\x82\xB9\x82\xF1\x81"
-      "B\x83t\x83@\x83"
-      "C\x83\x8B\x82\xC9"; // ]の広告文はバナーリストと一致しません。ファイルに
-constexpr std::string_view kUnlistedSuffix
-    = "]\x82\xCC\x8DL\x8D\x90\x95\xB6\x82\xCD\x83o\x83i\x81[\x83\x8A\x83X\x83g\x82\xC9\x82\xC8\x82\xA2\x82\xC5\x82"
-      "\xB7\x81"
-      "B\x83t\x83@\x83"
-      "C\x83\x8B\x82\xC9\x82\xCD"; // ]の広告文はバナーリストにないです。ファイルには
-constexpr std::string_view kFound = "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB5\x82\xBD\x81"
-                                    "B"; // 見つけました。
-constexpr std::string_view kNotFound
-    = "\x8C\xA9\x82\xC2\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B\x8DL\x8D\x90\x88\xEA\x97\x97"
-      "\x82\xF0\x8DX\x90V\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B"; // 見つけませんでした。広告一覧を更新してください。
-constexpr std::string_view kDeletedPrefix = "\x8DL\x8D\x90\x95\xB6["; // 広告文[
-constexpr std::string_view kDeletedSuffix
-    = "]\x82\xCD\x83t\x83@\x83"
-      "C\x83\x8B\x82\xA9\x82\xE7\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD"; // ]はファイルから削除しました
-constexpr std::string_view kAdNotFoundPrefix = "\x83t\x83@\x83"
-                                               "C\x83\x8B\x82\xC9\x8DL\x8D\x90<"; // ファイルに広告<
-constexpr std::string_view kAdNotFoundSuffix
-    = ">\x82\xCD\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B"; // >は見つかりませんでした。
+const std::string_view kRotationAdPrefix = "ローテーション広告["_sjis;
+const std::string_view kRotationAdSuffix = "]は"_sjis;
+const std::string_view kBannerAdPrefix = "バナー広告["_sjis;
+const std::string_view kChangedSuffix = "]の広告文はバナーリストと一致しません。ファイルに"_sjis;
+const std::string_view kUnlistedSuffix = "]の広告文はバナーリストにないです。ファイルには"_sjis;
+const std::string_view kFound = "見つけました。"_sjis;
+const std::string_view kNotFound = "見つけませんでした。広告一覧を更新してください。"_sjis;
+const std::string_view kDeletedPrefix = "広告文["_sjis;
+const std::string_view kDeletedSuffix = "]はファイルから削除しました"_sjis;
+const std::string_view kAdNotFoundPrefix = "ファイルに広告<"_sjis;
+const std::string_view kAdNotFoundSuffix = ">は見つかりませんでした。"_sjis;
 
 void Merge(AdCommandResult& into, AdCommandResult&& from)
 {

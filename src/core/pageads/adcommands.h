@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sjistext.h"
 #include "base/usermessage.h"
 #include "catalogue/banner.h"
 #include "pageads/adpage.h"
@@ -23,31 +24,12 @@ struct AdCommandResult {
 };
 
 // Message texts.
-inline constexpr std::string_view kConfirmDeleteQuestion
-    = "\x82\xD9\x82\xF1\x82\xC6\x82\xA4\x82\xC9\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H"; // ほんとうに削除しますか？
-inline constexpr std::string_view kNoBannerAtCaretMessage
-    = "\x83J\x81[\x83\\\x83\x8B\x82\xCC\x8F\xEA\x8F\x8A\x82\xC9\x83o\x83i\x81[\x82\xCC\x92\xE8\x8B`"
-      "\x82\xAA\x82\xA0"
-      "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
-      "B\x95\xD2\x8FW\x92\x86\x82\xCC\x83t\x83@\x83"
-      "C\x83\x8B\x82\xC9\x83J"
-      "\x81[\x83\\\x83\x8B\x82\xF0\x83o\x83i\x81[\x82\xC9\x92u\x82\xA2\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B"; // カーソルの場所にバナーの定義がありません。編集中のファイルにカーソルをバナーに置いてください。
-inline constexpr std::string_view kBlockDeletedMessage
-    = "\x83t\x83@\x83"
-      "C\x83\x8B\x82\xA9\x82\xE7\x8AY\x93\x96\x8DL\x8D\x90\x95\xB6\x82\xF0\x8D\xED\x8F\x9C\x82\xB5"
-      "\x82\xDC\x82\xB5\x82\xBD\x81"
-      "B"; // ファイルから該当広告文を削除しました。
-inline constexpr std::string_view kBlockMissingDeletedMessage
-    = "\x83t\x83@\x83"
-      "C\x83\x8B\x82\xA9\x82\xE7\x8AY\x93\x96\x8DL\x8D\x90\x95\xB6\x82\xCD\x8C\xA9\x82\xC2\x82\xA9"
-      "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x82\xAA\x81"
-      "A\x83"
-      "A\x83"
-      "C\x83"
-      "e\x83\x80\x82"
-      "\xF0\x8D\xED\x8F\x9C\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81"
-      "B"; // ファイルから該当広告文は見つかりませんでしたが、アイテムを削除しました。
+inline const std::string_view kConfirmDeleteQuestion = "ほんとうに削除しますか？"_sjis;
+inline const std::string_view kNoBannerAtCaretMessage
+    = "カーソルの場所にバナーの定義がありません。編集中のファイルにカーソルをバナーに置いてください。"_sjis;
+inline const std::string_view kBlockDeletedMessage = "ファイルから該当広告文を削除しました。"_sjis;
+inline const std::string_view kBlockMissingDeletedMessage
+    = "ファイルから該当広告文は見つかりませんでしたが、アイテムを削除しました。"_sjis;
 
 // "ファイルに広告<" + text + ">は見つかりませんでした。"
 std::string AdNotFoundMessage(std::string_view text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/sjistext.h"
 #include "catalogue/banner.h"
 #include "pageads/adpage.h"
 
@@ -11,9 +12,8 @@
 namespace pw {
 
 // Default names written over empty or bracketed names in start markers.
-inline constexpr std::string_view kDefaultRotationName = "\x83\x8D\x81[\x83"
-                                                         "e\x81[\x83V\x83\x87\x83\x93"; // ローテーション
-inline constexpr std::string_view kDefaultNormalName = "\x96\xA2\x96\xBD\x96\xBC\x8DL\x8D\x90"; // 未命名広告
+inline const std::string_view kDefaultRotationName = "ローテーション"_sjis;
+inline const std::string_view kDefaultNormalName = "未命名広告"_sjis;
 
 // Walks the whole text once and fills the (cleared) ad tree, rating every
 // normal and member block against the catalogue. Start markers whose name is
@@ -39,7 +39,7 @@ enum class SelectResult {
     BadNumbering, // the node text's numbering is not a number (内部エラー)
 };
 
-inline constexpr std::string_view kInternalErrorMessage = "\x93\xE0\x95\x94\x83G\x83\x89\x81["; // 内部エラー
+inline const std::string_view kInternalErrorMessage = "内部エラー"_sjis;
 
 struct BlockRange {
     TextPos Start; // first character of the start marker

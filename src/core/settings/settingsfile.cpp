@@ -1,6 +1,7 @@
 #include "settings/settingsfile.h"
 
 #include "base/files.h"
+#include "base/sjistext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,14 +18,8 @@ namespace pw {
 std::string MissingSettingsFileMessage(std::string_view name)
 {
     // イニシャルファイル[name]は存在しません、正しくインストールしてください。
-    return std::string("\x83"
-                       "C\x83j\x83V\x83\x83\x83\x8B\x83t\x83@\x83"
-                       "C\x83\x8B[")
-        + std::string(name)
-        + "]\x82\xCD\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB9\x82\xF1\x81"
-          "A\x90\xB3\x82\xB5\x82\xAD\x83"
-          "C\x83\x93\x83X\x83g\x81[\x83\x8B\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-          "B";
+    return std::string("イニシャルファイル["_sjis) + std::string(name)
+        + "]は存在しません、正しくインストールしてください。"_sjis;
 }
 
 namespace {

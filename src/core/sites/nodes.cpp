@@ -1,10 +1,12 @@
 #include "sites/nodes.h"
 
+#include "base/sjistext.h"
+
 #include <algorithm>
 
 namespace pw {
 
-const std::string_view kInternalError = "\x93\xE0\x95\x94\x83G\x83\x89\x81["; // 内部エラー
+const std::string_view kInternalError = "内部エラー"_sjis;
 
 TFileNode::~TFileNode()
 {

@@ -1,10 +1,12 @@
 #include "sites/setup.h"
 
+#include "base/sjistext.h"
+#include "settings/recordio.h"
 #include "sites/nodes.h"
 
 namespace pw {
 
-const std::string_view kUnnamedSetup = "\x96\xA2\x90\xDD\x92\xE8"; // 未設定
+const std::string_view kUnnamedSetup = "未設定"_sjis;
 
 namespace {
 
@@ -13,6 +15,11 @@ constexpr std::string_view kSetupsSection = "Setups";
 std::string SectionOf(size_t n)
 {
     return "Setup" + std::to_string(n);
+}
+
+PageCharset CharsetFromKey(std::string_view key)
+{
+    return PageCharsetFromKey(key).value_or(PageCharset::Auto);
 }
 
 } // namespace
@@ -61,6 +68,35 @@ bool IsUsableHostName(std::string_view host)
         && host.find(':') != std::string_view::npos;
 }
 
+namespace {
+
+// The stored fields of a setup, in writing order (see settings/recordio.h).
+// Kind is not stored: it follows from Host.
+template <class Io, class Setup> void VisitSetupFields(Io& io, Setup& s)
+{
+    io.Text("Name", s.Name, kUnnamedSetup);
+    io.Text("Host", s.Host);
+    io.Text("User", s.User);
+    io.Text("Password", s.Password);
+    io.Text("IniPath", s.IniPath);
+    // A local folder's stored address is written but not read: it keeps none.
+    if (!Io::kReading || !s.Host.empty())
+        io.Text("RootURL", s.RootURL, "http://" + s.Host + "/");
+    io.Flag("LastLoginPath", s.LastLoginPath, false);
+    if (s.LastLoginPath)
+        io.Text("LastPath", s.LastPath, s.RootURL);
+    io.Number("Port", s.Port, [&s] { return DefaultPort(s.Protocol); });
+    io.Word("Protocol", s.Protocol, "ftp", ProtocolKey, ProtocolFromKey);
+    io.Flag("Passive", s.Passive, true);
+    io.Flag("StoreDirectly", s.StoreDirectly, false);
+    io.OptionalText("TrustedCertificate", s.TrustedCertificate);
+    io.OptionalText("TrustedHostKey", s.TrustedHostKey);
+    io.OptionalText("KeyFile", s.KeyFile);
+    io.OptionalWord("Charset", s.Charset, "auto", PageCharsetKey, CharsetFromKey);
+}
+
+} // namespace
+
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup)
 {
     return std::make_unique<TSetup>(setup);
@@ -71,27 +107,8 @@ TSetupList LoadSetups(const TIniList& store)
     TSetupList list;
     const int count = CappedCount(store, store.ReadInteger(kSetupsSection, "Count", 0));
     for (int n = 1; n <= count; ++n) {
-        const std::string section = SectionOf(n);
         auto setup = std::make_unique<TSetup>();
-        setup->Name = store.ReadString(section, "Name", kUnnamedSetup);
-        setup->Host = store.ReadString(section, "Host", "");
-        setup->User = store.ReadString(section, "User", "");
-        setup->Password = store.ReadString(section, "Password", "");
-        setup->IniPath = store.ReadString(section, "IniPath", "");
-        if (!setup->Host.empty())
-            setup->RootURL = store.ReadString(section, "RootURL", "http://" + setup->Host + "/");
-        setup->LastLoginPath = store.ReadBool(section, "LastLoginPath", false);
-        if (setup->LastLoginPath)
-            setup->LastPath = store.ReadString(section, "LastPath", setup->RootURL);
-        setup->Protocol = ProtocolFromKey(store.ReadString(section, "Protocol", "ftp"));
-        setup->Port = store.ReadInteger(section, "Port", DefaultPort(setup->Protocol));
-        setup->Passive = store.ReadBool(section, "Passive", true);
-        setup->TrustedCertificate = store.ReadString(section, "TrustedCertificate", "");
-        setup->TrustedHostKey = store.ReadString(section, "TrustedHostKey", "");
-        setup->KeyFile = store.ReadString(section, "KeyFile", "");
-        setup->StoreDirectly = store.ReadBool(section, "StoreDirectly", false);
-        setup->Charset
-            = PageCharsetFromKey(store.ReadString(section, "Charset", "auto")).value_or(PageCharset::Auto);
+        ReadRecord(store, SectionOf(n), *setup, [](auto& io, auto& s) { VisitSetupFields(io, s); });
         setup->Kind = setup->Host.empty() ? skLocal : skFtp;
         list.Setups.push_back(std::move(setup));
     }
@@ -116,35 +133,8 @@ void SaveSetups(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& set
     }
 
     store.WriteInteger(kSetupsSection, "Count", static_cast<int>(setups.size()));
-    for (size_t i = 0; i < setups.size(); ++i) {
-        const TSetup& setup = *setups[i];
-        const std::string section = SectionOf(i + 1);
-        store.WriteString(section, "Name", setup.Name);
-        store.WriteString(section, "Host", setup.Host);
-        store.WriteString(section, "User", setup.User);
-        store.WriteString(section, "Password", setup.Password);
-        store.WriteString(section, "IniPath", setup.IniPath);
-        store.WriteString(section, "RootURL", setup.RootURL);
-        store.WriteBool(section, "LastLoginPath", setup.LastLoginPath);
-        if (setup.LastLoginPath)
-            store.WriteString(section, "LastPath", setup.LastPath);
-        store.WriteInteger(section, "Port", setup.Port);
-        store.WriteString(section, "Protocol", ProtocolKey(setup.Protocol));
-        store.WriteBool(section, "Passive", setup.Passive);
-        store.WriteBool(section, "StoreDirectly", setup.StoreDirectly);
-        // Optional entries are written when set, and cleared when a former one is there.
-        const std::pair<std::string_view, const std::string*> optional[] = {
-            { "TrustedCertificate", &setup.TrustedCertificate },
-            { "TrustedHostKey", &setup.TrustedHostKey },
-            { "KeyFile", &setup.KeyFile },
-        };
-        for (const auto& [key, value] : optional) {
-            if (!value->empty() || !store.ReadString(section, key, "").empty())
-                store.WriteString(section, key, *value);
-        }
-        if (setup.Charset != PageCharset::Auto || !store.ReadString(section, "Charset", "").empty())
-            store.WriteString(section, "Charset", PageCharsetKey(setup.Charset));
-    }
+    for (size_t i = 0; i < setups.size(); ++i)
+        WriteRecord(store, SectionOf(i + 1), *setups[i], [](auto& io, auto& s) { VisitSetupFields(io, s); });
     store.WriteInteger(kSetupsSection, "DefautIndex", selectedIndex);
 }
 

@@ -1,5 +1,7 @@
 #include "sites/sitetexts.h"
 
+#include "base/sjistext.h"
+
 #include <cstdio>
 
 namespace pw::sitetext {
@@ -19,62 +21,22 @@ std::string Around(std::string_view before, std::string_view name, std::string_v
 } // namespace
 
 const std::string_view kListFailed
-    = "\x83T\x81[\x83o\x81[\x82\xC9\x83\x8A\x83X\x83g\x83R\x83}\x83\x93\x83h\x82\xAA\x8E\xC0\x8Ds\x82\xC5\x82\xAB"
-      "\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B\x8D\xC4\x90\xDA\x91\xB1\x83{\x83^"
-      "\x83\x93\x82\xF0\x89\x9F\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B";
-const std::string_view kLocalFolderFailed = "\x83\x8D\x81[\x83J\x83\x8B\x83t\x83H\x83\x8B\x83_\x82\xAA\x83I\x81["
-                                            "\x83v\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82"
-                                            "\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-                                            "B";
+    = "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。"_sjis;
+const std::string_view kLocalFolderFailed = "ローカルフォルダがオープンできませんでした。"_sjis;
 const std::string_view kNoSetupSelected
-    = "\x8D\xB6\x82\xCC"
-      "ComboBox\x82\xC5\x90\xDD\x92\xE8\x96\xBC\x82\xF0\x91I\x91\xF0\x82\xB5\x82\xC4\x82\xA9\x82\xE7\x81"
-      "A\x90\xDA\x91\xB1\x83{\x83^\x83\x93\x82\xF0\x83N\x83\x8A\x83"
-      "b\x83N\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B";
-const std::string_view kAlreadyConnected
-    = "\x8A\xF9\x82\xC9\x90\xDA\x91\xB1\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC"
-      "\x82\xB7\x81"
-      "B";
+    = "左のComboBoxで設定名を選択してから、接続ボタンをクリックしてください。"_sjis;
+const std::string_view kAlreadyConnected = "既に接続されています。"_sjis;
 const std::string_view kSelectBeforeDisconnect
-    = "\x90\xD8\x92"
-      "f\x83{\x83^"
-      "\x83\x93\x82\xF0\x89\x9F\x82\xB7\x91O\x82\xC9\x89\xE6\x96\xCA\x89\xBA\x82\xC9\x82\xA0\x82\xE9\x90"
-      "\xDA\x91\xB1\x82\xB5\x82\xC4\x82\xA2\x82\xE9\x83"
-      "A\x83"
-      "C\x83"
-      "e\x83\x80\x82\xD0\x82\xC6\x82\xC2\x82\xF0\x91I\x91\xF0\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B";
-const std::string_view kReconnectOk = "\x90\xDA\x91\xB1OK";
-const std::string_view kReconnectFailed = "\x90\xDA\x91\xB1\x8E\xB8\x94s";
+    = "切断ボタンを押す前に画面下にある接続しているアイテムひとつを選択してください。"_sjis;
+const std::string_view kReconnectOk = "接続OK"_sjis;
+const std::string_view kReconnectFailed = "接続失敗"_sjis;
 const std::string_view kDownloadFailed
-    = "\x83T\x81[\x83o\x81[\x82\xA9\x82\xE7\x83_\x83"
-      "E\x83\x93\x83\x8D\x81[\x83h\x82\xAA\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B\x8D\xC4\x90\xDA\x91\xB1\x83{\x83^"
-      "\x83\x93\x82\xF0\x89\x9F\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B";
-const std::string_view kLocalOpenFailed
-    = "\x83\x8D\x81[\x83J\x83\x8B\x83t\x83@\x83"
-      "C\x83\x8B\x82\xAA\x83I\x81["
-      "\x83v\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B";
+    = "サーバーからダウンロードができませんでした。再接続ボタンを押してください。"_sjis;
+const std::string_view kLocalOpenFailed = "ローカルファイルがオープンできませんでした。"_sjis;
 const std::string_view kUploadFailed
-    = "\x83T\x81[\x83o\x81[\x82\xC9\x83"
-      "A\x83"
-      "b\x83v\x83\x8D\x81[\x83h\x82\xAA\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B\x8D\xC4\x90\xDA\x91\xB1\x83{\x83^"
-      "\x83\x93\x82\xF0\x89\x9F\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-      "B";
-const std::string_view kLocalSaveFailed
-    = "\x83\x8D\x81[\x83J\x83\x8B\x83t\x83@\x83"
-      "C\x83\x8B\x82\xAA\x95\xDB\x91\xB6\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B";
-const std::string_view kNoCurrentFolder
-    = "\x83T\x81[\x83o\x81[\x82\xCC\x8C\xBB\x8D\xDD\x82\xCC\x83t\x83H\x83\x8B\x83_\x82\xF0\x8E\xE6\x93\xBE\x82\xC5"
-      "\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-      "B";
+    = "サーバーにアップロードができませんでした。再接続ボタンを押してください。"_sjis;
+const std::string_view kLocalSaveFailed = "ローカルファイルが保存できませんでした。"_sjis;
+const std::string_view kNoCurrentFolder = "サーバーの現在のフォルダを取得できませんでした。"_sjis;
 
 std::string WithError(std::string_view message, std::string_view error)
 {
@@ -86,104 +48,73 @@ std::string WithError(std::string_view message, std::string_view error)
 
 std::string Connecting(std::string_view host)
 {
-    return Around("\x90\xDA\x91\xB1\x92\x86[", host, kDots);
+    return Around("接続中["_sjis, host, kDots);
 }
 
 std::string ConnectFailedStatus(std::string_view host)
 {
-    return Around("\x90\xDA\x91\xB1\x82\xAA\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD[", host, kDots);
+    return Around("接続が失敗しました["_sjis, host, kDots);
 }
 
 std::string CannotConnect(std::string_view host)
 {
-    return Around("\x83T\x81[\x83o\x81[[", host,
-        "]\x82\xC9\x90\xDA\x91\xB1\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-        "B");
+    return Around("サーバー["_sjis, host, "]に接続できませんでした。"_sjis);
 }
 
 std::string InitialFolderMissing(std::string_view iniPath)
 {
-    return Around("\x8F\x89\x8A\xFA\x83t\x83H\x83\x8B\x83_[", iniPath,
-        "]\x82\xCD\x83T\x81[\x83o\x81[\x82\xC9\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x82"
-        "\xC5\x82\xB5\x82\xBD\x81"
-        "B\x82\xA8\x8Am\x82\xA9\x82\xDF\x82\xBD\x82\xA4\x82\xA6\x81"
-        "A\x90\xDD\x92\xE8\x82\xF0\x95\xCF\x82\xA6\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-        "B");
+    return Around("初期フォルダ["_sjis, iniPath,
+        "]はサーバーに見つかりませんでした。お確かめたうえ、設定を変えてください。"_sjis);
 }
 
 std::string LocalFolderMissing(std::string_view path)
 {
-    return Around("\x83t\x83H\x83\x8B\x83_[", path,
-        "]\x82\xCD\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
-        "B");
+    return Around("フォルダ["_sjis, path, "]は見つかりません。"_sjis);
 }
 
 std::string ListingStarted(std::string_view path)
 {
-    return Around("\x83T\x81[\x83o\x81[\x82\xA9\x82\xE7\x83t\x83@\x83"
-                  "C\x83\x8B\x83\x8A\x83X\x83g\x82\xF0\x8E\xE6\x93\xBE\x92\x86[",
-        path, kDots);
+    return Around("サーバーからファイルリストを取得中["_sjis, path, kDots);
 }
 
 std::string ListingOk(std::string_view path)
 {
-    return Around("\x83T\x81[\x83o\x81[\x82\xA9\x82\xE7\x83t\x83@\x83"
-                  "C\x83\x8B\x83\x8A\x83X\x83g\x82\xF0\x8E\xE6\x93\xBE\x82n\x82j[",
-        path, "]");
+    return Around("サーバーからファイルリストを取得ＯＫ["_sjis, path, "]");
 }
 
 std::string ListingFailed(std::string_view path)
 {
-    return Around("\x83T\x81[\x83o\x81[\x82\xA9\x82\xE7\x83t\x83@\x83"
-                  "C\x83\x8B\x83\x8A\x83X\x83g\x82\xF0\x8E\xE6\x93\xBE\x8E\xB8\x94s[",
-        path, "]");
+    return Around("サーバーからファイルリストを取得失敗["_sjis, path, "]");
 }
 
 std::string DownloadStarted(std::string_view path)
 {
-    return Around("\x83T\x81[\x83o\x81[\x82\xA9\x82\xE7\x83t\x83@\x83"
-                  "C\x83\x8B\x82\xF0\x8E\xE6\x93\xBE\x92\x86[",
-        path, kDots);
+    return Around("サーバーからファイルを取得中["_sjis, path, kDots);
 }
 
 std::string DownloadOk(std::string_view path)
 {
-    return Around("\x83T\x81[\x83o\x81[\x82\xA9\x82\xE7\x83t\x83@\x83"
-                  "C\x83\x8B\x82\xF0\x8E\xE6\x93\xBE\x82n\x82j[",
-        path, kDots);
+    return Around("サーバーからファイルを取得ＯＫ["_sjis, path, kDots);
 }
 
 std::string DownloadFailed(std::string_view path)
 {
-    return Around("\x83T\x81[\x83o\x81[\x82\xA9\x82\xE7\x83t\x83@\x83"
-                  "C\x83\x8B\x82\xF0\x8E\xE6\x93\xBE\x8E\xB8\x94s[",
-        path, kDots);
+    return Around("サーバーからファイルを取得失敗["_sjis, path, kDots);
 }
 
 std::string UploadStarted(std::string_view path)
 {
-    return Around("\x83t\x83@\x83"
-                  "C\x83\x8B\x82\xF0\x83T\x81[\x83o\x81[\x82\xC9\x95\xDB\x91\xB6\x92\x86[",
-        path, kDots);
+    return Around("ファイルをサーバーに保存中["_sjis, path, kDots);
 }
 
 std::string UploadOk(std::string_view path)
 {
-    return Around("\x83t\x83@\x83"
-                  "C\x83\x8B\x82\xF0\x83T\x81[\x83o\x81[\x82\xC9\x95\xDB\x91\xB6\x82n\x82j[",
-        path, kDots);
+    return Around("ファイルをサーバーに保存ＯＫ["_sjis, path, kDots);
 }
 
 std::string UploadOkStoredDirectly(std::string_view path)
 {
-    // 設定に従い、一時ファイルを使わずに直接上書きしました。
-    return UploadOk(path)
-        + "\x90\xDD\x92\xE8\x82\xC9\x8F]\x82\xA2\x81"
-          "A\x88\xEA\x8E\x9E\x83t\x83@\x83"
-          "C\x83\x8B\x82\xF0\x8Eg\x82\xED\x82\xB8\x82\xC9\x92\xBC\x90\xDA\x8F\xE3\x8F\x91\x82\xAB\x82\xB5\x82\xDC"
-          "\x82"
-          "\xB5\x82\xBD\x81"
-          "B";
+    return UploadOk(path) + "設定に従い、一時ファイルを使わずに直接上書きしました。"_sjis;
 }
 
 std::string ModeNotKeptNote(unsigned mode)
@@ -191,70 +122,40 @@ std::string ModeNotKeptNote(unsigned mode)
     char octal[8];
     std::snprintf(octal, sizeof octal, "%03o", mode & 07777);
     // ただし、サーバーがパーミッション(755)の設定を受け付けませんでした。
-    return Around("\x82\xBD\x82\xBE\x82\xB5\x81"
-                  "A\x83T\x81[\x83o\x81[\x82\xAA\x83p\x81[\x83~\x83"
-                  "b\x83V\x83\x87\x83\x93(",
-        octal,
-        ")\x82\xCC\x90\xDD\x92\xE8\x82\xF0\x8E\xF3\x82\xAF\x95t\x82\xAF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5"
-        "\x82\xBD\x81"
-        "B");
+    return Around("ただし、サーバーがパーミッション("_sjis, octal, ")の設定を受け付けませんでした。"_sjis);
 }
 
 std::string BackupLeftNote(std::string_view backup)
 {
     // バックアップ[..]を削除できませんでした。
-    return Around("\x83o\x83"
-                  "b\x83N\x83"
-                  "A\x83"
-                  "b\x83v[",
-        backup,
-        "]\x82\xF0\x8D\xED\x8F\x9C\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-        "B");
+    return Around("バックアップ["_sjis, backup, "]を削除できませんでした。"_sjis);
 }
 
 std::string RenameRefused(std::string_view path, std::string_view temp)
 {
     // サーバーが名前の変更を受け付けなかったため、ファイル[path]は元のままです。
     // アップロードした内容は[temp]に残っています。
-    std::string text
-        = Around("\x83T\x81[\x83o\x81[\x82\xAA\x96\xBC\x91O\x82\xCC\x95\xCF\x8DX\x82\xF0\x8E\xF3\x82\xAF\x95t"
-                 "\x82\xAF\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82\xBD\x82\xDF\x81"
-                 "A\x83t\x83@\x83"
-                 "C\x83\x8B[",
-            path,
-            "]\x82\xCD\x8C\xB3\x82\xCC\x82\xDC\x82\xDC\x82\xC5\x82\xB7\x81"
-            "B\x83"
-            "A\x83"
-            "b\x83v\x83\x8D\x81[\x83h\x82\xB5\x82\xBD\x93\xE0\x97"
-            "e\x82\xCD[");
-    text.append(temp).append("]\x82\xC9\x8E"
-                             "c\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
-                             "B");
+    std::string text = Around("サーバーが名前の変更を受け付けなかったため、ファイル["_sjis, path,
+        "]は元のままです。アップロードした内容は["_sjis);
+    text.append(temp).append("]に残っています。"_sjis);
     return text;
 }
 
 std::string HostNameUnusable(std::string_view host)
 {
     // ホスト名[host]には使えない文字（空白、/ # @ ? \ など）が含まれています。設定を確かめてください。
-    return Around("\x83z\x83X\x83g\x96\xBC[", host,
-        "]\x82\xC9\x82\xCD\x8Eg\x82\xA6\x82\xC8\x82\xA2\x95\xB6\x8E\x9A\x81i\x8B\xF3\x94\x92\x81"
-        "A/ # @ ? \\ \x82\xC8\x82\xC7\x81j\x82\xAA\x8A\xDC\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
-        "B\x90\xDD\x92\xE8\x82\xF0\x8Am\x82\xA9\x82\xDF\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81"
-        "B");
+    return Around("ホスト名["_sjis, host,
+        "]には使えない文字（空白、/ # @ ? \\ など）が含まれています。設定を確かめてください。"_sjis);
 }
 
 std::string UploadFailed(std::string_view path)
 {
-    return Around("\x83t\x83@\x83"
-                  "C\x83\x8B\x82\xF0\x83T\x81[\x83o\x81[\x82\xC9\x95\xDB\x91\xB6\x8E\xB8\x94s[",
-        path, kDots);
+    return Around("ファイルをサーバーに保存失敗["_sjis, path, kDots);
 }
 
 std::string AskSave(std::string_view name)
 {
-    return Around("\x83t\x83@\x83"
-                  "C\x83\x8B[",
-        name, "]\x82\xF0\x95\xDB\x91\xB6\x82\xB5\x82\xDC\x82\xB7\x82\xA9\x81H");
+    return Around("ファイル["_sjis, name, "]を保存しますか？"_sjis);
 }
 
 std::string UntrustedCertificate(
@@ -262,57 +163,37 @@ std::string UntrustedCertificate(
 {
     // サーバー[host]の証明書を検証できませんでした。 error 公開鍵の指紋(SHA-256): fp
     // このサーバーを信頼して接続しますか？
-    std::string text = Around("\x83T\x81[\x83o\x81[[", host,
-        "]\x82\xCC\x8F\xD8\x96\xBE\x8F\x91\x82\xF0\x8C\x9F\x8F\xD8\x82\xC5\x82\xAB\x82\xDC\x82"
-        "\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81"
-        "B");
+    std::string text = Around("サーバー["_sjis, host, "]の証明書を検証できませんでした。"_sjis);
     if (!previous.empty())
         // サーバー[host]の証明書の公開鍵が登録済みの鍵と違います。なりすましの恐れがあります。
-        text = Around("\x83T\x81[\x83o\x81[[", host,
-            "]\x82\xCC\x8F\xD8\x96\xBE\x8F\x91\x82\xCC\x8C\xF6\x8AJ\x8C\xAE\x82\xAA\x93o\x98^\x8D\xCF\x82\xDD\x82"
-            "\xCC\x8C\xAE\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x81"
-            "B\x82\xC8\x82\xE8\x82\xB7\x82\xDC\x82\xB5\x82\xCC\x8B\xB0\x82\xEA\x82\xAA\x82\xA0\x82\xE8\x82\xDC"
-            "\x82\xB7\x81"
-            "B");
+        text = Around("サーバー["_sjis, host,
+            "]の証明書の公開鍵が登録済みの鍵と違います。なりすましの恐れがあります。"_sjis);
     text = WithError(text, error);
-    text += "\n\x8C\xF6\x8AJ\x8C\xAE\x82\xCC\x8Ew\x96\xE4(SHA-256): ";
+    text += "\n公開鍵の指紋(SHA-256): "_sjis;
     text += fingerprint;
     if (!previous.empty()) {
-        text += "\n\x93o\x98^\x8D\xCF\x82\xDD\x82\xCC\x8Ew\x96\xE4: "; // 登録済みの指紋:
+        text += "\n登録済みの指紋: "_sjis;
         text += previous;
     }
-    text += "\n\x82\xB1\x82\xCC\x83T\x81[\x83o\x81["
-            "\x82\xF0\x90M\x97\x8A\x82\xB5\x82\xC4\x90\xDA\x91\xB1\x82\xB5\x82"
-            "\xDC\x82\xB7\x82\xA9\x81H";
+    text += "\nこのサーバーを信頼して接続しますか？"_sjis;
     return text;
 }
 
 std::string UnknownHostKey(
     std::string_view host, std::string_view fingerprint, bool changed, std::string_view previous)
 {
-    std::string text = Around("\x83T\x81[\x83o\x81[[", host, "]");
+    std::string text = Around("サーバー["_sjis, host, "]");
     if (changed)
-        // のホスト鍵が登録済みの鍵と違います。なりすましの恐れがあります。
-        text += "\x82\xCC\x83z\x83X\x83g\x8C\xAE\x82\xAA\x93o\x98^"
-                "\x8D\xCF\x82\xDD\x82\xCC\x8C\xAE\x82\xC6\x88\xE1\x82"
-                "\xA2\x82\xDC\x82\xB7\x81"
-                "B\x82\xC8\x82\xE8\x82\xB7\x82\xDC\x82\xB5\x82\xCC\x8B\xB0\x82\xEA\x82\xAA\x82\xA0\x82\xE8\x82\xDC"
-                "\x82"
-                "\xB7\x81"
-                "B";
+        text += "のホスト鍵が登録済みの鍵と違います。なりすましの恐れがあります。"_sjis;
     else
-        // のホスト鍵は未登録です。
-        text += "\x82\xCC\x83z\x83X\x83g\x8C\xAE\x82\xCD\x96\xA2\x93o\x98^\x82\xC5\x82\xB7\x81"
-                "B";
-    text += "\n\x83z\x83X\x83g\x8C\xAE\x82\xCC\x8Ew\x96\xE4(SHA-256): ";
+        text += "のホスト鍵は未登録です。"_sjis;
+    text += "\nホスト鍵の指紋(SHA-256): "_sjis;
     text += fingerprint;
     if (changed && !previous.empty()) {
-        text += "\n\x93o\x98^\x8D\xCF\x82\xDD\x82\xCC\x8Ew\x96\xE4: "; // 登録済みの指紋:
+        text += "\n登録済みの指紋: "_sjis;
         text += previous;
     }
-    text
-        += "\n\x82\xB1\x82\xCC\x83z\x83X\x83g\x8C\xAE\x82\xF0\x90M\x97\x8A\x82\xB5\x82\xC4\x90\xDA\x91\xB1\x82\xB5"
-           "\x82\xDC\x82\xB7\x82\xA9\x81H";
+    text += "\nこのホスト鍵を信頼して接続しますか？"_sjis;
     return text;
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace pw::cli {
 namespace {
@@ -135,6 +136,80 @@ TEST(CliConventions, DoubleDashEndsTheOptions)
     const Outcome scan = RunCli({ "--dir", dir.path(), "ads", "scan", "--", "--repair" });
     EXPECT_EQ(scan.code, kExitFile) << "--repair is the PAGE here: " << scan.err;
     EXPECT_NE(scan.err.find("--repair"), std::string::npos) << scan.err;
+}
+
+// Every command reads its arguments with the same parser: an option it does not
+// know, before "--", is bad usage and nothing runs; after "--" the same word is
+// an operand. A value option given twice is refused rather than guessed at.
+TEST(CliConventions, EveryCommandParsesOptionsAlike)
+{
+    test::TempDir dir;
+    const std::string file = dir.file("Pagewick.ini");
+    const std::vector<std::vector<std::string>> commands = {
+        { "config-dir" },
+        { "settings", "set", file, "S", "K" },
+        { "block", "normal", "N" },
+        { "encoding", file },
+        { "detect" },
+        { "listing" },
+        { "networks", "list" },
+        { "networks", "export", "--version", "1" },
+        { "networks", "import", file },
+        { "regist", "a=b" },
+        { "login-page", "N", "P" },
+        { "site", "list" },
+        { "ads", "scan", file },
+        { "catalogue", "list" },
+    };
+    std::set<std::string> covered;
+    for (const auto& command : commands) {
+        covered.insert(command.front());
+        std::vector<std::string> args = { "--dir", dir.path() };
+        args.insert(args.end(), command.begin(), command.end());
+        args.push_back("--bogus");
+        const std::string what = ::testing::PrintToString(args);
+        const Outcome o = RunCli(args);
+        EXPECT_EQ(o.code, kExitUsage) << what;
+        EXPECT_EQ(o.out, "") << what;
+        EXPECT_EQ(o.err, "pagewick-cli: unknown option '--bogus'\n") << what;
+    }
+    for (const auto& command : Commands())
+        EXPECT_TRUE(covered.count(std::string(command.name))) << command.name << " is not tried";
+    EXPECT_FALSE(std::filesystem::exists(file)) << "nothing may be written";
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing may be written";
+
+    // After "--" an option word is an operand, for the subcommands' options too.
+    const Outcome imported
+        = RunCli({ "--dir", dir.path(), "networks", "import", "--", "--accept-new-login-hosts" });
+    EXPECT_EQ(imported.code, kExitFile) << imported.err;
+    EXPECT_NE(imported.err.find("--accept-new-login-hosts"), std::string::npos) << imported.err;
+    EXPECT_EQ(RunCli({ "regist", "--", "--bogus" }).code, kExitOk);
+
+    const Outcome twice = RunCli({ "--dir", dir.path(), "networks", "export", "--version", "1", "--version=2" });
+    EXPECT_EQ(twice.code, kExitUsage);
+    EXPECT_EQ(twice.err, "pagewick-cli: --version given twice\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing may be written";
+
+    // The flags of site stand anywhere before "--", the subcommand's place included.
+    EXPECT_EQ(RunCli({ "--dir", dir.path(), "site", "--trust", "list" }).code, kExitOk);
+    EXPECT_EQ(RunCli({ "--dir", dir.path(), "site", "list", "--trust-changed" }).code, kExitOk);
+}
+
+// --help lists the commands in the table's order, which is name order.
+TEST(CliConventions, CommandTableIsInNameOrder)
+{
+    const auto commands = Commands();
+    ASSERT_FALSE(commands.empty());
+    for (size_t i = 1; i < commands.size(); ++i)
+        EXPECT_LT(commands[i - 1].name, commands[i].name);
+    const std::string help = RunCli({ "--help" }).out;
+    size_t last = 0;
+    for (const auto& command : commands) {
+        const size_t at = help.find("\n  " + std::string(command.name) + "  ");
+        ASSERT_NE(at, std::string::npos) << command.name;
+        EXPECT_GT(at, last) << command.name;
+        last = at;
+    }
 }
 
 TEST(CliConventions, ShiftJisArgumentWithoutRawGetsAHint)

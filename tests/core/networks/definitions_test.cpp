@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace pw {
 namespace {
 
@@ -71,6 +73,52 @@ TEST(ExportNetworks, WritesSystemNetworksOnlyInStoreOrder)
     NetworkList users;
     users.push_back(System("", "Mine"));
     EXPECT_EQ(ExportNetworksText(scratch, users, 1), "\r\n[Networks]\r\nVersion=1\r\nCount=0\r\n");
+}
+
+// What the export writes, the import reads back: every field of a definition,
+// each set to a value that is not what a missing key reads as, so a key left
+// out of either direction shows. Logins stay behind.
+TEST(ExportNetworks, EveryFieldOfADefinitionComesBackThroughTheImport)
+{
+    NetworkList networks;
+    networks.push_back(System("A8", "A8.net"));
+    TNetwork& a8 = *networks[0];
+    a8.LoginURL = "https://a8.example/login";
+    a8.Character = "a8.net";
+    a8.FieldUser = "login";
+    a8.FieldPassword = "passwd";
+    a8.FieldOthers = "<input type=hidden name=x value=1>";
+    a8.SignupURL = "https://a8.example/signup";
+    a8.Regist = "reg:EMail=m; ";
+    a8.RegistURL = "https://a8.example/reg";
+    a8.SetLogin("P", "u", "secret");
+    networks.push_back(System("VC", "ValueCommerce"));
+    networks[1]->FieldUser = "id";
+    TIniList scratch;
+    const std::string text = ExportNetworksText(scratch, networks, 7);
+
+    NetworkList imported;
+    int version = 0;
+    ASSERT_TRUE(ImportNetworks(scratch, text, imported, version).ok);
+    EXPECT_EQ(version, 7);
+    ASSERT_EQ(imported.size(), networks.size());
+    for (size_t k = 0; k < networks.size(); ++k) {
+        const TNetwork& was = *networks[k];
+        const TNetwork& is = *imported[k];
+        EXPECT_EQ(std::tie(is.Name, is.LoginURL, is.Character, is.FieldUser, is.FieldPassword, is.FieldOthers,
+                      is.SignupURL, is.System, is.Regist, is.RegistURL),
+            std::tie(was.Name, was.LoginURL, was.Character, was.FieldUser, was.FieldPassword, was.FieldOthers,
+                was.SignupURL, was.System, was.Regist, was.RegistURL))
+            << was.Name;
+        EXPECT_TRUE(is.Logins.empty());
+    }
+
+    // An import over the networks it came from changes no field and keeps the logins.
+    ASSERT_TRUE(ImportNetworks(scratch, text, networks, version).ok);
+    ASSERT_EQ(networks.size(), 2u);
+    EXPECT_EQ(networks[0]->FieldOthers, "<input type=hidden name=x value=1>");
+    EXPECT_EQ(networks[0]->FindLogin("P")->Password, "secret");
+    EXPECT_EQ(ExportNetworksText(scratch, networks, 7), text);
 }
 
 TEST(ExportNetworks, WritesTheScrambledFileOrRefusesABadVersion)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace pw {
 namespace {
 
@@ -116,6 +118,64 @@ TEST(SaveNetworks, WritesKeysInOrderAndLoadsBack)
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0]->Logins.size(), 2u);
     EXPECT_EQ(again[0]->FindLogin("P2")->Password, "p2");
+}
+
+// Every stored field of a network but its logins, as a tuple that compares them all.
+auto StoredFields(const TNetwork& n)
+{
+    return std::tie(n.Name, n.LoginURL, n.Character, n.FieldUser, n.FieldPassword, n.FieldOthers, n.SignupURL,
+        n.System, n.Regist, n.RegistURL);
+}
+
+// Every field and login comes back from the file as it went in, each set to a
+// value that is not what a missing key reads as, so a key left out of either
+// direction shows.
+TEST(SaveNetworks, EveryFieldAndLoginRoundTripsThroughTheFile)
+{
+    NetworkList list;
+    auto system = std::make_unique<TNetwork>();
+    system->Name = "A8";
+    system->LoginURL = "https://a8.example/login";
+    system->Character = "a8.net";
+    system->FieldUser = "login";
+    system->FieldPassword = "passwd";
+    system->FieldOthers = "<input type=hidden name=x value=1>";
+    system->SignupURL = "https://a8.example/signup";
+    system->System = "A8";
+    system->Regist = "reg:EMail=m; ";
+    system->RegistURL = "https://a8.example/reg";
+    system->SetLogin("P1", "u1", "p1");
+    system->SetLogin("P2", "u2", "p2");
+    list.push_back(std::move(system));
+    auto user = std::make_unique<TNetwork>();
+    user->Name = "mine";
+    user->FieldUser = "id";
+    user->FieldPassword = "pw";
+    list.push_back(std::move(user));
+
+    TIniList written;
+    SaveNetworks(written, list);
+    const TextStore store(written.SaveToText());
+    NetworkList back;
+    LoadNetworks(store, back);
+    ASSERT_EQ(back.size(), list.size());
+    for (size_t k = 0; k < list.size(); ++k) {
+        EXPECT_TRUE(StoredFields(*back[k]) == StoredFields(*list[k])) << list[k]->Name;
+        ASSERT_EQ(back[k]->Logins.size(), list[k]->Logins.size());
+        for (size_t i = 0; i < list[k]->Logins.size(); ++i) {
+            const TLoginEntry& was = list[k]->Logins[i];
+            const TLoginEntry& is = back[k]->Logins[i];
+            EXPECT_EQ(is.Name, was.Name);
+            EXPECT_EQ(is.Info->User, was.Info->User);
+            EXPECT_EQ(is.Info->Password, was.Info->Password);
+            EXPECT_EQ(is.Info->Network, back[k].get());
+        }
+    }
+
+    // Saving what was loaded writes the same file.
+    TIniList again;
+    SaveNetworks(again, back);
+    EXPECT_EQ(again.SaveToText(), written.SaveToText());
 }
 
 TEST(SaveNetworks, FewerNetworksAndLoginsLeaveOldSectionsAndKeys)

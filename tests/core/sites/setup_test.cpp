@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace pw {
 namespace {
 
@@ -199,6 +201,68 @@ TEST(Setups, SaveTakesTheLastFolderOfAnOpenConnection)
     EXPECT_EQ(setups[1]->LastPath, "/before");
     EXPECT_EQ(store.ReadString("Setup1", "LastPath", ""), "/home/www");
     EXPECT_EQ(store.ReadString("Setup2", "LastPath", "none"), "none");
+}
+
+// Every stored field of a setup, as a tuple that compares them all.
+auto StoredFields(const TSetup& s)
+{
+    return std::tie(s.Name, s.Host, s.User, s.Password, s.IniPath, s.RootURL, s.LastLoginPath, s.LastPath, s.Port,
+        s.Kind, s.Protocol, s.Passive, s.TrustedCertificate, s.TrustedHostKey, s.KeyFile, s.StoreDirectly,
+        s.Charset);
+}
+
+// Every field comes back from the file as it went in, each set to a value that
+// is not what a missing key reads as, so a key left out of either direction
+// shows. The second setup is a local folder, the third has the defaults.
+TEST(Setups, EveryFieldRoundTripsThroughTheFile)
+{
+    std::vector<std::unique_ptr<TSetup>> setups;
+    auto remote = std::make_unique<TSetup>();
+    remote->Name = "remote";
+    remote->Host = "h.example";
+    remote->User = "u";
+    remote->Password = "p";
+    remote->IniPath = "/www";
+    remote->RootURL = "https://h.example/site/";
+    remote->LastLoginPath = true;
+    remote->LastPath = "/www/sub";
+    remote->Port = 2222;
+    remote->Kind = skFtp;
+    remote->Protocol = TProtocol::Sftp;
+    remote->Passive = false;
+    remote->TrustedCertificate = "sha256//C";
+    remote->TrustedHostKey = "K";
+    remote->KeyFile = "/keys/id";
+    remote->StoreDirectly = true;
+    remote->Charset = PageCharset::EucJp;
+    setups.push_back(std::move(remote));
+    auto local = std::make_unique<TSetup>();
+    local->Name = "local";
+    local->IniPath = "/srv/www";
+    local->Port = 21;
+    local->Charset = PageCharset::Utf8;
+    setups.push_back(std::move(local));
+    auto plain = std::make_unique<TSetup>();
+    plain->Name = "plain";
+    plain->Host = "ftp.example";
+    plain->RootURL = "http://ftp.example/";
+    plain->Kind = skFtp;
+    plain->Protocol = TProtocol::Ftps;
+    setups.push_back(std::move(plain));
+
+    TIniList written;
+    SaveSetups(written, setups, 2);
+    const auto store = StorePtr(written.SaveToText());
+    const TSetupList back = LoadSetups(*store);
+    ASSERT_EQ(back.Setups.size(), setups.size());
+    EXPECT_EQ(back.SelectedIndex, 2);
+    for (size_t i = 0; i < setups.size(); ++i)
+        EXPECT_TRUE(StoredFields(*back.Setups[i]) == StoredFields(*setups[i])) << setups[i]->Name;
+
+    // Saving what was loaded writes the same file.
+    TIniList again;
+    SaveSetups(again, back.Setups, back.SelectedIndex);
+    EXPECT_EQ(again.SaveToText(), written.SaveToText());
 }
 
 TEST(Setups, CopySetupCopiesEveryField)
