@@ -83,7 +83,17 @@ TEST(DetectPageEncoding, ByteOrderMarkThenDeclarationThenBytes)
         { "EUC-JP after a long ASCII head", std::string(10000, 'a') + eucText, kEuc },
         { "ill-formed UTF-8 that is valid Shift_JIS", utf8Text + sjisText, kSjis },
         { "bytes valid in no encoding", "\x80\xFF\xFE", kSjis },
-        { "EUC-JP bytes that are also valid Shift_JIS", "\xB1\xB2", kSjis },
+        // One kanji in EUC-JP, two half-width katakana in Shift_JIS: the kanji
+        // is the likelier reading (nkf reads it so too).
+        { "EUC-JP bytes that are also valid Shift_JIS", "\xB1\xB2", kEuc },
+        { "a short EUC-JP page that is also valid Shift_JIS",
+            In(kEuc, "<title>表示テスト</title>\n<p>表示</p>\n<p>テスト</p>\n"), kEuc },
+        { "a UTF-8 page with one stray byte",
+            "<p>日本語のページです。今日はいい天気ですね。</p>\x80<p>明日も晴れるでしょう。</p>", kUtf8 },
+        { "a Shift_JIS page with one stray byte",
+            Sjis("<p>日本語のページです。今日はいい天気ですね。</p>") + "\xFF"
+                + Sjis("<p>明日も晴れるでしょう。</p>"),
+            kSjis },
     };
     for (const auto& c : cases)
         EXPECT_EQ(Name(DetectPageEncoding(c.bytes)), Name(c.expected)) << c.what;
