@@ -88,6 +88,13 @@ TEST(DetectPageEncoding, ByteOrderMarkThenDeclarationThenBytes)
         { "EUC-JP bytes that are also valid Shift_JIS", "\xB1\xB2", kEuc },
         { "a short EUC-JP page that is also valid Shift_JIS",
             In(kEuc, "<title>表示テスト</title>\n<p>表示</p>\n<p>テスト</p>\n"), kEuc },
+        // Half-width katakana are two bytes each in EUC-JP (8E A1 to 8E DF);
+        // both ends of the range are here: ｡ and ﾟ.
+        { "an EUC-JP page with half-width katakana",
+            In(kEuc, "<title>表示テスト</title>\n<p>ｶﾞｲﾄﾞです｡ﾊﾟｿｺﾝの設定</p>\n"), kEuc },
+        { "an EUC-JP line with half-width katakana and brackets",
+            In(kEuc, "<p>ｱﾌｨﾘｴｲﾄ広告の報酬は｢確定｣後にお支払いします｡</p>\n"), kEuc },
+        { "the same line in Shift_JIS", Sjis("<p>ｱﾌｨﾘｴｲﾄ広告の報酬は｢確定｣後にお支払いします｡</p>\n"), kSjis },
         { "a UTF-8 page with one stray byte",
             "<p>日本語のページです。今日はいい天気ですね。</p>\x80<p>明日も晴れるでしょう。</p>", kUtf8 },
         { "a Shift_JIS page with one stray byte",
