@@ -10,7 +10,7 @@
 //                 measured in the same run
 #include "catalogue/banner.h"
 #include "pageads/adblock.h"
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 #include "pageads/scanner.h"
 #include "text/codec.h"
 

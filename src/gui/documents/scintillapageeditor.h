@@ -2,7 +2,7 @@
 
 #include "gui/documents/editorcodec.h"
 #include "pageads/pageeditor.h"
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 #include "text/linebuffer.h"
 #include "text/lines.h"
 

@@ -2,7 +2,7 @@
 // every length from a word to a page, each written in Shift_JIS, UTF-8 and
 // EUC-JP without a declaration. Wherever `nkf --guess` names the encoding a
 // sample was written in, DetectPageEncoding must name it too.
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 
 #include "support/tempdir.h"
 #include "text/codec.h"

@@ -1,4 +1,4 @@
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 
 #include "text/sjis.h"
 
