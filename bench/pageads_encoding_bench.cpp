@@ -10,9 +10,9 @@
 //                 measured in the same run
 #include "catalogue/banner.h"
 #include "pageads/adblock.h"
-#include "pageads/pageencoding.h"
 #include "pageads/scanner.h"
 #include "text/codec.h"
+#include "text/pageencoding.h"
 
 #include <benchmark/benchmark.h>
 

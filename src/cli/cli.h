@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/result.h"
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 
 #include <initializer_list>
 #include <iosfwd>

@@ -4,6 +4,7 @@
 #include "catalogue/bannerstore.h"
 #include "settings/settingsfile.h"
 #include "text/lines.h"
+#include "text/pagefile.h"
 
 #include <charconv>
 
@@ -35,22 +36,18 @@ int LoadPage(Context& c, const std::string& path, PageFile& file)
         c.Error(path + ": " + read.error);
         return kExitFile;
     }
-    file.page.Encoding = ResolvePageEncoding(c.encoding, bytes.Bytes);
-    std::string_view text = bytes.Bytes;
-    file.byteOrderMark = file.page.Encoding == PageEncoding::Utf8 && text.starts_with(kUtf8ByteOrderMark);
-    if (file.byteOrderMark)
-        text.remove_prefix(kUtf8ByteOrderMark.size());
-    file.lineBreak = FirstLineBreak(text);
-    file.editor.SetText(std::move(bytes.Owner), text);
+    pw::PageFile page = pw::PageFile::FromBytes(std::move(bytes.Owner), bytes.Bytes, ForcedEncoding(c.encoding));
+    file.page.Encoding = page.Encoding;
+    file.byteOrderMark = page.ByteOrderMark;
+    file.lineBreak = page.Break;
+    file.editor.SetBuffer(std::move(page.Lines));
     return kExitOk;
 }
 
 int SavePage(Context& c, const PageFile& file)
 {
-    std::string text = file.editor.Buffer().Join(file.lineBreak);
-    if (file.byteOrderMark)
-        text.insert(0, kUtf8ByteOrderMark);
-    if (Status written = WriteFileAtomically(file.path, text); !written) {
+    const pw::PageFile page { file.editor.Buffer(), file.page.Encoding, file.byteOrderMark, file.lineBreak };
+    if (Status written = WriteFileAtomically(file.path, page.ToBytes()); !written) {
         c.Error(file.path + ": " + written.error);
         return kExitFile;
     }

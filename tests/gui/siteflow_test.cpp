@@ -648,6 +648,35 @@ private slots:
         QVERIFY(m_form->close());
     }
 
+    // The same for a UTF-8 page with a byte order mark: the copy holds the
+    // mark once, and the tab it is put back into keeps it out of the text and
+    // writes it once.
+    void recoveryCopyKeepsTheByteOrderMark()
+    {
+        const std::string utf8 = "\xEF\xBB\xBF<p>\xE6\x97\xA5\xE6\x9C\xAC</p>\r\n</html>\r\n";
+        QVERIFY(WriteFileAtomically(m_home + "/www/a/b/page.html", utf8).ok);
+        writeSettings(Kind::Local);
+        startForm();
+        button("TBConnect")->click();
+        QVERIFY(selectFile(QStringLiteral("page.html")));
+        action("FileOpen")->trigger();
+        typeAtStart(QStringLiteral("X"));
+        m_form->endWithoutQuestions();
+        const auto copies = LoadRecoveryCopies(m_form->recoveryFolder());
+        QCOMPARE(copies.size(), size_t(1));
+        const std::string edited = utf8.substr(0, 3) + "X" + utf8.substr(3);
+        QCOMPARE(copies[0].Bytes, edited);
+
+        m_form.reset();
+        startForm();
+        QTRY_COMPARE(pages()->count(), 2);
+        QVERIFY(activeTab()->editor()->PageModified());
+        QVERIFY(activeTab()->editor()->text().startsWith(QStringLiteral("X<p>日本</p>")));
+        action("FileSave")->trigger();
+        QCOMPARE(ReadFile(m_home + "/www/a/b/page.html"), edited);
+        QVERIFY(m_form->close());
+    }
+
     void sftpServer()
     {
         const std::string sshFolder = m_dir.filePath(QStringLiteral("ssh")).toStdString();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/sjistext.h"
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 
 #include <string>
 #include <string_view>

@@ -2,7 +2,7 @@
 
 #include "pageads/adtree.h"
 #include "pageads/pageeditor.h"
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 
 namespace pw {
 

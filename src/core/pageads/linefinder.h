@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 
 #include <cstddef>
 #include <cstring>

@@ -59,6 +59,12 @@ void MemoryPageEditor::SetText(std::shared_ptr<const void> owner, std::string_vi
     Reset();
 }
 
+void MemoryPageEditor::SetBuffer(LineBuffer lines)
+{
+    m_lines = std::move(lines);
+    Reset();
+}
+
 std::string_view MemoryPageEditor::LineText(size_t line) const
 {
     if (line < 1 || line > m_lines.Count())

@@ -102,6 +102,8 @@ public:
     void SetText(std::string bytes);
     // The same over bytes that `owner` keeps alive and unchanged (a mapped file).
     void SetText(std::shared_ptr<const void> owner, std::string_view bytes);
+    // Takes lines already indexed.
+    void SetBuffer(LineBuffer lines);
 
     size_t LineCount() const override { return m_lines.Count(); }
     std::string_view LineText(size_t line) const override;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pageads/pageencoding.h"
 #include "settings/inilist.h"
+#include "text/pageencoding.h"
 
 #include <memory>
 #include <string>

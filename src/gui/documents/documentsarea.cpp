@@ -13,6 +13,7 @@
 #include "sites/documents.h"
 #include "sites/sitetexts.h"
 #include "text/lines.h"
+#include "text/pagefile.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -175,33 +176,26 @@ bool DocumentsArea::openDocument(TFileNode& file)
     }
     // The page's encoding: the one the user chose for it, the site's, or the
     // one its bytes show.
-    PageEncoding encoding = PageEncoding::ShiftJis;
+    std::optional<PageEncoding> forced;
     if (auto chosen = m_chosenEncodings.find(&file); chosen != m_chosenEncodings.end()) {
-        encoding = chosen->second;
+        forced = chosen->second;
     } else {
         const TConnection* connection = ConnectionOf(file);
-        const PageCharset charset
-            = connection && connection->Setup ? connection->Setup->Charset : PageCharset::Auto;
-        std::string head;
-        if (charset == PageCharset::Auto)
-            head = text.Lines.Join(LineBreak::Lf);
-        encoding = ResolvePageEncoding(charset, head);
+        forced = ForcedEncoding(connection && connection->Setup ? connection->Setup->Charset : PageCharset::Auto);
     }
+    PageFile page = PageFile::FromLines(std::move(text.Lines), text.Break, forced);
     auto* tab = new DocumentTab(file);
-    if (encoding == PageEncoding::Utf8 && !text.Lines.Empty() && text.Lines[0].starts_with(kUtf8ByteOrderMark)) {
-        text.Lines.Set(0, text.Lines[0].substr(kUtf8ByteOrderMark.size()));
-        tab->setByteOrderMark(true);
-    }
-    tab->editor()->LoadBuffer(text.Lines, text.Break, encoding);
-    text.Lines = LineBuffer();
+    tab->setByteOrderMark(page.ByteOrderMark);
+    tab->editor()->LoadBuffer(page.Lines, page.Break, page.Encoding);
+    page.Lines = LineBuffer();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
     file.Sheet = std::make_unique<DocumentSheet>(tab);
     m_widgets.pages->addTab(tab, FromData(file.Name));
     m_widgets.pages->setTabToolTip(m_widgets.pages->indexOf(tab), FromData(file.GetPath()));
 
-    AdPage page = tab->page();
-    ScanAdBlocks(page, m_workspace.Banners);
+    AdPage adPage = tab->page();
+    ScanAdBlocks(adPage, m_workspace.Banners);
     connect(tab, &DocumentTab::adNodeChosen, this, [this, tab](AdNode* node) { showAdNode(*tab, node); });
     emit tabOpened(tab);
 
@@ -371,13 +365,10 @@ void DocumentsArea::restoreText(TFileNode& file, const std::string& bytes)
     DocumentTab* tab = tabOf(file);
     if (!tab)
         return;
-    std::string_view text = bytes;
-    const PageEncoding encoding = tab->editor()->Encoding();
-    const bool mark = encoding == PageEncoding::Utf8 && text.starts_with(kUtf8ByteOrderMark);
-    if (mark)
-        text.remove_prefix(kUtf8ByteOrderMark.size());
-    tab->setByteOrderMark(mark);
-    tab->editor()->LoadPage(text, tab->editor()->PageLineBreak(), encoding);
+    // The copy was written with the tab's line break, in the tab's encoding.
+    const PageFile copy = PageFile::FromBytes(bytes, tab->editor()->Encoding());
+    tab->setByteOrderMark(copy.ByteOrderMark);
+    tab->editor()->LoadBuffer(copy.Lines, tab->editor()->PageLineBreak(), copy.Encoding);
     tab->editor()->SetPageModified(true);
     AdPage page = tab->page();
     ScanAdBlocks(page, m_workspace.Banners);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pageads/pageencoding.h"
 #include "sites/recovery.h"
+#include "text/pageencoding.h"
 
 #include <QObject>
 

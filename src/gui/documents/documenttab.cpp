@@ -3,6 +3,7 @@
 #include "gui/documents/adtreemodel.h"
 #include "gui/documents/findbar.h"
 #include "gui/documents/scintillapageeditor.h"
+#include "text/pagefile.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -74,13 +75,9 @@ AdPage DocumentTab::page()
 
 LineBuffer DocumentTab::pageLines() const
 {
-    LineBuffer lines = m_editor->PageLineBuffer();
-    if (m_byteOrderMark) {
-        if (lines.Empty())
-            lines.Append({});
-        lines.Set(0, std::string(kUtf8ByteOrderMark) + std::string(lines[0]));
-    }
-    return lines;
+    const PageFile file { m_editor->PageLineBuffer(), m_editor->Encoding(), m_byteOrderMark,
+        m_editor->PageLineBreak() };
+    return file.MarkedLines();
 }
 
 void DocumentTab::showTreeSelection()

@@ -2,9 +2,9 @@
 
 #include "gui/documents/editorcodec.h"
 #include "pageads/pageeditor.h"
-#include "pageads/pageencoding.h"
 #include "text/linebuffer.h"
 #include "text/lines.h"
+#include "text/pageencoding.h"
 
 #include <Qsci/qsciscintilla.h>
 

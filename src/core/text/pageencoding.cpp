@@ -1,7 +1,9 @@
-#include "pageads/pageencoding.h"
+#include "text/pageencoding.h"
 
 #include "text/sjis.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -114,108 +116,101 @@ inline size_t SkipAscii(const unsigned char* p, size_t i, size_t n)
     return i;
 }
 
-inline bool Continuation(unsigned char b)
+// ---- Detection by the bytes
+//
+// Every candidate encoding reads the bytes as characters, and each character a
+// reading yields adds to its score by how often such a character stands in a
+// Japanese page: hiragana most, then kanji, katakana and Japanese punctuation,
+// then the other symbols and full-width forms. Half-width katakana count
+// against a reading: real text seldom holds a run of them, and EUC-JP kanji
+// read as Shift_JIS come out as exactly such runs. Bytes that spell no
+// character in a reading cost it far more than any character gains, so one
+// stray byte does not decide a long page but decides a short one. The reading
+// with the highest score wins; ASCII counts for none.
+
+// Bytes that spell no character in the reading.
+constexpr int kUnreadable = -24;
+// The second spelling of a character, or one the encoding does not hold as
+// such (the NEC row 13 in EUC-JP): written by some tools, but unusual.
+constexpr int kSecondSpelling = -2;
+// A character of three or four bytes in a UTF-8 reading: bytes in another
+// encoding seldom fall into that structure by chance.
+constexpr int kUtf8Structure = 1;
+// Once one reading leads every other by this much, the rest of a long page is
+// not read: the evidence so far outweighs anything a page in one encoding holds.
+constexpr int64_t kDecided = 4096;
+constexpr size_t kChunk = 16 * 1024;
+
+int CharacterScore(char32_t cp)
 {
-    return (b & 0xC0) == 0x80;
+    if (cp >= 0x3041 && cp <= 0x309F) // hiragana
+        return 3;
+    if ((cp >= 0x4E00 && cp <= 0x9FFF) // kanji
+        || (cp >= 0x30A0 && cp <= 0x30FF) // katakana, with the long vowel mark and the middle dot
+        || (cp >= 0x3000 && cp <= 0x303F)) // 、。「」 and the ideographic space
+        return 2;
+    if (cp >= 0xFF61 && cp <= 0xFF9F) // half-width katakana
+        return -1;
+    if ((cp >= 0xFF01 && cp <= 0xFFEF) // full-width letters, digits and signs
+        || (cp >= 0xA0 && cp <= 0xFF) // © × ° and the other Latin-1 signs and letters
+        || (cp >= 0x2000 && cp <= 0x2BFF) // — … → ∀ ① ─ ■ ★
+        || (cp >= 0x3200 && cp <= 0x33FF) // ㈱ ㌔
+        || cp >= 0x10000) // emoji (a code point of the byte escapes never gets here)
+        return 1;
+    if ((cp >= 0x80 && cp <= 0x9F) // C1 control codes
+        || (cp >= 0xE000 && cp <= 0xF8FF)) // private use: user-defined characters
+        return -3;
+    return 0; // other scripts, Latin extensions, compatibility ideographs
 }
 
-// Whether the bytes are well-formed UTF-8; `nonAscii` tells whether any
-// character is not ASCII.
-bool IsWellFormedUtf8(std::string_view bytes, bool& nonAscii)
+struct Reading {
+    PageEncoding encoding;
+    size_t next = 0; // first byte not read yet: always a character boundary
+    int64_t score = 0;
+};
+
+// Reads the characters that start before `end`.
+void Read(Reading& r, std::string_view bytes, size_t end)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t n = bytes.size();
-    nonAscii = false;
-    size_t i = 0;
     for (;;) {
-        i = SkipAscii(p, i, n);
-        if (i == n)
-            return true;
-        nonAscii = true;
-        do {
-            const unsigned char b = p[i];
-            if (b < 0x80) {
-                ++i;
-                continue;
-            }
-            const size_t left = n - i;
-            if ((b & 0xF0) == 0xE0) { // kana and kanji: the common case first
-                if (left < 3 || !Continuation(p[i + 1]) || !Continuation(p[i + 2]))
-                    return false;
-                if ((b == 0xE0 && p[i + 1] < 0xA0) || (b == 0xED && p[i + 1] > 0x9F))
-                    return false; // overlong, or a surrogate
-                i += 3;
-            } else if (b >= 0xC2 && b <= 0xDF) {
-                if (left < 2 || !Continuation(p[i + 1]))
-                    return false;
-                i += 2;
-            } else if (b >= 0xF0 && b <= 0xF4) {
-                if (left < 4 || !Continuation(p[i + 1]) || !Continuation(p[i + 2]) || !Continuation(p[i + 3]))
-                    return false;
-                if ((b == 0xF0 && p[i + 1] < 0x90) || (b == 0xF4 && p[i + 1] > 0x8F))
-                    return false;
-                i += 4;
+        r.next = SkipAscii(p, r.next, end);
+        if (r.next >= end)
+            return;
+        const char32_t cp = codec::NextToken(r.encoding, bytes, r.next);
+        if (cp >= codec::kEscapeBase && codec::IsEscape(r.encoding, cp))
+            r.score += codec::EscapeAlias(r.encoding, cp) != 0 ? kSecondSpelling : kUnreadable;
+        else
+            r.score += CharacterScore(cp) + (r.encoding == PageEncoding::Utf8 && cp >= 0x800 ? kUtf8Structure : 0);
+    }
+}
+
+PageEncoding DetectByBytes(std::string_view bytes)
+{
+    // Plain ASCII reads the same in every encoding.
+    if (SkipAscii(reinterpret_cast<const unsigned char*>(bytes.data()), 0, bytes.size()) == bytes.size())
+        return PageEncoding::ShiftJis;
+    // On equal scores the first wins.
+    Reading readings[] = { { PageEncoding::ShiftJis }, { PageEncoding::Utf8 }, { PageEncoding::EucJp } };
+    const Reading* best = nullptr;
+    for (size_t end = 0; end < bytes.size();) {
+        end = bytes.size() - end > kChunk ? end + kChunk : bytes.size();
+        int64_t second = INT64_MIN;
+        best = nullptr;
+        for (Reading& r : readings) {
+            Read(r, bytes, end);
+            if (!best || r.score > best->score) {
+                if (best)
+                    second = best->score;
+                best = &r;
             } else {
-                return false;
+                second = std::max(second, r.score);
             }
-        } while (i < n && p[i] >= 0x80);
+        }
+        if (best->score - second >= kDecided)
+            break;
     }
-}
-
-// Whether every byte sequence is an EUC-JP character: ASCII, half-width
-// katakana (8E A1..DF), JIS X 0212 (8F and two bytes A1..FE), or a JIS X 0208
-// character in an assigned row (rows 1-8, the NEC row 13, rows 16-84).
-bool IsValidEucJp(std::string_view bytes)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t n = bytes.size();
-    auto trail = [](unsigned char b) { return b >= 0xA1 && b <= 0xFE; };
-    auto row = [](unsigned char b) { return (b >= 0xA1 && b <= 0xA8) || b == 0xAD || (b >= 0xB0 && b <= 0xF4); };
-    size_t i = 0;
-    for (;;) {
-        i = SkipAscii(p, i, n);
-        if (i == n)
-            return true;
-        do {
-            const unsigned char b = p[i];
-            const size_t left = n - i;
-            if (b < 0x80) {
-                ++i;
-            } else if (row(b)) {
-                if (left < 2 || !trail(p[i + 1]))
-                    return false;
-                i += 2;
-            } else if (b == 0x8E) {
-                if (left < 2 || p[i + 1] < 0xA1 || p[i + 1] > 0xDF)
-                    return false;
-                i += 2;
-            } else if (b == 0x8F) {
-                if (left < 3 || !trail(p[i + 1]) || !trail(p[i + 2]))
-                    return false;
-                i += 3;
-            } else {
-                return false;
-            }
-        } while (i < n && p[i] >= 0x80);
-    }
-}
-
-// Whether every character is one CP932 holds in its own spelling, outside the
-// user-defined area (F0 40 to F9 FC).
-bool IsValidShiftJis(std::string_view bytes)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t n = bytes.size();
-    size_t i = 0;
-    for (;;) {
-        i = SkipAscii(p, i, n);
-        if (i == n)
-            return true;
-        if (p[i] >= 0xF0 && p[i] <= 0xF9)
-            return false;
-        if (codec::IsEscape(codec::NextToken(PageEncoding::ShiftJis, bytes, i)))
-            return false;
-    }
+    return best->encoding;
 }
 
 // Program text with its escapes resolved: the character a duplicate spells,
@@ -326,14 +321,7 @@ PageEncoding DetectPageEncoding(std::string_view bytes)
         return PageEncoding::Utf8;
     if (const auto declared = DeclaredEncoding(bytes))
         return *declared;
-    bool nonAscii = false;
-    if (IsWellFormedUtf8(bytes, nonAscii)) {
-        // Plain ASCII reads the same in every encoding.
-        return nonAscii ? PageEncoding::Utf8 : PageEncoding::ShiftJis;
-    }
-    if (IsValidEucJp(bytes) && !IsValidShiftJis(bytes))
-        return PageEncoding::EucJp;
-    return PageEncoding::ShiftJis;
+    return DetectByBytes(bytes);
 }
 
 std::string_view PageCharsetKey(PageCharset charset)

@@ -32,9 +32,11 @@ std::optional<PageEncoding> EncodingFromLabel(std::string_view label);
 //   1. a UTF-8 byte order mark;
 //   2. otherwise the charset a <meta> tag (charset or http-equiv
 //      Content-Type) or an XML declaration names in the first 4 KiB;
-//   3. otherwise the bytes: well-formed UTF-8 that holds non-ASCII characters
-//      is UTF-8, bytes that are valid EUC-JP and not valid Shift_JIS are EUC-JP;
-//   4. otherwise Shift_JIS (also for plain ASCII).
+//   3. otherwise the bytes: the page is read in each of the three encodings,
+//      every reading scored by how Japanese the characters it yields are
+//      (hiragana, kanji, katakana, punctuation) against the half-width
+//      katakana and the bytes it cannot read; the best reading wins;
+//   4. plain ASCII, which reads the same in all three, is Shift_JIS.
 PageEncoding DetectPageEncoding(std::string_view bytes);
 
 // The user's choice for the pages of a site: detection per page or one
