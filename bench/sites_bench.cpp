@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int kEntries = 100000;
-const pw::TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
+const pw::DateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 // A LIST answer with files and folders, both date forms, Shift_JIS names and
 // names with blanks, in random order.

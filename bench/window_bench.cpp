@@ -111,7 +111,7 @@ void OpenPage(benchmark::State& state)
     pw::FeedbackLog feedback;
     size_t nodes = 0;
     for (auto _ : state) {
-        pw::TDocumentText text;
+        pw::DocumentText text;
         if (!pw::LoadDocument(*file, text, buffer, feedback)) {
             state.SkipWithError("the page could not be read");
             break;

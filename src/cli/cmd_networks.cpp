@@ -179,7 +179,7 @@ int RunNetworks(Context& c)
 
 namespace {
 
-int PositionOf(const TRegistForm& form, const TRegistField* field)
+int PositionOf(const RegistForm& form, const TRegistField* field)
 {
     for (size_t i = 0; i < form.Fields.size(); ++i)
         if (form.Fields[i].get() == field)
@@ -201,7 +201,7 @@ int RunRegist(Context& c)
     ParseRegist(network);
     if (!network.Forms)
         return kExitOk;
-    for (const TRegistForm& form : *network.Forms) {
+    for (const RegistForm& form : *network.Forms) {
         for (const auto& entry : form.Fields) {
             std::string line = form.Name + "\t" + entry->Source + "\t" + entry->Target;
             if (entry->Required)

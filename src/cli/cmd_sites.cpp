@@ -44,7 +44,7 @@ const std::string_view kSiteUsage
 
 namespace {
 
-bool ParseNow(std::string_view text, TDateTime& now)
+bool ParseNow(std::string_view text, DateTime& now)
 {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
     char extra = 0;
@@ -120,7 +120,7 @@ int RunListing(Context& c)
         return c.UsageError(args.error);
     if (!args.positional.empty())
         return c.UsageError("unexpected argument '" + args.positional[0] + "'");
-    TDateTime now = LocalNow();
+    DateTime now = LocalNow();
     if (const std::string* given = args.Value("--now"); given && !ParseNow(*given, now))
         return c.UsageError("--now needs \"YYYY-MM-DD HH:MM\"");
     TDirNode folder;
@@ -272,7 +272,7 @@ int CopyInputToFile(Context& c, const std::string& path)
 
 struct Settings {
     TIniList store;
-    TSetupList setups;
+    SetupList setups;
 };
 
 int LoadSetupsOf(Context& c, Settings& settings)

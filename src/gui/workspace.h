@@ -31,7 +31,7 @@ struct Workspace {
     TIniList IniListSetup; // Pagewick.ini: general settings, site setups, networks
     TIniList IniListAd; // ads.ini: the banner catalogue, proxy options
     TIniList IniListSiteInfo; // siteinfo.ini: registration profiles
-    TSetupList Setups;
+    SetupList Setups;
     NetworkList Networks;
     SiteInfoList Profiles;
     BannerList Banners;

@@ -498,7 +498,7 @@ FtpResult CurlFtpClient::Perform(Request& request)
         curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
         if (!m_settings.Passive)
             curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
-        if (m_settings.Protocol == TProtocol::Ftps) {
+        if (m_settings.Protocol == SiteProtocol::Ftps) {
             curl_easy_setopt(h, CURLOPT_USE_SSL,
                 static_cast<long>(m_settings.ProtectData ? CURLUSESSL_ALL : CURLUSESSL_CONTROL));
             curl_easy_setopt(h, CURLOPT_SSLVERSION,

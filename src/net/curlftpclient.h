@@ -55,7 +55,7 @@ private:
     std::string BaseUrl() const;
     FtpResult Perform(Request& request);
     std::string Absolute(const std::string& path) const;
-    bool IsSftp() const { return m_settings.Protocol == TProtocol::Sftp; }
+    bool IsSftp() const { return m_settings.Protocol == SiteProtocol::Sftp; }
 
     FtpClientSettings m_settings;
     void* m_handle = nullptr; // CURL*

@@ -48,7 +48,7 @@ struct Fixture {
             return answer;
         });
         store.LoadFromText(ini);
-        TSetupList list = LoadSetups(store);
+        SetupList list = LoadSetups(store);
         dialog.SetSetups(list.Setups);
         dialog.SelectSetup(list.SelectedIndex);
         dialog.show();
@@ -247,11 +247,11 @@ void FmHostsTest::filledDialogIsSavedAfterConnect()
     QCOMPARE(f.read(4, "Password"), QStringLiteral("p"));
 
     // And they load back with their kinds.
-    TSetupList loaded = LoadSetups(f.store);
+    SetupList loaded = LoadSetups(f.store);
     QCOMPARE(loaded.Setups.size(), size_t(4));
     QCOMPARE(loaded.Setups[0]->Kind, skLocal);
     QCOMPARE(loaded.Setups[2]->Kind, skFtp);
-    QCOMPARE(loaded.Setups[2]->Protocol, TProtocol::Sftp);
+    QCOMPARE(loaded.Setups[2]->Protocol, SiteProtocol::Sftp);
 }
 
 void FmHostsTest::fieldChecksWarnAndHoldTheRow()
@@ -437,7 +437,7 @@ void FmHostsTest::protocolBoxTurnsAHostIntoAFolderAndBack()
     f.type("EdIniPath1", QStringLiteral("/srv/alpha"));
     QTest::mouseClick(f.get<QPushButton>("BtClose"), Qt::LeftButton);
     SaveSetups(f.store, f.dialog.Setups(), 0);
-    TSetupList loaded = LoadSetups(f.store);
+    SetupList loaded = LoadSetups(f.store);
     QCOMPARE(loaded.Setups[0]->Kind, skLocal); // no host is kept, so it loads as a folder
     QCOMPARE(loaded.Setups[0]->IniPath, "/srv/alpha");
 
@@ -475,7 +475,7 @@ void FmHostsTest::editRunsTheDialogOnACopyOfTheList()
 {
     TIniList store;
     store.LoadFromText(kTwoSetups);
-    TSetupList list = LoadSetups(store);
+    SetupList list = LoadSetups(store);
     TFmHosts dialog;
     std::vector<Message> messages;
     SetMessageHandler([&](MessageType type, const QString& text) {

@@ -24,7 +24,7 @@ using namespace pw::gui;
 
 namespace {
 
-const TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
+const DateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 void WriteFile(const std::string& path, size_t size)
 {

@@ -107,7 +107,7 @@ private:
             break;
         case Kind::Sftp:
             setup.Host = "127.0.0.1";
-            setup.Protocol = TProtocol::Sftp;
+            setup.Protocol = SiteProtocol::Sftp;
             setup.Port = m_ssh.port;
             setup.User = m_ssh.user;
             setup.KeyFile = m_ssh.clientKey;

@@ -389,7 +389,7 @@ TEST(FtpsClient, CertificateTrustedByItsPublicKey)
     ASSERT_TRUE(server.Start(dir.path() + "/home", pem)) << "pyftpdlib (TLS) did not start";
 
     FtpClientSettings settings;
-    settings.Protocol = TProtocol::Ftps;
+    settings.Protocol = SiteProtocol::Ftps;
     settings.Host = "127.0.0.1";
     settings.Port = server.port;
     settings.User = server.user;
@@ -442,7 +442,7 @@ protected:
     FtpClientSettings Settings() const
     {
         FtpClientSettings settings;
-        settings.Protocol = TProtocol::Sftp;
+        settings.Protocol = SiteProtocol::Sftp;
         settings.Host = "127.0.0.1";
         settings.Port = m_sshd.port;
         settings.User = m_sshd.user;

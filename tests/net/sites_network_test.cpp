@@ -157,7 +157,7 @@ TEST_F(FtpSites, PagesDownloadAndUploadExactly)
     ASSERT_NE(index, nullptr);
     EXPECT_EQ(PreviewURL(*index), "http://example.jp/index.html");
 
-    TDocumentText text;
+    DocumentText text;
     ASSERT_TRUE(LoadDocument(*index, text, m_buffer, m_feedback));
     EXPECT_EQ(text.Lines, (std::vector<std::string> { "<html>", "<p>\x93\xFA\x96\x7B\x8C\xEA</p>", "</html>" }));
     text.Lines.Insert(1, "<!-- ad -->");
@@ -171,7 +171,7 @@ TEST_F(FtpSites, PagesDownloadAndUploadExactly)
     // A short page after the long one: exactly its bytes, on the server and in the buffer.
     TFileNode* shortPage = FileIn(*connection, "my page.html");
     ASSERT_NE(shortPage, nullptr);
-    TDocumentText shortText;
+    DocumentText shortText;
     ASSERT_TRUE(LoadDocument(*shortPage, shortText, m_buffer, m_feedback));
     EXPECT_EQ(m_buffer.Bytes, "blank\n");
     shortText.Lines = { "x" };
@@ -200,7 +200,7 @@ TEST_F(FtpSites, ServerStoppedBetweenCommandsThenReconnect)
 
     EXPECT_FALSE(m_tree.Select(a));
     EXPECT_TRUE(connection->NeedsReconnect);
-    TDocumentText text;
+    DocumentText text;
     EXPECT_FALSE(LoadDocument(*index, text, m_buffer, m_feedback));
     EXPECT_EQ(
         LastMessage().rfind("サーバーからダウンロードができませんでした。再接続ボタンを押してください。\n", 0),
@@ -227,7 +227,7 @@ TEST_F(FtpSites, UploadBrokenByAStoppedServerLeavesThePage)
     ASSERT_NE(connection, nullptr);
     TFileNode* index = FileIn(*connection, "index.html");
     m_server.Stop();
-    TDocumentText text { { "replaced" }, true };
+    DocumentText text { { "replaced" }, true };
     EXPECT_FALSE(SaveDocument(*index, text, m_buffer, m_feedback));
     EXPECT_TRUE(text.Modified);
     EXPECT_TRUE(connection->NeedsReconnect);
@@ -257,7 +257,7 @@ TEST_F(FtpSites, RenameOntoThePageRefusedGoesThroughABackup)
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text { { "replaced" }, true };
+    DocumentText text { { "replaced" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(FileText(Home() + "/www/index.html"), "replaced\r\n");
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-index.html"));
@@ -276,7 +276,7 @@ TEST_F(FtpSites, NoRenamesAndADroppedStoreLeaveThePageWhole)
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text { { std::string(9000, 'n') }, true };
+    DocumentText text { { std::string(9000, 'n') }, true };
     EXPECT_FALSE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback));
     EXPECT_TRUE(text.Modified);
     EXPECT_EQ(FileText(Home() + "/www/index.html"), page);
@@ -292,7 +292,7 @@ TEST_F(FtpSites, NoRenamesAndADroppedStoreLeaveThePageWhole)
 
     // Storing directly is there only when the setup asks for it.
     connection->Setup->StoreDirectly = true;
-    TDocumentText other { { "direct" }, true };
+    DocumentText other { { "direct" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "my page.html"), other, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(FileText(Home() + "/www/my page.html"), "direct\r\n");
     EXPECT_FALSE(std::filesystem::exists(Home() + "/www/.pagewick-upload-my page.html"));
@@ -310,7 +310,7 @@ TEST_F(FtpSites, AnUploadDroppedMidwayRemovesItsTemporaryFile)
     m_setup.IniPath = "/www";
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text { { std::string(9000, 'n') }, true };
+    DocumentText text { { std::string(9000, 'n') }, true };
     EXPECT_FALSE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback));
     EXPECT_TRUE(connection->NeedsReconnect);
     EXPECT_EQ(FileText(Home() + "/www/index.html"), page);
@@ -326,7 +326,7 @@ TEST_F(FtpSites, UploadsKeepThePagesMode)
     TConnection* connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
     for (const char* name : { "index.html", "my page.html" }) {
-        TDocumentText text { { "kept" }, true };
+        DocumentText text { { "kept" }, true };
         ASSERT_TRUE(SaveDocument(*FileIn(*connection, name), text, m_buffer, m_feedback)) << LastMessage();
         EXPECT_EQ(FileText(Home() + "/www/" + name), "kept\r\n");
     }
@@ -340,7 +340,7 @@ TEST_F(FtpSites, UploadsKeepThePagesMode)
     ASSERT_NO_FATAL_FAILURE(Restart(m_server, m_setup, Home(), "elradfmwT", {}));
     connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr);
-    TDocumentText text { { "cgi" }, true };
+    DocumentText text { { "cgi" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(Decoded(m_feedback.Statuses.back()),
         "ファイルをサーバーに保存ＯＫ[/www/index.html]......"
@@ -360,7 +360,7 @@ protected:
         m_setup.Port = m_sshd.port;
         m_setup.User = m_sshd.user;
         m_setup.KeyFile = m_sshd.clientKey;
-        m_setup.Protocol = TProtocol::Sftp;
+        m_setup.Protocol = SiteProtocol::Sftp;
         m_setup.Kind = skFtp;
         m_setup.IniPath = Home() + "/www";
     }
@@ -382,7 +382,7 @@ TEST_F(SftpSites, StartsInTheHomeAndKeepsModes)
     m_setup.IniPath = Home() + "/www";
     connection = m_tree.Connect(&m_setup);
     ASSERT_NE(connection, nullptr) << LastMessage();
-    TDocumentText text { { "#!/bin/sh" }, true };
+    DocumentText text { { "#!/bin/sh" }, true };
     ASSERT_TRUE(SaveDocument(*FileIn(*connection, "index.html"), text, m_buffer, m_feedback)) << LastMessage();
     EXPECT_EQ(FileText(Home() + "/www/index.html"), "#!/bin/sh\r\n");
     EXPECT_EQ(ModeOf(Home() + "/www/index.html"), 0755u);
@@ -409,7 +409,7 @@ TEST_F(SftpSites, TrustWalkLoadSaveAndReconnect)
 
     TFileNode* index = FileIn(*connection, "index.html");
     ASSERT_NE(index, nullptr);
-    TDocumentText text;
+    DocumentText text;
     ASSERT_TRUE(LoadDocument(*index, text, m_buffer, m_feedback));
     text.Modified = true;
     ASSERT_TRUE(SaveDocument(*index, text, m_buffer, m_feedback));

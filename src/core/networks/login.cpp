@@ -244,7 +244,7 @@ LoginMenu BuildLoginMenu(NetworkList& networks)
             if (network->Logins.size() == 1) {
                 item.Login = network->Logins.front().Info.get();
             } else {
-                for (const TLoginEntry& login : network->Logins)
+                for (const LoginEntry& login : network->Logins)
                     item.SubItems.push_back({ login.Name, login.Info.get(), {} });
             }
             menu.Items.push_back(std::move(item));

@@ -19,7 +19,7 @@ std::string NetworkSection(size_t k)
 
 TLoginInfo* TNetwork::FindLogin(std::string_view name) const
 {
-    for (const TLoginEntry& entry : Logins)
+    for (const LoginEntry& entry : Logins)
         if (entry.Name == name)
             return entry.Info.get();
     return nullptr;
@@ -42,11 +42,11 @@ void TNetwork::RenameLogin(std::string_view from, std::string_view to)
 {
     if (from == to)
         return;
-    auto source = std::find_if(Logins.begin(), Logins.end(), [&](const TLoginEntry& e) { return e.Name == from; });
+    auto source = std::find_if(Logins.begin(), Logins.end(), [&](const LoginEntry& e) { return e.Name == from; });
     if (source == Logins.end())
         return;
     // A login already stored under the new name gives way to the renamed one.
-    auto clash = std::find_if(Logins.begin(), Logins.end(), [&](const TLoginEntry& e) { return e.Name == to; });
+    auto clash = std::find_if(Logins.begin(), Logins.end(), [&](const LoginEntry& e) { return e.Name == to; });
     source->Name = to;
     if (clash != Logins.end())
         Logins.erase(clash);
@@ -76,7 +76,7 @@ void SaveNetworks(TIniList& store, const NetworkList& list)
 void RemoveLogin(TNetwork& network, std::string_view profileName)
 {
     auto it = std::find_if(
-        network.Logins.begin(), network.Logins.end(), [&](const TLoginEntry& e) { return e.Name == profileName; });
+        network.Logins.begin(), network.Logins.end(), [&](const LoginEntry& e) { return e.Name == profileName; });
     if (it != network.Logins.end())
         network.Logins.erase(it);
 }

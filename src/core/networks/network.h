@@ -27,7 +27,7 @@ public:
 };
 
 // A login of a network under its profile name.
-struct TLoginEntry {
+struct LoginEntry {
     std::string Name;
     std::unique_ptr<TLoginInfo> Info;
 };
@@ -55,7 +55,7 @@ public:
 };
 
 // The rules of one page form, in text order.
-struct TRegistForm {
+struct RegistForm {
     std::string Name;
     std::vector<std::unique_ptr<TRegistField>> Fields;
 };
@@ -78,9 +78,9 @@ public:
     std::string System; // non-empty for a network from the definitions file
     std::string RegistURL;
     std::string Regist;
-    std::vector<TLoginEntry> Logins; // empty: no logins
+    std::vector<LoginEntry> Logins; // empty: no logins
     SignupWindow* SignupBrowser = nullptr; // not owned, not stored
-    std::optional<std::vector<TRegistForm>> Forms; // the parsed Regist text
+    std::optional<std::vector<RegistForm>> Forms; // the parsed Regist text
 
     bool IsSystem() const { return !System.empty(); }
 

@@ -41,7 +41,7 @@ template <class Io, class Network> void VisitNetworkLogins(Io& io, Network& netw
     io.Items(
         "LoginInfoCount", network.Logins,
         [&network] {
-            TLoginEntry entry { {}, std::make_unique<TLoginInfo>() };
+            LoginEntry entry { {}, std::make_unique<TLoginInfo>() };
             if constexpr (Io::kReading) // only reading makes logins
                 entry.Info->Network = &network;
             return entry;

@@ -47,7 +47,7 @@ void ParseRegist(TNetwork& network)
     const std::string& s = network.Regist;
     const size_t n = s.size();
     std::string token;
-    TRegistForm* form = nullptr;
+    RegistForm* form = nullptr;
     TRegistField* entry = nullptr;
     // An entry that stands before any form header has nowhere to go: it is
     // parsed into this scratch entry (so that its options are consumed) and

@@ -122,11 +122,11 @@ void FillEntry(const TRegistField& entry, DomCollection& elements, std::unique_p
 
 // Finds the form of the first definition that the document holds and fills it.
 // A failing browser call is returned; the caller drops the window.
-Status FillDocument(DomCollection& forms, const std::vector<TRegistForm>& definitions, const SignupValues& values)
+Status FillDocument(DomCollection& forms, const std::vector<RegistForm>& definitions, const SignupValues& values)
 {
-    const TRegistForm* definition = nullptr;
+    const RegistForm* definition = nullptr;
     std::unique_ptr<DomElement> form;
-    for (const TRegistForm& candidate : definitions) {
+    for (const RegistForm& candidate : definitions) {
         auto byName = forms.ItemByName(candidate.Name, 0);
         if (!byName)
             return byName.status;
@@ -162,7 +162,7 @@ Status FillDocument(DomCollection& forms, const std::vector<TRegistForm>& defini
     return Status::Ok();
 }
 
-Status FillWindow(SignupWindow& window, const std::vector<TRegistForm>& definitions, const SignupValues& values)
+Status FillWindow(SignupWindow& window, const std::vector<RegistForm>& definitions, const SignupValues& values)
 {
     const DomResult<int> ready = window.ReadyState();
     if (!ready)

@@ -156,7 +156,7 @@ FieldUse FieldRole(const TNetwork& network, ProfileField field)
     FieldUse use = FieldUse::Unused;
     if (!network.Forms || field == ProfileField::None)
         return use;
-    for (const TRegistForm& form : *network.Forms)
+    for (const RegistForm& form : *network.Forms)
         for (const auto& entry : form.Fields)
             if (entry->Control == field)
                 use = entry->Required ? FieldUse::Required : FieldUse::Optional;

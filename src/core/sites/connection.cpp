@@ -14,7 +14,7 @@ namespace {
 // Trusts what the user accepted: in the connection's copy and in the stored setup.
 void RememberTrust(TConnection& connection, TSetup* stored, const std::string& fingerprint)
 {
-    const bool isSftp = connection.Setup->Protocol == TProtocol::Sftp;
+    const bool isSftp = connection.Setup->Protocol == SiteProtocol::Sftp;
     for (TSetup* setup : { connection.Setup.get(), stored }) {
         if (!setup)
             continue;
@@ -31,7 +31,7 @@ FtpResult ConnectClient(
     if (result || result.failure != FtpFailure::UntrustedPeer || result.Fingerprint.empty())
         return result;
 
-    const bool isSftp = setup.Protocol == TProtocol::Sftp;
+    const bool isSftp = setup.Protocol == SiteProtocol::Sftp;
     const std::string previous
         = result.FingerprintChanged ? (isSftp ? setup.TrustedHostKey : setup.TrustedCertificate) : std::string();
     const std::string question = isSftp
@@ -89,7 +89,7 @@ bool ConnectLocal(TConnection& connection, SiteFeedback& feedback)
     return true;
 }
 
-Status ListRemote(TDirNode& folder, TConnection& connection, SiteFeedback& feedback, const TDateTime& now)
+Status ListRemote(TDirNode& folder, TConnection& connection, SiteFeedback& feedback, const DateTime& now)
 {
     folder.Children.emplace();
     if (FtpResult changed = connection.FtpClient->ChangeDir(folder.Path); !changed)
@@ -119,7 +119,7 @@ bool ConnectSite(TConnection& connection, const FtpClientFactory& factory, SiteF
     return true;
 }
 
-bool ListFolder(TDirNode& folder, SiteFeedback& feedback, const TDateTime& now)
+bool ListFolder(TDirNode& folder, SiteFeedback& feedback, const DateTime& now)
 {
     TConnection* connection = folder.Connection;
     if (!connection)
@@ -135,13 +135,13 @@ bool ListFolder(TDirNode& folder, SiteFeedback& feedback, const TDateTime& now)
         }
     } else {
         folder.Children.emplace();
-        std::vector<TLocalSearchResult> results;
+        std::vector<LocalSearchResult> results;
         if (Status searched = SearchLocalFolder(folder.Path, results); !searched) {
             feedback.Message(MessageType::Warning, std::string(sitetext::kLocalFolderFailed));
             folder.ClearChildren();
             return false;
         }
-        for (const TLocalSearchResult& result : results)
+        for (const LocalSearchResult& result : results)
             AddLocalEntry(folder, result);
     }
     folder.TreeNodes.clear();
@@ -160,7 +160,7 @@ TConnection* RootOf(TDirNode* node)
     return node ? node->Connection : nullptr;
 }
 
-TDirNode* WalkToLastPath(const TSetup& stored, TConnection& top, SiteFeedback& feedback, const TDateTime& now)
+TDirNode* WalkToLastPath(const TSetup& stored, TConnection& top, SiteFeedback& feedback, const DateTime& now)
 {
     if (!stored.LastLoginPath)
         return &top;

@@ -23,7 +23,7 @@ bool ConnectSite(
 // Reads the folder's entries into Children (listing order) and sets the paths
 // of its subfolders. A failure leaves the folder unlisted and, for a remote
 // folder, marks the connection for reconnection.
-bool ListFolder(TDirNode& folder, SiteFeedback& feedback, const TDateTime& now);
+bool ListFolder(TDirNode& folder, SiteFeedback& feedback, const DateTime& now);
 
 // The connection a node belongs to (the node itself for a top node).
 TConnection* RootOf(TDirNode* node);
@@ -31,7 +31,7 @@ TConnection* RootOf(TDirNode* node);
 // The folder to select after connecting: the top folder, or with
 // LastLoginPath the folder LastPath names, listing the folders on the way;
 // where the way breaks off, the last folder reached.
-TDirNode* WalkToLastPath(const TSetup& stored, TConnection& top, SiteFeedback& feedback, const TDateTime& now);
+TDirNode* WalkToLastPath(const TSetup& stored, TConnection& top, SiteFeedback& feedback, const DateTime& now);
 
 // The name of a connection's top folder: its path after the last "\" or ":".
 std::string ConnectionName(const std::string& path);
@@ -60,7 +60,7 @@ bool IsWithin(const TNode* node, const TDirNode* folder);
 // the window saves the setups as usual.
 class ConnectionTree {
 public:
-    using Clock = std::function<TDateTime()>;
+    using Clock = std::function<DateTime()>;
     // Closes the documents of a connection, asking about unsaved changes;
     // false when the user cancelled.
     using CloseConnectionDocuments = std::function<bool(TConnection&)>;
@@ -79,7 +79,7 @@ public:
     // The tree's selected folder, and the folder the file list shows.
     TDirNode* Selected() const { return m_selected; }
     TDirNode* Shown() const { return m_shown; }
-    TFileListSort& Sort() { return m_sort; }
+    FileListSort& Sort() { return m_sort; }
 
     // Connect command with the setup chosen in the selector (none: nullptr).
     // Returns the connection that is now open (a new one, or the one already
@@ -129,7 +129,7 @@ private:
     std::vector<std::unique_ptr<TConnection>> m_connections;
     TDirNode* m_selected = nullptr;
     TDirNode* m_shown = nullptr;
-    TFileListSort m_sort;
+    FileListSort m_sort;
 };
 
 } // namespace pw

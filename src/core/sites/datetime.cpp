@@ -14,26 +14,26 @@ int DaysInMonth(int year, int month)
     return kDays[month - 1];
 }
 
-bool IsValidDateTime(const TDateTime& m)
+bool IsValidDateTime(const DateTime& m)
 {
     return m.Year >= 1 && m.Year <= 9999 && m.Month >= 1 && m.Month <= 12 && m.Day >= 1
         && m.Day <= DaysInMonth(m.Year, m.Month) && m.Hour >= 0 && m.Hour <= 23 && m.Minute >= 0 && m.Minute <= 59
         && m.Second >= 0 && m.Second <= 59;
 }
 
-TDateTime LocalDateTimeOf(std::time_t time)
+DateTime LocalDateTimeOf(std::time_t time)
 {
     std::tm parts {};
     localtime_r(&time, &parts);
     return { parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec };
 }
 
-TDateTime LocalNow()
+DateTime LocalNow()
 {
     return LocalDateTimeOf(std::time(nullptr));
 }
 
-std::string DateText(const TDateTime& m)
+std::string DateText(const DateTime& m)
 {
     char text[64];
     if (m.Hour == 0 && m.Minute == 0 && m.Second == 0)
@@ -44,7 +44,7 @@ std::string DateText(const TDateTime& m)
     return text;
 }
 
-std::string IsoMinuteText(const TDateTime& m)
+std::string IsoMinuteText(const DateTime& m)
 {
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", m.Year, m.Month, m.Day, m.Hour, m.Minute);

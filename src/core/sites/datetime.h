@@ -7,7 +7,7 @@
 namespace pw {
 
 // A local calendar date and time, as the file list shows it.
-struct TDateTime {
+struct DateTime {
     int Year = 0;
     int Month = 0; // 1..12
     int Day = 0;
@@ -15,21 +15,21 @@ struct TDateTime {
     int Minute = 0;
     int Second = 0;
 
-    auto operator<=>(const TDateTime&) const = default;
+    auto operator<=>(const DateTime&) const = default;
 };
 
 int DaysInMonth(int year, int month);
 // True when the fields name a moment that exists.
-bool IsValidDateTime(const TDateTime& moment);
+bool IsValidDateTime(const DateTime& moment);
 
 // The local clock.
-TDateTime LocalNow();
-TDateTime LocalDateTimeOf(std::time_t time);
+DateTime LocalNow();
+DateTime LocalDateTimeOf(std::time_t time);
 
 // Date as the file list shows it: "YYYY/MM/DD", then a blank and "H:MM:SS"
 // unless the time is exactly midnight.
-std::string DateText(const TDateTime& moment);
+std::string DateText(const DateTime& moment);
 // "YYYY-MM-DD HH:MM", the command-line listing form.
-std::string IsoMinuteText(const TDateTime& moment);
+std::string IsoMinuteText(const DateTime& moment);
 
 } // namespace pw

@@ -22,7 +22,7 @@ TConnection* ConnectionOf(const TNode& entry)
     return entry.Parent ? entry.Parent->Connection : nullptr;
 }
 
-bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
+bool LoadDocument(TFileNode& file, DocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
 {
     TConnection* connection = ConnectionOf(file);
     if (!connection)
@@ -240,7 +240,7 @@ bool UploadFile(
     });
 }
 
-bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
+bool SaveDocument(TFileNode& file, DocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback)
 {
     if (!text.Modified)
         return true;

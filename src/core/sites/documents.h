@@ -11,7 +11,7 @@
 namespace pw {
 
 // The text of an open document as the editor holds it: its lines in one buffer.
-struct TDocumentText {
+struct DocumentText {
     LineBuffer Lines;
     bool Modified = false;
     // The break written after every line when saved: always CR LF for a page
@@ -27,13 +27,13 @@ bool CanPreview(const TNode& entry);
 // Fetches the file into the transfer buffer (remote) or reads it from disk,
 // and fills `text` (unmodified). A failed download marks the connection for
 // reconnection.
-bool LoadDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
+bool LoadDocument(TFileNode& file, DocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
 
 // Saves a modified text (an unmodified one sends nothing). Remote: the page is
 // replaced through a temporary file (see StoreReplacing) and keeps the mode
 // its listing showed. A failure keeps the text modified and marks the
 // connection for reconnection.
-bool SaveDocument(TFileNode& file, TDocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
+bool SaveDocument(TFileNode& file, DocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
 
 // The transfers behind LoadDocument and SaveDocument for a remote file, with
 // their status texts and messages: a failure marks the connection for

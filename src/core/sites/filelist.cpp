@@ -89,7 +89,7 @@ std::string SizeText(const TNode& node)
     return std::to_string(static_cast<const TFileNode&>(node).Size);
 }
 
-void TFileListSort::ColumnClick(int tag, TDirNode* shown)
+void FileListSort::ColumnClick(int tag, TDirNode* shown)
 {
     Arrow = (Column == tag && Arrow == kArrowAscending) ? kArrowDescending : kArrowAscending;
     Column = tag;
@@ -97,7 +97,7 @@ void TFileListSort::ColumnClick(int tag, TDirNode* shown)
         SortChildren(*shown, Arrow - kArrowAscending, tag);
 }
 
-void TFileListSort::Apply(TDirNode& folder) const
+void FileListSort::Apply(TDirNode& folder) const
 {
     if (Column >= 0)
         SortChildren(folder, Arrow - kArrowAscending, Column);

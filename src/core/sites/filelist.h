@@ -8,7 +8,7 @@
 namespace pw {
 
 // Column tags of the file list.
-enum TFileColumn { fcName = 0, fcDate = 1, fcAttributes = 2, fcSize = 3 };
+enum FileColumn { fcName = 0, fcDate = 1, fcAttributes = 2, fcSize = 3 };
 
 // Header images of the sort arrows.
 inline constexpr int kArrowAscending = 5;
@@ -29,7 +29,7 @@ void SortChildren(TDirNode& folder, int direction, int tag);
 std::string SizeText(const TNode& node);
 
 // Sort state of the file list: at most one column shows an arrow.
-struct TFileListSort {
+struct FileListSort {
     int Column = -1; // none
     int Arrow = 0; // kArrowAscending or kArrowDescending while Column >= 0
 

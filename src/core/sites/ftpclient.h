@@ -93,7 +93,7 @@ private:
 
 // Everything a client needs to reach a host.
 struct FtpClientSettings {
-    TProtocol Protocol = TProtocol::Ftp;
+    SiteProtocol Protocol = SiteProtocol::Ftp;
     std::string Host;
     int Port = 21;
     std::string User;

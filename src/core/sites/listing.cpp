@@ -82,7 +82,7 @@ bool IsTotalLine(std::string_view line)
     return true;
 }
 
-Status ParseLine(TDirNode& folder, const std::string& line, const TDateTime& now)
+Status ParseLine(TDirNode& folder, const std::string& line, const DateTime& now)
 {
     if (line.size() <= 10)
         return Status::Fail(std::string(kBadListing));
@@ -99,7 +99,7 @@ Status ParseLine(TDirNode& folder, const std::string& line, const TDateTime& now
         entry->Kind = nkOther;
     }
 
-    TDateTime date;
+    DateTime date;
     date.Year = now.Year;
 
     // Fields are separated by runs of blanks; field 8 (the name) takes the
@@ -180,7 +180,7 @@ Status ParseLine(TDirNode& folder, const std::string& line, const TDateTime& now
 
 } // namespace
 
-Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, const TDateTime& now)
+Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, const DateTime& now)
 {
     if (!folder.Children)
         folder.Children.emplace();
@@ -194,7 +194,7 @@ Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, con
     return Status::Ok();
 }
 
-TNode* AddLocalEntry(TDirNode& folder, const TLocalSearchResult& result)
+TNode* AddLocalEntry(TDirNode& folder, const LocalSearchResult& result)
 {
     std::unique_ptr<TNode> entry;
     if (result.Directory) {
@@ -246,7 +246,7 @@ void ClassifyByExtension(TNode& node)
     node.Kind = KindOfName(node.Name);
 }
 
-Status SearchLocalFolder(const std::string& path, std::vector<TLocalSearchResult>& results)
+Status SearchLocalFolder(const std::string& path, std::vector<LocalSearchResult>& results)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -256,7 +256,7 @@ Status SearchLocalFolder(const std::string& path, std::vector<TLocalSearchResult
     if (ec)
         return Status::Fail(ec.message());
     for (const fs::directory_entry& item : it) {
-        TLocalSearchResult result;
+        LocalSearchResult result;
         result.Name = item.path().filename().string();
         if (result.Name == "." || result.Name == "..")
             continue;

@@ -20,21 +20,21 @@ namespace pw {
 // Fails on a line of ten characters or fewer ("bad listing var"), on a number
 // that is not a 32-bit decimal integer and on a date or time that does not
 // exist; the entries read so far stay in the folder.
-Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, const TDateTime& now);
+Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, const DateTime& now);
 
 // One result of a local folder search.
-struct TLocalSearchResult {
+struct LocalSearchResult {
     std::string Name;
     bool Directory = false;
     bool ReadOnly = false;
     bool Hidden = false;
     bool System = false;
     std::int32_t Size = 0;
-    TDateTime LastWrite;
+    DateTime LastWrite;
 };
 
 // Appends the entry of one local search result to `folder`.
-TNode* AddLocalEntry(TDirNode& folder, const TLocalSearchResult& result);
+TNode* AddLocalEntry(TDirNode& folder, const LocalSearchResult& result);
 
 // Sets the kind of a file entry from the extension of its name.
 void ClassifyByExtension(TNode& node);
@@ -42,7 +42,7 @@ TNodeKind KindOfName(std::string_view name);
 
 // Searches a local folder (everything but "." and ".."), in the order the
 // disk gives. Fails with "bad directory" when the folder does not exist.
-Status SearchLocalFolder(const std::string& path, std::vector<TLocalSearchResult>& results);
+Status SearchLocalFolder(const std::string& path, std::vector<LocalSearchResult>& results);
 
 // Kind words of the command-line listing: folder, text, other, archive, page.
 std::string_view KindWord(TNodeKind kind);

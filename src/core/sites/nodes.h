@@ -31,16 +31,16 @@ public:
 
     std::string Name;
     std::string Attributes;
-    TDateTime Date;
+    DateTime Date;
     TDirNode* Parent = nullptr;
     TNodeKind Kind = nkOther;
 };
 
 // The window's part of an open document (its tab with the editor and the ad
 // tree). The file entry owns it while the document is open.
-class TDocumentSheet {
+class DocumentSheet {
 public:
-    virtual ~TDocumentSheet() = default;
+    virtual ~DocumentSheet() = default;
     // Called when the entry goes while its document is still open, which
     // should never happen: the window reports an internal error ("内部エラー")
     // and takes the tab away.
@@ -57,7 +57,7 @@ public:
     std::string GetPath() const override;
 
     std::int32_t Size = 0;
-    std::unique_ptr<TDocumentSheet> Sheet; // set while the file is open
+    std::unique_ptr<DocumentSheet> Sheet; // set while the file is open
 };
 
 class TDirNode : public TNode {

@@ -24,31 +24,31 @@ PageCharset CharsetFromKey(std::string_view key)
 
 } // namespace
 
-std::string_view ProtocolKey(TProtocol protocol)
+std::string_view ProtocolKey(SiteProtocol protocol)
 {
     switch (protocol) {
-    case TProtocol::Ftps:
+    case SiteProtocol::Ftps:
         return "ftps";
-    case TProtocol::Sftp:
+    case SiteProtocol::Sftp:
         return "sftp";
-    case TProtocol::Ftp:
+    case SiteProtocol::Ftp:
         break;
     }
     return "ftp";
 }
 
-TProtocol ProtocolFromKey(std::string_view key)
+SiteProtocol ProtocolFromKey(std::string_view key)
 {
     if (key == "ftps")
-        return TProtocol::Ftps;
+        return SiteProtocol::Ftps;
     if (key == "sftp")
-        return TProtocol::Sftp;
-    return TProtocol::Ftp;
+        return SiteProtocol::Sftp;
+    return SiteProtocol::Ftp;
 }
 
-int DefaultPort(TProtocol protocol)
+int DefaultPort(SiteProtocol protocol)
 {
-    return protocol == TProtocol::Sftp ? 22 : 21;
+    return protocol == SiteProtocol::Sftp ? 22 : 21;
 }
 
 bool IsUsableHostName(std::string_view host)
@@ -102,9 +102,9 @@ std::unique_ptr<TSetup> CopySetup(const TSetup& setup)
     return std::make_unique<TSetup>(setup);
 }
 
-TSetupList LoadSetups(const TIniList& store)
+SetupList LoadSetups(const TIniList& store)
 {
-    TSetupList list;
+    SetupList list;
     const int count = CappedCount(store, store.ReadInteger(kSetupsSection, "Count", 0));
     for (int n = 1; n <= count; ++n) {
         auto setup = std::make_unique<TSetup>();

@@ -18,12 +18,12 @@ enum TSetupKind { skLocal = 0, skFtp = 1 };
 
 // How a remote host is reached. Stored as "ftp", "ftps" (explicit TLS) or
 // "sftp" under the key "Protocol"; a missing or unknown value is plain FTP.
-enum class TProtocol { Ftp, Ftps, Sftp };
+enum class SiteProtocol { Ftp, Ftps, Sftp };
 
-std::string_view ProtocolKey(TProtocol protocol);
-TProtocol ProtocolFromKey(std::string_view key);
+std::string_view ProtocolKey(SiteProtocol protocol);
+SiteProtocol ProtocolFromKey(std::string_view key);
 // 21 for FTP and FTPS, 22 for SFTP.
-int DefaultPort(TProtocol protocol);
+int DefaultPort(SiteProtocol protocol);
 
 // One FTP host or local folder.
 class TSetup {
@@ -39,7 +39,7 @@ public:
     int Port = 21;
     TSetupKind Kind = skLocal;
 
-    TProtocol Protocol = TProtocol::Ftp;
+    SiteProtocol Protocol = SiteProtocol::Ftp;
     // Passive data connections (the default); false uses active mode (PORT/EPRT).
     bool Passive = true;
     // FTPS: the server's public key the user chose to trust although the
@@ -68,7 +68,7 @@ std::unique_ptr<TSetup> CopySetup(const TSetup& setup);
 // a whole IPv6 address ("[::1]").
 bool IsUsableHostName(std::string_view host);
 
-struct TSetupList {
+struct SetupList {
     std::vector<std::unique_ptr<TSetup>> Setups;
     // The entry to select in the selector; -1 for none (also when the stored
     // index lies outside the list).
@@ -76,7 +76,7 @@ struct TSetupList {
 };
 
 // Reads the setups from the main settings store.
-TSetupList LoadSetups(const TIniList& store);
+SetupList LoadSetups(const TIniList& store);
 
 // Writes the setups into the store (the caller saves the file). Before
 // writing, a setup that jumps to its last folder takes the path of the folder

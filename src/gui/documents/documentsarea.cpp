@@ -27,13 +27,13 @@ namespace pw::gui {
 namespace {
 
 // The window's part of an open document, owned by its file entry.
-class DocumentSheet final : public TDocumentSheet {
+class TabSheet final : public DocumentSheet {
 public:
-    explicit DocumentSheet(DocumentTab* tab)
+    explicit TabSheet(DocumentTab* tab)
         : m_tab(tab)
     {
     }
-    ~DocumentSheet() override { delete m_tab.data(); }
+    ~TabSheet() override { delete m_tab.data(); }
 
     void EntryDestroyedWhileOpen() override
     {
@@ -169,7 +169,7 @@ bool DocumentsArea::openDocument(TFileNode& file)
     if (!CanOpen(file))
         return false;
 
-    TDocumentText text;
+    DocumentText text;
     if (!LoadDocument(file, text, m_workspace.Buffer, m_feedback)) {
         emit commandStateChanged();
         return false;
@@ -190,7 +190,7 @@ bool DocumentsArea::openDocument(TFileNode& file)
     page.Lines = LineBuffer();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
-    file.Sheet = std::make_unique<DocumentSheet>(tab);
+    file.Sheet = std::make_unique<TabSheet>(tab);
     m_widgets.pages->addTab(tab, FromData(file.Name));
     m_widgets.pages->setTabToolTip(m_widgets.pages->indexOf(tab), FromData(file.GetPath()));
 
@@ -214,7 +214,7 @@ bool DocumentsArea::saveDocument(TFileNode& file)
     DocumentTab* tab = tabOf(file);
     if (!tab || !tab->editor()->PageModified())
         return true;
-    TDocumentText text;
+    DocumentText text;
     text.Lines = tab->pageLines();
     text.Modified = true;
     text.Break = tab->editor()->PageLineBreak();

@@ -193,7 +193,7 @@ void ProfilePage::markFields(TNetwork* network)
     ParseRegist(*network);
     if (!network->Forms)
         return;
-    for (const TRegistForm& form : *network->Forms) {
+    for (const RegistForm& form : *network->Forms) {
         for (const auto& entry : form.Fields) {
             QWidget* w = fieldWidget(entry->Control);
             if (!w)

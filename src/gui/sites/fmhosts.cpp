@@ -24,19 +24,19 @@ int ProtocolEntry(const TSetup& setup)
     if (setup.Kind == skLocal)
         return kLocalFolderEntry;
     switch (setup.Protocol) {
-    case TProtocol::Ftps:
+    case SiteProtocol::Ftps:
         return 1;
-    case TProtocol::Sftp:
+    case SiteProtocol::Sftp:
         return 2;
-    case TProtocol::Ftp:
+    case SiteProtocol::Ftp:
         break;
     }
     return 0;
 }
 
-TProtocol ProtocolOfEntry(int entry)
+SiteProtocol ProtocolOfEntry(int entry)
 {
-    return entry == 1 ? TProtocol::Ftps : entry == 2 ? TProtocol::Sftp : TProtocol::Ftp;
+    return entry == 1 ? SiteProtocol::Ftps : entry == 2 ? SiteProtocol::Sftp : SiteProtocol::Ftp;
 }
 
 QString Trimmed(QLineEdit* field)
@@ -239,10 +239,10 @@ void TFmHosts::ShowSetup()
     }
 }
 
-void TFmHosts::showProtocolFields(TProtocol protocol)
+void TFmHosts::showProtocolFields(SiteProtocol protocol)
 {
     m_shownProtocol = protocol;
-    const bool sftp = protocol == TProtocol::Sftp;
+    const bool sftp = protocol == SiteProtocol::Sftp;
     ui->CBPassive->setEnabled(!sftp);
     ui->EdKeyFile->setEnabled(sftp);
     ui->BtKeyFile->setEnabled(sftp);
@@ -467,7 +467,7 @@ void TFmHosts::protocolChosen(int index)
         if (toLocal)
             return;
         // Another protocol of a remote host: a port left at the old default follows.
-        const TProtocol protocol = ProtocolOfEntry(index);
+        const SiteProtocol protocol = ProtocolOfEntry(index);
         if (ReadPort() == DefaultPort(m_shownProtocol))
             ui->EdPort->setText(QString::number(DefaultPort(protocol)));
         showProtocolFields(protocol);

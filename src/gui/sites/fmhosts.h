@@ -90,7 +90,7 @@ private:
     void focusBack(QLineEdit* field);
     void anonymousToggled(bool checked);
     void protocolChosen(int index);
-    void showProtocolFields(TProtocol protocol);
+    void showProtocolFields(SiteProtocol protocol);
     void browseFolder();
     void browseKeyFile();
 
@@ -100,7 +100,7 @@ private:
     QAction* m_newLocal = nullptr;
     std::vector<std::unique_ptr<TSetup>> m_setups;
     TSetup* m_current = nullptr;
-    TProtocol m_shownProtocol = TProtocol::Ftp;
+    SiteProtocol m_shownProtocol = SiteProtocol::Ftp;
     bool m_checking = false;
     bool m_closingByBox = false;
     PathChooser m_chooseFolder;

@@ -119,7 +119,8 @@ void WriteSetups(const std::string& folder, std::vector<std::unique_ptr<TSetup>>
     ASSERT_TRUE(SaveSettingsFile(store, folder, kMainSettingsFile).ok);
 }
 
-std::unique_ptr<TSetup> MakeSetup(const std::string& name, const std::string& host, int port, TProtocol protocol)
+std::unique_ptr<TSetup> MakeSetup(
+    const std::string& name, const std::string& host, int port, SiteProtocol protocol)
 {
     auto setup = std::make_unique<TSetup>();
     setup->Name = name;
@@ -138,13 +139,13 @@ protected:
         ASSERT_TRUE(m_ftp.Start(Home())) << "pyftpdlib did not start";
         auto ftp = MakeSetup("\x8E\xE5\x83T\x83"
                              "C\x83g",
-            "127.0.0.1", m_ftp.port, TProtocol::Ftp); // 主サイト
+            "127.0.0.1", m_ftp.port, SiteProtocol::Ftp); // 主サイト
         ftp->User = m_ftp.user;
         ftp->Password = m_ftp.password;
         ftp->IniPath = "www";
         ftp->RootURL = "http://example.jp/";
         m_setups.push_back(std::move(ftp));
-        auto local = MakeSetup("disk", "", 0, TProtocol::Ftp);
+        auto local = MakeSetup("disk", "", 0, SiteProtocol::Ftp);
         local->IniPath = Home() + "/www";
         m_setups.push_back(std::move(local));
         ASSERT_NO_FATAL_FAILURE(WriteSetups(m_dir.path(), m_setups));
@@ -259,7 +260,7 @@ TEST(SiteCliSftp, TrustIsAskedThenStored)
     if (!sshd.Start(dir.path() + "/sshd"))
         GTEST_SKIP() << "sshd could not start: " << sshd.error;
     std::vector<std::unique_ptr<TSetup>> setups;
-    setups.push_back(MakeSetup("secure", "127.0.0.1", sshd.port, TProtocol::Sftp));
+    setups.push_back(MakeSetup("secure", "127.0.0.1", sshd.port, SiteProtocol::Sftp));
     setups[0]->User = sshd.user;
     setups[0]->KeyFile = sshd.clientKey;
     setups[0]->IniPath = dir.path() + "/home/www";

@@ -142,7 +142,7 @@ TEST(StreamingTransfers, Sftp)
     if (!sshd.Start(dir.path() + "/sshd"))
         GTEST_SKIP() << "sshd could not start: " << sshd.error;
     FtpClientSettings settings;
-    settings.Protocol = TProtocol::Sftp;
+    settings.Protocol = SiteProtocol::Sftp;
     settings.Host = "127.0.0.1";
     settings.Port = sshd.port;
     settings.User = sshd.user;

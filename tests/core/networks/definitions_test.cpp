@@ -44,7 +44,7 @@ std::vector<std::string> Summary(const NetworkList& networks)
     std::vector<std::string> lines;
     for (const auto& n : networks) {
         std::string line = n->System + "|" + n->Name;
-        for (const TLoginEntry& login : n->Logins)
+        for (const LoginEntry& login : n->Logins)
             line += "|" + login.Name;
         lines.push_back(line);
     }

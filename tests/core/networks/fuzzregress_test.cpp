@@ -35,7 +35,7 @@ TEST(FuzzRegressions, RegistInputsParseIntoFiniteChainsAndFill)
         ParseRegist(network);
         ASSERT_TRUE(network.Forms) << path;
         test::FakeWindow window;
-        for (const TRegistForm& form : *network.Forms) {
+        for (const RegistForm& form : *network.Forms) {
             test::FakeNodes elements;
             for (const auto& field : form.Fields) {
                 size_t steps = 0;

@@ -163,8 +163,8 @@ TEST(SaveNetworks, EveryFieldAndLoginRoundTripsThroughTheFile)
         EXPECT_TRUE(StoredFields(*back[k]) == StoredFields(*list[k])) << list[k]->Name;
         ASSERT_EQ(back[k]->Logins.size(), list[k]->Logins.size());
         for (size_t i = 0; i < list[k]->Logins.size(); ++i) {
-            const TLoginEntry& was = list[k]->Logins[i];
-            const TLoginEntry& is = back[k]->Logins[i];
+            const LoginEntry& was = list[k]->Logins[i];
+            const LoginEntry& is = back[k]->Logins[i];
             EXPECT_EQ(is.Name, was.Name);
             EXPECT_EQ(is.Info->User, was.Info->User);
             EXPECT_EQ(is.Info->Password, was.Info->Password);

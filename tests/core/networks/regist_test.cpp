@@ -17,7 +17,7 @@ std::unique_ptr<TNetwork> Parsed(const std::string& regist)
     return network;
 }
 
-int IndexOf(const TRegistForm& form, const TRegistField* field)
+int IndexOf(const RegistForm& form, const TRegistField* field)
 {
     for (size_t i = 0; i < form.Fields.size(); ++i)
         if (form.Fields[i].get() == field)
@@ -26,7 +26,7 @@ int IndexOf(const TRegistForm& form, const TRegistField* field)
 }
 
 // One entry as compact text: source|target|flags and options.
-std::string Describe(const TRegistForm& form, const TRegistField& f)
+std::string Describe(const RegistForm& form, const TRegistField& f)
 {
     std::string out = f.Source + "|" + f.Target;
     if (f.Required)
@@ -61,7 +61,7 @@ std::vector<std::string> DescribeAll(const TNetwork& network)
     std::vector<std::string> lines;
     if (!network.Forms)
         return lines;
-    for (const TRegistForm& form : *network.Forms)
+    for (const RegistForm& form : *network.Forms)
         for (const auto& field : form.Fields)
             lines.push_back(form.Name + ":" + Describe(form, *field));
     return lines;
@@ -73,7 +73,7 @@ TEST(ParseRegist, WorkedExampleGivesItsTable)
                           "Phone=tel1;<3<AccountType=kind;#0:0:1:1:#Name1==AccountName; ");
     ASSERT_TRUE(network->Forms);
     ASSERT_EQ(network->Forms->size(), 1u);
-    const TRegistForm& form = network->Forms->front();
+    const RegistForm& form = network->Forms->front();
     EXPECT_EQ(form.Name, "reg");
     EXPECT_EQ(DescribeAll(*network),
         (std::vector<std::string> {

@@ -14,7 +14,7 @@ namespace {
 
 using test::FakeFactory;
 
-const TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
+const DateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 struct Fixture {
     FakeFactory factory;
@@ -403,7 +403,7 @@ TEST(DisconnectCommand, SavesClosesAndSelectsTheNextConnection)
 
 TEST(PeerTrust, AskedOnceAndRememberedInTheSetup)
 {
-    for (const TProtocol protocol : { TProtocol::Ftps, TProtocol::Sftp }) {
+    for (const SiteProtocol protocol : { SiteProtocol::Ftps, SiteProtocol::Sftp }) {
         Fixture f;
         f.factory.server->peerFingerprint = "FP1";
         f.setup.Protocol = protocol;
@@ -417,7 +417,7 @@ TEST(PeerTrust, AskedOnceAndRememberedInTheSetup)
         TConnection* connection = f.tree.Connect(&f.setup);
         ASSERT_NE(connection, nullptr);
         const std::string& stored
-            = protocol == TProtocol::Sftp ? f.setup.TrustedHostKey : f.setup.TrustedCertificate;
+            = protocol == SiteProtocol::Sftp ? f.setup.TrustedHostKey : f.setup.TrustedCertificate;
         EXPECT_EQ(stored, "FP1");
         EXPECT_EQ(f.factory.made.back().Protocol, protocol);
         f.tree.CloseAll();

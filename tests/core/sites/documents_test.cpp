@@ -51,7 +51,7 @@ TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
     Remote r;
     ASSERT_NE(r.connection, nullptr);
     TFileNode& page = r.File("long.html");
-    TDocumentText text;
+    DocumentText text;
     ASSERT_TRUE(LoadDocument(page, text, r.buffer, r.feedback));
     EXPECT_EQ(text.Lines, (std::vector<std::string> { "line one", "line two", "line three" }));
     EXPECT_FALSE(text.Modified);
@@ -78,7 +78,7 @@ TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
 
     // A short page after the long one: exactly its bytes.
     TFileNode& shortPage = r.File("short.html");
-    TDocumentText shortText;
+    DocumentText shortText;
     ASSERT_TRUE(LoadDocument(shortPage, shortText, r.buffer, r.feedback));
     shortText.Modified = true;
     ASSERT_TRUE(SaveDocument(shortPage, shortText, r.buffer, r.feedback));
@@ -126,7 +126,7 @@ TEST(RemoteDocuments, ARefusedRenameNeverCutsThePage)
         r.factory.server->refuseRename = c.refuseRename;
         r.factory.server->refuseRenameFrom = c.refuseRenameOfUpload ? temp : "";
         r.connection->Setup->StoreDirectly = c.storeDirectly;
-        TDocumentText text { { "new" }, true };
+        DocumentText text { { "new" }, true };
         const size_t logged = r.factory.server->log.size();
         EXPECT_EQ(SaveDocument(r.File("short.html"), text, r.buffer, r.feedback), c.saved);
         const std::vector<std::string> log(
@@ -154,7 +154,7 @@ TEST(RemoteDocuments, AModeTheServerRefusesIsNamedInTheStatus)
     r.factory.server->refuseChmod = true;
     TFileNode& page = r.File("short.html");
     page.Attributes = "-rwxr-x---";
-    TDocumentText text { { "cgi" }, true };
+    DocumentText text { { "cgi" }, true };
     ASSERT_TRUE(SaveDocument(page, text, r.buffer, r.feedback));
     EXPECT_EQ(r.factory.server->log.back(), "SITE CHMOD 750 /home/web/www/short.html");
     EXPECT_EQ(r.LastStatus(),
@@ -186,7 +186,7 @@ TEST(RemoteDocuments, UploadBrokenMidwayKeepsTheLivePageAndTheText)
     Remote r;
     TFileNode& page = r.File("long.html");
     r.factory.server->failStoreOf = "/home/web/www/.pagewick-upload-long.html";
-    TDocumentText text { { "changed" }, true };
+    DocumentText text { { "changed" }, true };
     EXPECT_FALSE(SaveDocument(page, text, r.buffer, r.feedback));
     EXPECT_TRUE(text.Modified);
     EXPECT_EQ(text.Lines, std::vector<std::string> { "changed" });
@@ -203,7 +203,7 @@ TEST(RemoteDocuments, FailedDownloadMarksTheConnection)
     Remote r;
     TFileNode& page = r.File("long.html");
     r.factory.server->files.erase("/home/web/www/long.html");
-    TDocumentText text;
+    DocumentText text;
     EXPECT_FALSE(LoadDocument(page, text, r.buffer, r.feedback));
     EXPECT_TRUE(r.connection->NeedsReconnect);
     EXPECT_EQ(r.LastStatus(), "サーバーからファイルを取得失敗[/home/web/www/long.html]......");
@@ -268,7 +268,7 @@ TEST(LocalDocuments, SavesKeepTheFilesMode)
     for (const auto& child : *connection->Children) {
         if (child->Name != "cgi.html")
             continue;
-        TDocumentText text { { "changed" }, true, LineBreak::Lf };
+        DocumentText text { { "changed" }, true, LineBreak::Lf };
         TransferBuffer buffer;
         ASSERT_TRUE(SaveDocument(static_cast<TFileNode&>(*child), text, buffer, feedback));
     }
@@ -291,7 +291,7 @@ TEST(LocalDocuments, KeepTheirLineBreakStyle)
     TransferBuffer buffer;
     for (const auto& child : *connection->Children) {
         auto& file = static_cast<TFileNode&>(*child);
-        TDocumentText text;
+        DocumentText text;
         ASSERT_TRUE(LoadDocument(file, text, buffer, feedback));
         text.Lines.Append("c");
         text.Modified = true;
@@ -307,7 +307,7 @@ TEST(LocalDocuments, KeepTheirLineBreakStyle)
     auto& file = static_cast<TFileNode&>(*connection->Children->front());
     const std::string path = file.GetPath();
     std::remove(path.c_str());
-    TDocumentText text;
+    DocumentText text;
     EXPECT_FALSE(LoadDocument(file, text, buffer, feedback));
     EXPECT_EQ(codec::DecodeSjis(feedback.Messages.back().text)
                   .rfind("ローカルファイルがオープンできませんでした。\n", 0),
@@ -396,7 +396,7 @@ TEST(FileNode, PathAndOpenSheetOnDestruction)
     root.Path = "C:\\web/sub";
     EXPECT_EQ(f->GetPath(), "C:\\web/sub/a.html");
 
-    struct Sheet : TDocumentSheet {
+    struct Sheet : DocumentSheet {
         bool* reported;
         explicit Sheet(bool* r)
             : reported(r)

@@ -59,8 +59,8 @@ public:
         if (m_server->down)
             return Lost();
         if (!m_server->peerFingerprint.empty()) {
-            const std::string& trusted = m_settings.Protocol == TProtocol::Sftp ? m_settings.TrustedHostKey
-                                                                                : m_settings.TrustedCertificate;
+            const std::string& trusted = m_settings.Protocol == SiteProtocol::Sftp ? m_settings.TrustedHostKey
+                                                                                   : m_settings.TrustedCertificate;
             if (trusted != m_server->peerFingerprint) {
                 FtpResult result = FtpResult::Fail(FtpFailure::UntrustedPeer, "certificate problem");
                 result.Fingerprint = m_server->peerFingerprint;

@@ -9,7 +9,7 @@ namespace {
 struct Folder {
     TDirNode node;
 
-    void File(const std::string& name, int size, TDateTime date = {}, const std::string& attributes = "")
+    void File(const std::string& name, int size, DateTime date = {}, const std::string& attributes = "")
     {
         auto file = std::make_unique<TFileNode>();
         file->Name = name;
@@ -18,7 +18,7 @@ struct Folder {
         file->Attributes = attributes;
         node.AddChild(std::move(file));
     }
-    void Dir(const std::string& name, TDateTime date = {})
+    void Dir(const std::string& name, DateTime date = {})
     {
         auto dir = std::make_unique<TDirNode>();
         dir->Name = name;
@@ -89,7 +89,7 @@ TEST(FileListSort, ClicksCycleTheArrowAndSortTheShownFolder)
     f.File("b", 1);
     f.File("a", 2);
     f.File("c", 3);
-    TFileListSort sort;
+    FileListSort sort;
     sort.ColumnClick(fcName, &f.node);
     EXPECT_EQ(sort.ArrowOf(fcName), kArrowAscending);
     EXPECT_EQ(f.Names(), "a b c");

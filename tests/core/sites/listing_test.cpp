@@ -11,14 +11,14 @@
 namespace pw {
 namespace {
 
-const TDateTime kNow { 2024, 6, 1, 12, 0, 0 };
+const DateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 struct Parsed {
     Status status;
     TDirNode folder;
 };
 
-std::unique_ptr<Parsed> Parse(const std::vector<std::string>& lines, TDateTime now = kNow)
+std::unique_ptr<Parsed> Parse(const std::vector<std::string>& lines, DateTime now = kNow)
 {
     auto parsed = std::make_unique<Parsed>();
     parsed->status = ParseListing(parsed->folder, lines, now);
@@ -33,7 +33,7 @@ TEST(ParseListing, ReadsEntriesOfTheUnixForm)
         TNodeKind kind;
         int size;
         std::string attributes;
-        TDateTime date;
+        DateTime date;
     };
     const Case cases[] = {
         { "-rw-r--r--   1 web  web   1234 Jan 15 10:30 index.html", "index.html", nkPage, 1234, "-rw-r--r--",
@@ -139,7 +139,7 @@ TEST(ParseListing, FolderSizeIsNotRead)
         EXPECT_EQ(folder.Kind, nkFolder);
         EXPECT_TRUE(folder.IsFolder());
         EXPECT_EQ(folder.Attributes, "drwxr-xr-x");
-        EXPECT_EQ(folder.Date, (TDateTime { 2000, 1, 1, 0, 0, 0 }));
+        EXPECT_EQ(folder.Date, (DateTime { 2000, 1, 1, 0, 0, 0 }));
         const TNode& file = *parsed->folder.Children->back();
         EXPECT_EQ(file.Name, "f.txt");
         ASSERT_FALSE(file.IsFolder());
@@ -178,10 +178,10 @@ TEST(ClassifyByExtension, KindTable)
 TEST(AddLocalEntry, AttributesAndKinds)
 {
     TConnection connection;
-    TLocalSearchResult file { "page.htm", false, false, false, false, 10, { 2020, 1, 2, 10, 30, 0 } };
-    TLocalSearchResult hidden { "secret", false, true, true, false, 1, {} };
-    TLocalSearchResult system { "sys", false, false, false, true, 1, {} };
-    TLocalSearchResult dir { "sub", true, false, false, false, 0, {} };
+    LocalSearchResult file { "page.htm", false, false, false, false, 10, { 2020, 1, 2, 10, 30, 0 } };
+    LocalSearchResult hidden { "secret", false, true, true, false, 1, {} };
+    LocalSearchResult system { "sys", false, false, false, true, 1, {} };
+    LocalSearchResult dir { "sub", true, false, false, false, 0, {} };
     AddLocalEntry(connection, file);
     AddLocalEntry(connection, hidden);
     AddLocalEntry(connection, system);
@@ -190,7 +190,7 @@ TEST(AddLocalEntry, AttributesAndKinds)
     EXPECT_EQ(children[0]->Attributes, "rw-------");
     EXPECT_EQ(children[0]->Kind, nkPage);
     EXPECT_EQ(static_cast<TFileNode&>(*children[0]).Size, 10);
-    EXPECT_EQ(children[0]->Date, (TDateTime { 2020, 1, 2, 10, 30, 0 }));
+    EXPECT_EQ(children[0]->Date, (DateTime { 2020, 1, 2, 10, 30, 0 }));
     EXPECT_EQ(children[1]->Attributes, "r------h-");
     EXPECT_EQ(children[2]->Attributes, "rw--s----");
     EXPECT_EQ(children[3]->Kind, nkFolder);
@@ -204,7 +204,7 @@ TEST(SearchLocalFolder, ReadsTheDisk)
     std::ofstream(dir.file("a b.html")) << "12345";
     std::ofstream(dir.file(".hidden")) << "";
     ::chmod(dir.file(".hidden").c_str(), 0444);
-    std::vector<TLocalSearchResult> results;
+    std::vector<LocalSearchResult> results;
     ASSERT_TRUE(SearchLocalFolder(dir.path(), results).ok);
     ASSERT_EQ(results.size(), 3u);
     std::sort(results.begin(), results.end(), [](auto& a, auto& b) { return a.Name < b.Name; });
@@ -216,7 +216,7 @@ TEST(SearchLocalFolder, ReadsTheDisk)
     EXPECT_FALSE(results[1].ReadOnly);
     EXPECT_TRUE(results[2].Directory);
 
-    std::vector<TLocalSearchResult> none;
+    std::vector<LocalSearchResult> none;
     EXPECT_EQ(SearchLocalFolder(dir.file("missing"), none).error, "bad directory");
 }
 

@@ -26,7 +26,7 @@ TEST(Setups, LoadAppliesTheDefaults)
                                    "[Setup4]\r\nName=s\r\nHost=h4\r\nProtocol=sftp\r\nPassive=0\r\n"
                                    "TrustedHostKey=abc\r\nLastPath=/kept\r\nStoreDirectly=1\r\n");
     const TIniList& store = *storePtr;
-    const TSetupList list = LoadSetups(store);
+    const SetupList list = LoadSetups(store);
     ASSERT_EQ(list.Setups.size(), 4u);
     EXPECT_EQ(list.SelectedIndex, 0); // "DefautIndex" missing, Count >= 1
 
@@ -35,7 +35,7 @@ TEST(Setups, LoadAppliesTheDefaults)
     EXPECT_EQ(ftp.RootURL, "http://ftp.example.jp/");
     EXPECT_EQ(ftp.Port, 21);
     EXPECT_EQ(ftp.Kind, skFtp);
-    EXPECT_EQ(ftp.Protocol, TProtocol::Ftp);
+    EXPECT_EQ(ftp.Protocol, SiteProtocol::Ftp);
     EXPECT_TRUE(ftp.Passive);
     EXPECT_FALSE(ftp.StoreDirectly);
     EXPECT_FALSE(ftp.LastLoginPath);
@@ -50,7 +50,7 @@ TEST(Setups, LoadAppliesTheDefaults)
     EXPECT_EQ(jump.LastPath, "http://r/"); // LastPath defaults to the RootURL
 
     const TSetup& sftp = *list.Setups[3];
-    EXPECT_EQ(sftp.Protocol, TProtocol::Sftp);
+    EXPECT_EQ(sftp.Protocol, SiteProtocol::Sftp);
     EXPECT_EQ(sftp.Port, 22);
     EXPECT_FALSE(sftp.Passive);
     EXPECT_EQ(sftp.TrustedHostKey, "abc");
@@ -75,7 +75,7 @@ TEST(Setups, AHugeCountDoesNotExhaustMemory)
     for (const char* count : { "2147483647", "2000000000", "5000" }) {
         SCOPED_TRACE(count);
         const auto store = StorePtr(std::string("[Setups]\r\nCount=") + count + "\r\n\r\n[Setup1]\r\nName=a\r\n");
-        const TSetupList list = LoadSetups(*store);
+        const SetupList list = LoadSetups(*store);
         EXPECT_LE(list.Setups.size(), store->LineCount() + 1000);
         EXPECT_GE(list.Setups.size(), 1000u);
         ASSERT_FALSE(list.Setups.empty());
@@ -99,7 +99,7 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
     a->LastLoginPath = true;
     a->LastPath = "/home/u/www/x";
     a->Port = 2121;
-    a->Protocol = TProtocol::Ftps;
+    a->Protocol = SiteProtocol::Ftps;
     a->TrustedCertificate = "sha256//AAAA";
     setups.push_back(std::move(a));
     auto b = std::make_unique<TSetup>();
@@ -121,10 +121,10 @@ TEST(Setups, SaveWritesKeysInOrderAndLeavesOldSections)
         "LastLoginPath=0\r\nRootURL=\r\nIniPath=/srv/www\r\nPassword=\r\nUser=\r\nHost=\r\nName=b\r\n");
 
     // Loading reads only up to Count; the round trip keeps every field.
-    const TSetupList back = LoadSetups(store);
+    const SetupList back = LoadSetups(store);
     ASSERT_EQ(back.Setups.size(), 2u);
     EXPECT_EQ(back.Setups[0]->TrustedCertificate, "sha256//AAAA");
-    EXPECT_EQ(back.Setups[0]->Protocol, TProtocol::Ftps);
+    EXPECT_EQ(back.Setups[0]->Protocol, SiteProtocol::Ftps);
     EXPECT_EQ(back.Setups[0]->Port, 2121);
     EXPECT_EQ(back.Setups[0]->LastPath, "/home/u/www/x");
     EXPECT_EQ(back.Setups[1]->Kind, skLocal);
@@ -150,7 +150,7 @@ TEST(Setups, CharsetOfThePages)
     const auto store = StorePtr("[Setups]\r\nCount=5\r\n[Setup1]\r\nName=none\r\n"
                                 "[Setup2]\r\nCharset=utf-8\r\n[Setup3]\r\nCharset=euc-jp\r\n"
                                 "[Setup4]\r\nCharset=shift_jis\r\n[Setup5]\r\nCharset=UTF8\r\n");
-    const TSetupList list = LoadSetups(*store);
+    const SetupList list = LoadSetups(*store);
     ASSERT_EQ(list.Setups.size(), 5u);
     EXPECT_EQ(list.Setups[0]->Charset, PageCharset::Auto); // missing
     EXPECT_EQ(list.Setups[1]->Charset, PageCharset::Utf8);
@@ -228,7 +228,7 @@ TEST(Setups, EveryFieldRoundTripsThroughTheFile)
     remote->LastPath = "/www/sub";
     remote->Port = 2222;
     remote->Kind = skFtp;
-    remote->Protocol = TProtocol::Sftp;
+    remote->Protocol = SiteProtocol::Sftp;
     remote->Passive = false;
     remote->TrustedCertificate = "sha256//C";
     remote->TrustedHostKey = "K";
@@ -247,13 +247,13 @@ TEST(Setups, EveryFieldRoundTripsThroughTheFile)
     plain->Host = "ftp.example";
     plain->RootURL = "http://ftp.example/";
     plain->Kind = skFtp;
-    plain->Protocol = TProtocol::Ftps;
+    plain->Protocol = SiteProtocol::Ftps;
     setups.push_back(std::move(plain));
 
     TIniList written;
     SaveSetups(written, setups, 2);
     const auto store = StorePtr(written.SaveToText());
-    const TSetupList back = LoadSetups(*store);
+    const SetupList back = LoadSetups(*store);
     ASSERT_EQ(back.Setups.size(), setups.size());
     EXPECT_EQ(back.SelectedIndex, 2);
     for (size_t i = 0; i < setups.size(); ++i)
@@ -271,7 +271,7 @@ TEST(Setups, CopySetupCopiesEveryField)
     setup.Name = "n";
     setup.Host = "h";
     setup.Kind = skFtp;
-    setup.Protocol = TProtocol::Sftp;
+    setup.Protocol = SiteProtocol::Sftp;
     setup.TrustedHostKey = "k";
     setup.Passive = false;
     setup.Port = 2222;
@@ -279,7 +279,7 @@ TEST(Setups, CopySetupCopiesEveryField)
     const auto copy = CopySetup(setup);
     EXPECT_EQ(copy->Name, "n");
     EXPECT_EQ(copy->Kind, skFtp);
-    EXPECT_EQ(copy->Protocol, TProtocol::Sftp);
+    EXPECT_EQ(copy->Protocol, SiteProtocol::Sftp);
     EXPECT_EQ(copy->TrustedHostKey, "k");
     EXPECT_FALSE(copy->Passive);
     EXPECT_EQ(copy->Port, 2222);
