@@ -46,6 +46,15 @@ bool LoadDocument(TFileNode& file, DocumentText& text, TransferBuffer& buffer, S
     return true;
 }
 
+std::optional<PageFile> LoadPage(
+    TFileNode& file, std::optional<PageEncoding> forced, TransferBuffer& buffer, SiteFeedback& feedback)
+{
+    DocumentText text;
+    if (!LoadDocument(file, text, buffer, feedback))
+        return std::nullopt;
+    return PageFile::FromLines(std::move(text.Lines), text.Break, forced);
+}
+
 namespace {
 
 std::string BesidePath(const std::string& path, std::string_view prefix)

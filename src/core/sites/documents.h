@@ -4,7 +4,9 @@
 #include "sites/ftpclient.h"
 #include "sites/nodes.h"
 #include "text/linebuffer.h"
+#include "text/pagefile.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,10 @@ bool CanPreview(const TNode& entry);
 // and fills `text` (unmodified). A failed download marks the connection for
 // reconnection.
 bool LoadDocument(TFileNode& file, DocumentText& text, TransferBuffer& buffer, SiteFeedback& feedback);
+// The same, read as a page for an editor tab: in `forced` when given, else in
+// the encoding its bytes show (PageFile::FromLines). None when the load fails.
+std::optional<PageFile> LoadPage(
+    TFileNode& file, std::optional<PageEncoding> forced, TransferBuffer& buffer, SiteFeedback& feedback);
 
 // Saves a modified text (an unmodified one sends nothing). Remote: the page is
 // replaced through a temporary file (see StoreReplacing) and keeps the mode

@@ -169,11 +169,6 @@ bool DocumentsArea::openDocument(TFileNode& file)
     if (!CanOpen(file))
         return false;
 
-    DocumentText text;
-    if (!LoadDocument(file, text, m_workspace.Buffer, m_feedback)) {
-        emit commandStateChanged();
-        return false;
-    }
     // The page's encoding: the one the user chose for it, the site's, or the
     // one its bytes show.
     std::optional<PageEncoding> forced;
@@ -183,11 +178,15 @@ bool DocumentsArea::openDocument(TFileNode& file)
         const TConnection* connection = ConnectionOf(file);
         forced = ForcedEncoding(connection && connection->Setup ? connection->Setup->Charset : PageCharset::Auto);
     }
-    PageFile page = PageFile::FromLines(std::move(text.Lines), text.Break, forced);
+    std::optional<PageFile> page = LoadPage(file, forced, m_workspace.Buffer, m_feedback);
+    if (!page) {
+        emit commandStateChanged();
+        return false;
+    }
     auto* tab = new DocumentTab(file);
-    tab->setByteOrderMark(page.ByteOrderMark);
-    tab->editor()->LoadBuffer(page.Lines, page.Break, page.Encoding);
-    page.Lines = LineBuffer();
+    tab->setByteOrderMark(page->ByteOrderMark);
+    tab->editor()->LoadBuffer(page->Lines, page->Break, page->Encoding);
+    page.reset();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
     file.Sheet = std::make_unique<TabSheet>(tab);

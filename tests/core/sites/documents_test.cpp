@@ -22,7 +22,7 @@ struct Remote {
     TConnection* connection = nullptr;
     TransferBuffer buffer;
 
-    Remote()
+    explicit Remote(const std::vector<std::pair<std::string, std::string>>& moreFiles = {})
     {
         setup.Name = "site";
         setup.Host = "h";
@@ -32,6 +32,8 @@ struct Remote {
         setup.IniPath = "www";
         factory.server->AddFile("/home/web/www/long.html", "line one\nline two\nline three\n");
         factory.server->AddFile("/home/web/www/short.html", "a\n");
+        for (const auto& [name, bytes] : moreFiles)
+            factory.server->AddFile("/home/web/www/" + name, bytes);
         connection = tree.Connect(&setup);
     }
     TFileNode& File(const std::string& name)
@@ -45,6 +47,39 @@ struct Remote {
     std::string LastMessage() const { return codec::DecodeSjis(feedback.Messages.back().text); }
     std::string LastStatus() const { return codec::DecodeSjis(feedback.Statuses.back()); }
 };
+
+// A page opened for an editor tab: its bytes read in the encoding they show
+// or the one forced, the mark kept out of the lines; a failed load gives none.
+TEST(RemoteDocuments, LoadPageReadsTheBytesAsAPage)
+{
+    // "<title>表示テスト</title>" in EUC-JP, and the same text with a UTF-8 mark.
+    const std::string eucTitle = "<title>\xC9\xBD\xBC\xA8\xA5\xC6\xA5\xB9\xA5\xC8</title>";
+    const std::string utf8Title = "<title>\xE8\xA1\xA8\xE7\xA4\xBA\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88</title>";
+    Remote r({ { "euc.html", eucTitle + "\n<p>a</p>\n" }, { "bom.html", "\xEF\xBB\xBF" + utf8Title + "\n" } });
+    ASSERT_NE(r.connection, nullptr);
+    const struct {
+        const char* name;
+        std::optional<PageEncoding> forced;
+        PageEncoding encoding;
+        bool mark;
+        std::string firstLine;
+    } cases[] = {
+        { "euc.html", std::nullopt, PageEncoding::EucJp, false, eucTitle },
+        { "euc.html", PageEncoding::ShiftJis, PageEncoding::ShiftJis, false, eucTitle },
+        { "bom.html", std::nullopt, PageEncoding::Utf8, true, utf8Title },
+    };
+    for (const auto& c : cases) {
+        const std::optional<PageFile> page = LoadPage(r.File(c.name), c.forced, r.buffer, r.feedback);
+        ASSERT_TRUE(page) << c.name;
+        EXPECT_EQ(page->Encoding, c.encoding) << c.name;
+        EXPECT_EQ(page->ByteOrderMark, c.mark) << c.name;
+        EXPECT_EQ(page->Break, LineBreak::CrLf) << c.name; // a page from a server
+        ASSERT_FALSE(page->Lines.Empty());
+        EXPECT_EQ(page->Lines[0], c.firstLine) << c.name;
+    }
+    r.factory.server->files.erase("/home/web/www/euc.html");
+    EXPECT_FALSE(LoadPage(r.File("euc.html"), std::nullopt, r.buffer, r.feedback));
+}
 
 TEST(RemoteDocuments, LfPageComesBackWithCrLfThroughATemporaryName)
 {
