@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/common/opendocuments.h"
 #include "sites/recovery.h"
 #include "text/pageencoding.h"
 
@@ -35,7 +36,7 @@ struct Workspace;
 // The documents area: one tab of PCMain per open page, with its open, save,
 // close and preview commands, the questions about unsaved changes, and the
 // find bar.
-class DocumentsArea : public QObject {
+class DocumentsArea : public QObject, public OpenDocuments {
     Q_OBJECT
 public:
     struct Widgets {
@@ -68,12 +69,12 @@ public:
     // Takes every tab away without a question (the window is going away
     // after its pages were kept or saved).
     void discardAll();
-    bool closeConnectionDocuments(TConnection& connection);
-    bool closeDocumentsBelow(const std::string& folderPath);
+    bool closeConnectionDocuments(TConnection& connection) override;
+    bool closeDocumentsBelow(const std::string& folderPath) override;
 
     // The active tab and its file (none on the list page).
     DocumentTab* activeTab() const;
-    TFileNode* activeFile() const;
+    TFileNode* activeFile() const override;
     DocumentTab* tabOf(const TFileNode& file) const;
     // The menu that reopens the active page in another encoding.
     QMenu* encodingMenu() const { return m_encodingMenu; }

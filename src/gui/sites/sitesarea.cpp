@@ -4,7 +4,7 @@
 #include "gui/common/datatext.h"
 #include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
-#include "gui/documents/documentsarea.h"
+#include "gui/common/opendocuments.h"
 #include "gui/sites/connectiontreemodel.h"
 #include "gui/sites/filelistmodel.h"
 #include "gui/sites/fmhosts.h"
@@ -70,7 +70,7 @@ SitesArea::Widgets BuildWidgets(QTabWidget* pages)
 
 } // namespace
 
-SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, DocumentsArea& documents,
+SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, OpenDocuments& documents,
     QTabWidget* pages, QWidget* window)
     : QObject(window)
     , m_workspace(workspace)

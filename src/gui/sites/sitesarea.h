@@ -23,7 +23,7 @@ namespace pw::gui {
 
 class ActionList;
 class ConnectionTreeModel;
-class DocumentsArea;
+class OpenDocuments;
 class FileListModel;
 class TFmHosts;
 struct Workspace;
@@ -53,7 +53,7 @@ public:
     // and the host list dialog (a child of `window`) are made here; `pages`
     // is the window's page control, whose first page the window fills with
     // the list page.
-    SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, DocumentsArea& documents,
+    SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& actions, OpenDocuments& documents,
         QTabWidget* pages, QWidget* window);
     // What the window places: the selector and the four buttons on its tool
     // bar, the list page as the first page of PCMain.
@@ -104,7 +104,7 @@ private:
     Workspace& m_workspace;
     SiteFeedback& m_feedback;
     Widgets m_widgets;
-    DocumentsArea& m_documents;
+    OpenDocuments& m_documents;
     TFmHosts* m_hostsDialog;
     ConnectionTreeModel* m_treeModel = nullptr;
     FileListModel* m_fileModel = nullptr;
