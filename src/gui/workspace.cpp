@@ -1,13 +1,13 @@
 #include "gui/workspace.h"
 
 #include "gui/common/datatext.h"
-#include "gui/options/fmoption.h"
+#include "shell/onlineservices.h"
 
 namespace pw::gui {
 
 QString StoredServiceUrl(const Workspace& workspace)
 {
-    return FromData(workspace.IniListSetup.ReadString(kOptionsSection, kServiceUrlKey, "")).trimmed();
+    return FromData(workspace.IniListSetup.ReadString("Setups", kServiceUrlKey, "")).trimmed();
 }
 
 } // namespace pw::gui

@@ -17,6 +17,8 @@ namespace pw {
 inline constexpr double kProgramVersion = 1.1;
 
 // Paths below the service address.
+// The key of the service's address among the options (section "Setups").
+inline constexpr const char* kServiceUrlKey = "ServiceURL";
 inline constexpr std::string_view kVersionFilePath = "newversion.txt";
 inline constexpr std::string_view kAdPagePath = "ad.jsp";
 inline constexpr std::string_view kDefinitionsFilePath = "nwks.txt";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/onlineservices.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -44,8 +46,7 @@ private:
     std::unique_ptr<Ui::TFmOption> ui;
 };
 
-// Keys of the options.
+// The section of the options' keys (the service address key is kServiceUrlKey).
 inline constexpr const char* kOptionsSection = "Setups";
-inline constexpr const char* kServiceUrlKey = "ServiceURL";
 
 } // namespace pw::gui
