@@ -131,6 +131,7 @@ private slots:
     void fileListRowsUpdateAfterRefresh();
     void fileListTakesManyEntriesWithoutPerRowCost();
     void adTreeFollowsTheCoreTree();
+    void adTreeShowsNamesInThePageEncoding();
     void modelsReadSafelyWhileACommandRuns();
 };
 
@@ -424,6 +425,28 @@ void ModelsTest::fileListTakesManyEntriesWithoutPerRowCost()
     QVERIFY2(model.rows.size() < 500, qPrintable(QString::number(model.rows.size())));
     QVERIFY(model.rows.count(100005) == 1);
     QCOMPARE(view.findChildren<QWidget*>().size() < 20, true);
+}
+
+// Node texts are bytes of the page: a UTF-8 or EUC-JP page's names read in
+// its own encoding, not as Shift_JIS.
+void ModelsTest::adTreeShowsNamesInThePageEncoding()
+{
+    const struct {
+        PageEncoding encoding;
+        std::string name; // 表示 in that encoding
+    } cases[] = {
+        { PageEncoding::ShiftJis, "\x95\x5C\x8E\xA6" },
+        { PageEncoding::Utf8, "\xE8\xA1\xA8\xE7\xA4\xBA" },
+        { PageEncoding::EucJp, "\xC9\xBD\xBC\xA8" },
+    };
+    for (const auto& c : cases) {
+        AdTree tree;
+        PageEncoding encoding = c.encoding;
+        AdTreeModel model(tree, [&] { return encoding; });
+        tree.Add(nullptr, c.name, nsMatched);
+        QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("表示"));
+        QCOMPARE(model.index(0, 0).data(Qt::AccessibleTextRole).toString(), QStringLiteral("表示"));
+    }
 }
 
 void ModelsTest::adTreeFollowsTheCoreTree()

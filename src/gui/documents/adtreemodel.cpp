@@ -11,8 +11,14 @@
 namespace pw::gui {
 
 AdTreeModel::AdTreeModel(AdTree& tree, QObject* parent)
+    : AdTreeModel(tree, {}, parent)
+{
+}
+
+AdTreeModel::AdTreeModel(AdTree& tree, std::function<PageEncoding()> pageEncoding, QObject* parent)
     : QAbstractItemModel(parent)
     , m_tree(tree)
+    , m_pageEncoding(std::move(pageEncoding))
 {
     m_tree.SetListener(this);
 }
@@ -82,8 +88,10 @@ QVariant AdTreeModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
-        return FromData(node->Text());
+    case Qt::AccessibleTextRole: {
+        const PageEncoding encoding = m_pageEncoding ? m_pageEncoding() : PageEncoding::ShiftJis;
+        return QString::fromStdString(PageTextToUtf8(encoding, node->Text()));
+    }
     case Qt::DecorationRole:
         return statusIcon(node->Status());
     case Qt::ToolTipRole:

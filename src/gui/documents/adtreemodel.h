@@ -1,8 +1,11 @@
 #pragma once
 
 #include "pageads/adtree.h"
+#include "text/pageencoding.h"
 
 #include <QAbstractItemModel>
+
+#include <functional>
 
 namespace pw::gui {
 
@@ -14,7 +17,10 @@ namespace pw::gui {
 class AdTreeModel : public QAbstractItemModel, private AdTreeListener {
     Q_OBJECT
 public:
+    // Node texts are bytes of the page, in the encoding `pageEncoding` gives
+    // when the model reads them (Shift_JIS without one).
     explicit AdTreeModel(AdTree& tree, QObject* parent = nullptr);
+    AdTreeModel(AdTree& tree, std::function<PageEncoding()> pageEncoding, QObject* parent = nullptr);
     ~AdTreeModel() override;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -49,6 +55,8 @@ private:
     void ExpandAll() override;
 
     AdTree& m_tree;
+
+    std::function<PageEncoding()> m_pageEncoding;
 };
 
 } // namespace pw::gui

@@ -31,7 +31,9 @@ DocumentTab::DocumentTab(TFileNode& file, QWidget* parent)
     m_adTreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_adTreeView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_adTreeView->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_adTreeModel = new AdTreeModel(m_adTree, this);
+    // Node texts are the page's bytes: read in the editor's encoding.
+    m_adTreeModel = new AdTreeModel(
+        m_adTree, [this] { return m_editor ? m_editor->Encoding() : PageEncoding::ShiftJis; }, this);
     m_adTreeView->setModel(m_adTreeModel);
     connect(m_adTreeModel, &AdTreeModel::expandAllRequested, m_adTreeView, &QTreeView::expandAll);
     connect(m_adTreeModel, &AdTreeModel::selectionMarked, this, [this] { showTreeSelection(); });
