@@ -650,10 +650,11 @@ private slots:
 
     // The same for a UTF-8 page with a byte order mark: the copy holds the
     // mark once, and the tab it is put back into keeps it out of the text and
-    // writes it once.
+    // writes it once. Its ad tree lists the page's block once.
     void recoveryCopyKeepsTheByteOrderMark()
     {
-        const std::string utf8 = "\xEF\xBB\xBF<p>\xE6\x97\xA5\xE6\x9C\xAC</p>\r\n</html>\r\n";
+        const std::string utf8
+            = "\xEF\xBB\xBF<p>\xE6\x97\xA5\xE6\x9C\xAC</p>\r\n<!--PWH[ad]-->x<!--PWHEND-->\r\n</html>\r\n";
         QVERIFY(WriteFileAtomically(m_home + "/www/a/b/page.html", utf8).ok);
         writeSettings(Kind::Local);
         startForm();
@@ -672,6 +673,7 @@ private slots:
         QTRY_COMPARE(pages()->count(), 2);
         QVERIFY(activeTab()->editor()->PageModified());
         QVERIFY(activeTab()->editor()->text().startsWith(QStringLiteral("X<p>日本</p>")));
+        QCOMPARE(activeTab()->adTreeView()->model()->rowCount(), 1);
         action("FileSave")->trigger();
         QCOMPARE(ReadFile(m_home + "/www/a/b/page.html"), edited);
         QVERIFY(m_form->close());

@@ -369,7 +369,10 @@ void DocumentsArea::restoreText(TFileNode& file, const std::string& bytes)
     tab->setByteOrderMark(copy.ByteOrderMark);
     tab->editor()->LoadBuffer(copy.Lines, tab->editor()->PageLineBreak(), copy.Encoding);
     tab->editor()->SetPageModified(true);
+    // The tree of the text the tab was opened with goes: the scan fills a
+    // cleared tree.
     AdPage page = tab->page();
+    page.Tree.Clear();
     ScanAdBlocks(page, m_workspace.Banners);
     emit commandStateChanged();
 }
