@@ -223,6 +223,11 @@ void TMainForm::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    // The browser windows (preview, login, signup, help) go with the main
+    // window, so that the program ends now and not with the last of them.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* browser = qobject_cast<BrowserWindow*>(window))
+            browser->close();
 }
 
 void TMainForm::updateCommandState()
