@@ -198,7 +198,8 @@ AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)
     const std::string text = node->Text();
     if (SelectBlock(page, text, true, node->Status() == nsRotation, result)) {
         page.Editor.DeleteSelection();
-        result.Messages.push_back({ MessageType::Warning, std::string(kBlockDeletedMessage) });
+        // Done as asked: news, not a warning.
+        result.Messages.push_back({ MessageType::Information, std::string(kBlockDeletedMessage) });
         result.Done = true;
     } else {
         result.Messages.push_back({ MessageType::Warning, std::string(kBlockMissingDeletedMessage) });

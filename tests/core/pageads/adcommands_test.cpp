@@ -286,7 +286,7 @@ TEST(DeleteAdBlock, RemovesTheRotationWithItsMembersAndSelectsTheNextNode)
     EXPECT_EQ(page.Text(), Lines({ "a", "", Normal("ABC", kAbc) }));
     EXPECT_EQ(page.Tree(), "matched\tABC\t*\n");
     EXPECT_EQ(result.Messages,
-        (std::vector<UserMessage> { { MessageType::Warning, std::string(kBlockDeletedMessage) } }));
+        (std::vector<UserMessage> { { MessageType::Information, std::string(kBlockDeletedMessage) } }));
     EXPECT_EQ(result.SelectBannerRow, 0);
     EXPECT_EQ(page.editor.SelectionStart(), (TextPos { 3, 1 }));
 }
