@@ -347,7 +347,7 @@ std::optional<PageCharset> PageCharsetFromKey(std::string_view key)
     return std::nullopt;
 }
 
-PageEncoding ResolvePageEncoding(PageCharset charset, std::string_view bytes)
+std::optional<PageEncoding> ForcedEncoding(PageCharset charset)
 {
     switch (charset) {
     case PageCharset::ShiftJis:
@@ -359,6 +359,13 @@ PageEncoding ResolvePageEncoding(PageCharset charset, std::string_view bytes)
     case PageCharset::Auto:
         break;
     }
+    return std::nullopt;
+}
+
+PageEncoding ResolvePageEncoding(PageCharset charset, std::string_view bytes)
+{
+    if (const auto forced = ForcedEncoding(charset))
+        return *forced;
     return DetectPageEncoding(bytes);
 }
 

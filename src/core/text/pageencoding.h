@@ -46,6 +46,8 @@ enum class PageCharset { Auto, ShiftJis, Utf8, EucJp };
 std::string_view PageCharsetKey(PageCharset charset);
 // nullopt for a key that is none of the four.
 std::optional<PageCharset> PageCharsetFromKey(std::string_view key);
+// The encoding a charset choice forces; nullopt for Auto.
+std::optional<PageEncoding> ForcedEncoding(PageCharset charset);
 // The encoding to read a page in: the chosen one, or the detected one for Auto.
 PageEncoding ResolvePageEncoding(PageCharset charset, std::string_view bytes);
 

@@ -68,19 +68,4 @@ std::string PageFile::ToBytes() const
     return bytes;
 }
 
-std::optional<PageEncoding> ForcedEncoding(PageCharset charset)
-{
-    switch (charset) {
-    case PageCharset::ShiftJis:
-        return PageEncoding::ShiftJis;
-    case PageCharset::Utf8:
-        return PageEncoding::Utf8;
-    case PageCharset::EucJp:
-        return PageEncoding::EucJp;
-    case PageCharset::Auto:
-        break;
-    }
-    return std::nullopt;
-}
-
 } // namespace pw

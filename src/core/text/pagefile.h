@@ -43,7 +43,4 @@ struct PageFile {
     std::string ToBytes() const;
 };
 
-// The encoding a site's charset choice forces; nullopt for Auto.
-std::optional<PageEncoding> ForcedEncoding(PageCharset charset);
-
 } // namespace pw
