@@ -1,5 +1,7 @@
 #include "net/servers.h"
 
+#include "support/command.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -150,15 +152,8 @@ void ChildProcess::Resume()
 
 std::string RunCommand(const std::string& command)
 {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    return ::pclose(pipe) == 0 ? output : std::string();
+    test::CommandOutcome run = test::RunShell(command);
+    return run.status == 0 ? std::move(run.out) : std::string();
 }
 
 int FreePort()

@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 #include "settings/inilist.h"
 #include "support/clirun.h"
+#include "support/command.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -250,15 +251,9 @@ TEST(NetworksCli, EndToEndImportThroughTheProgram)
     MergeDir m;
     const std::string command = std::string(PAGEWICK_CLI) + " networks import " + m.dir.file("download.txt")
         + " --dir " + m.dir.path() + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[256];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0);
-    EXPECT_EQ(out, "P\t新しいP\t基本設定,設定2\n\t自分の代理店\t基本設定\nR\tネットワークR\t\n");
+    const test::CommandOutcome run = test::RunShell(command);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "P\t新しいP\t基本設定,設定2\n\t自分の代理店\t基本設定\nR\tネットワークR\t\n");
 }
 
 } // namespace

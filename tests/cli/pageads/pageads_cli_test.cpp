@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 #include "settings/inilist.h"
 #include "support/clirun.h"
+#include "support/command.h"
 #include "support/tempdir.h"
 #include "text/codec.h"
 
@@ -444,14 +445,9 @@ TEST(PageadsCli, BuiltProgramRunsEndToEnd)
     Fixture f;
     const std::string command
         = std::string(PAGEWICK_CLI) + " ads scan " + f.page + " --dir " + f.settings + " --raw";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[256];
-    while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0);
-    EXPECT_EQ(out, codec::EncodeSjis(kPageTree).bytes);
+    const test::CommandOutcome run = test::RunShell(command);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, codec::EncodeSjis(kPageTree).bytes);
 }
 
 } // namespace

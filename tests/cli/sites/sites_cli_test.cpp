@@ -5,6 +5,7 @@
 #include "settings/settingsfile.h"
 #include "sites/setup.h"
 #include "support/clirun.h"
+#include "support/command.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -99,15 +100,9 @@ TEST(ListingCli, BinaryEndToEnd)
     ASSERT_TRUE(WriteFileAtomically(dir.file("in.txt"), kListing).ok);
     const std::string command
         = std::string(PAGEWICK_CLI) + " listing --now '2024-01-10 08:00' < '" + dir.file("in.txt") + "'";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0);
-    EXPECT_EQ(out.substr(0, out.find('\n')), "page\tindex.html\t1234\t-rw-r--r--\t2023-01-15 10:30");
+    const test::CommandOutcome run = test::RunShell(command);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "page\tindex.html\t1234\t-rw-r--r--\t2023-01-15 10:30");
 }
 
 // A settings folder whose Pagewick.ini holds the given setups.

@@ -8,6 +8,7 @@
 #include "pageads/adcommands.h"
 #include "pageads/adtext.h"
 #include "pageads/scanner.h"
+#include "support/command.h"
 #include "support/tempdir.h"
 #include "text/codec.h"
 #include "text/lines.h"
@@ -283,16 +284,7 @@ TEST(EncodedPages, JumpFindsBlocksByTheirPageName)
 
 std::string RunCommand(const std::string& command)
 {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    ::pclose(pipe);
-    return output;
+    return test::RunShell(command).out;
 }
 
 // Decodes the page file as a browser does, runs the rotation's script once for

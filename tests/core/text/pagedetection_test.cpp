@@ -4,6 +4,7 @@
 // sample was written in, DetectPageEncoding must name it too.
 #include "text/pageencoding.h"
 
+#include "support/command.h"
 #include "support/tempdir.h"
 #include "text/codec.h"
 
@@ -91,16 +92,7 @@ std::optional<PageEncoding> FromNkf(std::string_view guess)
 
 std::string RunCommand(const std::string& command)
 {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, n);
-    ::pclose(pipe);
-    return output;
+    return test::RunShell(command).out;
 }
 
 struct Sample {
