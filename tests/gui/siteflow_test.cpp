@@ -247,6 +247,19 @@ private:
         QVERIFY(m_form->close());
     }
 
+    TFmHosts* hostList() { return m_form->findChild<TFmHosts*>(QStringLiteral("FmHosts")); }
+
+    // Runs `work` once the host list dialog shows (it is modal: queue the work
+    // before the button that opens it).
+    void whileHostListOpen(std::function<void()> work)
+    {
+        TFmHosts* dialog = hostList();
+        QTimer::singleShot(0, dialog, [dialog, work = std::move(work)] {
+            QTRY_VERIFY(dialog->isVisible());
+            work();
+        });
+    }
+
 private slots:
     void init()
     {
@@ -421,16 +434,10 @@ private slots:
         writeSettings(Kind::Local);
         startForm();
         auto* selector = m_form->findChild<QComboBox*>(QStringLiteral("CBSetups"));
-        auto* dialog = m_form->findChild<TFmHosts*>(QStringLiteral("FmHosts"));
-        auto whileOpen = [&](std::function<void()> work) {
-            QTimer::singleShot(0, dialog, [dialog, work] {
-                QTRY_VERIFY(dialog->isVisible());
-                work();
-            });
-        };
+        auto* dialog = hostList();
         // A new folder goes in before "site": the close button still selects
         // "site", wherever it now stands.
-        whileOpen([dialog] {
+        whileHostListOpen([dialog] {
             dialog->NewLocalFolder();
             dialog->findChild<QPushButton*>(QStringLiteral("BtClose"))->click();
         });
@@ -439,7 +446,7 @@ private slots:
         QCOMPARE(selector->currentText(), QStringLiteral("site"));
 
         const int site = selector->currentIndex();
-        whileOpen([dialog, site] {
+        whileHostListOpen([dialog, site] {
             dialog->SelectSetup(site);
             dialog->findChild<QPushButton*>(QStringLiteral("BtConnect"))->click();
         });
@@ -458,14 +465,8 @@ private slots:
         writeSettings(Kind::Local);
         startForm();
         auto* selector = m_form->findChild<QComboBox*>(QStringLiteral("CBSetups"));
-        auto* dialog = m_form->findChild<TFmHosts*>(QStringLiteral("FmHosts"));
-        auto whileOpen = [&](std::function<void()> work) {
-            QTimer::singleShot(0, dialog, [dialog, work] {
-                QTRY_VERIFY(dialog->isVisible());
-                work();
-            });
-        };
-        whileOpen([dialog] {
+        auto* dialog = hostList();
+        whileHostListOpen([dialog] {
             dialog->NewLocalFolder();
             dialog->findChild<QPushButton*>(QStringLiteral("BtClose"))->click();
         });
@@ -473,7 +474,7 @@ private slots:
         QCOMPARE(selector->currentText(), QStringLiteral("site"));
         QVERIFY(selector->currentIndex() > 0); // "site" is not the first, so the fallback shows
 
-        whileOpen([dialog] {
+        whileHostListOpen([dialog] {
             dialog->NewLocalFolder();
             const auto& setups = dialog->Setups();
             for (size_t row = 0; row < setups.size(); ++row)
