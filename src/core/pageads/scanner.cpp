@@ -345,10 +345,13 @@ bool ParseNumbering(std::string_view text, long long& value)
 
 } // namespace
 
-void ScanAdBlocks(AdPage& page, const BannerList& catalogue)
+void ScanAdBlocks(AdPage& page, const BannerList& catalogue, MarkerRepairs repairs)
 {
     PageEditor& editor = page.Editor;
-    const PageChange repairs(editor);
+    const bool write = repairs == MarkerRepairs::Write;
+    std::optional<PageChange> change;
+    if (write)
+        change.emplace(editor);
     AdTree& tree = page.Tree;
     const PageEncoding encoding = page.Encoding;
     const BannerLookup lookup(catalogue, encoding);
@@ -406,12 +409,12 @@ void ScanAdBlocks(AdPage& page, const BannerList& catalogue)
             }
             }
         }
-        if (repair.Changed())
+        if (write && repair.Changed())
             editor.SetLineText(line, repair.Finish());
     }
-    if (normal)
+    if (write && normal)
         editor.AppendLine(kNormalEnd);
-    if (rotation)
+    if (write && rotation)
         editor.AppendLine(kRotationEnd);
     tree.ExpandAll();
 }

@@ -15,11 +15,18 @@ namespace pw {
 inline const std::string_view kDefaultRotationName = "ローテーション"_sjis;
 inline const std::string_view kDefaultNormalName = "未命名広告"_sjis;
 
+enum class MarkerRepairs {
+    Write, // repaired markers go into the text
+    Leave, // the text is not touched; the tree shows what a repair would
+};
+
 // Walks the whole text once and fills the (cleared) ad tree, rating every
 // normal and member block against the catalogue. Start markers whose name is
 // empty or holds "[" get a default name, and missing end markers of blocks
-// still open at the end are appended as last lines.
-void ScanAdBlocks(AdPage& page, const BannerList& catalogue);
+// still open at the end are appended as last lines, unless `repairs` says to
+// leave the text as it is (a rescan after an undo, which must not cut off the
+// redo history).
+void ScanAdBlocks(AdPage& page, const BannerList& catalogue, MarkerRepairs repairs = MarkerRepairs::Write);
 
 struct BlockAtCaret {
     TAdBlockKind Kind = abNone;

@@ -4,6 +4,7 @@
 #include "gui/common/datatext.h"
 #include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/popupmenu.h"
 #include "gui/documents/documenttab.h"
 #include "gui/documents/findbar.h"
 #include "gui/documents/scintillapageeditor.h"
@@ -50,7 +51,7 @@ void AttachMenu(QWidget* widget, QMenu* menu)
         return;
     widget->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(widget, &QWidget::customContextMenuRequested, menu,
-        [widget, menu](const QPoint& at) { menu->popup(widget->mapToGlobal(at)); });
+        [widget, menu](const QPoint& at) { PopupAtPointer(menu, widget->mapToGlobal(at)); });
 }
 
 } // namespace
@@ -196,6 +197,10 @@ bool DocumentsArea::openDocument(TFileNode& file)
     AdPage adPage = tab->page();
     ScanAdBlocks(adPage, m_workspace.Banners);
     connect(tab, &DocumentTab::adNodeChosen, this, [this, tab](AdNode* node) { showAdNode(*tab, node); });
+    // The tree follows the text back and forth, without repairing markers,
+    // which would cut off the redo history.
+    connect(tab->editor(), &ScintillaPageEditor::UndoneOrRedone, this,
+        [this, tab] { rescan(*tab, MarkerRepairs::Leave); });
     emit tabOpened(tab);
 
     m_widgets.pages->setCurrentWidget(tab);
@@ -369,11 +374,15 @@ void DocumentsArea::restoreText(TFileNode& file, const std::string& bytes)
     tab->setByteOrderMark(copy.ByteOrderMark);
     tab->editor()->LoadBuffer(copy.Lines, tab->editor()->PageLineBreak(), copy.Encoding);
     tab->editor()->SetPageModified(true);
-    // The tree of the text the tab was opened with goes: the scan fills a
-    // cleared tree.
-    AdPage page = tab->page();
+    // The tree of the text the tab was opened with goes.
+    rescan(*tab, MarkerRepairs::Write);
+}
+
+void DocumentsArea::rescan(DocumentTab& tab, MarkerRepairs repairs)
+{
+    AdPage page = tab.page();
     page.Tree.Clear();
-    ScanAdBlocks(page, m_workspace.Banners);
+    ScanAdBlocks(page, m_workspace.Banners, repairs);
     emit commandStateChanged();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/common/opendocuments.h"
+#include "pageads/scanner.h"
 #include "sites/recovery.h"
 #include "text/pageencoding.h"
 
@@ -122,6 +123,8 @@ private:
     bool settleUnsaved(TFileNode& file, bool previewAfterwards);
     void removeTab(TFileNode& file);
     void showEncoding();
+    // Builds the tab's ad tree anew from its text.
+    void rescan(DocumentTab& tab, MarkerRepairs repairs);
 
     Workspace& m_workspace;
     int m_jumpCounter = 1; // which block of the banner's name the next jump shows

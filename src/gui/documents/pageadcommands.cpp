@@ -122,7 +122,7 @@ void PageAdCommands::jump()
 void PageAdCommands::bannerDroppedOnEditor(const QPoint& globalPos)
 {
     if (tabWithBanner() && m_addMenu)
-        m_addMenu->popup(globalPos);
+        PopupAtPointer(m_addMenu, globalPos);
 }
 
 void PageAdCommands::attachTab(DocumentTab* tab)

@@ -319,6 +319,17 @@ void ScintillaPageEditor::OnModified(int position, int modificationType, int lin
 {
     if (!(modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
         return;
+    if ((modificationType & (SC_PERFORMED_UNDO | SC_PERFORMED_REDO)) && !m_undoReportPending) {
+        // One report for all the changes of a step.
+        m_undoReportPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_undoReportPending = false;
+                emit UndoneOrRedone();
+            },
+            Qt::QueuedConnection);
+    }
     m_pageLines = -1;
     if (m_lineCache.empty())
         return;

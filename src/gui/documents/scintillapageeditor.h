@@ -100,6 +100,9 @@ signals:
     // A banner was dropped: the caret is at the character under the drop point
     // (scrolled into view); `globalPos` is where to pop up the add menu.
     void BannerDropped(const QPoint& globalPos);
+    // An undo or redo changed the text; sent once the step is over, not from
+    // inside the editor's change notifications.
+    void UndoneOrRedone();
 
 public:
     // Takes the editor's own bindings off these keys, so that they reach the
@@ -145,6 +148,7 @@ private:
     QsciLexerHTML* m_lexer = nullptr;
     ScintillaPageAdapter m_adapter;
     bool m_forcedModified = false;
+    bool m_undoReportPending = false;
     int m_marginDigits = 0;
 
     // Page bytes of each Scintilla line, encoded on demand.
