@@ -4,6 +4,7 @@
 #include "gui/banners/bannersarea.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/framewidgets.h"
+#include "gui/common/popupmenu.h"
 #include "gui/common/webpane.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/pageadcommands.h"
@@ -150,7 +151,7 @@ void TMainForm::placeAreaWidgets()
     // Pop-up menus of the lists.
     auto attach = [](QAbstractItemView* view, QMenu* m) {
         QObject::connect(view, &QWidget::customContextMenuRequested, m,
-            [view, m](const QPoint& at) { m->popup(view->viewport()->mapToGlobal(at)); });
+            [view, m](const QPoint& at) { PopupAtPointer(m, view->viewport()->mapToGlobal(at)); });
     };
     attach(sites.tree, m_directoryMenu);
     attach(sites.files, m_fileMenu);

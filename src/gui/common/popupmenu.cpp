@@ -11,4 +11,9 @@ void PopupBelow(QToolButton* button, QMenu* menu)
     menu->popup(button->mapToGlobal(corner));
 }
 
+void PopupAtPointer(QMenu* menu, const QPoint& globalPos)
+{
+    menu->popup(globalPos + QPoint(2, 2));
+}
+
 } // namespace pw::gui
