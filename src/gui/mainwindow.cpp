@@ -147,7 +147,7 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
 
 void TMainForm::showStatus(const QString& text)
 {
-    statusBar()->showMessage(text, 5000);
+    m_feedback->setStatusText(text);
 }
 
 void TMainForm::openPreview(const QString& address)

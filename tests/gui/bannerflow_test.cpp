@@ -19,6 +19,7 @@
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/formserver.h"
 #include "gui/mainwindow.h"
+#include "gui/statusline.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "pageads/adblock.h"
@@ -36,6 +37,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -583,6 +585,38 @@ private slots:
         action("FileSave")->trigger();
         QCOMPARE(ReadFile(m_home + "/www/page.html"), editor->PageBytes());
         QVERIFY(ReadFile(m_home + "/www/page.html").find(block(kBanners[1], abNormal)) != std::string::npos);
+    }
+
+    // A result in the status bar stays while hints pass over it, and goes
+    // when the page moves on: a command that reports nothing, another tab.
+    void statusResultsStayUntilTheirStateGoes()
+    {
+        writeSettings({ { "SortColumn", 0 } });
+        startForm();
+        openPage();
+        selectBanner("beta");
+        activeTab()->editor()->setCursorPosition(2, 0);
+        action("AddNormal")->trigger();
+        QTreeView* tree = activeTab()->adTreeView();
+        tree->setCurrentIndex(QModelIndex());
+        tree->setCurrentIndex(activeTab()->adTreeModel()->index(0, 0));
+        const QString found = pw::test::ShownStatus(m_form.get());
+        QVERIFY(found.contains(QStringLiteral("beta")));
+
+        // The pointer crosses a button: its hint covers the result, then leaves it.
+        QStatusTipEvent hint(QStringLiteral("上書き保存"));
+        QApplication::sendEvent(m_form.get(), &hint);
+        QCOMPARE(pw::test::ShownStatus(m_form.get()), QStringLiteral("上書き保存"));
+        QStatusTipEvent gone { QString() };
+        QApplication::sendEvent(m_form.get(), &gone);
+        QCOMPARE(pw::test::ShownStatus(m_form.get()), found);
+
+        action("RefreshAd")->trigger();
+        QCOMPARE(pw::test::ShownStatus(m_form.get()), QString());
+        tree->setCurrentIndex(activeTab()->adTreeModel()->index(0, 0));
+        QCOMPARE(pw::test::ShownStatus(m_form.get()), found);
+        m_form->findChild<QTabWidget*>(QStringLiteral("PCMain"))->setCurrentIndex(0);
+        QCOMPARE(pw::test::ShownStatus(m_form.get()), QString());
     }
 
     // F3 walks through the banner's three blocks and starts over.

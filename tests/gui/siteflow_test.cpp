@@ -13,6 +13,7 @@
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/mainwindow.h"
 #include "gui/sites/fmhosts.h"
+#include "gui/statusline.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "net/servers.h"
@@ -43,6 +44,7 @@
 
 using namespace pw;
 using namespace pw::gui;
+using pw::test::ShownStatus;
 
 namespace {
 
@@ -225,7 +227,7 @@ private:
             QVERIFY(button("TBReconnect")->isEnabled());
             QVERIFY(m_ftp.Start(m_home, "", port));
             button("TBReconnect")->click();
-            QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("接続OK"));
+            QCOMPARE(ShownStatus(m_form.get()), QStringLiteral("接続OK"));
             QVERIFY(!button("TBReconnect")->isEnabled());
             action("RefreshDir")->trigger();
             QVERIFY(selectFile(QStringLiteral("page.html")));

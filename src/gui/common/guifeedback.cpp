@@ -4,6 +4,7 @@
 #include "gui/common/messagebox.h"
 #include "gui/common/transferrunner.h"
 
+#include <QLabel>
 #include <QStatusBar>
 
 namespace pw::gui {
@@ -11,18 +12,32 @@ namespace pw::gui {
 GuiFeedback::GuiFeedback(QWidget* window, QStatusBar* statusBar, TransferRunner* runner, QObject* parent)
     : QObject(parent)
     , m_window(window)
-    , m_statusBar(statusBar)
+    , m_statusText(new QLabel(statusBar))
     , m_runner(runner)
 {
+    m_statusText->setObjectName(QStringLiteral("LbStatusText"));
+    m_statusText->setAccessibleName(QStringLiteral("状態"));
+    m_statusText->setTextFormat(Qt::PlainText);
+    m_statusText->setMinimumWidth(1);
+    statusBar->addWidget(m_statusText, 1);
 }
 
 void GuiFeedback::Status(const std::string& text)
 {
-    const QString shown = FromData(text);
-    m_statusBar->showMessage(shown);
-    m_statusBar->repaint();
+    setStatusText(FromData(text));
+}
+
+void GuiFeedback::setStatusText(const QString& text)
+{
+    m_statusText->setText(text);
+    m_statusText->repaint();
     if (m_runner)
-        m_runner->setDescription(shown);
+        m_runner->setDescription(text);
+}
+
+QString GuiFeedback::statusText() const
+{
+    return m_statusText->text();
 }
 
 void GuiFeedback::Message(MessageType type, const std::string& text)

@@ -133,6 +133,7 @@ DocumentsArea::DocumentsArea(
 
     connect(m_widgets.pages, &QTabWidget::currentChanged, this, [this] {
         m_jumpCounter = 1;
+        m_feedback.Status({}); // it spoke of the page left
         showEncoding();
         emit commandStateChanged();
     });
@@ -343,6 +344,8 @@ void DocumentsArea::report(const AdCommandResult& result)
         m_feedback.Message(message.Kind, message.Text);
     if (result.StatusText)
         m_feedback.Status(*result.StatusText);
+    else
+        m_feedback.Status({}); // the result of an earlier state goes
     if (result.SelectBannerRow >= 0)
         emit bannerRowRequested(result.SelectBannerRow);
 }
