@@ -29,6 +29,7 @@
 #include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -659,6 +660,63 @@ private slots:
         dialog->hide();
         QVERIFY(!dialog->signupChecker()->isRunning());
         window->close();
+        QVERIFY(m_messages.isEmpty());
+    }
+
+    // Opened from its menu item as the program opens it, the dialog leaves the
+    // signup window it opens usable: keys typed there reach the page, and the
+    // fill goes on, while the dialog shows.
+    void signupWindowTakesKeysWhileTheDialogShows()
+    {
+        test::FormServer a;
+        QVERIFY(a.start(QStringLiteral(PAGEWICK_TEST_DATA "/signup")));
+        QTemporaryDir settings;
+        NetworkList networks;
+        networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
+        networks.back()->System = "SYS1";
+        networks.back()->Regist = "reg:EMail=*email; ";
+        networks.back()->RegistURL = ToData(a.url(QStringLiteral("plain.html")));
+        SaveNetworksFile(settings.path(), networks);
+        auto form = StartForm(settings.path(), settings.path());
+        form->show();
+        auto* dialog = form->findChild<TFmNetworks*>();
+        QString typed, filled;
+        bool done = false;
+        // Runs once the dialog shows, whether its opening returned or not.
+        QTimer::singleShot(0, dialog, [&] {
+            const auto finish = qScopeGuard([&] {
+                dialog->reject();
+                done = true;
+            });
+            QVERIFY(dialog->isVisible());
+            Type(dialog, "EdEMail", QStringLiteral("auto@example.jp"));
+            Child<QCheckBox>(form->findChild<QDialog*>(QStringLiteral("FmMessage")), "CBShowMsg")
+                ->setChecked(true);
+            Child<QPushButton>(dialog, "P3DRegist")->click();
+            BrowserWindow* window = dialog->signupWindow(*form->workspace().Networks[0]);
+            QVERIFY(window);
+            const auto value = [window](const char* field) {
+                return window
+                    ->runScript(QStringLiteral("return document.forms['reg'].%1.value;").arg(QLatin1String(field)))
+                    .value.toString();
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(value("email"), QStringLiteral("auto@example.jp"), 20000);
+            filled = value("email");
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            window->runScript(QStringLiteral("document.forms['reg'].site.focus(); return 0;"));
+            for (const char key : { 'a', 'b', 'c' })
+                QTest::keyClick(window->windowHandle(), key);
+            QTRY_COMPARE_WITH_TIMEOUT(value("site"), QStringLiteral("abc"), 5000);
+            typed = value("site");
+            QVERIFY(dialog->signupChecker()->isRunning());
+        });
+        form->findChild<QAction*>(QStringLiteral("MINetwork"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+        QCOMPARE(filled, QStringLiteral("auto@example.jp"));
+        QCOMPARE(typed, QStringLiteral("abc"));
+        QTRY_VERIFY(!dialog->isVisible());
+        QVERIFY(!dialog->signupChecker()->isRunning());
         QVERIFY(m_messages.isEmpty());
     }
 

@@ -104,6 +104,7 @@ NetworksArea::NetworksArea(Workspace& workspace, QNetworkAccessManager& client, 
     connect(m_widgets.loginButton, &QToolButton::clicked, this,
         [this] { PopupBelow(m_widgets.loginButton, m_widgets.loginMenu); });
     connect(m_widgets.networksItem, &QAction::triggered, this, &NetworksArea::showNetworksDialog);
+    connect(m_dialog, &QDialog::finished, this, &NetworksArea::storeNetworks);
     connect(m_widgets.updateItem, &QAction::triggered, this, &NetworksArea::updateNetworks);
 }
 
@@ -176,7 +177,14 @@ void NetworksArea::updateNetworks()
 
 void NetworksArea::showNetworksDialog()
 {
-    m_dialog->exec();
+    // Modal to the main window only: the signup and login windows it opens are
+    // windows of their own, which take clicks and keys while it shows.
+    m_dialog->setWindowModality(Qt::WindowModal);
+    m_dialog->open();
+}
+
+void NetworksArea::storeNetworks()
+{
     // However the dialog was closed, the lists are stored.
     buildLoginMenu();
     SaveNetworks(m_workspace.IniListSetup, m_workspace.Networks);

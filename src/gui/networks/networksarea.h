@@ -67,6 +67,7 @@ signals:
 
 private:
     void showNetworksDialog();
+    void storeNetworks();
 
     Workspace& m_workspace;
     Widgets m_widgets;
