@@ -269,7 +269,8 @@ private slots:
             Child<QPushButton>(dialog, "BtnClose")->click();
         });
         form->findChild<QAction*>(QStringLiteral("MINetwork"))->trigger();
-        QVERIFY(ran);
+        QTRY_VERIFY(ran);
+        QTRY_VERIFY(!dialog->isVisible());
     }
 
     // Logins and profiles edited in the dialog reach the files and the login
@@ -347,7 +348,8 @@ private slots:
             Child<QPushButton>(dialog, "BtnClose")->click();
         });
         form->findChild<QAction*>(QStringLiteral("MINetwork"))->trigger();
-        QVERIFY(ran);
+        QTRY_VERIFY(ran);
+        QTRY_VERIFY(!dialog->isVisible());
         TFmNetworks::SetInputHandler({});
 
         // Both files hold the edits; the menu offers the two logins.
