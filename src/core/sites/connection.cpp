@@ -264,8 +264,13 @@ bool ConnectionTree::Select(TDirNode* folder)
     m_selected = folder;
     if (!folder)
         return true;
-    if (!folder->Children && !ListFolder(*folder))
+    if (!folder->Children && !ListFolder(*folder)) {
+        // The file list stays as it was, but never with another site's files
+        // under this site's node.
+        if (m_shown && RootOf(m_shown) != RootOf(folder))
+            m_shown = nullptr;
         return false;
+    }
     m_shown = folder;
     if (TConnection* connection = RootOf(folder))
         connection->LastNode = folder;

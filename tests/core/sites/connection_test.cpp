@@ -136,6 +136,31 @@ TEST(ConnectSite, LocalFolder)
     EXPECT_FALSE(connection->NeedsReconnect);
 }
 
+// A site whose listing fails right after the login shows no files, least of
+// all those of the site shown before it.
+TEST(ConnectCommand, AFailedFirstListingShowsNoOtherSitesFiles)
+{
+    test::TempDir dir;
+    std::ofstream(dir.file("page.html")) << "x";
+    Fixture f;
+    TSetup local;
+    local.Name = "disk";
+    local.IniPath = dir.path();
+    TConnection* disk = f.tree.Connect(&local);
+    ASSERT_NE(disk, nullptr);
+    ASSERT_EQ(f.tree.Shown(), disk);
+
+    f.factory.server->failList = true;
+    TConnection* remote = f.tree.Connect(&f.setup);
+    ASSERT_NE(remote, nullptr);
+    EXPECT_EQ(f.tree.Selected(), remote);
+    EXPECT_EQ(f.tree.Shown(), nullptr);
+
+    // Back on the first site its folder shows again.
+    ASSERT_TRUE(f.tree.Select(disk));
+    EXPECT_EQ(f.tree.Shown(), disk);
+}
+
 TEST(ConnectCommand, NoSetupAndAlreadyConnected)
 {
     Fixture f;

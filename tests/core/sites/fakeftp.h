@@ -28,6 +28,7 @@ struct FakeServer {
     bool refuseChmod = false; // SITE CHMOD answered with 500
     std::map<std::string, unsigned> modes; // set by SITE CHMOD
     std::string failStoreOf; // a STOR of this path breaks the connection
+    bool failList = false; // LIST fails as a TLS data connection that cannot be opened
     std::string extraListing; // appended to every LIST answer
     std::string peerFingerprint; // non-empty: the peer is trusted only with this fingerprint
     int connects = 0;
@@ -100,6 +101,8 @@ public:
             return Lost();
         m_server->log.push_back("LIST " + m_current);
         listing.clear();
+        if (m_server->failList)
+            return FtpResult::Fail(FtpFailure::Other, "425 Unable to build data connection: TLS handshake failed");
         const std::string prefix = m_current == "/" ? "/" : m_current + "/";
         for (const std::string& folder : m_server->folders) {
             if (IsDirectChild(folder, prefix))
