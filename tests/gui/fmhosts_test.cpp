@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -123,6 +124,7 @@ private slots:
     void protocolBoxTurnsAHostIntoAFolderAndBack();
     void charsetAndDirectStoreAreSaved();
     void editRunsTheDialogOnACopyOfTheList();
+    void altLettersMoveToTheirFields();
 };
 
 void FmHostsTest::keepsItsNameCaptionAndSize()
@@ -502,6 +504,30 @@ void FmHostsTest::editRunsTheDialogOnACopyOfTheList()
     QCOMPARE(edited[1]->Name, "alpha");
     QCOMPARE(edited[2]->Name, "beta2");
     QCOMPARE(list.Setups[1]->Name, "beta"); // the caller's list is a copy the dialog leaves alone
+}
+
+// Alt with a label's underlined letter puts the keyboard in the label's field,
+// on the page of either kind of setup.
+void FmHostsTest::altLettersMoveToTheirFields()
+{
+    Fixture f(kTwoSetups);
+    for (const char* protocol : { "FTP", "ローカルフォルダ" }) {
+        f.choose(protocol);
+        QCoreApplication::processEvents();
+        int tried = 0;
+        for (QLabel* label : f.dialog.findChildren<QLabel*>()) {
+            const QString text = label->text();
+            const qsizetype amp = text.indexOf(QLatin1Char('&'));
+            if (!label->isVisible() || amp < 0 || !label->buddy() || !label->buddy()->isEnabled())
+                continue;
+            const QChar letter = text.at(amp + 1).toLower();
+            f.get<QTreeWidget>("LVSetups")->setFocus();
+            QTest::keyClick(&f.dialog, letter.toLatin1(), Qt::AltModifier);
+            QVERIFY2(QApplication::focusWidget() == label->buddy(), qPrintable(QString::fromUtf8(protocol) + QStringLiteral(": ") + text));
+            ++tried;
+        }
+        QVERIFY(tried >= 3);
+    }
 }
 
 QTEST_MAIN(FmHostsTest)
