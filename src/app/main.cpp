@@ -1,6 +1,7 @@
 // The window program: creates the main window and its dialogs, runs the
 // start-up sequence, shows the window and runs until it closes.
 
+#include "gui/common/qttexts.h"
 #include "gui/common/terminationwatch.h"
 #include "gui/mainwindow.h"
 #include "net/curlftpclient.h"
@@ -49,6 +50,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Pagewick(V1.1)"));
     QApplication::setApplicationVersion(QString::fromLatin1(pw::kVersion.data(), pw::kVersion.size()));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.pagewick.Pagewick"));
+    if (!pw::gui::InstallJapaneseQtTexts(app))
+        std::fprintf(stderr, "pagewick: Qt's Japanese texts (qtbase_ja.qm) are not installed\n");
     // The desktop's font, unless it cannot show Japanese.
     if (!QFontDatabase::writingSystems(QApplication::font().family()).contains(QFontDatabase::Japanese)
         && QFontDatabase::families().contains(QStringLiteral("IPAGothic"))) {

@@ -1,17 +1,21 @@
 #include "base/files.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/qttexts.h"
 #include "gui/mainwindow.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "settings/settingsfile.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
@@ -19,6 +23,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -115,6 +120,29 @@ private slots:
             QVERIFY2(dialog, qPrintable(dialogs[i]));
             QCOMPARE(dialog->windowTitle(), titles[i]);
         }
+    }
+
+    // Qt's own button texts are Japanese, so that a question that says
+    // 「いいえ」で… has a いいえ button.
+    void questionsHaveJapaneseButtons()
+    {
+        QVERIFY(InstallJapaneseQtTexts(*QCoreApplication::instance()));
+        SetMessageHandler({});
+        QStringList buttons;
+        QTimer::singleShot(0, [&buttons] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text();
+            box->reject();
+        });
+        ShowMessage(nullptr, MessageType::Confirmation, QStringLiteral("保存しますか？（「いいえ」で破棄します）"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        buttons.sort();
+        QCOMPARE(buttons,
+            (QStringList {
+                QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)"), QStringLiteral("キャンセル") }));
     }
 
     void toolBarOrder()
