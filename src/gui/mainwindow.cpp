@@ -52,6 +52,8 @@ namespace pw::gui {
 
 namespace {
 
+const QString kWindowTitle = QStringLiteral("Pagewick(V1.1)");
+
 // Every command's icon: the desktop theme's when it has one, else our own.
 void ApplyCommandIcons(QWidget* window, ActionList* actions)
 {
@@ -76,7 +78,7 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
     , m_scratchFolder(scratchFolder)
 {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QStringLiteral("Pagewick(V1.1)"));
+    setWindowTitle(kWindowTitle);
     resize(789, 600);
     m_actions = new ActionList(this);
     addActions(m_actions->actions());
@@ -139,6 +141,9 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
     m_adCommands = new PageAdCommands(ws, *m_documents, *m_actions, this);
     connect(m_adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::tabOpened, m_adCommands, &PageAdCommands::attachTab);
+    connect(m_documents, &DocumentsArea::pageTitleChanged, this, [this](const QString& page) {
+        setWindowTitle(page.isEmpty() ? kWindowTitle : page + QStringLiteral(" - ") + kWindowTitle);
+    });
     connect(m_feedback, &GuiFeedback::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_runner, &TransferRunner::busyChanged, this, &TMainForm::updateCommandState);
 

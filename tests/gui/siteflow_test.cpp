@@ -177,13 +177,22 @@ private:
         action("FileOpen")->trigger();
         QCOMPARE(pages()->count(), 2);
         QCOMPARE(pages()->tabText(1), QStringLiteral("page.html"));
+        // The tab and the title name the page and its site; the tab marks unsaved changes.
+        QVERIFY2(pages()->tabToolTip(1).startsWith(QStringLiteral("site: ")), qPrintable(pages()->tabToolTip(1)));
+        QVERIFY(pages()->tabToolTip(1).endsWith(QStringLiteral("/page.html")));
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("page.html - site - Pagewick(V1.1)"));
         QVERIFY(action("FileSave")->isEnabled());
         QVERIFY(!activeTab()->editor()->PageModified());
         QVERIFY(!activeTab()->editor()->isUndoAvailable());
         typeAtStart(QStringLiteral("X"));
+        QCOMPARE(pages()->tabText(1), QStringLiteral("*page.html"));
         action("FileSave")->trigger();
         QVERIFY(!activeTab()->editor()->PageModified());
+        QCOMPARE(pages()->tabText(1), QStringLiteral("page.html"));
         QCOMPARE(ReadFile(pagePath), "X" + kPage);
+        pages()->setCurrentIndex(0);
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("Pagewick(V1.1)"));
+        pages()->setCurrentIndex(1);
 
         // Close with each answer.
         typeAtStart(QStringLiteral("Y"));
@@ -555,7 +564,7 @@ private slots:
         QVERIFY(!m_form->close());
         QCOMPARE(pages()->count(), 3);
         QCOMPARE(pages()->currentIndex(), 2);
-        QCOMPARE(pages()->tabText(2), QStringLiteral("p2.html"));
+        QCOMPARE(pages()->tabText(2), QStringLiteral("*p2.html")); // unsaved
         QVERIFY(m_form->isVisible());
         answerNext(QMessageBox::Yes); // p2, saved
         answerNext(QMessageBox::No); // p1

@@ -132,6 +132,8 @@ DocumentsArea::DocumentsArea(
     });
 
     connect(m_widgets.pages, &QTabWidget::currentChanged, this, [this] {
+        DocumentTab* tab = activeTab();
+        emit pageTitleChanged(tab ? pageTitle(*tab) : QString());
         m_jumpCounter = 1;
         m_feedback.Status({}); // it spoke of the page left
         showEncoding();
@@ -193,7 +195,8 @@ bool DocumentsArea::openDocument(TFileNode& file)
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
     file.Sheet = std::make_unique<TabSheet>(tab);
     m_widgets.pages->addTab(tab, FromData(file.Name));
-    m_widgets.pages->setTabToolTip(m_widgets.pages->indexOf(tab), FromData(file.GetPath()));
+    showTabState(*tab);
+    connect(tab->editor(), &QsciScintilla::modificationChanged, this, [this, tab] { showTabState(*tab); });
 
     AdPage adPage = tab->page();
     ScanAdBlocks(adPage, m_workspace.Banners);
@@ -379,6 +382,30 @@ void DocumentsArea::restoreText(TFileNode& file, const std::string& bytes)
     tab->editor()->SetPageModified(true);
     // The tree of the text the tab was opened with goes.
     rescan(*tab, MarkerRepairs::Write);
+}
+
+QString DocumentsArea::pageTitle(const DocumentTab& tab) const
+{
+    const TConnection* connection = ConnectionOf(tab.file());
+    QString title = FromData(tab.file().Name);
+    if (connection && connection->Setup)
+        title += QStringLiteral(" - ") + FromData(connection->Setup->Name);
+    return title;
+}
+
+void DocumentsArea::showTabState(DocumentTab& tab)
+{
+    // Two pages of one name on two sites differ by their tooltips and, when
+    // active, by the window's title.
+    const int index = m_widgets.pages->indexOf(&tab);
+    const TConnection* connection = ConnectionOf(tab.file());
+    const QString path = FromData(tab.file().GetPath());
+    const QString name = FromData(tab.file().Name);
+    m_widgets.pages->setTabText(index, tab.editor()->PageModified() ? QStringLiteral("*") + name : name);
+    m_widgets.pages->setTabToolTip(index,
+        connection && connection->Setup ? FromData(connection->Setup->Name) + QStringLiteral(": ") + path : path);
+    if (&tab == activeTab())
+        emit pageTitleChanged(pageTitle(tab));
 }
 
 void DocumentsArea::rescan(DocumentTab& tab, MarkerRepairs repairs)

@@ -117,12 +117,18 @@ signals:
     void bannerRowRequested(int row);
     // A page was opened in a new tab.
     void tabOpened(pw::gui::DocumentTab* tab);
+    // What the window's title names: the active page and its site (empty on
+    // the list page).
+    void pageTitleChanged(const QString& page);
 
 private:
     // Asks whether to save a modified page: true to go on (saved or dropped).
     bool settleUnsaved(TFileNode& file, bool previewAfterwards);
     void removeTab(TFileNode& file);
     void showEncoding();
+    QString pageTitle(const DocumentTab& tab) const;
+    // The tab's caption (marked while the page has unsaved changes) and tooltip.
+    void showTabState(DocumentTab& tab);
     // Builds the tab's ad tree anew from its text.
     void rescan(DocumentTab& tab, MarkerRepairs repairs);
 

@@ -204,8 +204,12 @@ void ScintillaPageEditor::SetPageModified(bool modified)
             emit modificationChanged(true);
         return;
     }
+    const bool was = PageModified();
     m_forcedModified = false;
     Sci(SCI_SETSAVEPOINT);
+    // A text that was only marked modified reaches no new save point.
+    if (was)
+        emit modificationChanged(false);
 }
 
 std::string_view ScintillaPageEditor::EditorLine(size_t sciLine) const
