@@ -96,6 +96,7 @@ void TMainForm::startUp()
     // Site setups, profiles and networks, then the catalogue.
     m_sites->loadSetups();
     m_networks->loadProfilesAndNetworks();
+    m_networks->showServiceAddress(m_options->serviceUrl());
     m_banners->loadBanners(m_startSettings.LastAdIndex, m_startSettings.SortColumn);
     updateCommandState();
     if (!m_quitRequested)

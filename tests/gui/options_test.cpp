@@ -434,6 +434,44 @@ private slots:
         QVERIFY(!fresh->onlineServices().MonitorEnabled());
     }
 
+    // A service address typed in the options starts the services at once:
+    // the ad band appears, the monitor runs, the update item names the
+    // address. Cleared, the band goes again.
+    void serviceAddressTakesEffectAtOnce()
+    {
+        QTemporaryDir folder;
+        auto form = StartForm(folder.path());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        OptionsArea* options = form->options();
+        options->startOnlineServices();
+        auto* band = form->findChild<QWidget*>(QStringLiteral("PnAd"));
+        auto* update = form->findChild<QAction*>(QStringLiteral("MIUpdateNetwork"));
+        QVERIFY(form->findChild<QAction*>(QStringLiteral("MIAd"))->isChecked());
+        QVERIFY(!band->isVisible());
+        QVERIFY(update->statusTip().contains(QStringLiteral("オプション設定")));
+        QCOMPARE(options->onlineServices().State(), OnlineState::Starting);
+
+        const QString address = m_server.url(QString());
+        RunOptionsDialog(*form, [&](TFmOption* d) {
+            Child<QLineEdit>(d, "EdServiceURL")->setText(address);
+            Child<QPushButton>(d, "BitBtn1")->click();
+        });
+        QVERIFY(band->isVisible());
+        QVERIFY(options->onlineServices().MonitorEnabled());
+        QCOMPARE(options->onlineServices().State(), OnlineState::Waiting);
+        QVERIFY2(update->statusTip().startsWith(address), qPrintable(update->statusTip()));
+
+        RunOptionsDialog(*form, [](TFmOption* d) {
+            Child<QLineEdit>(d, "EdServiceURL")->clear();
+            Child<QPushButton>(d, "BitBtn1")->click();
+        });
+        QVERIFY(!band->isVisible());
+        QVERIFY(!options->onlineServices().MonitorEnabled());
+        QVERIFY(update->statusTip().contains(QStringLiteral("オプション設定")));
+        QVERIFY(m_messages.isEmpty());
+    }
+
 private:
     pw::test::FormServer m_server;
     pw::test::FormServer m_proxy;

@@ -108,6 +108,15 @@ NetworksArea::NetworksArea(Workspace& workspace, QNetworkAccessManager& client, 
     connect(m_widgets.updateItem, &QAction::triggered, this, &NetworksArea::updateNetworks);
 }
 
+void NetworksArea::showServiceAddress(const QString& address)
+{
+    const QString hint = address.isEmpty() ? QStringLiteral("オンラインサービスから最新の広告代理店設定を更新する"
+                                                            "（サービスのアドレスはオプション設定で入力します）")
+                                           : address + QStringLiteral(" から最新の広告代理店設定を更新する");
+    m_widgets.updateItem->setStatusTip(hint);
+    m_widgets.updateItem->setToolTip(hint);
+}
+
 void NetworksArea::updateNetworks()
 {
     QWidget* parent = QApplication::activeWindow();

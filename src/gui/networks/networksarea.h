@@ -58,6 +58,8 @@ public:
     // it in a new maximised browser window, which posts the form by itself.
     // Returns the window, or nullptr after showing why it failed.
     BrowserWindow* openLogin(const TLoginInfo& login);
+    // The update item's hint names the service address in use.
+    void showServiceAddress(const QString& address);
 
 signals:
     void statusText(const QString& text);

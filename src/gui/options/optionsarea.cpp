@@ -93,8 +93,23 @@ void OptionsArea::showOptionsDialog()
 {
     // The dialog always opens on the stored values; Cancel changes nothing.
     m_dialog->LoadOptions();
-    if (m_dialog->exec() == QDialog::Accepted)
-        applyProxySettings();
+    const QString service = serviceUrl();
+    if (m_dialog->exec() != QDialog::Accepted)
+        return;
+    applyProxySettings();
+    if (serviceUrl() != service)
+        restartOnlineServices();
+}
+
+void OptionsArea::restartOnlineServices()
+{
+    // A new address counts from now on, as if the program had started with it.
+    m_monitor->stop();
+    m_online = OnlineServices();
+    m_isOnline = false;
+    setAdPanelVisible(m_widgets.adItem->isChecked());
+    startOnlineServices();
+    emit serviceAddressChanged(serviceUrl());
 }
 
 void OptionsArea::loadOptions()
@@ -249,7 +264,8 @@ void OptionsArea::showHelp()
 
 void OptionsArea::setAdPanelVisible(bool visible)
 {
-    m_widgets.adPanel->setVisible(visible);
+    // Without a service there is nothing to show in it.
+    m_widgets.adPanel->setVisible(visible && !serviceUrl().isEmpty());
 }
 
 } // namespace pw::gui

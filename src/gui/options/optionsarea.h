@@ -48,6 +48,7 @@ public:
     // along its bottom, the items in PMOptions (which the window completes
     // with the other areas' items).
     const Widgets& widgets() const { return m_widgets; }
+    // Shows the ad panel when asked to and a service address is set.
     void setAdPanelVisible(bool visible);
 
     QNetworkAccessManager* network() const { return &m_network; }
@@ -75,9 +76,13 @@ signals:
     void statusText(const QString& text);
     // The user agreed to download the newer network definitions.
     void networkUpdateRequested();
+    // The options dialog stored another service address (empty: none).
+    void serviceAddressChanged(const QString& address);
 
 private:
     void showOptionsDialog();
+    // The services begin anew with the address the options now hold.
+    void restartOnlineServices();
     void fetchVersionFile();
     void run(const OnlineActions& actions);
     void showHelp();
