@@ -1,5 +1,6 @@
 #include "base/files.h"
 #include "gui/common/actionlist.h"
+#include "gui/common/emptyhint.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/qttexts.h"
 #include "gui/mainwindow.h"
@@ -14,12 +15,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -143,6 +146,35 @@ private slots:
         QCOMPARE(buttons,
             (QStringList {
                 QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)"), QStringLiteral("キャンセル") }));
+    }
+
+    // A first start says what to do first over the empty lists; the hint
+    // gives way to the first row and comes back with the last one gone.
+    void emptyListsSayWhatToDoFirst()
+    {
+        QTemporaryDir dir;
+        auto form = StartForm(dir);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        for (const char* name : { "LVFilesHint", "LVAdFlightsHint" }) {
+            auto* hint = form->findChild<QLabel*>(QLatin1String(name));
+            QVERIFY2(hint && hint->isVisible(), name);
+        }
+        QVERIFY(form->findChild<QLabel*>(QStringLiteral("LVFilesHint"))->text().contains(QStringLiteral("接続")));
+
+        QStandardItemModel model;
+        QTreeView view;
+        view.setObjectName(QStringLiteral("View"));
+        view.setModel(&model);
+        EmptyHint hint(&view, &model, QStringLiteral("何もありません"));
+        QVERIFY(hint.isShown());
+        model.appendRow(new QStandardItem(QStringLiteral("row")));
+        QVERIFY(!hint.isShown());
+        model.removeRow(0);
+        QVERIFY(hint.isShown());
+        model.appendRow(new QStandardItem(QStringLiteral("row")));
+        model.clear();
+        QVERIFY(hint.isShown());
     }
 
     void toolBarOrder()

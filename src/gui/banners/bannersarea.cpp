@@ -9,6 +9,7 @@
 #include "gui/banners/fmbanner.h"
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
+#include "gui/common/emptyhint.h"
 #include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
@@ -55,6 +56,9 @@ BannersArea::BannersArea(
     QTreeView* list = m_widgets.list;
     m_model = new BannerListModel(m_workspace.Banners, list);
     list->setModel(m_model);
+    new EmptyHint(list, m_model,
+        QStringLiteral(
+            "広告がまだありません。「広告を新規する」(Ctrl+Insert) で、アフィリエイトの広告コードを登録します。"));
     for (int column = 0; column < kBannerColumnCount; ++column) {
         if (const int width = BannerListModel::columnWidth(column))
             list->setColumnWidth(column, width);

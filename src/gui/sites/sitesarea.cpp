@@ -2,6 +2,7 @@
 
 #include "gui/common/actionlist.h"
 #include "gui/common/datatext.h"
+#include "gui/common/emptyhint.h"
 #include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/opendocuments.h"
@@ -92,6 +93,11 @@ SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& a
         m_widgets.files->setColumnWidth(column, FileListModel::defaultWidth(column));
     AttachHeader(m_widgets.files->header(), m_fileModel);
     connect(m_widgets.files, &QAbstractItemView::doubleClicked, this, &SitesArea::openEntry);
+    new EmptyHint(m_widgets.files, m_treeModel,
+        QStringLiteral(
+            "はじめに、ツールバーの「サーバー・フォルダのリスト」でページのあるサーバーかフォルダを登録し、"
+            "「接続」をクリックします。\nここに出るページをダブルクリックすると、タブで開いて広告を編集できます"
+            "。"));
     connect(m_widgets.files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &SitesArea::commandStateChanged);
     connect(m_widgets.setups, &QComboBox::currentIndexChanged, this, &SitesArea::commandStateChanged);
