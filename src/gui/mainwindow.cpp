@@ -67,6 +67,10 @@ void ApplyCommandIcons(QWidget* window, ActionList* actions)
         else if (auto* item = window->findChild<QAction*>(name))
             item->setIcon(icon);
     }
+    // An on/off item shows its tick in menus, not an image in its place.
+    for (QAction* action : window->findChildren<QAction*>())
+        if (action->isCheckable())
+            action->setIconVisibleInMenu(false);
 }
 
 } // namespace

@@ -523,7 +523,8 @@ void FmHostsTest::altLettersMoveToTheirFields()
             const QChar letter = text.at(amp + 1).toLower();
             f.get<QTreeWidget>("LVSetups")->setFocus();
             QTest::keyClick(&f.dialog, letter.toLatin1(), Qt::AltModifier);
-            QVERIFY2(QApplication::focusWidget() == label->buddy(), qPrintable(QString::fromUtf8(protocol) + QStringLiteral(": ") + text));
+            QVERIFY2(QApplication::focusWidget() == label->buddy(),
+                qPrintable(QString::fromUtf8(protocol) + QStringLiteral(": ") + text));
             ++tried;
         }
         QVERIFY(tried >= 3);

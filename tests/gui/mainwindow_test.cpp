@@ -315,6 +315,15 @@ private slots:
             return MenuItems(form->findChild<QMenu*>(QLatin1String(name))).join(QLatin1Char(' '));
         };
         QCOMPARE(items("PMDirectory"), QStringLiteral("MIRefresh"));
+        // On/off items show their tick, not an image in its place.
+        int checkable = 0;
+        for (QAction* action : form->findChild<QMenu*>(QStringLiteral("PMOptions"))->actions()) {
+            if (action->isCheckable()) {
+                ++checkable;
+                QVERIFY2(!action->isIconVisibleInMenu(), qPrintable(action->objectName()));
+            }
+        }
+        QCOMPARE(checkable, 3);
         QCOMPARE(items("PMFile"), QStringLiteral("MIOpen MIPreview"));
         QCOMPARE(items("PMAdEdit"),
             QStringLiteral("MIJump MIAddAd(MIAddNormal1,MIAddRotation1) MIReplaceAd - MINew "

@@ -461,6 +461,16 @@ private slots:
         QVERIFY(options->onlineServices().MonitorEnabled());
         QCOMPARE(options->onlineServices().State(), OnlineState::Waiting);
         QVERIFY2(update->statusTip().startsWith(address), qPrintable(update->statusTip()));
+        // Not yet known to be online: help opens the page installed with the program.
+        form->findChild<QToolButton*>(QStringLiteral("TBHelp"))->click();
+        BrowserWindow* help = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("HelpWindow") && w->isVisible())
+                help = qobject_cast<BrowserWindow*>(w);
+        QVERIFY(help);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            help->view()->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+        help->close();
 
         RunOptionsDialog(*form, [](TFmOption* d) {
             Child<QLineEdit>(d, "EdServiceURL")->clear();

@@ -13,6 +13,7 @@
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/mainwindow.h"
 #include "gui/sites/fmhosts.h"
+#include "gui/sites/sitesicons.h"
 #include "gui/statusline.h"
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
@@ -164,6 +165,10 @@ private:
         const std::string pagePath = m_home + "/www/a/b/page.html";
         // A page from a server is saved with CR LF; the local page keeps its breaks.
         startForm();
+        // The selector shows the setup's kind as the host list does.
+        const QIcon kindIcon = m_form->findChild<QComboBox*>(QStringLiteral("CBSetups"))->itemIcon(0);
+        QCOMPARE(kindIcon.pixmap(16).toImage(),
+            ServerTypeIcon(kind == Kind::Local ? skLocal : skFtp).pixmap(16).toImage());
         QVERIFY(button("TBConnect")->isEnabled());
         button("TBConnect")->click();
         QCOMPARE(currentFolder(), QStringLiteral("b"));

@@ -256,7 +256,8 @@ void OptionsArea::fetchVersionFile()
 
 void OptionsArea::showHelp()
 {
-    if (serviceUrl().isEmpty())
+    // The help installed with the program, unless the service is known to answer.
+    if (serviceUrl().isEmpty() || !m_isOnline || m_online.State() == OnlineState::Stopped)
         OpenBrowserWindow(localHelpPage(), QStringLiteral("HelpWindow"));
     else
         OpenBrowserWindow(serviceAddress(QString()).toString(), QStringLiteral("HelpWindow"));

@@ -9,6 +9,7 @@
 #include "gui/sites/connectiontreemodel.h"
 #include "gui/sites/filelistmodel.h"
 #include "gui/sites/fmhosts.h"
+#include "gui/sites/sitesicons.h"
 #include "gui/workspace.h"
 #include "settings/settingsfile.h"
 #include "sites/documents.h"
@@ -35,6 +36,10 @@ SitesArea::Widgets BuildWidgets(QTabWidget* pages)
     w.setups = new QComboBox;
     w.setups->setObjectName(QStringLiteral("CBSetups"));
     w.setups->setFixedWidth(162);
+    // A list that drops down below the box, where every entry shows, rather
+    // than one laid over it with the entries above the current one cut off.
+    w.setups->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    w.setups->setMaxVisibleItems(20);
     w.setups->setMaxVisibleItems(16);
     w.setups->setAccessibleName(QStringLiteral("サーバーまたはフォルダ"));
     w.setups->setToolTip(QStringLiteral("サーバーまたはフォルダを選んで、次の接続ボタンをクリックしてください"));
@@ -129,7 +134,7 @@ void SitesArea::fillSelector(int selected)
     QSignalBlocker block(m_widgets.setups);
     m_widgets.setups->clear();
     for (const auto& setup : m_workspace.Setups.Setups)
-        m_widgets.setups->addItem(FromData(setup->Name));
+        m_widgets.setups->addItem(ServerTypeIcon(setup->Kind), FromData(setup->Name));
     m_widgets.setups->setCurrentIndex(selected < m_widgets.setups->count() ? selected : -1);
 }
 
