@@ -619,6 +619,24 @@ private slots:
         QCOMPARE(pw::test::ShownStatus(m_form.get()), QString());
     }
 
+    // Choosing a page tab puts the keyboard in its editor; with the focus in
+    // the ad tree the editor still draws its caret.
+    void pageTabTakesTheKeyboardAndKeepsItsCaret()
+    {
+        writeSettings({ { "SortColumn", 0 } });
+        startForm();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        openPage();
+        auto* pages = m_form->findChild<QTabWidget*>(QStringLiteral("PCMain"));
+        ScintillaPageEditor* editor = activeTab()->editor();
+        pages->setCurrentIndex(0);
+        pages->setCurrentIndex(1);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor));
+        activeTab()->adTreeView()->setFocus();
+        QTRY_VERIFY(activeTab()->adTreeView()->hasFocus());
+        QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETFOCUS), 1L);
+    }
+
     // F3 walks through the banner's three blocks and starts over.
     void jumpThroughThreeBlocks()
     {

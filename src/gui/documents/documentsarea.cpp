@@ -134,6 +134,9 @@ DocumentsArea::DocumentsArea(
     connect(m_widgets.pages, &QTabWidget::currentChanged, this, [this] {
         DocumentTab* tab = activeTab();
         emit pageTitleChanged(tab ? pageTitle(*tab) : QString());
+        // The keyboard goes with the chosen page.
+        if (tab)
+            tab->editor()->setFocus(Qt::TabFocusReason);
         m_jumpCounter = 1;
         m_feedback.Status({}); // it spoke of the page left
         showEncoding();

@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QMimeData>
 
@@ -91,6 +92,14 @@ void ScintillaPageEditor::dropEvent(QDropEvent* event)
         = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), static_cast<long>(at.y()));
     Sci(SCI_GOTOPOS, position);
     emit BannerDropped(viewport()->mapToGlobal(at));
+}
+
+void ScintillaPageEditor::focusOutEvent(QFocusEvent* event)
+{
+    QsciScintilla::focusOutEvent(event);
+    // Scintilla draws its caret only while it believes it has the focus.
+    if (event->reason() != Qt::PopupFocusReason)
+        Sci(SCI_SETFOCUS, 1);
 }
 
 void ScintillaPageEditor::ReleaseKeys(const QList<QKeySequence>& keys)

@@ -117,6 +117,9 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    // The caret stays drawn while the focus is in the ad tree or the banner
+    // list, so that the user sees where an added block will go.
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     friend class ScintillaPageAdapter;
