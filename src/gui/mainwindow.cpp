@@ -121,6 +121,10 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
     m_options = new OptionsArea(ws, *webClient, std::move(onlineProbe), this);
 
     connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
+    connect(m_options, &OptionsArea::passwordsMoved, this, [this] {
+        m_sites->loadSetups();
+        m_networks->loadProfilesAndNetworks();
+    });
 
     connect(m_sites, &SitesArea::openFileRequested, this,
         [this](TFileNode* file) { m_documents->openDocument(*file); });

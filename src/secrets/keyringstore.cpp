@@ -96,6 +96,25 @@ Status Failure(const std::string& what, GError* error)
     return Status::Fail(text);
 }
 
+// Every keyring call runs with a main context of its own as the thread's
+// default, so that what libsecret leaves behind (signal subscriptions,
+// follow-up tasks) never lands in the window's event loop, which iterates the
+// global default context.
+class PrivateContext {
+public:
+    PrivateContext() { g_main_context_push_thread_default(Context()); }
+    ~PrivateContext() { g_main_context_pop_thread_default(Context()); }
+    PrivateContext(const PrivateContext&) = delete;
+    PrivateContext& operator=(const PrivateContext&) = delete;
+
+private:
+    static GMainContext* Context()
+    {
+        static GMainContext* context = g_main_context_new();
+        return context;
+    }
+};
+
 Status NoId(const SecretRef& ref)
 {
     return Status::Fail("the password of " + ref.Label + " has no keyring id");
@@ -107,6 +126,7 @@ public:
 
     Status Check() override
     {
+        const PrivateContext context;
         GError* error = nullptr;
         SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
         if (!service)
@@ -127,6 +147,7 @@ public:
 
     Status Lookup(const SecretRef& ref, std::optional<SecureString>& secret) override
     {
+        const PrivateContext context;
         secret.reset();
         if (ref.Id.empty())
             return NoId(ref);
@@ -167,6 +188,7 @@ public:
 
     Status Store(const SecretRef& ref, std::string_view secret) override
     {
+        const PrivateContext context;
         if (ref.Id.empty())
             return NoId(ref);
         Attributes attributes;
@@ -189,15 +211,25 @@ public:
 
     Status Clear(const SecretRef& ref) override
     {
+        const PrivateContext context;
         if (ref.Id.empty())
             return Status::Ok();
-        Attributes attributes;
-        AddKey(attributes, ref);
+        // Item by item: the service-side clear of this libsecret answers its
+        // task twice when it removes several items.
+        Attributes key;
+        AddKey(key, ref);
         GError* error = nullptr;
-        secret_password_clearv_sync(Schema(), attributes.get(), nullptr, &error);
+        GList* found = secret_password_searchv_sync(Schema(), key.get(),
+            static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, &error);
         if (error)
             return Failure("cannot remove the password of " + ref.Label + " from the keyring", error);
-        return Status::Ok();
+        Status result = Status::Ok();
+        for (GList* l = found; l && result; l = l->next) {
+            if (SECRET_IS_ITEM(l->data) && !secret_item_delete_sync(SECRET_ITEM(l->data), nullptr, &error))
+                result = Failure("cannot remove the password of " + ref.Label + " from the keyring", error);
+        }
+        g_list_free_full(found, g_object_unref);
+        return result;
     }
 
 private:

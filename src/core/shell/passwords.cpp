@@ -2,6 +2,7 @@
 
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
+#include "sites/connection.h"
 #include "text/codec.h"
 
 #include <cctype>
@@ -263,6 +264,124 @@ PasswordMove ToFile(TIniList& store, const std::string& folder, SecretStore& key
 }
 
 } // namespace
+
+namespace {
+
+// Puts `password` into the keyring under the record's id (made when missing)
+// unless the item already holds it.
+Status SyncToKeyring(SecretStore& secrets, SecretRef ref, std::string& id, const std::string& password)
+{
+    if (password.empty())
+        return Status::Ok();
+    if (Status made = EnsureId(id); !made)
+        return made;
+    ref.Id = id;
+    std::optional<SecureString> current;
+    if (Status read = secrets.Lookup(ref, current); !read)
+        return read;
+    if (current && current->view() == password)
+        return Status::Ok();
+    return StoreAndCheck(secrets, ref, password);
+}
+
+// Runs `save` with every password out of the records, then puts them back.
+template <class Each, class Save> void WithoutPasswords(Each each, Save save)
+{
+    std::vector<SecureString> kept;
+    each([&](std::string& password) {
+        kept.emplace_back(password);
+        WipeString(password);
+    });
+    save();
+    size_t i = 0;
+    each([&](std::string& password) { password = kept[i++].str(); });
+}
+
+} // namespace
+
+Status SaveSetupsWithSecrets(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& setups,
+    int selectedIndex, const std::vector<std::unique_ptr<TConnection>>& openConnections, SecretStore& secrets)
+{
+    if (!IsKeyring(secrets)) {
+        SaveSetups(store, setups, selectedIndex, openConnections);
+        return Status::Ok();
+    }
+    Status result = Status::Ok();
+    for (const auto& setup : setups) {
+        if (setup->AskPassword) {
+            // Asked each time: an item kept from before goes.
+            if (Status cleared = secrets.Clear(SetupSecretRef(*setup)); !cleared && result)
+                result = cleared;
+            continue;
+        }
+        if (Status synced = SyncToKeyring(secrets, SetupSecretRef(*setup), setup->SecretId, setup->Password);
+            !synced && result)
+            result = synced;
+    }
+    WithoutPasswords(
+        [&](auto visit) {
+            for (const auto& setup : setups)
+                visit(setup->Password);
+        },
+        [&] { SaveSetups(store, setups, selectedIndex, openConnections); });
+    return result;
+}
+
+Status SaveNetworksWithSecrets(TIniList& store, const NetworkList& networks, SecretStore& secrets)
+{
+    if (!IsKeyring(secrets)) {
+        SaveNetworks(store, networks);
+        return Status::Ok();
+    }
+    Status result = Status::Ok();
+    for (const auto& network : networks) {
+        for (auto& login : network->Logins) {
+            if (Status synced = SyncToKeyring(
+                    secrets, LoginSecretRef(*network, login), login.Info->SecretId, login.Info->Password);
+                !synced && result)
+                result = synced;
+        }
+    }
+    WithoutPasswords(
+        [&](auto visit) {
+            for (const auto& network : networks)
+                for (auto& login : network->Logins)
+                    visit(login.Info->Password);
+        },
+        [&] { SaveNetworks(store, networks); });
+    return result;
+}
+
+Status FillSetupPasswords(SecretStore& secrets, const std::vector<std::unique_ptr<TSetup>>& setups)
+{
+    for (const auto& setup : setups) {
+        if (!setup->Password.empty())
+            continue;
+        if (Status filled = FillSetupPassword(secrets, *setup); !filled)
+            return filled;
+    }
+    return Status::Ok();
+}
+
+Status FillLoginPasswords(SecretStore& secrets, const NetworkList& networks)
+{
+    for (const auto& network : networks) {
+        for (auto& login : network->Logins) {
+            if (!login.Info->Password.empty())
+                continue;
+            if (Status filled = FillLoginPassword(secrets, *network, login); !filled)
+                return filled;
+        }
+    }
+    return Status::Ok();
+}
+
+PasswordStartStep DecidePasswordStart(const TIniList& store, bool keyringAnswers)
+{
+    if (ReadPasswordPlace(store) != PasswordPlace::Unset || !keyringAnswers)
+        return PasswordStartStep::Nothing;
+    return HasPasswordsInFile(store) ? PasswordStartStep::AskToMove : PasswordStartStep::UseKeyring;
+}
 
 PasswordMove MovePasswords(TIniList& store, const std::string& folder, SecretStore& keyring, PasswordPlace to)
 {

@@ -57,6 +57,29 @@ struct PasswordMove {
 // answers).
 PasswordMove MovePasswords(TIniList& store, const std::string& folder, SecretStore& keyring, PasswordPlace to);
 
+// Writes the setups (networks) into the store as SaveSetups (SaveNetworks)
+// does. With the keyring, every password the records hold in memory goes
+// there (only when it differs from the item) and the store gets none; the
+// records keep their passwords. An empty password in memory leaves the item
+// alone. The error is the first keyring failure; the store is written anyway,
+// without that password.
+Status SaveSetupsWithSecrets(TIniList& store, const std::vector<std::unique_ptr<TSetup>>& setups,
+    int selectedIndex, const std::vector<std::unique_ptr<TConnection>>& openConnections, SecretStore& secrets);
+Status SaveNetworksWithSecrets(TIniList& store, const NetworkList& networks, SecretStore& secrets);
+
+// Fills the password of every setup (login) that has none in memory from the
+// keyring, for the dialogs that show them. Stops at the first failure.
+Status FillSetupPasswords(SecretStore& secrets, const std::vector<std::unique_ptr<TSetup>>& setups);
+Status FillLoginPasswords(SecretStore& secrets, const NetworkList& networks);
+
+// What the window does about the password place at start-up.
+enum class PasswordStartStep {
+    Nothing, // the place is chosen, or the file stays for now
+    UseKeyring, // no password anywhere yet and a keyring answers: keep them there from now on
+    AskToMove, // passwords in the file and a keyring answers: ask once whether to move them
+};
+PasswordStartStep DecidePasswordStart(const TIniList& store, bool keyringAnswers);
+
 // The text that names the moved passwords, for messages ("" when none moved).
 std::string MovedPasswordsText(const std::vector<std::string>& labels);
 

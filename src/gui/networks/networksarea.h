@@ -58,6 +58,8 @@ public:
     // it in a new maximised browser window, which posts the form by itself.
     // Returns the window, or nullptr after showing why it failed.
     BrowserWindow* openLogin(const TLoginInfo& login);
+    // Writes the networks into Pagewick.ini's store, their passwords where passwords are kept.
+    void storeNetworks(QWidget* parent);
 
 signals:
     void statusText(const QString& text);
