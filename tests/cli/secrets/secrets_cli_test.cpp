@@ -284,6 +284,34 @@ TEST_F(SecretsCli, RenamesKeepThePassword)
     EXPECT_EQ(Cli({ "networks", "password", "Beta", "nobody" }, "x").code, 1);
 }
 
+// A locked keyring is asked to unlock; with no one to answer the prompt (as
+// when the user cancels it) the command says so and changes nothing.
+TEST_F(SecretsCli, LockedKeyringThatStaysLockedIsAClearError)
+{
+    std::vector<std::unique_ptr<TSetup>> setups;
+    setups.push_back(FtpSetup("site", "pwtest", "locked pw"));
+    ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
+    ASSERT_EQ(Cli({ "secrets", "migrate" }).code, 0);
+    const std::string before = ReadBytes(MainFile());
+    ASSERT_EQ(test::RunShell("dbus-send --session --print-reply --dest=org.freedesktop.secrets "
+                             "/org/freedesktop/secrets org.freedesktop.Secret.Service.Lock "
+                             "array:objpath:/org/freedesktop/secrets/collection/login >/dev/null")
+                  .status,
+        0);
+
+    const CliRun page = Cli({ "login-page", "Alpha", "site1" });
+    EXPECT_EQ(page.code, 1);
+    EXPECT_EQ(page.out, "");
+    EXPECT_NE(page.err.find("the keyring that holds the password of Pagewick: Alpha site1 stays locked"),
+        std::string::npos)
+        << page.err;
+    EXPECT_EQ(page.out.find("net pw"), std::string::npos);
+    const CliRun back = Cli({ "secrets", "migrate", "--to", "file" });
+    EXPECT_EQ(back.code, 1);
+    EXPECT_NE(back.err.find("the settings files are unchanged"), std::string::npos) << back.err;
+    EXPECT_EQ(ReadBytes(MainFile()), before);
+}
+
 // Whatever the keyring does, a failure changes no settings file.
 TEST_F(SecretsCli, KeyringKilledMidRunChangesNoFile)
 {
