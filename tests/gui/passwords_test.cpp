@@ -10,9 +10,12 @@
 #include "net/curlftpclient.h"
 #include "net/servers.h"
 #include "networks/network.h"
+#include "secrets/keyringstore.h"
 #include "settings/inilist.h"
 #include "settings/secretstore.h"
 #include "settings/settingsfile.h"
+#include "shell/passwords.h"
+#include "sites/connection.h"
 #include "sites/setup.h"
 
 #include <QAction>
@@ -243,6 +246,41 @@ private slots:
         QVERIFY(ran);
         QCOMPARE(form->findChild<QTreeView*>(QStringLiteral("TVConnected"))->model()->rowCount(), 1);
         QVERIFY(MainText(folder).find(m_ftp.password) == std::string::npos);
+    }
+
+    // What the window saves with the keyring: the passwords it holds go
+    // there, the file gets none, the records keep theirs; a changed password
+    // replaces the item; a setup turned to "ask each time" loses its item.
+    void savingWithTheKeyringKeepsPasswordsOutOfTheFile()
+    {
+        const std::unique_ptr<SecretStore> keyring = MakeKeyringStore();
+        std::vector<std::unique_ptr<TSetup>> setups;
+        setups.push_back(ftpSetup("saved"));
+        NetworkList networks;
+        networks.push_back(std::make_unique<TNetwork>());
+        networks[0]->Name = "Alpha";
+        networks[0]->SetLogin("site1", "u", "login pw");
+        TIniList store;
+        QVERIFY(SaveSetupsWithSecrets(store, setups, 0, {}, *keyring).ok);
+        QVERIFY(SaveNetworksWithSecrets(store, networks, *keyring).ok);
+        const std::string text = store.SaveToText();
+        QVERIFY(text.find(m_ftp.password) == std::string::npos);
+        QVERIFY(text.find("login pw") == std::string::npos);
+        QCOMPARE(setups[0]->Password, m_ftp.password);
+        const std::string id = setups[0]->SecretId;
+        QCOMPARE(QString::fromStdString(test::KeyringSecret(id)), QString::fromStdString(m_ftp.password));
+        QCOMPARE(QString::fromStdString(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId)),
+            QStringLiteral("login pw"));
+
+        setups[0]->Password = "changed";
+        QVERIFY(SaveSetupsWithSecrets(store, setups, 0, {}, *keyring).ok);
+        QCOMPARE(QString::fromStdString(test::KeyringSecret(id)), QStringLiteral("changed"));
+        QCOMPARE(LoadSetups(store).Setups[0]->SecretId, id);
+
+        setups[0]->AskPassword = true;
+        setups[0]->Password.clear();
+        QVERIFY(SaveSetupsWithSecrets(store, setups, 0, {}, *keyring).ok);
+        QCOMPARE(QString::fromStdString(test::KeyringSecret(id)), QString());
     }
 
     // Last, as it ends the keyring: a password that cannot be read is asked
