@@ -3,12 +3,16 @@
 
 #include "base/files.h"
 #include "cli/secrets/keyringsession.h"
+#include "formserver.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/passworddialog.h"
 #include "gui/mainwindow.h"
+#include "gui/networks/networksarea.h"
 #include "gui/options/fmoption.h"
+#include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "net/servers.h"
+#include "networks/definitions.h"
 #include "networks/network.h"
 #include "secrets/keyringstore.h"
 #include "settings/inilist.h"
@@ -281,6 +285,43 @@ private slots:
         setups[0]->Password.clear();
         QVERIFY(SaveSetupsWithSecrets(store, setups, 0, {}, *keyring).ok);
         QCOMPARE(QString::fromStdString(test::KeyringSecret(id)), QString());
+    }
+
+    // A definitions update writes the networks as they are in memory, where
+    // the passwords read from the keyring sit: they still stay out of the file.
+    void definitionsUpdateKeepsKeyringPasswordsOutOfTheFile()
+    {
+        std::vector<std::unique_ptr<TSetup>> none;
+        const QString folder = writeSettings(QStringLiteral("update"), none);
+        {
+            TIniList store;
+            QVERIFY(LoadSettingsFile(store, folder.toStdString(), kMainSettingsFile).ok);
+            NetworkList networks;
+            LoadNetworks(store, networks);
+            networks[0]->System = "alpha";
+            SaveNetworks(store, networks);
+            QVERIFY(SaveSettingsFile(store, folder.toStdString(), kMainSettingsFile).ok);
+            // The service offers the same network in a newer version.
+            TIniList scratch;
+            const QString served = m_dir.filePath(QStringLiteral("served"));
+            std::filesystem::create_directories(served.toStdString());
+            QVERIFY(ExportNetworks(scratch, networks, "7", served.toStdString()).ok);
+        }
+        pw::test::FormServer service;
+        QVERIFY(service.start(m_dir.filePath(QStringLiteral("served"))));
+        m_answer = QMessageBox::Yes;
+        auto form = start(folder);
+        m_answer = QMessageBox::Ok;
+        QVERIFY(MainText(folder).find("net secret") == std::string::npos);
+        // As after the networks dialog or a login: the password is in memory.
+        QVERIFY(FillLoginPasswords(*form->workspace().Secrets, form->workspace().Networks).ok);
+        QCOMPARE(form->workspace().Networks[0]->Logins[0].Info->Password, std::string("net secret"));
+        form->workspace().IniListSetup.WriteString("Setups", "ServiceURL", service.url(QString()).toStdString());
+        form->networks()->updateNetworks();
+        const std::string text = MainText(folder);
+        QVERIFY(text.find("v2=7") != std::string::npos);
+        QVERIFY(text.find("net secret") == std::string::npos);
+        m_answer = QMessageBox::No;
     }
 
     // Last, as it ends the keyring: a password that cannot be read is asked

@@ -146,6 +146,9 @@ void NetworksArea::updateNetworks()
         ShowMessage(parent, MessageType::Error, FromData(merged.error));
         return;
     }
+    // The merge wrote the records as they are in memory, where the passwords
+    // read from the keyring sit too: written again, they go where they are kept.
+    storeNetworks(parent);
     // A definition that moves the login of a network with stored passwords to
     // another host is taken only when the user says so.
     if (!movedLogins.empty()) {
