@@ -190,6 +190,7 @@ std::span<const Command> Commands()
         { "login-page", "print the auto-login page of a stored login", kLoginPageUsage, &RunLoginPage },
         { "networks", "list, export and merge the ad networks", kNetworksUsage, &RunNetworks },
         { "regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist },
+        { "secrets", "show where passwords are kept and move them", kSecretsUsage, &RunSecrets },
         { "settings", "read and write the scrambled settings files", kSettingsUsage, &RunSettings },
         { "site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite },
     };

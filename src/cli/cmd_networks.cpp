@@ -5,12 +5,15 @@
 #include "base/sjistext.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/passwords.h"
 #include "networks/definitions.h"
 #include "networks/login.h"
 #include "networks/network.h"
 #include "networks/registnumber.h"
+#include "secrets/keyringstore.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
+#include "shell/passwords.h"
 
 #include <string>
 #include <vector>
@@ -24,7 +27,11 @@ const std::string_view kNetworksUsage
       "  pagewick-cli networks import FILE [--accept-new-login-hosts]\n"
       "                                             merge a definitions file into Pagewick.ini; a login\n"
       "                                             address moved to another host is kept (and reported)\n"
-      "                                             for networks with stored logins, unless accepted\n";
+      "                                             for networks with stored logins, unless accepted\n"
+      "  pagewick-cli networks password NETWORK PROFILE\n"
+      "                                             store the first line of standard input as the\n"
+      "                                             password of the stored login, where passwords are\n"
+      "                                             kept (see \"secrets\")\n";
 
 const std::string_view kRegistUsage
     = "Usage:\n"
@@ -33,7 +40,9 @@ const std::string_view kRegistUsage
 
 const std::string_view kLoginPageUsage
     = "Usage:\n"
-      "  pagewick-cli login-page NETWORK PROFILE   print the auto-login page of the stored login\n";
+      "  pagewick-cli login-page NETWORK PROFILE   print the auto-login page of the stored login\n"
+      "The password comes from where passwords are kept; a keyring that does not answer or stays\n"
+      "locked is an error (exit 1).\n";
 
 namespace {
 
@@ -161,12 +170,65 @@ int Import(Context& c)
     return kExitOk;
 }
 
+// The network and the login of a profile, or an error message printed.
+LoginEntry* FindLoginEntry(const Context& c, NetworkList& networks, const std::string& name,
+    const std::string& profile, TNetwork*& network)
+{
+    network = nullptr;
+    for (const auto& candidate : networks) {
+        if (candidate->Name == name) {
+            network = candidate.get();
+            break;
+        }
+    }
+    if (!network) {
+        c.Error(kChooseNetwork);
+        return nullptr;
+    }
+    for (LoginEntry& entry : network->Logins)
+        if (entry.Name == profile)
+            return &entry;
+    c.Error(kEnterLogin);
+    return nullptr;
+}
+
+int Password(Context& c)
+{
+    const ParsedArgs args = c.Parse(1);
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    if (args.positional.size() != 2)
+        return c.UsageError("networks password needs NETWORK PROFILE");
+    TIniList store;
+    if (int code = LoadMain(c, store); code != kExitOk)
+        return code;
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    TNetwork* network = nullptr;
+    LoginEntry* login
+        = FindLoginEntry(c, networks, c.Data(args.positional[0]), c.Data(args.positional[1]), network);
+    if (!login)
+        return kExitFailure;
+    const SecureString password = ReadPasswordInput(c);
+    const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(store);
+    if (Status kept = KeepLoginPassword(*secrets, *network, *login, password.view()); !kept) {
+        c.Error(kept.error);
+        return kExitFailure;
+    }
+    SaveNetworks(store, networks);
+    if (Status saved = SaveSettingsFile(store, c.dir, kMainSettingsFile); !saved) {
+        c.Error(saved.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int RunNetworks(Context& c)
 {
     if (c.args.empty())
-        return c.UsageError("networks needs a subcommand: list, export or import");
+        return c.UsageError("networks needs a subcommand: list, export, import or password");
     const std::string& sub = c.args.front();
     if (sub == "list")
         return List(c);
@@ -174,6 +236,8 @@ int RunNetworks(Context& c)
         return Export(c);
     if (sub == "import")
         return Import(c);
+    if (sub == "password")
+        return Password(c);
     return c.UsageError("unknown networks subcommand '" + sub + "'");
 }
 
@@ -245,28 +309,18 @@ int RunLoginPage(Context& c)
         return code;
     NetworkList networks;
     LoadNetworks(store, networks);
-    const std::string name = c.Data(args.positional[0]);
-    const std::string profile = c.Data(args.positional[1]);
-    const TNetwork* network = nullptr;
-    for (const auto& candidate : networks) {
-        if (candidate->Name == name) {
-            network = candidate.get();
-            break;
-        }
-    }
-    if (!network) {
-        c.Error(kChooseNetwork);
+    TNetwork* network = nullptr;
+    LoginEntry* entry
+        = FindLoginEntry(c, networks, c.Data(args.positional[0]), c.Data(args.positional[1]), network);
+    if (!entry)
         return kExitFailure;
-    }
-    const TLoginInfo* login = network->FindLogin(profile);
-    if (!login) {
-        c.Error(kEnterLogin);
-        return kExitFailure;
-    }
+    const TLoginInfo* login = entry->Info.get();
     if (Status checked = CheckLoginAddress(*login); !checked) {
         c.Error(checked.error);
         return kExitFailure;
     }
+    if (int code = FillLoginPasswordFor(c, store, *network, *entry); code != kExitOk)
+        return code;
     c.Print(BuildLoginPage(*login));
     return kExitOk;
 }

@@ -4,9 +4,12 @@
 #include "base/files.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/passwords.h"
 #include "net/curlftpclient.h"
+#include "secrets/keyringstore.h"
 #include "settings/inilist.h"
 #include "settings/settingsfile.h"
+#include "shell/passwords.h"
 #include "sites/connection.h"
 #include "sites/documents.h"
 #include "sites/listing.h"
@@ -36,7 +39,11 @@ const std::string_view kSiteUsage
       "  pagewick-cli site get SETUP PATH             print a file's bytes\n"
       "  pagewick-cli site put SETUP PATH             store standard input as the file\n"
       "  pagewick-cli site preview-url SETUP PATH     print the preview address of an entry\n"
-      "PATH is a full path as the server (or the disk) names it.\n"
+      "  pagewick-cli site password SETUP             store the first line of standard input as the\n"
+      "                                               setup's password where passwords are kept\n"
+      "                                               (see \"secrets\")\n"
+      "PATH is a full path as the server (or the disk) names it. The password comes from where\n"
+      "passwords are kept; a keyring that does not answer or stays locked is an error (exit 1).\n"
       "--trust accepts a server certificate or host key not trusted yet and stores it with the setup;\n"
       "a key that differs from the one trusted before is accepted only with --trust-changed.\n"
       "TAB, CR, LF and NUL in listed names are printed as \\t, \\r, \\n and \\0, other control\n"
@@ -331,6 +338,41 @@ int RemoteModeOf(TConnection& connection, const std::string& path)
     return -1;
 }
 
+TSetup* FindSetup(Settings& settings, const std::string& name)
+{
+    for (const auto& setup : settings.setups.Setups)
+        if (setup->Name == name)
+            return setup.get();
+    return nullptr;
+}
+
+int SitePassword(Context& c, const Operands& a)
+{
+    if (a.size() != 2)
+        return c.UsageError("site password needs SETUP");
+    Settings settings;
+    if (int code = LoadSetupsOf(c, settings); code != kExitOk)
+        return code;
+    const std::string name = c.Data(a[1]);
+    TSetup* setup = FindSetup(settings, name);
+    if (!setup) {
+        c.Error("no setup named " + name);
+        return kExitFailure;
+    }
+    const SecureString password = ReadPasswordInput(c);
+    const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(settings.store);
+    if (Status kept = KeepSetupPassword(*secrets, *setup, password.view()); !kept) {
+        c.Error(kept.error);
+        return kExitFailure;
+    }
+    SaveSetups(settings.store, settings.setups.Setups, settings.setups.SelectedIndex);
+    if (Status saved = SaveSettingsFile(settings.store, c.dir, kMainSettingsFile); !saved) {
+        c.Error(saved.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
 // The commands that work on one setup's server or folder.
 int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
 {
@@ -342,13 +384,7 @@ int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
     if (int code = LoadSetupsOf(c, settings); code != kExitOk)
         return code;
     const std::string name = c.Data(a[1]);
-    TSetup* stored = nullptr;
-    for (const auto& setup : settings.setups.Setups) {
-        if (setup->Name == name) {
-            stored = setup.get();
-            break;
-        }
-    }
+    TSetup* stored = FindSetup(settings, name);
     if (!stored) {
         c.Error("no setup named " + name);
         return kExitFailure;
@@ -358,6 +394,11 @@ int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
     CliFeedback feedback(c, trust, trustChanged);
     TConnection connection;
     connection.Setup = CopySetup(*stored);
+    // Only the connection's copy holds the password: the records saved below never do.
+    if (stored->Kind != skLocal) {
+        if (int code = FillSetupPasswordFor(c, settings.store, *connection.Setup); code != kExitOk)
+            return code;
+    }
     if (!ConnectSite(connection, net::CurlFtpClientFactory(), feedback, stored))
         return kExitFailure;
     if (feedback.Trusted()) {
@@ -409,10 +450,12 @@ int RunSite(Context& c)
         return c.UsageError(args.error);
     const Operands& a = args.positional;
     if (a.empty())
-        return c.UsageError("site needs a subcommand: list, ls, get, put or preview-url");
+        return c.UsageError("site needs a subcommand: list, ls, get, put, preview-url or password");
     const std::string& sub = a.front();
     if (sub == "list")
         return SiteList(c, a);
+    if (sub == "password")
+        return SitePassword(c, a);
     if (sub == "ls" || sub == "get" || sub == "put" || sub == "preview-url")
         return SiteOnServer(c, a, args.Has("--trust"), args.Has("--trust-changed"));
     return c.UsageError("unknown site subcommand '" + sub + "'");

@@ -128,6 +128,10 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
 
     connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
     connect(m_options, &OptionsArea::serviceAddressChanged, m_networks, &NetworksArea::showServiceAddress);
+    connect(m_options, &OptionsArea::passwordsMoved, this, [this] {
+        m_sites->loadSetups();
+        m_networks->loadProfilesAndNetworks();
+    });
 
     connect(m_sites, &SitesArea::openFileRequested, this,
         [this](TFileNode* file) { m_documents->openDocument(*file); });

@@ -79,6 +79,8 @@ void TMainForm::startUp()
     if (!loadSettingsFiles())
         m_quitRequested = true;
     m_options->loadOptions();
+    if (!m_quitRequested)
+        m_options->settlePasswordPlace();
 
     // The window takes the screen's work area, without being maximised.
     if (QScreen* screen = QGuiApplication::primaryScreen())

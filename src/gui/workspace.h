@@ -4,6 +4,7 @@
 #include "networks/network.h"
 #include "networks/siteinfo.h"
 #include "settings/inilist.h"
+#include "settings/secretstore.h"
 #include "shell/scratchfiles.h"
 #include "sites/connection.h"
 #include "sites/ftpclient.h"
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <string>
 
 namespace pw::gui {
@@ -44,6 +46,9 @@ struct Workspace {
     // The installed network definitions version ("v2"): read at start-up,
     // raised when the user takes newer definitions.
     int NetworkVersion = 1;
+    // Where the passwords of the setups and logins are kept: the file until
+    // the start-up or the options choose the keyring.
+    std::unique_ptr<SecretStore> Secrets = std::make_unique<FileSecretStore>();
 };
 
 // The online service's address as stored in Pagewick.ini, trimmed; empty when

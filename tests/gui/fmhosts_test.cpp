@@ -123,6 +123,7 @@ private slots:
     void closeButtonKeepsFieldsCloseBoxDoesNot();
     void protocolBoxTurnsAHostIntoAFolderAndBack();
     void charsetAndDirectStoreAreSaved();
+    void askEachTimeKeepsNoPassword();
     void editRunsTheDialogOnACopyOfTheList();
     void altLettersMoveToTheirFields();
 };
@@ -471,6 +472,33 @@ void FmHostsTest::charsetAndDirectStoreAreSaved()
     QCOMPARE(f.read(1, "Charset"), QStringLiteral("euc-jp"));
     QCOMPARE(f.read(1, "StoreDirectly"), QStringLiteral("1"));
     QCOMPARE(f.read(2, "StoreDirectly"), QStringLiteral("0"));
+}
+
+// "Ask each time" empties and locks the password field, and the setup is
+// stored with the flag and no password; the other setup gets no new key.
+void FmHostsTest::askEachTimeKeepsNoPassword()
+{
+    std::string saved;
+    {
+        Fixture f(kTwoSetups);
+        auto* ask = f.get<QCheckBox>("CBAskPassword");
+        QVERIFY(!ask->isChecked());
+        QCOMPARE(f.edit("EdPassword")->text(), QStringLiteral("pa"));
+        ask->setChecked(true);
+        QVERIFY(f.edit("EdPassword")->text().isEmpty());
+        QVERIFY(!f.edit("EdPassword")->isEnabled());
+        QTest::mouseClick(f.get<QPushButton>("BtConnect"), Qt::LeftButton);
+        SaveSetups(f.store, f.dialog.Setups(), f.dialog.SelectedRow());
+        QCOMPARE(f.read(1, "AskPassword"), QStringLiteral("1"));
+        QCOMPARE(f.read(1, "Password"), QStringLiteral("<none>")); // the key is there, empty
+        QVERIFY(f.store.SaveToText().find("Password=\r\n") != std::string::npos);
+        QCOMPARE(f.read(2, "AskPassword"), QStringLiteral("<none>"));
+        QCOMPARE(f.read(2, "Password"), QStringLiteral("x@y"));
+        saved = f.store.SaveToText();
+    }
+    Fixture again(saved.c_str());
+    QVERIFY(again.get<QCheckBox>("CBAskPassword")->isChecked());
+    QVERIFY(!again.edit("EdPassword")->isEnabled());
 }
 
 void FmHostsTest::editRunsTheDialogOnACopyOfTheList()

@@ -1,6 +1,7 @@
 #include "networks/network.h"
 
 #include "networks/networkfields.h"
+#include "settings/secretstore.h"
 
 #include <algorithm>
 
@@ -16,6 +17,11 @@ std::string NetworkSection(size_t k)
 }
 
 } // namespace
+
+TLoginInfo::~TLoginInfo()
+{
+    WipeString(Password);
+}
 
 TLoginInfo* TNetwork::FindLogin(std::string_view name) const
 {

@@ -21,9 +21,17 @@ class SignupWindow; // a browser window showing a network's signup form (signup 
 // to) is the key under which the network holds it.
 class TLoginInfo {
 public:
+    TLoginInfo() = default;
+    TLoginInfo(const TLoginInfo&) = default;
+    TLoginInfo& operator=(const TLoginInfo&) = default;
+    ~TLoginInfo();
+
     TNetwork* Network = nullptr; // the network that holds it; not owned
     std::string User;
     std::string Password;
+    // The stable id of the password in the keyring ("SecretId<n>"); it stays
+    // when the network or the profile is renamed. Empty until needed.
+    std::string SecretId;
 };
 
 // A login of a network under its profile name.

@@ -50,6 +50,7 @@ template <class Io, class Network> void VisitNetworkLogins(Io& io, Network& netw
             io.Text(NumberedKey("Name", n), login.Name, kDefaultLoginName);
             io.Text(NumberedKey("User", n), login.Info->User);
             io.Text(NumberedKey("Password", n), login.Info->Password);
+            io.OptionalText(NumberedKey("SecretId", n), login.Info->SecretId);
         });
 }
 

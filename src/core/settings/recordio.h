@@ -61,6 +61,7 @@ public:
     }
     // Optional keys read as the others do; the difference is in writing.
     void OptionalText(std::string_view key, std::string& value) { Text(key, value); }
+    void OptionalFlag(std::string_view key, bool& value, bool def) { Flag(key, value, def); }
     template <class Value, class ToKey, class FromKey>
     void OptionalWord(std::string_view key, Value& value, std::string_view def, ToKey toKey, FromKey fromKey)
     {
@@ -121,6 +122,12 @@ public:
     {
         if (!value.empty() || Holds(key))
             Text(key, value);
+    }
+    // Written when it is not the default, or to replace a value the file holds.
+    void OptionalFlag(std::string_view key, bool value, bool def)
+    {
+        if (value != def || Holds(key))
+            Flag(key, value, def);
     }
     // Written when it is not what the default word reads as, or to replace a
     // word the file holds.

@@ -2,6 +2,7 @@
 
 #include "base/sjistext.h"
 #include "settings/recordio.h"
+#include "settings/secretstore.h"
 #include "sites/nodes.h"
 
 namespace pw {
@@ -93,9 +94,16 @@ template <class Io, class Setup> void VisitSetupFields(Io& io, Setup& s)
     io.OptionalText("TrustedHostKey", s.TrustedHostKey);
     io.OptionalText("KeyFile", s.KeyFile);
     io.OptionalWord("Charset", s.Charset, "auto", PageCharsetKey, CharsetFromKey);
+    io.OptionalText("SecretId", s.SecretId);
+    io.OptionalFlag("AskPassword", s.AskPassword, false);
 }
 
 } // namespace
+
+TSetup::~TSetup()
+{
+    WipeString(Password);
+}
 
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup)
 {

@@ -28,6 +28,13 @@ int DefaultPort(SiteProtocol protocol);
 // One FTP host or local folder.
 class TSetup {
 public:
+    TSetup() = default;
+    TSetup(const TSetup&) = default;
+    TSetup(TSetup&&) = default;
+    TSetup& operator=(const TSetup&) = default;
+    TSetup& operator=(TSetup&&) = default;
+    ~TSetup();
+
     std::string Name;
     std::string Host;
     std::string User;
@@ -59,6 +66,13 @@ public:
     // (detected per page; also when the key is missing or unknown),
     // "shift_jis", "utf-8" or "euc-jp".
     PageCharset Charset = PageCharset::Auto;
+    // The stable id of the setup's password, stored as "SecretId": the
+    // keyring finds the password by it, so a renamed setup keeps it. Empty
+    // until the password first goes to the keyring.
+    std::string SecretId;
+    // The password is asked for at each connection and never kept (shared
+    // machines). Stored as "AskPassword"; off by default.
+    bool AskPassword = false;
 };
 
 std::unique_ptr<TSetup> CopySetup(const TSetup& setup);

@@ -6,6 +6,7 @@
 #include "gui/common/fmmessage.h"
 #include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
+#include "gui/common/passworddialog.h"
 #include "gui/common/popupmenu.h"
 #include "gui/networks/fmnetworks.h"
 #include "gui/options/fmeditini.h"
@@ -14,6 +15,7 @@
 #include "networks/login.h"
 #include "settings/settingsfile.h"
 #include "shell/onlineservices.h"
+#include "shell/passwords.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,7 +106,7 @@ NetworksArea::NetworksArea(Workspace& workspace, QNetworkAccessManager& client, 
     connect(m_widgets.loginButton, &QToolButton::clicked, this,
         [this] { PopupBelow(m_widgets.loginButton, m_widgets.loginMenu); });
     connect(m_widgets.networksItem, &QAction::triggered, this, &NetworksArea::showNetworksDialog);
-    connect(m_dialog, &QDialog::finished, this, &NetworksArea::storeNetworks);
+    connect(m_dialog, &QDialog::finished, this, &NetworksArea::dialogClosed);
     connect(m_widgets.updateItem, &QAction::triggered, this, &NetworksArea::updateNetworks);
 }
 
@@ -154,6 +156,9 @@ void NetworksArea::updateNetworks()
         ShowMessage(parent, MessageType::Error, FromData(merged.error));
         return;
     }
+    // The merge wrote the records as they are in memory, where the passwords
+    // read from the keyring sit too: written again, they go where they are kept.
+    storeNetworks(parent);
     // A definition that moves the login of a network with stored passwords to
     // another host is taken only when the user says so.
     if (!movedLogins.empty()) {
@@ -171,7 +176,7 @@ void NetworksArea::updateNetworks()
             QMessageBox::Yes | QMessageBox::No);
         if (answer == QMessageBox::Yes) {
             AcceptLoginHostChanges(m_workspace.Networks, movedLogins);
-            SaveNetworks(m_workspace.IniListSetup, m_workspace.Networks);
+            storeNetworks(parent);
         }
     }
     buildLoginMenu();
@@ -184,19 +189,32 @@ void NetworksArea::updateNetworks()
     ShowMessage(parent, MessageType::Information, FromData(kNetworksUpdatedMessage));
 }
 
+void NetworksArea::storeNetworks(QWidget* parent)
+{
+    // With the keyring, the passwords go there and the file gets none.
+    const Status kept
+        = SaveNetworksWithSecrets(m_workspace.IniListSetup, m_workspace.Networks, *m_workspace.Secrets);
+    if (!kept)
+        ShowMessage(parent, MessageType::Error, FromData(kept.error));
+}
+
 void NetworksArea::showNetworksDialog()
 {
+    // The dialog shows the passwords: those kept in the keyring are read first.
+    if (const Status read = FillLoginPasswords(*m_workspace.Secrets, m_workspace.Networks); !read)
+        ShowMessage(m_dialog, MessageType::Error, FromData(read.error));
+    m_dialog->reload();
     // Modal to the main window only: the signup and login windows it opens are
     // windows of their own, which take clicks and keys while it shows.
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->open();
 }
 
-void NetworksArea::storeNetworks()
+void NetworksArea::dialogClosed()
 {
     // However the dialog was closed, the lists are stored.
     buildLoginMenu();
-    SaveNetworks(m_workspace.IniListSetup, m_workspace.Networks);
+    storeNetworks(m_dialog);
     SaveSiteInfos(m_workspace.IniListSiteInfo, m_workspace.Profiles);
     for (const auto& [store, name] : { std::pair { &m_workspace.IniListSetup, kMainSettingsFile },
              std::pair { &m_workspace.IniListSiteInfo, kProfileFile } }) {
@@ -226,8 +244,35 @@ void NetworksArea::buildLoginMenu()
 
 BrowserWindow* NetworksArea::openLogin(const TLoginInfo& login)
 {
+    // The login's password from where passwords are kept; asked for when it
+    // cannot be read.
+    LoginEntry* entry = nullptr;
+    if (login.Network)
+        for (LoginEntry& candidate : login.Network->Logins)
+            if (candidate.Info.get() == &login)
+                entry = &candidate;
+    bool once = false;
+    if (entry && login.Password.empty()) {
+        if (const Status read = FillLoginPassword(*m_workspace.Secrets, *login.Network, *entry); !read) {
+            PasswordDialog dialog(FromData(login.Network->Name + " " + entry->Name), FromData(read.error), true,
+                QApplication::activeWindow());
+            if (dialog.exec() != QDialog::Accepted)
+                return nullptr;
+            entry->Info->Password = ToData(dialog.password());
+            once = !dialog.savePassword();
+            if (!once) {
+                storeNetworks(QApplication::activeWindow());
+                if (const Status saved
+                    = SaveSettingsFile(m_workspace.IniListSetup, m_workspace.SettingsFolder, kMainSettingsFile);
+                    !saved)
+                    ShowMessage(QApplication::activeWindow(), MessageType::Error, FromData(saved.error));
+            }
+        }
+    }
     LoginWindowOpener opener;
     const Status opened = OpenLogin(login, m_workspace.ScratchFiles[0], opener);
+    if (once)
+        WipeString(entry->Info->Password);
     if (!opened) {
         ShowMessage(QApplication::activeWindow(), MessageType::Error, FromData(opened.error));
         return nullptr;

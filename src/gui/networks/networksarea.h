@@ -60,6 +60,8 @@ public:
     BrowserWindow* openLogin(const TLoginInfo& login);
     // The update item's hint names the service address in use.
     void showServiceAddress(const QString& address);
+    // Writes the networks into Pagewick.ini's store, their passwords where passwords are kept.
+    void storeNetworks(QWidget* parent);
 
 signals:
     void statusText(const QString& text);
@@ -69,7 +71,8 @@ signals:
 
 private:
     void showNetworksDialog();
-    void storeNetworks();
+    // However the dialog was closed, the lists are stored.
+    void dialogClosed();
 
     Workspace& m_workspace;
     Widgets m_widgets;

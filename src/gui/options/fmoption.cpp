@@ -3,8 +3,11 @@
 #include "gui/common/datatext.h"
 #include "gui/common/messagebox.h"
 #include "settings/inilist.h"
+#include "settings/secretstore.h"
 #include "settings/settingsfile.h"
 #include "ui_fmoption.h"
+
+#include <QCheckBox>
 
 namespace pw::gui {
 
@@ -16,6 +19,10 @@ TFmOption::TFmOption(TIniList& adStore, TIniList& mainStore, std::string folder,
     , ui(std::make_unique<Ui::TFmOption>())
 {
     ui->setupUi(this);
+    // Above the buttons: where the passwords of setups and logins are kept.
+    m_keyring = new QCheckBox(QStringLiteral("パスワードをキーリングに保存する(&K)"), this);
+    m_keyring->setObjectName(QStringLiteral("CBKeyring"));
+    ui->MainLayout->insertWidget(ui->MainLayout->count() - 1, m_keyring);
     connect(ui->CBProxy, &QCheckBox::toggled, this, &TFmOption::proxyClicked);
     connect(ui->BitBtn1, &QPushButton::clicked, this, &TFmOption::confirm);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
@@ -30,6 +37,12 @@ void TFmOption::LoadOptions()
     ui->EdProxyServer->setText(FromData(m_adStore.ReadString(kOptionsSection, "HttpProxyServer", "")));
     ui->EdPort->setText(QString::number(m_adStore.ReadInteger(kOptionsSection, "HttpProxyPort", 8080)));
     ui->EdServiceURL->setText(FromData(m_mainStore.ReadString(kOptionsSection, kServiceUrlKey, "")));
+    m_keyring->setChecked(ReadPasswordPlace(m_mainStore) == PasswordPlace::Keyring);
+}
+
+bool TFmOption::keyringChosen() const
+{
+    return m_keyring->isChecked();
 }
 
 bool TFmOption::proxyOn() const

@@ -14,6 +14,8 @@ namespace pw {
 class TIniList;
 }
 
+class QCheckBox;
+
 namespace pw::gui {
 
 // The options dialog: the HTTP proxy of the program's web requests (kept in
@@ -35,6 +37,8 @@ public:
     // The port field as a number; false when it is not a whole number.
     bool proxyPort(int& port) const;
     QString serviceUrl() const;
+    // "パスワードをキーリングに保存する": ticked when the keyring keeps them.
+    bool keyringChosen() const;
 
 private:
     void proxyClicked();
@@ -44,6 +48,7 @@ private:
     TIniList& m_mainStore;
     std::string m_folder;
     std::unique_ptr<Ui::TFmOption> ui;
+    QCheckBox* m_keyring;
 };
 
 // The section of the options' keys (the service address key is kServiceUrlKey).

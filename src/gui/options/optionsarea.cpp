@@ -10,7 +10,10 @@
 #include "gui/common/messagebox.h"
 #include "gui/common/webpane.h"
 #include "gui/workspace.h"
+#include "secrets/keyringstore.h"
+#include "settings/settingsfile.h"
 #include "settings/settingsfolder.h"
+#include "shell/passwords.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -97,6 +100,9 @@ void OptionsArea::showOptionsDialog()
     if (m_dialog->exec() != QDialog::Accepted)
         return;
     applyProxySettings();
+    const bool keyring = m_workspace.Secrets->Kind() == "keyring";
+    if (m_dialog->keyringChosen() != keyring)
+        movePasswords(m_dialog->keyringChosen(), m_dialog->parentWidget());
     if (serviceUrl() != service)
         restartOnlineServices();
 }
@@ -110,6 +116,71 @@ void OptionsArea::restartOnlineServices()
     setAdPanelVisible(m_widgets.adItem->isChecked());
     startOnlineServices();
     emit serviceAddressChanged(serviceUrl());
+}
+
+bool OptionsArea::movePasswords(bool toKeyring, QWidget* parent)
+{
+    std::unique_ptr<SecretStore> keyring = MakeKeyringStore();
+    const PasswordMove move = MovePasswords(m_workspace.IniListSetup, m_workspace.SettingsFolder, *keyring,
+        toKeyring ? PasswordPlace::Keyring : PasswordPlace::File);
+    if (!move.Result) {
+        QString text = FromData(move.Result.error);
+        if (!move.Moved.empty())
+            text += QStringLiteral("\n\n移動の途中で失敗しました。移動できていたもの: ")
+                + FromData(MovedPasswordsText(move.Moved));
+        text += QStringLiteral("\n\n設定ファイルは変更されていません。");
+        ShowMessage(parent, MessageType::Error, text);
+        return false;
+    }
+    if (toKeyring)
+        m_workspace.Secrets = std::move(keyring);
+    else
+        m_workspace.Secrets = std::make_unique<FileSecretStore>();
+    emit passwordsMoved();
+    return true;
+}
+
+void OptionsArea::settlePasswordPlace()
+{
+    TIniList& store = m_workspace.IniListSetup;
+    std::unique_ptr<SecretStore> keyring = MakeKeyringStore();
+    switch (ReadPasswordPlace(store)) {
+    case PasswordPlace::Keyring:
+        m_workspace.Secrets = std::move(keyring);
+        return;
+    case PasswordPlace::File:
+        return;
+    case PasswordPlace::Unset:
+        break;
+    }
+    QWidget* parent = m_widgets.adPanel->window();
+    switch (DecidePasswordStart(store, keyring->Check().ok)) {
+    case PasswordStartStep::Nothing:
+        return;
+    case PasswordStartStep::UseKeyring: {
+        WritePasswordPlace(store, PasswordPlace::Keyring);
+        if (const Status saved = SaveSettingsFile(store, m_workspace.SettingsFolder, kMainSettingsFile); !saved) {
+            ShowMessage(parent, MessageType::Error, FromData(saved.error));
+            return;
+        }
+        m_workspace.Secrets = std::move(keyring);
+        return;
+    }
+    case PasswordStartStep::AskToMove:
+        break;
+    }
+    const auto answer = ShowMessage(parent, MessageType::Confirmation,
+        QStringLiteral("サイトと広告代理店のパスワードは設定ファイルに保存されています。"
+                       "デスクトップのキーリングに移しますか？\n"
+                       "（「いいえ」で設定ファイルのままにし、次からは尋ねません）"),
+        QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        movePasswords(true, parent);
+        return;
+    }
+    WritePasswordPlace(store, PasswordPlace::File);
+    if (const Status saved = SaveSettingsFile(store, m_workspace.SettingsFolder, kMainSettingsFile); !saved)
+        ShowMessage(parent, MessageType::Error, FromData(saved.error));
 }
 
 void OptionsArea::loadOptions()

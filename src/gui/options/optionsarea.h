@@ -55,6 +55,11 @@ public:
 
     // Start-up: the stored options into the dialog, then the proxy into the client.
     void loadOptions();
+    // Start-up, before the records load: the store that keeps the passwords.
+    // A first start with no password anywhere takes the keyring when a Secret
+    // Service answers; an install with passwords in the file is asked once
+    // whether to move them (No keeps the file and is not asked again).
+    void settlePasswordPlace();
     // Puts the dialog's proxy into the web client (a direct connection when it
     // is off).
     void applyProxySettings();
@@ -78,11 +83,17 @@ signals:
     void networkUpdateRequested();
     // The options dialog stored another service address (empty: none).
     void serviceAddressChanged(const QString& address);
+    // The passwords moved between the file and the keyring: the records are
+    // to be read again from Pagewick.ini (their keyring ids changed).
+    void passwordsMoved();
 
 private:
     void showOptionsDialog();
     // The services begin anew with the address the options now hold.
     void restartOnlineServices();
+    // Moves every password to the keyring (true) or the file; shows what
+    // failed. True when they moved.
+    bool movePasswords(bool toKeyring, QWidget* parent);
     void fetchVersionFile();
     void run(const OnlineActions& actions);
     void showHelp();

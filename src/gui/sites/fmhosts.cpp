@@ -95,6 +95,11 @@ TFmHosts::TFmHosts(QWidget* parent)
         ui->EdPort->setFocus();
     });
     connect(ui->CBAnonymous, &QCheckBox::toggled, this, &TFmHosts::anonymousToggled);
+    connect(ui->CBAskPassword, &QCheckBox::toggled, this, [this](bool checked) {
+        ui->EdPassword->setEnabled(!checked && !ui->CBAnonymous->isChecked());
+        if (checked)
+            ui->EdPassword->clear();
+    });
     connect(ui->CBProtocol, &QComboBox::activated, this, &TFmHosts::protocolChosen);
     connect(ui->BtBrowse, &QPushButton::clicked, this, &TFmHosts::browseFolder);
     connect(ui->BtKeyFile, &QPushButton::clicked, this, &TFmHosts::browseKeyFile);
@@ -216,6 +221,7 @@ void TFmHosts::ShowSetup()
         ui->EdPassword->setText(FromData(setup.Password));
         // Runs the box's rule when its state changes.
         ui->CBAnonymous->setChecked(ui->EdUser->text() == QStringLiteral("anonymous"));
+        ui->CBAskPassword->setChecked(setup.AskPassword);
         ui->EdIniPath->setText(FromData(setup.IniPath));
         ui->EdRootURL->setText(FromData(setup.RootURL));
         ui->CBLastLoginPath->setChecked(setup.LastLoginPath);
@@ -268,7 +274,9 @@ void TFmHosts::CommitSetup()
         rename(ui->EdName);
         setup.Host = ToData(ui->EdHost->text());
         setup.User = ToData(ui->EdUser->text());
-        setup.Password = ToData(ui->EdPassword->text());
+        // A setup that asks each time keeps no password anywhere.
+        setup.AskPassword = ui->CBAskPassword->isChecked();
+        setup.Password = setup.AskPassword ? std::string() : ToData(ui->EdPassword->text());
         setup.IniPath = ToData(ui->EdIniPath->text().trimmed());
         setup.RootURL = ToData(ui->EdRootURL->text().trimmed());
         setup.LastLoginPath = ui->CBLastLoginPath->isChecked();
@@ -454,7 +462,7 @@ void TFmHosts::anonymousToggled(bool checked)
         ui->EdPassword->setText(m_current ? FromData(m_current->Password) : QString());
     }
     ui->EdUser->setEnabled(!checked);
-    ui->EdPassword->setEnabled(!checked);
+    ui->EdPassword->setEnabled(!checked && !ui->CBAskPassword->isChecked());
 }
 
 void TFmHosts::protocolChosen(int index)

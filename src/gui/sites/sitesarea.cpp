@@ -6,12 +6,14 @@
 #include "gui/common/framewidgets.h"
 #include "gui/common/messagebox.h"
 #include "gui/common/opendocuments.h"
+#include "gui/common/passworddialog.h"
 #include "gui/sites/connectiontreemodel.h"
 #include "gui/sites/filelistmodel.h"
 #include "gui/sites/fmhosts.h"
 #include "gui/sites/sitesicons.h"
 #include "gui/workspace.h"
 #include "settings/settingsfile.h"
+#include "shell/passwords.h"
 #include "sites/documents.h"
 
 #include <QComboBox>
@@ -146,8 +148,11 @@ void SitesArea::loadSetups()
 
 void SitesArea::storeSetups()
 {
-    SaveSetups(m_workspace.IniListSetup, m_workspace.Setups.Setups, m_widgets.setups->currentIndex(),
-        m_workspace.Tree.Connections());
+    // With the keyring, the passwords go there and the file gets none.
+    const Status kept = SaveSetupsWithSecrets(m_workspace.IniListSetup, m_workspace.Setups.Setups,
+        m_widgets.setups->currentIndex(), m_workspace.Tree.Connections(), *m_workspace.Secrets);
+    if (!kept)
+        m_feedback.Message(MessageType::Error, kept.error);
 }
 
 bool SitesArea::saveSetupsFile()
@@ -266,8 +271,41 @@ void SitesArea::connectSite()
     TSetup* setup = index >= 0 && index < static_cast<int>(m_workspace.Setups.Setups.size())
         ? m_workspace.Setups.Setups[static_cast<size_t>(index)].get()
         : nullptr;
+    // A password asked for this connection only goes into its copy of the setup.
+    SecureString once;
+    if (setup && setup->Kind == skFtp && !m_workspace.Tree.FindConnection(*setup)
+        && !passwordForConnection(*setup, once))
+        return;
+    if (!once.empty())
+        setup->Password = once.str();
     m_workspace.Tree.Connect(setup);
+    if (!once.empty())
+        WipeString(setup->Password);
     syncViews();
+}
+
+bool SitesArea::passwordForConnection(TSetup& setup, SecureString& once)
+{
+    QString reason;
+    if (!setup.AskPassword) {
+        if (!setup.Password.empty())
+            return true;
+        const Status read = FillSetupPassword(*m_workspace.Secrets, setup);
+        if (read)
+            return true;
+        reason = FromData(read.error);
+    }
+    PasswordDialog dialog(FromData(setup.Name), reason, !setup.AskPassword, m_widgets.setups->window());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const std::string typed = ToData(dialog.password());
+    if (dialog.savePassword()) {
+        setup.Password = typed;
+        saveSetupsFile();
+    } else {
+        once = SecureString(typed);
+    }
+    return true;
 }
 
 void SitesArea::disconnectSite()
@@ -326,6 +364,9 @@ void SitesArea::editHosts()
     const int before = m_widgets.setups->currentIndex();
     const std::string remembered
         = before >= 0 && before < static_cast<int>(setups.size()) ? setups[static_cast<size_t>(before)]->Name : "";
+    // The dialog shows the passwords: those kept in the keyring are read first.
+    if (const Status read = FillSetupPasswords(*m_workspace.Secrets, setups); !read)
+        m_feedback.Message(MessageType::Error, read.error);
     m_hostsDialog->SetSetups(setups);
     m_hostsDialog->SelectSetup(before);
     const bool connectChosen = m_hostsDialog->exec() == QDialog::Accepted;

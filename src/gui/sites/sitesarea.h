@@ -12,7 +12,9 @@ class QToolButton;
 class QTreeView;
 
 namespace pw {
+class SecureString;
 class SiteFeedback;
+class TSetup;
 class TConnection;
 class TDirNode;
 class TFileNode;
@@ -94,6 +96,11 @@ signals:
     void commandStateChanged();
 
 private:
+    // The password of a connection about to open: read from where passwords
+    // are kept, or asked for when it cannot be read or the setup asks each
+    // time. A password not to be kept lands in `once`. False: cancelled.
+    bool passwordForConnection(TSetup& setup, SecureString& once);
+
     bool listPageActive() const;
     // Brings both views in line with the core tree after one of its commands.
     void syncViews();

@@ -158,6 +158,7 @@ TEST(CliConventions, EveryCommandParsesOptionsAlike)
         { "regist", "a=b" },
         { "login-page", "N", "P" },
         { "site", "list" },
+        { "secrets", "status" },
         { "ads", "scan", file },
         { "catalogue", "list" },
     };
