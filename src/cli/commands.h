@@ -19,6 +19,7 @@ int RunListing(Context& c);
 int RunLoginPage(Context& c);
 int RunNetworks(Context& c);
 int RunRegist(Context& c);
+int RunReport(Context& c);
 int RunSettings(Context& c);
 int RunSite(Context& c);
 
@@ -32,6 +33,7 @@ extern const std::string_view kListingUsage;
 extern const std::string_view kLoginPageUsage;
 extern const std::string_view kNetworksUsage;
 extern const std::string_view kRegistUsage;
+extern const std::string_view kReportUsage;
 extern const std::string_view kSettingsUsage;
 extern const std::string_view kSiteUsage;
 

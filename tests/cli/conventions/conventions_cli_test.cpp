@@ -160,6 +160,7 @@ TEST(CliConventions, EveryCommandParsesOptionsAlike)
         { "site", "list" },
         { "ads", "scan", file },
         { "catalogue", "list" },
+        { "report", "show" },
     };
     std::set<std::string> covered;
     for (const auto& command : commands) {
