@@ -488,6 +488,18 @@ Status StatsHistory::Imports(std::vector<StatsImportRecord>& out) const
     return rc == SQLITE_DONE ? Status::Ok() : Fail("cannot read the history");
 }
 
+Status StatsHistory::LatestPeriod(std::string& out) const
+{
+    out.clear();
+    if (!m_db)
+        return Fail("cannot read the history");
+    Statement query(m_db, "SELECT MAX(period) FROM stats");
+    if (!query.Ok() || query.Step() != SQLITE_ROW)
+        return Fail("cannot read the history");
+    out = query.Ascii(0);
+    return Status::Ok();
+}
+
 Status StatsHistory::SaveMapping(std::string_view network, const ReportMapping& mapping)
 {
     if (!m_db)

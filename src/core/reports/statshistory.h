@@ -116,6 +116,8 @@ public:
     // The last name each banner id had when an import matched it.
     Status BannerNames(std::map<std::string, std::string>& out) const;
     Status Imports(std::vector<StatsImportRecord>& out) const;
+    // The latest month with figures; empty when there is none.
+    Status LatestPeriod(std::string& out) const;
 
     // The mapping last used for a network (empty name: imports with none).
     Status SaveMapping(std::string_view network, const ReportMapping& mapping);
