@@ -163,7 +163,8 @@ int Import(Context& c, const ParsedArgs& args)
             return kExitFile;
         }
     const StatsImportInfo info { BaseName(path), network, std::time(nullptr) };
-    if (Status stored = history.StoreImport(result, info); !stored) {
+    std::set<std::string> touched;
+    if (Status stored = history.StoreImport(result, info, &touched); !stored) {
         c.Error(stored.error);
         return kExitFile;
     }
@@ -176,7 +177,7 @@ int Import(Context& c, const ParsedArgs& args)
         c.Error(read.error);
         return kExitFile;
     }
-    ApplyStatsTotals(files.banners, totals);
+    ApplyStatsTotals(files.banners, totals, &touched);
     if (Status saved = SaveBanners(files.banners, files.bannerStore, c.dir); !saved) {
         c.Error(saved.error);
         return kExitFile;

@@ -297,7 +297,8 @@ Status StatsHistory::Migrate()
     return Exec("COMMIT");
 }
 
-Status StatsHistory::StoreImport(const ReportImportResult& result, const StatsImportInfo& info)
+Status StatsHistory::StoreImport(
+    const ReportImportResult& result, const StatsImportInfo& info, std::set<std::string>* touched)
 {
     if (!m_db)
         return Fail("cannot store the import");
@@ -324,9 +325,20 @@ Status StatsHistory::StoreImport(const ReportImportResult& result, const StatsIm
             "?6, ?7) ON CONFLICT (source, period, banner) DO UPDATE SET pv = pv + excluded.pv, clicks = clicks + "
             "excluded.clicks, revenue = revenue + excluded.revenue");
         Statement name(m_db, "INSERT OR REPLACE INTO banners (id, name) VALUES (?1, ?2)");
-        if (!clearStats.Ok() || !clearImports.Ok() || !addImport.Ok() || !addStats.Ok() || !name.Ok())
+        Statement replaced(m_db, "SELECT DISTINCT banner FROM stats WHERE source = ?1 AND period = ?2");
+        if (!clearStats.Ok() || !clearImports.Ok() || !addImport.Ok() || !addStats.Ok() || !name.Ok()
+            || !replaced.Ok())
             return rollback("cannot prepare the import");
         for (const auto& period : result.Periods) {
+            if (touched) {
+                replaced.Bind(1, source).Bind(2, period);
+                int rc;
+                while ((rc = replaced.Step()) == SQLITE_ROW)
+                    touched->insert(replaced.Ascii(0));
+                if (rc != SQLITE_DONE)
+                    return rollback("cannot read the replaced figures");
+                replaced.Reset();
+            }
             int64_t matched = 0;
             for (const auto& sum : result.Matched)
                 if (sum.Period == period)
@@ -357,6 +369,8 @@ Status StatsHistory::StoreImport(const ReportImportResult& result, const StatsIm
                 .Bind(6, sum.Clicks)
                 .Bind(7, sum.Revenue);
             name.Bind(1, sum.Banner->StatsId).Bind(2, ToDb(sum.Banner->SpaceName));
+            if (touched)
+                touched->insert(sum.Banner->StatsId);
             if (addStats.Step() != SQLITE_DONE || name.Step() != SQLITE_DONE)
                 return rollback("cannot store the figures");
             addStats.Reset();
@@ -567,7 +581,8 @@ bool AssignStatsIds(BannerList& banners, const ReportImportResult& result)
     return assigned;
 }
 
-void ApplyStatsTotals(BannerList& banners, const std::map<std::string, StatsFigures>& totals)
+void ApplyStatsTotals(
+    BannerList& banners, const std::map<std::string, StatsFigures>& totals, const std::set<std::string>* touched)
 {
     auto cap = [](int64_t value) {
         return static_cast<int32_t>(
@@ -577,11 +592,12 @@ void ApplyStatsTotals(BannerList& banners, const std::map<std::string, StatsFigu
         if (banner->StatsId.empty())
             continue;
         const auto it = totals.find(banner->StatsId);
-        if (it == totals.end())
+        if (it == totals.end() && !(touched && touched->count(banner->StatsId)))
             continue;
-        banner->PV = cap(it->second.PV);
-        banner->CT = cap(it->second.Clicks);
-        banner->TotalRevenue = cap(it->second.Revenue);
+        const StatsFigures figures = it == totals.end() ? StatsFigures {} : it->second;
+        banner->PV = cap(figures.PV);
+        banner->CT = cap(figures.Clicks);
+        banner->TotalRevenue = cap(figures.Revenue);
         banner->ClickRate = ComputeClickRate(banner->PV, banner->CT);
     }
 }

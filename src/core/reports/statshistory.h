@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ctime>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,8 +102,11 @@ public:
     // Stores an import in one transaction: for every period it covers, the
     // figures earlier imports of the same network stored for that period are
     // replaced by these. Every matched banner needs its StatsId. The figures'
-    // network is the one named in `info`, else the banner's own.
-    Status StoreImport(const ReportImportResult& result, const StatsImportInfo& info);
+    // network is the one named in `info`, else the banner's own. `touched`
+    // (when given) gets the ids of every banner whose figures changed: those
+    // of the replaced periods and those of the import.
+    Status StoreImport(
+        const ReportImportResult& result, const StatsImportInfo& info, std::set<std::string>* touched = nullptr);
 
     // Sums per banner id over all periods (or over `period` alone).
     Status BannerTotals(std::map<std::string, StatsFigures>& out, std::string_view period = {}) const;
@@ -143,7 +147,9 @@ bool AssignStatsIds(BannerList& banners, const ReportImportResult& result);
 
 // Puts the history's sums into PV, CT and TotalRevenue (and the click rate) of
 // every banner that has any; banners without history keep their own figures.
-// Sums beyond what the catalogue holds are capped.
-void ApplyStatsTotals(BannerList& banners, const std::map<std::string, StatsFigures>& totals);
+// Sums beyond what the catalogue holds are capped. A banner in `touched` that
+// has no figures left (a re-import replaced the only month it had) shows 0.
+void ApplyStatsTotals(BannerList& banners, const std::map<std::string, StatsFigures>& totals,
+    const std::set<std::string>* touched = nullptr);
 
 } // namespace pw

@@ -151,7 +151,8 @@ bool ReportsArea::importReport(const QString& given)
     m_lastNetwork = network;
     const StatsImportInfo info { QFileInfo(path).fileName().toStdString(), network, std::time(nullptr) };
     std::map<std::string, StatsFigures> totals;
-    Status stored = m_history.StoreImport(result, info);
+    std::set<std::string> touched;
+    Status stored = m_history.StoreImport(result, info, &touched);
     if (stored)
         stored = m_history.SaveMapping(network, m_importDialog->mapping());
     if (stored)
@@ -160,7 +161,7 @@ bool ReportsArea::importReport(const QString& given)
         error(QString::fromStdString(stored.error));
         return false;
     }
-    ApplyStatsTotals(banners, totals);
+    ApplyStatsTotals(banners, totals, &touched);
     if (Status saved = SaveBanners(banners, m_workspace.IniListAd, folder); !saved) {
         error(FromData(saved.error));
         return false;

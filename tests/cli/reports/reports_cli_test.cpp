@@ -153,6 +153,24 @@ TEST(ReportCli, Utf8ReportMatchedByCodeWithTheMonthFromTheDates)
     EXPECT_EQ(f.Run({ "report", "show", "--by", "month" }).out, "2026-11\t5000\t50\t1001\n2026-12\t7\t1\t0\n");
 }
 
+TEST(ReportCli, ABannerLeftOutOfACorrectedMonthLosesItsFigures)
+{
+    Fixture f;
+    auto first = Import(f.Write("nov.csv", A8Report("100", "100")), kA8Columns);
+    first.insert(first.end(), { "--period", "2026-11", "--network", "A8.net" });
+    ASSERT_EQ(f.Run(first).code, kExitOk);
+    const std::string corrected = f.Write("nov-corrected.csv",
+        codec::EncodeSjis("プログラム名,表示回数,クリック数,報酬額（確定）\r\n楽天トラベル,10,1,10\r\n").bytes);
+    const Outcome again = f.Run({ "report", "import", corrected, "--network", "A8.net", "--period", "2026-11" });
+    ASSERT_EQ(again.code, kExitOk) << again.err;
+    // じゃらん had only that month: its sums are now nothing, not the replaced figures.
+    EXPECT_EQ(f.Catalogue(),
+        "楽天トラベル\tその他\t未知タイプ\t10\t1\t10.00%\t10\n"
+        "じゃらん\tその他\t未知タイプ\t0\t0\t 0.00%\t0\n"
+        "Yahoo!ショッピング\tその他\t未知タイプ\t0\t0\t 0.00%\t0\n"
+        "手入力の広告\tその他\tイメージ広告\t500\t0\t 0.00%\t0\n");
+}
+
 TEST(ReportCli, ADeletedBannerKeepsItsHistoryUnderItsLastName)
 {
     Fixture f;

@@ -76,7 +76,10 @@ TEST_F(HistoryTest, ReimportingANetworksMonthReplacesItWhileOtherNetworksAndMont
                         Info("A8.net"))
                     .ok);
     // The same month again, corrected: じゃらん is gone from it, 楽天トラベル changed.
-    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { travel, { 300, 30, 3000 } } }), Info("A8.net")).ok);
+    std::set<std::string> touched;
+    ASSERT_TRUE(
+        history.StoreImport(Result("2026-11", { { travel, { 300, 30, 3000 } } }), Info("A8.net"), &touched).ok);
+    EXPECT_EQ(touched, (std::set<std::string> { travel->StatsId, jalan->StatsId }));
     // Another network's report of that month adds to it.
     ASSERT_TRUE(history.StoreImport(Result("2026-11", { { travel, { 1, 1, 1 } } }), Info("もしも")).ok);
 
@@ -305,12 +308,18 @@ TEST(StatsIds, TotalsReplaceTheFiguresOfBannersWithHistoryOnly)
     catalogue.Row(1).StatsId = "b"; // an id but no figures stored
     catalogue.Row(1).PV = 7;
     catalogue.Row(2).PV = 9;
-    ApplyStatsTotals(catalogue.banners, { { "a", { 200, 50, 5000000000 } } });
+    const std::map<std::string, StatsFigures> totals = { { "a", { 200, 50, 5000000000 } } };
+    ApplyStatsTotals(catalogue.banners, totals);
     EXPECT_EQ(catalogue.Row(0).PV, 200);
     EXPECT_EQ(catalogue.Row(0).CT, 50);
     EXPECT_FLOAT_EQ(catalogue.Row(0).ClickRate, 25.0f);
     EXPECT_EQ(catalogue.Row(0).TotalRevenue, 2147483647); // capped to what ads.ini holds
     EXPECT_EQ(catalogue.Row(1).PV, 7);
+    EXPECT_EQ(catalogue.Row(2).PV, 9);
+    // A banner whose figures an import replaced with none has no sums left.
+    const std::set<std::string> touched = { "a", "b" };
+    ApplyStatsTotals(catalogue.banners, totals, &touched);
+    EXPECT_EQ(catalogue.Row(1).PV, 0);
     EXPECT_EQ(catalogue.Row(2).PV, 9);
 }
 
