@@ -71,6 +71,9 @@ private:
     int m_rc = SQLITE_OK;
 };
 
+// stats.source is the network named at the import (empty for none), which a
+// re-import of the same month replaces; stats.network is the name the figures
+// are shown under: that network, else the banner's own at the time.
 constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE IF NOT EXISTS stats (
     banner TEXT NOT NULL,
@@ -87,7 +90,7 @@ CREATE INDEX IF NOT EXISTS stats_period ON stats (period);
 CREATE TABLE IF NOT EXISTS imports (
     id INTEGER PRIMARY KEY,
     file TEXT NOT NULL,
-    source TEXT NOT NULL,
+    network TEXT NOT NULL,
     period TEXT NOT NULL,
     time TEXT NOT NULL,
     matched INTEGER NOT NULL,
@@ -101,7 +104,7 @@ CREATE TABLE IF NOT EXISTS banners (
     name TEXT NOT NULL
 );
 CREATE TABLE IF NOT EXISTS mappings (
-    source TEXT PRIMARY KEY,
+    network TEXT PRIMARY KEY,
     key TEXT NOT NULL,
     pv TEXT NOT NULL,
     clicks TEXT NOT NULL,
@@ -316,9 +319,9 @@ Status StatsHistory::StoreImport(
     const std::string time = UtcStamp(info.Time);
     {
         Statement clearStats(m_db, "DELETE FROM stats WHERE source = ?1 AND period = ?2");
-        Statement clearImports(m_db, "DELETE FROM imports WHERE source = ?1 AND period = ?2");
+        Statement clearImports(m_db, "DELETE FROM imports WHERE network = ?1 AND period = ?2");
         Statement addImport(m_db,
-            "INSERT INTO imports (file, source, period, time, matched, unmatched) VALUES (?1, ?2, ?3, ?4, ?5, "
+            "INSERT INTO imports (file, network, period, time, matched, unmatched) VALUES (?1, ?2, ?3, ?4, ?5, "
             "?6)");
         Statement addStats(m_db,
             "INSERT INTO stats (banner, source, network, period, pv, clicks, revenue) VALUES (?1, ?2, ?3, ?4, ?5, "
@@ -492,7 +495,7 @@ Status StatsHistory::Imports(std::vector<StatsImportRecord>& out) const
     out.clear();
     if (!m_db)
         return Fail("cannot read the history");
-    Statement query(m_db, "SELECT file, source, period, time, matched, unmatched FROM imports ORDER BY id");
+    Statement query(m_db, "SELECT file, network, period, time, matched, unmatched FROM imports ORDER BY id");
     if (!query.Ok())
         return Fail("cannot read the history");
     int rc;
@@ -519,7 +522,8 @@ Status StatsHistory::SaveMapping(std::string_view network, const ReportMapping& 
     if (!m_db)
         return Fail("cannot store the mapping");
     Statement save(m_db,
-        "INSERT OR REPLACE INTO mappings (source, key, pv, clicks, revenue, month, match) VALUES (?1, ?2, ?3, ?4, "
+        "INSERT OR REPLACE INTO mappings (network, key, pv, clicks, revenue, month, match) VALUES (?1, ?2, ?3, "
+        "?4, "
         "?5, ?6, ?7)");
     if (!save.Ok())
         return Fail("cannot store the mapping");
@@ -538,7 +542,7 @@ Status StatsHistory::LoadMapping(std::string_view network, ReportMapping& mappin
     found = false;
     if (!m_db)
         return Fail("cannot read the mapping");
-    Statement load(m_db, "SELECT key, pv, clicks, revenue, month, match FROM mappings WHERE source = ?1");
+    Statement load(m_db, "SELECT key, pv, clicks, revenue, month, match FROM mappings WHERE network = ?1");
     if (!load.Ok())
         return Fail("cannot read the mapping");
     load.Bind(1, ToDb(network));

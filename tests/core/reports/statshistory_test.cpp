@@ -242,7 +242,7 @@ TEST(StatsHistoryFile, AVersionOneFileIsMigratedWithItsFigures)
         "NULL, pv INTEGER NOT NULL, clicks INTEGER NOT NULL, revenue INTEGER NOT NULL, PRIMARY KEY (source, "
         "period, "
         "banner));"
-        "CREATE TABLE imports (id INTEGER PRIMARY KEY, file TEXT NOT NULL, source TEXT NOT NULL, period TEXT NOT "
+        "CREATE TABLE imports (id INTEGER PRIMARY KEY, file TEXT NOT NULL, network TEXT NOT NULL, period TEXT NOT "
         "NULL, time TEXT NOT NULL, matched INTEGER NOT NULL, unmatched INTEGER NOT NULL);"
         "INSERT INTO stats VALUES ('00000000000000aa', 'A8', 'A8', '2024-01', 10, 2, 300);"
         "PRAGMA user_version = 1;");
