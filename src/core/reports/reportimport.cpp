@@ -4,6 +4,7 @@
 #include "reports/csv.h"
 #include "text/codec.h"
 #include "text/pageencoding.h"
+#include "text/sjis.h"
 
 #include <algorithm>
 #include <charconv>
@@ -51,13 +52,19 @@ bool IsWordByte(char c)
     return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
 
-// Whether `key` occurs in `html` with no letter, digit or underscore right
-// before or after it, so that the ID "123" is not found inside "a8mat=1234".
+// Whether `key` occurs in `html` (both Shift_JIS) as characters of their own,
+// with no letter, digit or underscore right before or after it, so that the
+// ID "123" is not found inside "a8mat=1234", nor "モ" in the bytes of "ャい".
 bool ContainsWord(std::string_view html, std::string_view key)
 {
     const bool wordStart = IsWordByte(key.front());
     const bool wordEnd = IsWordByte(key.back());
+    size_t boundary = 0; // a character start at or before the occurrence
     for (size_t at = html.find(key); at != std::string_view::npos; at = html.find(key, at + 1)) {
+        while (boundary < at)
+            boundary += sjis::CharLength(html, boundary);
+        if (boundary != at)
+            continue;
         if (wordStart && at > 0 && IsWordByte(html[at - 1]))
             continue;
         const size_t end = at + key.size();

@@ -222,6 +222,24 @@ TEST(ReportImport, AKeyInSeveralBannersIsAmbiguousAndSkipped)
     EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 5, 0, 0, 1 } }));
 }
 
+// Codes are found as whole Shift_JIS characters: the bytes of "モ" (83 82)
+// stand inside "ャい" (83 83 82 A2) without the character being there.
+TEST(ReportImport, CodesAreFoundAsWholeCharacters)
+{
+    ReportCatalogue catalogue;
+    catalogue.Add("キャンペーン", nullptr, "<b>シャい</b>");
+    catalogue.Add("モール", nullptr, "<b>モール</b>");
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable("code,pv,ct,yen\nモ,1,1,1\nャい,2,2,2\n", table).ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("code", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    EXPECT_EQ(Sums(result),
+        (std::vector<Sum> { { "キャンペーン", "2026-11", 2, 2, 2, 1 }, { "モール", "2026-11", 1, 1, 1, 1 } }));
+    EXPECT_TRUE(result.Ambiguous.empty());
+}
+
 TEST(ReportImport, RowsWithoutKeyAreUnmatchedAndBlankRowsIgnored)
 {
     ReportCatalogue catalogue;
