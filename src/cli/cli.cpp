@@ -29,7 +29,8 @@ constexpr std::string_view kProgramUsage
       "\n"
       "Common options (anywhere on the command line):\n"
       "  --dir DIR    use the existing folder DIR as the settings folder (it holds\n"
-      "               Pagewick.ini, ads.ini, siteinfo.ini, pwh_ads.csv, nwks.txt)\n"
+      "               Pagewick.ini, ads.ini, siteinfo.ini, pwh_ads.csv, nwks.txt,\n"
+      "               stats.sqlite)\n"
       "  --raw        arguments, standard input and output are Shift_JIS bytes as stored\n"
       "               (default: UTF-8 on the terminal side); texts of a page (block\n"
       "               and node names) are then bytes in the page's own encoding\n"
@@ -190,6 +191,7 @@ std::span<const Command> Commands()
         { "login-page", "print the auto-login page of a stored login", kLoginPageUsage, &RunLoginPage },
         { "networks", "list, export and merge the ad networks", kNetworksUsage, &RunNetworks },
         { "regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist },
+        { "report", "import the networks' CSV reports and show their history", kReportUsage, &RunReport },
         { "secrets", "show where passwords are kept and move them", kSecretsUsage, &RunSecrets },
         { "settings", "read and write the scrambled settings files", kSettingsUsage, &RunSettings },
         { "site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite },

@@ -7,6 +7,7 @@
 #include "gui/mainwindow.h"
 #include "gui/networks/networksarea.h"
 #include "gui/options/optionsarea.h"
+#include "gui/reports/reportsarea.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -86,6 +87,10 @@ void TMainForm::buildMenuBar()
     command(ads, Command::EditBanner);
     command(ads, Command::DeleteBanner);
     command(ads, Command::ArchiveBanner);
+    ads->addSeparator();
+    ads->addAction(m_reports->widgets().importItem);
+    ads->addAction(m_reports->widgets().revenueItem);
+    ads->addAction(m_reports->widgets().bannerRevenueItem);
 
     QMenu* networks = group("MenuNetworks", QStringLiteral("ネットワーク(&N)"));
     QAction* login = networks->addMenu(m_networks->widgets().loginMenu);

@@ -15,6 +15,7 @@
 #include "gui/documents/pageadcommands.h"
 #include "gui/networks/networksarea.h"
 #include "gui/options/optionsarea.h"
+#include "gui/reports/reportsarea.h"
 #include "gui/sites/sitesarea.h"
 #include "gui/workspace.h"
 #include "icons/commandicons.h"
@@ -121,6 +122,7 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
     // The sites ask the documents to close the pages of what they close.
     m_sites = new SitesArea(ws, *m_feedback, *m_actions, *m_documents, m_pages, this);
     m_banners = new BannersArea(ws, *m_actions, m_preview, m_previewPanel, this);
+    m_reports = new ReportsArea(ws, *m_banners, this);
     // The program's web client, shared by the two online-service areas.
     auto* webClient = new QNetworkAccessManager(this);
     m_networks = new NetworksArea(ws, *webClient, this);

@@ -22,6 +22,7 @@ namespace pw::gui {
 
 class ActionList;
 class BannersArea;
+class ReportsArea;
 class DocumentsArea;
 class GuiFeedback;
 class NetworksArea;
@@ -65,6 +66,7 @@ public:
     TransferRunner* transferRunner() const { return m_runner; }
     NetworksArea* networks() const { return m_networks; }
     OptionsArea* options() const { return m_options; }
+    ReportsArea* reports() const { return m_reports; }
 
     // Ends without a question, as for a signal or the end of the desktop
     // session: modified pages are kept as recovery copies, then the exit
@@ -114,6 +116,7 @@ private:
     SitesArea* m_sites = nullptr;
     DocumentsArea* m_documents = nullptr;
     BannersArea* m_banners = nullptr;
+    ReportsArea* m_reports = nullptr;
     NetworksArea* m_networks = nullptr;
     OptionsArea* m_options = nullptr;
     PageAdCommands* m_adCommands = nullptr;

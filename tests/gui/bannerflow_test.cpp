@@ -816,8 +816,8 @@ private slots:
         QCOMPARE(shownNames(), QStringList { QStringLiteral("Alpha") });
         QCOMPARE(selectedName(), QStringLiteral("Alpha"));
         QCOMPARE(ReadFile(archive),
-            ArchiveLine(
-                TAdBanner { 0, nullptr, "gamma", "Flash", 7, 1, ComputeClickRate(7, 1), 4000, kBanners[2].html }));
+            ArchiveLine(TAdBanner {
+                0, nullptr, "gamma", "Flash", 7, 1, ComputeClickRate(7, 1), 4000, kBanners[2].html, {} }));
         QCOMPARE(m_messages.size(), 2);
         QVERIFY(m_messages[1].contains(QString::fromStdString(archive)));
         QCOMPARE(adsIniFile()->ReadInteger("Setups", "AdCount", 0), 1);

@@ -23,6 +23,9 @@ public:
     float ClickRate = 0; // CT * 100 / PV, never stored
     int32_t TotalRevenue = 0;
     std::string BannerHTML;
+    // Stable id of the banner's report history (stats.sqlite), kept through
+    // renames and renumbering; empty until a report first matches it.
+    std::string StatsId;
 };
 
 // The catalogue: the rows of the banner list in display order, each owning its

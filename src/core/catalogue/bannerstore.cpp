@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::string_view kSetupsSection = "Setups";
 constexpr std::string_view kAdCountKey = "AdCount";
+constexpr std::string_view kStatsIdKey = "StatsId";
 
 } // namespace
 
@@ -77,6 +78,7 @@ void LoadBanners(BannerList& list, const TIniList& store, const NetworkList& net
         banner->TotalRevenue = store.ReadInteger(section, "TotalRevenue", 0);
         banner->ClickRate = ComputeClickRate(banner->PV, banner->CT);
         banner->BannerHTML = UnescapeIniText(store.ReadString(section, "BannerHTML", ""));
+        banner->StatsId = store.ReadString(section, kStatsIdKey, "");
         const std::string network = store.ReadString(section, "Network", "");
         for (const auto& candidate : networks) {
             if (candidate->Name == network) {
@@ -101,6 +103,11 @@ void WriteBanners(const BannerList& list, TIniList& store)
         store.WriteInteger(section, "TotalRevenue", banner->TotalRevenue);
         store.WriteString(section, "BannerHTML", EscapeIniText(banner->BannerHTML));
         store.WriteString(section, "Network", BannerNetworkName(*banner));
+        // Written only for banners with a history, so that other files keep
+        // their keys; a section renumbered onto a banner without one loses the
+        // id it held.
+        if (!banner->StatsId.empty() || !store.ReadString(section, kStatsIdKey, "").empty())
+            store.WriteString(section, kStatsIdKey, banner->StatsId);
     }
 }
 

@@ -125,6 +125,13 @@ void TFmBanner::LoadBanner(TAdBanner& banner)
     ui->EdPV->setText(QString::number(banner.PV));
     ui->EdCT->setText(QString::number(banner.CT));
     ui->EdTotalRevenue->setText(QString::number(banner.TotalRevenue));
+    // A banner with imported reports shows their sums, which a report changes
+    // and the user does not.
+    const bool imported = !banner.StatsId.empty();
+    for (QLineEdit* figure : { ui->EdPV, ui->EdCT, ui->EdTotalRevenue }) {
+        figure->setReadOnly(imported);
+        figure->setToolTip(imported ? QStringLiteral("取り込んだレポートの合計です") : QString());
+    }
     ui->SynEditHTML->LoadPage(banner.BannerHTML, LineBreak::CrLf);
     showPreview(htmlText());
     m_typeChanged = false;

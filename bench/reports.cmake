@@ -1,0 +1,6 @@
+pagewick_add_bench(bench_reports ${CMAKE_CURRENT_LIST_DIR}/reports_bench.cpp)
+if(PAGEWICK_WITH_GUI)
+    add_executable(bench_revenue ${CMAKE_CURRENT_LIST_DIR}/revenue_bench.cpp)
+    target_link_libraries(bench_revenue PRIVATE pagewick_gui benchmark::benchmark)
+    set_property(GLOBAL APPEND PROPERTY PAGEWICK_BENCHES bench_revenue)
+endif()

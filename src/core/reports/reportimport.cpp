@@ -1,0 +1,409 @@
+#include "reports/reportimport.h"
+
+#include "base/files.h"
+#include "reports/csv.h"
+#include "text/codec.h"
+#include "text/pageencoding.h"
+#include "text/sjis.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <map>
+#include <utility>
+
+namespace pw {
+
+namespace {
+
+// Blanks around a cell: ASCII space and tab, no-break space, ideographic space.
+std::string_view TrimCell(std::string_view s)
+{
+    while (true) {
+        if (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+            s.remove_prefix(1);
+        else if (s.starts_with("\xC2\xA0"))
+            s.remove_prefix(2);
+        else if (s.starts_with("\xE3\x80\x80"))
+            s.remove_prefix(3);
+        else
+            break;
+    }
+    while (true) {
+        if (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+            s.remove_suffix(1);
+        else if (s.ends_with("\xC2\xA0"))
+            s.remove_suffix(2);
+        else if (s.ends_with("\xE3\x80\x80"))
+            s.remove_suffix(3);
+        else
+            break;
+    }
+    return s;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool IsWordByte(char c)
+{
+    return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+// Whether `key` occurs in `html` (both Shift_JIS) as characters of their own,
+// with no letter, digit or underscore right before or after it, so that the
+// ID "123" is not found inside "a8mat=1234", nor "モ" in the bytes of "ャい".
+bool ContainsWord(std::string_view html, std::string_view key)
+{
+    const bool wordStart = IsWordByte(key.front());
+    const bool wordEnd = IsWordByte(key.back());
+    size_t boundary = 0; // a character start at or before the occurrence
+    for (size_t at = html.find(key); at != std::string_view::npos; at = html.find(key, at + 1)) {
+        while (boundary < at)
+            boundary += sjis::CharLength(html, boundary);
+        if (boundary != at)
+            continue;
+        if (wordStart && at > 0 && IsWordByte(html[at - 1]))
+            continue;
+        const size_t end = at + key.size();
+        if (wordEnd && end < html.size() && IsWordByte(html[end]))
+            continue;
+        return true;
+    }
+    return false;
+}
+
+std::string ColumnName(const ReportTable& table, size_t column)
+{
+    if (column < table.Header.size() && !TrimCell(table.Header[column]).empty())
+        return "\"" + codec::EncodeSjis(TrimCell(table.Header[column])).bytes + "\"";
+    return std::to_string(column + 1);
+}
+
+} // namespace
+
+Status ReadReportTable(std::string_view bytes, ReportTable& out)
+{
+    out = ReportTable {};
+    out.Encoding = DetectPageEncoding(bytes);
+    if (bytes.starts_with(kUtf8ByteOrderMark))
+        bytes.remove_prefix(kUtf8ByteOrderMark.size());
+    const std::string text = codec::Decode(out.Encoding, bytes);
+    std::vector<CsvRecord> records;
+    if (Status parsed = ParseCsv(text, records); !parsed)
+        return parsed;
+    if (records.empty())
+        return Status::Fail("the report is empty: it has not even a header row");
+    out.Header = std::move(records.front().Fields);
+    out.Rows.reserve(records.size() - 1);
+    out.Lines.reserve(records.size() - 1);
+    for (size_t i = 1; i < records.size(); ++i) {
+        out.Rows.push_back(std::move(records[i].Fields));
+        out.Lines.push_back(records[i].Line);
+    }
+    return Status::Ok();
+}
+
+Status ReadReportFile(const std::string& path, ReportTable& out)
+{
+    FileBytes file;
+    if (Status read = MapWholeFile(path, file); !read)
+        return read;
+    if (Status parsed = ReadReportTable(file.Bytes, out); !parsed)
+        return Status::Fail(path + ": " + parsed.error);
+    return Status::Ok();
+}
+
+std::optional<size_t> FindReportColumn(const ReportTable& table, std::string_view spec)
+{
+    const std::string name = codec::DecodeSjis(spec);
+    const std::string_view wanted = TrimCell(name);
+    if (wanted.empty())
+        return std::nullopt;
+    if (std::all_of(wanted.begin(), wanted.end(), IsDigit)) {
+        size_t number = 0;
+        const auto [ptr, ec] = std::from_chars(wanted.data(), wanted.data() + wanted.size(), number);
+        if (ec == std::errc() && ptr == wanted.data() + wanted.size() && number >= 1
+            && number <= table.Header.size())
+            return number - 1;
+        // A header that is itself a number is still found by its text.
+    }
+    for (size_t i = 0; i < table.Header.size(); ++i)
+        if (TrimCell(table.Header[i]) == wanted)
+            return i;
+    return std::nullopt;
+}
+
+std::optional<int64_t> ParseReportNumber(std::string_view cell)
+{
+    std::string_view s = TrimCell(cell);
+    bool negative = false;
+    if (s.starts_with('-')) {
+        negative = true;
+        s.remove_prefix(1);
+    } else if (s.starts_with("\xE2\x96\xB2")) { // ▲
+        negative = true;
+        s.remove_prefix(3);
+    }
+    s = TrimCell(s);
+    if (s.starts_with("\xC2\xA5")) // ¥
+        s.remove_prefix(2);
+    else if (s.starts_with("\xEF\xBF\xA5")) // ￥
+        s.remove_prefix(3);
+    else if (s.starts_with('\\'))
+        s.remove_prefix(1);
+    else if (s.ends_with("\xE5\x86\x86")) // 円
+        s.remove_suffix(3);
+    s = TrimCell(s);
+    if (!negative && s.starts_with('-')) {
+        negative = true;
+        s.remove_prefix(1);
+    }
+    if (s.empty())
+        return negative ? std::nullopt : std::optional<int64_t>(0);
+    int64_t value = 0;
+    size_t i = 0;
+    size_t groupDigits = 0;
+    bool grouped = false;
+    for (; i < s.size() && s[i] != '.'; ++i) {
+        const char c = s[i];
+        if (c == ',') {
+            // Separators stand between groups of three digits.
+            if (i == 0 || (grouped && groupDigits != 3))
+                return std::nullopt;
+            grouped = true;
+            groupDigits = 0;
+            continue;
+        }
+        if (!IsDigit(c))
+            return std::nullopt;
+        if (value > (std::numeric_limits<int64_t>::max() - (c - '0')) / 10)
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+        ++groupDigits;
+    }
+    if (i == 0 || s[i - 1] == ',' || (grouped && groupDigits != 3))
+        return std::nullopt;
+    if (i < s.size()) {
+        // Only a fraction of zeros: the figures are whole yen and counts.
+        if (i + 1 == s.size())
+            return std::nullopt;
+        for (size_t k = i + 1; k < s.size(); ++k)
+            if (s[k] != '0')
+                return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+bool IsReportPeriod(std::string_view text)
+{
+    if (text.size() != 7 || text[4] != '-')
+        return false;
+    for (size_t i : { 0, 1, 2, 3, 5, 6 })
+        if (!IsDigit(text[i]))
+            return false;
+    const int month = (text[5] - '0') * 10 + (text[6] - '0');
+    return month >= 1 && month <= 12 && text.substr(0, 4) != "0000";
+}
+
+std::optional<std::string> ParseReportMonth(std::string_view cell)
+{
+    const std::string_view s = TrimCell(cell);
+    std::vector<std::string_view> runs;
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < s.size();) {
+        if (!IsDigit(s[i])) {
+            ++i;
+            continue;
+        }
+        const size_t start = i;
+        while (i < s.size() && IsDigit(s[i]))
+            ++i;
+        runs.push_back(s.substr(start, i - start));
+        starts.push_back(start);
+    }
+    if (runs.empty() || starts.front() != 0)
+        return std::nullopt;
+    std::string year, month;
+    if (runs[0].size() == 4 && runs.size() >= 2 && runs[1].size() <= 2 && runs.size() <= 6) {
+        // The separator after the year: "-", "/", "." or "年".
+        const std::string_view separator = s.substr(4, starts[1] - 4);
+        if (separator != "-" && separator != "/" && separator != "." && separator != "\xE5\xB9\xB4")
+            return std::nullopt;
+        year = std::string(runs[0]);
+        month = std::string(runs[1]);
+    } else if ((runs[0].size() == 6 || runs[0].size() == 8) && runs.size() <= 3) {
+        year = std::string(runs[0].substr(0, 4));
+        month = std::string(runs[0].substr(4, 2));
+    } else {
+        return std::nullopt;
+    }
+    if (month.size() == 1)
+        month.insert(0, "0");
+    std::string period = year + "-" + month;
+    if (!IsReportPeriod(period))
+        return std::nullopt;
+    return period;
+}
+
+bool IsReportTotalRow(const std::vector<std::string>& cells)
+{
+    static constexpr std::string_view kTotals[]
+        = { "合計", "総計", "総合計", "小計", "計", "合計金額", "total", "grand total", "subtotal" };
+    for (const auto& cell : cells) {
+        std::string text(TrimCell(cell));
+        if (text.empty() || text.size() > 16)
+            continue;
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        for (const auto total : kTotals)
+            if (text == total)
+                return true;
+    }
+    return false;
+}
+
+std::string_view ReportMatchKey(ReportMatch match)
+{
+    return match == ReportMatch::Code ? "code" : "name";
+}
+
+std::optional<ReportMatch> ReportMatchFromKey(std::string_view key)
+{
+    if (key == "name")
+        return ReportMatch::Name;
+    if (key == "code")
+        return ReportMatch::Code;
+    return std::nullopt;
+}
+
+Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std::string_view period,
+    const BannerList& banners, ReportImportResult& out)
+{
+    out = ReportImportResult {};
+    struct Wanted {
+        const std::string& spec;
+        const char* what;
+        size_t column = 0;
+    };
+    Wanted columns[] = { { mapping.Key, "key" }, { mapping.PV, "page views" }, { mapping.Clicks, "clicks" },
+        { mapping.Revenue, "revenue" }, { mapping.Month, "month" } };
+    const bool byMonthColumn = !mapping.Month.empty();
+    for (auto& wanted : columns) {
+        if (&wanted.spec == &mapping.Month && !byMonthColumn)
+            continue;
+        const auto found = FindReportColumn(table, wanted.spec);
+        if (!found)
+            return Status::Fail(
+                std::string("the report has no column \"") + wanted.spec + "\" for the " + wanted.what);
+        wanted.column = *found;
+    }
+    if (!byMonthColumn && !IsReportPeriod(period))
+        return Status::Fail("the period \"" + std::string(period) + "\" is not a month written YYYY-MM");
+
+    // Banners by name, or their HTML for code matching.
+    std::multimap<std::string_view, const TAdBanner*> byName;
+    if (mapping.Match == ReportMatch::Name)
+        for (const auto& banner : banners.Rows)
+            byName.emplace(banner->SpaceName, banner.get());
+    std::map<const TAdBanner*, size_t> order;
+    for (size_t i = 0; i < banners.Rows.size(); ++i)
+        order.emplace(banners.Rows[i].get(), i);
+
+    std::map<std::pair<size_t, std::string>, ReportBannerSum> sums;
+    std::map<std::string, const TAdBanner*> codeMatches; // keys seen before: codes repeat in daily reports
+    std::map<std::string, std::vector<const TAdBanner*>> codeAmbiguous;
+    auto cell = [](const std::vector<std::string>& row, size_t column) -> std::string_view {
+        return column < row.size() ? std::string_view(row[column]) : std::string_view();
+    };
+    for (size_t r = 0; r < table.Rows.size(); ++r) {
+        const auto& row = table.Rows[r];
+        const size_t line = table.Lines[r];
+        if (std::all_of(row.begin(), row.end(), [](const std::string& c) { return TrimCell(c).empty(); }))
+            continue;
+        const std::string key = codec::EncodeSjis(TrimCell(cell(row, columns[0].column))).bytes;
+        if (IsReportTotalRow(row)) {
+            out.Totals.push_back({ line, key, {} });
+            continue;
+        }
+        int64_t figures[3] = {};
+        for (int k = 0; k < 3; ++k) {
+            const size_t column = columns[k + 1].column;
+            const auto value = ParseReportNumber(cell(row, column));
+            if (!value)
+                return Status::Fail("line " + std::to_string(line) + ": the " + columns[k + 1].what + " \""
+                    + codec::EncodeSjis(TrimCell(cell(row, column))).bytes + "\" in column "
+                    + ColumnName(table, column) + " is not a whole number");
+            figures[k] = *value;
+        }
+        std::string rowPeriod(period);
+        if (byMonthColumn) {
+            const auto month = ParseReportMonth(cell(row, columns[4].column));
+            if (!month)
+                return Status::Fail("line " + std::to_string(line) + ": \""
+                    + codec::EncodeSjis(TrimCell(cell(row, columns[4].column))).bytes + "\" in column "
+                    + ColumnName(table, columns[4].column) + " is not a date or month");
+            rowPeriod = *month;
+        }
+
+        std::vector<const TAdBanner*> candidates;
+        if (!key.empty()) {
+            if (mapping.Match == ReportMatch::Name) {
+                const auto [first, last] = byName.equal_range(key);
+                for (auto it = first; it != last; ++it)
+                    candidates.push_back(it->second);
+            } else if (const auto seen = codeMatches.find(key); seen != codeMatches.end()) {
+                candidates.push_back(seen->second);
+            } else if (const auto both = codeAmbiguous.find(key); both != codeAmbiguous.end()) {
+                candidates = both->second;
+            } else {
+                for (const auto& banner : banners.Rows)
+                    if (ContainsWord(banner->BannerHTML, key))
+                        candidates.push_back(banner.get());
+                if (candidates.size() == 1)
+                    codeMatches.emplace(key, candidates.front());
+                else if (candidates.size() > 1)
+                    codeAmbiguous.emplace(key, candidates);
+            }
+        }
+        if (candidates.empty()) {
+            out.Unmatched.push_back({ line, key, {} });
+            continue;
+        }
+        if (candidates.size() > 1) {
+            out.Ambiguous.push_back({ line, key, std::move(candidates) });
+            continue;
+        }
+        const TAdBanner* banner = candidates.front();
+        auto& sum = sums[{ order[banner], rowPeriod }];
+        sum.Banner = banner;
+        sum.Period = rowPeriod;
+        sum.PV += figures[0];
+        sum.Clicks += figures[1];
+        sum.Revenue += figures[2];
+        ++sum.Rows;
+        ++out.MatchedRows;
+        if (std::find(out.Periods.begin(), out.Periods.end(), rowPeriod) == out.Periods.end())
+            out.Periods.push_back(rowPeriod);
+    }
+    out.Matched.reserve(sums.size());
+    for (auto& [where, sum] : sums)
+        out.Matched.push_back(std::move(sum));
+    std::sort(out.Periods.begin(), out.Periods.end());
+    return Status::Ok();
+}
+
+std::string DescribeSkippedRow(const ReportSkippedRow& row)
+{
+    std::string text = "line " + std::to_string(row.Line) + ": " + (row.Key.empty() ? "(no key)" : row.Key);
+    for (size_t i = 0; i < row.Candidates.size(); ++i)
+        text.append(i == 0 ? " [" : ", ").append(row.Candidates[i]->SpaceName);
+    if (!row.Candidates.empty())
+        text += "]";
+    return text;
+}
+
+} // namespace pw

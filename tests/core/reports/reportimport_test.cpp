@@ -1,0 +1,293 @@
+#include "reports/reportimport.h"
+
+#include "reports_fixture.h"
+#include "text/pageencoding.h"
+
+#include <gtest/gtest.h>
+
+namespace pw {
+namespace {
+
+using test::ReportCatalogue;
+using test::Sjis;
+
+// What a matched sum says, in a form that prints well when a test fails.
+struct Sum {
+    std::string name; // UTF-8
+    std::string period;
+    int64_t pv, clicks, revenue;
+    int rows;
+    bool operator==(const Sum&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Sum& s)
+{
+    return os << s.name << " " << s.period << " " << s.pv << "/" << s.clicks << "/" << s.revenue << " x" << s.rows;
+}
+
+std::vector<Sum> Sums(const ReportImportResult& result)
+{
+    std::vector<Sum> sums;
+    for (const auto& s : result.Matched)
+        sums.push_back({ codec::DecodeSjis(s.Banner->SpaceName), s.Period, s.PV, s.Clicks, s.Revenue, s.Rows });
+    return sums;
+}
+
+std::vector<size_t> LinesOf(const std::vector<ReportSkippedRow>& rows)
+{
+    std::vector<size_t> lines;
+    for (const auto& row : rows)
+        lines.push_back(row.Line);
+    return lines;
+}
+
+ReportMapping Mapping(std::string key, std::string pv, std::string clicks, std::string revenue,
+    ReportMatch match = ReportMatch::Name, std::string month = {})
+{
+    return { Sjis(key), Sjis(pv), Sjis(clicks), Sjis(revenue), Sjis(month), match };
+}
+
+TEST(ReportNumbers, ReadsTheFormsReportsWrite)
+{
+    struct Case {
+        const char* cell;
+        std::optional<int64_t> value;
+    };
+    const Case cases[] = {
+        { "1234", 1234 },
+        { "1,234", 1234 },
+        { "12,345,678", 12345678 },
+        { "¥1,234", 1234 },
+        { "￥1,234", 1234 },
+        { "\\1,234", 1234 }, // the yen sign as Shift_JIS text shows it
+        { "1,234円", 1234 },
+        { " 1,234 ", 1234 },
+        { "\xE3\x80\x80"
+          "56\xE3\x80\x80",
+            56 }, // ideographic spaces
+        { "-300", -300 },
+        { "▲1,500", -1500 },
+        { "¥-20", -20 },
+        { "1,234.00", 1234 },
+        { "0", 0 },
+        { "", 0 },
+        { "  ", 0 },
+        { "12.5", std::nullopt },
+        { "1,23", std::nullopt },
+        { "12,34,567", std::nullopt },
+        { ",123", std::nullopt },
+        { "123,", std::nullopt },
+        { "1.", std::nullopt },
+        { "abc", std::nullopt },
+        { "12円34", std::nullopt },
+        { "-", std::nullopt },
+        { "99999999999999999999", std::nullopt },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseReportNumber(c.cell), c.value) << c.cell;
+}
+
+TEST(ReportNumbers, ReadsMonthsFromDatesAndMonths)
+{
+    struct Case {
+        const char* cell;
+        std::optional<std::string> month;
+    };
+    const Case cases[] = {
+        { "2026-11", "2026-11" },
+        { "2026/11/05", "2026-11" },
+        { "2026/1/5", "2026-01" },
+        { "2026年11月", "2026-11" },
+        { "2026年3月1日", "2026-03" },
+        { "2026.11", "2026-11" },
+        { "202611", "2026-11" },
+        { "20261105", "2026-11" },
+        { "2026-11-05 12:00:00", "2026-11" },
+        { "2026-13", std::nullopt },
+        { "2026-00", std::nullopt },
+        { "11/05/2026", std::nullopt },
+        { "合計", std::nullopt },
+        { "", std::nullopt },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseReportMonth(c.cell), c.month) << c.cell;
+    EXPECT_TRUE(IsReportPeriod("2026-01"));
+    EXPECT_FALSE(IsReportPeriod("2026-1"));
+    EXPECT_FALSE(IsReportPeriod("2026/01"));
+}
+
+// An A8-style monthly report in Shift_JIS with CR LF: one row per program and
+// ad, the same program on two rows, one program the catalogue does not have,
+// yen signs (Shift_JIS has no "¥": its 5C byte shows as one), and the total
+// row at the end.
+TEST(ReportImport, ShiftJisReportMatchedByNameAddsRowsAndKeepsOutTheTotal)
+{
+    const std::string report
+        = Sjis("\"プログラム名\",\"広告ID\",\"表示回数\",\"クリック数\",\"発生報酬額（確定）\"\r\n"
+               "\"楽天トラベル\",\"001\",\"12,345\",\"234\",\"\\1,234\"\r\n"
+               "\"じゃらん\",\"002\",\"800\",\"12\",\"0\"\r\n"
+               "\"楽天トラベル\",\"003\",\"1,000\",\"6\",\"￥766\"\r\n"
+               "\"未登録の広告\",\"004\",\"50\",\"1\",\"100円\"\r\n"
+               "\"合計\",\"\",\"14,195\",\"253\",\"2,100円\"\r\n");
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    EXPECT_EQ(table.Encoding, PageEncoding::ShiftJis);
+    ReportCatalogue catalogue;
+    ReportImportResult result;
+    const Status imported
+        = ReportImport(table, Mapping("プログラム名", "表示回数", "クリック数", "発生報酬額（確定）"), "2026-11",
+            catalogue.banners, result);
+    ASSERT_TRUE(imported.ok) << codec::DecodeSjis(imported.error);
+    EXPECT_EQ(Sums(result),
+        (std::vector<Sum> {
+            { "楽天トラベル", "2026-11", 13345, 240, 2000, 2 }, { "じゃらん", "2026-11", 800, 12, 0, 1 } }));
+    EXPECT_EQ(LinesOf(result.Unmatched), std::vector<size_t> { 5 });
+    EXPECT_EQ(codec::DecodeSjis(result.Unmatched[0].Key), "未登録の広告");
+    EXPECT_EQ(LinesOf(result.Totals), std::vector<size_t> { 6 });
+    EXPECT_TRUE(result.Ambiguous.empty());
+    EXPECT_EQ(result.Periods, std::vector<std::string> { "2026-11" });
+    EXPECT_EQ(result.MatchedRows, 3u);
+}
+
+// A ValueCommerce-style daily report in UTF-8 with a byte order mark and LF:
+// the key is the program ID found in the banner's HTML, names hold commas and
+// line breaks in quotes, the date column splits the rows into two months, and
+// the total row's key cell is empty.
+TEST(ReportImport, Utf8ReportWithByteOrderMarkMatchedByCodeAcrossMonths)
+{
+    const std::string report = std::string(kUtf8ByteOrderMark)
+        + "日付,広告主ID,広告主名,インプレッション,クリック,成果報酬\n"
+          "2026/10/31,887654321,\"Yahoo!ショッピング, 秋\",\"1,000\",10,\"¥500\"\n"
+          "2026/11/01,887654321,\"Yahoo!ショッピング\n(冬のセール)\",\"2,000\",20,\"1,000円\"\n"
+          "2026/11/02,887654321,Yahoo!ショッピング,\"3,000\",30,￥1\n"
+          "2026/11/02,8876543210,ふるさと納税,100,1,\"12,000\"\n"
+          "2026/11/02,s00000012345001,楽天トラベル,5,0,0\n"
+          "2026/11/02,99999,退会済み,5,0,0\n"
+          "合計,,,\"6,110\",61,\"13,501\"\n";
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    EXPECT_EQ(table.Encoding, PageEncoding::Utf8);
+    EXPECT_EQ(table.Header.front(), "日付"); // the byte order mark is not part of the first name
+    ReportCatalogue catalogue;
+    ReportImportResult result;
+    const Status imported = ReportImport(table,
+        Mapping("広告主ID", "インプレッション", "クリック", "成果報酬", ReportMatch::Code, "日付"), "",
+        catalogue.banners, result);
+    ASSERT_TRUE(imported.ok) << imported.error;
+    // pid=887654321 must not be found inside pid=8876543210, nor the other way round.
+    EXPECT_EQ(Sums(result),
+        (std::vector<Sum> { { "楽天トラベル", "2026-11", 5, 0, 0, 1 },
+            { "Yahoo!ショッピング", "2026-10", 1000, 10, 500, 1 },
+            { "Yahoo!ショッピング", "2026-11", 5000, 50, 1001, 2 },
+            { "ふるさと納税", "2026-11", 100, 1, 12000, 1 } }));
+    EXPECT_EQ(LinesOf(result.Unmatched), std::vector<size_t> { 8 });
+    EXPECT_EQ(LinesOf(result.Totals), std::vector<size_t> { 9 });
+    EXPECT_EQ(result.Periods, (std::vector<std::string> { "2026-10", "2026-11" }));
+}
+
+TEST(ReportImport, EucJpReportIsDetectedAndColumnsMayBeNumbers)
+{
+    const std::string report = codec::Encode(PageEncoding::EucJp,
+        "広告名,表示,クリック,報酬\n"
+        "じゃらん,\"1,200\",7,\"￥3,300\"\n"
+        "ふるさと納税,10,1,100\n")
+                                   .bytes;
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    EXPECT_EQ(table.Encoding, PageEncoding::EucJp);
+    ReportCatalogue catalogue;
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(table, Mapping("1", "2", "3", "4"), "2026-09", catalogue.banners, result).ok);
+    EXPECT_EQ(Sums(result),
+        (std::vector<Sum> {
+            { "じゃらん", "2026-09", 1200, 7, 3300, 1 }, { "ふるさと納税", "2026-09", 10, 1, 100, 1 } }));
+}
+
+TEST(ReportImport, AKeyInSeveralBannersIsAmbiguousAndSkipped)
+{
+    ReportCatalogue catalogue;
+    const std::string report = "id,pv,ct,yen\n3512345,100,1,10\ns00000012345002,5,0,0\n";
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("id", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    // The site ID stands in both ValueCommerce banners.
+    ASSERT_EQ(LinesOf(result.Ambiguous), std::vector<size_t> { 2 });
+    EXPECT_EQ(
+        result.Ambiguous[0].Candidates, (std::vector<const TAdBanner*> { &catalogue.Row(2), &catalogue.Row(3) }));
+    EXPECT_EQ(codec::DecodeSjis(DescribeSkippedRow(result.Ambiguous[0])),
+        "line 2: 3512345 [Yahoo!ショッピング, ふるさと納税]");
+    EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 5, 0, 0, 1 } }));
+}
+
+// Codes are found as whole Shift_JIS characters: the bytes of "モ" (83 82)
+// stand inside "ャい" (83 83 82 A2) without the character being there.
+TEST(ReportImport, CodesAreFoundAsWholeCharacters)
+{
+    ReportCatalogue catalogue;
+    catalogue.Add("キャンペーン", nullptr, "<b>シャい</b>");
+    catalogue.Add("モール", nullptr, "<b>モール</b>");
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable("code,pv,ct,yen\nモ,1,1,1\nャい,2,2,2\n", table).ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("code", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    EXPECT_EQ(Sums(result),
+        (std::vector<Sum> { { "キャンペーン", "2026-11", 2, 2, 2, 1 }, { "モール", "2026-11", 1, 1, 1, 1 } }));
+    EXPECT_TRUE(result.Ambiguous.empty());
+}
+
+TEST(ReportImport, RowsWithoutKeyAreUnmatchedAndBlankRowsIgnored)
+{
+    ReportCatalogue catalogue;
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable("name,pv,ct,yen\n,1,1,1\n,,,\nじゃらん,1,1,1\n", table).ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("name", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    EXPECT_EQ(LinesOf(result.Unmatched), (std::vector<size_t> { 2, 4 }));
+    EXPECT_TRUE(result.Matched.empty());
+}
+
+TEST(ReportImport, FailsNamingTheColumnOrLine)
+{
+    ReportCatalogue catalogue;
+    ReportTable table;
+    ASSERT_TRUE(
+        ReadReportTable("name,pv,ct,yen,day\nじゃらん,1,1,abc,2026-11-01\nじゃらん,1,1,1,昨日\n", table).ok);
+    struct Case {
+        ReportMapping mapping;
+        const char* period;
+        const char* error;
+    };
+    const Case cases[] = {
+        { Mapping("名前", "pv", "ct", "yen"), "2026-11", "no column \"名前\" for the key" },
+        { Mapping("name", "pv", "ct", "6"), "2026-11", "no column \"6\" for the revenue" },
+        { Mapping("name", "pv", "ct", "yen"), "2026-13", "\"2026-13\" is not a month" },
+        { Mapping("name", "pv", "ct", "yen"), "2026-11", "line 2: the revenue \"abc\" in column \"yen\"" },
+        { Mapping("name", "pv", "ct", "pv", ReportMatch::Name, "day"), "", "line 3: \"昨日\" in column \"day\"" },
+    };
+    for (const auto& c : cases) {
+        ReportImportResult result;
+        const Status imported = ReportImport(table, c.mapping, c.period, catalogue.banners, result);
+        ASSERT_FALSE(imported.ok) << c.error;
+        const std::string error = codec::DecodeSjis(imported.error);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+TEST(ReportImport, ReportsWithoutRowsOrWithBrokenQuotesAreRefused)
+{
+    ReportTable table;
+    EXPECT_FALSE(ReadReportTable("", table).ok);
+    EXPECT_FALSE(ReadReportTable("a,b\n\"1,2\n", table).ok);
+    ASSERT_TRUE(ReadReportTable("a,b\r\n", table).ok);
+    EXPECT_TRUE(table.Rows.empty());
+}
+
+} // namespace
+} // namespace pw

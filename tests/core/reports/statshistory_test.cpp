@@ -1,0 +1,327 @@
+#include "reports/statshistory.h"
+
+#include "base/files.h"
+#include "catalogue/archive.h"
+#include "catalogue/bannerstore.h"
+#include "reports_fixture.h"
+#include "settings/settingsfile.h"
+#include "support/tempdir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace pw {
+namespace {
+
+using test::ReportCatalogue;
+using test::Sjis;
+using test::TempDir;
+
+// A result as an import of `period` would give it: one sum per banner.
+ReportImportResult Result(std::string period, std::vector<std::pair<const TAdBanner*, StatsFigures>> figures)
+{
+    ReportImportResult result;
+    for (const auto& [banner, f] : figures)
+        result.Matched.push_back({ banner, period, f.PV, f.Clicks, f.Revenue, 1 });
+    result.Periods = { period };
+    return result;
+}
+
+StatsImportInfo Info(std::string network, std::string file = "report.csv")
+{
+    return { std::move(file), Sjis(network), 1780000000 };
+}
+
+// Runs SQL on a database file directly, as another tool would.
+void RunSql(const std::string& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    const std::string text = message ? message : "";
+    sqlite3_free(message);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << text;
+}
+
+struct HistoryTest : ::testing::Test {
+    TempDir dir;
+    ReportCatalogue catalogue;
+    StatsHistory history;
+
+    void SetUp() override
+    {
+        const Status opened = history.Open(dir.path());
+        ASSERT_TRUE(opened.ok) << opened.error;
+        for (auto& banner : catalogue.banners.Rows)
+            banner->StatsId = NewStatsId();
+    }
+    std::map<std::string, StatsFigures> Totals(std::string_view period = {})
+    {
+        std::map<std::string, StatsFigures> totals;
+        EXPECT_TRUE(history.BannerTotals(totals, period).ok);
+        return totals;
+    }
+};
+
+TEST_F(HistoryTest, ReimportingANetworksMonthReplacesItWhileOtherNetworksAndMonthsAdd)
+{
+    TAdBanner* travel = &catalogue.Row(0);
+    TAdBanner* jalan = &catalogue.Row(1);
+    ASSERT_TRUE(history.StoreImport(Result("2026-10", { { travel, { 100, 10, 1000 } } }), Info("A8.net")).ok);
+    ASSERT_TRUE(history
+                    .StoreImport(Result("2026-11", { { travel, { 200, 20, 2000 } }, { jalan, { 5, 1, 50 } } }),
+                        Info("A8.net"))
+                    .ok);
+    // The same month again, corrected: じゃらん is gone from it, 楽天トラベル changed.
+    std::set<std::string> touched;
+    ASSERT_TRUE(
+        history.StoreImport(Result("2026-11", { { travel, { 300, 30, 3000 } } }), Info("A8.net"), &touched).ok);
+    EXPECT_EQ(touched, (std::set<std::string> { travel->StatsId, jalan->StatsId }));
+    // Another network's report of that month adds to it.
+    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { travel, { 1, 1, 1 } } }), Info("もしも")).ok);
+
+    auto totals = Totals();
+    EXPECT_EQ(totals[travel->StatsId], (StatsFigures { 401, 41, 4001 }));
+    EXPECT_EQ(totals.count(jalan->StatsId), 0u);
+    EXPECT_EQ(Totals("2026-10")[travel->StatsId], (StatsFigures { 100, 10, 1000 }));
+
+    std::vector<StatsRow> rows;
+    ASSERT_TRUE(history.MonthTotals(rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Label, "2026-10");
+    EXPECT_EQ(rows[1].Figures, (StatsFigures { 301, 31, 3001 }));
+    ASSERT_TRUE(history.NetworkTotals(rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Label, "A8.net");
+    EXPECT_EQ(rows[0].Figures, (StatsFigures { 400, 40, 4000 }));
+    EXPECT_EQ(rows[1].Label, Sjis("もしも"));
+
+    std::vector<StatsImportRecord> imports;
+    ASSERT_TRUE(history.Imports(imports).ok);
+    ASSERT_EQ(imports.size(), 3u); // the replaced import is no longer listed
+    EXPECT_EQ(imports[1].Period, "2026-11");
+    EXPECT_EQ(imports[1].Time, "2026-05-28T20:26:40Z");
+}
+
+TEST_F(HistoryTest, FiguresWithoutANamedNetworkGoUnderTheBannersOwn)
+{
+    TAdBanner* yahoo = &catalogue.Row(2);
+    TAdBanner* other = &catalogue.Add("自社広告", nullptr, "<img src=x>");
+    other->StatsId = NewStatsId();
+    ASSERT_TRUE(
+        history.StoreImport(Result("2026-11", { { yahoo, { 1, 2, 3 } }, { other, { 4, 5, 6 } } }), Info("")).ok);
+    std::vector<StatsRow> rows;
+    ASSERT_TRUE(history.NetworkTotals(rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Label, Sjis("バリューコマース"));
+    EXPECT_EQ(rows[1].Label, kNoNetworkName);
+}
+
+TEST_F(HistoryTest, StoresInWalModeAndRefusesBannersWithoutId)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(history.Path().c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &stmt, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal");
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+
+    catalogue.Row(1).StatsId.clear();
+    const Status stored = history.StoreImport(
+        Result("2026-11", { { &catalogue.Row(0), { 1, 1, 1 } }, { &catalogue.Row(1), { 1, 1, 1 } } }), Info("A8"));
+    EXPECT_FALSE(stored.ok);
+    EXPECT_TRUE(Totals().empty()); // nothing of the refused import was kept
+}
+
+TEST_F(HistoryTest, MappingsAreRememberedPerNetwork)
+{
+    ReportMapping a8 { Sjis("プログラム名"), "3", Sjis("クリック数"), Sjis("確定報酬"), "", ReportMatch::Name };
+    ReportMapping vc { "pid", "imp", "click", "yen", Sjis("日付"), ReportMatch::Code };
+    ASSERT_TRUE(history.SaveMapping("A8.net", a8).ok);
+    ASSERT_TRUE(history.SaveMapping(Sjis("バリューコマース"), vc).ok);
+    vc.PV = "impressions";
+    ASSERT_TRUE(history.SaveMapping(Sjis("バリューコマース"), vc).ok);
+    ReportMapping loaded;
+    bool found = false;
+    ASSERT_TRUE(history.LoadMapping(Sjis("バリューコマース"), loaded, found).ok);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(loaded.PV, "impressions");
+    EXPECT_EQ(loaded.Month, Sjis("日付"));
+    EXPECT_EQ(loaded.Match, ReportMatch::Code);
+    ASSERT_TRUE(history.LoadMapping("A8.net", loaded, found).ok);
+    EXPECT_EQ(loaded.Key, Sjis("プログラム名"));
+    EXPECT_EQ(loaded.Match, ReportMatch::Name);
+    ASSERT_TRUE(history.LoadMapping("afb", loaded, found).ok);
+    EXPECT_FALSE(found);
+}
+
+TEST(StatsHistoryFile, ADamagedFileIsKeptAsideAndANewHistoryStarted)
+{
+    TempDir dir;
+    const std::string path = dir.file("stats.sqlite");
+    const std::string garbage(8192, 'x');
+    ASSERT_TRUE(WriteFileAtomically(path, garbage).ok);
+    StatsHistory history;
+    StatsOpenReport report;
+    const Status opened = history.Open(dir.path(), &report);
+    ASSERT_TRUE(opened.ok) << opened.error;
+    EXPECT_TRUE(report.Damaged);
+    EXPECT_TRUE(report.DamagedCopy.starts_with(path + ".damaged-")) << report.DamagedCopy;
+    std::string kept;
+    ASSERT_TRUE(ReadWholeFile(report.DamagedCopy, kept).ok);
+    EXPECT_TRUE(kept == garbage);
+    EXPECT_NE(DamagedStatsMessage(path, report).find(report.DamagedCopy), std::string::npos);
+    // The new history works.
+    EXPECT_EQ(history.SchemaVersion(), kStatsSchemaVersion);
+    EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Name }).ok);
+}
+
+TEST(StatsHistoryFile, APageDamagedInsideARealDatabaseIsFound)
+{
+    TempDir dir;
+    const std::string path = dir.file("stats.sqlite");
+    {
+        ReportCatalogue catalogue;
+        catalogue.Row(0).StatsId = "0000000000000001";
+        StatsHistory history;
+        ASSERT_TRUE(history.Open(dir.path()).ok);
+        ReportImportResult result;
+        for (int month = 1; month <= 12; ++month) {
+            char period[8];
+            std::snprintf(period, sizeof period, "2025-%02d", month);
+            result.Matched.push_back({ &catalogue.Row(0), period, month, month, month, 1 });
+            result.Periods.push_back(period);
+        }
+        ASSERT_TRUE(history.StoreImport(result, Info("A8")).ok);
+    }
+    RunSql(path, "PRAGMA wal_checkpoint(TRUNCATE)");
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(path, bytes).ok);
+    ASSERT_GT(bytes.size(), 4096u * 2);
+    // Every page after the first one overwritten: the tables' pages are gone.
+    for (size_t i = 4096; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(0xA5);
+    ASSERT_TRUE(WriteFileAtomically(path, bytes).ok);
+
+    StatsHistory history;
+    StatsOpenReport report;
+    ASSERT_TRUE(history.Open(dir.path(), &report).ok);
+    EXPECT_TRUE(report.Damaged);
+    EXPECT_TRUE(std::filesystem::exists(report.DamagedCopy));
+}
+
+TEST(StatsHistoryFile, AFileOfANewerSchemaIsRefusedAndLeftAlone)
+{
+    TempDir dir;
+    const std::string path = dir.file("stats.sqlite");
+    RunSql(path, "CREATE TABLE future (x); PRAGMA user_version = 99;");
+    std::string before;
+    ASSERT_TRUE(ReadWholeFile(path, before).ok);
+    StatsHistory history;
+    const Status opened = history.Open(dir.path());
+    EXPECT_FALSE(opened.ok);
+    EXPECT_NE(opened.error.find("newer version"), std::string::npos) << opened.error;
+    EXPECT_FALSE(history.IsOpen());
+    std::string after;
+    ASSERT_TRUE(ReadWholeFile(path, after).ok);
+    EXPECT_TRUE(after == before); // not printed: the bytes are binary
+}
+
+TEST(StatsHistoryFile, AVersionOneFileIsMigratedWithItsFigures)
+{
+    TempDir dir;
+    const std::string path = dir.file("stats.sqlite");
+    // The first schema, as the first release wrote it.
+    RunSql(path,
+        "CREATE TABLE stats (banner TEXT NOT NULL, source TEXT NOT NULL, network TEXT NOT NULL, period TEXT NOT "
+        "NULL, pv INTEGER NOT NULL, clicks INTEGER NOT NULL, revenue INTEGER NOT NULL, PRIMARY KEY (source, "
+        "period, "
+        "banner));"
+        "CREATE TABLE imports (id INTEGER PRIMARY KEY, file TEXT NOT NULL, network TEXT NOT NULL, period TEXT NOT "
+        "NULL, time TEXT NOT NULL, matched INTEGER NOT NULL, unmatched INTEGER NOT NULL);"
+        "INSERT INTO stats VALUES ('00000000000000aa', 'A8', 'A8', '2024-01', 10, 2, 300);"
+        "PRAGMA user_version = 1;");
+    StatsHistory history;
+    ASSERT_TRUE(history.Open(dir.path()).ok);
+    EXPECT_EQ(history.SchemaVersion(), 2);
+    std::map<std::string, StatsFigures> totals;
+    ASSERT_TRUE(history.BannerTotals(totals).ok);
+    EXPECT_EQ(totals["00000000000000aa"], (StatsFigures { 10, 2, 300 }));
+    // The tables version 2 added are there.
+    EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Code }).ok);
+    std::map<std::string, std::string> names;
+    EXPECT_TRUE(history.BannerNames(names).ok);
+}
+
+TEST(StatsHistoryFile, AFolderThatCannotHoldTheFileIsAnError)
+{
+    StatsHistory history;
+    const Status opened = history.Open("/nonexistent-folder/for/pagewick");
+    EXPECT_FALSE(opened.ok);
+    EXPECT_FALSE(history.IsOpen());
+}
+
+// The id lives in the banner's section of ads.ini, so it follows the banner
+// through a rename and the renumbering after a removal.
+TEST(StatsIds, FollowTheirBannersThroughRenameAndRemoval)
+{
+    TempDir dir;
+    ReportCatalogue catalogue;
+    ReportImportResult result
+        = Result("2026-11", { { &catalogue.Row(1), { 1, 1, 1 } }, { &catalogue.Row(3), { 2, 2, 2 } } });
+    EXPECT_TRUE(AssignStatsIds(catalogue.banners, result));
+    EXPECT_FALSE(AssignStatsIds(catalogue.banners, result)); // ids are given once
+    EXPECT_TRUE(catalogue.Row(0).StatsId.empty());
+    const std::string jalanId = catalogue.Row(1).StatsId;
+    const std::string furusatoId = catalogue.Row(3).StatsId;
+    ASSERT_EQ(jalanId.size(), 16u);
+    EXPECT_NE(jalanId, furusatoId);
+
+    TIniList store;
+    catalogue.Row(1).SpaceName = Sjis("じゃらんnet");
+    ASSERT_TRUE(SaveBanners(catalogue.banners, store, dir.path()).ok);
+    // じゃらん leaves: ふるさと納税 moves from Banner4 to Banner3, and Banner2 (now
+    // Yahoo!, which has no id) must not keep じゃらん's.
+    ASSERT_TRUE(RemoveBanner(catalogue.banners, store, dir.path(), 1, nullptr).ok);
+
+    TIniList reread;
+    ASSERT_TRUE(LoadSettingsFile(reread, dir.path(), kBannerFile).ok);
+    BannerList loaded;
+    LoadBanners(loaded, reread, {});
+    ASSERT_EQ(loaded.Rows.size(), 3u);
+    EXPECT_EQ(loaded.Rows[0]->StatsId, "");
+    EXPECT_EQ(loaded.Rows[1]->StatsId, "");
+    EXPECT_EQ(loaded.Rows[2]->StatsId, furusatoId);
+    EXPECT_EQ(reread.ReadString("Banner1", "StatsId", "absent"), "absent"); // banners without history get no key
+}
+
+TEST(StatsIds, TotalsReplaceTheFiguresOfBannersWithHistoryOnly)
+{
+    ReportCatalogue catalogue;
+    catalogue.Row(0).StatsId = "a";
+    catalogue.Row(0).PV = 1;
+    catalogue.Row(1).StatsId = "b"; // an id but no figures stored
+    catalogue.Row(1).PV = 7;
+    catalogue.Row(2).PV = 9;
+    const std::map<std::string, StatsFigures> totals = { { "a", { 200, 50, 5000000000 } } };
+    ApplyStatsTotals(catalogue.banners, totals);
+    EXPECT_EQ(catalogue.Row(0).PV, 200);
+    EXPECT_EQ(catalogue.Row(0).CT, 50);
+    EXPECT_FLOAT_EQ(catalogue.Row(0).ClickRate, 25.0f);
+    EXPECT_EQ(catalogue.Row(0).TotalRevenue, 2147483647); // capped to what ads.ini holds
+    EXPECT_EQ(catalogue.Row(1).PV, 7);
+    EXPECT_EQ(catalogue.Row(2).PV, 9);
+    // A banner whose figures an import replaced with none has no sums left.
+    const std::set<std::string> touched = { "a", "b" };
+    ApplyStatsTotals(catalogue.banners, totals, &touched);
+    EXPECT_EQ(catalogue.Row(1).PV, 0);
+    EXPECT_EQ(catalogue.Row(2).PV, 9);
+}
+
+} // namespace
+} // namespace pw
