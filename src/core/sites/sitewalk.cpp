@@ -150,9 +150,11 @@ SiteEntry LocalEntry(const std::string& name, const struct stat& info)
 {
     SiteEntry entry;
     entry.Name = name;
-    entry.Kind = S_ISLNK(info.st_mode) ? SiteEntry::Link
-        : S_ISDIR(info.st_mode)        ? SiteEntry::Folder
-                                       : SiteEntry::File;
+    // Devices, pipes and sockets are passed over as links are: reading a pipe
+    // would wait for ever.
+    entry.Kind = S_ISDIR(info.st_mode) ? SiteEntry::Folder
+        : S_ISREG(info.st_mode)        ? SiteEntry::File
+                                       : SiteEntry::Link;
     entry.Size = info.st_size;
     entry.Stamp
         = std::to_string(static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec);

@@ -28,7 +28,7 @@ namespace pw {
 
 // One entry of a folder as the walk sees it.
 struct SiteEntry {
-    enum Type { File, Folder, Link };
+    enum Type { File, Folder, Link }; // Link: also any other entry that is not walked (pipes, devices)
     std::string Name;
     Type Kind = File;
     std::int64_t Size = -1;
