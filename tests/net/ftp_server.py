@@ -47,7 +47,7 @@ def main():
     parser.add_argument("--hostile-listing", action="store_true",
                         help="listings of folders named www also name entries that try to leave them")
     parser.add_argument("--max-connections", type=int, default=0,
-                        help="control connections beyond this many are refused with 421 (0: no limit)")
+                        help="control connections from one address beyond this many are refused with 421 (0: no limit)")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
     if args.debug:
@@ -122,7 +122,9 @@ def main():
     # an absolute path, hold a slash or a control character.
     hostile = [("-rw-r--r--", "../escape.html"), ("-rw-r--r--", "/etc/abs.html"),
                ("-rw-r--r--", "sub/dir.html"), ("-rw-r--r--", "ctl\x01.html"),
-               ("drwxr-xr-x", ".."), ("drwxr-xr-x", "../up"), ("drwxr-xr-x", "/")]
+               ("drwxr-xr-x", ".."), ("drwxr-xr-x", "../up"), ("drwxr-xr-x", "/"),
+               # and entries that are not there: a page and a folder that cannot be read
+               ("-rw-r--r--", "ghost.html"), ("drwxr-xr-x", "ghostdir")]
 
     class FaultyFS(AbstractedFS):
         def format_list(self, basedir, listing, ignore_err=True):
@@ -192,7 +194,7 @@ def main():
 
     server = FTPServer((args.address, args.port), Handler)
     if args.max_connections > 0:
-        server.max_cons = args.max_connections
+        server.max_cons_per_ip = args.max_connections
     port = server.socket.getsockname()[1]
     sys.stdout.write("PORT %d\n" % port)
     sys.stdout.flush()
