@@ -1,12 +1,14 @@
 #include "sites/sitewalk.h"
 
 #include "base/files.h"
+#include "pageads/adblock.h"
 #include "pageads/adcommands.h"
 #include "pageads/pageeditor.h"
 #include "pageads/scanner.h"
 #include "sites/documents.h"
 #include "sites/listing.h"
 #include "text/lines.h"
+#include "text/pagefile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -756,6 +758,10 @@ PageEdit EditPageBlocks(std::string_view bytes, PageCharset charset, const Banne
     const std::vector<std::string>& replace, const std::vector<std::string>& remove)
 {
     PageEdit edit;
+    if (bytes.find(kMarkerPrefix) == std::string_view::npos) {
+        edit.Bytes = std::string(bytes);
+        return edit;
+    }
     ScannedPage scanned;
     ScanPage(scanned, bytes, charset, catalogue);
     AdPage& page = scanned.Ads;
@@ -831,13 +837,22 @@ SiteScanResult ScanSite(const SiteAccessFactory& access, const BannerList& catal
     std::mutex pagesMutex;
     walker.Run([&](SiteAccess&, const std::string& path, const std::string& relative, const SiteEntry&,
                    std::string& bytes) {
-        ScannedPage scanned;
-        ScanPage(scanned, bytes, options.Charset, catalogue);
-        bytes.clear();
         SitePage page;
         page.Path = path;
         page.Relative = relative;
-        page.Encoding = scanned.Page.Encoding;
+        // A page without a marker has no ad tree: nothing to detect or scan.
+        if (bytes.find(kMarkerPrefix) == std::string::npos) {
+            std::lock_guard lock(pagesMutex);
+            result.Pages.push_back(std::move(page));
+            return;
+        }
+        // The scan alone needs no line breaks: the lines index the bytes as read.
+        PageFile file = PageFile::FromBytes(std::move(bytes), ForcedEncoding(options.Charset));
+        ScannedPage scanned;
+        scanned.Ads.Encoding = file.Encoding;
+        scanned.Editor.SetBuffer(std::move(file.Lines));
+        ScanAdBlocks(scanned.Ads, catalogue);
+        page.Encoding = file.Encoding;
         const AdTree& tree = scanned.Tree;
         for (const AdNode* node = tree.First(); node; node = tree.Next(*node)) {
             SiteAdNode item;
