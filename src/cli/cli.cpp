@@ -191,7 +191,8 @@ std::span<const Command> Commands()
         { "networks", "list, export and merge the ad networks", kNetworksUsage, &RunNetworks },
         { "regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist },
         { "settings", "read and write the scrambled settings files", kSettingsUsage, &RunSettings },
-        { "site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite },
+        { "site", "list, read and write the files of a stored setup; scan and update whole sites", kSiteUsage,
+            &RunSite },
     };
     return kCommands;
 }
