@@ -636,6 +636,11 @@ private:
                 continue;
             const std::string relative = task.Relative.empty() ? entry.Name : task.Relative + "/" + entry.Name;
             if (entry.Kind == SiteEntry::Folder) {
+                if (static_cast<size_t>(std::count(relative.begin(), relative.end(), '/')) >= m_options.MaxDepth) {
+                    m_problems.push_back(
+                        { path, "deeper than " + std::to_string(m_options.MaxDepth) + " folders; not walked" });
+                    continue;
+                }
                 const std::string key = entry.Identity.empty() ? path : entry.Identity;
                 if (!m_seen.insert(key).second)
                     continue;

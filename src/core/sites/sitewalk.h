@@ -82,6 +82,7 @@ struct SiteWalkOptions {
     // Bounds against a hostile server: folders walked, and entries of one folder.
     size_t MaxFolders = 100000;
     size_t MaxEntries = 200000;
+    size_t MaxDepth = 100; // folder levels below the walked one
 };
 
 // "LIST" → {".html", ...}: the endings of a comma-separated list; false on an

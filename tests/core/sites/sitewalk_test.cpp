@@ -201,6 +201,14 @@ TEST_F(LocalSite, ScanFindsEveryPageAndRatesItsBlocks)
     EXPECT_EQ(scan.Pages[1].Nodes.at(0).Line, 2u);
     EXPECT_EQ(scan.Pages[0].Nodes.at(0).Status, nsMatched);
 
+    // A folder below the deepest level walked is reported, not entered.
+    options.MaxDepth = 1;
+    const SiteScanResult shallow = ScanSite(Access(), m_catalogue, options);
+    EXPECT_EQ(PathsOf(shallow), (std::vector<std::string> { "UPPER.HTML", "index.html", "sub/one.htm" }));
+    ASSERT_EQ(shallow.Problems.size(), 2u);
+    EXPECT_EQ(shallow.Problems[1].Path, Site() + "/sub/deep");
+    options.MaxDepth = 100;
+
     // Other endings, without the dot and in any case.
     std::vector<std::string> endings;
     ASSERT_TRUE(ParseEndings("TXT,.Php", endings));
