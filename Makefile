@@ -15,7 +15,7 @@ BENCH_GUI ?= ON
 BENCH_OPTIONS = -DCMAKE_BUILD_TYPE=Release -DPAGEWICK_WITH_GUI=$(BENCH_GUI) -DPAGEWICK_WITH_TESTS=OFF \
                 -DPAGEWICK_WITH_BENCH=ON
 
-.PHONY: all deps build run test bench bench-build bench-cli install fuzz icons format screenshot clean
+.PHONY: all deps build run test bench bench-build bench-cli bench-sites install fuzz icons format screenshot clean
 
 all: build
 
@@ -47,6 +47,10 @@ bench: bench-build
 # The command-line program against local FTP and SFTP servers, next to curl and cat.
 bench-cli: bench-build
 	/usr/bin/python3 bench/cli_bench.py $(BENCH_BUILD)
+
+# Whole-site scans and updates against lftp's mirror and grep.
+bench-sites: bench-build
+	/usr/bin/python3 bench/site_bench.py $(BENCH_BUILD)
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -194,13 +194,15 @@ std::span<const Command> Commands()
         { "report", "import the networks' CSV reports and show their history", kReportUsage, &RunReport },
         { "secrets", "show where passwords are kept and move them", kSecretsUsage, &RunSecrets },
         { "settings", "read and write the scrambled settings files", kSettingsUsage, &RunSettings },
-        { "site", "list, read and write the files of a stored setup", kSiteUsage, &RunSite },
+        { "site", "list, read and write the files of a stored setup; scan and update whole sites", kSiteUsage,
+            &RunSite },
     };
     return kCommands;
 }
 
 ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
-    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions)
+    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions,
+    std::initializer_list<std::string_view> repeatableOptions)
 {
     ParsedArgs parsed;
     auto contains = [](std::initializer_list<std::string_view> list, std::string_view name) {
@@ -225,6 +227,16 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t o
         }
         if (contains(flagOptions, name) && !inlineValue) {
             parsed.flags.insert(name);
+        } else if (contains(repeatableOptions, name)) {
+            if (!inlineValue) {
+                if (i + 1 >= args.size() || i + 1 == optionsEnd) {
+                    parsed.error = name + " needs a value";
+                    return parsed;
+                }
+                value = args[++i];
+            }
+            parsed.values.emplace(name, value);
+            parsed.lists[name].push_back(value);
         } else if (contains(valueOptions, name)) {
             if (!inlineValue) {
                 if (i + 1 >= args.size() || i + 1 == optionsEnd) {

@@ -34,6 +34,8 @@ struct ParsedArgs {
     std::vector<std::string> positional;
     std::map<std::string, std::string> values;
     std::set<std::string> flags;
+    // Every value of a repeatable option, in command-line order.
+    std::map<std::string, std::vector<std::string>> lists;
     std::string error; // set for an unknown option, a missing value or a value option given twice
 
     bool Has(const std::string& option) const { return values.count(option) || flags.count(option); }
@@ -45,9 +47,11 @@ struct ParsedArgs {
 };
 
 // The one argument parser every command uses: args[from..] with the value
-// options and flags the command knows.
+// options and flags the command knows. A repeatable option may be given more
+// than once; its values go to `lists`.
 ParsedArgs ParseArgs(const std::vector<std::string>& args, size_t from, size_t optionsEnd,
-    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions);
+    std::initializer_list<std::string_view> valueOptions, std::initializer_list<std::string_view> flagOptions,
+    std::initializer_list<std::string_view> repeatableOptions = {});
 
 // What a subcommand gets: its arguments (the subcommand's own name, the common
 // options --dir, --raw and --encoding and the "--" that ends the options
@@ -82,9 +86,10 @@ struct Context {
     int UsageError(std::string_view message) const;
     // ParseArgs over args[from..], stopping at the "--" of the command line.
     ParsedArgs Parse(size_t from, std::initializer_list<std::string_view> valueOptions = {},
-        std::initializer_list<std::string_view> flagOptions = {}) const
+        std::initializer_list<std::string_view> flagOptions = {},
+        std::initializer_list<std::string_view> repeatableOptions = {}) const
     {
-        return ParseArgs(args, from, optionsEnd, valueOptions, flagOptions);
+        return ParseArgs(args, from, optionsEnd, valueOptions, flagOptions, repeatableOptions);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "base/files.h"
 #include "cli/cli.h"
+#include "cli/cmd_pageads_support.h"
 #include "cli/commands.h"
 #include "cli/passwords.h"
 #include "net/curlftpclient.h"
@@ -13,12 +14,17 @@
 #include "sites/connection.h"
 #include "sites/documents.h"
 #include "sites/listing.h"
+#include "sites/sitewalk.h"
 #include "text/lines.h"
 
+#include <algorithm>
+#include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <istream>
 #include <memory>
 #include <ostream>
+#include <thread>
 #include <vector>
 
 namespace pw::cli {
@@ -42,8 +48,27 @@ const std::string_view kSiteUsage
       "  pagewick-cli site password SETUP             store the first line of standard input as the\n"
       "                                               setup's password where passwords are kept\n"
       "                                               (see \"secrets\")\n"
+      "  pagewick-cli site scan SETUP [--under PATH] [--ext LIST] [--jobs N] [--banner NAME]\n"
+      "                                               the ad blocks of every page below PATH\n"
+      "  pagewick-cli site update SETUP [--banner NAME]... [--delete NAME]... [--under PATH]\n"
+      "                           [--ext LIST] [--jobs N] [--dry-run] [--resume RUN]\n"
+      "                                               replace changed blocks, remove a banner's blocks\n"
+      "  pagewick-cli site restore SETUP RUN [--dry-run]   put back the pages of a run\n"
+      "  pagewick-cli site runs SETUP                 the runs kept for SETUP, newest first\n"
       "PATH is a full path as the server (or the disk) names it. The password comes from where\n"
       "passwords are kept; a keyring that does not answer or stays locked is an error (exit 1).\n"
+      "\n"
+      "scan prints one line per node of each page's ad tree: path, line of the start\n"
+      "marker, depth (0 top, 1 member), status (rotation, matched, changed, unlisted)\n"
+      "and node text, TAB-separated, pages in byte order of their paths; the last line\n"
+      "on standard error is pages=N blocks=M matched=A changed=B unlisted=C rotations=D.\n"
+      "LIST is comma-separated page name endings (default .html,.htm,.shtml,.php);\n"
+      "--jobs: connections at once, 1 to 8 (default 4). Links to folders are not followed.\n"
+      "update prints path, blocks replaced and blocks removed for every page it changes.\n"
+      "Each page's old bytes are kept in backups/SETUP/RUN/ of the settings folder\n"
+      "before it is stored; --resume RUN finishes a broken run; restore puts pages back\n"
+      "where they are still what the run wrote. A folder or page that cannot be read or\n"
+      "was changed on the server meanwhile is reported as PATH: error (exit 1).\n"
       "--trust accepts a server certificate or host key not trusted yet and stores it with the setup;\n"
       "a key that differs from the one trusted before is accepted only with --trust-changed.\n"
       "TAB, CR, LF and NUL in listed names are printed as \\t, \\r, \\n and \\0, other control\n"
@@ -440,10 +465,198 @@ int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
     return UploadFile(connection, path, source, feedback, RemoteModeOf(connection, path)) ? kExitOk : kExitFailure;
 }
 
+// ---------------------------------------------------------------------------
+// Whole sites: scan, update, restore, runs
+
+// Connects once as the other site commands do, so that trust questions are
+// asked (and kept) and a refused login is reported in the same words.
+int CheckConnection(Context& c, Settings& settings, TSetup& stored, bool trust, bool trustChanged)
+{
+    if (stored.Kind != skFtp)
+        return kExitOk;
+    CliFeedback feedback(c, trust, trustChanged);
+    TConnection connection;
+    connection.Setup = CopySetup(stored);
+    if (!ConnectSite(connection, net::CurlFtpClientFactory(), feedback, &stored))
+        return kExitFailure;
+    if (feedback.Trusted()) {
+        SaveSetups(settings.store, settings.setups.Setups, settings.setups.SelectedIndex);
+        if (Status saved = SaveSettingsFile(settings.store, c.dir, kMainSettingsFile); !saved) {
+            c.Error(saved.error);
+            return kExitFile;
+        }
+    }
+    return kExitOk;
+}
+
+void ReportProblems(Context& c, const std::vector<SiteProblem>& problems)
+{
+    for (const SiteProblem& problem : problems)
+        c.Error(FieldText(problem.Path) + ": " + problem.Error);
+}
+
+bool ValidRunName(const std::string& run)
+{
+    return !run.empty() && run.find_first_not_of("0123456789-") == std::string::npos;
+}
+
+int SiteWhole(Context& c)
+{
+    const std::string sub = c.args[0];
+    const ParsedArgs args = c.Parse(1, { "--under", "--ext", "--jobs", "--resume" },
+        { "--dry-run", "--trust", "--trust-changed" }, { "--banner", "--delete" });
+    if (!args.error.empty())
+        return c.UsageError(args.error);
+    const Operands& a = args.positional;
+    const size_t wanted = sub == "restore" ? 2 : 1;
+    if (a.size() != wanted)
+        return c.UsageError("site " + sub + " needs SETUP" + (sub == "restore" ? " RUN" : ""));
+    auto allowed = [&](std::initializer_list<const char*> options) {
+        for (const char* option :
+            { "--under", "--ext", "--jobs", "--resume", "--dry-run", "--banner", "--delete" })
+            if (args.Has(option)
+                && std::find(options.begin(), options.end(), std::string_view(option)) == options.end())
+                return std::string(option);
+        return std::string();
+    };
+    std::string stray;
+    if (sub == "scan")
+        stray = allowed({ "--under", "--ext", "--jobs", "--banner" });
+    else if (sub == "update")
+        stray = allowed({ "--under", "--ext", "--jobs", "--resume", "--dry-run", "--banner", "--delete" });
+    else if (sub == "restore")
+        stray = allowed({ "--dry-run" });
+    else
+        stray = allowed({});
+    if (!stray.empty())
+        return c.UsageError("site " + sub + " takes no " + stray);
+    if (sub == "scan" && args.lists.count("--banner") && args.lists.at("--banner").size() > 1)
+        return c.UsageError("site scan takes one --banner");
+
+    SiteWalkOptions options;
+    if (const std::string* jobs = args.Value("--jobs")) {
+        const auto [ptr, ec] = std::from_chars(jobs->data(), jobs->data() + jobs->size(), options.Jobs);
+        if (ec != std::errc() || ptr != jobs->data() + jobs->size() || options.Jobs < 1 || options.Jobs > 8)
+            return c.UsageError("--jobs needs a number from 1 to 8");
+    }
+    if (const std::string* ext = args.Value("--ext"); ext && !ParseEndings(*ext, options.Endings))
+        return c.UsageError("--ext needs a comma-separated list of name endings");
+    if (const std::string* under = args.Value("--under"))
+        options.Folder = c.Data(*under);
+    const std::string* resume = args.Value("--resume");
+    if (resume && !ValidRunName(*resume))
+        return c.UsageError("--resume needs a run name (YYYYMMDD-HHMMSS)");
+    if (sub == "restore" && !ValidRunName(a[1]))
+        return c.UsageError("site restore needs a run name (YYYYMMDD-HHMMSS)");
+
+    Settings settings;
+    if (int code = LoadSetupsOf(c, settings); code != kExitOk)
+        return code;
+    const std::string setupName = c.Data(a[0]);
+    TSetup* stored = FindSetup(settings, setupName);
+    if (!stored) {
+        c.Error("no setup named " + setupName);
+        return kExitFailure;
+    }
+    const std::string backups = SetupBackupFolder(c.dir, setupName);
+    if (sub == "runs") {
+        for (const SiteRun& run : ListRuns(backups))
+            c.PrintLine(run.Name + "\t" + std::to_string(run.Pages));
+        return kExitOk;
+    }
+    options.Charset = c.encoding != PageCharset::Auto ? c.encoding : stored->Charset;
+    if (int code = FillSetupPasswordFor(c, settings.store, *stored); code != kExitOk)
+        return code;
+    if (int code = CheckConnection(c, settings, *stored, args.Has("--trust"), args.Has("--trust-changed"));
+        code != kExitOk)
+        return code;
+    const SiteAccessFactory access = SiteAccessFor(*stored, net::CurlFtpClientFactory());
+
+    if (sub == "restore") {
+        const std::string runFolder = JoinPath(backups, a[1]);
+        if (!FileExists(runFolder)) {
+            c.Error("no run " + a[1] + " kept for " + setupName);
+            return kExitFailure;
+        }
+        const SiteRestoreResult restored = RestoreRun(access, runFolder, args.Has("--dry-run"));
+        for (const std::string& path : restored.Restored)
+            c.PrintLine(FieldText(path));
+        ReportProblems(c, restored.Problems);
+        return restored.Problems.empty() ? kExitOk : kExitFailure;
+    }
+
+    CatalogueFiles catalogue;
+    if (int code = LoadCatalogue(c, catalogue, false); code != kExitOk)
+        return code;
+
+    if (sub == "scan") {
+        const std::string banner = args.Has("--banner") ? c.Data(*args.Value("--banner")) : std::string();
+        const SiteScanResult scan = ScanSite(access, catalogue.banners, options);
+        static constexpr std::string_view kWords[] = { "rotation", "matched", "changed", "unlisted" };
+        size_t counts[4] = {};
+        for (const SitePage& page : scan.Pages) {
+            const std::string path = c.Terminal(FieldText(page.Path));
+            for (const SiteAdNode& node : page.Nodes) {
+                if (!banner.empty() && (node.Status == nsRotation || node.Banner != banner))
+                    continue;
+                ++counts[node.Status];
+                c.out << path << '\t' << node.Line << '\t' << node.Depth << '\t' << kWords[node.Status] << '\t'
+                      << FieldText(PageTextToTerminal(c, page.Encoding, node.Text)) << '\n';
+            }
+        }
+        ReportProblems(c, scan.Problems);
+        c.err << "pages=" << scan.Pages.size() << " blocks=" << counts[1] + counts[2] + counts[3]
+              << " matched=" << counts[nsMatched] << " changed=" << counts[nsChanged]
+              << " unlisted=" << counts[nsUnlisted] << " rotations=" << counts[nsRotation] << '\n';
+        return scan.Problems.empty() ? kExitOk : kExitFailure;
+    }
+
+    // update
+    SiteUpdateOptions update;
+    update.DryRun = args.Has("--dry-run");
+    if (const auto it = args.lists.find("--banner"); it != args.lists.end()) {
+        for (const std::string& name : it->second) {
+            update.Replace.push_back(c.Data(name));
+            if (FindBannerRow(catalogue.banners, update.Replace.back()) < 0) {
+                c.Error("no banner named [" + update.Replace.back() + "] in the catalogue");
+                return kExitFailure;
+            }
+        }
+    }
+    if (const auto it = args.lists.find("--delete"); it != args.lists.end())
+        for (const std::string& name : it->second)
+            update.Delete.push_back(c.Data(name));
+    std::string run;
+    if (resume) {
+        run = *resume;
+        update.Resume = true;
+        if (!FileExists(JoinPath(backups, run))) {
+            c.Error("no run " + run + " kept for " + setupName);
+            return kExitFailure;
+        }
+    } else if (!update.DryRun) {
+        // A run's name is its second: a second run within the same second waits for the next.
+        for (run = NewRunName(); FileExists(JoinPath(backups, run)); run = NewRunName())
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (!run.empty()) {
+        update.RunFolder = JoinPath(backups, run);
+        c.err << "run " << run << std::endl;
+    }
+    const SiteUpdateResult result = UpdateSite(access, catalogue.banners, options, update);
+    for (const SitePageChange& page : result.Changed)
+        c.out << c.Terminal(FieldText(page.Path)) << '\t' << page.Replaced << '\t' << page.Removed << '\n';
+    ReportProblems(c, result.Problems);
+    return result.Problems.empty() ? kExitOk : kExitFailure;
+}
+
 } // namespace
 
 int RunSite(Context& c)
 {
+    if (!c.args.empty()
+        && (c.args[0] == "scan" || c.args[0] == "update" || c.args[0] == "restore" || c.args[0] == "runs"))
+        return SiteWhole(c);
     // --trust and --trust-changed may stand anywhere, before the subcommand too.
     const ParsedArgs args = c.Parse(0, {}, { "--trust", "--trust-changed" });
     if (!args.error.empty())

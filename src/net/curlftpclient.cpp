@@ -380,9 +380,44 @@ CurlFtpClient::CurlFtpClient(FtpClientSettings settings)
 
 CurlFtpClient::~CurlFtpClient()
 {
-    if (m_handle)
-        curl_easy_cleanup(static_cast<CURL*>(m_handle));
+    Quit();
 }
+
+namespace {
+
+// curl_easy_perform on our own multi handle. libcurl 7.88's own loop can sit
+// out its whole 1 s wait between an EPSV/PASV reply and the data
+// connection's connect, a second lost on every such transfer; here the wait
+// is never longer than libcurl's next timeout or a short poll.
+CURLcode PerformOn(CURLM* multi, CURL* h)
+{
+    if (curl_multi_add_handle(multi, h) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode rc = CURLE_OK;
+    int running = 1;
+    while (running) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            rc = CURLE_FAILED_INIT;
+            break;
+        }
+        if (!running)
+            break;
+        long timeout = -1;
+        curl_multi_timeout(multi, &timeout);
+        constexpr long kLongestWaitMs = 20;
+        const int wait = static_cast<int>(timeout >= 0 && timeout < kLongestWaitMs ? timeout : kLongestWaitMs);
+        curl_multi_poll(multi, nullptr, 0, wait, nullptr);
+    }
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == h)
+            rc = message->data.result;
+    }
+    curl_multi_remove_handle(multi, h);
+    return rc;
+}
+
+} // namespace
 
 std::string CurlFtpClient::BaseUrl() const
 {
@@ -542,7 +577,9 @@ FtpResult CurlFtpClient::Perform(Request& request)
     }
 
     t_seenPin = &m_seenFingerprint;
-    const CURLcode rc = curl_easy_perform(h);
+    if (!m_multi)
+        m_multi = curl_multi_init();
+    const CURLcode rc = m_multi ? PerformOn(static_cast<CURLM*>(m_multi), h) : CURLE_FAILED_INIT;
     t_seenPin = nullptr;
     if (rc == CURLE_OK)
         return FtpResult::Ok();
@@ -768,7 +805,11 @@ FtpResult CurlFtpClient::SetMode(const std::string& path, unsigned mode)
 
 void CurlFtpClient::Quit()
 {
-    // Cleaning up the handle says QUIT (FTP) or closes the SSH session.
+    // Cleaning up the multi handle, which keeps the connection, says QUIT
+    // (FTP) or closes the SSH session.
+    if (m_multi)
+        curl_multi_cleanup(static_cast<CURLM*>(m_multi));
+    m_multi = nullptr;
     if (m_handle)
         curl_easy_cleanup(static_cast<CURL*>(m_handle));
     m_handle = nullptr;

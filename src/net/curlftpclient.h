@@ -59,6 +59,8 @@ private:
 
     FtpClientSettings m_settings;
     void* m_handle = nullptr; // CURL*
+    // CURLM*: runs every request, and keeps the connection between them.
+    void* m_multi = nullptr;
     bool m_connected = false;
     TransferProgress m_progress;
     std::string m_home; // the login folder

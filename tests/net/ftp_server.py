@@ -44,6 +44,10 @@ def main():
     parser.add_argument("--drop-after", type=int, default=1000)
     parser.add_argument("--refuse-rename-over", action="store_true")
     parser.add_argument("--rate", type=int, default=0, help="bytes per second on data connections (0: no limit)")
+    parser.add_argument("--hostile-listing", action="store_true",
+                        help="listings of folders named www also name entries that try to leave them")
+    parser.add_argument("--max-connections", type=int, default=0,
+                        help="control connections from one address beyond this many are refused with 421 (0: no limit)")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
     if args.debug:
@@ -114,7 +118,23 @@ def main():
             self._file.write(data)
             self._moved += len(data)
 
+    # Entries a hostile server lists: names that climb out of the folder, name
+    # an absolute path, hold a slash or a control character.
+    hostile = [("-rw-r--r--", "../escape.html"), ("-rw-r--r--", "/etc/abs.html"),
+               ("-rw-r--r--", "sub/dir.html"), ("-rw-r--r--", "ctl\x01.html"),
+               ("drwxr-xr-x", ".."), ("drwxr-xr-x", "../up"), ("drwxr-xr-x", "/"),
+               # and entries that are not there: a page and a folder that cannot be read
+               ("-rw-r--r--", "ghost.html"), ("drwxr-xr-x", "ghostdir")]
+
     class FaultyFS(AbstractedFS):
+        def format_list(self, basedir, listing, ignore_err=True):
+            for line in AbstractedFS.format_list(self, basedir, listing, ignore_err):
+                yield line
+            if args.hostile_listing and os.path.basename(os.path.normpath(basedir)) == "www":
+                for perms, name in hostile:
+                    line = "%s   1 owner    group          10 Jan 01  2020 %s\r\n" % (perms, name)
+                    yield line.encode("utf8")
+
         def open(self, filename, mode):
             file = AbstractedFS.open(self, filename, mode)
             drop = "w" in mode and args.drop_stor_of is not None \
@@ -173,6 +193,8 @@ def main():
         Handler.dtp_handler = Throttled
 
     server = FTPServer((args.address, args.port), Handler)
+    if args.max_connections > 0:
+        server.max_cons_per_ip = args.max_connections
     port = server.socket.getsockname()[1]
     sys.stdout.write("PORT %d\n" % port)
     sys.stdout.flush()
