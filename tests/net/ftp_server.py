@@ -48,6 +48,8 @@ def main():
                         help="listings of folders named www also name entries that try to leave them")
     parser.add_argument("--max-connections", type=int, default=0,
                         help="control connections from one address beyond this many are refused with 421 (0: no limit)")
+    parser.add_argument("--store-delay", type=float, default=0,
+                        help="seconds the server stands still before each STOR (the whole server waits)")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
     if args.debug:
@@ -165,6 +167,11 @@ def main():
                 self.respond("550 Cannot rename over an existing file.")
                 return
             return base.ftp_RNTO(self, path)
+
+        def ftp_STOR(self, file, mode="w"):
+            if args.store_delay > 0:
+                time.sleep(args.store_delay)
+            return base.ftp_STOR(self, file, mode)
 
         def ftp_QUIT(self, line):
             event("QUIT")

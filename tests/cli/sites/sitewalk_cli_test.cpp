@@ -174,9 +174,8 @@ TEST_F(SiteWalkCli, UpdateRunsAndRestoreOnALocalFolder)
 
 class SiteWalkCliFtp : public SiteWalkCli {
 protected:
-    bool StartFtp(int rate = 0)
+    bool StartFtp()
     {
-        m_ftp.rate = rate;
         if (!m_ftp.Start(Home()))
             return false;
         TSetup setup;
@@ -218,7 +217,9 @@ TEST_F(SiteWalkCliFtp, AKilledRunResumes)
     std::string padding(3000, 'x');
     for (int i = 0; i < 12; ++i)
         Write("sub/p" + std::to_string(i) + ".html", padding + "\r\n" + kOld + "\r\n");
-    ASSERT_TRUE(StartFtp(6000));
+    // Every store waits a while, so that the kill lands with some pages done.
+    m_ftp.faults = { "--store-delay", "0.25" };
+    ASSERT_TRUE(StartFtp());
     const std::string errFile = m_dir.path() + "/err.txt";
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
