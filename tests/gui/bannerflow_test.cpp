@@ -741,6 +741,34 @@ private slots:
         QCOMPARE(catalogue().Rows.size(), size_t(4));
     }
 
+    // In a list sorted by name, a new banner takes its place in the order and
+    // a renamed one moves to its new place; the selection goes with them.
+    void sortedListKeepsItsOrderOnAddAndRename()
+    {
+        writeSettings({ { "SortColumn", -1 } }); // by name, ascending
+        startForm();
+        QCOMPARE(shownNames(),
+            (QStringList { QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma") }));
+        withEditor("NewBanner", [&](TFmBanner& dialog) {
+            field(dialog, "EdSpace")->setText(QStringLiteral("delta"));
+            dialog.htmlEditor()->LoadPage("<b>d</b>", LineBreak::CrLf);
+            dialog.leaveHtmlEditor();
+            clickOk(dialog);
+        });
+        QCOMPARE(shownNames(),
+            (QStringList { QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("delta"),
+                QStringLiteral("gamma") }));
+        QCOMPARE(selectedName(), QStringLiteral("delta"));
+        withEditor("EditBanner", [&](TFmBanner& dialog) {
+            field(dialog, "EdSpace")->setText(QStringLiteral("zeta"));
+            clickOk(dialog);
+        });
+        QCOMPARE(shownNames(),
+            (QStringList { QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma"),
+                QStringLiteral("zeta") }));
+        QCOMPARE(selectedName(), QStringLiteral("zeta"));
+    }
+
     // Edit: a refused name then Cancel changes nothing; keeping the own
     // name is accepted; a rename re-rates the page's blocks of both names.
     void editBanner()

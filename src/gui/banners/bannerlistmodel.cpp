@@ -5,6 +5,7 @@
 
 #include <QMimeData>
 
+#include <functional>
 #include <unordered_map>
 
 namespace pw::gui {
@@ -114,6 +115,19 @@ void BannerListModel::clickColumn(int column)
 {
     if (column < 0 || column >= kBannerColumnCount)
         return;
+    reorder([this, column] { ClickBannerColumn(m_banners, m_sort, column); });
+    emit sortMarkChanged();
+}
+
+void BannerListModel::resort()
+{
+    if (m_sort.Column < 0)
+        return;
+    reorder([this] { SortBanners(m_banners, m_sort.Column, m_sort.Descending); });
+}
+
+void BannerListModel::reorder(const std::function<void()>& sort)
+{
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<const TAdBanner*> owners;
@@ -121,7 +135,7 @@ void BannerListModel::clickColumn(int column)
     for (const QModelIndex& index : before)
         owners.push_back(m_banners.Rows[static_cast<size_t>(index.row())].get());
 
-    ClickBannerColumn(m_banners, m_sort, column);
+    sort();
 
     // Persistent indexes (the view's selection and current row) follow their banner.
     if (!before.isEmpty()) {
@@ -136,7 +150,6 @@ void BannerListModel::clickColumn(int column)
         changePersistentIndexList(before, after);
     }
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    emit sortMarkChanged();
 }
 
 void BannerListModel::reload()

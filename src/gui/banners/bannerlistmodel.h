@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 namespace pw::gui {
 
 // The rows of the banner list LVAdFlights, read straight from the catalogue:
@@ -32,6 +34,9 @@ public:
     // A click on a column header: flips or starts the mark and sorts the
     // catalogue; the selected banner stays selected in the catalogue.
     void clickColumn(int column);
+    // Sorts the catalogue again by the marked column, after a banner was
+    // added or changed; rows and selection follow their banners.
+    void resort();
 
     // The catalogue was rebuilt: every row is read again.
     void reload();
@@ -52,6 +57,9 @@ signals:
     void sortMarkChanged();
 
 private:
+    // Runs `sort` on the catalogue as one layout change.
+    void reorder(const std::function<void()>& sort);
+
     BannerList& m_banners;
     BannerSortState m_sort;
 };

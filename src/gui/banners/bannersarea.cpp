@@ -24,6 +24,8 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
+#include <algorithm>
+
 namespace pw::gui {
 
 namespace {
@@ -224,8 +226,12 @@ void BannersArea::newBanner(const std::string& html, size_t convertedCount)
     m_model->beginAppend();
     list.Rows.push_back(std::move(banner));
     m_model->endAppend();
+    // A sorted list keeps its order: the new banner takes its place in it.
+    m_model->resort();
     saveCatalogue();
-    selectRow(m_model->rowCount() - 1);
+    selectRow(static_cast<int>(std::find_if(list.Rows.begin(), list.Rows.end(), [added](const auto& row) {
+        return row.get() == added;
+    }) - list.Rows.begin()));
     emit bannerChanged(std::nullopt, added);
     emit commandStateChanged();
 }
@@ -242,6 +248,7 @@ void BannersArea::editBanner()
     if (m_dialog->exec() != QDialog::Accepted)
         return;
     m_model->rowChanged(row);
+    m_model->resort();
     emit bannerChanged(oldName, banner);
     saveCatalogue();
     if (m_widgets.previewItem->isChecked())
