@@ -458,6 +458,13 @@ private slots:
             Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
         QVERIFY(dialog->maintainerMode());
         QVERIFY(Child<QWidget>(dialog, "SBSaveSystem")->isVisible());
+        // With every field shown the dialog still fits a 1280x800 screen,
+        // title bar and panel included.
+        QCoreApplication::processEvents();
+        QVERIFY2(dialog->minimumSizeHint().height() <= 720,
+            qPrintable(QString::number(dialog->minimumSizeHint().height())));
+        QVERIFY2(dialog->height() <= 720, qPrintable(QString::number(dialog->height())));
+        QVERIFY(dialog->width() <= 1280);
 
         TFmNetworks::SetInputHandler([](const QString& caption, const QString&, const QString& value) {
             return caption == QLatin1String("Network Version") && value == QLatin1String("1")
