@@ -116,6 +116,7 @@ void TMainForm::applyGeneralSettings(const GeneralSettings& s)
     m_banners->setPreviewVisible(s.PreviewAd);
     m_sites->widgets().tree->resize(s.TreeWidth, s.TreeHeight);
     m_previewPanel->resize(s.PreviewWidth, m_previewPanel->height());
+    m_documents->setAdTreeWidth(s.AdTreeWidth);
     m_paneSizesApplied = false;
     if (isVisible())
         applyPaneSizes();
@@ -131,6 +132,7 @@ GeneralSettings TMainForm::collectGeneralSettings() const
     s.TreeWidth = m_sites->widgets().tree->width();
     s.TreeHeight = m_sites->widgets().tree->height();
     s.PreviewWidth = m_banners->previewWidth();
+    s.AdTreeWidth = m_documents->adTreeWidth();
     const QHeaderView* sort = m_banners->widgets().list->header();
     if (sort->sortIndicatorSection() >= 0)
         s.SortColumn

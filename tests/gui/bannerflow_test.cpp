@@ -37,6 +37,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -635,6 +636,17 @@ private slots:
         activeTab()->adTreeView()->setFocus();
         QTRY_VERIFY(activeTab()->adTreeView()->hasFocus());
         QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETFOCUS), 1L);
+
+        // The ad tree is as wide as the user drags it, in this tab and the next ones.
+        QCOMPARE(activeTab()->adTreeWidth(), 200);
+        auto* splitter = activeTab()->adTreeView()->parentWidget();
+        auto* handle = qobject_cast<QSplitter*>(splitter)->handle(1);
+        const QPoint grip = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, grip);
+        QTest::mouseMove(handle, grip + QPoint(60, 0));
+        QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, grip + QPoint(60, 0));
+        QTRY_VERIFY(activeTab()->adTreeWidth() > 240);
+        QCOMPARE(m_form->documents()->adTreeWidth(), activeTab()->adTreeWidth());
     }
 
     // F3 walks through the banner's three blocks and starts over.

@@ -20,6 +20,7 @@ GeneralSettings ReadGeneralSettings(const TIniList& store, const GeneralSettings
     s.TreeWidth = store.ReadInteger("TVConnected", "width", designed.TreeWidth);
     s.TreeHeight = store.ReadInteger("TVConnected", "height", designed.TreeHeight);
     s.PreviewWidth = store.ReadInteger("PnPreview", "width", designed.PreviewWidth);
+    s.AdTreeWidth = store.ReadInteger("AdTree", "width", designed.AdTreeWidth);
     s.DefautIndex = store.ReadInteger(kSetups, "DefautIndex", setupCount < 1 ? -1 : 0);
     s.LastAdIndex = store.ReadInteger(kSetups, "LastAdIndex", 0);
     s.SortColumn = store.ReadInteger(kSetups, "SortColumn", 1);
@@ -37,6 +38,8 @@ void WriteGeneralSettings(TIniList& store, const GeneralSettings& s, bool sortMa
     store.WriteInteger("TVConnected", "width", s.TreeWidth);
     store.WriteInteger("TVConnected", "height", s.TreeHeight);
     store.WriteInteger("PnPreview", "width", s.PreviewWidth);
+    if (s.AdTreeWidth != GeneralSettings().AdTreeWidth || store.SectionExists("AdTree"))
+        store.WriteInteger("AdTree", "width", s.AdTreeWidth);
     store.WriteInteger(kSetups, "LastAdIndex", s.LastAdIndex);
 }
 

@@ -17,6 +17,8 @@ struct GeneralSettings {
     int TreeWidth = 217;
     int TreeHeight = 146;
     int PreviewWidth = 127;
+    // The ad tree beside each page's editor; wide enough for Japanese names.
+    int AdTreeWidth = 200;
     int DefautIndex = -1;
     int LastAdIndex = 0;
     int SortColumn = 1;
@@ -29,7 +31,8 @@ GeneralSettings ReadGeneralSettings(const TIniList& store, const GeneralSettings
 
 // Writes what the window writes at exit: the check items, "DefautIndex", the
 // tree and preview sizes, "LastAdIndex", and "SortColumn" only when the banner
-// list shows a sort mark. "v2" is never written here.
+// list shows a sort mark. The ad tree's width is written only once the user
+// changed it. "v2" is never written here.
 void WriteGeneralSettings(TIniList& store, const GeneralSettings& settings, bool sortMarkShown);
 
 // The sort state of the banner list as stored in "SortColumn": column index

@@ -200,6 +200,9 @@ bool DocumentsArea::openDocument(TFileNode& file)
     m_widgets.pages->addTab(tab, FromData(file.Name));
     showTabState(*tab);
     connect(tab->editor(), &QsciScintilla::modificationChanged, this, [this, tab] { showTabState(*tab); });
+    // Every tab keeps the ad tree as wide as the user last made one.
+    tab->setAdTreeWidth(m_adTreeWidth);
+    connect(tab, &DocumentTab::adTreeWidthChanged, this, &DocumentsArea::setAdTreeWidth);
 
     AdPage adPage = tab->page();
     ScanAdBlocks(adPage, m_workspace.Banners);
@@ -385,6 +388,14 @@ void DocumentsArea::restoreText(TFileNode& file, const std::string& bytes)
     tab->editor()->SetPageModified(true);
     // The tree of the text the tab was opened with goes.
     rescan(*tab, MarkerRepairs::Write);
+}
+
+void DocumentsArea::setAdTreeWidth(int width)
+{
+    m_adTreeWidth = width;
+    for (int i = 1; i < m_widgets.pages->count(); ++i)
+        if (auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i)); tab && tab->adTreeWidth() != width)
+            tab->setAdTreeWidth(width);
 }
 
 QString DocumentsArea::pageTitle(const DocumentTab& tab) const

@@ -106,6 +106,9 @@ public:
 
     // Another banner was selected: the next jump starts at its first block.
     void restartJumps() { m_jumpCounter = 1; }
+    // The width of the ad tree in every page tab.
+    int adTreeWidth() const { return m_adTreeWidth; }
+    void setAdTreeWidth(int width);
     // A catalogue banner was added, changed (`oldName` its name before) or
     // removed: the blocks of the active page are rated again.
     void refreshAdNodes(const std::optional<std::string>& oldName, const TAdBanner* banner);
@@ -137,6 +140,7 @@ private:
     // Pages the user asked to read in a given encoding, whatever the site says.
     std::map<const TFileNode*, PageEncoding> m_chosenEncodings;
     SiteFeedback& m_feedback;
+    int m_adTreeWidth = 200;
     Widgets m_widgets;
     QAction* m_findAction = nullptr;
     QMenu* m_encodingMenu = nullptr;

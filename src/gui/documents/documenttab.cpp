@@ -11,6 +11,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace pw::gui {
 
 DocumentTab::DocumentTab(TFileNode& file, QWidget* parent)
@@ -59,8 +61,21 @@ DocumentTab::DocumentTab(TFileNode& file, QWidget* parent)
     m_splitter->addWidget(right);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({ 145, 800 });
+    m_splitter->setSizes({ 200, 800 });
     setTabOrder(m_adTreeView, m_editor);
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { emit adTreeWidthChanged(adTreeWidth()); });
+}
+
+int DocumentTab::adTreeWidth() const
+{
+    return m_splitter->sizes().value(0);
+}
+
+void DocumentTab::setAdTreeWidth(int width)
+{
+    const QList<int> sizes = m_splitter->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    m_splitter->setSizes({ width, std::max(total - width, 1) });
 }
 
 DocumentTab::~DocumentTab()

@@ -46,10 +46,15 @@ public:
     LineBuffer pageLines() const;
     void setByteOrderMark(bool mark) { m_byteOrderMark = mark; }
     bool byteOrderMark() const { return m_byteOrderMark; }
+    // The width of the ad tree beside the editor.
+    int adTreeWidth() const;
+    void setAdTreeWidth(int width);
 
 signals:
     // The user selected another ad tree node (null: none).
     void adNodeChosen(pw::AdNode* node);
+    // The user dragged the splitter between the ad tree and the editor.
+    void adTreeWidthChanged(int width);
 
 private:
     TFileNode& m_file;

@@ -46,6 +46,15 @@ TEST(GeneralSettings, ExitWritesRoundTripAndKeepTheUnwrittenKeys)
 
     WriteGeneralSettings(store, s, /*sortMarkShown=*/true);
     EXPECT_EQ(ReadGeneralSettings(store, GeneralSettings {}, 3).SortColumn, 5);
+
+    // The ad tree's width goes into the file once the user changed it.
+    EXPECT_FALSE(store.SectionExists("AdTree"));
+    s.AdTreeWidth = 260;
+    WriteGeneralSettings(store, s, false);
+    EXPECT_EQ(ReadGeneralSettings(store, GeneralSettings {}, 3).AdTreeWidth, 260);
+    s.AdTreeWidth = GeneralSettings().AdTreeWidth;
+    WriteGeneralSettings(store, s, false);
+    EXPECT_EQ(ReadGeneralSettings(store, GeneralSettings {}, 3).AdTreeWidth, GeneralSettings().AdTreeWidth);
 }
 
 TEST(GeneralSettings, SortColumnValues)
