@@ -124,7 +124,8 @@ private slots:
         QCOMPARE(html, ToData(QStringLiteral("<A HREF=\"https://ad.example/?id=1\">テスト")) + "&#x20AC;</A>");
         QVERIFY2(note.contains(QStringLiteral("1")), qPrintable(note));
         QCOMPARE(m_form->workspace().Banners.Rows.size(), size_t(2));
-        QCOMPARE(m_form->workspace().Banners.Rows.back()->BannerHTML, html);
+        // Added in its place in the sorted list, and selected there.
+        QCOMPARE(m_form->workspace().Banners.SelectedBanner()->BannerHTML, html);
     }
 
     // The HTML of a catalogue banner (in other letter case) opens that banner.
