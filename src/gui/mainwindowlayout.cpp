@@ -5,6 +5,7 @@
 #include "gui/common/actionlist.h"
 #include "gui/common/framewidgets.h"
 #include "gui/common/popupmenu.h"
+#include "gui/common/toolbarfocus.h"
 #include "gui/common/webpane.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/pageadcommands.h"
@@ -138,6 +139,7 @@ void TMainForm::placeAreaWidgets()
     separator();
     place(options.helpButton);
     place(m_exitButton);
+    new ToolBarFocus(m_toolBar, sites.setups);
 
     // PMOptions: the check items and dialogs of three areas.
     QMenu* menu = options.optionsMenu;

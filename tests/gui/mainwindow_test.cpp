@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -175,6 +176,37 @@ private slots:
         model.appendRow(new QStandardItem(QStringLiteral("row")));
         model.clear();
         QVERIFY(hint.isShown());
+    }
+
+    // The tool bar is one stop of Tab; Left and Right move inside it.
+    void toolBarIsOneTabStop()
+    {
+        QTemporaryDir dir;
+        auto form = StartForm(dir);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        auto* bar = form->findChild<QToolBar*>(QStringLiteral("ToolBar2"));
+        auto* setups = form->findChild<QWidget*>(QStringLiteral("CBSetups"));
+        setups->setFocus(Qt::TabFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), setups);
+        QTest::keyClick(setups, Qt::Key_Left);
+        QCOMPARE(QApplication::focusWidget(), form->findChild<QWidget*>(QStringLiteral("TBHosts")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QCOMPARE(QApplication::focusWidget(), setups);
+
+        // A full round of Tab meets the bar once.
+        QSet<QWidget*> seen;
+        int inBar = 0;
+        for (int step = 0; step < 60; ++step) {
+            QWidget* at = QApplication::focusWidget();
+            if (!at || seen.contains(at))
+                break;
+            seen.insert(at);
+            inBar += bar->isAncestorOf(at) ? 1 : 0;
+            QTest::keyClick(at, Qt::Key_Tab);
+        }
+        QCOMPARE(inBar, 1);
+        QVERIFY(seen.size() > 2);
     }
 
     void toolBarOrder()

@@ -2,6 +2,7 @@
 
 #include "gui/common/untrustedweb.h"
 
+#include <QChildEvent>
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QWebEngineHistory>
@@ -35,6 +36,17 @@ WebPane::WebPane(QWidget* parent)
     : QWebEngineView(parent)
 {
     setContextMenuPolicy(Qt::PreventContextMenu);
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+bool WebPane::event(QEvent* event)
+{
+    // The widget that draws the page comes with the first page, and takes
+    // the focus in the pane's stead.
+    if (event->type() == QEvent::ChildPolished)
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            child->setFocusPolicy(Qt::ClickFocus);
+    return QWebEngineView::event(event);
 }
 
 void WebPane::navigate(const QString& address, History history)

@@ -19,6 +19,8 @@ void LoadAddress(QWebEngineView* view, const QString& address, History history);
 
 // An embedded browser pane (the banner preview and the ad panel): shows a
 // local file or a web address, reloads, and has no context menu of its own.
+// It takes the focus from a click only: Tab passes it by, since a page would
+// keep every further Tab for its own links.
 class WebPane : public QWebEngineView {
     Q_OBJECT
 public:
@@ -35,6 +37,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     std::string m_untrustedHtml;
