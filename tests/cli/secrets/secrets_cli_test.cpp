@@ -315,8 +315,10 @@ TEST_F(SecretsCli, LockedKeyringThatStaysLockedIsAClearError)
 // Whatever the keyring does, a failure changes no settings file.
 TEST_F(SecretsCli, KeyringKilledMidRunChangesNoFile)
 {
+    // Enough setups that the move is still running, even on a busy machine,
+    // when the first items show in the keyring.
     std::vector<std::unique_ptr<TSetup>> setups;
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 1500; ++i)
         setups.push_back(FtpSetup("s" + std::to_string(i), "u" + std::to_string(i), "pw" + std::to_string(i)));
     ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
     const std::string before = ReadBytes(MainFile());
@@ -325,7 +327,8 @@ TEST_F(SecretsCli, KeyringKilledMidRunChangesNoFile)
     CliRun migrate;
     std::thread run([&] { migrate = Cli({ "secrets", "migrate" }); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (test::RunShell("secret-tool lookup application pagewick kind setup").status != 0
+    // The fourth item showing means the first three were written and read back.
+    while (test::RunShell("secret-tool lookup application pagewick kind setup user u3").status != 0
         && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     m_session.StopKeyring();
