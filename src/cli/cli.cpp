@@ -189,6 +189,7 @@ std::span<const Command> Commands()
         { "encoding", "print the encoding a page is read in", kEncodingUsage, &RunEncoding },
         { "listing", "parse an FTP LIST answer from standard input", kListingUsage, &RunListing },
         { "login-page", "print the auto-login page of a stored login", kLoginPageUsage, &RunLoginPage },
+        { "network", "store the password of a network login", kNetworkUsage, &RunNetwork },
         { "networks", "list, export and merge the ad networks", kNetworksUsage, &RunNetworks },
         { "regist", "parse a signup field map (Regist text)", kRegistUsage, &RunRegist },
         { "report", "import the networks' CSV reports and show their history", kReportUsage, &RunReport },

@@ -20,6 +20,13 @@
 
 namespace pw::cli {
 
+const std::string_view kNetworkUsage
+    = "Usage:\n"
+      "  pagewick-cli network password NETWORK PROFILE\n"
+      "                                             store the first line of standard input as the\n"
+      "                                             password of the stored login, where passwords are\n"
+      "                                             kept (see \"secrets\"); the same as networks password\n";
+
 const std::string_view kNetworksUsage
     = "Usage:\n"
       "  pagewick-cli networks list                 one line per network: code, name, login names\n"
@@ -239,6 +246,13 @@ int RunNetworks(Context& c)
     if (sub == "password")
         return Password(c);
     return c.UsageError("unknown networks subcommand '" + sub + "'");
+}
+
+int RunNetwork(Context& c)
+{
+    if (c.args.empty() || c.args.front() != "password")
+        return c.UsageError("network has one subcommand: password NETWORK PROFILE");
+    return Password(c);
 }
 
 namespace {

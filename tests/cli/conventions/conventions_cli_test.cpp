@@ -152,6 +152,7 @@ TEST(CliConventions, EveryCommandParsesOptionsAlike)
         { "encoding", file },
         { "detect" },
         { "listing" },
+        { "network", "password", "N", "P" },
         { "networks", "list" },
         { "networks", "export", "--version", "1" },
         { "networks", "import", file },

@@ -278,7 +278,7 @@ TEST_F(SecretsCli, RenamesKeepThePassword)
     LoadMain(after);
     EXPECT_EQ(LoadSetups(after).Setups[0]->SecretId, id);
 
-    ASSERT_EQ(Cli({ "networks", "password", "Beta", "site2" }, "beta pw").code, 0);
+    ASSERT_EQ(Cli({ "network", "password", "Beta", "site2" }, "beta pw").code, 0);
     EXPECT_NE(Cli({ "login-page", "Beta", "site2" }).out.find("value=\"beta pw\""), std::string::npos);
     ExpectNoPasswordInFiles({ "kept pw", "new pw", "alpha pw", "beta pw" });
     EXPECT_EQ(Cli({ "networks", "password", "Beta", "nobody" }, "x").code, 1);
