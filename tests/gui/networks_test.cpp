@@ -68,6 +68,18 @@ void SaveNetworksFile(const QString& folder, const NetworkList& networks)
     QVERIFY(SaveSettingsFile(store, folder.toStdString(), kMainSettingsFile).ok);
 }
 
+// One system network whose signup form is the fixture page at `address`,
+// filled with the profile's e-mail.
+void SaveSignupNetwork(const QString& folder, const QString& address)
+{
+    NetworkList networks;
+    networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
+    networks.back()->System = "SYS1";
+    networks.back()->Regist = "reg:EMail=*email; ";
+    networks.back()->RegistURL = ToData(address);
+    SaveNetworksFile(folder, networks);
+}
+
 QList<BrowserWindow*> WindowsNamed(const QString& name)
 {
     QList<BrowserWindow*> found;
@@ -647,12 +659,7 @@ private slots:
         test::FormServer a;
         QVERIFY(a.start(QStringLiteral(PAGEWICK_TEST_DATA "/signup")));
         QTemporaryDir settings;
-        NetworkList networks;
-        networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
-        networks.back()->System = "SYS1";
-        networks.back()->Regist = "reg:EMail=*email; ";
-        networks.back()->RegistURL = ToData(a.url(QStringLiteral("plain.html")));
-        SaveNetworksFile(settings.path(), networks);
+        SaveSignupNetwork(settings.path(), a.url(QStringLiteral("plain.html")));
         auto form = StartForm(settings.path(), settings.path());
         auto* dialog = form->findChild<TFmNetworks*>();
         QVERIFY(!dialog->signupChecker()->isRunning());
@@ -680,12 +687,7 @@ private slots:
         test::FormServer a;
         QVERIFY(a.start(QStringLiteral(PAGEWICK_TEST_DATA "/signup")));
         QTemporaryDir settings;
-        NetworkList networks;
-        networks.push_back(MakeNetwork(QStringLiteral("システム"), QString()));
-        networks.back()->System = "SYS1";
-        networks.back()->Regist = "reg:EMail=*email; ";
-        networks.back()->RegistURL = ToData(a.url(QStringLiteral("plain.html")));
-        SaveNetworksFile(settings.path(), networks);
+        SaveSignupNetwork(settings.path(), a.url(QStringLiteral("plain.html")));
         auto form = StartForm(settings.path(), settings.path());
         form->show();
         auto* dialog = form->findChild<TFmNetworks*>();
