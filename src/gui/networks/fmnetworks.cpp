@@ -16,6 +16,10 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QScrollBar>
+
+#include <algorithm>
 
 namespace pw::gui {
 
@@ -58,6 +62,9 @@ TFmNetworks::TFmNetworks(Workspace& workspace, QWidget* parent)
     ui->LVNetworks->setColumnWidth(0, 200);
     m_page = ui->GBSiteInfo;
     setMaintainerMode(false);
+    // The fields scroll up and down only, so their area is as wide as they need.
+    ui->SBFields->setMinimumWidth(
+        ui->SBFieldsContents->minimumSizeHint().width() + ui->SBFields->verticalScrollBar()->sizeHint().width());
 
     connect(ui->LVNetworks, &QTreeWidget::itemSelectionChanged, this, &TFmNetworks::networkSelected);
     connect(ui->EdName, &QLineEdit::editingFinished, this, &TFmNetworks::nameEdited);
@@ -564,6 +571,13 @@ void TFmNetworks::keyPressEvent(QKeyEvent* event)
 void TFmNetworks::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // Tall enough to show every field without scrolling where the screen allows.
+    const int chrome = height() - ui->SBFields->viewport()->height();
+    const int wanted = ui->SBFieldsContents->sizeHint().height() + chrome;
+    const QScreen* screen = this->screen();
+    const int room = screen ? screen->availableGeometry().height() - 60 : wanted;
+    if (height() < std::min(wanted, room))
+        resize(width(), std::min(wanted, room));
     m_checker->start();
 }
 
