@@ -199,6 +199,26 @@ LoginEntry* FindLoginEntry(const Context& c, NetworkList& networks, const std::s
     return nullptr;
 }
 
+// Pagewick.ini with its networks, and the login that NETWORK PROFILE (the two
+// operands) name.
+struct StoredLogin {
+    TIniList store;
+    NetworkList networks;
+    TNetwork* network = nullptr;
+    LoginEntry* entry = nullptr;
+};
+
+// Reads the settings and finds the login; an exit code other than kExitOk
+// when that fails, its reason printed.
+int LoadStoredLogin(Context& c, const std::vector<std::string>& operands, StoredLogin& found)
+{
+    if (int code = LoadMain(c, found.store); code != kExitOk)
+        return code;
+    LoadNetworks(found.store, found.networks);
+    found.entry = FindLoginEntry(c, found.networks, c.Data(operands[0]), c.Data(operands[1]), found.network);
+    return found.entry ? kExitOk : kExitFailure;
+}
+
 int Password(Context& c)
 {
     const ParsedArgs args = c.Parse(1);
@@ -206,24 +226,17 @@ int Password(Context& c)
         return c.UsageError(args.error);
     if (args.positional.size() != 2)
         return c.UsageError("networks password needs NETWORK PROFILE");
-    TIniList store;
-    if (int code = LoadMain(c, store); code != kExitOk)
+    StoredLogin found;
+    if (int code = LoadStoredLogin(c, args.positional, found); code != kExitOk)
         return code;
-    NetworkList networks;
-    LoadNetworks(store, networks);
-    TNetwork* network = nullptr;
-    LoginEntry* login
-        = FindLoginEntry(c, networks, c.Data(args.positional[0]), c.Data(args.positional[1]), network);
-    if (!login)
-        return kExitFailure;
     const SecureString password = ReadPasswordInput(c);
-    const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(store);
-    if (Status kept = KeepLoginPassword(*secrets, *network, *login, password.view()); !kept) {
+    const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(found.store);
+    if (Status kept = KeepLoginPassword(*secrets, *found.network, *found.entry, password.view()); !kept) {
         c.Error(kept.error);
         return kExitFailure;
     }
-    SaveNetworks(store, networks);
-    if (Status saved = SaveSettingsFile(store, c.dir, kMainSettingsFile); !saved) {
+    SaveNetworks(found.store, found.networks);
+    if (Status saved = SaveSettingsFile(found.store, c.dir, kMainSettingsFile); !saved) {
         c.Error(saved.error);
         return kExitFile;
     }
@@ -318,16 +331,12 @@ int RunLoginPage(Context& c)
         return c.UsageError(args.error);
     if (args.positional.size() != 2)
         return c.UsageError("login-page needs NETWORK PROFILE");
-    TIniList store;
-    if (int code = LoadMain(c, store); code != kExitOk)
+    StoredLogin found;
+    if (int code = LoadStoredLogin(c, args.positional, found); code != kExitOk)
         return code;
-    NetworkList networks;
-    LoadNetworks(store, networks);
-    TNetwork* network = nullptr;
-    LoginEntry* entry
-        = FindLoginEntry(c, networks, c.Data(args.positional[0]), c.Data(args.positional[1]), network);
-    if (!entry)
-        return kExitFailure;
+    TIniList& store = found.store;
+    TNetwork* network = found.network;
+    LoginEntry* entry = found.entry;
     const TLoginInfo* login = entry->Info.get();
     if (Status checked = CheckLoginAddress(*login); !checked) {
         c.Error(checked.error);

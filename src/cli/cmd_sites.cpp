@@ -363,11 +363,13 @@ int RemoteModeOf(TConnection& connection, const std::string& path)
     return -1;
 }
 
-TSetup* FindSetup(Settings& settings, const std::string& name)
+// The stored setup of that name; says so on standard error when there is none.
+TSetup* FindSetup(const Context& c, Settings& settings, const std::string& name)
 {
     for (const auto& setup : settings.setups.Setups)
         if (setup->Name == name)
             return setup.get();
+    c.Error("no setup named " + name);
     return nullptr;
 }
 
@@ -379,11 +381,9 @@ int SitePassword(Context& c, const Operands& a)
     if (int code = LoadSetupsOf(c, settings); code != kExitOk)
         return code;
     const std::string name = c.Data(a[1]);
-    TSetup* setup = FindSetup(settings, name);
-    if (!setup) {
-        c.Error("no setup named " + name);
+    TSetup* setup = FindSetup(c, settings, name);
+    if (!setup)
         return kExitFailure;
-    }
     const SecureString password = ReadPasswordInput(c);
     const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(settings.store);
     if (Status kept = KeepSetupPassword(*secrets, *setup, password.view()); !kept) {
@@ -409,11 +409,9 @@ int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
     if (int code = LoadSetupsOf(c, settings); code != kExitOk)
         return code;
     const std::string name = c.Data(a[1]);
-    TSetup* stored = FindSetup(settings, name);
-    if (!stored) {
-        c.Error("no setup named " + name);
+    TSetup* stored = FindSetup(c, settings, name);
+    if (!stored)
         return kExitFailure;
-    }
     const std::string path = a.size() == 3 ? c.Data(a[2]) : std::string();
 
     CliFeedback feedback(c, trust, trustChanged);
@@ -553,11 +551,9 @@ int SiteWhole(Context& c)
     if (int code = LoadSetupsOf(c, settings); code != kExitOk)
         return code;
     const std::string setupName = c.Data(a[0]);
-    TSetup* stored = FindSetup(settings, setupName);
-    if (!stored) {
-        c.Error("no setup named " + setupName);
+    TSetup* stored = FindSetup(c, settings, setupName);
+    if (!stored)
         return kExitFailure;
-    }
     const std::string backups = SetupBackupFolder(c.dir, setupName);
     if (sub == "runs") {
         for (const SiteRun& run : ListRuns(backups))
