@@ -139,6 +139,10 @@ constexpr int kUtf8Structure = 1;
 // Once one reading leads every other by this much, the rest of a long page is
 // not read: the evidence so far outweighs anything a page in one encoding holds.
 constexpr int64_t kDecided = 4096;
+// The lead is looked at after the first kFirstChunk bytes, then after twice as
+// many, up to every kChunk bytes: a page in one clear encoding is decided
+// within its first few kilobytes, not after the first large chunk.
+constexpr size_t kFirstChunk = 1024;
 constexpr size_t kChunk = 16 * 1024;
 
 int CharacterScore(char32_t cp)
@@ -193,8 +197,9 @@ PageEncoding DetectByBytes(std::string_view bytes)
     // On equal scores the first wins.
     Reading readings[] = { { PageEncoding::ShiftJis }, { PageEncoding::Utf8 }, { PageEncoding::EucJp } };
     const Reading* best = nullptr;
-    for (size_t end = 0; end < bytes.size();) {
-        end = bytes.size() - end > kChunk ? end + kChunk : bytes.size();
+    size_t chunk = kFirstChunk;
+    for (size_t end = 0; end < bytes.size(); chunk = std::min(chunk * 2, kChunk)) {
+        end = bytes.size() - end > chunk ? end + chunk : bytes.size();
         int64_t second = INT64_MIN;
         best = nullptr;
         for (Reading& r : readings) {
