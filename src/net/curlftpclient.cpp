@@ -370,6 +370,7 @@ struct CurlFtpClient::Request {
     const char* sinkWhat = ""; // what the sink holds, for the error
     TransferSink* stream = nullptr; // a file's bytes as they arrive
     TransferSource* upload = nullptr; // a file's bytes as they are sent
+    FileStamp* stamp = nullptr; // takes the file's size and time (asked before the transfer)
 };
 
 CurlFtpClient::CurlFtpClient(FtpClientSettings settings)
@@ -571,6 +572,10 @@ FtpResult CurlFtpClient::Perform(Request& request)
     }
     if (request.nobody)
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    if (request.stamp) {
+        *request.stamp = {};
+        curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
+    }
     if (std::getenv("PAGEWICK_CURL_VERBOSE")) {
         curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, DebugLog);
         curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
@@ -581,8 +586,17 @@ FtpResult CurlFtpClient::Perform(Request& request)
         m_multi = curl_multi_init();
     const CURLcode rc = m_multi ? PerformOn(static_cast<CURLM*>(m_multi), h) : CURLE_FAILED_INIT;
     t_seenPin = nullptr;
-    if (rc == CURLE_OK)
+    if (rc == CURLE_OK) {
+        if (request.stamp) {
+            curl_off_t modified = -1;
+            curl_off_t size = -1;
+            if (curl_easy_getinfo(h, CURLINFO_FILETIME_T, &modified) == CURLE_OK)
+                request.stamp->Modified = modified;
+            if (curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) == CURLE_OK)
+                request.stamp->Size = size;
+        }
         return FtpResult::Ok();
+    }
     // The sink or the source stopped the transfer: theirs is the error.
     if (sinkTarget.failed)
         return FtpResult::Fail(FtpFailure::Other, request.stream->Error());
@@ -741,12 +755,36 @@ FtpResult CurlFtpClient::Store(const std::string& path, const TransferBuffer& bu
 
 FtpResult CurlFtpClient::Retrieve(const std::string& path, TransferSink& sink)
 {
+    return RetrieveInto(path, sink, nullptr);
+}
+
+FtpResult CurlFtpClient::RetrieveInto(const std::string& path, TransferSink& sink, FileStamp* stamp)
+{
     Request request;
     request.url = UrlOf(Absolute(path), false);
     request.stream = &sink;
     request.sinkLimit = m_settings.Limits.MaxFileBytes;
     request.sinkWhat = "file";
+    request.stamp = stamp;
     return Perform(request);
+}
+
+FtpResult CurlFtpClient::Stamp(const std::string& path, FileStamp& stamp)
+{
+    Request request;
+    request.url = UrlOf(Absolute(path), false);
+    request.nobody = true;
+    request.stamp = &stamp;
+    FtpResult result = Perform(request);
+    if (result && stamp.Modified < 0)
+        return FtpResult::Fail(FtpFailure::Refused, "the server tells no file times");
+    return result;
+}
+
+FtpResult CurlFtpClient::RetrieveStamped(const std::string& path, TransferBuffer& buffer, FileStamp& stamp)
+{
+    BufferSink sink(buffer);
+    return RetrieveInto(path, sink, &stamp);
 }
 
 FtpResult CurlFtpClient::Store(const std::string& path, TransferSource& source)

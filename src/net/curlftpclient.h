@@ -38,6 +38,8 @@ public:
     FtpResult Retrieve(const std::string& path, TransferBuffer& buffer) override;
     FtpResult Store(const std::string& path, const TransferBuffer& buffer) override;
     FtpResult Retrieve(const std::string& path, TransferSink& sink) override;
+    FtpResult Stamp(const std::string& path, FileStamp& stamp) override;
+    FtpResult RetrieveStamped(const std::string& path, TransferBuffer& buffer, FileStamp& stamp) override;
     FtpResult Store(const std::string& path, TransferSource& source) override;
     FtpResult Rename(const std::string& from, const std::string& to) override;
     FtpResult Delete(const std::string& path) override;
@@ -54,6 +56,7 @@ private:
     struct Request;
     std::string BaseUrl() const;
     FtpResult Perform(Request& request);
+    FtpResult RetrieveInto(const std::string& path, TransferSink& sink, FileStamp* stamp);
     std::string Absolute(const std::string& path) const;
     bool IsSftp() const { return m_settings.Protocol == SiteProtocol::Sftp; }
 

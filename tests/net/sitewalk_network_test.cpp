@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -158,6 +160,34 @@ TEST_F(SiteWalkOverFtp, APageChangedOnTheServerAfterItWasReadIsLeftAlone)
     EXPECT_EQ(result.Problems[0].Path, "/www/sub/a.htm");
     EXPECT_EQ(Read("www/sub/a.htm"), "edited meanwhile");
     EXPECT_FALSE(fs::exists(Run() + "/sub/a.htm"));
+    EXPECT_EQ(result.Changed.size(), 2u);
+}
+
+TEST_F(SiteWalkOverFtp, ASameSizeChangeWithinTheMinuteIsSeenByItsTime)
+{
+    // A listing tells the time to the minute: a page rewritten with as many
+    // bytes a few seconds after it was read would look unchanged.
+    const auto setTime = [&](const std::string& relative, time_t seconds) {
+        const struct timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
+        ASSERT_EQ(::utimensat(AT_FDCWD, (Home() + "/" + relative).c_str(), times, 0), 0);
+    };
+    const time_t minute = (::time(nullptr) / 60 - 5) * 60;
+    setTime("www/sub/deep/b.shtml", minute + 10);
+    ASSERT_TRUE(Start());
+    std::string edited = Old();
+    edited[edited.size() / 2] = edited[edited.size() / 2] == 'x' ? 'y' : 'x';
+    SiteUpdateOptions update;
+    update.RunFolder = Run();
+    update.PageRead = [&](const std::string& path) {
+        if (path == "/www/sub/deep/b.shtml") {
+            Write("www/sub/deep/b.shtml", edited);
+            setTime("www/sub/deep/b.shtml", minute + 12);
+        }
+    };
+    const SiteUpdateResult result = UpdateSite(Access(), m_catalogue, {}, update);
+    ASSERT_EQ(result.Problems.size(), 1u);
+    EXPECT_EQ(result.Problems[0].Path, "/www/sub/deep/b.shtml");
+    EXPECT_EQ(Read("www/sub/deep/b.shtml"), edited);
     EXPECT_EQ(result.Changed.size(), 2u);
 }
 

@@ -52,6 +52,20 @@ FtpResult FtpClient::Retrieve(const std::string& path, TransferSink& sink)
     return result;
 }
 
+FtpResult FtpClient::Stamp(const std::string& path, FileStamp& stamp)
+{
+    (void)path;
+    stamp = {};
+    return FtpResult::Fail(FtpFailure::Refused, "file times are not supported");
+}
+
+FtpResult FtpClient::RetrieveStamped(const std::string& path, TransferBuffer& buffer, FileStamp& stamp)
+{
+    if (FtpResult stamped = Stamp(path, stamp); !stamped)
+        stamp = {};
+    return Retrieve(path, buffer);
+}
+
 FtpResult FtpClient::Store(const std::string& path, TransferSource& source)
 {
     TransferBuffer buffer;

@@ -146,6 +146,13 @@ struct FtpResult {
 // on the thread that makes the call.
 using TransferProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
+// What a server tells of one file without a listing: its size, and when it
+// last changed in seconds since the epoch (UTC); -1 where it tells nothing.
+struct FileStamp {
+    std::int64_t Size = -1;
+    std::int64_t Modified = -1;
+};
+
 // A session with one FTP, FTPS or SFTP server over one control connection.
 // Paths are the server's paths (as the current-folder query gives them).
 class FtpClient {
@@ -170,6 +177,14 @@ public:
     // clients that can stream override them.
     virtual FtpResult Retrieve(const std::string& path, TransferSink& sink);
     virtual FtpResult Store(const std::string& path, TransferSource& source);
+    // The stamp of one file, asked without a listing (FTP: MDTM and SIZE on
+    // the control connection; SFTP: stat). Fails where the server tells no
+    // time; the default always does.
+    virtual FtpResult Stamp(const std::string& path, FileStamp& stamp);
+    // Retrieve, with the file's stamp asked before its first byte, so that a
+    // change during the transfer shows as a later time. Where the server tells
+    // no time the transfer still happens and the time stays -1.
+    virtual FtpResult RetrieveStamped(const std::string& path, TransferBuffer& buffer, FileStamp& stamp);
     // Renames a file, over an existing one where the server allows it (some,
     // OpenSSH among them, refuse: Refused).
     virtual FtpResult Rename(const std::string& from, const std::string& to) = 0;

@@ -139,7 +139,46 @@ public:
 
     void DropLeftovers(const std::string& path) override { (void)m_client->Delete(UploadTempPath(path)); }
 
+    // Where the server tells file times (MDTM, or SFTP's stat), a page's
+    // state is asked on the control connection: a listing per page costs a
+    // data connection and gives the time to the minute only.
+    FtpResult ReadForChange(const std::string& path, std::string& bytes, SiteEntry& entry) override
+    {
+        FileStamp stamp;
+        FtpResult result = m_client->RetrieveStamped(path, m_buffer, stamp);
+        bytes.swap(m_buffer.Bytes);
+        m_buffer.Bytes.clear();
+        if (!result) {
+            bytes.clear();
+            return result;
+        }
+        if (stamp.Modified >= 0) {
+            entry.Size = stamp.Size;
+            entry.Stamp = StampText(stamp);
+        }
+        return result;
+    }
+
+    FtpResult Restat(const std::string& path, const SiteEntry& read, SiteEntry& now) override
+    {
+        if (!read.Stamp.starts_with(kStampPrefix))
+            return Stat(path, now);
+        FileStamp stamp;
+        if (FtpResult asked = m_client->Stamp(path, stamp); !asked)
+            return asked;
+        now = read;
+        now.Size = stamp.Size;
+        now.Stamp = StampText(stamp);
+        return FtpResult::Ok();
+    }
+
 private:
+    static constexpr std::string_view kStampPrefix = "time ";
+    static std::string StampText(const FileStamp& stamp)
+    {
+        return std::string(kStampPrefix) + std::to_string(stamp.Modified);
+    }
+
     FtpClientFactory m_clients;
     FtpClientSettings m_settings;
     std::string m_initial;
@@ -546,6 +585,8 @@ public:
         return std::move(m_problems);
     }
     int Connections() const { return m_connections; }
+    // Pages are read as pages that may be replaced (ReadForChange).
+    void ReadForChange() { m_forChange = true; }
     bool Cancelled() const { return m_cancel && m_cancel->load(); }
 
 private:
@@ -662,10 +703,14 @@ private:
     void ReadPage(SiteAccess& access, const Task& task)
     {
         std::string bytes;
-        if (FtpResult read = WithReconnect(access, [&] { return access.Read(task.Path, bytes); }); !read)
-            Problem(task.Path, read.error);
+        SiteEntry entry = task.Entry;
+        const auto read = [&] {
+            return m_forChange ? access.ReadForChange(task.Path, bytes, entry) : access.Read(task.Path, bytes);
+        };
+        if (FtpResult done = WithReconnect(access, read); !done)
+            Problem(task.Path, done.error);
         else
-            (*m_handler)(access, task.Path, task.Relative, task.Entry, bytes);
+            (*m_handler)(access, task.Path, task.Relative, entry, bytes);
         std::lock_guard lock(m_mutex);
         ++m_state.PagesDone;
         m_state.Current = task.Path;
@@ -678,6 +723,7 @@ private:
     const SiteProgressCallback& m_progress;
     const std::atomic<bool>* m_cancel;
     const PageHandler* m_handler = nullptr;
+    bool m_forChange = false;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -692,6 +738,18 @@ private:
 };
 
 } // namespace
+
+FtpResult SiteAccess::ReadForChange(const std::string& path, std::string& bytes, SiteEntry& entry)
+{
+    (void)entry;
+    return Read(path, bytes);
+}
+
+FtpResult SiteAccess::Restat(const std::string& path, const SiteEntry& read, SiteEntry& now)
+{
+    (void)read;
+    return Stat(path, now);
+}
 
 FtpResult SiteAccess::Stat(const std::string& path, SiteEntry& entry)
 {
@@ -906,6 +964,8 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
         remove = state.Delete;
     }
     Walker walker(access, options, progress, cancel);
+    if (writing)
+        walker.ReadForChange();
     std::mutex resultMutex;
     bool journalOpen = false;
     Status journalFailure;
@@ -989,7 +1049,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
                 return;
             }
             SiteEntry now;
-            if (FtpResult stat = site.Stat(path, now); !stat) {
+            if (FtpResult stat = site.Restat(path, entry, now); !stat) {
                 problem(path, stat.error);
                 return;
             }

@@ -59,6 +59,14 @@ public:
     virtual void DropLeftovers(const std::string& path) = 0;
     // The entry of one file, as its folder lists it.
     virtual FtpResult Stat(const std::string& path, SiteEntry& entry);
+    // Read, for a page that may be replaced. Where the connection can tell a
+    // file's state without a listing, `entry`'s size and stamp become what it
+    // saw as the page was read, in the form Restat gives them; the default
+    // keeps the listing's.
+    virtual FtpResult ReadForChange(const std::string& path, std::string& bytes, SiteEntry& entry);
+    // The state of a file now, in the form `read` holds it (a listing's or
+    // ReadForChange's): what is compared before the file is replaced.
+    virtual FtpResult Restat(const std::string& path, const SiteEntry& read, SiteEntry& now);
 };
 
 using SiteAccessFactory = std::function<std::unique_ptr<SiteAccess>()>;
