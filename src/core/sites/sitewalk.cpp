@@ -438,7 +438,9 @@ std::vector<std::string> SplitTabs(const std::string& line)
     }
 }
 
-// Appends lines to a run's journal, each on disk before Append returns.
+// Appends lines to a run's journal. A synced line is on disk before Append
+// returns; a lazy one is handed to the system only. "done" lines are lazy: a
+// "begin" line whose page already holds what it names tells the same.
 class Journal {
 public:
     ~Journal()
@@ -453,11 +455,13 @@ public:
             return Status::Fail(path + ": " + std::strerror(errno));
         return Status::Ok();
     }
-    Status Append(const std::string& line)
+    enum Durability { Synced, Lazy };
+    Status Append(const std::string& line, Durability durability = Synced)
     {
         std::lock_guard lock(m_mutex);
         const std::string text = line + "\n";
-        if (::write(m_fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) || ::fdatasync(m_fd) != 0)
+        if (::write(m_fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())
+            || (durability == Synced && ::fdatasync(m_fd) != 0))
             return Status::Fail(std::string("journal: ") + std::strerror(errno));
         return Status::Ok();
     }
@@ -1076,7 +1080,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
                 problem(path, stored.error);
                 return;
             }
-            if (Status noted = journal.Append("done\t" + mark); !noted) {
+            if (Status noted = journal.Append("done\t" + mark, Journal::Lazy); !noted) {
                 problem(path, noted.error);
                 return;
             }
@@ -1120,10 +1124,13 @@ SiteRestoreResult RestoreRun(
             return result;
         }
     }
+    // Pages begun and never noted as done were cut off by a kill: their
+    // store may or may not have gone through.
     std::vector<std::string> pages;
-    for (const auto& [relative, entry] : state.Done)
-        if (!state.Restored.count(relative))
-            pages.push_back(relative);
+    for (const auto* noted : { &state.Done, &state.Begun })
+        for (const auto& [relative, entry] : *noted)
+            if (!state.Restored.count(relative) && (noted == &state.Done || !state.Done.count(relative)))
+                pages.push_back(relative);
     std::sort(pages.begin(), pages.end());
     for (const std::string& relative : pages) {
         if (cancel && cancel->load())
@@ -1139,8 +1146,10 @@ SiteRestoreResult RestoreRun(
             result.Problems.push_back({ path, read.error });
             continue;
         }
-        if (HashText(now) != state.Done[relative].Hash) {
-            result.Problems.push_back({ path, "changed since the run wrote it; left alone" });
+        const bool done = state.Done.count(relative) != 0;
+        if (HashText(now) != (done ? state.Done : state.Begun)[relative].Hash) {
+            if (done || now != old)
+                result.Problems.push_back({ path, "changed since the run wrote it; left alone" });
             continue;
         }
         if (!dryRun) {

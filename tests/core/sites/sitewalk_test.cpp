@@ -4,6 +4,7 @@
 #include "pageads/adblock.h"
 #include "sites/sitewalk.h"
 #include "support/tempdir.h"
+#include "text/lines.h"
 
 #include <gtest/gtest.h>
 
@@ -313,6 +314,34 @@ TEST_F(LocalSite, APageChangedAfterItWasReadIsLeftAlone)
     EXPECT_EQ(Read("index.html"), "someone else's edit, longer than the page was");
     EXPECT_FALSE(fs::exists(update.RunFolder + "/index.html"));
     EXPECT_EQ(result.Changed.size(), 2u);
+}
+
+TEST_F(LocalSite, ARunKilledBeforeItsDoneLinesIsRestoredWithoutAResume)
+{
+    const std::string oldIndex = Read("index.html");
+    const std::string oldOne = Read("sub/one.htm");
+    const std::string oldTwo = Read("sub/deep/two.php");
+    SiteUpdateOptions update;
+    update.RunFolder = Backups() + "/20260101-000000";
+    ASSERT_EQ(UpdateSite(Access(), m_catalogue, {}, update).Changed.size(), 3u);
+    // Killed after every store and before any "done" reached the disk; one
+    // page's store never happened (its backup was written, then the kill).
+    std::string journal;
+    ASSERT_TRUE(ReadWholeFile(update.RunFolder + "/.journal", journal).ok);
+    std::string begun;
+    for (const std::string& line : SplitLines(journal))
+        if (!line.starts_with("done\t"))
+            begun += line + "\n";
+    ASSERT_TRUE(WriteFileAtomically(update.RunFolder + "/.journal", begun).ok);
+    Write("sub/one.htm", oldOne);
+
+    const SiteRestoreResult restored = RestoreRun(Access(), update.RunFolder, false);
+    EXPECT_EQ(
+        restored.Restored, (std::vector<std::string> { Site() + "/index.html", Site() + "/sub/deep/two.php" }));
+    EXPECT_TRUE(restored.Problems.empty()) << restored.Problems[0].Path;
+    EXPECT_EQ(Read("index.html"), oldIndex);
+    EXPECT_EQ(Read("sub/one.htm"), oldOne);
+    EXPECT_EQ(Read("sub/deep/two.php"), oldTwo);
 }
 
 TEST_F(LocalSite, ACancelledRunResumesWhereItStopped)
