@@ -1,5 +1,6 @@
 #include "text/pageencoding.h"
 
+#include "text/codectable.h"
 #include "text/sjis.h"
 
 #include <algorithm>
@@ -182,7 +183,12 @@ void Read(Reading& r, std::string_view bytes, size_t end)
         if (r.next >= end)
             return;
         const char32_t cp = codec::NextToken(r.encoding, bytes, r.next);
-        if (cp >= codec::kEscapeBase && codec::IsEscape(r.encoding, cp))
+        // A byte that starts no character in any reading has no second
+        // spelling: the common case of a wrong reading, answered without the
+        // codec's tables.
+        if (cp >= codec::kEscapeBase && cp <= codec::detail::kEscapeEnd)
+            r.score += kUnreadable;
+        else if (cp >= codec::kEscapeBase && codec::IsEscape(r.encoding, cp))
             r.score += codec::EscapeAlias(r.encoding, cp) != 0 ? kSecondSpelling : kUnreadable;
         else
             r.score += CharacterScore(cp) + (r.encoding == PageEncoding::Utf8 && cp >= 0x800 ? kUtf8Structure : 0);
