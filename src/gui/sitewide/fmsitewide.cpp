@@ -128,7 +128,10 @@ void FmSiteWide::buildWidgets()
     m_scanButton->setDefault(true);
     endingsRow->addWidget(m_endings, 1);
     endingsRow->addWidget(m_scanButton);
-    walk->addRow(QStringLiteral("ページの拡張子(&E):"), endingsRow);
+    // A row of two widgets takes no buddy by itself: the label's key goes to the field.
+    auto* endingsLabel = new QLabel(QStringLiteral("ページの拡張子(&E):"));
+    endingsLabel->setBuddy(m_endings);
+    walk->addRow(endingsLabel, endingsRow);
     layout->addLayout(walk);
 
     // Progress of the running operation.
