@@ -12,10 +12,12 @@
 #include "gui/documents/documenttab.h"
 #include "gui/documents/scintillapageeditor.h"
 #include "gui/mainwindow.h"
+#include "gui/sites/sitesarea.h"
 #include "gui/sitewide/fmsitewide.h"
 #include "gui/sitewide/siteinventorymodel.h"
 #include "gui/sitewide/sitewidearea.h"
 #include "net/curlftpclient.h"
+#include "net/servers.h"
 #include "pageads/adblock.h"
 #include "settings/settingsfile.h"
 #include "sites/nodes.h"
@@ -82,16 +84,23 @@ private:
     }
     std::string read(const std::string& relative) { return ReadFile(m_site + "/" + relative); }
 
-    // Pagewick.ini with one local setup on the site; ads.ini with A, B and 空港.
-    void writeSettings()
+    // Pagewick.ini with one setup on the site, a local folder or the FTP
+    // server (serving the folder above it); ads.ini with A, B and 空港.
+    void writeSettings(const test::FtpServer* ftp = nullptr)
     {
         std::filesystem::create_directories(m_settings);
         TIniList store;
         TSetup setup;
         setup.Name = "site";
-        setup.IniPath = m_site;
-        setup.LastPath = m_site;
-        setup.Kind = skLocal;
+        setup.IniPath = ftp ? "/www" : m_site;
+        setup.LastPath = setup.IniPath;
+        setup.Kind = ftp ? skFtp : skLocal;
+        if (ftp) {
+            setup.Host = "127.0.0.1";
+            setup.Port = ftp->port;
+            setup.User = ftp->user;
+            setup.Password = ftp->password;
+        }
         setup.RootURL = "http://example.org/";
         std::vector<std::unique_ptr<TSetup>> setups;
         setups.push_back(std::make_unique<TSetup>(setup));
@@ -217,6 +226,7 @@ private slots:
     }
 
     void scanFilterUpdateDeleteAndRestore();
+    void ftpServerPageOpenInATabIsLeftAlone();
     void cancelledAndClosedScansLeaveTheDialogUsable();
 };
 
@@ -346,6 +356,22 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     QCOMPARE(runs->topLevelItemCount(), 2);
     QCOMPARE(child<QComboBox>("CBBanner")->currentIndex(), 0); // 空港 is gone from the site
 
+    // A page of the run open in a tab: the restore refuses and names it.
+    m_messages.clear();
+    TFileNode* file = m_form->sites()->findFile("site", m_site + "/index.html");
+    QVERIFY(file);
+    QVERIFY(m_form->documents()->openDocument(*file));
+    runs->setCurrentItem(runs->topLevelItem(1));
+    click("BTRestore");
+    waitIdle();
+    QCOMPARE(messagesOf(MessageType::Confirmation), QStringList());
+    const QStringList warnings = messagesOf(MessageType::Warning);
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY(warnings[0].contains(QStringLiteral("タブで開いています")));
+    QVERIFY(warnings[0].endsWith(QString::fromStdString(m_site) + QStringLiteral("/index.html")));
+    QCOMPARE(read("index.html"), "top\r\n" + newA + "\r\n");
+    QVERIFY(m_form->documents()->closeDocument(*file));
+
     // Restore the first run (listed second: newest first).
     m_messages.clear();
     runs->setCurrentItem(runs->topLevelItem(1));
@@ -375,6 +401,45 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     QVERIFY(reports[0].startsWith(QStringLiteral("元に戻すページはありません。")));
     QVERIFY(reports[0].contains(QStringLiteral("two.php: changed since the run wrote it")));
     QCOMPARE(read("sub/deep/two.php"), "edited by hand\n");
+}
+
+// The same dialog on pyftpdlib: the scan and the run go over connections of
+// their own on the worker, the double click opens the page through the
+// window's connection, and the tab's path names the page as the run does.
+void SiteWideTest::ftpServerPageOpenInATabIsLeftAlone()
+{
+    const std::string oldA = Block("A", "<a>old</a>");
+    write("index.html", "top\r\n" + oldA + "\r\n");
+    write("sub/one.htm", oldA + "\r\n");
+    test::FtpServer ftp;
+    QVERIFY(ftp.Start(m_dir.path().toStdString()));
+    writeSettings(&ftp);
+    startForm();
+    openDialog();
+    QCOMPARE(child<QLineEdit>("EDFolder")->text(), QStringLiteral("/www"));
+    scan();
+    QCOMPARE(shownRows(),
+        (QStringList { QStringLiteral("index.html 2 変更あり A"), QStringLiteral("sub/one.htm 1 変更あり A") }));
+    QCOMPARE(dialog()->inventory()->index(0, 0).data(SiteInventoryModel::PathRole).toString(),
+        QStringLiteral("/www/index.html"));
+
+    auto* table = child<QTableView>("TVInventory");
+    const QRect cell = table->visualRect(table->model()->index(0, SiteInventoryModel::LineColumn));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTRY_VERIFY(m_form->documents()->activeTab());
+    QCOMPARE(QString::fromStdString(m_form->documents()->activeTab()->file().Name), QStringLiteral("index.html"));
+
+    click("BTUpdate");
+    waitIdle();
+    const QStringList reports = messagesOf(MessageType::Information);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].startsWith(QStringLiteral("書き込んだページ: 1\n置き換えたブロック: 1")),
+        qPrintable(reports[0]));
+    QVERIFY(reports[0].contains(QStringLiteral("/www/index.html: タブで開いているため変更しません")));
+    QCOMPARE(read("sub/one.htm"), Block("A", kNewA) + "\r\n");
+    QCOMPARE(read("index.html"), "top\r\n" + oldA + "\r\n");
+    QCOMPARE(child<QTreeWidget>("LVRuns")->topLevelItemCount(), 1);
 }
 
 void SiteWideTest::cancelledAndClosedScansLeaveTheDialogUsable()
