@@ -88,6 +88,8 @@ void TMainForm::buildMenuBar()
     command(ads, Command::DeleteBanner);
     command(ads, Command::ArchiveBanner);
     ads->addSeparator();
+    button(ads, Command::TBSiteWide, QStringLiteral("サイト全体の広告(&W)..."));
+    ads->addSeparator();
     ads->addAction(m_reports->widgets().importItem);
     ads->addAction(m_reports->widgets().revenueItem);
     ads->addAction(m_reports->widgets().bannerRevenueItem);

@@ -17,6 +17,7 @@
 #include "gui/options/optionsarea.h"
 #include "gui/reports/reportsarea.h"
 #include "gui/sites/sitesarea.h"
+#include "gui/sitewide/sitewidearea.h"
 #include "gui/workspace.h"
 #include "icons/commandicons.h"
 #include "pageads/adcommands.h"
@@ -95,9 +96,11 @@ TMainForm::TMainForm(const QString& settingsFolder, const QString& scratchFolder
 
     m_runner = new TransferRunner(this, this);
     m_feedback = new GuiFeedback(this, statusBar(), m_runner, this);
+    // The whole-site dialog runs its connections on its own worker, without the runner.
+    FtpClientFactory ownClients = ftpClients;
     m_workspace = std::make_unique<Workspace>(
         settingsFolder.toStdString(), m_runner->wrap(std::move(ftpClients)), *m_feedback);
-    buildAreas(std::move(onlineProbe));
+    buildAreas(std::move(onlineProbe), std::move(ownClients));
     placeAreaWidgets();
     ApplyCommandIcons(this, m_actions);
     buildMenuBar();
@@ -114,7 +117,7 @@ TMainForm::~TMainForm()
     m_workspace.reset();
 }
 
-void TMainForm::buildAreas(std::function<bool()> onlineProbe)
+void TMainForm::buildAreas(std::function<bool()> onlineProbe, FtpClientFactory ownClients)
 {
     Workspace& ws = *m_workspace;
 
@@ -127,6 +130,7 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
     auto* webClient = new QNetworkAccessManager(this);
     m_networks = new NetworksArea(ws, *webClient, this);
     m_options = new OptionsArea(ws, *webClient, std::move(onlineProbe), this);
+    m_siteWide = new SiteWideArea(ws, *m_sites, *m_documents, std::move(ownClients), this);
 
     connect(m_options, &OptionsArea::networkUpdateRequested, m_networks, &NetworksArea::updateNetworks);
     connect(m_options, &OptionsArea::serviceAddressChanged, m_networks, &NetworksArea::showServiceAddress);
@@ -137,6 +141,12 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe)
 
     connect(m_sites, &SitesArea::openFileRequested, this,
         [this](TFileNode* file) { m_documents->openDocument(*file); });
+    connect(m_siteWide, &SiteWideArea::pageRequested, this,
+        [this](const QString& setupName, const QString& path, int line) {
+            TFileNode* file = m_sites->findFile(ToData(setupName), ToData(path));
+            if (file && m_documents->openDocument(*file))
+                m_documents->showLine(*file, static_cast<size_t>(std::max(line, 0)));
+        });
     connect(m_sites, &SitesArea::previewRequested, this, &TMainForm::openPreview);
     connect(m_documents, &DocumentsArea::previewRequested, this, &TMainForm::openPreview);
     connect(m_documents, &DocumentsArea::bannerRowRequested, m_banners, &BannersArea::selectRow);

@@ -29,6 +29,7 @@ class NetworksArea;
 class OptionsArea;
 class PageAdCommands;
 class SitesArea;
+class SiteWideArea;
 class TransferRunner;
 class WebPane;
 struct Workspace;
@@ -67,6 +68,7 @@ public:
     NetworksArea* networks() const { return m_networks; }
     OptionsArea* options() const { return m_options; }
     ReportsArea* reports() const { return m_reports; }
+    SiteWideArea* siteWide() const { return m_siteWide; }
 
     // Ends without a question, as for a signal or the end of the desktop
     // session: modified pages are kept as recovery copies, then the exit
@@ -89,7 +91,7 @@ private:
     void placeAreaWidgets();
     void buildMenuBar();
     void showAbout();
-    void buildAreas(std::function<bool()> onlineProbe);
+    void buildAreas(std::function<bool()> onlineProbe, FtpClientFactory ownClients);
 
     bool loadSettingsFiles();
     void applyGeneralSettings(const GeneralSettings& settings);
@@ -119,6 +121,7 @@ private:
     ReportsArea* m_reports = nullptr;
     NetworksArea* m_networks = nullptr;
     OptionsArea* m_options = nullptr;
+    SiteWideArea* m_siteWide = nullptr;
     PageAdCommands* m_adCommands = nullptr;
 
     // The frame's own widgets; the areas make theirs and the frame places them.

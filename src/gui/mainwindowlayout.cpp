@@ -13,6 +13,7 @@
 #include "gui/networks/networksarea.h"
 #include "gui/options/optionsarea.h"
 #include "gui/sites/sitesarea.h"
+#include "gui/sitewide/sitewidearea.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -136,6 +137,7 @@ void TMainForm::placeAreaWidgets()
     bound("TBDelete", Command::DeleteBanner);
     bound("TBArchive", Command::ArchiveBanner);
     bound("TBReplaceAd", Command::ReplaceAd);
+    place(m_siteWide->button());
     separator();
     place(options.helpButton);
     place(m_exitButton);

@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(order.join(QLatin1Char(' ')),
             QStringLiteral("TBLogin TBOptions TBHosts CBSetups TBConnect TBDisconnect TBReconnect - "
                            "TBRefresh TBOpen TBPreview TBSave TBClose - TBDeleteAd TBRefreshAd - TBJump "
-                           "TBAddAd - TBNew TBEdit TBDelete TBArchive TBReplaceAd - TBHelp TBExit"));
+                           "TBAddAd - TBNew TBEdit TBDelete TBArchive TBReplaceAd TBSiteWide - TBHelp TBExit"));
         QCOMPARE(form->findChild<QToolButton*>(QStringLiteral("TBSave"))->defaultAction()->objectName(),
             QStringLiteral("FileSave"));
         QCOMPARE(
@@ -528,7 +528,7 @@ private slots:
             form->findChild<QToolBar*>(QStringLiteral("ToolBar2"))->findChildren<QToolButton*>())
             if (button->objectName().startsWith(QStringLiteral("TB")))
                 controls << button;
-        QCOMPARE(controls.size(), 22);
+        QCOMPARE(controls.size(), 23);
         for (const char* name :
             { "CBSetups", "LVFiles", "LVAdFlights", "TVConnected", "WBPreview", "WBAd", "PCMain" })
             controls << form->findChild<QWidget*>(QLatin1String(name));

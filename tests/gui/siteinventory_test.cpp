@@ -1,6 +1,8 @@
 // The whole-site inventory table: rows per block, sorting, the status and
 // banner filters and their counts.
 
+#include "base/sjistext.h"
+#include "gui/common/datatext.h"
 #include "gui/sitewide/siteinventorymodel.h"
 
 #include <QAbstractItemModelTester>
@@ -12,12 +14,13 @@ using namespace pw::gui;
 
 namespace {
 
+// Names and paths as the core gives them: program text (Shift_JIS bytes).
 SiteAdNode Node(size_t line, TAdNodeStatus status, const char* banner, int depth = 0)
 {
     SiteAdNode node;
     node.Line = line;
     node.Status = status;
-    node.Banner = banner;
+    node.Banner = SjisTextBytes(banner);
     node.Depth = depth;
     return node;
 }
@@ -25,8 +28,8 @@ SiteAdNode Node(size_t line, TAdNodeStatus status, const char* banner, int depth
 SitePage Page(const char* relative, std::vector<SiteAdNode> nodes)
 {
     SitePage page;
-    page.Relative = relative;
-    page.Path = std::string("/site/") + relative;
+    page.Relative = SjisTextBytes(relative);
+    page.Path = "/site/" + page.Relative;
     page.Nodes = std::move(nodes);
     return page;
 }
@@ -39,7 +42,7 @@ SiteScanResult Scan()
     scan.Pages.push_back(Page(
         "a.html", { Node(40, nsMatched, "空港"), Node(7, nsChanged, "ホテル"), Node(120, nsUnlisted, "古い") }));
     scan.Pages.push_back(Page("empty.html", {}));
-    scan.Pages.push_back(Page("sub/b.html",
+    scan.Pages.push_back(Page("sub/ページ.html",
         { Node(3, nsRotation, "rot"), Node(4, nsMatched, "空港", 1), Node(9, nsChanged, "空港", 1) }));
     return scan;
 }
@@ -74,8 +77,8 @@ void SiteInventoryTest::rowsFollowTheBlocksOfEveryPage()
         { 0, "a.html", 40, nsMatched, "空港" },
         { 1, "a.html", 7, nsChanged, "ホテル" },
         { 2, "a.html", 120, nsUnlisted, "古い" },
-        { 3, "sub/b.html", 3, nsRotation, "rot" },
-        { 5, "sub/b.html", 9, nsChanged, "空港" },
+        { 3, "sub/ページ.html", 3, nsRotation, "rot" },
+        { 5, "sub/ページ.html", 9, nsChanged, "空港" },
     };
     for (const Expected& e : table) {
         QCOMPARE(model.index(e.row, SiteInventoryModel::PageColumn).data().toString(), QString::fromUtf8(e.page));
@@ -91,6 +94,9 @@ void SiteInventoryTest::rowsFollowTheBlocksOfEveryPage()
             model.index(e.row, SiteInventoryModel::BannerColumn).data().toString(), QString::fromUtf8(e.banner));
         QCOMPARE(model.index(e.row, 0).data(SiteInventoryModel::PathRole).toString(),
             QStringLiteral("/site/") + QString::fromUtf8(e.page));
+        // The path goes back to the core's bytes unchanged, to open the page.
+        QCOMPARE(ToData(model.index(e.row, 0).data(SiteInventoryModel::PathRole).toString()),
+            "/site/" + SjisTextBytes(e.page));
     }
 
     // A new scan replaces every row, an empty one leaves none.

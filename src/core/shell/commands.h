@@ -20,6 +20,7 @@ namespace pw {
     /* banners and the ads of the active document */                                   \
     X(Jump) X(TBAddAd) X(MIAddAd) X(MIAddAd1) X(AddNormal) X(AddRotation)              \
     X(ReplaceAd) X(NewBanner) X(EditBanner) X(DeleteBanner) X(ArchiveBanner)           \
+    X(TBSiteWide)                                                                     \
     /* networks */                                                                     \
     X(TBLogin) X(MINetwork) X(MIUpdateNetwork)                                         \
     /* options and the program */                                                      \

@@ -21,6 +21,8 @@ CommandState ComputeCommandState(const CommandFacts& facts)
     const bool document = facts.DocumentActive;
 
     on[TBConnect] = facts.SetupCount > 0 && selected >= 0;
+    // Works on the selected setup over connections of its own.
+    on[TBSiteWide] = on[TBConnect];
     on[TBDisconnect] = listPage && facts.FolderSelected;
     on[TBReconnect]
         = (on[TBDisconnect] && facts.FolderNeedsReconnect) || (document && facts.DocumentNeedsReconnect);

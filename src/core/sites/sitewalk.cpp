@@ -971,6 +971,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
     if (writing)
         walker.ReadForChange();
     std::mutex resultMutex;
+    const std::set<std::string> skip(update.Skip.begin(), update.Skip.end());
     bool journalOpen = false;
     Status journalFailure;
 
@@ -1045,6 +1046,11 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
         }
         if (edit.Replaced == 0 && edit.Removed == 0)
             return;
+        if (skip.count(path)) {
+            std::lock_guard lock(resultMutex);
+            result.Skipped.push_back(path);
+            return;
+        }
         if (update.PageRead)
             update.PageRead(path);
         if (writing) {
@@ -1097,6 +1103,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
     result.Cancelled = walker.Cancelled();
     std::sort(result.Changed.begin(), result.Changed.end(),
         [](const SitePageChange& a, const SitePageChange& b) { return a.Path < b.Path; });
+    std::sort(result.Skipped.begin(), result.Skipped.end());
     std::sort(result.Problems.begin(), result.Problems.end(),
         [](const SiteProblem& a, const SiteProblem& b) { return a.Path < b.Path; });
     return result;

@@ -145,6 +145,9 @@ struct SiteUpdateOptions {
     // run makes it; a resumed run takes its walk settings from its journal.
     std::string RunFolder;
     bool Resume = false;
+    // Full paths of pages to leave as they are (the window's open tabs): a
+    // page here that the run would change is listed in Skipped, not written.
+    std::vector<std::string> Skip;
     // Called after a page was read and before it is stored (tests use it to
     // change the page behind the run's back).
     std::function<void(const std::string& path)> PageRead;
@@ -160,6 +163,7 @@ struct SiteUpdateResult {
     std::string Folder;
     std::vector<SitePageChange> Changed; // pages written (or to be written by a dry run), in path order
     std::vector<SiteProblem> Problems; // in path order
+    std::vector<std::string> Skipped; // pages of Skip that would have changed, in path order
     size_t AlreadyDone = 0; // pages a resumed run found written before
     int Connections = 0;
     bool Cancelled = false;

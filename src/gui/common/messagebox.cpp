@@ -20,8 +20,14 @@ void SetMessageHandler(MessageHandler handler)
 QMessageBox::StandardButton ShowMessage(
     QWidget* parent, MessageType type, const QString& text, QMessageBox::StandardButtons buttons)
 {
+    return ShowMessage(parent, type, text, buttons, QString());
+}
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
+    QMessageBox::StandardButtons buttons, const QString& details)
+{
     if (Handler())
-        return Handler()(type, text);
+        return Handler()(type, details.isEmpty() ? text : text + QStringLiteral("\n\n") + details);
     QMessageBox::Icon icon = QMessageBox::Information;
     QString caption;
     switch (type) {
@@ -43,6 +49,8 @@ QMessageBox::StandardButton ShowMessage(
         break;
     }
     QMessageBox box(icon, caption, text, buttons, parent);
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     // A question that can do harm (a changed server key) defaults to No.
     if (type == MessageType::Warning && (buttons & QMessageBox::No))
         box.setDefaultButton(QMessageBox::No);

@@ -16,6 +16,10 @@ namespace pw::gui {
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+// The same with a long list behind the box's details button; the handler
+// below gets the text, an empty line and the details.
+QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
+    QMessageBox::StandardButtons buttons, const QString& details);
 
 // When set, ShowMessage calls this instead of opening a box and returns its answer.
 using MessageHandler = std::function<QMessageBox::StandardButton(MessageType, const QString&)>;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pw {
 class TConnection;
@@ -9,7 +10,7 @@ class TFileNode;
 
 namespace pw::gui {
 
-// What the sites area asks of the open page tabs, without knowing the area
+// What the sites and whole-site areas ask of the open page tabs, without knowing the area
 // that keeps them: the active tab's file, and closing the tabs of a
 // connection or below a folder (each may ask to save; false when the user
 // cancels).
@@ -19,6 +20,8 @@ public:
     virtual TFileNode* activeFile() const = 0;
     virtual bool closeConnectionDocuments(TConnection& connection) = 0;
     virtual bool closeDocumentsBelow(const std::string& folderPath) = 0;
+    // The full paths of the pages open in tabs on the setup named `setupName`.
+    virtual std::vector<std::string> openPagePaths(const std::string& setupName) const = 0;
 };
 
 } // namespace pw::gui

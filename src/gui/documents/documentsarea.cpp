@@ -167,6 +167,34 @@ DocumentTab* DocumentsArea::tabOf(const TFileNode& file) const
     return nullptr;
 }
 
+std::vector<std::string> DocumentsArea::openPagePaths(const std::string& setupName) const
+{
+    std::vector<std::string> paths;
+    for (int i = 1; i < m_widgets.pages->count(); ++i) {
+        auto* tab = qobject_cast<DocumentTab*>(m_widgets.pages->widget(i));
+        const TConnection* connection = tab ? ConnectionOf(tab->file()) : nullptr;
+        if (connection && connection->Setup && connection->Setup->Name == setupName)
+            paths.push_back(tab->file().GetPath());
+    }
+    return paths;
+}
+
+void DocumentsArea::showLine(TFileNode& file, size_t line)
+{
+    DocumentTab* tab = tabOf(file);
+    if (!tab || line == 0)
+        return;
+    ScintillaPageEditor* editor = tab->editor();
+    const int at = std::min(static_cast<int>(line), editor->lines()) - 1;
+    // The whole line with its break; the last line to its end.
+    if (at + 1 < editor->lines())
+        editor->setSelection(at, 0, at + 1, 0);
+    else
+        editor->setSelection(at, 0, at, editor->lineLength(at));
+    editor->ensureLineVisible(at);
+    editor->setFocus();
+}
+
 bool DocumentsArea::openDocument(TFileNode& file)
 {
     if (DocumentTab* open = tabOf(file)) {

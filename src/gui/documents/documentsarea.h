@@ -72,6 +72,9 @@ public:
     void discardAll();
     bool closeConnectionDocuments(TConnection& connection) override;
     bool closeDocumentsBelow(const std::string& folderPath) override;
+    std::vector<std::string> openPagePaths(const std::string& setupName) const override;
+    // Selects line `line` (from 1) of the file's open page and shows it.
+    void showLine(TFileNode& file, size_t line);
 
     // The active tab and its file (none on the list page).
     DocumentTab* activeTab() const;

@@ -284,6 +284,24 @@ void SitesArea::connectSite()
     syncViews();
 }
 
+std::unique_ptr<TSetup> SitesArea::selectedSetupWithPassword()
+{
+    const int index = m_widgets.setups->currentIndex();
+    if (index < 0 || index >= static_cast<int>(m_workspace.Setups.Setups.size()))
+        return nullptr;
+    TSetup& setup = *m_workspace.Setups.Setups[static_cast<size_t>(index)];
+    // An open connection has the password it was opened with.
+    if (const TConnection* open = m_workspace.Tree.FindConnection(setup); open && open->Setup)
+        return CopySetup(*open->Setup);
+    SecureString once;
+    if (setup.Kind == skFtp && !passwordForConnection(setup, once))
+        return nullptr;
+    std::unique_ptr<TSetup> copy = CopySetup(setup);
+    if (!once.empty())
+        copy->Password = once.str();
+    return copy;
+}
+
 bool SitesArea::passwordForConnection(TSetup& setup, SecureString& once)
 {
     QString reason;

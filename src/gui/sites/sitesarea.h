@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <memory>
 #include <string>
 
 class QComboBox;
@@ -80,6 +81,12 @@ public:
     // Connects the named setup, walks to the folder of `path` and selects it;
     // the file entry at `path`, or none.
     TFileNode* findFile(const std::string& setupName, const std::string& path);
+
+    // A copy of the selected setup for connections of its own (the whole-site
+    // dialog), with its password: an open connection's, or read or asked for
+    // as a connection's is. Null when none is selected or the question was
+    // cancelled.
+    std::unique_ptr<TSetup> selectedSetupWithPassword();
 
     // Commands, also reachable by tests.
     void connectSite();

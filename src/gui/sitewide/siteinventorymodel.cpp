@@ -1,5 +1,6 @@
 #include "gui/sitewide/siteinventorymodel.h"
 
+#include "gui/common/datatext.h"
 #include "gui/documents/adtreemodel.h"
 
 #include <QIcon>
@@ -24,11 +25,12 @@ void SiteInventoryModel::setScan(SiteScanResult scan)
     m_pageNames.reserve(m_scan.Pages.size());
     for (size_t p = 0; p < m_scan.Pages.size(); ++p) {
         const SitePage& page = m_scan.Pages[p];
-        m_pageNames.push_back(QString::fromStdString(page.Relative.empty() ? page.Path : page.Relative));
+        // Names and paths are program text, as the file list shows them.
+        m_pageNames.push_back(FromData(page.Relative.empty() ? page.Path : page.Relative));
         for (size_t n = 0; n < page.Nodes.size(); ++n) {
             const SiteAdNode& node = page.Nodes[n];
             m_rows.push_back({ static_cast<std::uint32_t>(p), static_cast<std::uint32_t>(n) });
-            QString banner = QString::fromStdString(node.Banner);
+            QString banner = FromData(node.Banner);
             ++m_bannerCounts[banner];
             m_bannerNames.push_back(std::move(banner));
             const int s = static_cast<int>(node.Status);
@@ -97,7 +99,7 @@ QVariant SiteInventoryModel::data(const QModelIndex& index, int role) const
     case StatusRole:
         return static_cast<int>(node.Status);
     case PathRole:
-        return QString::fromStdString(page.Path);
+        return FromData(page.Path);
     case LineRole:
         return static_cast<qulonglong>(node.Line);
     default:

@@ -71,15 +71,15 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ TBConnect }) },
-        { "list page, folder selected", ListPage(), With({ TBConnect, TBDisconnect, RefreshDir }) },
+            With({ TBConnect, TBSiteWide }) },
+        { "list page, folder selected", ListPage(), With({ TBConnect, TBSiteWide, TBDisconnect, RefreshDir }) },
         { "list page, folder of a broken connection",
             [] {
                 CommandFacts f = ListPage();
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ TBConnect, TBDisconnect, TBReconnect, RefreshDir }) },
+            With({ TBConnect, TBSiteWide, TBDisconnect, TBReconnect, RefreshDir }) },
         { "list page, banner selected: banner commands only",
             [] {
                 CommandFacts f = ListPage();
@@ -87,7 +87,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.AdNodeSelected = true; // the tree of a tab that is not active
                 return f;
             }(),
-            With({ TBConnect, TBDisconnect, RefreshDir, EditBanner, DeleteBanner, ArchiveBanner }) },
+            With({ TBConnect, TBSiteWide, TBDisconnect, RefreshDir, EditBanner, DeleteBanner, ArchiveBanner }) },
         { "list page, page file selected",
             [] {
                 CommandFacts f = ListPage();
@@ -95,7 +95,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkPage;
                 return f;
             }(),
-            With({ TBConnect, TBDisconnect, RefreshDir, FileOpen, FilePreview }) },
+            With({ TBConnect, TBSiteWide, TBDisconnect, RefreshDir, FileOpen, FilePreview }) },
         { "list page, folder in the file list",
             [] {
                 CommandFacts f = ListPage();
@@ -103,7 +103,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkFolder;
                 return f;
             }(),
-            With({ TBConnect, TBDisconnect, RefreshDir, FileOpen, FilePreview }) },
+            With({ TBConnect, TBSiteWide, TBDisconnect, RefreshDir, FileOpen, FilePreview }) },
         { "list page, archive in the file list",
             [] {
                 CommandFacts f = ListPage();
@@ -111,7 +111,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkArchive;
                 return f;
             }(),
-            With({ TBConnect, TBDisconnect, RefreshDir }) },
+            With({ TBConnect, TBSiteWide, TBDisconnect, RefreshDir }) },
         { "list page, other file",
             [] {
                 CommandFacts f = ListPage();
@@ -119,7 +119,7 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.SelectedFileKind = nkOther;
                 return f;
             }(),
-            With({ TBConnect, TBDisconnect, RefreshDir }) },
+            With({ TBConnect, TBSiteWide, TBDisconnect, RefreshDir }) },
         { "document page, nothing selected",
             [] {
                 CommandFacts f = DocumentPage();
@@ -128,22 +128,22 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.FolderNeedsReconnect = true;
                 return f;
             }(),
-            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd }) },
+            With({ TBConnect, TBSiteWide, FileSave, FilePreview, FileCloseAct, RefreshAd }) },
         { "document page, banner but no ad node",
             [] {
                 CommandFacts f = DocumentPage();
                 f.BannerSelected = true;
                 return f;
             }(),
-            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd, Jump, TBAddAd, MIAddAd, MIAddAd1,
-                EditBanner, DeleteBanner, ArchiveBanner }) },
+            With({ TBConnect, TBSiteWide, FileSave, FilePreview, FileCloseAct, RefreshAd, Jump, TBAddAd, MIAddAd,
+                MIAddAd1, EditBanner, DeleteBanner, ArchiveBanner }) },
         { "document page, ad node but no banner",
             [] {
                 CommandFacts f = DocumentPage();
                 f.AdNodeSelected = true;
                 return f;
             }(),
-            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd, DeleteAd }) },
+            With({ TBConnect, TBSiteWide, FileSave, FilePreview, FileCloseAct, RefreshAd, DeleteAd }) },
         { "document page, banner and ad node",
             [] {
                 CommandFacts f = DocumentPage();
@@ -151,22 +151,22 @@ TEST(CommandState, EnabledFlagsFollowTheWindowsFacts)
                 f.AdNodeSelected = true;
                 return f;
             }(),
-            With({ TBConnect, FileSave, FilePreview, FileCloseAct, RefreshAd, Jump, TBAddAd, MIAddAd, MIAddAd1,
-                ReplaceAd, DeleteAd, EditBanner, DeleteBanner, ArchiveBanner }) },
+            With({ TBConnect, TBSiteWide, FileSave, FilePreview, FileCloseAct, RefreshAd, Jump, TBAddAd, MIAddAd,
+                MIAddAd1, ReplaceAd, DeleteAd, EditBanner, DeleteBanner, ArchiveBanner }) },
         { "document page after a failed upload",
             [] {
                 CommandFacts f = DocumentPage();
                 f.DocumentNeedsReconnect = true;
                 return f;
             }(),
-            With({ TBConnect, TBReconnect, FileSave, FilePreview, FileCloseAct, RefreshAd }) },
+            With({ TBConnect, TBSiteWide, TBReconnect, FileSave, FilePreview, FileCloseAct, RefreshAd }) },
         { "list page ignores the document's reconnection mark",
             [] {
                 CommandFacts f = ListPage();
                 f.DocumentNeedsReconnect = true;
                 return f;
             }(),
-            With({ TBConnect, TBDisconnect, RefreshDir }) },
+            With({ TBConnect, TBSiteWide, TBDisconnect, RefreshDir }) },
         { "login menu with networks",
             [] {
                 CommandFacts f;
@@ -216,6 +216,7 @@ TEST(CommandState, SiteSelectorSelectsItsFirstEntryWhenNoneIs)
         const CommandState state = ComputeCommandState(facts);
         EXPECT_EQ(state.SelectSetup, c.select) << c.count << " " << c.selected;
         EXPECT_EQ(state.IsEnabled(TBConnect), c.connect) << c.count << " " << c.selected;
+        EXPECT_EQ(state.IsEnabled(TBSiteWide), c.connect) << c.count << " " << c.selected;
     }
 }
 

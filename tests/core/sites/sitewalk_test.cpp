@@ -342,6 +342,30 @@ TEST_F(LocalSite, ARunKilledBeforeItsDoneLinesIsRestoredWithoutAResume)
     EXPECT_EQ(Read("index.html"), oldIndex);
     EXPECT_EQ(Read("sub/one.htm"), oldOne);
     EXPECT_EQ(Read("sub/deep/two.php"), oldTwo);
+
+TEST_F(LocalSite, PagesToSkipAreLeftAloneAndNamedWhenTheyWouldChange)
+{
+    const std::string oldIndex = Read("index.html");
+    SiteUpdateOptions update;
+    // index.html would change; UPPER.HTML would not, so it is not named.
+    update.Skip = { Site() + "/index.html", Site() + "/UPPER.HTML", Site() + "/gone.html" };
+    update.DryRun = true;
+    const SiteUpdateResult planned = UpdateSite(Access(), m_catalogue, {}, update);
+    EXPECT_EQ(planned.Skipped, (std::vector<std::string> { Site() + "/index.html" }));
+    EXPECT_EQ(planned.Changed.size(), 2u);
+
+    update.DryRun = false;
+    update.RunFolder = Backups() + "/20260101-000000";
+    const SiteUpdateResult result = UpdateSite(Access(), m_catalogue, {}, update);
+    EXPECT_TRUE(result.Problems.empty());
+    EXPECT_EQ(result.Skipped, (std::vector<std::string> { Site() + "/index.html" }));
+    ASSERT_EQ(result.Changed.size(), 2u);
+    EXPECT_EQ(result.Changed[0].Path, Site() + "/sub/deep/two.php");
+    EXPECT_EQ(Read("index.html"), oldIndex);
+    EXPECT_FALSE(fs::exists(update.RunFolder + "/index.html"));
+    // The run's page count leaves the skipped page out.
+    ASSERT_EQ(ListRuns(Backups()).size(), 1u);
+    EXPECT_EQ(ListRuns(Backups())[0].Pages, 2u);
 }
 
 TEST_F(LocalSite, ACancelledRunResumesWhereItStopped)

@@ -1,0 +1,746 @@
+#include "gui/sitewide/fmsitewide.h"
+
+#include "base/files.h"
+#include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/documents/adtreemodel.h"
+#include "gui/sitewide/siteinventorymodel.h"
+#include "gui/sitewide/sitewidejob.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+namespace pw::gui {
+
+namespace {
+
+const QString kTitle = QStringLiteral("サイト全体の広告");
+const QString kDefaultEndings = QStringLiteral(".html,.htm,.shtml,.php");
+const QString kLeftOpen = QStringLiteral("タブで開いているため変更しません");
+
+// The order of the status filter: what needs work first.
+constexpr TAdNodeStatus kStatusOrder[] = { nsChanged, nsUnlisted, nsMatched, nsRotation };
+
+QString ElapsedText(qint64 ms)
+{
+    const qint64 seconds = ms / 1000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// "20261211-061502" → "2026/12/11 06:15:02".
+QString RunDateText(const QString& run)
+{
+    if (run.size() != 15)
+        return run;
+    return QStringLiteral("%1/%2/%3 %4:%5:%6")
+        .arg(run.mid(0, 4), run.mid(4, 2), run.mid(6, 2), run.mid(9, 2), run.mid(11, 2), run.mid(13, 2));
+}
+
+QString ProblemLines(const std::vector<SiteProblem>& problems)
+{
+    QStringList lines;
+    for (const SiteProblem& problem : problems)
+        lines << FromData(problem.Path) + QStringLiteral(": ") + FromData(problem.Error);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString JoinBlocks(const QStringList& blocks)
+{
+    QStringList kept;
+    for (const QString& block : blocks)
+        if (!block.isEmpty())
+            kept << block;
+    return kept.join(QStringLiteral("\n\n"));
+}
+
+} // namespace
+
+FmSiteWide::FmSiteWide(SiteWideSources sources, QWidget* parent)
+    : QDialog(parent)
+    , m_sources(std::move(sources))
+    , m_job(new SiteWideJob(this))
+{
+    setObjectName(QStringLiteral("FmSiteWide"));
+    setWindowTitle(kTitle);
+    // The window stays usable while the dialog walks a site.
+    setWindowModality(Qt::NonModal);
+    setSizeGripEnabled(true);
+    buildWidgets();
+    connect(m_job, &SiteWideJob::progressed, this, &FmSiteWide::showProgress);
+    connect(m_job, &SiteWideJob::finished, this, [this] {
+        std::function<void()> done = std::move(m_done);
+        m_done = nullptr;
+        setOperation(Operation::None);
+        if (done)
+            done();
+        // An update or restore ends with a new scan: the outcome is shown once that ends.
+        if (!busy())
+            emit operationFinished();
+    });
+    updateButtons();
+}
+
+FmSiteWide::~FmSiteWide()
+{
+    // The worker uses this dialog's job: it ends before the widgets go.
+    m_job->cancelAndWait();
+}
+
+void FmSiteWide::buildWidgets()
+{
+    auto* layout = new QVBoxLayout(this);
+
+    // What to walk.
+    auto* walk = new QFormLayout;
+    walk->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    m_setupLabel = new QLabel;
+    m_setupLabel->setObjectName(QStringLiteral("LBSetup"));
+    m_setupLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    walk->addRow(QStringLiteral("サイト:"), m_setupLabel);
+    m_folder = new QLineEdit;
+    m_folder->setObjectName(QStringLiteral("EDFolder"));
+    m_folder->setAccessibleName(QStringLiteral("スキャンするフォルダ"));
+    m_folder->setToolTip(QStringLiteral("このフォルダとその下のすべてのフォルダのページをスキャンします"));
+    walk->addRow(QStringLiteral("フォルダ(&F):"), m_folder);
+    auto* endingsRow = new QHBoxLayout;
+    m_endings = new QLineEdit(kDefaultEndings);
+    m_endings->setObjectName(QStringLiteral("EDEndings"));
+    m_endings->setAccessibleName(QStringLiteral("ページの拡張子"));
+    m_endings->setToolTip(
+        QStringLiteral("ページとして読むファイル名の終わり（カンマ区切り、大文字小文字を区別しない）"));
+    m_scanButton = new QPushButton(QStringLiteral("スキャン(&S)"));
+    m_scanButton->setObjectName(QStringLiteral("BTScan"));
+    m_scanButton->setDefault(true);
+    endingsRow->addWidget(m_endings, 1);
+    endingsRow->addWidget(m_scanButton);
+    // A row of two widgets takes no buddy by itself: the label's key goes to the field.
+    auto* endingsLabel = new QLabel(QStringLiteral("ページの拡張子(&E):"));
+    endingsLabel->setBuddy(m_endings);
+    walk->addRow(endingsLabel, endingsRow);
+    layout->addLayout(walk);
+
+    // Progress of the running operation.
+    auto* progressRow = new QHBoxLayout;
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("PBProgress"));
+    m_progress->setAccessibleName(QStringLiteral("進み具合"));
+    m_progress->setFormat(QStringLiteral("%v / %m ページ"));
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_progress->setMinimumWidth(200);
+    m_time = new QLabel;
+    m_time->setObjectName(QStringLiteral("LBTime"));
+    m_time->setMinimumWidth(m_time->fontMetrics().horizontalAdvance(QStringLiteral("経過 00:00")) + 4);
+    m_cancelButton = new QPushButton(QStringLiteral("キャンセル"));
+    m_cancelButton->setObjectName(QStringLiteral("BTCancel"));
+    progressRow->addWidget(m_progress, 1);
+    progressRow->addWidget(m_time);
+    progressRow->addWidget(m_cancelButton);
+    layout->addLayout(progressRow);
+    m_current = new QLabel;
+    m_current->setObjectName(QStringLiteral("LBCurrent"));
+    m_current->setAccessibleName(QStringLiteral("読んでいるページ"));
+    m_current->setMinimumWidth(100);
+    m_current->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    layout->addWidget(m_current);
+
+    // The inventory with its filters.
+    auto* filters = new QHBoxLayout;
+    m_statusFilter = new QComboBox;
+    m_statusFilter->setObjectName(QStringLiteral("CBStatus"));
+    m_statusFilter->setAccessibleName(QStringLiteral("状態で絞り込む"));
+    m_statusFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_bannerFilter = new QComboBox;
+    m_bannerFilter->setObjectName(QStringLiteral("CBBanner"));
+    m_bannerFilter->setAccessibleName(QStringLiteral("広告で絞り込む"));
+    m_bannerFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_bannerFilter->setMinimumContentsLength(16);
+    m_bannerFilter->setMaxVisibleItems(20);
+    auto* statusLabel = new QLabel(QStringLiteral("状態(&T):"));
+    statusLabel->setBuddy(m_statusFilter);
+    auto* bannerLabel = new QLabel(QStringLiteral("広告(&A):"));
+    bannerLabel->setBuddy(m_bannerFilter);
+    m_summary = new QLabel;
+    m_summary->setObjectName(QStringLiteral("LBSummary"));
+    filters->addWidget(statusLabel);
+    filters->addWidget(m_statusFilter);
+    filters->addSpacing(8);
+    filters->addWidget(bannerLabel);
+    filters->addWidget(m_bannerFilter);
+    filters->addStretch(1);
+    filters->addWidget(m_summary);
+    layout->addLayout(filters);
+
+    m_model = new SiteInventoryModel(this);
+    m_filter = new SiteInventoryFilter(this);
+    m_filter->setSourceModel(m_model);
+    m_filter->setSortRole(Qt::DisplayRole);
+    m_table = new QTableView;
+    m_table->setObjectName(QStringLiteral("TVInventory"));
+    m_table->setAccessibleName(QStringLiteral("サイトの広告の一覧"));
+    m_table->setModel(m_filter);
+    m_table->setSortingEnabled(true);
+    m_table->sortByColumn(SiteInventoryModel::PageColumn, Qt::AscendingOrder);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->setTextElideMode(Qt::ElideMiddle);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->setToolTip(QStringLiteral("ダブルクリックでページをタブで開きます"));
+    // Widths from the texts the columns hold: measuring 100,000 rows would take seconds.
+    QHeaderView* header = m_table->horizontalHeader();
+    const QFontMetrics metrics = m_table->fontMetrics();
+    int statusWidth = 0;
+    for (const TAdNodeStatus status : kStatusOrder)
+        statusWidth = std::max(statusWidth, metrics.horizontalAdvance(SiteInventoryModel::statusText(status)));
+    header->setSectionResizeMode(SiteInventoryModel::PageColumn, QHeaderView::Stretch);
+    header->resizeSection(
+        SiteInventoryModel::LineColumn, metrics.horizontalAdvance(QStringLiteral("0000000")) + 16);
+    header->resizeSection(SiteInventoryModel::StatusColumn, statusWidth + 16 + 24);
+    header->resizeSection(SiteInventoryModel::BannerColumn, metrics.horizontalAdvance(QLatin1Char('M')) * 20);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(metrics.horizontalAdvance(QStringLiteral("行")) + 24);
+    layout->addWidget(m_table, 1);
+
+    auto* changes = new QHBoxLayout;
+    m_updateButton = new QPushButton(QStringLiteral("更新(&U)..."));
+    m_updateButton->setObjectName(QStringLiteral("BTUpdate"));
+    m_updateButton->setToolTip(QStringLiteral(
+        "「変更あり」のブロックを広告リストの現在の広告文に置き換えます（広告を選んでいればその広告だけ）"));
+    m_deleteButton = new QPushButton(QStringLiteral("削除(&D)..."));
+    m_deleteButton->setObjectName(QStringLiteral("BTDelete"));
+    m_deleteButton->setToolTip(QStringLiteral("選んだ広告のブロックをすべてのページから削除します"));
+    changes->addWidget(m_updateButton);
+    changes->addWidget(m_deleteButton);
+    changes->addStretch(1);
+    layout->addLayout(changes);
+
+    // Past runs.
+    auto* runsBox = new QGroupBox(QStringLiteral("過去の実行"));
+    runsBox->setObjectName(QStringLiteral("GBRuns"));
+    auto* runsLayout = new QHBoxLayout(runsBox);
+    m_runs = new QTreeWidget;
+    m_runs->setObjectName(QStringLiteral("LVRuns"));
+    m_runs->setAccessibleName(QStringLiteral("過去の実行"));
+    m_runs->setHeaderLabels({ QStringLiteral("日時"), QStringLiteral("ページ数") });
+    m_runs->setRootIsDecorated(false);
+    m_runs->setUniformRowHeights(true);
+    m_runs->setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) + 24);
+    m_runs->setMaximumHeight(metrics.height() * 6 + 12);
+    m_restoreButton = new QPushButton(QStringLiteral("元に戻す(&R)..."));
+    m_restoreButton->setObjectName(QStringLiteral("BTRestore"));
+    m_restoreButton->setToolTip(QStringLiteral("選んだ実行で書き込んだページを、実行前の内容に戻します"));
+    auto* runButtons = new QVBoxLayout;
+    runButtons->addWidget(m_restoreButton);
+    runButtons->addStretch(1);
+    runsLayout->addWidget(m_runs, 1);
+    runsLayout->addLayout(runButtons);
+    layout->addWidget(runsBox);
+
+    auto* buttons = new QDialogButtonBox;
+    m_closeButton = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);
+    m_closeButton->setObjectName(QStringLiteral("BTClose"));
+    m_closeButton->setAutoDefault(false);
+    layout->addWidget(buttons);
+
+    connect(m_scanButton, &QPushButton::clicked, this, &FmSiteWide::scan);
+    connect(m_folder, &QLineEdit::returnPressed, this, &FmSiteWide::scan);
+    connect(m_endings, &QLineEdit::returnPressed, this, &FmSiteWide::scan);
+    connect(m_cancelButton, &QPushButton::clicked, this, &FmSiteWide::cancelOperation);
+    connect(m_updateButton, &QPushButton::clicked, this, &FmSiteWide::updateBlocks);
+    connect(m_deleteButton, &QPushButton::clicked, this, &FmSiteWide::deleteBlocks);
+    connect(m_restoreButton, &QPushButton::clicked, this, &FmSiteWide::restoreRun);
+    connect(buttons, &QDialogButtonBox::rejected, this, &FmSiteWide::reject);
+    connect(m_statusFilter, &QComboBox::currentIndexChanged, this, &FmSiteWide::applyFilters);
+    connect(m_bannerFilter, &QComboBox::currentIndexChanged, this, &FmSiteWide::applyFilters);
+    connect(m_table, &QAbstractItemView::doubleClicked, this, &FmSiteWide::openRow);
+    connect(m_runs, &QTreeWidget::itemSelectionChanged, this, &FmSiteWide::updateButtons);
+
+    resize(860, 640);
+}
+
+bool FmSiteWide::busy() const
+{
+    return m_operation != Operation::None;
+}
+
+QString FmSiteWide::setupName() const
+{
+    return m_setup ? FromData(m_setup->Name) : QString();
+}
+
+std::string FmSiteWide::backupFolder() const
+{
+    return SetupBackupFolder(m_sources.SettingsFolder, m_setup ? m_setup->Name : std::string());
+}
+
+void FmSiteWide::showFor(std::unique_ptr<TSetup> setup)
+{
+    if (!busy() && setup) {
+        const bool other = !m_setup || m_setup->Name != setup->Name;
+        m_setup = std::move(setup);
+        if (other) {
+            m_setupLabel->setText(setupName());
+            m_folder->setText(FromData(m_setup->IniPath));
+            m_model->setScan({});
+            m_scanned = false;
+            fillFilters();
+            m_progress->setRange(0, 1);
+            m_progress->setValue(0);
+            m_current->clear();
+            m_time->clear();
+        }
+        setWindowTitle(kTitle + QStringLiteral(" - ") + setupName());
+        refreshRuns();
+        updateButtons();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void FmSiteWide::setOperation(Operation operation)
+{
+    m_operation = operation;
+    updateButtons();
+}
+
+void FmSiteWide::updateButtons()
+{
+    const bool idle = !busy();
+    const bool haveSetup = m_setup != nullptr;
+    m_folder->setEnabled(idle);
+    m_endings->setEnabled(idle);
+    m_scanButton->setEnabled(idle && haveSetup);
+    m_cancelButton->setEnabled(!idle);
+    m_updateButton->setEnabled(idle && m_scanned);
+    m_deleteButton->setEnabled(idle && m_scanned && !m_filter->banner().isEmpty());
+    m_runs->setEnabled(idle);
+    m_restoreButton->setEnabled(idle && haveSetup && !m_runs->selectedItems().isEmpty());
+}
+
+bool FmSiteWide::start(Operation operation,
+    std::function<void(const SiteProgressCallback&, const std::atomic<bool>&)> work, std::function<void()> done)
+{
+    if (busy() || !m_setup)
+        return false;
+    m_done = std::move(done);
+    setOperation(operation);
+    m_progress->setRange(0, 0);
+    m_current->clear();
+    m_time->setText(QStringLiteral("経過 ") + ElapsedText(0));
+    m_job->start(std::move(work));
+    return true;
+}
+
+void FmSiteWide::showProgress()
+{
+    if (!busy())
+        return;
+    const SiteProgress now = m_job->progress();
+    // Pages found grow while the walk goes on: the bar runs against what is known.
+    if (now.PagesFound > 0) {
+        m_progress->setRange(0, static_cast<int>(now.PagesFound));
+        m_progress->setValue(static_cast<int>(now.PagesDone));
+    }
+    const QString path = FromData(now.Current);
+    m_current->setText(m_current->fontMetrics().elidedText(path, Qt::ElideMiddle, m_current->width()));
+    m_current->setToolTip(path);
+    m_time->setText(QStringLiteral("経過 ") + ElapsedText(m_job->elapsedMs()));
+}
+
+void FmSiteWide::cancelOperation()
+{
+    if (busy())
+        m_job->cancel();
+}
+
+void FmSiteWide::reject()
+{
+    // Closing while an operation runs cancels it and waits for its end: what
+    // it has done stays done, and the rest is left.
+    if (busy()) {
+        m_job->cancelAndWait();
+        m_done = nullptr;
+        setOperation(Operation::None);
+        m_current->setText(QStringLiteral("キャンセルしました"));
+        emit operationFinished();
+    }
+    QDialog::reject();
+}
+
+SiteWalkOptions FmSiteWide::walkOptions() const
+{
+    SiteWalkOptions options;
+    options.Folder = m_scanFolder;
+    options.Endings = m_scanEndings;
+    options.Charset = m_setup ? m_setup->Charset : PageCharset::Auto;
+    return options;
+}
+
+// Scan
+
+void FmSiteWide::scan()
+{
+    if (busy() || !m_setup)
+        return;
+    std::vector<std::string> endings;
+    if (!ParseEndings(ToData(m_endings->text()), endings)) {
+        ShowMessage(this, MessageType::Error,
+            QStringLiteral("ページの拡張子を「.html,.htm」のようにカンマで区切って入力してください。"));
+        return;
+    }
+    SiteWalkOptions options;
+    options.Folder = ToData(m_folder->text().trimmed());
+    options.Endings = endings;
+    options.Charset = m_setup->Charset;
+    const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
+    auto catalogue = std::make_shared<BannerList>(m_sources.Catalogue());
+    auto result = std::make_shared<SiteScanResult>();
+    start(
+        Operation::Scan,
+        [access, catalogue, options, result](
+            const SiteProgressCallback& progress, const std::atomic<bool>& cancel) {
+            *result = ScanSite(access, *catalogue, options, progress, &cancel);
+        },
+        [this, result, endings] {
+            m_scanEndings = endings;
+            showScan(std::move(*result));
+        });
+}
+
+void FmSiteWide::showScan(SiteScanResult scan)
+{
+    const qint64 ms = m_job->elapsedMs();
+    const size_t pages = scan.Pages.size();
+    const bool cancelled = scan.Cancelled;
+    const bool opened = !scan.Folder.empty();
+    std::vector<SiteProblem> problems = scan.Problems;
+    m_scanFolder = scan.Folder;
+    m_model->setScan(std::move(scan));
+    // A cancelled scan shows what it read, but a run needs the whole site.
+    m_scanned = opened && !cancelled;
+    fillFilters();
+    m_progress->setRange(0, std::max<int>(1, static_cast<int>(pages)));
+    m_progress->setValue(static_cast<int>(pages));
+    QString text = cancelled
+        ? QStringLiteral("キャンセルしました（%1 ページを読みました）").arg(pages)
+        : QStringLiteral("スキャンしました: %1 ページ（%2 秒）").arg(pages).arg(ms / 1000.0, 0, 'f', 1);
+    if (!problems.empty())
+        text += QStringLiteral("　読めなかったもの %1 件").arg(problems.size());
+    m_current->setText(text);
+    m_current->setToolTip(ProblemLines(problems));
+    m_time->setText(QStringLiteral("経過 ") + ElapsedText(ms));
+    updateButtons();
+    if (!opened)
+        ShowMessage(this, MessageType::Error, QStringLiteral("フォルダを開けませんでした。"), QMessageBox::Ok,
+            ProblemLines(problems));
+}
+
+void FmSiteWide::fillFilters()
+{
+    const int status = m_statusFilter->currentData().isValid() ? m_statusFilter->currentData().toInt() : -1;
+    const QString banner = m_bannerFilter->currentData().toString();
+    {
+        const QSignalBlocker blockStatus(m_statusFilter);
+        const QSignalBlocker blockBanner(m_bannerFilter);
+        m_statusFilter->clear();
+        m_statusFilter->addItem(QStringLiteral("すべて (%1)").arg(m_model->rowCount()), -1);
+        for (const TAdNodeStatus s : kStatusOrder)
+            m_statusFilter->addItem(AdTreeModel::statusIcon(s),
+                QStringLiteral("%1 (%2)").arg(SiteInventoryModel::statusText(s)).arg(m_model->countWithStatus(s)),
+                static_cast<int>(s));
+        m_statusFilter->setCurrentIndex(std::max(0, m_statusFilter->findData(status)));
+
+        m_bannerFilter->clear();
+        m_bannerFilter->addItem(QStringLiteral("すべての広告 (%1)").arg(m_model->rowCount()), QString());
+        for (const auto& [name, count] : m_model->bannerCounts())
+            if (!name.isEmpty())
+                m_bannerFilter->addItem(QStringLiteral("%1 (%2)").arg(name).arg(count), name);
+        // The banner chosen before stays chosen while the site still has it.
+        const int kept = banner.isEmpty() ? 0 : m_bannerFilter->findData(banner);
+        m_bannerFilter->setCurrentIndex(std::max(0, kept));
+    }
+    applyFilters();
+}
+
+void FmSiteWide::applyFilters()
+{
+    m_filter->setStatus(m_statusFilter->currentData().isValid() ? m_statusFilter->currentData().toInt() : -1);
+    m_filter->setBanner(m_bannerFilter->currentData().toString());
+    m_summary->setText(QStringLiteral("%1 ページ・%2 ブロック中 %3 件を表示")
+                           .arg(m_model->scan().Pages.size())
+                           .arg(m_model->rowCount())
+                           .arg(m_filter->rowCount()));
+    updateButtons();
+}
+
+void FmSiteWide::openRow(const QModelIndex& index)
+{
+    if (!index.isValid() || !m_setup)
+        return;
+    const QString path = index.data(SiteInventoryModel::PathRole).toString();
+    const int line = static_cast<int>(index.data(SiteInventoryModel::LineRole).toULongLong());
+    emit pageRequested(setupName(), path, line);
+}
+
+// Update and delete
+
+void FmSiteWide::updateBlocks()
+{
+    plan(false);
+}
+
+void FmSiteWide::deleteBlocks()
+{
+    if (!m_filter->banner().isEmpty())
+        plan(true);
+}
+
+void FmSiteWide::plan(bool remove)
+{
+    if (busy() || !m_setup || !m_scanned)
+        return;
+    const std::string banner = ToData(m_filter->banner());
+    SiteUpdateOptions update;
+    if (remove) {
+        // The banner's blocks go; naming it for the replace too keeps the
+        // changed blocks of every other banner as they are (an empty list
+        // would replace them all).
+        update.Delete = { banner };
+        update.Replace = { banner };
+    } else if (!banner.empty()) {
+        update.Replace = { banner };
+    }
+    // Pages open in a tab are left alone: the tab's text, saved later, would
+    // otherwise undo the run or be undone by it.
+    update.Skip = m_sources.OpenPages(m_setup->Name);
+    update.DryRun = true;
+    const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
+    auto catalogue = std::make_shared<BannerList>(m_sources.Catalogue());
+    const SiteWalkOptions options = walkOptions();
+    auto result = std::make_shared<SiteUpdateResult>();
+    start(
+        Operation::Plan,
+        [access, catalogue, options, update, result](
+            const SiteProgressCallback& progress, const std::atomic<bool>& cancel) {
+            *result = UpdateSite(access, *catalogue, options, update, progress, &cancel);
+        },
+        [this, update, result] { askPlan(update, *result); });
+}
+
+void FmSiteWide::askPlan(const SiteUpdateOptions& update, const SiteUpdateResult& planned)
+{
+    if (planned.Cancelled) {
+        m_current->setText(QStringLiteral("キャンセルしました"));
+        return;
+    }
+    int replaced = 0;
+    int removed = 0;
+    QStringList pages;
+    for (const SitePageChange& page : planned.Changed) {
+        replaced += page.Replaced;
+        removed += page.Removed;
+        pages << QStringLiteral("%1　置換 %2・削除 %3")
+                     .arg(FromData(page.Path))
+                     .arg(page.Replaced)
+                     .arg(page.Removed);
+    }
+    QStringList skipped;
+    for (const std::string& path : planned.Skipped)
+        skipped << FromData(path) + QStringLiteral(": ") + kLeftOpen;
+    const QString details = JoinBlocks(
+        { pages.join(QLatin1Char('\n')), skipped.join(QLatin1Char('\n')), ProblemLines(planned.Problems) });
+    m_current->setText(QStringLiteral("計画: %1 ページ").arg(planned.Changed.size()));
+    if (planned.Changed.empty()) {
+        ShowMessage(this, MessageType::Information, QStringLiteral("変更するブロックはありません。"),
+            QMessageBox::Ok, details);
+        return;
+    }
+    QString question = QStringLiteral("%1 ページで %2 ブロックを置き換え、%3 ブロックを削除します。")
+                           .arg(planned.Changed.size())
+                           .arg(replaced)
+                           .arg(removed);
+    if (!planned.Skipped.empty())
+        question += QStringLiteral("\nタブで開いている %1 ページは変更しません。").arg(planned.Skipped.size());
+    question += QStringLiteral("\n変更前のページはバックアップされ、「元に戻す」で戻せます。\n実行しますか?");
+    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No, details)
+        != QMessageBox::Yes)
+        return;
+    SiteUpdateOptions run = update;
+    run.DryRun = false;
+    // A page opened in a tab since the plan is left alone too.
+    run.Skip = m_sources.OpenPages(m_setup->Name);
+    runUpdate(std::move(run));
+}
+
+void FmSiteWide::runUpdate(SiteUpdateOptions update)
+{
+    const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
+    auto catalogue = std::make_shared<BannerList>(m_sources.Catalogue());
+    const SiteWalkOptions options = walkOptions();
+    const std::string backups = backupFolder();
+    auto result = std::make_shared<SiteUpdateResult>();
+    auto run = std::make_shared<std::string>();
+    start(
+        Operation::Update,
+        [access, catalogue, options, update, backups, result, run](
+            const SiteProgressCallback& progress, const std::atomic<bool>& cancel) mutable {
+            // A run's name is its second: a second run within the same second waits for the next.
+            for (*run = NewRunName(); FileExists(JoinPath(backups, *run)); *run = NewRunName())
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            update.RunFolder = JoinPath(backups, *run);
+            *result = UpdateSite(access, *catalogue, options, update, progress, &cancel);
+        },
+        [this, result, run] {
+            reportRun(*result, QString::fromStdString(*run));
+            refreshRuns();
+            scan();
+        });
+}
+
+void FmSiteWide::reportRun(const SiteUpdateResult& result, const QString& run)
+{
+    int replaced = 0;
+    int removed = 0;
+    QStringList written;
+    for (const SitePageChange& page : result.Changed) {
+        replaced += page.Replaced;
+        removed += page.Removed;
+        written << FromData(page.Path);
+    }
+    QStringList left;
+    for (const std::string& path : result.Skipped)
+        left << FromData(path) + QStringLiteral(": ") + kLeftOpen;
+    const QString problems = ProblemLines(result.Problems);
+    QString text = QStringLiteral("書き込んだページ: %1\n置き換えたブロック: %2\n削除したブロック: %3\n"
+                                  "変更しなかったページ: %4")
+                       .arg(result.Changed.size())
+                       .arg(replaced)
+                       .arg(removed)
+                       .arg(result.Skipped.size() + result.Problems.size());
+    if (result.Cancelled)
+        text += QStringLiteral("\n\nキャンセルしました。残りのページは変更していません。");
+    if (!result.Changed.empty())
+        text += QStringLiteral("\n\n変更前のページは実行 %1 に保存しました。").arg(RunDateText(run));
+    const QString details = JoinBlocks({ left.join(QLatin1Char('\n')), problems,
+        written.isEmpty() ? QString() : QStringLiteral("書き込んだページ:\n") + written.join(QLatin1Char('\n')) });
+    ShowMessage(this, result.Problems.empty() ? MessageType::Information : MessageType::Warning, text,
+        QMessageBox::Ok, details);
+}
+
+// Runs and restore
+
+void FmSiteWide::refreshRuns()
+{
+    const QString selected
+        = m_runs->currentItem() ? m_runs->currentItem()->data(0, Qt::UserRole).toString() : QString();
+    m_runs->clear();
+    if (!m_setup)
+        return;
+    for (const SiteRun& run : ListRuns(backupFolder())) {
+        const QString name = QString::fromStdString(run.Name);
+        auto* item = new QTreeWidgetItem(m_runs, { RunDateText(name), QString::number(run.Pages) });
+        item->setData(0, Qt::UserRole, name);
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        if (name == selected)
+            m_runs->setCurrentItem(item);
+    }
+    updateButtons();
+}
+
+void FmSiteWide::restoreRun()
+{
+    if (busy() || !m_setup || !m_runs->currentItem())
+        return;
+    const QString run = m_runs->currentItem()->data(0, Qt::UserRole).toString();
+    const std::string runFolder = JoinPath(backupFolder(), run.toStdString());
+    const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
+    auto result = std::make_shared<SiteRestoreResult>();
+    start(
+        Operation::RestorePlan,
+        [access, runFolder, result](const SiteProgressCallback&, const std::atomic<bool>& cancel) {
+            *result = RestoreRun(access, runFolder, true, &cancel);
+        },
+        [this, run, result] { askRestore(run, *result); });
+}
+
+void FmSiteWide::askRestore(const QString& run, const SiteRestoreResult& planned)
+{
+    const QString problems = ProblemLines(planned.Problems);
+    if (planned.Restored.empty()) {
+        ShowMessage(this, MessageType::Information, QStringLiteral("元に戻すページはありません。"),
+            QMessageBox::Ok, problems);
+        return;
+    }
+    // A page open in a tab would go back under the tab's text: those tabs close first.
+    const std::vector<std::string> open = m_sources.OpenPages(m_setup->Name);
+    const std::set<std::string> openSet(open.begin(), open.end());
+    QStringList blocked;
+    QStringList pages;
+    for (const std::string& path : planned.Restored) {
+        pages << FromData(path);
+        if (openSet.count(path))
+            blocked << FromData(path);
+    }
+    if (!blocked.isEmpty()) {
+        ShowMessage(this, MessageType::Warning,
+            QStringLiteral(
+                "この実行のページがタブで開いています。タブを閉じてから、もう一度「元に戻す」を押してください。"),
+            QMessageBox::Ok, blocked.join(QLatin1Char('\n')));
+        return;
+    }
+    const QString question
+        = QStringLiteral("実行 %1 で書き込んだ %2 ページを、実行前の内容に戻します。よろしいですか?")
+              .arg(RunDateText(run))
+              .arg(planned.Restored.size());
+    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No,
+            JoinBlocks({ pages.join(QLatin1Char('\n')), problems }))
+        != QMessageBox::Yes)
+        return;
+    const std::string runFolder = JoinPath(backupFolder(), run.toStdString());
+    const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
+    auto result = std::make_shared<SiteRestoreResult>();
+    start(
+        Operation::Restore,
+        [access, runFolder, result](const SiteProgressCallback&, const std::atomic<bool>& cancel) {
+            *result = RestoreRun(access, runFolder, false, &cancel);
+        },
+        [this, result] {
+            reportRestore(*result);
+            refreshRuns();
+            scan();
+        });
+}
+
+void FmSiteWide::reportRestore(const SiteRestoreResult& result)
+{
+    QStringList pages;
+    for (const std::string& path : result.Restored)
+        pages << FromData(path);
+    QString text = QStringLiteral("元に戻したページ: %1").arg(result.Restored.size());
+    if (!result.Problems.empty())
+        text += QStringLiteral("\n戻せなかったページ: %1").arg(result.Problems.size());
+    ShowMessage(this, result.Problems.empty() ? MessageType::Information : MessageType::Warning, text,
+        QMessageBox::Ok, JoinBlocks({ ProblemLines(result.Problems), pages.join(QLatin1Char('\n')) }));
+}
+
+} // namespace pw::gui
