@@ -342,6 +342,7 @@ TEST_F(LocalSite, ARunKilledBeforeItsDoneLinesIsRestoredWithoutAResume)
     EXPECT_EQ(Read("index.html"), oldIndex);
     EXPECT_EQ(Read("sub/one.htm"), oldOne);
     EXPECT_EQ(Read("sub/deep/two.php"), oldTwo);
+}
 
 TEST_F(LocalSite, PagesToSkipAreLeftAloneAndNamedWhenTheyWouldChange)
 {
