@@ -399,7 +399,7 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     reports = messagesOf(MessageType::Information);
     QCOMPARE(reports.size(), 1);
     QVERIFY(reports[0].startsWith(QStringLiteral("元に戻すページはありません。")));
-    QVERIFY(reports[0].contains(QStringLiteral("two.php: changed since the run wrote it")));
+    QVERIFY(reports[0].contains(QStringLiteral("two.php: この実行の後に変更されたため戻しません")));
     QCOMPARE(read("sub/deep/two.php"), "edited by hand\n");
 }
 

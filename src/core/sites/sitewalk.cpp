@@ -975,10 +975,11 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
     bool journalOpen = false;
     Status journalFailure;
 
-    auto problem = [&](const std::string& path, const std::string& error) {
-        std::lock_guard lock(resultMutex);
-        result.Problems.push_back({ path, error });
-    };
+    auto problem
+        = [&](const std::string& path, const std::string& error, SiteProblemKind kind = SiteProblemKind::Other) {
+              std::lock_guard lock(resultMutex);
+              result.Problems.push_back({ path, error, kind });
+          };
     // The journal is begun once the walk knows the folder it walks.
     auto ensureJournal = [&](const std::string& root) -> bool {
         std::lock_guard lock(resultMutex);
@@ -1034,14 +1035,15 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
             }
             std::string old;
             if (!ReadWholeFile(backup, old) || old != bytes) {
-                problem(path, "changed on the server since the run read it; left alone");
+                problem(path, "changed on the server since the run read it; left alone",
+                    SiteProblemKind::ChangedOnServer);
                 return;
             }
             backedUp = true;
         }
         PageEdit edit = EditPageBlocks(bytes, options.Charset, catalogue, replace, remove);
         if (!edit.Problem.empty()) {
-            problem(path, edit.Problem);
+            problem(path, edit.Problem, SiteProblemKind::MarkersNeedRepair);
             return;
         }
         if (edit.Replaced == 0 && edit.Removed == 0)
@@ -1065,7 +1067,8 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
             }
             if (now.Size != entry.Size || now.Stamp != entry.Stamp
                 || (entry.Size >= 0 && static_cast<std::int64_t>(bytes.size()) != entry.Size)) {
-                problem(path, "changed on the server since it was read; left alone");
+                problem(
+                    path, "changed on the server since it was read; left alone", SiteProblemKind::ChangedOnServer);
                 return;
             }
             if (!backedUp) {
@@ -1156,7 +1159,8 @@ SiteRestoreResult RestoreRun(
         const bool done = state.Done.count(relative) != 0;
         if (HashText(now) != (done ? state.Done : state.Begun)[relative].Hash) {
             if (done || now != old)
-                result.Problems.push_back({ path, "changed since the run wrote it; left alone" });
+                result.Problems.push_back(
+                    { path, "changed since the run wrote it; left alone", SiteProblemKind::ChangedSinceRun });
             continue;
         }
         if (!dryRun) {

@@ -112,9 +112,14 @@ struct SitePage {
     std::vector<SiteAdNode> Nodes;
 };
 
+// Why a page was left alone, where the window words it in its own language;
+// Other: only the error text tells.
+enum class SiteProblemKind { Other, MarkersNeedRepair, ChangedOnServer, ChangedSinceRun };
+
 struct SiteProblem {
     std::string Path;
     std::string Error;
+    SiteProblemKind Kind = SiteProblemKind::Other;
 };
 
 struct SiteProgress {

@@ -51,11 +51,28 @@ QString RunDateText(const QString& run)
         .arg(run.mid(0, 4), run.mid(4, 2), run.mid(6, 2), run.mid(9, 2), run.mid(11, 2), run.mid(13, 2));
 }
 
+// The reasons the window knows in its own words; a server's or the system's
+// error as it came.
+QString ProblemText(const SiteProblem& problem)
+{
+    switch (problem.Kind) {
+    case SiteProblemKind::MarkersNeedRepair:
+        return QStringLiteral("広告の目印に修復が必要なため変更しません (タブで開いて直してください)");
+    case SiteProblemKind::ChangedOnServer:
+        return QStringLiteral("読み込んだ後にサーバー上で変更されたため変更しません");
+    case SiteProblemKind::ChangedSinceRun:
+        return QStringLiteral("この実行の後に変更されたため戻しません");
+    case SiteProblemKind::Other:
+        break;
+    }
+    return FromData(problem.Error);
+}
+
 QString ProblemLines(const std::vector<SiteProblem>& problems)
 {
     QStringList lines;
     for (const SiteProblem& problem : problems)
-        lines << FromData(problem.Path) + QStringLiteral(": ") + FromData(problem.Error);
+        lines << FromData(problem.Path) + QStringLiteral(": ") + ProblemText(problem);
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -142,6 +159,7 @@ void FmSiteWide::buildWidgets()
     m_progress->setFormat(QStringLiteral("%v / %m ページ"));
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
+    m_progress->setTextVisible(false); // no "0 / 1" before anything ran
     m_progress->setMinimumWidth(200);
     m_time = new QLabel;
     m_time->setObjectName(QStringLiteral("LBTime"));
@@ -305,6 +323,7 @@ void FmSiteWide::showFor(std::unique_ptr<TSetup> setup)
             fillFilters();
             m_progress->setRange(0, 1);
             m_progress->setValue(0);
+            m_progress->setTextVisible(false);
             m_current->clear();
             m_time->clear();
         }
@@ -345,6 +364,7 @@ bool FmSiteWide::start(Operation operation,
     m_done = std::move(done);
     setOperation(operation);
     m_progress->setRange(0, 0);
+    m_progress->setTextVisible(true);
     m_current->clear();
     m_time->setText(QStringLiteral("経過 ") + ElapsedText(0));
     m_job->start(std::move(work));

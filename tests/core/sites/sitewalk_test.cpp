@@ -311,6 +311,7 @@ TEST_F(LocalSite, APageChangedAfterItWasReadIsLeftAlone)
     ASSERT_EQ(result.Problems.size(), 1u);
     EXPECT_EQ(result.Problems[0].Path, Site() + "/index.html");
     EXPECT_NE(result.Problems[0].Error.find("changed"), std::string::npos);
+    EXPECT_EQ(result.Problems[0].Kind, SiteProblemKind::ChangedOnServer);
     EXPECT_EQ(Read("index.html"), "someone else's edit, longer than the page was");
     EXPECT_FALSE(fs::exists(update.RunFolder + "/index.html"));
     EXPECT_EQ(result.Changed.size(), 2u);
