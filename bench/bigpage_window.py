@@ -139,8 +139,12 @@ def geany_warm_run(display, page, work, run):
         t0 = time.monotonic()
         subprocess.run(["geany", f"--socket-file={socket}", "-c", config, page], env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
-        subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", os.path.basename(page)],
-                       env=env, capture_output=True, timeout=120, check=True)
+        # xdotool's own --sync looks every half second: too coarse here.
+        while subprocess.run(["xdotool", "search", "--onlyvisible", "--name", os.path.basename(page)],
+                             env=env, capture_output=True).returncode != 0:
+            if time.monotonic() - t0 > 120:
+                raise RuntimeError("geany never showed the page")
+            time.sleep(0.005)
         shown = time.monotonic() - t0
         idle = max(shown, wait_idle(proc.pid, t0))
         time.sleep(1.0)
