@@ -10,7 +10,8 @@ process per run, the median of --runs runs:
          is opened as a double-click in the file list opens it.
            painted  the call until the editor and the ad tree have painted
            idle     the call until the process used no CPU for 200 ms
-         PSS of the main process and of its web-engine processes, with the page open;
+         PSS of the main process (before the open too) and of its web-engine processes,
+         with the page open;
          then the longest frames of 20 Page Downs, Ctrl+End and 50 typed characters.
   geany  warm: an empty geany, once idle, is handed the page through its socket
          (geany --socket-file=S PAGE, as a second launch does);
@@ -106,6 +107,10 @@ def our_run(program, env, work, page, run, keys):
     try:
         pid = int(ours.read("ready")["pid"])
         wait_idle(pid, time.monotonic(), quiet=0.5)
+        # The web engine starts its processes a while after the window shows.
+        time.sleep(2.0)
+        wait_idle(pid, time.monotonic(), quiet=0.5)
+        empty = pss_kb(pid)
         ours.send("open")
         opened = ours.read("opened")
         t0 = float(opened["t0"])
@@ -115,7 +120,7 @@ def our_run(program, env, work, page, run, keys):
         main = pss_kb(pid)
         children = sum(pss_or_zero(child) for child in descendants(pid))
         result = {"painted": float(opened["ms"]) / 1000, "sync": float(opened["sync"]) / 1000, "idle": idle,
-                  "pss": main, "pss_children": children, "nodes": int(opened["nodes"])}
+                  "pss": main, "pss_children": children, "pss_empty": empty, "nodes": int(opened["nodes"])}
         if keys:
             ours.send("keys")
             frames = ours.read("keys")
@@ -217,7 +222,8 @@ def main():
           f"{'twm' if wm else 'no window manager'}")
     for i, r in enumerate(ours):
         line = (f"ours run {i + 1}: painted {r['painted'] * 1000:.0f} ms (in the call {r['sync'] * 1000:.0f}), "
-                f"idle {r['idle'] * 1000:.0f} ms, PSS {r['pss'] / 1024:.1f} MB + web {r['pss_children'] / 1024:.1f} MB")
+                f"idle {r['idle'] * 1000:.0f} ms, PSS {r['pss'] / 1024:.1f} MB (no page {r['pss_empty'] / 1024:.1f}) "
+                f"+ web {r['pss_children'] / 1024:.1f} MB")
         if "pagedown" in r:
             line += f", frames PgDn {r['pagedown']:.0f} / Ctrl+End {r['end']:.0f} / typing {r['type']:.0f} ms"
         print(line)
