@@ -15,7 +15,7 @@ BENCH_GUI ?= ON
 BENCH_OPTIONS = -DCMAKE_BUILD_TYPE=Release -DPAGEWICK_WITH_GUI=$(BENCH_GUI) -DPAGEWICK_WITH_TESTS=OFF \
                 -DPAGEWICK_WITH_BENCH=ON
 
-.PHONY: all deps build run test bench bench-build bench-cli bench-sites install fuzz icons format screenshot clean
+.PHONY: all deps build run test bench bench-build bench-cli bench-sites bench-bigpage install fuzz icons format screenshot clean
 
 all: build
 
@@ -51,6 +51,13 @@ bench-cli: bench-build
 # Whole-site scans and updates against lftp's mirror and grep.
 bench-sites: bench-build
 	/usr/bin/python3 bench/site_bench.py $(BENCH_BUILD)
+
+# The real window opening a 20 MB page under Xvfb, next to geany opening it.
+bench-bigpage:
+	@scripts/install-deps bench
+	scripts/configure $(BENCH_BUILD) $(BENCH_OPTIONS)
+	cmake --build $(BENCH_BUILD) --target bigpage_window
+	/usr/bin/python3 bench/bigpage_window.py $(BENCH_BUILD)
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -10,6 +10,7 @@
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
 #include "text/codec.h"
+#include "text/lines.h"
 #include "text/sjis.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -422,6 +424,60 @@ TEST(ScintillaPageEditor, FontHasJapaneseGlyphsAndMarginShowsLineNumbers)
         << font.family().toStdString();
     EXPECT_TRUE(editor.marginLineNumbers(0));
     EXPECT_GT(editor.marginWidth(0), 0);
+}
+
+// The lines the ad commands read stay those of the text after edits made in
+// the editor itself (typing, deleting, undo, redo), including edits that split
+// or join a CR LF pair and so change the line count unseen by the caller.
+TEST(ScintillaPageEditor, LinesFollowEditsMadeInTheEditor)
+{
+    using Edit = std::function<void(ScintillaPageEditor&)>;
+    const auto insert = [](long at, const char* text) {
+        return Edit(
+            [at, text](ScintillaPageEditor& e) { e.SendScintilla(QsciScintillaBase::SCI_INSERTTEXT, at, text); });
+    };
+    const auto erase = [](long at, long length) {
+        return Edit([at, length](ScintillaPageEditor& e) {
+            e.SendScintilla(QsciScintillaBase::SCI_DELETERANGE, static_cast<unsigned long>(at), length);
+        });
+    };
+    const Edit undo = [](ScintillaPageEditor& e) { e.undo(); };
+    const Edit redo = [](ScintillaPageEditor& e) { e.redo(); };
+    const Edit typeAtEnd = [](ScintillaPageEditor& e) {
+        e.SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+        QTest::keyClicks(&e, QStringLiteral("ab"));
+        QTest::keyClick(&e, Qt::Key_Return);
+        QTest::keyClicks(&e, QStringLiteral("c"));
+    };
+    // The editor holds "one\r\n日本\r\nthree\r\n" in UTF-8: 本 starts at 8.
+    struct Case {
+        const char* name;
+        std::vector<Edit> edits;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases {
+        { "type in a line", { insert(8, "x") }, { "one", "\x93\xFAx\x96\x7B", "three" } },
+        { "split a line", { insert(8, "\r\n") }, { "one", "\x93\xFA", "\x96\x7B", "three" } },
+        { "join two lines", { erase(3, 2) }, { "one\x93\xFA\x96\x7B", "three" } },
+        { "split a CR LF pair", { insert(4, "z") }, { "one", "z", "\x93\xFA\x96\x7B", "three" } },
+        { "join a CR and an LF", { insert(4, "z"), erase(4, 1) }, { "one", "\x93\xFA\x96\x7B", "three" } },
+        { "undo and redo a split", { insert(8, "\r\n"), undo }, { "one", "\x93\xFA\x96\x7B", "three" } },
+        { "redo", { insert(8, "\r\n"), undo, redo }, { "one", "\x93\xFA", "\x96\x7B", "three" } },
+        { "type at the end", { typeAtEnd }, { "one", "\x93\xFA\x96\x7B", "three", "ab", "c" } },
+    };
+    for (const Case& c : cases) {
+        ScintillaPageEditor editor;
+        editor.LoadLines({ "one", "\x93\xFA\x96\x7B", "three" }, LineBreak::CrLf);
+        // Every line read once, as a scan does, before the edits.
+        ASSERT_EQ(AdapterLines(editor.Page()).size(), 3u) << c.name;
+        for (const Edit& edit : c.edits) {
+            edit(editor);
+            // Read between the edits too, so that each one is settled on its own.
+            AdapterLines(editor.Page());
+        }
+        EXPECT_EQ(AdapterLines(editor.Page()), c.lines) << c.name;
+        EXPECT_EQ(AdapterLines(editor.Page()), SplitLines(editor.PageBytes())) << c.name;
+    }
 }
 
 } // namespace

@@ -174,4 +174,34 @@ void MemoryPageEditor::EndChange()
         m_groupedAway += m_changes - m_changesAtBegin - 1;
 }
 
+// ---------------------------------------------------------------------------
+// LoadedPageEditor
+
+LoadedPageEditor::LoadedPageEditor(PageEditor& editor, const LineBuffer& loaded)
+    : m_editor(editor)
+    , m_loaded(loaded)
+    , m_written(loaded.Count(), false)
+{
+}
+
+std::string_view LoadedPageEditor::LineText(size_t line) const
+{
+    if (m_detached || line < 1 || line > m_loaded.Count() || m_written[line - 1])
+        return m_editor.LineText(line);
+    return m_loaded[line - 1];
+}
+
+void LoadedPageEditor::SetLineText(size_t line, std::string_view text)
+{
+    m_editor.SetLineText(line, text);
+    if (line >= 1 && line <= m_written.size())
+        m_written[line - 1] = true;
+}
+
+void LoadedPageEditor::ReplaceSelection(std::string_view text)
+{
+    m_editor.ReplaceSelection(text);
+    m_detached = true;
+}
+
 } // namespace pw

@@ -88,6 +88,43 @@ private:
     PageEditor& m_editor;
 };
 
+// An editor seen through the lines it was just loaded with: LineText reads
+// them from `loaded` instead of asking the editor, which may have to encode
+// each line anew; every other call goes to the editor. A line written through
+// this view is read from the editor afterwards, and after any other change
+// every line is. `loaded` must hold the editor's lines as they stand when the
+// view is made, and both must outlive it. Made for the scan of a page just
+// opened, which reads every line once.
+class LoadedPageEditor final : public PageEditor {
+public:
+    LoadedPageEditor(PageEditor& editor, const LineBuffer& loaded);
+
+    size_t LineCount() const override { return m_editor.LineCount(); }
+    std::string_view LineText(size_t line) const override;
+    void SetLineText(size_t line, std::string_view text) override;
+    void AppendLine(std::string_view text) override { m_editor.AppendLine(text); }
+
+    TextPos Caret() const override { return m_editor.Caret(); }
+    void SetCaret(TextPos pos) override { m_editor.SetCaret(pos); }
+    void SetSelection(TextPos anchor, TextPos caret) override { m_editor.SetSelection(anchor, caret); }
+    void ScrollTo(TextPos pos) override { m_editor.ScrollTo(pos); }
+    TextPos SelectionStart() const override { return m_editor.SelectionStart(); }
+    TextPos SelectionEnd() const override { return m_editor.SelectionEnd(); }
+    void ReplaceSelection(std::string_view text) override;
+
+    bool Modified() const override { return m_editor.Modified(); }
+    void SetModified(bool modified) override { m_editor.SetModified(modified); }
+
+    void BeginChange() override { m_editor.BeginChange(); }
+    void EndChange() override { m_editor.EndChange(); }
+
+private:
+    PageEditor& m_editor;
+    const LineBuffer& m_loaded;
+    std::vector<bool> m_written; // lines (from 0) changed through this view
+    bool m_detached = false; // lines may have moved: read every line from the editor
+};
+
 // The page editor of the tests and the command-line program.
 class MemoryPageEditor final : public PageEditor {
 public:

@@ -221,7 +221,6 @@ bool DocumentsArea::openDocument(TFileNode& file)
     auto* tab = new DocumentTab(file);
     tab->setByteOrderMark(page->ByteOrderMark);
     tab->editor()->LoadBuffer(page->Lines, page->Break, page->Encoding);
-    page.reset();
     AttachMenu(tab->editor(), m_widgets.editorMenu);
     AttachMenu(tab->adTreeView(), m_widgets.adTreeMenu);
     file.Sheet = std::make_unique<TabSheet>(tab);
@@ -232,8 +231,14 @@ bool DocumentsArea::openDocument(TFileNode& file)
     tab->setAdTreeWidth(m_adTreeWidth);
     connect(tab, &DocumentTab::adTreeWidthChanged, this, &DocumentsArea::setAdTreeWidth);
 
-    AdPage adPage = tab->page();
-    ScanAdBlocks(adPage, m_workspace.Banners);
+    {
+        // The scan reads every line once: from the lines just loaded, which
+        // the editor would otherwise encode back one by one and keep.
+        LoadedPageEditor loaded(tab->editor()->Page(), page->Lines);
+        AdPage adPage { loaded, tab->adTree(), tab->editor()->Encoding() };
+        ScanAdBlocks(adPage, m_workspace.Banners);
+    }
+    page.reset();
     connect(tab, &DocumentTab::adNodeChosen, this, [this, tab](AdNode* node) { showAdNode(*tab, node); });
     // The tree follows the text back and forth, without repairing markers,
     // which would cut off the redo history.

@@ -7,12 +7,15 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerhtml.h>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QFontDatabase>
 #include <QMimeData>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -22,6 +25,28 @@
 namespace pw {
 
 namespace {
+
+// QScintilla's accessible text interface, once made for an editor, counts
+// the characters from the start of the text on every caret move. Without
+// assistive technology running, nothing reads it: the page editor gets a
+// plain accessible (its name and role) instead. With it running, QScintilla's
+// is made, as for any other editor.
+QAccessibleInterface* PlainEditorAccessible(const QString& className, QObject* object)
+{
+    if (className != QLatin1String(ScintillaPageEditor::staticMetaObject.className()) || !object->isWidgetType()
+        || QAccessible::isActive())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
+}
+
+void InstallPlainAccessible()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(PlainEditorAccessible);
+        return true;
+    }();
+    (void)installed;
+}
 
 // Codecs draw their stand-ins from the supplementary private use areas
 // (U+F0000 and up); their UTF-8 forms start with F3 or F4.
@@ -48,16 +73,29 @@ ScintillaPageEditor::ScintillaPageEditor(QWidget* parent)
     setMarginLineNumbers(0, true);
     setEolMode(EolWindows);
     setWrapMode(WrapNone);
+    // The lexer styles what is shown; the rest of the text is styled a slice
+    // at a time while the window is idle (StyleAhead), so that a jump to the
+    // end of a big page finds it styled. Scintilla's own idle styling takes
+    // slices of a tenth of a second, long enough to stall a key.
+    m_styleTimer = new QTimer(this);
+    connect(m_styleTimer, &QTimer::timeout, this, &ScintillaPageEditor::StyleAhead);
     UpdateMarginWidth();
     // Keys of window commands that the editor binds by default: lower case
     // (ReplaceAd), copy (NewBanner), delete word (DeleteBanner).
     ReleaseKeys({ QKeySequence(Qt::CTRL | Qt::Key_U), QKeySequence(Qt::CTRL | Qt::Key_Insert),
         QKeySequence(Qt::CTRL | Qt::Key_Delete) });
+    // QScintilla passes every insertion and deletion on to the accessibility
+    // layer, counting the characters from the start of the text each time: a
+    // keystroke at the end of a 20 MB page would cost a tenth of a second.
+    // The editor asks only for the notices sent before a change, which
+    // QScintilla passes on without that work, and settles each change once it
+    // is done (SettleChange).
+    Sci(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-        [this](int position, int type, const char*, int, int linesAdded, int, int, int, int, int) {
-            OnModified(position, type, linesAdded);
+        [this](int position, int type, const char*, int, int, int, int, int, int, int) {
+            OnModified(position, type);
         });
-    connect(this, &QsciScintilla::linesChanged, this, &ScintillaPageEditor::UpdateMarginWidth);
+    InstallPlainAccessible();
 }
 
 ScintillaPageEditor::~ScintillaPageEditor() = default;
@@ -92,6 +130,18 @@ void ScintillaPageEditor::dropEvent(QDropEvent* event)
         = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), static_cast<long>(at.y()));
     Sci(SCI_GOTOPOS, position);
     emit BannerDropped(viewport()->mapToGlobal(at));
+}
+
+void ScintillaPageEditor::keyPressEvent(QKeyEvent* event)
+{
+    m_lastInput.start();
+    QsciScintilla::keyPressEvent(event);
+}
+
+void ScintillaPageEditor::wheelEvent(QWheelEvent* event)
+{
+    m_lastInput.start();
+    QsciScintilla::wheelEvent(event);
 }
 
 void ScintillaPageEditor::focusOutEvent(QFocusEvent* event)
@@ -159,13 +209,38 @@ void ScintillaPageEditor::LoadJoined(const std::string& bytes, LineBreak lineBre
     m_pageLines = -1;
     Sci(SCI_SETUNDOCOLLECTION, 0);
     Sci(SCI_CLEARALL);
+    // Room for the text and for a megabyte of typing: the editor would
+    // otherwise make room anew (copying the whole text) a few keys later.
+    Sci(SCI_ALLOCATE, static_cast<unsigned long>(text.size()) + (1ul << 20));
     SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(text.size()), static_cast<const char*>(text.data()));
     Sci(SCI_SETUNDOCOLLECTION, 1);
     Sci(SCI_EMPTYUNDOBUFFER);
     Sci(SCI_SETSAVEPOINT);
     Sci(SCI_GOTOPOS, 0);
     m_forcedModified = false;
+    m_linesBeforeChange = -1;
     ShowStandIns(text);
+    UpdateMarginWidth();
+    // After the first screen is painted.
+    m_styleTimer->start(250);
+}
+
+void ScintillaPageEditor::StyleAhead()
+{
+    // About 10 ms of the HTML lexer's work every 12 ms, none while the user
+    // types or scrolls: the window's updates and keys go first.
+    constexpr long kSlice = 512 * 1024;
+    constexpr qint64 kQuietAfterInput = 150;
+    m_styleTimer->setInterval(12);
+    if (m_lastInput.isValid() && m_lastInput.elapsed() < kQuietAfterInput)
+        return;
+    const long length = Sci(SCI_GETLENGTH);
+    const long styled = Sci(SCI_GETENDSTYLED);
+    if (styled >= length) {
+        m_styleTimer->stop();
+        return;
+    }
+    Sci(SCI_COLOURISE, static_cast<unsigned long>(styled), std::min(length, styled + kSlice));
 }
 
 std::string_view ScintillaPageEditor::EditorText() const
@@ -233,6 +308,7 @@ std::string_view ScintillaPageEditor::EditorLine(size_t sciLine) const
 
 size_t ScintillaPageEditor::PageLineCount() const
 {
+    SettleChange();
     if (m_pageLines >= 0)
         return static_cast<size_t>(m_pageLines);
     const long length = Sci(SCI_GETLENGTH);
@@ -314,7 +390,8 @@ void ScintillaPageEditor::ShowStandIns(std::string_view editorText) const
 
 const std::string& ScintillaPageEditor::CachedLine(size_t line) const
 {
-    // Sized to the editor's lines on first use; OnModified keeps it in step.
+    SettleChange();
+    // Sized to the editor's lines on first use; SettleChange keeps it in step.
     if (m_lineCache.empty() || line > m_lineCache.size()) {
         const auto lines = static_cast<size_t>(Sci(SCI_GETLINECOUNT));
         m_lineCache.assign(lines, std::string());
@@ -328,9 +405,9 @@ const std::string& ScintillaPageEditor::CachedLine(size_t line) const
     return m_lineCache[sciLine];
 }
 
-void ScintillaPageEditor::OnModified(int position, int modificationType, int linesAdded)
+void ScintillaPageEditor::OnModified(int position, int modificationType)
 {
-    if (!(modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
+    if (!(modificationType & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
         return;
     if ((modificationType & (SC_PERFORMED_UNDO | SC_PERFORMED_REDO)) && !m_undoReportPending) {
         // One report for all the changes of a step.
@@ -343,10 +420,37 @@ void ScintillaPageEditor::OnModified(int position, int modificationType, int lin
             },
             Qt::QueuedConnection);
     }
+    // The change before this one is done by now.
+    SettleChange();
+    m_pageLines = -1;
+    m_changeAt = position;
+    m_linesBeforeChange = Sci(SCI_GETLINECOUNT);
+    // The text after the change needs styling again.
+    if (!m_styleTimer->isActive())
+        m_styleTimer->start(12);
+    if (!m_marginUpdatePending) {
+        m_marginUpdatePending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_marginUpdatePending = false;
+                UpdateMarginWidth();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void ScintillaPageEditor::SettleChange() const
+{
+    if (m_linesBeforeChange < 0)
+        return;
+    const long linesAdded = Sci(SCI_GETLINECOUNT) - m_linesBeforeChange;
+    m_linesBeforeChange = -1;
     m_pageLines = -1;
     if (m_lineCache.empty())
         return;
-    const auto line = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, position));
+    // The change starts on this line, before and after it.
+    const auto line = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, m_changeAt));
     if (line >= m_lineCache.size()) {
         m_lineCache.clear();
         m_lineCached.clear();

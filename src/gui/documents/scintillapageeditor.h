@@ -8,12 +8,15 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QElapsedTimer>
+
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class QsciLexerHTML;
+class QTimer;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
@@ -120,6 +123,9 @@ protected:
     // The caret stays drawn while the focus is in the ad tree or the banner
     // list, so that the user sees where an added block will go.
     void focusOutEvent(QFocusEvent* event) override;
+    // Both hold back the styling of the text below (StyleAhead) for a moment.
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     friend class ScintillaPageAdapter;
@@ -141,9 +147,13 @@ private:
     // Editor text for page text: decoded, line breaks in the editor's style.
     std::string ToEditorText(std::string_view pageText) const;
     const std::string& CachedLine(size_t line) const;
-    void OnModified(int position, int modificationType, int linesAdded);
+    void OnModified(int position, int modificationType);
+    // Brings the line cache in step with the change announced last, once it is done.
+    void SettleChange() const;
     void ShowStandIns(std::string_view editorText) const;
     void UpdateMarginWidth();
+    // Styles the next slice of the text not yet styled; stops at its end.
+    void StyleAhead();
 
     std::unique_ptr<EditorCodec> m_codec;
     PageEncoding m_encoding = PageEncoding::ShiftJis;
@@ -159,6 +169,13 @@ private:
     mutable std::vector<char> m_lineCached;
     // PageLineCount, -1 when the text changed since.
     mutable long m_pageLines = -1;
+    // The change announced last: where, and the editor's line count before it
+    // (-1: none pending).
+    mutable long m_changeAt = 0;
+    mutable long m_linesBeforeChange = -1;
+    bool m_marginUpdatePending = false;
+    QTimer* m_styleTimer = nullptr;
+    QElapsedTimer m_lastInput; // since the last key or wheel turn
 };
 
 } // namespace pw
