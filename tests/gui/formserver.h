@@ -4,6 +4,7 @@
 // 127.0.0.1 at a free port, serving a folder and answering POSTs with what
 // they carried.
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -45,7 +46,11 @@ public:
         m_process.start(QStringLiteral("python3"), QStringList { script, QString::number(m_port) } + arguments);
         if (!m_process.waitForStarted(5000))
             return false;
-        for (int i = 0; i < 100; ++i) {
+        // Python can take many seconds to start on a loaded machine (a whole
+        // test suite in parallel): wait up to 30 s, unless the script ended.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 30000 && m_process.state() == QProcess::Running) {
             QTcpSocket socket;
             socket.connectToHost(QHostAddress::LocalHost, m_port);
             if (socket.waitForConnected(100))
