@@ -319,6 +319,17 @@ int LoadSetupsOf(Context& c, Settings& settings)
     return kExitOk;
 }
 
+// Writes the setups back into the main settings file.
+int SaveSetupsOf(Context& c, Settings& settings)
+{
+    SaveSetups(settings.store, settings.setups.Setups, settings.setups.SelectedIndex);
+    if (Status saved = SaveSettingsFile(settings.store, c.dir, kMainSettingsFile); !saved) {
+        c.Error(saved.error);
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
 std::string_view ProtocolWord(const TSetup& setup)
 {
     return setup.Kind == skLocal ? std::string_view("local") : ProtocolKey(setup.Protocol);
@@ -390,12 +401,7 @@ int SitePassword(Context& c, const Operands& a)
         c.Error(kept.error);
         return kExitFailure;
     }
-    SaveSetups(settings.store, settings.setups.Setups, settings.setups.SelectedIndex);
-    if (Status saved = SaveSettingsFile(settings.store, c.dir, kMainSettingsFile); !saved) {
-        c.Error(saved.error);
-        return kExitFile;
-    }
-    return kExitOk;
+    return SaveSetupsOf(c, settings);
 }
 
 // The commands that work on one setup's server or folder.
@@ -424,13 +430,10 @@ int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
     }
     if (!ConnectSite(connection, net::CurlFtpClientFactory(), feedback, stored))
         return kExitFailure;
+    // Keep what the user trusted, as the window keeps it with the setup.
     if (feedback.Trusted()) {
-        // Keep what the user trusted, as the window keeps it with the setup.
-        SaveSetups(settings.store, settings.setups.Setups, settings.setups.SelectedIndex);
-        if (Status saved = SaveSettingsFile(settings.store, c.dir, kMainSettingsFile); !saved) {
-            c.Error(saved.error);
-            return kExitFile;
-        }
+        if (int code = SaveSetupsOf(c, settings); code != kExitOk)
+            return code;
     }
 
     TDirNode folder;
@@ -477,14 +480,7 @@ int CheckConnection(Context& c, Settings& settings, TSetup& stored, bool trust, 
     connection.Setup = CopySetup(stored);
     if (!ConnectSite(connection, net::CurlFtpClientFactory(), feedback, &stored))
         return kExitFailure;
-    if (feedback.Trusted()) {
-        SaveSetups(settings.store, settings.setups.Setups, settings.setups.SelectedIndex);
-        if (Status saved = SaveSettingsFile(settings.store, c.dir, kMainSettingsFile); !saved) {
-            c.Error(saved.error);
-            return kExitFile;
-        }
-    }
-    return kExitOk;
+    return feedback.Trusted() ? SaveSetupsOf(c, settings) : kExitOk;
 }
 
 void ReportProblems(Context& c, const std::vector<SiteProblem>& problems)
