@@ -68,6 +68,27 @@ QString ProblemText(const SiteProblem& problem)
     return FromData(problem.Error);
 }
 
+// Blocks replaced and removed over the pages of a run.
+std::pair<int, int> BlockTotals(const std::vector<SitePageChange>& pages)
+{
+    int replaced = 0;
+    int removed = 0;
+    for (const SitePageChange& page : pages) {
+        replaced += page.Replaced;
+        removed += page.Removed;
+    }
+    return { replaced, removed };
+}
+
+// The pages left alone because a tab shows them, one a line.
+QString SkippedLines(const std::vector<std::string>& paths)
+{
+    QStringList lines;
+    for (const std::string& path : paths)
+        lines << FromData(path) + QStringLiteral(": ") + kLeftOpen;
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString ProblemLines(const std::vector<SiteProblem>& problems)
 {
     QStringList lines;
@@ -573,22 +594,16 @@ void FmSiteWide::askPlan(const SiteUpdateOptions& update, const SiteUpdateResult
         m_current->setText(QStringLiteral("キャンセルしました"));
         return;
     }
-    int replaced = 0;
-    int removed = 0;
+    const auto [replaced, removed] = BlockTotals(planned.Changed);
     QStringList pages;
     for (const SitePageChange& page : planned.Changed) {
-        replaced += page.Replaced;
-        removed += page.Removed;
         pages << QStringLiteral("%1　置換 %2・削除 %3")
                      .arg(FromData(page.Path))
                      .arg(page.Replaced)
                      .arg(page.Removed);
     }
-    QStringList skipped;
-    for (const std::string& path : planned.Skipped)
-        skipped << FromData(path) + QStringLiteral(": ") + kLeftOpen;
     const QString details = JoinBlocks(
-        { pages.join(QLatin1Char('\n')), skipped.join(QLatin1Char('\n')), ProblemLines(planned.Problems) });
+        { pages.join(QLatin1Char('\n')), SkippedLines(planned.Skipped), ProblemLines(planned.Problems) });
     m_current->setText(QStringLiteral("計画: %1 ページ").arg(planned.Changed.size()));
     if (planned.Changed.empty()) {
         ShowMessage(this, MessageType::Information, QStringLiteral("変更するブロックはありません。"),
@@ -639,17 +654,10 @@ void FmSiteWide::runUpdate(SiteUpdateOptions update)
 
 void FmSiteWide::reportRun(const SiteUpdateResult& result, const QString& run)
 {
-    int replaced = 0;
-    int removed = 0;
+    const auto [replaced, removed] = BlockTotals(result.Changed);
     QStringList written;
-    for (const SitePageChange& page : result.Changed) {
-        replaced += page.Replaced;
-        removed += page.Removed;
+    for (const SitePageChange& page : result.Changed)
         written << FromData(page.Path);
-    }
-    QStringList left;
-    for (const std::string& path : result.Skipped)
-        left << FromData(path) + QStringLiteral(": ") + kLeftOpen;
     const QString problems = ProblemLines(result.Problems);
     QString text = QStringLiteral("書き込んだページ: %1\n置き換えたブロック: %2\n削除したブロック: %3\n"
                                   "変更しなかったページ: %4")
@@ -661,7 +669,7 @@ void FmSiteWide::reportRun(const SiteUpdateResult& result, const QString& run)
         text += QStringLiteral("\n\nキャンセルしました。残りのページは変更していません。");
     if (!result.Changed.empty())
         text += QStringLiteral("\n\n変更前のページは実行 %1 に保存しました。").arg(RunDateText(run));
-    const QString details = JoinBlocks({ left.join(QLatin1Char('\n')), problems,
+    const QString details = JoinBlocks({ SkippedLines(result.Skipped), problems,
         written.isEmpty() ? QString() : QStringLiteral("書き込んだページ:\n") + written.join(QLatin1Char('\n')) });
     ShowMessage(this, result.Problems.empty() ? MessageType::Information : MessageType::Warning, text,
         QMessageBox::Ok, details);
