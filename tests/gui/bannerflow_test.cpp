@@ -45,6 +45,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QWebEnginePage>
 
 #include <filesystem>
 
@@ -953,7 +954,7 @@ private slots:
         catalogue().Rows[2]->BannerHTML = hostile;
 
         auto* preview = m_form->findChild<QWidget*>(QStringLiteral("PnPreview"))->findChild<WebPane*>();
-        QSignalSpy loaded(preview, &QWebEngineView::loadFinished);
+        QSignalSpy loaded(preview, &WebPane::loadFinished);
         selectBanner("gamma");
         QCOMPARE(previewFile(), hostile);
         QVERIFY(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
@@ -965,7 +966,7 @@ private slots:
 
         QFile::remove(logFile);
         withEditor("NewBanner", [&](TFmBanner& dialog) {
-            QSignalSpy editorLoaded(dialog.preview(), &QWebEngineView::loadFinished);
+            QSignalSpy editorLoaded(dialog.preview(), &WebPane::loadFinished);
             dialog.htmlEditor()->LoadPage(hostile, LineBreak::CrLf);
             dialog.leaveHtmlEditor();
             QCOMPARE(dialog.preview()->untrustedHtml(), dialog.htmlText());
@@ -979,6 +980,25 @@ private slots:
         QCOMPARE(LoggedRequests(logFile), QStringList { QStringLiteral("GET /ad.png") });
     }
 
+    // A hidden preview starts no web engine: it shows the selected banner
+    // once the user shows it.
+    void hiddenPreviewWaitsUntilShown()
+    {
+        writeSettings({ { "SortColumn", 0 }, { "PreviewAd", 0 } });
+        startForm();
+        QCOMPARE(previewFile(), std::string(kBanners[0].html));
+        selectBanner("gamma");
+        QVERIFY(m_form->findChildren<QWebEnginePage*>().isEmpty());
+
+        auto* preview = m_form->findChild<QWidget*>(QStringLiteral("PnPreview"))->findChild<WebPane*>();
+        QSignalSpy loaded(preview, &WebPane::loadFinished);
+        m_form->findChild<QAction*>(QStringLiteral("MIAdPreview"))->trigger();
+        QVERIFY(preview->isVisible());
+        QVERIFY(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
+        QCOMPARE(previewFile(), std::string(kBanners[2].html));
+        QCOMPARE(evaluate(preview, QStringLiteral("document.body.innerHTML.length > 0")).toBool(), true);
+    }
+
     // Selecting no banner shows an empty page; a double click on a row runs
     // the edit command.
     void previewAndDoubleClick()
@@ -990,7 +1010,7 @@ private slots:
         QCOMPARE(previewFile(), std::string(kBanners[2].html));
         list()->selectionModel()->clear();
         QVERIFY(catalogue().SelectedBanner() == nullptr);
-        QCOMPARE(previewFile(), std::string("<html><body></body></html>"));
+        QCOMPARE(previewFile(), std::string());
         QVERIFY(!action("EditBanner")->isEnabled());
 
         selectBanner("Alpha");

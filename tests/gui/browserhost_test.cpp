@@ -141,7 +141,7 @@ private slots:
         pane.resize(300, 200);
         pane.show();
         QVERIFY(QTest::qWaitForWindowExposed(&pane));
-        QSignalSpy loaded(&pane, &QWebEngineView::loadFinished);
+        QSignalSpy loaded(&pane, &WebPane::loadFinished);
         pane.navigate(QStringLiteral(PAGEWICK_TEST_DATA "/browser/menu.html"), History::Skip);
         QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
         QVERIFY(loaded.first().first().toBool());

@@ -307,7 +307,7 @@ bool BannersArea::hasSelectedBanner() const
 void BannersArea::showBannerPreview()
 {
     const TAdBanner* banner = m_workspace.Banners.SelectedBanner();
-    m_widgets.preview->showUntrusted(banner ? banner->BannerHTML : std::string("<html><body></body></html>"));
+    m_widgets.preview->showUntrusted(banner ? banner->BannerHTML : std::string());
 }
 
 int BannersArea::previewWidth() const

@@ -2,6 +2,7 @@
 
 #include <QWebEngineView>
 
+#include <optional>
 #include <string>
 
 namespace pw::gui {
@@ -21,7 +22,12 @@ void LoadAddress(QWebEngineView* view, const QString& address, History history);
 // local file or a web address, reloads, and has no context menu of its own.
 // It takes the focus from a click only: Tab passes it by, since a page would
 // keep every further Tab for its own links.
-class WebPane : public QWebEngineView {
+//
+// The web view inside is made for the first thing the pane shows while it is
+// visible; a hidden pane keeps the last address or HTML for when it shows. A
+// pane the user does not see, or that has nothing to show, so starts no web
+// engine, none of its processes and none of their memory.
+class WebPane : public QWidget {
     Q_OBJECT
 public:
     explicit WebPane(QWidget* parent = nullptr);
@@ -31,17 +37,36 @@ public:
 
     // Shows HTML the user did not write (Shift_JIS banner code) in an untrusted
     // page (gui/common/untrustedweb.h); the pane keeps no history of it.
+    // Empty HTML shows a blank pane.
     void showUntrusted(const std::string& shiftJisHtml);
-    // The HTML showUntrusted showed last.
+    // The HTML showUntrusted was given last.
     const std::string& untrustedHtml() const { return m_untrustedHtml; }
 
+    // The view and its page, and the address shown: null and empty until the
+    // pane has shown something.
+    QWebEngineView* view() const { return m_view; }
+    QWebEnginePage* page() const;
+    QUrl url() const;
+
+signals:
+    // The view's loadFinished.
+    void loadFinished(bool ok);
+
 protected:
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    std::string m_untrustedHtml;
+    struct Pending {
+        bool untrusted; // the HTML in m_untrustedHtml, else address
+        QString address;
+        History history;
+    };
+    QWebEngineView* ensureView();
+
+    QWebEngineView* m_view = nullptr;
     UntrustedPage* m_untrustedPage = nullptr;
+    std::string m_untrustedHtml;
+    std::optional<Pending> m_pending;
 };
 
 } // namespace pw::gui
