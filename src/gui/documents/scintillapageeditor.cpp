@@ -391,11 +391,12 @@ void ScintillaPageEditor::ShowStandIns(std::string_view editorText) const
 const std::string& ScintillaPageEditor::CachedLine(size_t line) const
 {
     SettleChange();
-    // Sized to the editor's lines on first use; SettleChange keeps it in step.
-    if (m_lineCache.empty() || line > m_lineCache.size()) {
-        const auto lines = static_cast<size_t>(Sci(SCI_GETLINECOUNT));
-        m_lineCache.assign(lines, std::string());
-        m_lineCached.assign(lines, 0);
+    // The cache covers the lines up to the last one asked for (a page of
+    // 300,000 lines would otherwise take 10 MB of empty strings for one block
+    // found near its top); SettleChange keeps it in step.
+    if (line > m_lineCache.size()) {
+        m_lineCache.resize(line);
+        m_lineCached.resize(line, 0);
     }
     const size_t sciLine = line - 1;
     if (!m_lineCached[sciLine]) {
@@ -449,13 +450,11 @@ void ScintillaPageEditor::SettleChange() const
     m_pageLines = -1;
     if (m_lineCache.empty())
         return;
-    // The change starts on this line, before and after it.
+    // The change starts on this line, before and after it; one past the
+    // cached lines leaves them as they are.
     const auto line = static_cast<size_t>(Sci(SCI_LINEFROMPOSITION, m_changeAt));
-    if (line >= m_lineCache.size()) {
-        m_lineCache.clear();
-        m_lineCached.clear();
+    if (line >= m_lineCache.size())
         return;
-    }
     m_lineCached[line] = 0;
     const auto at = static_cast<std::ptrdiff_t>(line + 1);
     if (linesAdded > 0) {
@@ -467,7 +466,7 @@ void ScintillaPageEditor::SettleChange() const
         m_lineCache.erase(m_lineCache.begin() + at, m_lineCache.begin() + end);
         m_lineCached.erase(m_lineCached.begin() + at, m_lineCached.begin() + end);
     }
-    if (m_lineCache.size() != static_cast<size_t>(Sci(SCI_GETLINECOUNT))) {
+    if (m_lineCache.size() > static_cast<size_t>(Sci(SCI_GETLINECOUNT))) {
         m_lineCache.clear();
         m_lineCached.clear();
     }

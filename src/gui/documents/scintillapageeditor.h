@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -164,8 +165,9 @@ private:
     bool m_undoReportPending = false;
     int m_marginDigits = 0;
 
-    // Page bytes of each Scintilla line, encoded on demand.
-    mutable std::vector<std::string> m_lineCache;
+    // Page bytes of each Scintilla line, encoded on demand. A deque, so that
+    // growing it at its end keeps the lines handed out where they are.
+    mutable std::deque<std::string> m_lineCache;
     mutable std::vector<char> m_lineCached;
     // PageLineCount, -1 when the text changed since.
     mutable long m_pageLines = -1;
