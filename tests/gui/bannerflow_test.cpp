@@ -46,6 +46,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <filesystem>
 
@@ -256,7 +257,7 @@ private:
     {
         QVariant result;
         bool done = false;
-        pane->page()->runJavaScript(script, [&](const QVariant& value) {
+        qobject_cast<QWebEngineView*>(pane->view())->page()->runJavaScript(script, [&](const QVariant& value) {
             result = value;
             done = true;
         });

@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineHistory>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 using namespace pw::gui;
 
@@ -102,7 +104,7 @@ private slots:
         // The page's own listener heard nothing of those calls.
         QVariant heard;
         bool done = false;
-        window.view()->page()->runJavaScript(
+        qobject_cast<QWebEngineView*>(window.view())->page()->runJavaScript(
             QStringLiteral("typeof window.heard === 'undefined' ? 0 : window.heard"), [&](const QVariant& v) {
                 heard = v;
                 done = true;
@@ -119,10 +121,10 @@ private slots:
         QVERIFY(window.waitUntilReady(20000));
         window.navigate(m_a.url(QStringLiteral("form.html")), History::Add);
         QVERIFY(window.waitUntilReady(20000));
-        QVERIFY(window.view()->history()->canGoBack());
+        QVERIFY(qobject_cast<QWebEngineView*>(window.view())->history()->canGoBack());
         window.navigate(m_a.url(QStringLiteral("menu.html")), History::Skip);
         QVERIFY(window.waitUntilReady(20000));
-        QTRY_VERIFY(!window.view()->history()->canGoBack());
+        QTRY_VERIFY(!qobject_cast<QWebEngineView*>(window.view())->history()->canGoBack());
 
         QVERIFY(window.bringToFront());
         window.close();

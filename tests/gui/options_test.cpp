@@ -402,8 +402,8 @@ private slots:
         QVERIFY(help);
         QVERIFY(help->isMaximized());
         QTRY_VERIFY_WITH_TIMEOUT(
-            help->view()->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
-        QVERIFY(QFileInfo::exists(help->view()->url().toLocalFile()));
+            help->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+        QVERIFY(QFileInfo::exists(help->url().toLocalFile()));
         help->close();
 
         QTcpServer silent;
@@ -475,7 +475,7 @@ private slots:
                 help = qobject_cast<BrowserWindow*>(w);
         QVERIFY(help);
         QTRY_VERIFY_WITH_TIMEOUT(
-            help->view()->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+            help->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
         help->close();
 
         RunOptionsDialog(*form, [](TFmOption* d) {

@@ -5,9 +5,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineView>
 
 namespace pw::gui {
 
@@ -44,20 +41,23 @@ QString FrameScript(const QString& body, const QList<int>& framePath)
 
 } // namespace
 
-BrowserWindow::BrowserWindow(QWidget* parent)
+BrowserWindow::BrowserWindow(QWidget* parent, const WebView::Options& options)
     : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("BrowserWindow"));
     resize(1024, 768);
-    m_view = new QWebEngineView(this);
+    WebView::Events events;
+    events.loadStarted = [this] { m_readyState = Loading; };
+    events.loadFinished = [this](bool ok) {
+        m_readyState = Complete;
+        emit loadFinished(ok);
+    };
+    events.titleChanged = [this](const QString& title) { setWindowTitle(title); };
+    m_view = NewWebView(this, options, std::move(events));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
-
-    connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_readyState = Loading; });
-    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) { m_readyState = Complete; });
-    connect(m_view, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
+    layout->addWidget(m_view->widget());
 }
 
 BrowserWindow::~BrowserWindow() = default;
@@ -80,7 +80,7 @@ bool BrowserWindow::navigate(const QString& address, History history)
     if (m_closed)
         return false;
     m_readyState = Loading;
-    LoadAddress(m_view, address, history);
+    m_view->load(address, history);
     return true;
 }
 
@@ -117,7 +117,7 @@ bool BrowserWindow::waitUntilReady(int timeoutMs)
     QTimer timer;
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(m_view, &QWebEngineView::loadFinished, &loop, &QEventLoop::quit);
+    connect(this, &BrowserWindow::loadFinished, &loop, &QEventLoop::quit);
     connect(this, &BrowserWindow::closed, &loop, &QEventLoop::quit);
     timer.start(timeoutMs);
     loop.exec();
@@ -140,13 +140,12 @@ BrowserWindow::ScriptResult BrowserWindow::runScript(
     const int id = m_nextId++;
     QPointer<BrowserWindow> self(this);
     QPointer<QEventLoop> waiting(&loop);
-    m_view->page()->runJavaScript(
-        FrameScript(body, framePath), QWebEngineScript::ApplicationWorld, [self, waiting, id](const QVariant& v) {
-            if (!self || !waiting)
-                return;
-            self->m_replies.insert(id, QJsonObject::fromVariantMap(v.toMap()));
-            waiting->quit();
-        });
+    m_view->runScript(FrameScript(body, framePath), [self, waiting, id](const QVariant& v) {
+        if (!self || !waiting)
+            return;
+        self->m_replies.insert(id, QJsonObject::fromVariantMap(v.toMap()));
+        waiting->quit();
+    });
     if (!m_replies.contains(id)) {
         timer.start(timeoutMs);
         loop.exec();

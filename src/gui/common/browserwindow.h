@@ -1,13 +1,11 @@
 #pragma once
 
-#include "gui/common/webpane.h"
+#include "gui/common/webview.h"
 
 #include <QHash>
 #include <QJsonObject>
 #include <QVariant>
 #include <QWidget>
-
-class QWebEngineView;
 
 namespace pw::gui {
 
@@ -17,7 +15,7 @@ namespace pw::gui {
 class BrowserWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit BrowserWindow(QWidget* parent = nullptr);
+    explicit BrowserWindow(QWidget* parent = nullptr, const WebView::Options& options = {});
     ~BrowserWindow() override;
 
     enum ReadyState { Uninitialized = 0, Loading = 1, Complete = 4 };
@@ -46,18 +44,21 @@ public:
     // path through a frame of another origin than the top document's fails.
     ScriptResult runScript(const QString& body, const QList<int>& framePath = {}, int timeoutMs = 5000);
 
-    QWebEngineView* view() const { return m_view; }
+    // The view's widget (a QWebEngineView) and the address it shows.
+    QWidget* view() const { return m_view->widget(); }
+    QUrl url() const { return m_view->url(); }
 
     static QString closedError();
 
 signals:
     void closed();
+    void loadFinished(bool ok);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QWebEngineView* m_view = nullptr;
+    WebView* m_view = nullptr;
     ReadyState m_readyState = Uninitialized;
     bool m_closed = false;
     int m_nextId = 1;

@@ -1,22 +1,13 @@
 #pragma once
 
-#include <QWebEngineView>
+#include "gui/common/webview.h"
+
+#include <QWidget>
 
 #include <optional>
 #include <string>
 
 namespace pw::gui {
-
-class UntrustedPage;
-
-enum class History { Add, Skip };
-
-// A local file path or a web address as a URL.
-QUrl AddressToUrl(const QString& address);
-
-// Loads an address into a view. With History::Skip the view's history keeps
-// only the page shown, so the load leaves no entry to go back to.
-void LoadAddress(QWebEngineView* view, const QString& address, History history);
 
 // An embedded browser pane (the banner preview and the ad panel): shows a
 // local file or a web address, reloads, and has no context menu of its own.
@@ -36,20 +27,18 @@ public:
     void refresh();
 
     // Shows HTML the user did not write (Shift_JIS banner code) in an untrusted
-    // page (gui/common/untrustedweb.h); the pane keeps no history of it.
+    // page (gui/web/untrustedweb.h); the pane keeps no history of it.
     // Empty HTML shows a blank pane.
     void showUntrusted(const std::string& shiftJisHtml);
     // The HTML showUntrusted was given last.
     const std::string& untrustedHtml() const { return m_untrustedHtml; }
 
-    // The view and its page, and the address shown: null and empty until the
-    // pane has shown something.
-    QWebEngineView* view() const { return m_view; }
-    QWebEnginePage* page() const;
+    // The view's widget (a QWebEngineView), and the address shown: null and
+    // empty until the pane has shown something.
+    QWidget* view() const { return m_view ? m_view->widget() : nullptr; }
     QUrl url() const;
 
 signals:
-    // The view's loadFinished.
     void loadFinished(bool ok);
 
 protected:
@@ -61,10 +50,9 @@ private:
         QString address;
         History history;
     };
-    QWebEngineView* ensureView();
+    WebView* ensureView();
 
-    QWebEngineView* m_view = nullptr;
-    UntrustedPage* m_untrustedPage = nullptr;
+    WebView* m_view = nullptr;
     std::string m_untrustedHtml;
     std::optional<Pending> m_pending;
 };

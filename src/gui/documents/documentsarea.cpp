@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QTabBar>
 #include <QTabWidget>
+#include <malloc.h>
 #include <QTreeView>
 
 namespace pw::gui {
@@ -253,6 +254,7 @@ bool DocumentsArea::openDocument(TFileNode& file)
     }
     tab->editor()->setFocus();
     emit commandStateChanged();
+    malloc_trim(0);
     return true;
 }
 

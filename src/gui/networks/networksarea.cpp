@@ -22,8 +22,6 @@
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QToolButton>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 
 namespace pw::gui {
 
@@ -36,13 +34,13 @@ class LoginWindowOpener : public LoginBrowser {
 public:
     Status OpenMaximised(const std::string& pageFile) override
     {
-        auto* window = new BrowserWindow;
-        window->setObjectName(QStringLiteral("LoginWindow"));
-        window->setAttribute(Qt::WA_DeleteOnClose);
         // The page is our own local file; its form posts to the network's web
         // address, and it has no business with other local files.
-        window->view()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-        window->view()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+        WebView::Options options;
+        options.localMayReachRemote = true;
+        auto* window = new BrowserWindow(nullptr, options);
+        window->setObjectName(QStringLiteral("LoginWindow"));
+        window->setAttribute(Qt::WA_DeleteOnClose);
         if (!window->makeVisible() || !window->navigate(QString::fromStdString(pageFile), History::Skip)
             || !window->showMaximised()) {
             delete window;

@@ -1,4 +1,4 @@
-#include "gui/common/untrustedweb.h"
+#include "gui/web/untrustedweb.h"
 
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>

@@ -1,0 +1,149 @@
+#include "gui/common/webview.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QOpenGLContext>
+#include <QStringList>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+// Qt's own: the context every OpenGL context of the program shares with. The
+// web engine declares them the same way; it needs the context before it
+// starts, and would otherwise have it made when the application starts, which
+// loads the whole OpenGL stack for a program that may never show a page.
+QT_BEGIN_NAMESPACE
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
+QT_END_NAMESPACE
+
+namespace pw::gui {
+
+namespace {
+
+constexpr const char* kEntryPoint = "pagewick_new_web_view";
+
+// Where the module is: beside the program (the build tree), or in the
+// program's library folder once installed.
+QStringList ModulePaths()
+{
+    const QString folder = QCoreApplication::applicationDirPath();
+    return { folder + QStringLiteral("/libpagewick_web.so"),
+        folder + QStringLiteral("/../") + QStringLiteral(PAGEWICK_WEB_MODULE_DIR "/libpagewick_web.so") };
+}
+
+QOpenGLContext* g_shareContext = nullptr;
+
+void DeleteShareContext()
+{
+    qt_gl_set_global_share_context(nullptr);
+    delete g_shareContext;
+    g_shareContext = nullptr;
+}
+
+void MakeShareContext()
+{
+    if (qt_gl_global_share_context())
+        return;
+    // A context that fails to start still stands for none: the engine then
+    // draws its pages without OpenGL.
+    g_shareContext = new QOpenGLContext;
+    g_shareContext->create();
+    qt_gl_set_global_share_context(g_shareContext);
+    qAddPostRoutine(DeleteShareContext);
+}
+
+struct Module {
+    PagewickNewWebView make = nullptr;
+    QString error;
+};
+
+const Module& LoadModule()
+{
+    static const Module module = [] {
+        Module m;
+        // Linked in already (the tests link it).
+        if (void* linked = ::dlsym(RTLD_DEFAULT, kEntryPoint)) {
+            m.make = reinterpret_cast<PagewickNewWebView>(linked);
+            return m;
+        }
+        MakeShareContext();
+        QStringList errors;
+        for (const QString& path : ModulePaths()) {
+            if (!QFileInfo::exists(path)) {
+                errors << path + QStringLiteral(": no such file");
+                continue;
+            }
+            void* handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+            if (!handle) {
+                errors << QString::fromLocal8Bit(::dlerror());
+                continue;
+            }
+            if (void* entry = ::dlsym(handle, kEntryPoint)) {
+                m.make = reinterpret_cast<PagewickNewWebView>(entry);
+                return m;
+            }
+            errors << path + QStringLiteral(": no entry point");
+        }
+        m.error = errors.join(QLatin1Char('\n'));
+        qWarning("pagewick: the web view module did not load:\n%s", qPrintable(m.error));
+        return m;
+    }();
+    return module;
+}
+
+// The stand-in for a view when the module is missing: it says so, loads
+// nothing, and answers no script.
+class MissingWebView final : public QLabel, public WebView {
+public:
+    MissingWebView(QWidget* parent, const QString& error, Events events)
+        : QLabel(parent)
+        , m_events(std::move(events))
+    {
+        setWordWrap(true);
+        setAlignment(Qt::AlignCenter);
+        setText(QStringLiteral("Webページを表示する部品を読み込めませんでした。Pagewickを入れ直してください。\n")
+            + error);
+    }
+
+    QWidget* widget() override { return this; }
+    void load(const QString& address, History) override
+    {
+        m_url = AddressToUrl(address);
+        finishLater();
+    }
+    void showUntrusted(const QByteArray&, const QString&) override { finishLater(); }
+    void reload() override { finishLater(); }
+    void stop() override { }
+    QUrl url() const override { return m_url; }
+    void runScript(const QString&, std::function<void(const QVariant&)> done) override
+    {
+        QTimer::singleShot(0, this, [done = std::move(done)] { done(QVariant()); });
+    }
+
+private:
+    void finishLater()
+    {
+        QTimer::singleShot(0, this, [this] {
+            if (m_events.loadFinished)
+                m_events.loadFinished(false);
+        });
+    }
+
+    Events m_events;
+    QUrl m_url;
+};
+
+} // namespace
+
+WebView* NewWebView(QWidget* parent, const WebView::Options& options, WebView::Events events)
+{
+    const Module& module = LoadModule();
+    if (!module.make)
+        return new MissingWebView(parent, module.error, std::move(events));
+    return module.make(parent, &options, &events);
+}
+
+} // namespace pw::gui
