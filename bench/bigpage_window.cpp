@@ -1,9 +1,10 @@
 // The real window opening a big page, driven by bench/bigpage_window.py.
 //
-//   bench_bigpage_window SETTINGS FOLDER PAGE
+//   bench_bigpage_window SETTINGS FOLDER PAGE [banner]
 //
 // Writes into SETTINGS a main settings file with one local-folder setup that
-// shows FOLDER, builds the main window as the program does, shows it,
+// shows FOLDER (and with "banner" a catalogue of one image banner, which the
+// preview pane shows from the start, web engine and all), builds the main window as the program does, shows it,
 // connects the setup and selects the entry PAGE of the file list, then talks
 // with the driver over its standard streams, one line each way:
 //   ready pid=P             the window is up, the page not yet open
@@ -18,6 +19,7 @@
 //                           the end of the editor's next paint
 //   < quit                  closes the window without questions and ends.
 // Every failure is one line "error TEXT" and exit status 1.
+#include "catalogue/bannerstore.h"
 #include "gui/common/qttexts.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
@@ -136,6 +138,20 @@ void WriteSettings(const std::string& settings, const std::string& folder)
         Fail(saved.error);
 }
 
+void WriteBanner(const std::string& settings)
+{
+    BannerList banners;
+    auto banner = std::make_unique<TAdBanner>();
+    banner->Number = 1;
+    banner->SpaceName = "banner1000";
+    banner->BannerHTML = "<a href=\"http://px.a8.net/svt/ejp?a8mat=100000\"><img width=\"468\" height=\"60\" "
+                         "src=\"http://img.example.net/0.gif\"></a>";
+    banners.Rows.push_back(std::move(banner));
+    TIniList ads;
+    if (const Status saved = SaveBanners(banners, ads, settings); !saved)
+        Fail(saved.error);
+}
+
 class Bench : public QObject {
 public:
     Bench(TMainForm& form, QString page)
@@ -249,15 +265,18 @@ private:
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: bench_bigpage_window SETTINGS FOLDER PAGE\n");
+    if (argc != 4 && !(argc == 5 && std::string(argv[4]) == "banner")) {
+        std::fprintf(stderr, "usage: bench_bigpage_window SETTINGS FOLDER PAGE [banner]\n");
         return 2;
     }
     const std::string settings = argv[1];
     WriteSettings(settings, argv[2]);
+    if (argc == 5)
+        WriteBanner(settings);
 
     // As the program starts.
-    QApplication app(argc, argv);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Pagewick"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pagewick(V1.1)"));
     pw::gui::InstallJapaneseQtTexts(app);

@@ -12,7 +12,9 @@ process per run, the median of --runs runs:
            idle     the call until the process used no CPU for 200 ms
          PSS of the main process (before the open too) and of its web-engine processes,
          with the page open;
-         then the longest frames of 20 Page Downs, Ctrl+End and 50 typed characters.
+         then the longest frames of 20 Page Downs, Ctrl+End and 50 typed characters;
+         with --banner, once more per run with one banner in the catalogue, which the
+         preview pane shows (and so starts the web engine): its PSS, main and whole.
   geany  warm: an empty geany, once idle, is handed the page through its socket
          (geany --socket-file=S PAGE, as a second launch does);
            shown    until its window names the page
@@ -20,7 +22,7 @@ process per run, the median of --runs runs:
          cold: geany started on the page (mapped, idle), as geany_bigpage.py does.
          PSS with the page open.
 
-    bench/bigpage_window.py BUILD [--runs N] [--no-geany] [--no-keys]
+    bench/bigpage_window.py BUILD [--runs N] [--no-geany] [--no-keys] [--banner]
 """
 import argparse
 import os
@@ -78,8 +80,8 @@ def pss_or_zero(pid):
 class Ours:
     """One bigpage_window process, spoken to line by line."""
 
-    def __init__(self, program, env, settings, folder, page):
-        self.proc = subprocess.Popen([program, settings, folder, page], env=env, stdin=subprocess.PIPE,
+    def __init__(self, program, env, settings, folder, page, banner=False):
+        self.proc = subprocess.Popen([program, settings, folder, page] + (["banner"] if banner else []), env=env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
 
     def read(self, word):
@@ -101,9 +103,9 @@ class Ours:
             self.proc.wait(10)
 
 
-def our_run(program, env, work, page, run, keys):
+def our_run(program, env, work, page, run, keys, banner=False):
     settings = os.path.join(work, f"settings{run}")
-    ours = Ours(program, env, settings, os.path.dirname(page), os.path.basename(page))
+    ours = Ours(program, env, settings, os.path.dirname(page), os.path.basename(page), banner)
     try:
         pid = int(ours.read("ready")["pid"])
         wait_idle(pid, time.monotonic(), quiet=0.5)
@@ -174,6 +176,7 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--no-geany", action="store_true", help="measure the window only")
     ap.add_argument("--no-keys", action="store_true", help="leave out the key frames")
+    ap.add_argument("--banner", action="store_true", help="also measure with a banner in the preview")
     args = ap.parse_args()
     program = os.path.join(args.build, "bin", "bigpage_window")
     if not os.access(program, os.X_OK):
@@ -194,7 +197,7 @@ def main():
     env["QTWEBENGINE_CHROMIUM_FLAGS"] = (env.get("QTWEBENGINE_CHROMIUM_FLAGS", "") + " --disable-gpu").strip()
     if os.geteuid() == 0:
         env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
-    ours, warm, cold = [], [], []
+    ours, warm, cold, bannered = [], [], [], []
     try:
         time.sleep(0.5)
         if shutil.which("twm"):
@@ -207,6 +210,8 @@ def main():
             time.sleep(0.3)
         for run in range(args.runs):
             ours.append(our_run(program, env, work, page, run, not args.no_keys))
+            if args.banner:
+                bannered.append(our_run(program, env, work, page, run, False, banner=True))
             if not args.no_geany:
                 warm.append(geany_warm_run(display, page, work, run))
                 cold.append(geany_cold_run(display, page, os.path.join(work, f"geany-cold{run}")))
@@ -249,6 +254,14 @@ def main():
         print(f"{'idle':32} {o_idle * 1000:8.0f}ms")
         print(f"{'PSS main process':32} {o_main / 1024:8.1f}MB")
         print(f"{'PSS whole program':32} {o_whole / 1024:8.1f}MB")
+    if bannered:
+        b_main = median(bannered, "pss")
+        b_whole = statistics.median(r["pss"] + r["pss_children"] for r in bannered)
+        g_pss = median(warm, "pss") if warm else 0
+        print(f"{'with a banner: PSS main process':32} {b_main / 1024:8.1f}MB {g_pss / 1024:8.1f}MB "
+              f"{ratio(b_main, g_pss):>8}")
+        print(f"{'with a banner: PSS whole':32} {b_whole / 1024:8.1f}MB {g_pss / 1024:8.1f}MB "
+              f"{ratio(b_whole, g_pss):>8}")
     if not args.no_keys:
         print(f"{'longest frame: Page Down':32} {max(r['pagedown'] for r in ours):8.0f}ms")
         print(f"{'longest frame: Ctrl+End':32} {max(r['end'] for r in ours):8.0f}ms")

@@ -1,6 +1,7 @@
 // The window program: creates the main window and its dialogs, runs the
 // start-up sequence, shows the window and runs until it closes.
 
+#include "gui/common/browserwindow.h"
 #include "gui/common/qttexts.h"
 #include "gui/common/terminationwatch.h"
 #include "gui/mainwindow.h"
@@ -96,5 +97,10 @@ int main(int argc, char** argv)
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, endNow);
     const int code = QApplication::exec();
     form.shutDown();
+    // Browser windows still open (closed, but not yet deleted, as the loop
+    // ended) go before the application, which takes the web engine with it.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<pw::gui::BrowserWindow*>(window))
+            delete window;
     return code;
 }

@@ -104,13 +104,39 @@ private slots:
         // The page's own listener heard nothing of those calls.
         QVariant heard;
         bool done = false;
-        qobject_cast<QWebEngineView*>(window.view())->page()->runJavaScript(
-            QStringLiteral("typeof window.heard === 'undefined' ? 0 : window.heard"), [&](const QVariant& v) {
-                heard = v;
-                done = true;
-            });
+        qobject_cast<QWebEngineView*>(window.view())
+            ->page()
+            ->runJavaScript(
+                QStringLiteral("typeof window.heard === 'undefined' ? 0 : window.heard"), [&](const QVariant& v) {
+                    heard = v;
+                    done = true;
+                });
         QTRY_VERIFY(done);
         QCOMPARE(heard.toInt(), 0);
+    }
+
+    // The program's own local pages share one renderer process; an untrusted
+    // banner never shares one with them.
+    void localPagesShareOneRenderer()
+    {
+        auto pid = [](QWidget* view) { return qobject_cast<QWebEngineView*>(view)->page()->renderProcessPid(); };
+        BrowserWindow help;
+        BrowserWindow login;
+        for (BrowserWindow* window : { &help, &login }) {
+            window->makeVisible();
+            window->navigate(QStringLiteral(PAGEWICK_TEST_DATA "/browser/menu.html"), History::Skip);
+            QVERIFY(window->waitUntilReady(20000));
+        }
+        QVERIFY(pid(help.view()) > 0);
+        QCOMPARE(pid(login.view()), pid(help.view()));
+
+        WebPane pane;
+        pane.show();
+        QSignalSpy loaded(&pane, &WebPane::loadFinished);
+        pane.showUntrusted("<html><body>ad</body></html>");
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
+        QVERIFY(pid(pane.view()) > 0);
+        QVERIFY(pid(pane.view()) != pid(help.view()));
     }
 
     void historyAndClosedWindow()

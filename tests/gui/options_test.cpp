@@ -401,8 +401,7 @@ private slots:
                 help = qobject_cast<BrowserWindow*>(w);
         QVERIFY(help);
         QVERIFY(help->isMaximized());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            help->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(help->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
         QVERIFY(QFileInfo::exists(help->url().toLocalFile()));
         help->close();
 
@@ -474,8 +473,7 @@ private slots:
             if (w->objectName() == QLatin1String("HelpWindow") && w->isVisible())
                 help = qobject_cast<BrowserWindow*>(w);
         QVERIFY(help);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            help->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(help->url().toString().endsWith(QLatin1String("/help/index.html")), 10000);
         help->close();
 
         RunOptionsDialog(*form, [](TFmOption* d) {

@@ -55,6 +55,19 @@ void MakeShareContext()
     qAddPostRoutine(DeleteShareContext);
 }
 
+// Chromium starts a renderer process for each window or pane; the program's
+// own local pages (help, the ad panel's page, the login pages) are one site to
+// it, and so share one. Pages of other profiles (the untrusted banner views)
+// never share a process with them.
+void SetEngineFlags()
+{
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.contains("--process-per-site"))
+        return;
+    flags += flags.isEmpty() ? "--process-per-site" : " --process-per-site";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
 struct Module {
     PagewickNewWebView make = nullptr;
     QString error;
@@ -64,6 +77,8 @@ const Module& LoadModule()
 {
     static const Module module = [] {
         Module m;
+        // Read when the engine starts, with the first page.
+        SetEngineFlags();
         // Linked in already (the tests link it).
         if (void* linked = ::dlsym(RTLD_DEFAULT, kEntryPoint)) {
             m.make = reinterpret_cast<PagewickNewWebView>(linked);

@@ -73,6 +73,6 @@ WebView* NewWebView(QWidget* parent, const WebView::Options& options, WebView::E
 
 // The module's one entry point.
 extern "C" {
-using PagewickNewWebView = pw::gui::WebView* (*)(
-    QWidget* parent, const pw::gui::WebView::Options* options, pw::gui::WebView::Events* events);
+using PagewickNewWebView = pw::gui::WebView* (*)(QWidget* parent, const pw::gui::WebView::Options* options,
+    pw::gui::WebView::Events* events);
 }

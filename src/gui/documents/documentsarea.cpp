@@ -21,8 +21,8 @@
 #include <QPointer>
 #include <QTabBar>
 #include <QTabWidget>
-#include <malloc.h>
 #include <QTreeView>
+#include <malloc.h>
 
 namespace pw::gui {
 
