@@ -11,9 +11,9 @@
 #include <dlfcn.h>
 
 // Qt's own: the context every OpenGL context of the program shares with. The
-// web engine declares them the same way; it needs the context before it
-// starts, and would otherwise have it made when the application starts, which
-// loads the whole OpenGL stack for a program that may never show a page.
+// web engine declares them the same way, and reads the context when it
+// starts; linked into the program, it would make one as the application
+// starts, loading the OpenGL stack for a window that may never show a page.
 QT_BEGIN_NAMESPACE
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
@@ -43,14 +43,17 @@ void DeleteShareContext()
     g_shareContext = nullptr;
 }
 
-void MakeShareContext()
+// The engine draws its pages in software (see gui/web/webmodule.cpp), so the
+// process needs no OpenGL: the window system's (and, on machines without a
+// GPU, the shader compiler behind it, some 30 MB) is never loaded. The engine
+// still asks for the shared context, which stays an empty one.
+void GoWithoutOpenGL()
 {
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     if (qt_gl_global_share_context())
         return;
-    // A context that fails to start still stands for none: the engine then
-    // draws its pages without OpenGL.
     g_shareContext = new QOpenGLContext;
-    g_shareContext->create();
     qt_gl_set_global_share_context(g_shareContext);
     qAddPostRoutine(DeleteShareContext);
 }
@@ -84,7 +87,7 @@ const Module& LoadModule()
             m.make = reinterpret_cast<PagewickNewWebView>(linked);
             return m;
         }
-        MakeShareContext();
+        GoWithoutOpenGL();
         QStringList errors;
         for (const QString& path : ModulePaths()) {
             if (!QFileInfo::exists(path)) {

@@ -7,6 +7,8 @@
 
 #include <QChildEvent>
 #include <QContextMenuEvent>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -107,5 +109,16 @@ private:
 extern "C" __attribute__((visibility("default"))) pw::gui::WebView* pagewick_new_web_view(
     QWidget* parent, const pw::gui::WebView::Options* options, pw::gui::WebView::Events* events)
 {
+    // Before the first view, which starts the scene graph that draws it: the
+    // engine renders pages in software and hands them over as images, so
+    // that the window keeps its plain drawing instead of putting every frame
+    // of the whole window through an OpenGL compositor (a software one, on
+    // machines without a GPU). The program's pages are banners, its own
+    // local pages and the networks' forms: none needs the GPU.
+    static const bool softwareScene = [] {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        return true;
+    }();
+    (void)softwareScene;
     return new pw::gui::EngineView(parent, *options, std::move(*events));
 }
