@@ -2,7 +2,7 @@
 # Installs a build into a temporary prefix and checks the installed tree: the
 # programs run and tell their version, the desktop entry and the AppStream
 # metainfo validate, the icon is in the hicolor theme, the manual pages render,
-# the data files are there.
+# the data files and the web-engine module are there.
 #   check-install.sh BUILD VERSION WITH_GUI(ON|OFF)
 set -euo pipefail
 build=$1
@@ -73,6 +73,9 @@ if [ "$gui" = ON ]; then
 
     need_file share/pagewick/ad.html
     need_file share/pagewick/help/index.html
+    # The web-engine module, in the library folder's pagewick folder.
+    [ -n "$(find "$prefix/lib"* -path '*/pagewick/libpagewick_web.so' 2>/dev/null)" ] \
+        || fault "libpagewick_web.so is not installed"
 fi
 need_file share/doc/pagewick/LICENSE
 
