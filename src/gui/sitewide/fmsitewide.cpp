@@ -700,15 +700,22 @@ void FmSiteWide::restoreRun()
     if (busy() || !m_setup || !m_runs->currentItem())
         return;
     const QString run = m_runs->currentItem()->data(0, Qt::UserRole).toString();
+    startRestore(Operation::RestorePlan, run, true,
+        [this, run](const SiteRestoreResult& planned) { askRestore(run, planned); });
+}
+
+void FmSiteWide::startRestore(
+    Operation operation, const QString& run, bool dryRun, std::function<void(const SiteRestoreResult&)> done)
+{
     const std::string runFolder = JoinPath(backupFolder(), run.toStdString());
     const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
     auto result = std::make_shared<SiteRestoreResult>();
     start(
-        Operation::RestorePlan,
-        [access, runFolder, result](const SiteProgressCallback&, const std::atomic<bool>& cancel) {
-            *result = RestoreRun(access, runFolder, true, &cancel);
+        operation,
+        [access, runFolder, dryRun, result](const SiteProgressCallback&, const std::atomic<bool>& cancel) {
+            *result = RestoreRun(access, runFolder, dryRun, &cancel);
         },
-        [this, run, result] { askRestore(run, *result); });
+        [result, done = std::move(done)] { done(*result); });
 }
 
 void FmSiteWide::askRestore(const QString& run, const SiteRestoreResult& planned)
@@ -744,19 +751,11 @@ void FmSiteWide::askRestore(const QString& run, const SiteRestoreResult& planned
             JoinBlocks({ pages.join(QLatin1Char('\n')), problems }))
         != QMessageBox::Yes)
         return;
-    const std::string runFolder = JoinPath(backupFolder(), run.toStdString());
-    const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
-    auto result = std::make_shared<SiteRestoreResult>();
-    start(
-        Operation::Restore,
-        [access, runFolder, result](const SiteProgressCallback&, const std::atomic<bool>& cancel) {
-            *result = RestoreRun(access, runFolder, false, &cancel);
-        },
-        [this, result] {
-            reportRestore(*result);
-            refreshRuns();
-            scan();
-        });
+    startRestore(Operation::Restore, run, false, [this](const SiteRestoreResult& restored) {
+        reportRestore(restored);
+        refreshRuns();
+        scan();
+    });
 }
 
 void FmSiteWide::reportRestore(const SiteRestoreResult& result)

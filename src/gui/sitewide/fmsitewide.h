@@ -99,6 +99,9 @@ private:
     void reportRun(const SiteUpdateResult& result, const QString& run);
 
     void refreshRuns();
+    // Restores `run` on the worker (only a plan with dryRun), then `done`.
+    void startRestore(
+        Operation operation, const QString& run, bool dryRun, std::function<void(const SiteRestoreResult&)> done);
     void askRestore(const QString& run, const SiteRestoreResult& planned);
     void reportRestore(const SiteRestoreResult& result);
 
