@@ -19,12 +19,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <istream>
 #include <memory>
 #include <ostream>
-#include <thread>
 #include <vector>
 
 namespace pw::cli {
@@ -627,9 +625,10 @@ int SiteWhole(Context& c)
             return kExitFailure;
         }
     } else if (!update.DryRun) {
-        // A run's name is its second: a second run within the same second waits for the next.
-        for (run = NewRunName(); FileExists(JoinPath(backups, run)); run = NewRunName())
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (Status made = NewRunFolder(backups, run); !made) {
+            c.Error(made.error);
+            return kExitFile;
+        }
     }
     if (!run.empty()) {
         update.RunFolder = JoinPath(backups, run);

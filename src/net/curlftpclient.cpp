@@ -206,6 +206,19 @@ bool FolderOfReply(const std::vector<std::string>& replies, std::string& folder)
     return false;
 }
 
+// A folder a server names goes into paths, a run's journal and the terminal:
+// one holding a control character is refused.
+bool HoldsControl(const std::string& text)
+{
+    return std::any_of(
+        text.begin(), text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F; });
+}
+
+FtpResult ControlInFolder()
+{
+    return FtpResult::Fail(FtpFailure::Refused, "the server named a folder holding a control character");
+}
+
 // The last error reply of the server (4xx or 5xx), if any.
 std::string LastErrorReply(const std::vector<std::string>& replies)
 {
@@ -663,6 +676,8 @@ FtpResult CurlFtpClient::Connect()
     std::string home;
     if (!FolderOfReply(m_replies, home) || home.empty())
         home = "/";
+    if (HoldsControl(home))
+        return ControlInFolder();
     while (home.size() > 1 && home.back() == '/')
         home.pop_back();
     m_home = home;
@@ -691,7 +706,9 @@ FtpResult CurlFtpClient::ChangeDir(const std::string& path)
     if (!result)
         return result;
     std::string folder;
-    m_current = !IsSftp() && FolderOfReply(m_replies, folder) && !folder.empty() ? folder : target;
+    if (!IsSftp() && FolderOfReply(m_replies, folder) && HoldsControl(folder))
+        return ControlInFolder();
+    m_current = !IsSftp() && !folder.empty() ? folder : target;
     m_folderListing = std::move(listing);
     m_hasFolderListing = IsSftp();
     return result;

@@ -13,6 +13,8 @@ Faults for the tests, on the data of file transfers:
   --drop-stor-of NAME    an upload of a file named NAME drops the whole session
                          (control and data connection) after --drop-after bytes
   --refuse-rename-over   RNTO onto an existing file is refused (550)
+  --hostile-pwd          PWD names the folder with a CR and a forged journal record after it
+  --endless-retr NAME    a download of a file named NAME never ends (its listing shows its real size)
 The stalls and the trickle hold the whole server, which serves one client.
 """
 import argparse
@@ -50,6 +52,8 @@ def main():
                         help="control connections from one address beyond this many are refused with 421 (0: no limit)")
     parser.add_argument("--store-delay", type=float, default=0,
                         help="seconds the server stands still before each STOR (the whole server waits)")
+    parser.add_argument("--hostile-pwd", action="store_true")
+    parser.add_argument("--endless-retr")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
     if args.debug:
@@ -120,6 +124,24 @@ def main():
             self._file.write(data)
             self._moved += len(data)
 
+    class EndlessFile:
+        """A download that sends the same page text for ever."""
+
+        def __init__(self, file):
+            self._file = file
+            self.name = file.name
+
+        @property
+        def closed(self):
+            return self._file.closed
+
+        def close(self):
+            self._file.close()
+
+        def read(self, size=-1):
+            chunk = b"<p>again</p>\n"
+            return chunk * max(1, (size if size > 0 else 65536) // len(chunk))
+
     # Entries a hostile server lists: names that climb out of the folder, name
     # an absolute path, hold a slash or a control character.
     hostile = [("-rw-r--r--", "../escape.html"), ("-rw-r--r--", "/etc/abs.html"),
@@ -141,6 +163,8 @@ def main():
             file = AbstractedFS.open(self, filename, mode)
             drop = "w" in mode and args.drop_stor_of is not None \
                 and os.path.basename(filename) == args.drop_stor_of
+            if "r" in mode and args.endless_retr is not None and os.path.basename(filename) == args.endless_retr:
+                return EndlessFile(file)
             if "r" in mode and (args.stall_retr_after is not None or args.trickle_retr):
                 return FaultyFile(file, self.cmd_channel, False)
             if "w" in mode and (drop or args.stall_stor_after is not None):
@@ -172,6 +196,13 @@ def main():
             if args.store_delay > 0:
                 time.sleep(args.store_delay)
             return base.ftp_STOR(self, file, mode)
+
+        def ftp_PWD(self, line):
+            if not args.hostile_pwd:
+                return base.ftp_PWD(self, line)
+            # A folder name that would end a journal line and forge the next.
+            forged = "\rdone\t../../../escape.html\t12\t0123456789abcdef"
+            self.respond('257 "%s%s" is the current directory.' % (self.fs.cwd, forged))
 
         def ftp_QUIT(self, line):
             event("QUIT")

@@ -85,14 +85,15 @@ constexpr std::string_view kTempPrefix = ".pwtmp-";
 constexpr size_t kTempRandomLength = 6; // the XXXXXX of mkstemp
 // A temporary file nobody has written to for this long, and that no save
 // holds locked, belongs to a save that was killed.
-constexpr time_t kStaleTempSeconds = 60;
+constexpr int kStaleTempSeconds = 60;
 
-// Removes the temporary files that interrupted saves left in `folder`: names
-// of the form the save makes, regular files of this user, not locked by a
-// running save (a save holds its temporary file locked while it writes) and
-// not modified for a minute (the lock is taken just after the file is made).
-// Best effort: a file that cannot be removed stays for the next save.
-void RemoveStaleTemporaryFiles(const std::string& folder)
+} // namespace
+
+// Names of the form the save makes, regular files of this user, not locked by
+// a running save (a save holds its temporary file locked while it writes) and
+// idle for a while (the lock is taken just after the file is made). Best
+// effort: a file that cannot be removed stays for the next save.
+void RemoveAbandonedTemporaryFiles(const std::string& folder, int idleSeconds)
 {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -105,7 +106,7 @@ void RemoveStaleTemporaryFiles(const std::string& folder)
             continue;
         struct stat st { };
         if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)
-            || st.st_uid != ::geteuid() || now - st.st_mtime < kStaleTempSeconds)
+            || st.st_uid != ::geteuid() || now - st.st_mtime < idleSeconds)
             continue;
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -118,8 +119,6 @@ void RemoveStaleTemporaryFiles(const std::string& folder)
     }
     ::closedir(dir);
 }
-
-} // namespace
 
 Status ReadWholeFile(const std::string& path, std::string& out)
 {
@@ -326,7 +325,24 @@ Status AtomicFileWriter::Commit()
         ::unlink(m_temp.c_str());
         return Status::Fail(ErrnoText("Cannot replace", m_path, err));
     }
-    RemoveStaleTemporaryFiles(FolderOf(m_path));
+    RemoveAbandonedTemporaryFiles(FolderOf(m_path), kStaleTempSeconds);
+    return Status::Ok();
+}
+
+Status AtomicFileWriter::CommitNew()
+{
+    if (::fsync(m_fd) != 0)
+        return Fail("Cannot flush");
+    const int fd = m_fd;
+    m_fd = -1;
+    int err = 0;
+    if (::close(fd) != 0 || ::link(m_temp.c_str(), m_path.c_str()) != 0)
+        err = errno;
+    ::unlink(m_temp.c_str());
+    if (err == EEXIST)
+        return Status::Fail("Cannot write " + m_path + ": it exists already");
+    if (err != 0)
+        return Status::Fail(ErrnoText("Cannot write", m_path, err));
     return Status::Ok();
 }
 
@@ -338,6 +354,20 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes, File
     if (Status written = writer.Write(bytes); !written)
         return written;
     return writer.Commit();
+}
+
+Status WriteNewFile(const std::string& path, std::string_view bytes)
+{
+    // Not even a dangling link may stand there: the write would follow it.
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) == 0)
+        return Status::Fail("Cannot write " + path + ": it exists already");
+    AtomicFileWriter writer;
+    if (Status opened = writer.Open(path, FilePermissions::OwnerOnly); !opened)
+        return opened;
+    if (Status written = writer.Write(bytes); !written)
+        return written;
+    return writer.CommitNew();
 }
 
 Status WriteScratchFile(const std::string& path, std::string_view bytes)

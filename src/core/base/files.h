@@ -38,6 +38,17 @@ Status MapWholeFile(const std::string& path, FileBytes& out);
 Status WriteFileAtomically(
     const std::string& path, std::string_view bytes, FilePermissions permissions = FilePermissions::KeepOrDefault);
 
+// Writes a file that must not exist yet, complete or not at all, readable by
+// the owner only: an existing file (or link) at `path` is never replaced, and
+// the call fails instead.
+Status WriteNewFile(const std::string& path, std::string_view bytes);
+
+// Removes the temporary files that killed saves left in `folder`: those of
+// the form WriteFileAtomically makes, of this user, that no running save holds
+// and that nobody wrote to for `idleSeconds`. A save removes those idle for a
+// minute by itself; a run that knows its own saves were killed asks sooner.
+void RemoveAbandonedTemporaryFiles(const std::string& folder, int idleSeconds);
+
 // Writes a file that no other user may redirect: whatever stands at `path`
 // (an old file, a link) is removed, then the file is created anew, exclusively
 // and without following a link, readable by the owner only (0600). Meant for
@@ -78,6 +89,10 @@ public:
     Status Open(const std::string& path, FilePermissions permissions = FilePermissions::KeepOrDefault);
     Status Write(std::string_view bytes);
     Status Commit();
+    // Commit for a file that must not exist yet: the temporary file is linked
+    // under the path, which fails (leaving what stands there) when anything
+    // does.
+    Status CommitNew();
     // Drops the temporary file.
     void Discard();
 

@@ -5,6 +5,7 @@
 #include "pageads/adcommands.h"
 #include "pageads/pageeditor.h"
 #include "pageads/scanner.h"
+#include "settings/settingsfolder.h"
 #include "sites/documents.h"
 #include "sites/listing.h"
 #include "text/lines.h"
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <deque>
@@ -31,8 +33,6 @@ namespace pw {
 
 namespace {
 
-constexpr const char* kJournalName = ".journal";
-
 FtpResult Refused(std::string error)
 {
     return FtpResult::Fail(FtpFailure::Refused, std::move(error));
@@ -44,6 +44,15 @@ std::string ParentOf(const std::string& path)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Whether `folder` is `root` or a folder below it, as paths.
+bool IsFolderBelow(std::string folder, std::string root)
+{
+    for (std::string* path : { &folder, &root })
+        while (path->size() > 1 && path->back() == '/')
+            path->pop_back();
+    return folder == root || root == "/" || folder.starts_with(root + "/");
 }
 
 std::string NameOf(const std::string& path)
@@ -120,10 +129,7 @@ public:
     FtpResult Read(const std::string& path, std::string& bytes) override
     {
         FtpResult result = m_client->Retrieve(path, m_buffer);
-        bytes.swap(m_buffer.Bytes);
-        m_buffer.Bytes.clear();
-        if (!result)
-            bytes.clear();
+        TakeBuffer(result, bytes);
         return result;
     }
 
@@ -146,12 +152,8 @@ public:
     {
         FileStamp stamp;
         FtpResult result = m_client->RetrieveStamped(path, m_buffer, stamp);
-        bytes.swap(m_buffer.Bytes);
-        m_buffer.Bytes.clear();
-        if (!result) {
-            bytes.clear();
+        if (!TakeBuffer(result, bytes))
             return result;
-        }
         if (stamp.Modified >= 0) {
             entry.Size = stamp.Size;
             entry.Stamp = StampText(stamp);
@@ -173,6 +175,21 @@ public:
     }
 
 private:
+    // Hands a read's bytes over. After a failed read neither string keeps its
+    // memory: a page cut off at the size limit must not stay held while the
+    // read is tried again.
+    bool TakeBuffer(const FtpResult& result, std::string& bytes)
+    {
+        if (!result) {
+            std::string().swap(bytes);
+            std::string().swap(m_buffer.Bytes);
+            return false;
+        }
+        bytes.swap(m_buffer.Bytes);
+        m_buffer.Bytes.clear();
+        return true;
+    }
+
     static constexpr std::string_view kStampPrefix = "time ";
     static std::string StampText(const FileStamp& stamp)
     {
@@ -255,15 +272,27 @@ public:
         return FtpResult::Ok();
     }
 
+    // Writes only inside the setup's folder as it really is, and never
+    // through a link: a link or a linked folder put in place of what the walk
+    // saw must not carry a store elsewhere.
     FtpResult Write(const std::string& path, const std::string& bytes, int mode) override
     {
         (void)mode; // the file keeps its own mode
+        struct stat info { };
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            return Refused("a link stands where the page was; not written");
+        if (!Inside(ParentOf(path)))
+            return Refused("outside the setup's folder " + m_initial + "; not written");
         if (Status written = WriteFileAtomically(path, bytes); !written)
             return Refused(written.error);
         return FtpResult::Ok();
     }
 
-    void DropLeftovers(const std::string&) override { }
+    // A run that was killed left its temporary copy of the page beside it.
+    void DropLeftovers(const std::string& path) override
+    {
+        RemoveAbandonedTemporaryFiles(ParentOf(path), kIdleTemporarySeconds);
+    }
 
     FtpResult Stat(const std::string& path, SiteEntry& entry) override
     {
@@ -275,7 +304,28 @@ public:
     }
 
 private:
+    // Long enough for a live save to have locked its temporary file.
+    static constexpr int kIdleTemporarySeconds = 2;
+
+    bool Inside(const std::string& folder)
+    {
+        if (m_realInitial.empty()) {
+            char* real = ::realpath(m_initial.c_str(), nullptr);
+            if (!real)
+                return false;
+            m_realInitial = real;
+            std::free(real);
+        }
+        char* real = ::realpath(folder.c_str(), nullptr);
+        if (!real)
+            return false;
+        const std::string inside = real;
+        std::free(real);
+        return inside == m_realInitial || m_realInitial == "/" || inside.starts_with(m_realInitial + "/");
+    }
+
     std::string m_initial;
+    std::string m_realInitial;
     size_t m_maxFileBytes;
 };
 
@@ -425,97 +475,31 @@ std::string HashText(std::string_view bytes)
     return text;
 }
 
-std::vector<std::string> SplitTabs(const std::string& line)
+// Keeps a page's old bytes in the run's folder. A backup is never replaced:
+// one already kept (a run killed before it noted the page) must hold the
+// same bytes.
+Status KeepBackup(const std::string& backup, const std::string& bytes)
 {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos)
-            return fields;
-        start = tab + 1;
-    }
+    if (Status made = MakePrivateFolders(ParentOf(backup)); !made)
+        return made;
+    Status saved = WriteNewFile(backup, bytes);
+    if (saved)
+        return saved;
+    std::string kept;
+    if (ReadWholeFile(backup, kept) && kept == bytes)
+        return Status::Ok();
+    return saved;
 }
 
-// Appends lines to a run's journal. A synced line is on disk before Append
-// returns; a lazy one is handed to the system only. "done" lines are lazy: a
-// "begin" line whose page already holds what it names tells the same.
-class Journal {
-public:
-    ~Journal()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Status Open(const std::string& path)
-    {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd < 0)
-            return Status::Fail(path + ": " + std::strerror(errno));
-        return Status::Ok();
-    }
-    enum Durability { Synced, Lazy };
-    Status Append(const std::string& line, Durability durability = Synced)
-    {
-        std::lock_guard lock(m_mutex);
-        const std::string text = line + "\n";
-        if (::write(m_fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())
-            || (durability == Synced && ::fdatasync(m_fd) != 0))
-            return Status::Fail(std::string("journal: ") + std::strerror(errno));
-        return Status::Ok();
-    }
-
-private:
-    int m_fd = -1;
-    std::mutex m_mutex;
-};
-
-struct JournalEntry {
-    std::string Size;
-    std::string Hash;
-};
-
-struct JournalState {
-    std::string Folder;
-    std::vector<std::string> Endings;
-    PageCharset Charset = PageCharset::Auto;
-    std::vector<std::string> Replace;
-    std::vector<std::string> Delete;
-    std::unordered_map<std::string, JournalEntry> Begun;
-    std::unordered_map<std::string, JournalEntry> Done;
-    std::set<std::string> Restored;
-};
-
-Status ReadJournal(const std::string& runFolder, JournalState& state)
+// A run reads and writes only below the setup's own folder, whatever its
+// journal names.
+Status CheckRunFolder(SiteAccess& access, const std::string& folder)
 {
-    std::string text;
-    if (Status read = ReadWholeFile(JoinPath(runFolder, kJournalName), text); !read)
-        return Status::Fail(runFolder + ": no journal of a run here (" + read.error + ")");
-    bool sawFolder = false;
-    for (const std::string& line : SplitLines(text)) {
-        const std::vector<std::string> f = SplitTabs(line);
-        if (f.size() < 2)
-            continue; // a line cut off by a kill
-        if (f[0] == "folder") {
-            state.Folder = f[1];
-            sawFolder = true;
-        } else if (f[0] == "ending") {
-            state.Endings.push_back(f[1]);
-        } else if (f[0] == "charset") {
-            state.Charset = PageCharsetFromKey(f[1]).value_or(PageCharset::Auto);
-        } else if (f[0] == "replace") {
-            state.Replace.push_back(f[1]);
-        } else if (f[0] == "delete") {
-            state.Delete.push_back(f[1]);
-        } else if ((f[0] == "begin" || f[0] == "done") && f.size() == 4) {
-            (f[0] == "begin" ? state.Begun : state.Done)[f[1]] = { f[2], f[3] };
-        } else if (f[0] == "restored") {
-            state.Restored.insert(f[1]);
-        }
-    }
-    if (!sawFolder)
-        return Status::Fail(runFolder + ": the run's journal names no folder");
+    std::string site;
+    if (FtpResult opened = access.Open({}, site); !opened)
+        return Status::Fail(opened.error);
+    if (!IsFolderBelow(folder, site))
+        return Status::Fail("outside the setup's folder " + site + "; the run is not taken up");
     return Status::Ok();
 }
 
@@ -568,8 +552,14 @@ public:
             m_problems.push_back({ m_options.Folder, opened.error });
             return false;
         }
+        // The folder goes into the run's journal and into every path.
+        if (!UnsafeJournalField(m_root).empty()) {
+            m_problems.push_back(
+                { m_options.Folder, "the server named a folder holding a control character; not walked" });
+            return false;
+        }
         m_connections = 1;
-        m_queue.push_back({ true, m_root, {}, {} });
+        m_folders.push_back({ true, m_root, {}, {} });
         m_seen.insert(m_root);
         const int jobs = std::clamp(m_options.Jobs, 1, 8);
         std::vector<std::thread> threads;
@@ -622,13 +612,17 @@ private:
             Task task;
             {
                 std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [this] { return !m_queue.empty() || m_busy == 0 || Cancelled(); });
-                if (Cancelled() || m_queue.empty()) {
+                m_wake.wait(lock, [this] { return !Idle() || m_busy == 0 || Cancelled(); });
+                if (Cancelled() || Idle()) {
                     m_wake.notify_all();
                     return;
                 }
-                task = std::move(m_queue.front());
-                m_queue.pop_front();
+                // Pages found are read before more folders are listed, so
+                // that a wide tree never has more than a few folders' pages
+                // waiting.
+                std::deque<Task>& queue = m_pages.empty() ? m_folders : m_pages;
+                task = std::move(queue.front());
+                queue.pop_front();
                 ++m_busy;
             }
             if (task.Folder)
@@ -696,9 +690,16 @@ private:
                     m_tooManyFolders = true;
                     continue;
                 }
-                m_queue.push_back({ true, path, relative, std::move(entry) });
+                m_folders.push_back({ true, path, relative, std::move(entry) });
             } else if (EndsWithAny(entry.Name, m_options.Endings)) {
-                m_queue.push_back({ false, path, relative, std::move(entry) });
+                if (m_state.PagesFound >= m_options.MaxPages) {
+                    if (!m_tooManyPages)
+                        m_problems.push_back({ path,
+                            "more than " + std::to_string(m_options.MaxPages) + " pages; the rest skipped" });
+                    m_tooManyPages = true;
+                    continue;
+                }
+                m_pages.push_back({ false, path, relative, std::move(entry) });
                 ++m_state.PagesFound;
             }
         }
@@ -711,7 +712,9 @@ private:
         const auto read = [&] {
             return m_forChange ? access.ReadForChange(task.Path, bytes, entry) : access.Read(task.Path, bytes);
         };
-        if (FtpResult done = WithReconnect(access, read); !done)
+        if (entry.Size > static_cast<std::int64_t>(kMaxSitePageBytes))
+            Problem(task.Path, "larger than " + std::to_string(kMaxSitePageBytes >> 20) + " MB; not read");
+        else if (FtpResult done = WithReconnect(access, read); !done)
             Problem(task.Path, done.error);
         else
             (*m_handler)(access, task.Path, task.Relative, entry, bytes);
@@ -731,10 +734,14 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::deque<Task> m_queue;
+    bool Idle() const { return m_pages.empty() && m_folders.empty(); }
+
+    std::deque<Task> m_folders;
+    std::deque<Task> m_pages;
     int m_busy = 0;
     std::set<std::string> m_seen;
     bool m_tooManyFolders = false;
+    bool m_tooManyPages = false;
     std::vector<SiteProblem> m_problems;
     SiteProgress m_state;
     std::string m_root;
@@ -774,10 +781,12 @@ SiteAccessFactory SiteAccessFor(const TSetup& setup, FtpClientFactory clients)
 {
     if (setup.Kind != skFtp) {
         return [initial = setup.IniPath] {
-            return std::unique_ptr<SiteAccess>(new LocalSiteAccess(initial, TransferLimits {}.MaxFileBytes));
+            return std::unique_ptr<SiteAccess>(new LocalSiteAccess(initial, kMaxSitePageBytes));
         };
     }
-    return [clients = std::move(clients), settings = ClientSettingsOf(setup), initial = setup.IniPath,
+    FtpClientSettings settings = ClientSettingsOf(setup);
+    settings.Limits.MaxFileBytes = std::min(settings.Limits.MaxFileBytes, kMaxSitePageBytes);
+    return [clients = std::move(clients), settings = std::move(settings), initial = setup.IniPath,
                directly = setup.StoreDirectly] {
         return std::unique_ptr<SiteAccess>(new RemoteSiteAccess(clients, settings, initial, directly));
     };
@@ -950,14 +959,28 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
     const SiteUpdateOptions& update, const SiteProgressCallback& progress, const std::atomic<bool>* cancel)
 {
     SiteUpdateResult result;
-    JournalState state;
+    RunJournalState state;
     std::vector<std::string> replace = update.Replace;
     std::vector<std::string> remove = update.Delete;
-    Journal journal;
+    RunJournal journal;
     const bool writing = !update.DryRun;
+    SetupRunLock lock;
+    if (writing) {
+        if (Status locked = lock.Acquire(ParentOf(update.RunFolder)); !locked) {
+            // The new run's folder, made for this run and still empty, goes.
+            if (!update.Resume)
+                ::rmdir(update.RunFolder.c_str());
+            result.Problems.push_back({ update.RunFolder, locked.error });
+            return result;
+        }
+    }
     if (update.Resume) {
-        if (Status read = ReadJournal(update.RunFolder, state); !read) {
+        if (Status read = ReadRunJournal(update.RunFolder, state); !read) {
             result.Problems.push_back({ update.RunFolder, read.error });
+            return result;
+        }
+        if (Status inside = CheckRunFolder(*access(), state.Folder); !inside) {
+            result.Problems.push_back({ state.Folder, inside.error });
             return result;
         }
         options.Folder = state.Folder;
@@ -986,33 +1009,28 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
         if (journalOpen)
             return journalFailure.ok;
         journalOpen = true;
-        std::error_code ec;
         if (!update.Resume) {
-            std::filesystem::create_directories(update.RunFolder, ec);
-            if (ec) {
-                journalFailure = Status::Fail(update.RunFolder + ": " + ec.message());
+            if (journalFailure = MakePrivateFolders(update.RunFolder); !journalFailure)
                 return false;
-            }
         }
-        journalFailure = journal.Open(JoinPath(update.RunFolder, kJournalName));
+        journalFailure = journal.Open(update.RunFolder, update.Resume ? RunJournal::Existing : RunJournal::New);
         if (journalFailure && !update.Resume) {
-            std::string header = "folder\t" + root + "\n";
+            std::vector<std::vector<std::string>> header { { "folder", root } };
             for (const std::string& ending : options.Endings)
-                header += "ending\t" + ending + "\n";
-            header += "charset\t" + std::string(PageCharsetKey(options.Charset)) + "\n";
+                header.push_back({ "ending", ending });
+            header.push_back({ "charset", std::string(PageCharsetKey(options.Charset)) });
             for (const std::string& name : replace)
-                header += "replace\t" + name + "\n";
+                header.push_back({ "replace", name });
             for (const std::string& name : remove)
-                header += "delete\t" + name + "\n";
-            header.pop_back();
-            journalFailure = journal.Append(header);
+                header.push_back({ "delete", name });
+            journalFailure = journal.AppendRecords(header);
         }
         return journalFailure.ok;
     };
 
     const bool walked = walker.Run([&](SiteAccess& site, const std::string& path, const std::string& relative,
                                        const SiteEntry& entry, std::string& bytes) {
-        if (relative == kJournalName)
+        if (relative == kRunJournalName)
             return;
         if (state.Done.count(relative)) {
             std::lock_guard lock(resultMutex);
@@ -1027,8 +1045,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
             site.DropLeftovers(path);
             if (HashText(bytes) == begun->second.Hash) {
                 if (writing && ensureJournal(walker.Root()))
-                    (void)journal.Append(
-                        "done\t" + relative + "\t" + begun->second.Size + "\t" + begun->second.Hash);
+                    (void)journal.Append({ "done", relative, begun->second.Size, begun->second.Hash });
                 std::lock_guard lock(resultMutex);
                 ++result.AlreadyDone;
                 return;
@@ -1072,16 +1089,14 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
                 return;
             }
             if (!backedUp) {
-                std::error_code ec;
-                std::filesystem::create_directories(std::filesystem::path(backup).parent_path(), ec);
-                if (Status saved = WriteFileAtomically(backup, bytes); !saved) {
+                if (Status saved = KeepBackup(backup, bytes); !saved) {
                     problem(path, "backup: " + saved.error);
                     return;
                 }
             }
-            const std::string mark
-                = relative + "\t" + std::to_string(edit.Bytes.size()) + "\t" + HashText(edit.Bytes);
-            if (Status noted = journal.Append("begin\t" + mark); !noted) {
+            const std::string size = std::to_string(edit.Bytes.size());
+            const std::string hash = HashText(edit.Bytes);
+            if (Status noted = journal.Append({ "begin", relative, size, hash }); !noted) {
                 problem(path, noted.error);
                 return;
             }
@@ -1089,7 +1104,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
                 problem(path, stored.error);
                 return;
             }
-            if (Status noted = journal.Append("done\t" + mark, Journal::Lazy); !noted) {
+            if (Status noted = journal.Append({ "done", relative, size, hash }, RunJournal::Lazy); !noted) {
                 problem(path, noted.error);
                 return;
             }
@@ -1116,20 +1131,31 @@ SiteRestoreResult RestoreRun(
     const SiteAccessFactory& factory, const std::string& runFolder, bool dryRun, const std::atomic<bool>* cancel)
 {
     SiteRestoreResult result;
-    JournalState state;
-    if (Status read = ReadJournal(runFolder, state); !read) {
+    RunJournalState state;
+    if (Status read = ReadRunJournal(runFolder, state); !read) {
         result.Problems.push_back({ runFolder, read.error });
         return result;
     }
+    SetupRunLock lock;
+    if (!dryRun) {
+        if (Status locked = lock.Acquire(ParentOf(runFolder)); !locked) {
+            result.Problems.push_back({ runFolder, locked.error });
+            return result;
+        }
+    }
     std::unique_ptr<SiteAccess> access = factory();
+    if (Status inside = CheckRunFolder(*access, state.Folder); !inside) {
+        result.Problems.push_back({ state.Folder, inside.error });
+        return result;
+    }
     std::string root;
     if (FtpResult opened = access->Open(state.Folder, root); !opened) {
         result.Problems.push_back({ state.Folder, opened.error });
         return result;
     }
-    Journal journal;
+    RunJournal journal;
     if (!dryRun) {
-        if (Status opened = journal.Open(JoinPath(runFolder, kJournalName)); !opened) {
+        if (Status opened = journal.Open(runFolder, RunJournal::Existing); !opened) {
             result.Problems.push_back({ runFolder, opened.error });
             return result;
         }
@@ -1146,6 +1172,9 @@ SiteRestoreResult RestoreRun(
         if (cancel && cancel->load())
             break;
         const std::string path = SitePath(root, relative);
+        const bool done = state.Done.count(relative) != 0;
+        if (!done && !dryRun)
+            access->DropLeftovers(path);
         std::string old;
         if (Status read = ReadWholeFile(JoinPath(runFolder, relative), old); !read) {
             result.Problems.push_back({ path, "backup: " + read.error });
@@ -1156,7 +1185,6 @@ SiteRestoreResult RestoreRun(
             result.Problems.push_back({ path, read.error });
             continue;
         }
-        const bool done = state.Done.count(relative) != 0;
         if (HashText(now) != (done ? state.Done : state.Begun)[relative].Hash) {
             if (done || now != old)
                 result.Problems.push_back(
@@ -1170,49 +1198,12 @@ SiteRestoreResult RestoreRun(
                 result.Problems.push_back({ path, stored.error });
                 continue;
             }
-            if (Status noted = journal.Append("restored\t" + relative); !noted)
+            if (Status noted = journal.Append({ "restored", relative }); !noted)
                 result.Problems.push_back({ path, noted.error });
         }
         result.Restored.push_back(path);
     }
     return result;
-}
-
-std::vector<SiteRun> ListRuns(const std::string& setupBackups)
-{
-    std::vector<SiteRun> runs;
-    std::error_code ec;
-    for (const auto& item : std::filesystem::directory_iterator(setupBackups, ec)) {
-        if (!item.is_directory(ec))
-            continue;
-        JournalState state;
-        if (!ReadJournal(item.path().string(), state))
-            continue;
-        runs.push_back({ item.path().filename().string(), state.Done.size() });
-    }
-    std::sort(runs.begin(), runs.end(), [](const SiteRun& a, const SiteRun& b) { return a.Name > b.Name; });
-    return runs;
-}
-
-std::string SetupBackupFolder(const std::string& settingsFolder, const std::string& setupName)
-{
-    std::string name = setupName;
-    for (char& ch : name)
-        if (ch == '/' || static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F)
-            ch = '_';
-    if (name.empty() || name == "." || name == "..")
-        name = "_" + name;
-    return JoinPath(JoinPath(settingsFolder, "backups"), name);
-}
-
-std::string NewRunName()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local {};
-    ::localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
 }
 
 } // namespace pw

@@ -14,6 +14,7 @@
 #include "catalogue/banner.h"
 #include "pageads/adtree.h"
 #include "sites/ftpclient.h"
+#include "sites/runjournal.h"
 #include "sites/setup.h"
 #include "text/pageencoding.h"
 
@@ -91,7 +92,12 @@ struct SiteWalkOptions {
     size_t MaxFolders = 100000;
     size_t MaxEntries = 200000;
     size_t MaxDepth = 100; // folder levels below the walked one
+    size_t MaxPages = 200000; // pages of one walk
 };
+
+// The largest page a walk reads, well below the limit of a single transfer: a
+// server that sends a page without end costs at most this much a connection.
+inline constexpr size_t kMaxSitePageBytes = size_t { 64 } << 20;
 
 // "LIST" → {".html", ...}: the endings of a comma-separated list; false on an
 // empty one.
@@ -201,17 +207,5 @@ struct SiteRestoreResult {
 };
 SiteRestoreResult RestoreRun(const SiteAccessFactory& access, const std::string& runFolder, bool dryRun,
     const std::atomic<bool>* cancel = nullptr);
-
-// The runs kept for a setup, newest first.
-struct SiteRun {
-    std::string Name; // YYYYMMDD-HHMMSS
-    size_t Pages = 0; // pages it changed
-};
-std::vector<SiteRun> ListRuns(const std::string& setupBackups);
-
-// "backups/NAME" below the settings folder, the name made safe as a folder name.
-std::string SetupBackupFolder(const std::string& settingsFolder, const std::string& setupName);
-// A new run's name for the local time now.
-std::string NewRunName();
 
 } // namespace pw

@@ -21,9 +21,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <chrono>
 #include <set>
-#include <thread>
 
 namespace pw::gui {
 
@@ -639,9 +637,10 @@ void FmSiteWide::runUpdate(SiteUpdateOptions update)
         Operation::Update,
         [access, catalogue, options, update, backups, result, run](
             const SiteProgressCallback& progress, const std::atomic<bool>& cancel) mutable {
-            // A run's name is its second: a second run within the same second waits for the next.
-            for (*run = NewRunName(); FileExists(JoinPath(backups, *run)); *run = NewRunName())
-                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (Status made = NewRunFolder(backups, *run); !made) {
+                result->Problems.push_back({ backups, made.error });
+                return;
+            }
             update.RunFolder = JoinPath(backups, *run);
             *result = UpdateSite(access, *catalogue, options, update, progress, &cancel);
         },

@@ -2,14 +2,22 @@
 
 #include "base/files.h"
 #include "pageads/adblock.h"
+#include "settings/settingsfolder.h"
 #include "sites/sitewalk.h"
 #include "support/tempdir.h"
 #include "text/lines.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utime.h>
 
 namespace pw {
 namespace {
@@ -413,6 +421,309 @@ TEST_F(LocalSite, ACancelledRunResumesWhereItStopped)
     missing.RunFolder = Backups() + "/19990101-000000";
     missing.Resume = true;
     EXPECT_EQ(UpdateSite(Access(), m_catalogue, {}, missing).Problems.size(), 1u);
+}
+
+// A site access that hands every call to another and lets a test look at each
+// store as it is about to happen, or stop it as a kill would.
+class WatchedAccess : public SiteAccess {
+public:
+    using BeforeStore = std::function<bool(const std::string& path)>;
+    WatchedAccess(std::unique_ptr<SiteAccess> inner, BeforeStore before)
+        : m_inner(std::move(inner))
+        , m_before(std::move(before))
+    {
+    }
+    FtpResult Open(const std::string& start, std::string& folder) override { return m_inner->Open(start, folder); }
+    FtpResult List(const std::string& folder, std::vector<SiteEntry>& entries) override
+    {
+        return m_inner->List(folder, entries);
+    }
+    FtpResult Read(const std::string& path, std::string& bytes) override { return m_inner->Read(path, bytes); }
+    FtpResult Write(const std::string& path, const std::string& bytes, int mode) override
+    {
+        if (!m_before(path))
+            return FtpResult::Fail(FtpFailure::Other, "stopped before the store");
+        return m_inner->Write(path, bytes, mode);
+    }
+    void DropLeftovers(const std::string& path) override { m_inner->DropLeftovers(path); }
+    FtpResult Stat(const std::string& path, SiteEntry& entry) override { return m_inner->Stat(path, entry); }
+
+private:
+    std::unique_ptr<SiteAccess> m_inner;
+    BeforeStore m_before;
+};
+
+class SiteRuns : public LocalSite {
+protected:
+    std::string RunFolder() const { return Backups() + "/20260101-000000"; }
+    SiteAccessFactory Watched(WatchedAccess::BeforeStore before) const
+    {
+        return [inner = Access(), before] { return std::make_unique<WatchedAccess>(inner(), before); };
+    }
+    SiteUpdateResult RunUpdate(const SiteAccessFactory& access)
+    {
+        SiteUpdateOptions update;
+        update.RunFolder = RunFolder();
+        return UpdateSite(access, m_catalogue, {}, update);
+    }
+    std::string Journal() const
+    {
+        std::string text;
+        ReadWholeFile(RunFolder() + "/.journal", text);
+        return text;
+    }
+    // Every file of the test's folder with its bytes, the run folder's left out.
+    std::map<std::string, std::string> Files() const
+    {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(m_dir.path())) {
+            const std::string path = entry.path().string();
+            if (entry.is_regular_file() && !path.starts_with(Backups() + "/"))
+                ReadWholeFile(path, files[path]);
+        }
+        return files;
+    }
+};
+
+TEST_F(SiteRuns, TheBackupAndTheBeginRecordAreOnDiskBeforeEachStore)
+{
+    std::vector<std::string> stored;
+    const SiteUpdateResult result = RunUpdate(Watched([&](const std::string& path) {
+        const std::string relative = path.substr(Site().size() + 1);
+        EXPECT_NE(Journal().find("\nbegin\t" + relative + "\t"), std::string::npos) << relative;
+        std::string backup;
+        EXPECT_TRUE(ReadWholeFile(RunFolder() + "/" + relative, backup).ok) << relative;
+        EXPECT_EQ(backup, Read(relative)) << relative;
+        stored.push_back(relative);
+        return true;
+    }));
+    EXPECT_TRUE(result.Problems.empty());
+    EXPECT_EQ(stored.size(), 3u);
+}
+
+TEST_F(SiteRuns, AResumeLeavesAPageEditedByHandAfterAKill)
+{
+    const std::string oldIndex = Read("index.html");
+    // The kill lands between the begin record and the store of index.html.
+    const SiteUpdateResult killed
+        = RunUpdate(Watched([](const std::string& path) { return !path.ends_with("/index.html"); }));
+    ASSERT_EQ(killed.Changed.size(), 2u);
+    ASSERT_NE(Journal().find("begin\tindex.html\t"), std::string::npos);
+    Write("index.html", "edited by hand after the kill\r\n");
+
+    SiteUpdateOptions resume;
+    resume.RunFolder = RunFolder();
+    resume.Resume = true;
+    const SiteUpdateResult resumed = UpdateSite(Access(), m_catalogue, {}, resume);
+    ASSERT_EQ(resumed.Problems.size(), 1u);
+    EXPECT_EQ(resumed.Problems[0].Path, Site() + "/index.html");
+    EXPECT_EQ(resumed.Problems[0].Kind, SiteProblemKind::ChangedOnServer);
+    EXPECT_EQ(Read("index.html"), "edited by hand after the kill\r\n");
+    // The backup still holds the page as the run first read it.
+    std::string backup;
+    ASSERT_TRUE(ReadWholeFile(RunFolder() + "/index.html", backup).ok);
+    EXPECT_EQ(backup, oldIndex);
+}
+
+TEST_F(SiteRuns, ASecondRestoreRestoresAndReportsNothing)
+{
+    const std::string oldIndex = Read("index.html");
+    ASSERT_EQ(RunUpdate(Access()).Changed.size(), 3u);
+    const SiteRestoreResult first = RestoreRun(Access(), RunFolder(), false);
+    EXPECT_EQ(first.Restored.size(), 3u);
+    EXPECT_TRUE(first.Problems.empty());
+    Write("index.html", oldIndex); // the same bytes, written again by someone
+    const SiteRestoreResult second = RestoreRun(Access(), RunFolder(), false);
+    EXPECT_TRUE(second.Restored.empty());
+    EXPECT_TRUE(second.Problems.empty()) << second.Problems[0].Path << ": " << second.Problems[0].Error;
+}
+
+// Journals a kill cannot make: each is refused whole, and nothing is read
+// from outside the run's folder or written outside the site.
+TEST_F(SiteRuns, ATamperedJournalIsRefusedWhole)
+{
+    const std::string outside = m_dir.path() + "/secret.html";
+    const std::string secret = "not for the server\n";
+    ASSERT_TRUE(WriteFileAtomically(outside, secret).ok);
+    ASSERT_EQ(RunUpdate(Access()).Changed.size(), 3u);
+    const std::string journal = Journal();
+    const std::string hash = [&] {
+        // The hash of the run's own record of index.html, valid in form.
+        const size_t begin = journal.find("done\tindex.html\t");
+        return journal.substr(journal.find('\t', begin + 16) + 1, 16);
+    }();
+    const std::string folderLine = "folder\t" + Site() + "\n";
+    const struct {
+        const char* what;
+        std::string journal;
+    } cases[] = {
+        { "a path that climbs out", journal + "done\t../../secret.html\t19\t" + hash + "\n" },
+        { "an absolute path", journal + "done\t" + outside + "\t19\t" + hash + "\n" },
+        { "a dot part", journal + "done\tsub/./one.htm\t19\t" + hash + "\n" },
+        { "an empty part", journal + "done\tsub//one.htm\t19\t" + hash + "\n" },
+        { "an empty path", journal + "done\t\t19\t" + hash + "\n" },
+        { "a CR inside a record", journal + "restored\tx\rdone\t../../secret.html\t19\t" + hash + "\n" },
+        { "a second folder", journal + "folder\t" + m_dir.path() + "\n" },
+        { "a malformed hash", journal + "done\tindex.html\t19\tzz\n" },
+        { "a folder outside the setup's", "folder\t" + m_dir.path() + journal.substr(folderLine.size() - 1) },
+    };
+    const auto before = Files();
+    for (const auto& tampered : cases) {
+        SCOPED_TRACE(tampered.what);
+        ASSERT_TRUE(WriteFileAtomically(RunFolder() + "/.journal", tampered.journal).ok);
+        const SiteRestoreResult restored = RestoreRun(Access(), RunFolder(), false);
+        EXPECT_TRUE(restored.Restored.empty());
+        ASSERT_EQ(restored.Problems.size(), 1u);
+        SiteUpdateOptions resume;
+        resume.RunFolder = RunFolder();
+        resume.Resume = true;
+        EXPECT_FALSE(UpdateSite(Access(), m_catalogue, {}, resume).Problems.empty());
+        EXPECT_EQ(Files(), before);
+    }
+    // The run's own journal, with a last record cut off by a kill, still restores.
+    ASSERT_TRUE(WriteFileAtomically(RunFolder() + "/.journal", journal + "done\tindex.h").ok);
+    EXPECT_EQ(RestoreRun(Access(), RunFolder(), false).Restored.size(), 3u);
+}
+
+TEST_F(SiteRuns, NoJournalRecordCanHoldALineBreak)
+{
+    RunJournal journal;
+    ASSERT_TRUE(MakePrivateFolders(RunFolder()).ok);
+    ASSERT_TRUE(journal.Open(RunFolder(), RunJournal::New).ok);
+    for (const char* field : { "a\nb", "a\rb", "a\tb", "a\x1b[2Jb" })
+        EXPECT_FALSE(journal.Append({ "replace", std::string(field) }).ok) << field;
+    EXPECT_FALSE(journal.AppendRecords({ { "folder", "/ok" }, { "replace", "x\ry" } }).ok);
+    EXPECT_EQ(Journal(), "");
+    // A second journal is not begun over the first.
+    RunJournal again;
+    EXPECT_FALSE(again.Open(RunFolder(), RunJournal::New).ok);
+}
+
+TEST_F(SiteRuns, OneRunOfASetupAtATimeInItsOwnFolder)
+{
+    // Two runs asked for at once get two folders.
+    std::string first, second;
+    std::thread other([&] { ASSERT_TRUE(NewRunFolder(Backups(), first).ok); });
+    ASSERT_TRUE(NewRunFolder(Backups(), second).ok);
+    other.join();
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(fs::is_directory(Backups() + "/" + first));
+    EXPECT_TRUE(fs::is_directory(Backups() + "/" + second));
+
+    // While a run holds the setup, another update and a restore are refused.
+    const std::string oldIndex = Read("index.html");
+    {
+        SetupRunLock lock;
+        ASSERT_TRUE(lock.Acquire(Backups()).ok);
+        const SiteUpdateResult refused = RunUpdate(Access());
+        EXPECT_TRUE(refused.Changed.empty());
+        ASSERT_EQ(refused.Problems.size(), 1u);
+        EXPECT_NE(refused.Problems[0].Error.find("another run"), std::string::npos);
+        EXPECT_FALSE(fs::exists(RunFolder()));
+        EXPECT_EQ(Read("index.html"), oldIndex);
+    }
+    ASSERT_EQ(RunUpdate(Access()).Changed.size(), 3u);
+    {
+        SetupRunLock lock;
+        ASSERT_TRUE(lock.Acquire(Backups()).ok);
+        EXPECT_EQ(RestoreRun(Access(), RunFolder(), false).Problems.size(), 1u);
+        EXPECT_NE(Read("index.html"), oldIndex);
+    }
+}
+
+TEST_F(SiteRuns, ABackupIsNeverReplaced)
+{
+    // A stale file where the run keeps the backup of index.html: the page is
+    // left alone and the file stays; the other pages are done.
+    ASSERT_TRUE(MakePrivateFolders(RunFolder()).ok);
+    ASSERT_TRUE(WriteFileAtomically(RunFolder() + "/index.html", "someone's file").ok);
+    const std::string oldIndex = Read("index.html");
+    const SiteUpdateResult result = RunUpdate(Access());
+    ASSERT_EQ(result.Problems.size(), 1u);
+    EXPECT_EQ(result.Problems[0].Path, Site() + "/index.html");
+    EXPECT_EQ(result.Changed.size(), 2u);
+    EXPECT_EQ(Read("index.html"), oldIndex);
+    std::string kept;
+    ASSERT_TRUE(ReadWholeFile(RunFolder() + "/index.html", kept).ok);
+    EXPECT_EQ(kept, "someone's file");
+}
+
+TEST_F(SiteRuns, BackupsAreTheOwnersOnly)
+{
+    ASSERT_EQ(RunUpdate(Access()).Changed.size(), 3u);
+    const auto mode = [](const std::string& path) {
+        struct stat info { };
+        EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 0777;
+    };
+    for (const std::string& folder : { Backups(), RunFolder(), RunFolder() + "/sub", RunFolder() + "/sub/deep" })
+        EXPECT_EQ(mode(folder), 0700u) << folder;
+    for (const std::string& file : { RunFolder() + "/.journal", RunFolder() + "/index.html",
+             RunFolder() + "/sub/deep/two.php", Backups() + "/.lock" })
+        EXPECT_EQ(mode(file), 0600u) << file;
+}
+
+TEST_F(SiteRuns, TemporaryCopiesOfAKilledStoreGoOnResumeAndRestore)
+{
+    // What a kill during the store of sub/one.htm leaves: its begin record
+    // and a temporary copy beside the page; a live save's copy stays.
+    const SiteUpdateResult killed
+        = RunUpdate(Watched([](const std::string& path) { return !path.ends_with("/one.htm"); }));
+    ASSERT_EQ(killed.Changed.size(), 2u);
+    const auto leftover = [&](const std::string& name) {
+        const std::string path = Site() + "/sub/" + name;
+        EXPECT_TRUE(WriteFileAtomically(path, "half a page").ok);
+        const struct utimbuf old {
+            std::time(nullptr) - 30, std::time(nullptr) - 30
+        };
+        ::utime(path.c_str(), &old);
+        return path;
+    };
+    const std::string killedCopy = leftover(".pwtmp-aB3dE9");
+    const std::string liveCopy = leftover(".pwtmp-Zy8xW7");
+    const int live = ::open(liveCopy.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+
+    SiteUpdateOptions resume;
+    resume.RunFolder = RunFolder();
+    resume.Resume = true;
+    EXPECT_TRUE(UpdateSite(Access(), m_catalogue, {}, resume).Problems.empty());
+    EXPECT_FALSE(fs::exists(killedCopy));
+    EXPECT_TRUE(fs::exists(liveCopy));
+
+    // The same when a restore undoes a killed run.
+    ASSERT_EQ(RestoreRun(Access(), RunFolder(), false).Restored.size(), 3u);
+    fs::remove_all(Backups());
+    ASSERT_EQ(
+        RunUpdate(Watched([](const std::string& path) { return !path.ends_with("/one.htm"); })).Changed.size(),
+        2u);
+    const std::string second = leftover(".pwtmp-Qq1Rr2");
+    const SiteRestoreResult restored = RestoreRun(Access(), RunFolder(), false);
+    EXPECT_EQ(restored.Restored.size(), 2u);
+    EXPECT_TRUE(restored.Problems.empty());
+    EXPECT_FALSE(fs::exists(second));
+    EXPECT_TRUE(fs::exists(liveCopy));
+    ::close(live);
+}
+
+TEST_F(SiteRuns, AWalkBoundsItsPagesAndTheirSize)
+{
+    SiteWalkOptions options;
+    options.MaxPages = 2;
+    const SiteScanResult scan = ScanSite(Access(), m_catalogue, options);
+    EXPECT_EQ(scan.Pages.size(), 2u);
+    ASSERT_EQ(scan.Problems.size(), 1u);
+    EXPECT_NE(scan.Problems[0].Error.find("more than 2 pages"), std::string::npos);
+
+    // A page above the walk's page limit is named, not read.
+    const std::string big = Site() + "/big.html";
+    const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kMaxSitePageBytes) + 1), 0);
+    ::close(fd);
+    const SiteScanResult bounded = ScanSite(Access(), m_catalogue, {});
+    ASSERT_EQ(bounded.Problems.size(), 1u);
+    EXPECT_EQ(bounded.Problems[0].Path, big);
+    EXPECT_EQ(bounded.Pages.size(), 5u);
 }
 
 TEST(SiteNames, UnsafeNamesAndBackupFolders)
