@@ -14,7 +14,8 @@ Faults for the tests, on the data of file transfers:
                          (control and data connection) after --drop-after bytes
   --refuse-rename-over   RNTO onto an existing file is refused (550)
   --hostile-pwd          PWD names the folder with a CR and a forged journal record after it
-  --endless-retr NAME    a download of a file named NAME never ends (its listing shows its real size)
+  --endless-retr NAME    a download of a file named NAME never ends (SIZE is refused for it; its
+                         listing shows its real size)
 The stalls and the trickle hold the whole server, which serves one client.
 """
 import argparse
@@ -196,6 +197,12 @@ def main():
             if args.store_delay > 0:
                 time.sleep(args.store_delay)
             return base.ftp_STOR(self, file, mode)
+
+        def ftp_SIZE(self, path):
+            if args.endless_retr is not None and os.path.basename(path) == args.endless_retr:
+                self.respond("502 SIZE not implemented for this file.")
+                return
+            return base.ftp_SIZE(self, path)
 
         def ftp_PWD(self, line):
             if not args.hostile_pwd:

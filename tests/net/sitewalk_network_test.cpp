@@ -10,9 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace pw::net {
 namespace {
@@ -110,7 +114,8 @@ TEST_F(SiteWalkOverFtp, HostileNamesNeverLeadOutOfTheFolder)
     // Nothing was written beside the run's folder but the setup's run lock.
     for (const auto& entry : fs::recursive_directory_iterator(m_dir.path() + "/backups")) {
         const std::string path = entry.path().string();
-        EXPECT_TRUE(path.starts_with(Run()) || Run().starts_with(path) || path == m_dir.path() + "/backups/ftp/.lock")
+        EXPECT_TRUE(
+            path.starts_with(Run()) || Run().starts_with(path) || path == m_dir.path() + "/backups/ftp/.lock")
             << path;
     }
 }
@@ -204,6 +209,53 @@ TEST_F(SiteWalkOverFtp, AServerTakingFewerConnectionsIsUsedWithThose)
     EXPECT_EQ(scan.Pages.size(), 16u);
     EXPECT_GE(scan.Connections, 1);
     EXPECT_LE(scan.Connections, 3);
+}
+
+// A server that names its folder with a CR and a forged journal record after
+// it: before, the record became a line of the run's journal, and a restore
+// then read a "backup" from outside the run and stored it on the server.
+TEST_F(SiteWalkOverFtp, AFolderNamedWithAControlCharacterIsNeitherWalkedNorJournalled)
+{
+    ASSERT_TRUE(Start({ "--hostile-pwd" }));
+    SiteUpdateOptions update;
+    update.RunFolder = Run();
+    const SiteUpdateResult result = UpdateSite(Access(), m_catalogue, {}, update);
+    EXPECT_TRUE(result.Changed.empty());
+    ASSERT_FALSE(result.Problems.empty());
+    EXPECT_NE(result.Problems[0].Error.find("control character"), std::string::npos) << result.Problems[0].Error;
+    std::string journal;
+    ReadWholeFile(Run() + "/.journal", journal);
+    EXPECT_EQ(journal.find("escape"), std::string::npos) << journal;
+    const SiteRestoreResult restored = RestoreRun(Access(), Run(), false);
+    EXPECT_TRUE(restored.Restored.empty());
+    EXPECT_EQ(Read("escape.html"), Old());
+    EXPECT_EQ(Read("www/index.html"), "<p>top</p>\r\n" + Old() + "\r\n");
+}
+
+// A page that never ends costs a walk at most its page limit: the scan runs
+// in a child process whose peak memory is read when it ends.
+TEST_F(SiteWalkOverFtp, AnEndlessPageIsCutAtThePageLimit)
+{
+    ASSERT_TRUE(Start({ "--endless-retr", "index.html" }));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SiteWalkOptions options;
+        options.Jobs = 1;
+        const SiteScanResult scan = ScanSite(Access(), m_catalogue, options);
+        const bool cut = scan.Problems.size() == 1 && scan.Problems[0].Path == "/www/index.html"
+            && scan.Problems[0].Error.find("larger than") != std::string::npos && scan.Pages.size() == 3;
+        for (const SiteProblem& problem : scan.Problems)
+            std::fprintf(stderr, "%s: %s\n", problem.Path.c_str(), problem.Error.c_str());
+        ::_exit(cut ? 0 : 1);
+    }
+    int status = 0;
+    struct rusage usage { };
+    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the endless page was not reported as cut";
+    // Twice the page limit leaves room for the string's growth; the old
+    // single-file limit alone was 512 MB.
+    EXPECT_LT(usage.ru_maxrss * 1024L, 2 * static_cast<long>(kMaxSitePageBytes) + (32L << 20)) << usage.ru_maxrss;
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -170,6 +171,84 @@ TEST_F(SiteWalkCli, UpdateRunsAndRestoreOnALocalFolder)
     EXPECT_EQ(Read("index.html"), "top\r\n" + kNew + "\r\n" + Block("B", "<b>B</b>") + "\r\n");
     EXPECT_EQ(Site({ "restore", "disk", "20000101-000000" }).code, kExitFailure);
     EXPECT_EQ(Site({ "update", "disk", "--banner", "nobody" }).code, kExitFailure);
+}
+
+TEST_F(SiteWalkCli, PagesLeftAloneAndRefusedRunsExitOne)
+{
+    ASSERT_NO_FATAL_FAILURE(UseLocal());
+    const std::string s = Site();
+    // A page whose markers need repair is named and left alone, the others are done.
+    const std::string broken = kOld + "\r\n<!--PWH[B]-->\r\n<b>B</b>\r\n";
+    Write("broken.html", broken);
+    const Outcome update = Site({ "update", "disk" });
+    EXPECT_EQ(update.code, kExitFailure) << update.err;
+    EXPECT_NE(update.err.find(s + "/broken.html: "), std::string::npos) << update.err;
+    EXPECT_EQ(update.out, s + "/index.html\t1\t0\n" + s + "/sub/deep/two.PHP\t1\t0\n");
+    EXPECT_EQ(Read("broken.html"), broken);
+
+    // A journal that names a page outside its run is refused whole: nothing
+    // is printed as restored.
+    const std::string journal = m_dir.path() + "/backups/disk/" + RunOf(update) + "/.journal";
+    std::string text = test::ReadBytes(journal);
+    text += "done\t../../../../home/user/.ssh/id_ed25519\t10\t0123456789abcdef\n";
+    ASSERT_TRUE(WriteFileAtomically(journal, text).ok);
+    const Outcome restore = Site({ "restore", "disk", RunOf(update) });
+    EXPECT_EQ(restore.code, kExitFailure);
+    EXPECT_EQ(restore.out, "");
+    EXPECT_NE(restore.err.find("damaged"), std::string::npos) << restore.err;
+    EXPECT_EQ(Read("index.html"), "top\r\n" + kNew + "\r\n" + Block("B", "<b>B</b>") + "\r\n");
+}
+
+// The order of what an update does for a page, as the system sees it: the
+// backup is in place, then the begin record is written and synced, then the
+// page is replaced by a rename. Watched from outside with strace, since a
+// kill can land anywhere between them.
+TEST_F(SiteWalkCli, AStoreComesAfterItsBackupAndItsSyncedBeginRecord)
+{
+    ASSERT_NO_FATAL_FAILURE(UseLocal());
+    const std::string trace = m_dir.path() + "/trace";
+    const test::CommandOutcome traced
+        = test::RunShell("strace -f -y -s 300 -e trace=write,fdatasync,fsync,rename,link -o " + trace + " "
+            + PAGEWICK_CLI + " --dir " + m_dir.path() + " site update disk --jobs 1 2>&1");
+    ASSERT_EQ(traced.status, 0) << traced.out;
+    std::vector<std::string> calls;
+    std::istringstream lines(test::ReadBytes(trace));
+    for (std::string line; std::getline(lines, line);)
+        calls.push_back(line);
+    const auto find = [&](size_t from, auto wanted) {
+        for (size_t i = from; i < calls.size(); ++i)
+            if (wanted(calls[i]))
+                return i;
+        return calls.size();
+    };
+    const auto has = [](const std::string& line, std::initializer_list<const char*> parts) {
+        for (const char* part : parts)
+            if (line.find(part) == std::string::npos)
+                return false;
+        return true;
+    };
+    for (const char* page : { "index.html", "sub/deep/two.PHP" }) {
+        SCOPED_TRACE(page);
+        const std::string name = std::string("/") + page + "\")";
+        const size_t backup = find(0, [&](const std::string& l) {
+            return (has(l, { "link(" }) || has(l, { "rename(" })) && has(l, { "/backups/disk/", name.c_str() });
+        });
+        const std::string record = std::string("\"begin\\t") + page + "\\t";
+        const size_t begin = find(0, [&](const std::string& l) {
+            return has(l, { "write(", ".journal>", record.c_str() });
+        });
+        const size_t sync = find(begin, [&](const std::string& l) {
+            return has(l, { "fdatasync(", ".journal>" });
+        });
+        const std::string target = "\"" + Site() + "/" + page + "\")";
+        const size_t store = find(0, [&](const std::string& l) {
+            return has(l, { "rename(", "/.pwtmp-", target.c_str() });
+        });
+        ASSERT_LT(store, calls.size()) << "the page was not replaced by a rename";
+        EXPECT_LT(backup, begin);
+        EXPECT_LT(begin, sync);
+        EXPECT_LT(sync, store);
+    }
 }
 
 class SiteWalkCliFtp : public SiteWalkCli {
