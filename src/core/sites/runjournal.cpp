@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 #include "settings/settingsfolder.h"
+#include "text/codec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -51,7 +52,19 @@ std::string TakeRecord(std::string_view line, RunJournalState& state, bool& sawF
     const std::vector<std::string_view> f = SplitAt(line, '\t');
     const std::string_view key = f[0];
     const auto fields = [&](size_t count) { return f.size() == count; };
-    if (key == "folder") {
+    if (key == "format" || key == "planned") {
+        if (!fields(2) || !AllOf(f[1], "0123456789") || f[1].size() > 9)
+            return "a malformed " + std::string(key) + " record";
+        const int number = std::stoi(std::string(f[1]));
+        if (key == "format")
+            state.Format = number;
+        else
+            state.Planned = static_cast<size_t>(number);
+    } else if (key == "end") {
+        if (!fields(2) || (f[1] != "done" && f[1] != "stopped" && f[1] != "restored"))
+            return "a malformed end record";
+        state.End = f[1];
+    } else if (key == "folder") {
         if (!fields(2))
             return "a folder record of " + std::to_string(f.size()) + " fields";
         if (sawFolder)
@@ -87,6 +100,22 @@ std::string TakeRecord(std::string_view line, RunJournalState& state, bool& sawF
 }
 
 } // namespace
+
+SiteRunState RunJournalState::State() const
+{
+    if (End == "restored")
+        return SiteRunState::Restored;
+    if (End == "done")
+        return SiteRunState::Complete;
+    // A run that ended in a kill wrote no end record; journals of the first
+    // format had none, and ran to their end unless a page was left begun.
+    if (End == "stopped" || Format >= 2)
+        return SiteRunState::Stopped;
+    for (const auto& [relative, entry] : Begun)
+        if (!Done.count(relative))
+            return SiteRunState::Stopped;
+    return SiteRunState::Complete;
+}
 
 std::string UnsafeJournalField(std::string_view field)
 {
@@ -215,21 +244,69 @@ std::vector<SiteRun> ListRuns(const std::string& setupBackups)
         RunJournalState state;
         if (!ReadRunJournal(item.path().string(), state))
             continue;
-        runs.push_back({ item.path().filename().string(), state.Done.size() });
+        SiteRun run;
+        run.Name = item.path().filename().string();
+        run.Pages = state.Done.size();
+        run.Planned = state.Planned;
+        run.State = state.State();
+        run.Deletes = !state.Delete.empty();
+        run.Banners = run.Deletes ? state.Delete : state.Replace;
+        runs.push_back(std::move(run));
     }
     std::sort(runs.begin(), runs.end(), [](const SiteRun& a, const SiteRun& b) { return a.Name > b.Name; });
     return runs;
 }
 
-std::string SetupBackupFolder(const std::string& settingsFolder, const std::string& setupName)
+std::vector<std::string> PruneRuns(const std::string& setupBackups, size_t keep)
 {
-    std::string name = setupName;
+    std::vector<std::string> removed;
+    SetupRunLock lock;
+    if (keep == 0 || !lock.Acquire(setupBackups))
+        return removed;
+    const std::vector<SiteRun> runs = ListRuns(setupBackups);
+    for (size_t i = keep; i < runs.size(); ++i) {
+        if (runs[i].State == SiteRunState::Stopped)
+            continue;
+        std::error_code ec;
+        std::filesystem::remove_all(JoinPath(setupBackups, runs[i].Name), ec);
+        if (!ec)
+            removed.push_back(runs[i].Name);
+    }
+    return removed;
+}
+
+namespace {
+
+std::string SafeFolderName(std::string name)
+{
     for (char& ch : name)
         if (ch == '/' || IsControl(ch))
             ch = '_';
     if (name.empty() || name == "." || name == "..")
         name = "_" + name;
-    return JoinPath(JoinPath(settingsFolder, "backups"), name);
+    return name;
+}
+
+} // namespace
+
+std::string SetupBackupFolder(const std::string& settingsFolder, const std::string& setupName)
+{
+    const std::string backups = JoinPath(settingsFolder, "backups");
+    // A name with bytes that are no Shift_JIS character keeps its bytes.
+    std::string text = codec::DecodeSjis(setupName);
+    for (size_t i = 0; i < text.size();) {
+        if (codec::IsEscape(codec::NextUtf8(text, i))) {
+            text = setupName;
+            break;
+        }
+    }
+    const std::string folder = JoinPath(backups, SafeFolderName(text));
+    const std::string legacy = JoinPath(backups, SafeFolderName(setupName));
+    struct stat info { };
+    if (legacy != folder && ::lstat(folder.c_str(), &info) != 0 && ::lstat(legacy.c_str(), &info) == 0
+        && S_ISDIR(info.st_mode))
+        ::rename(legacy.c_str(), folder.c_str());
+    return folder;
 }
 
 std::string NewRunName()

@@ -7,13 +7,17 @@
 // character; it is read back strictly, since a run's restore stores what the
 // journal names:
 //
+//   format  2                  journals that end with an end record
 //   folder  PATH               the walked folder (exactly once)
+//   planned N                  the pages the run meant to change, where known
 //   ending  .html              a page name ending of the walk
 //   charset KEY                how pages were read
 //   replace NAME / delete NAME the banners of the run
 //   begin   RELATIVE SIZE HASH a page is about to be stored (synced first)
 //   done    RELATIVE SIZE HASH the page was stored
 //   restored RELATIVE          the page was put back
+//   end     done|stopped|restored  the run ended, was stopped (and can be
+//                              resumed), or was restored; the last one holds
 //
 // Only the last line may be cut off (by a kill); any other line that breaks
 // these rules makes the whole journal refused.
@@ -77,9 +81,17 @@ struct RunJournalEntry {
     std::string Hash;
 };
 
+// Where a run stands: it ended (each page it meant to change was changed or
+// reported), it stopped part way (cancelled, killed or crashed: resume or
+// restore it), or it was restored.
+enum class SiteRunState { Complete, Stopped, Restored };
+
 // What a journal says of its run.
 struct RunJournalState {
+    int Format = 1;
     std::string Folder;
+    size_t Planned = 0;
+    std::string End; // the last end record's word, empty when none
     std::vector<std::string> Endings;
     PageCharset Charset = PageCharset::Auto;
     std::vector<std::string> Replace;
@@ -87,7 +99,12 @@ struct RunJournalState {
     std::unordered_map<std::string, RunJournalEntry> Begun;
     std::unordered_map<std::string, RunJournalEntry> Done;
     std::set<std::string> Restored;
+
+    SiteRunState State() const;
 };
+
+// The journal format a new run writes.
+inline constexpr int kRunJournalFormat = 2;
 
 Status ReadRunJournal(const std::string& runFolder, RunJournalState& state);
 
@@ -113,10 +130,22 @@ private:
 struct SiteRun {
     std::string Name; // YYYYMMDD-HHMMSS
     size_t Pages = 0; // pages it changed
+    size_t Planned = 0; // pages it meant to change, 0 when not known
+    SiteRunState State = SiteRunState::Complete;
+    bool Deletes = false; // it removed blocks (else it replaced them)
+    std::vector<std::string> Banners; // the banners it replaced or removed; none: every changed one
 };
 std::vector<SiteRun> ListRuns(const std::string& setupBackups);
 
-// "backups/NAME" below the settings folder, the name made safe as a folder name.
+// Removes the oldest runs of a setup beyond the newest `keep` (0: keeps them
+// all), never one that stopped part way; skipped while a run of the setup
+// goes on. Returns the names removed.
+std::vector<std::string> PruneRuns(const std::string& setupBackups, size_t keep);
+
+// "backups/NAME" below the settings folder: the setup's name (Shift_JIS bytes)
+// as UTF-8 text, made safe as a folder name, so that file managers show it.
+// A folder an older version made with the name's Shift_JIS bytes is renamed
+// to it, so its runs are still found.
 std::string SetupBackupFolder(const std::string& settingsFolder, const std::string& setupName);
 // A new run's name for the local time now.
 std::string NewRunName();

@@ -1015,7 +1015,10 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
         }
         journalFailure = journal.Open(update.RunFolder, update.Resume ? RunJournal::Existing : RunJournal::New);
         if (journalFailure && !update.Resume) {
-            std::vector<std::vector<std::string>> header { { "folder", root } };
+            std::vector<std::vector<std::string>> header { { "format", std::to_string(kRunJournalFormat) },
+                { "folder", root } };
+            if (update.Planned > 0)
+                header.push_back({ "planned", std::to_string(update.Planned) });
             for (const std::string& ending : options.Endings)
                 header.push_back({ "ending", ending });
             header.push_back({ "charset", std::string(PageCharsetKey(options.Charset)) });
@@ -1065,7 +1068,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
         }
         if (edit.Replaced == 0 && edit.Removed == 0)
             return;
-        if (skip.count(path)) {
+        if (skip.count(path) || (update.SkipNow && update.SkipNow(path))) {
             std::lock_guard lock(resultMutex);
             result.Skipped.push_back(path);
             return;
@@ -1115,8 +1118,12 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
     result.Folder = walker.Root();
     for (SiteProblem& found : walker.TakeProblems())
         result.Problems.push_back(std::move(found));
-    if (walked && writing && !update.Resume && !ensureJournal(walker.Root()))
-        result.Problems.push_back({ update.RunFolder, journalFailure.error });
+    // A run that was stopped says so, and can be resumed.
+    if (walked && writing) {
+        const char* end = walker.Cancelled() ? "stopped" : "done";
+        if (Status noted = ensureJournal(walker.Root()) ? journal.Append({ "end", end }) : journalFailure; !noted)
+            result.Problems.push_back({ update.RunFolder, noted.error });
+    }
     result.Connections = walker.Connections();
     result.Cancelled = walker.Cancelled();
     std::sort(result.Changed.begin(), result.Changed.end(),
@@ -1127,8 +1134,8 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
     return result;
 }
 
-SiteRestoreResult RestoreRun(
-    const SiteAccessFactory& factory, const std::string& runFolder, bool dryRun, const std::atomic<bool>* cancel)
+SiteRestoreResult RestoreRun(const SiteAccessFactory& factory, const std::string& runFolder, bool dryRun,
+    const SiteProgressCallback& progress, const std::atomic<bool>* cancel)
 {
     SiteRestoreResult result;
     RunJournalState state;
@@ -1168,10 +1175,18 @@ SiteRestoreResult RestoreRun(
             if (!state.Restored.count(relative) && (noted == &state.Done || !state.Done.count(relative)))
                 pages.push_back(relative);
     std::sort(pages.begin(), pages.end());
+    SiteProgress checked { 0, pages.size(), {} };
     for (const std::string& relative : pages) {
-        if (cancel && cancel->load())
+        if (cancel && cancel->load()) {
+            result.Cancelled = true;
             break;
+        }
         const std::string path = SitePath(root, relative);
+        if (progress) {
+            checked.Current = path;
+            progress(checked);
+        }
+        ++checked.PagesDone;
         const bool done = state.Done.count(relative) != 0;
         if (!done && !dryRun)
             access->DropLeftovers(path);
@@ -1202,6 +1217,14 @@ SiteRestoreResult RestoreRun(
                 result.Problems.push_back({ path, noted.error });
         }
         result.Restored.push_back(path);
+    }
+    if (progress && !result.Cancelled) {
+        checked.Current.clear();
+        progress(checked);
+    }
+    if (!dryRun && !result.Cancelled) {
+        if (Status noted = journal.Append({ "end", "restored" }); !noted)
+            result.Problems.push_back({ runFolder, noted.error });
     }
     return result;
 }

@@ -159,6 +159,12 @@ struct SiteUpdateOptions {
     // Full paths of pages to leave as they are (the window's open tabs): a
     // page here that the run would change is listed in Skipped, not written.
     std::vector<std::string> Skip;
+    // Asked just before a page is stored, on the run's threads: true leaves
+    // it as Skip does (a page opened in a tab while the run goes on).
+    std::function<bool(const std::string& path)> SkipNow;
+    // The pages the run is meant to change, where a plan counted them: kept
+    // in the journal, so that a stopped run tells how far it got.
+    size_t Planned = 0;
     // Called after a page was read and before it is stored (tests use it to
     // change the page behind the run's back).
     std::function<void(const std::string& path)> PageRead;
@@ -201,11 +207,14 @@ PageEdit EditPageBlocks(std::string_view bytes, PageCharset charset, const Banne
     const std::vector<std::string>& replace, const std::vector<std::string>& remove);
 
 // Puts back the pages of a run where they are still what the run wrote.
+// Progress counts the run's pages checked (PagesDone) of all it holds
+// (PagesFound).
 struct SiteRestoreResult {
     std::vector<std::string> Restored; // paths, in path order
     std::vector<SiteProblem> Problems;
+    bool Cancelled = false;
 };
 SiteRestoreResult RestoreRun(const SiteAccessFactory& access, const std::string& runFolder, bool dryRun,
-    const std::atomic<bool>* cancel = nullptr);
+    const SiteProgressCallback& progress = {}, const std::atomic<bool>* cancel = nullptr);
 
 } // namespace pw

@@ -711,8 +711,9 @@ void FmSiteWide::startRestore(
     auto result = std::make_shared<SiteRestoreResult>();
     start(
         operation,
-        [access, runFolder, dryRun, result](const SiteProgressCallback&, const std::atomic<bool>& cancel) {
-            *result = RestoreRun(access, runFolder, dryRun, &cancel);
+        [access, runFolder, dryRun, result](
+            const SiteProgressCallback& progress, const std::atomic<bool>& cancel) {
+            *result = RestoreRun(access, runFolder, dryRun, progress, &cancel);
         },
         [result, done = std::move(done)] { done(*result); });
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -726,6 +727,116 @@ TEST_F(SiteRuns, AWalkBoundsItsPagesAndTheirSize)
     EXPECT_EQ(bounded.Pages.size(), 5u);
 }
 
+TEST_F(SiteRuns, RunsTellTheirStateOperationAndBanners)
+{
+    const auto only = [&] {
+        const std::vector<SiteRun> runs = ListRuns(Backups());
+        EXPECT_EQ(runs.size(), 1u);
+        return runs.empty() ? SiteRun {} : runs[0];
+    };
+    // Stopped by Cancel after the first page, with the plan's page count.
+    SiteWalkOptions options;
+    options.Jobs = 1;
+    SiteUpdateOptions update;
+    update.RunFolder = RunFolder();
+    update.Planned = 3;
+    std::atomic<bool> cancel = false;
+    const SiteUpdateResult first = UpdateSite(
+        Access(), m_catalogue, options, update, [&](const SiteProgress& p) { cancel = p.PagesDone >= 2; },
+        &cancel);
+    ASSERT_TRUE(first.Cancelled);
+    SiteRun run = only();
+    EXPECT_EQ(run.State, SiteRunState::Stopped);
+    EXPECT_EQ(run.Pages, first.Changed.size());
+    EXPECT_EQ(run.Planned, 3u);
+    EXPECT_FALSE(run.Deletes);
+    EXPECT_TRUE(run.Banners.empty());
+
+    // Resumed to its end, then killed in a second resume's place: a run whose
+    // journal has no end record stopped part way.
+    SiteUpdateOptions resume;
+    resume.RunFolder = RunFolder();
+    resume.Resume = true;
+    EXPECT_TRUE(UpdateSite(Access(), m_catalogue, {}, resume).Problems.empty());
+    EXPECT_EQ(only().State, SiteRunState::Complete);
+    EXPECT_EQ(only().Pages, 3u);
+    const std::string journal = Journal();
+    const size_t end = journal.rfind("end\t");
+    ASSERT_NE(end, std::string::npos);
+    ASSERT_TRUE(WriteFileAtomically(RunFolder() + "/.journal", journal.substr(0, end)).ok);
+    EXPECT_EQ(only().State, SiteRunState::Stopped);
+    ASSERT_TRUE(WriteFileAtomically(RunFolder() + "/.journal", journal).ok);
+
+    // Restored.
+    EXPECT_EQ(RestoreRun(Access(), RunFolder(), false).Restored.size(), 3u);
+    EXPECT_EQ(only().State, SiteRunState::Restored);
+
+    // A delete names its banners.
+    fs::remove_all(Backups());
+    SiteUpdateOptions remove;
+    remove.RunFolder = RunFolder();
+    remove.Delete = { "C" };
+    remove.Replace = { "nothing to replace" };
+    EXPECT_EQ(UpdateSite(Access(), m_catalogue, {}, remove).Changed.size(), 1u);
+    run = only();
+    EXPECT_TRUE(run.Deletes);
+    EXPECT_EQ(run.Banners, (std::vector<std::string> { "C" }));
+    EXPECT_EQ(run.State, SiteRunState::Complete);
+
+    // Journals of the first format had no end record: they ended unless a
+    // page was left begun.
+    const std::string old = "folder\t" + Site() + "\ndone\ta.html\t1\t0123456789abcdef\n";
+    ASSERT_TRUE(WriteFileAtomically(RunFolder() + "/.journal", old).ok);
+    EXPECT_EQ(only().State, SiteRunState::Complete);
+    ASSERT_TRUE(WriteFileAtomically(RunFolder() + "/.journal", old + "begin\tb.html\t1\t0123456789abcdef\n").ok);
+    EXPECT_EQ(only().State, SiteRunState::Stopped);
+}
+
+TEST_F(SiteRuns, OldRunsArePrunedButNeverAStoppedOne)
+{
+    SiteWalkOptions options;
+    options.Jobs = 1;
+    for (const char* name : { "20260101-000001", "20260101-000002", "20260101-000003", "20260101-000004" }) {
+        SiteUpdateOptions update;
+        update.RunFolder = Backups() + "/" + name;
+        std::atomic<bool> cancel = std::string(name).ends_with('1');
+        UpdateSite(Access(), m_catalogue, options, update, {}, &cancel);
+    }
+    EXPECT_EQ(ListRuns(Backups()).back().State, SiteRunState::Stopped);
+    EXPECT_TRUE(PruneRuns(Backups(), 0).empty());
+    EXPECT_EQ(PruneRuns(Backups(), 2), (std::vector<std::string> { "20260101-000002" }));
+    std::vector<std::string> left;
+    for (const SiteRun& run : ListRuns(Backups()))
+        left.push_back(run.Name);
+    EXPECT_EQ(left, (std::vector<std::string> { "20260101-000004", "20260101-000003", "20260101-000001" }));
+    // Not while a run of the setup goes on.
+    SetupRunLock lock;
+    ASSERT_TRUE(lock.Acquire(Backups()).ok);
+    EXPECT_TRUE(PruneRuns(Backups(), 1).empty());
+}
+
+TEST_F(SiteRuns, ARestoreReportsItsProgressAndAPageOpenedMeanwhileIsLeftAlone)
+{
+    const std::string oldIndex = Read("index.html");
+    SiteUpdateOptions update;
+    update.RunFolder = RunFolder();
+    update.SkipNow = [&](const std::string& path) { return path == Site() + "/index.html"; };
+    const SiteUpdateResult result = UpdateSite(Access(), m_catalogue, {}, update);
+    EXPECT_EQ(result.Skipped, (std::vector<std::string> { Site() + "/index.html" }));
+    EXPECT_EQ(result.Changed.size(), 2u);
+    EXPECT_EQ(Read("index.html"), oldIndex);
+
+    std::vector<SiteProgress> seen;
+    const SiteRestoreResult restored
+        = RestoreRun(Access(), RunFolder(), false, [&](const SiteProgress& p) { seen.push_back(p); });
+    EXPECT_EQ(restored.Restored.size(), 2u);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].PagesDone, 0u);
+    EXPECT_EQ(seen[0].PagesFound, 2u);
+    EXPECT_EQ(seen[0].Current, Site() + "/sub/deep/two.php");
+    EXPECT_EQ(seen[2].PagesDone, 2u);
+}
+
 TEST(SiteNames, UnsafeNamesAndBackupFolders)
 {
     for (const char* name : { "", ".", "..", "a/b", "/etc", "../x", "tab\there", "del\x7F" })
@@ -736,6 +847,23 @@ TEST(SiteNames, UnsafeNamesAndBackupFolders)
     EXPECT_EQ(SetupBackupFolder("/cfg", ".."), "/cfg/backups/_..");
     EXPECT_EQ(SetupBackupFolder("/cfg", "a/b\n"), "/cfg/backups/a_b_");
     EXPECT_EQ(NewRunName().size(), 15u);
+}
+
+TEST(SiteNames, BackupFoldersAreNamedInUtf8AndOldOnesAreFound)
+{
+    test::TempDir dir;
+    // "名前" in Shift_JIS: the folder shows the name as a file manager reads it.
+    EXPECT_EQ(SetupBackupFolder(dir.path(), kSjisName), dir.path() + "/backups/\u540D\u524D");
+    // Bytes that are no Shift_JIS character keep the folder's name as bytes.
+    EXPECT_EQ(SetupBackupFolder(dir.path(), "a\x80"), dir.path() + "/backups/a\x80");
+    // A folder an older version named with the Shift_JIS bytes keeps its runs.
+    const std::string legacy = dir.path() + "/backups/\x83\x54\x83\x43\x83\x67"; // "サイト"
+    fs::create_directories(legacy + "/20250101-000000");
+    ASSERT_TRUE(WriteFileAtomically(legacy + "/20250101-000000/.journal", "folder\t/x\n").ok);
+    const std::string folder = SetupBackupFolder(dir.path(), "\x83\x54\x83\x43\x83\x67");
+    EXPECT_EQ(folder, dir.path() + "/backups/\u30B5\u30A4\u30C8");
+    EXPECT_FALSE(fs::exists(legacy));
+    ASSERT_EQ(ListRuns(folder).size(), 1u);
 }
 
 } // namespace
