@@ -595,7 +595,7 @@ int SiteWhole(Context& c)
             }
         }
         ReportProblems(c, scan.Problems);
-        c.err << "pages=" << scan.Pages.size() << " blocks=" << counts[1] + counts[2] + counts[3]
+        c.err << "pages=" << scan.Pages.size() << " blocks=" << counts[0] + counts[1] + counts[2] + counts[3]
               << " matched=" << counts[nsMatched] << " changed=" << counts[nsChanged]
               << " unlisted=" << counts[nsUnlisted] << " rotations=" << counts[nsRotation] << '\n';
         return scan.Problems.empty() ? kExitOk : kExitFailure;
@@ -638,6 +638,8 @@ int SiteWhole(Context& c)
     for (const SitePageChange& page : result.Changed)
         c.out << c.Terminal(FieldText(page.Path)) << '\t' << page.Replaced << '\t' << page.Removed << '\n';
     ReportProblems(c, result.Problems);
+    if (!update.DryRun)
+        PruneRuns(backups, StoredRunsToKeep(settings.store));
     return result.Problems.empty() ? kExitOk : kExitFailure;
 }
 

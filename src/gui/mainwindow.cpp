@@ -162,6 +162,7 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe, FtpClientFactory o
     m_adCommands = new PageAdCommands(ws, *m_documents, *m_actions, this);
     connect(m_adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::tabOpened, m_adCommands, &PageAdCommands::attachTab);
+    connect(m_documents, &DocumentsArea::tabOpened, m_siteWide, &SiteWideArea::pageOpened);
     connect(m_documents, &DocumentsArea::pageTitleChanged, this, [this](const QString& page) {
         setWindowTitle(page.isEmpty() ? kWindowTitle : page + QStringLiteral(" - ") + kWindowTitle);
     });
@@ -243,6 +244,11 @@ void TMainForm::fitFrameToWorkArea(int triesLeft)
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // A whole-site run going on is stopped first, if the user says so.
+    if (!m_siteWide->mayQuit()) {
+        event->ignore();
+        return;
+    }
     // The list page stays; every document page closes, from the last one on.
     if (!m_documents->closeAll()) {
         event->ignore();

@@ -21,6 +21,7 @@
 #include "pageads/adblock.h"
 #include "settings/settingsfile.h"
 #include "sites/nodes.h"
+#include "sites/runjournal.h"
 #include "sites/setup.h"
 
 #include <QComboBox>
@@ -34,6 +35,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <QProcess>
+
+#include <csignal>
 #include <filesystem>
 
 using namespace pw;
@@ -76,6 +80,8 @@ private:
         QString text;
     };
     QList<Message> m_messages;
+    // Answers the boxes a test wants answered its own way; the others as in init.
+    std::function<QMessageBox::StandardButton(MessageType, const QString&)> m_answer;
 
     void write(const std::string& relative, const std::string& bytes)
     {
@@ -195,6 +201,23 @@ private:
         return rows;
     }
 
+    // `count` pages with a changed block of A, ten to a folder.
+    void writePages(int count)
+    {
+        for (int n = 0; n < count; ++n)
+            write("f" + std::to_string(n / 10) + "/p" + std::to_string(n) + ".html", oldPage());
+    }
+    static std::string oldPage() { return "top\r\n" + Block("A", "<a>old</a>") + "\r\n"; }
+    static std::string newPage() { return "top\r\n" + Block("A", kNewA) + "\r\n"; }
+    int pagesWith(const std::string& bytes, int count)
+    {
+        int found = 0;
+        for (int n = 0; n < count; ++n)
+            found += read("f" + std::to_string(n / 10) + "/p" + std::to_string(n) + ".html") == bytes;
+        return found;
+    }
+    std::vector<SiteRun> runs() { return ListRuns(SetupBackupFolder(m_settings, "site")); }
+
     QStringList messagesOf(MessageType type)
     {
         QStringList texts;
@@ -208,9 +231,15 @@ private slots:
     void init()
     {
         m_messages.clear();
+        m_answer = nullptr;
         SetMessageHandler([this](MessageType type, const QString& text) {
             m_messages.append({ type, text });
-            return type == MessageType::Confirmation ? QMessageBox::Yes : QMessageBox::Ok;
+            if (m_answer)
+                return m_answer(type, text);
+            // Questions go on; a delete asks as a warning.
+            return type == MessageType::Confirmation || text.contains(QStringLiteral("実行しますか?"))
+                ? QMessageBox::Yes
+                : QMessageBox::Ok;
         });
         m_settings = m_dir.filePath(QStringLiteral("settings")).toStdString();
         m_site = m_dir.filePath(QStringLiteral("www")).toStdString();
@@ -228,6 +257,9 @@ private slots:
     void scanFilterUpdateDeleteAndRestore();
     void ftpServerPageOpenInATabIsLeftAlone();
     void cancelledAndClosedScansLeaveTheDialogUsable();
+    void aKilledRunIsFoundAtOpenAndFinished();
+    void quittingDuringARunAsksAndAStoppedRunIsRestoredWithProgress();
+    void aPageOpenedInATabDuringARunIsLeftAlone();
 };
 
 void SiteWideTest::scanFilterUpdateDeleteAndRestore()
@@ -308,7 +340,7 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     waitIdle();
     QStringList questions = messagesOf(MessageType::Confirmation);
     QCOMPARE(questions.size(), 1);
-    QVERIFY2(questions[0].startsWith(QStringLiteral("2 ページで 2 ブロックを置き換え、0 ブロックを削除します。")),
+    QVERIFY2(questions[0].startsWith(QStringLiteral("2 ページで 2 ブロックを置き換えます。")),
         qPrintable(questions[0]));
     QVERIFY(questions[0].contains(QStringLiteral("タブで開いている 1 ページは変更しません")));
     QVERIFY(questions[0].contains(QString::fromStdString(m_site) + QStringLiteral("/index.html　置換 1・削除 0")));
@@ -332,7 +364,10 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     // The run is listed, and the rescan shows the blocks as they now are.
     auto* runs = child<QTreeWidget>("LVRuns");
     QCOMPARE(runs->topLevelItemCount(), 1);
-    QCOMPARE(runs->topLevelItem(0)->text(1), QStringLiteral("2"));
+    QCOMPARE(runs->topLevelItem(0)->text(1), QStringLiteral("完了"));
+    QCOMPARE(runs->topLevelItem(0)->text(2), QStringLiteral("更新"));
+    QCOMPARE(runs->topLevelItem(0)->text(3), QStringLiteral("2 / 2"));
+    QCOMPARE(runs->topLevelItem(0)->text(4), QStringLiteral("A"));
     QCOMPARE(comboTexts("CBStatus").at(1), QStringLiteral("変更あり (3)"));
     QCOMPARE(child<QComboBox>("CBBanner")->currentText(), QStringLiteral("A (3)"));
 
@@ -343,9 +378,10 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     QTest::qWait(1100);
     click("BTDelete");
     waitIdle();
-    questions = messagesOf(MessageType::Confirmation);
+    // A question that deletes is a warning, whose default is いいえ.
+    questions = messagesOf(MessageType::Warning);
     QCOMPARE(questions.size(), 1);
-    QVERIFY2(questions[0].startsWith(QStringLiteral("1 ページで 0 ブロックを置き換え、1 ブロックを削除します。")),
+    QVERIFY2(questions[0].startsWith(QStringLiteral("1 ページから 1 ブロックを削除します。")),
         qPrintable(questions[0]));
     reports = messagesOf(MessageType::Information);
     QCOMPARE(reports.size(), 1);
@@ -354,6 +390,8 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     QCOMPARE(read("sub/deep/two.php"), "x\n\n" + oldB + "\n");
     QCOMPARE(read("open.html"), open);
     QCOMPARE(runs->topLevelItemCount(), 2);
+    QCOMPARE(runs->topLevelItem(0)->text(2), QStringLiteral("削除"));
+    QCOMPARE(runs->topLevelItem(0)->text(4), QStringLiteral("空港"));
     QCOMPARE(child<QComboBox>("CBBanner")->currentIndex(), 0); // 空港 is gone from the site
 
     // A page of the run open in a tab: the restore refuses and names it.
@@ -497,6 +535,141 @@ void SiteWideTest::cancelledAndClosedScansLeaveTheDialogUsable()
     click("BTScan");
     QVERIFY(dialog()->busy());
     m_form.reset();
+}
+
+// A run of the command-line program killed part way: the dialog finds it
+// when it opens, says how far it got, and 続行 finishes it.
+void SiteWideTest::aKilledRunIsFoundAtOpenAndFinished()
+{
+    writePages(300);
+    writeSettings();
+    QProcess cli;
+    cli.start(QStringLiteral(PAGEWICK_CLI),
+        { QStringLiteral("--dir"), QString::fromStdString(m_settings), QStringLiteral("site"),
+            QStringLiteral("update"), QStringLiteral("site"), QStringLiteral("--jobs"), QStringLiteral("1") });
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!runs().empty() && runs()[0].Pages >= 20, 30000);
+    ::kill(static_cast<pid_t>(cli.processId()), SIGKILL);
+    QVERIFY(cli.waitForFinished());
+    QCOMPARE(runs().size(), size_t { 1 });
+    QCOMPARE(runs()[0].State, SiteRunState::Stopped);
+    const size_t done = runs()[0].Pages;
+    QVERIFY2(done < 300, qPrintable(QString::number(done)));
+
+    startForm();
+    QString offered;
+    m_answer = [&](MessageType type, const QString& text) {
+        if (text.startsWith(QStringLiteral("前回の実行は途中で止まりました"))) {
+            offered = text;
+            return QMessageBox::Yes; // 続行
+        }
+        return type == MessageType::Confirmation ? QMessageBox::Yes : QMessageBox::Ok;
+    };
+    openDialog();
+    QTRY_VERIFY(!offered.isEmpty());
+    // The kill may land after a page's done record: it counts what the journal says.
+    QVERIFY2(offered.contains(QStringLiteral("（%1 ページ）").arg(done)), qPrintable(offered));
+    QVERIFY(offered.contains(QStringLiteral("更新を続けますか")));
+    waitIdle(120000);
+    QCOMPARE(pagesWith(newPage(), 300), 300);
+    const QStringList reports = messagesOf(MessageType::Information);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].contains(QStringLiteral("前回までに書き込んだページ")), qPrintable(reports[0]));
+    QCOMPARE(runs().size(), size_t { 1 });
+    QCOMPARE(runs()[0].State, SiteRunState::Complete);
+    QCOMPARE(runs()[0].Pages, size_t { 300 });
+    QCOMPARE(child<QTreeWidget>("LVRuns")->topLevelItem(0)->text(1), QStringLiteral("完了"));
+    QVERIFY(!child<QPushButton>("BTResume")->isEnabled());
+}
+
+// Quitting while a run goes on asks; no goes on, yes stops the run as a
+// stopped run. At the next start 元に戻す restores it, with its progress shown.
+void SiteWideTest::quittingDuringARunAsksAndAStoppedRunIsRestoredWithProgress()
+{
+    writePages(400);
+    writeSettings();
+    startForm();
+    openDialog();
+    scan();
+    int asked = 0;
+    QMessageBox::StandardButton quit = QMessageBox::No;
+    m_answer = [&](MessageType type, const QString& text) {
+        if (text == QStringLiteral("サイト全体の更新を実行中です。中止して終了しますか？")) {
+            ++asked;
+            return quit;
+        }
+        return type == MessageType::Confirmation ? QMessageBox::Yes : QMessageBox::Ok;
+    };
+    click("BTUpdate");
+    // The plan's question was answered: the run goes on now.
+    QTRY_VERIFY_WITH_TIMEOUT(!runs().empty() && runs()[0].Pages >= 50, 30000);
+    QVERIFY(dialog()->busy());
+    QVERIFY(!m_form->close());
+    QCOMPARE(asked, 1);
+    QVERIFY(m_form->isVisible());
+    QVERIFY(dialog()->busy());
+    quit = QMessageBox::Yes;
+    QVERIFY(m_form->close());
+    QCOMPARE(asked, 2);
+    QVERIFY(!dialog()->busy());
+    m_form.reset();
+    QCOMPARE(runs().size(), size_t { 1 });
+    QCOMPARE(runs()[0].State, SiteRunState::Stopped);
+    const size_t written = runs()[0].Pages;
+    QVERIFY2(written > 0 && written < 400, qPrintable(QString::number(written)));
+    QCOMPARE(runs()[0].Planned, size_t { 400 });
+
+    // The next start offers the stopped run; 元に戻す restores it.
+    m_messages.clear();
+    QString offered;
+    // The bar as the restore's report shows: it ends where the restore did.
+    QPair<int, int> shownAtReport { -1, -1 };
+    m_answer = [&](MessageType type, const QString& text) {
+        if (text.startsWith(QStringLiteral("前回の実行は途中で止まりました"))) {
+            offered = text;
+            return QMessageBox::Reset; // 元に戻す
+        }
+        if (text.startsWith(QStringLiteral("元に戻したページ"))) {
+            const auto* bar = child<QProgressBar>("PBProgress");
+            shownAtReport = { bar->value(), bar->maximum() };
+        }
+        return type == MessageType::Confirmation ? QMessageBox::Yes : QMessageBox::Ok;
+    };
+    startForm();
+    openDialog();
+    QTRY_VERIFY(!offered.isEmpty());
+    QVERIFY2(offered.contains(QStringLiteral("（%1 / 400 ページ）").arg(written)), qPrintable(offered));
+    QTRY_VERIFY_WITH_TIMEOUT(!messagesOf(MessageType::Confirmation).isEmpty(), 30000);
+    waitIdle(60000);
+    QCOMPARE(shownAtReport, (QPair<int, int> { static_cast<int>(written), static_cast<int>(written) }));
+    QCOMPARE(pagesWith(oldPage(), 400), 400);
+    QCOMPARE(runs()[0].State, SiteRunState::Restored);
+    QCOMPARE(child<QTreeWidget>("LVRuns")->topLevelItem(0)->text(1), QStringLiteral("元に戻した"));
+}
+
+// A page opened in a tab after the run began is left alone by it too.
+void SiteWideTest::aPageOpenedInATabDuringARunIsLeftAlone()
+{
+    writePages(300);
+    write("z/y/x/last.html", oldPage());
+    writeSettings();
+    startForm();
+    openDialog();
+    scan();
+    click("BTUpdate");
+    QTRY_VERIFY_WITH_TIMEOUT(!messagesOf(MessageType::Confirmation).isEmpty(), 30000);
+    QVERIFY(dialog()->busy());
+    // The walk reads the deepest folder last.
+    TFileNode* file = m_form->sites()->findFile("site", m_site + "/z/y/x/last.html");
+    QVERIFY(file);
+    QVERIFY(m_form->documents()->openDocument(*file));
+    waitIdle(60000);
+    QCOMPARE(read("z/y/x/last.html"), oldPage());
+    QCOMPARE(pagesWith(newPage(), 300), 300);
+    const QStringList reports = messagesOf(MessageType::Information);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].contains(QStringLiteral("last.html: タブで開いているため変更しません")),
+        qPrintable(reports[0]));
 }
 
 QTEST_MAIN(SiteWideTest)

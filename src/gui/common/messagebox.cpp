@@ -1,5 +1,7 @@
 #include "gui/common/messagebox.h"
 
+#include <QPushButton>
+
 namespace pw::gui {
 
 namespace {
@@ -23,13 +25,11 @@ QMessageBox::StandardButton ShowMessage(
     return ShowMessage(parent, type, text, buttons, QString());
 }
 
-QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
-    QMessageBox::StandardButtons buttons, const QString& details)
+namespace {
+
+QMessageBox::Icon IconOf(MessageType type, QString& caption)
 {
-    if (Handler())
-        return Handler()(type, details.isEmpty() ? text : text + QStringLiteral("\n\n") + details);
     QMessageBox::Icon icon = QMessageBox::Information;
-    QString caption;
     switch (type) {
     case MessageType::Error:
         icon = QMessageBox::Critical;
@@ -48,12 +48,40 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const
         caption = QStringLiteral("確認");
         break;
     }
+    return icon;
+}
+
+} // namespace
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, MessageType type, const QString& text,
+    QMessageBox::StandardButtons buttons, const QString& details)
+{
+    if (Handler())
+        return Handler()(type, details.isEmpty() ? text : text + QStringLiteral("\n\n") + details);
+    QString caption;
+    const QMessageBox::Icon icon = IconOf(type, caption);
     QMessageBox box(icon, caption, text, buttons, parent);
     if (!details.isEmpty())
         box.setDetailedText(details);
     // A question that can do harm (a changed server key) defaults to No.
     if (type == MessageType::Warning && (buttons & QMessageBox::No))
         box.setDefaultButton(QMessageBox::No);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QMessageBox::StandardButton AskWithButtons(QWidget* parent, MessageType type, const QString& text,
+    const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttons,
+    QMessageBox::StandardButton defaultButton)
+{
+    if (Handler())
+        return Handler()(type, text);
+    QString caption;
+    const QMessageBox::Icon icon = IconOf(type, caption);
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    for (const auto& [button, label] : buttons)
+        box.addButton(button)->setText(label);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -17,7 +17,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -47,6 +49,26 @@ QString RunDateText(const QString& run)
         return run;
     return QStringLiteral("%1/%2/%3 %4:%5:%6")
         .arg(run.mid(0, 4), run.mid(4, 2), run.mid(6, 2), run.mid(9, 2), run.mid(11, 2), run.mid(13, 2));
+}
+
+QString RunStateText(SiteRunState state)
+{
+    switch (state) {
+    case SiteRunState::Complete:
+        return QStringLiteral("完了");
+    case SiteRunState::Stopped:
+        return QStringLiteral("中断");
+    case SiteRunState::Restored:
+        return QStringLiteral("元に戻した");
+    }
+    return {};
+}
+
+// "39 / 103" where the run's plan counted its pages, else "39".
+QString RunPagesText(const SiteRun& run)
+{
+    return run.Planned > 0 ? QStringLiteral("%1 / %2").arg(run.Pages).arg(run.Planned)
+                           : QString::number(run.Pages);
 }
 
 // The reasons the window knows in its own words; a server's or the system's
@@ -121,6 +143,8 @@ FmSiteWide::FmSiteWide(SiteWideSources sources, QWidget* parent)
     connect(m_job, &SiteWideJob::finished, this, [this] {
         std::function<void()> done = std::move(m_done);
         m_done = nullptr;
+        // The last state the work reported: the bar ends where the work did.
+        showProgress();
         setOperation(Operation::None);
         if (done)
             done();
@@ -277,7 +301,8 @@ void FmSiteWide::buildWidgets()
     m_runs = new QTreeWidget;
     m_runs->setObjectName(QStringLiteral("LVRuns"));
     m_runs->setAccessibleName(QStringLiteral("過去の実行"));
-    m_runs->setHeaderLabels({ QStringLiteral("日時"), QStringLiteral("ページ数") });
+    m_runs->setHeaderLabels({ QStringLiteral("日時"), QStringLiteral("状態"), QStringLiteral("操作"),
+        QStringLiteral("ページ数"), QStringLiteral("広告") });
     m_runs->setRootIsDecorated(false);
     m_runs->setUniformRowHeights(true);
     m_runs->setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) + 24);
@@ -285,9 +310,25 @@ void FmSiteWide::buildWidgets()
     m_restoreButton = new QPushButton(QStringLiteral("元に戻す(&R)..."));
     m_restoreButton->setObjectName(QStringLiteral("BTRestore"));
     m_restoreButton->setToolTip(QStringLiteral("選んだ実行で書き込んだページを、実行前の内容に戻します"));
+    m_resumeButton = new QPushButton(QStringLiteral("続行(&N)"));
+    m_resumeButton->setObjectName(QStringLiteral("BTResume"));
+    m_resumeButton->setToolTip(QStringLiteral("途中で止まった実行の残りのページを変更します"));
+    m_keepRuns = new QSpinBox;
+    m_keepRuns->setObjectName(QStringLiteral("SBKeepRuns"));
+    m_keepRuns->setAccessibleName(QStringLiteral("保存する実行の数"));
+    m_keepRuns->setRange(0, 9999);
+    m_keepRuns->setSpecialValueText(QStringLiteral("すべて"));
+    m_keepRuns->setToolTip(QStringLiteral(
+        "サイトごとに保存する実行の数。新しい実行の後、古いものから削除します（途中で止まった実行は残します）"));
+    m_keepRuns->setValue(m_sources.RunsToKeep ? static_cast<int>(m_sources.RunsToKeep()) : 0);
+    auto* keepLabel = new QLabel(QStringLiteral("保存数(&K):"));
+    keepLabel->setBuddy(m_keepRuns);
     auto* runButtons = new QVBoxLayout;
+    runButtons->addWidget(m_resumeButton);
     runButtons->addWidget(m_restoreButton);
     runButtons->addStretch(1);
+    runButtons->addWidget(keepLabel);
+    runButtons->addWidget(m_keepRuns);
     runsLayout->addWidget(m_runs, 1);
     runsLayout->addLayout(runButtons);
     layout->addWidget(runsBox);
@@ -305,6 +346,11 @@ void FmSiteWide::buildWidgets()
     connect(m_updateButton, &QPushButton::clicked, this, &FmSiteWide::updateBlocks);
     connect(m_deleteButton, &QPushButton::clicked, this, &FmSiteWide::deleteBlocks);
     connect(m_restoreButton, &QPushButton::clicked, this, &FmSiteWide::restoreRun);
+    connect(m_resumeButton, &QPushButton::clicked, this, &FmSiteWide::resumeRun);
+    connect(m_keepRuns, &QSpinBox::valueChanged, this, [this](int keep) {
+        if (m_sources.SetRunsToKeep)
+            m_sources.SetRunsToKeep(static_cast<size_t>(keep));
+    });
     connect(buttons, &QDialogButtonBox::rejected, this, &FmSiteWide::reject);
     connect(m_statusFilter, &QComboBox::currentIndexChanged, this, &FmSiteWide::applyFilters);
     connect(m_bannerFilter, &QComboBox::currentIndexChanged, this, &FmSiteWide::applyFilters);
@@ -349,10 +395,67 @@ void FmSiteWide::showFor(std::unique_ptr<TSetup> setup)
         setWindowTitle(kTitle + QStringLiteral(" - ") + setupName());
         refreshRuns();
         updateButtons();
+        show();
+        raise();
+        activateWindow();
+        // A run that stopped part way is offered as soon as the dialog shows.
+        QTimer::singleShot(0, this, &FmSiteWide::offerStoppedRun);
+        return;
     }
     show();
     raise();
     activateWindow();
+}
+
+void FmSiteWide::offerStoppedRun()
+{
+    if (busy() || !m_setup || !isVisible())
+        return;
+    for (const SiteRun& run : ListRuns(backupFolder())) {
+        if (run.State != SiteRunState::Stopped)
+            continue;
+        const QString name = QString::fromStdString(run.Name);
+        const QString text
+            = QStringLiteral("前回の実行は途中で止まりました（%1 ページ）。\n実行 %2 の%3を続けますか？"
+                             "\n「元に戻す」を選ぶと、この実行で書き込んだページを実行前の内容に戻します。")
+                  .arg(RunPagesText(run), RunDateText(name),
+                      run.Deletes ? QStringLiteral("削除") : QStringLiteral("更新"));
+        const QMessageBox::StandardButton answer = AskWithButtons(this, MessageType::Warning, text,
+            { { QMessageBox::Yes, QStringLiteral("続行") }, { QMessageBox::Reset, QStringLiteral("元に戻す") },
+                { QMessageBox::Cancel, QStringLiteral("後で") } },
+            QMessageBox::Cancel);
+        selectRun(name);
+        if (answer == QMessageBox::Yes)
+            resumeRun();
+        else if (answer == QMessageBox::Reset)
+            restoreRun();
+        return;
+    }
+}
+
+void FmSiteWide::selectRun(const QString& run)
+{
+    for (int i = 0; i < m_runs->topLevelItemCount(); ++i)
+        if (m_runs->topLevelItem(i)->data(0, Qt::UserRole).toString() == run)
+            m_runs->setCurrentItem(m_runs->topLevelItem(i));
+}
+
+void FmSiteWide::resumeRun()
+{
+    if (busy() || !m_setup || !m_runs->currentItem())
+        return;
+    SiteUpdateOptions update;
+    update.Resume = true;
+    update.RunFolder
+        = JoinPath(backupFolder(), m_runs->currentItem()->data(0, Qt::UserRole).toString().toStdString());
+    runUpdate(std::move(update));
+}
+
+void FmSiteWide::refreshOpenPages()
+{
+    std::vector<std::string> open = m_setup ? m_sources.OpenPages(m_setup->Name) : std::vector<std::string>();
+    std::lock_guard lock(m_openPages->mutex);
+    m_openPages->paths = std::set<std::string>(open.begin(), open.end());
 }
 
 void FmSiteWide::setOperation(Operation operation)
@@ -373,6 +476,8 @@ void FmSiteWide::updateButtons()
     m_deleteButton->setEnabled(idle && m_scanned && !m_filter->banner().isEmpty());
     m_runs->setEnabled(idle);
     m_restoreButton->setEnabled(idle && haveSetup && !m_runs->selectedItems().isEmpty());
+    const QTreeWidgetItem* run = m_runs->selectedItems().isEmpty() ? nullptr : m_runs->selectedItems().first();
+    m_resumeButton->setEnabled(idle && haveSetup && run && run->data(1, Qt::UserRole).toBool());
 }
 
 bool FmSiteWide::start(Operation operation,
@@ -416,14 +521,20 @@ void FmSiteWide::reject()
 {
     // Closing while an operation runs cancels it and waits for its end: what
     // it has done stays done, and the rest is left.
-    if (busy()) {
-        m_job->cancelAndWait();
-        m_done = nullptr;
-        setOperation(Operation::None);
-        m_current->setText(QStringLiteral("キャンセルしました"));
-        emit operationFinished();
-    }
+    stopAndWait();
     QDialog::reject();
+}
+
+void FmSiteWide::stopAndWait()
+{
+    if (!busy())
+        return;
+    m_job->cancelAndWait();
+    m_done = nullptr;
+    setOperation(Operation::None);
+    m_current->setText(QStringLiteral("キャンセルしました"));
+    refreshRuns();
+    emit operationFinished();
 }
 
 SiteWalkOptions FmSiteWide::walkOptions() const
@@ -608,25 +719,33 @@ void FmSiteWide::askPlan(const SiteUpdateOptions& update, const SiteUpdateResult
             QMessageBox::Ok, details);
         return;
     }
-    QString question = QStringLiteral("%1 ページで %2 ブロックを置き換え、%3 ブロックを削除します。")
-                           .arg(planned.Changed.size())
-                           .arg(replaced)
-                           .arg(removed);
+    const bool deletes = !update.Delete.empty();
+    QString question = deletes
+        ? QStringLiteral("%1 ページから %2 ブロックを削除します。").arg(planned.Changed.size()).arg(removed)
+        : QStringLiteral("%1 ページで %2 ブロックを置き換えます。").arg(planned.Changed.size()).arg(replaced);
     if (!planned.Skipped.empty())
         question += QStringLiteral("\nタブで開いている %1 ページは変更しません。").arg(planned.Skipped.size());
     question += QStringLiteral("\n変更前のページはバックアップされ、「元に戻す」で戻せます。\n実行しますか?");
-    if (ShowMessage(this, MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No, details)
+    // A question that deletes defaults to No.
+    if (ShowMessage(this, deletes ? MessageType::Warning : MessageType::Confirmation, question,
+            QMessageBox::Yes | QMessageBox::No, details)
         != QMessageBox::Yes)
         return;
     SiteUpdateOptions run = update;
     run.DryRun = false;
-    // A page opened in a tab since the plan is left alone too.
-    run.Skip = m_sources.OpenPages(m_setup->Name);
+    run.Planned = planned.Changed.size();
     runUpdate(std::move(run));
 }
 
 void FmSiteWide::runUpdate(SiteUpdateOptions update)
 {
+    // Pages open in a tab are left alone, those opened while the run goes on too.
+    refreshOpenPages();
+    update.Skip.clear();
+    update.SkipNow = [open = m_openPages](const std::string& path) {
+        std::lock_guard lock(open->mutex);
+        return open->paths.count(path) != 0;
+    };
     const SiteAccessFactory access = SiteAccessFor(*m_setup, m_sources.Clients);
     auto catalogue = std::make_shared<BannerList>(m_sources.Catalogue());
     const SiteWalkOptions options = walkOptions();
@@ -637,15 +756,20 @@ void FmSiteWide::runUpdate(SiteUpdateOptions update)
         Operation::Update,
         [access, catalogue, options, update, backups, result, run](
             const SiteProgressCallback& progress, const std::atomic<bool>& cancel) mutable {
-            if (Status made = NewRunFolder(backups, *run); !made) {
+            if (update.Resume) {
+                *run = update.RunFolder.substr(backups.size() + 1);
+            } else if (Status made = NewRunFolder(backups, *run); !made) {
                 result->Problems.push_back({ backups, made.error });
                 return;
+            } else {
+                update.RunFolder = JoinPath(backups, *run);
             }
-            update.RunFolder = JoinPath(backups, *run);
             *result = UpdateSite(access, *catalogue, options, update, progress, &cancel);
         },
         [this, result, run] {
             reportRun(*result, QString::fromStdString(*run));
+            if (!result->Cancelled)
+                PruneRuns(backupFolder(), m_sources.RunsToKeep ? m_sources.RunsToKeep() : 0);
             refreshRuns();
             scan();
         });
@@ -664,8 +788,10 @@ void FmSiteWide::reportRun(const SiteUpdateResult& result, const QString& run)
                        .arg(replaced)
                        .arg(removed)
                        .arg(result.Skipped.size() + result.Problems.size());
+    if (result.AlreadyDone > 0)
+        text += QStringLiteral("\n前回までに書き込んだページ: %1").arg(result.AlreadyDone);
     if (result.Cancelled)
-        text += QStringLiteral("\n\nキャンセルしました。残りのページは変更していません。");
+        text += QStringLiteral("\n\n中止しました。残りのページは変更していません。「続行」で続きを実行できます。");
     if (!result.Changed.empty())
         text += QStringLiteral("\n\n変更前のページは実行 %1 に保存しました。").arg(RunDateText(run));
     const QString details = JoinBlocks({ SkippedLines(result.Skipped), problems,
@@ -685,9 +811,16 @@ void FmSiteWide::refreshRuns()
         return;
     for (const SiteRun& run : ListRuns(backupFolder())) {
         const QString name = QString::fromStdString(run.Name);
-        auto* item = new QTreeWidgetItem(m_runs, { RunDateText(name), QString::number(run.Pages) });
+        QStringList banners;
+        for (const std::string& banner : run.Banners)
+            banners << FromData(banner);
+        auto* item = new QTreeWidgetItem(m_runs,
+            { RunDateText(name), RunStateText(run.State),
+                run.Deletes ? QStringLiteral("削除") : QStringLiteral("更新"), RunPagesText(run),
+                banners.isEmpty() ? QStringLiteral("変更ありのすべて") : banners.join(QStringLiteral("、")) });
         item->setData(0, Qt::UserRole, name);
-        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setData(1, Qt::UserRole, run.State == SiteRunState::Stopped);
+        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         if (name == selected)
             m_runs->setCurrentItem(item);
     }

@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ class QLineEdit;
 class QModelIndex;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTableView;
 class QTreeWidget;
 
@@ -37,6 +40,9 @@ struct SiteWideSources {
     std::function<BannerList()> Catalogue;
     // The full paths of the pages open in tabs on a setup: a run leaves them alone.
     std::function<std::vector<std::string>(const std::string& setupName)> OpenPages;
+    // How many past runs of a setup to keep (0: all): older ones go after a run.
+    std::function<size_t()> RunsToKeep;
+    std::function<void(size_t)> SetRunsToKeep;
 };
 
 // The whole-site dialog on one setup: scans every page below a folder into
@@ -62,7 +68,13 @@ public:
     void updateBlocks();
     void deleteBlocks();
     void restoreRun();
+    void resumeRun();
     void cancelOperation();
+    // Stops the running operation and waits for its end; a run is recorded
+    // as stopped, so it can be resumed.
+    void stopAndWait();
+    // Takes the pages open in tabs anew: a run going on leaves them alone from now on.
+    void refreshOpenPages();
 
     SiteInventoryModel* inventory() const { return m_model; }
     SiteInventoryFilter* filter() const { return m_filter; }
@@ -99,6 +111,9 @@ private:
     void reportRun(const SiteUpdateResult& result, const QString& run);
 
     void refreshRuns();
+    void selectRun(const QString& run);
+    // Asks to resume or restore a run of the setup that stopped part way.
+    void offerStoppedRun();
     // Restores `run` on the worker (only a plan with dryRun), then `done`.
     void startRestore(
         Operation operation, const QString& run, bool dryRun, std::function<void(const SiteRestoreResult&)> done);
@@ -118,6 +133,12 @@ private:
     // The walk of the table's scan: updates work on the same pages.
     std::string m_scanFolder;
     std::vector<std::string> m_scanEndings;
+    // The pages open in tabs, read by a run's threads before each store.
+    struct OpenPages {
+        std::mutex mutex;
+        std::set<std::string> paths;
+    };
+    std::shared_ptr<OpenPages> m_openPages = std::make_shared<OpenPages>();
 
     QLabel* m_setupLabel = nullptr; // LBSetup
     QLineEdit* m_folder = nullptr; // EDFolder
@@ -135,6 +156,8 @@ private:
     QPushButton* m_deleteButton = nullptr; // BTDelete
     QTreeWidget* m_runs = nullptr; // LVRuns
     QPushButton* m_restoreButton = nullptr; // BTRestore
+    QPushButton* m_resumeButton = nullptr; // BTResume
+    QSpinBox* m_keepRuns = nullptr; // SBKeepRuns
     QPushButton* m_closeButton = nullptr; // BTClose
     SiteInventoryModel* m_model = nullptr;
     SiteInventoryFilter* m_filter = nullptr;

@@ -1,6 +1,7 @@
 #include "gui/sitewide/sitewidearea.h"
 
 #include "gui/common/framewidgets.h"
+#include "gui/common/messagebox.h"
 #include "gui/common/opendocuments.h"
 #include "gui/sites/sitesarea.h"
 #include "gui/sites/sitesicons.h"
@@ -43,6 +44,8 @@ SiteWideArea::SiteWideArea(
     sources.SettingsFolder = workspace.SettingsFolder;
     sources.Catalogue = [this] { return CopyCatalogue(m_workspace.Banners); };
     sources.OpenPages = [&documents](const std::string& setupName) { return documents.openPagePaths(setupName); };
+    sources.RunsToKeep = [this] { return StoredRunsToKeep(m_workspace.IniListSetup); };
+    sources.SetRunsToKeep = [this](size_t keep) { StoreRunsToKeep(m_workspace.IniListSetup, keep); };
     m_dialog = new FmSiteWide(std::move(sources), window);
     connect(m_button, &QToolButton::clicked, this, &SiteWideArea::openDialog);
     connect(m_dialog, &FmSiteWide::pageRequested, this, &SiteWideArea::pageRequested);
@@ -57,6 +60,25 @@ void SiteWideArea::openDialog()
     }
     if (std::unique_ptr<TSetup> setup = m_sites.selectedSetupWithPassword())
         m_dialog->showFor(std::move(setup));
+}
+
+void SiteWideArea::pageOpened()
+{
+    if (m_dialog->busy())
+        m_dialog->refreshOpenPages();
+}
+
+bool SiteWideArea::mayQuit()
+{
+    if (!m_dialog->busy())
+        return true;
+    if (ShowMessage(m_dialog, MessageType::Warning,
+            QStringLiteral("サイト全体の更新を実行中です。中止して終了しますか？"),
+            QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes)
+        return false;
+    m_dialog->stopAndWait();
+    return true;
 }
 
 } // namespace pw::gui

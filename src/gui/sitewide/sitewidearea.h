@@ -31,6 +31,11 @@ public:
 
     // The command: the dialog on the selected setup.
     void openDialog();
+    // A page was opened in a tab: a run going on leaves it alone.
+    void pageOpened();
+    // Whether quitting may go on: while a run goes on, the user is asked
+    // first, and a yes stops the run cleanly (it can be resumed later).
+    bool mayQuit();
 
 signals:
     // The dialog asks to open a page of a setup in a tab, a line selected.

@@ -102,7 +102,7 @@ TEST_F(SiteWalkCli, ScanPrintsEveryNodeOfEveryPage)
         s + "/index.html\t2\t0\tchanged\tA\n" + s + "/index.html\t5\t0\tmatched\tB\n" + s
             + "/sub/deep/two.PHP\t1\t0\tchanged\tA\n" + s + "/sub/one.htm\t1\t0\tunlisted\tC\n" + s
             + "/sub/one.htm\t4\t0\trotation\tR\u7B49\n" + s + "/sub/one.htm\t7\t1\tmatched\tR\n");
-    EXPECT_EQ(scan.err, "pages=4 blocks=5 matched=2 changed=2 unlisted=1 rotations=1\n");
+    EXPECT_EQ(scan.err, "pages=4 blocks=6 matched=2 changed=2 unlisted=1 rotations=1\n");
 
     const Outcome banner = Site({ "scan", "disk", "--banner", "A", "--jobs", "1", "--ext", "php,TXT" });
     EXPECT_EQ(banner.out, s + "/sub/deep/two.PHP\t1\t0\tchanged\tA\n" + s + "/sub/notes.txt\t1\t0\tchanged\tA\n");
@@ -116,7 +116,7 @@ TEST_F(SiteWalkCli, ScanPrintsEveryNodeOfEveryPage)
     const Outcome bad = Site({ "scan", "disk" });
     EXPECT_EQ(bad.code, kExitFailure);
     EXPECT_NE(bad.err.find("pagewick-cli: " + s + "/sub/bad\\x1B[2J.html: "), std::string::npos) << bad.err;
-    EXPECT_TRUE(bad.err.ends_with("pages=4 blocks=5 matched=2 changed=2 unlisted=1 rotations=1\n")) << bad.err;
+    EXPECT_TRUE(bad.err.ends_with("pages=4 blocks=6 matched=2 changed=2 unlisted=1 rotations=1\n")) << bad.err;
 
     EXPECT_EQ(Site({ "scan", "disk", "--jobs", "9" }).code, kExitUsage);
     EXPECT_EQ(Site({ "scan", "disk", "--jobs", "0" }).code, kExitUsage);
