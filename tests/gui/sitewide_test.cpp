@@ -33,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <QProcess>
@@ -260,6 +261,7 @@ private slots:
     void aKilledRunIsFoundAtOpenAndFinished();
     void quittingDuringARunAsksAndAStoppedRunIsRestoredWithProgress();
     void aPageOpenedInATabDuringARunIsLeftAlone();
+    void aDoubleClickWhileConnectedShowsTheRowsBlock();
 };
 
 void SiteWideTest::scanFilterUpdateDeleteAndRestore()
@@ -670,6 +672,32 @@ void SiteWideTest::aPageOpenedInATabDuringARunIsLeftAlone()
     QCOMPARE(reports.size(), 1);
     QVERIFY2(reports[0].contains(QStringLiteral("last.html: タブで開いているため変更しません")),
         qPrintable(reports[0]));
+}
+
+// The site is connected already: a double click opens the page without a
+// word about the connection, and the ad tree shows the row's block.
+void SiteWideTest::aDoubleClickWhileConnectedShowsTheRowsBlock()
+{
+    write("two.html", "top\r\n" + Block("A", "<a>old</a>") + "\r\nmiddle\r\n" + Block("B", "<b>B</b>") + "\r\n");
+    writeSettings();
+    startForm();
+    QVERIFY(m_form->sites()->findFile("site", m_site + "/two.html"));
+    openDialog();
+    scan();
+    m_messages.clear();
+    QCOMPARE(shownRows(),
+        (QStringList { QStringLiteral("two.html 2 変更あり A"), QStringLiteral("two.html 6 一致 B") }));
+    auto* table = child<QTableView>("TVInventory");
+    const QRect cell = table->visualRect(table->model()->index(1, SiteInventoryModel::LineColumn));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTRY_VERIFY(m_form->documents()->activeTab());
+    QCOMPARE(m_messages.size(), 0);
+    DocumentTab* tab = m_form->documents()->activeTab();
+    QCOMPARE(tab->adTreeView()->currentIndex().data().toString(), QStringLiteral("B"));
+    int lineFrom = -1, indexFrom = -1, lineTo = -1, indexTo = -1;
+    tab->editor()->getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
+    QCOMPARE(lineFrom, 5); // line 6, counted from 0
 }
 
 QTEST_MAIN(SiteWideTest)

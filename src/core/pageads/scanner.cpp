@@ -523,6 +523,17 @@ SelectResult FindBlockByName(const AdPage& page, std::string_view nodeText, bool
     return SelectResult::NotFound;
 }
 
+AdNode* FindAdNodeAtLine(const AdPage& page, size_t line)
+{
+    for (AdNode* node = page.Tree.First(); node; node = page.Tree.Next(*node)) {
+        BlockRange range;
+        if (FindBlockByName(page, node->Text(), node->Status() == nsRotation, range) == SelectResult::Found
+            && range.Start.Line == line)
+            return node;
+    }
+    return nullptr;
+}
+
 SelectResult SelectBlockByName(AdPage& page, std::string_view nodeText, bool scroll, bool rotation)
 {
     BlockRange range;

@@ -60,6 +60,10 @@ struct BlockRange {
 // is missing.
 SelectResult FindBlockByName(const AdPage& page, std::string_view nodeText, bool rotation, BlockRange& range);
 
+// The node of the tree whose block's start marker stands on `line` (from 1),
+// nullptr when none does.
+AdNode* FindAdNodeAtLine(const AdPage& page, size_t line);
+
 // Finds the block of a node text and selects it, from the start marker to just
 // after the end marker. With `scroll` the caret goes to the selection's end and
 // then to its start, so the block comes into view; the caret ends at the start.

@@ -194,6 +194,11 @@ void DocumentsArea::showLine(TFileNode& file, size_t line)
         editor->setSelection(at, 0, at, editor->lineLength(at));
     editor->ensureLineVisible(at);
     editor->setFocus();
+    // The ad tree shows the block that starts there.
+    if (AdNode* node = FindAdNodeAtLine(tab->page(), line)) {
+        tab->adTree().Select(node);
+        tab->showTreeSelection();
+    }
 }
 
 bool DocumentsArea::openDocument(TFileNode& file)

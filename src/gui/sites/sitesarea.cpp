@@ -243,7 +243,9 @@ TFileNode* SitesArea::findFile(const std::string& setupName, const std::string& 
     if (setup == setups.end() || cut == std::string::npos)
         return nullptr;
     m_widgets.setups->setCurrentIndex(static_cast<int>(setup - setups.begin()));
-    connectSite();
+    // A setup already connected is used as it is.
+    if (!m_workspace.Tree.FindConnection(**setup))
+        connectSite();
     TDirNode* folder = m_workspace.Tree.FindConnection(**setup);
     const std::string folderPath = cut == 0 ? std::string("/") : path.substr(0, cut);
     while (folder && folder->Path != folderPath) {
