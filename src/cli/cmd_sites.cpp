@@ -15,6 +15,7 @@
 #include "sites/documents.h"
 #include "sites/listing.h"
 #include "sites/sitewalk.h"
+#include "sites/sitewidesettings.h"
 #include "text/lines.h"
 
 #include <algorithm>

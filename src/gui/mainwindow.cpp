@@ -163,6 +163,7 @@ void TMainForm::buildAreas(std::function<bool()> onlineProbe, FtpClientFactory o
     connect(m_adCommands, &PageAdCommands::commandStateChanged, this, &TMainForm::updateCommandState);
     connect(m_documents, &DocumentsArea::tabOpened, m_adCommands, &PageAdCommands::attachTab);
     connect(m_documents, &DocumentsArea::tabOpened, m_siteWide, &SiteWideArea::pageOpened);
+    connect(m_banners, &BannersArea::bannerChanged, m_siteWide, &SiteWideArea::catalogueChanged);
     connect(m_documents, &DocumentsArea::pageTitleChanged, this, [this](const QString& page) {
         setWindowTitle(page.isEmpty() ? kWindowTitle : page + QStringLiteral(" - ") + kWindowTitle);
     });

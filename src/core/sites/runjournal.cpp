@@ -277,24 +277,6 @@ std::vector<std::string> PruneRuns(const std::string& setupBackups, size_t keep)
 
 namespace {
 
-constexpr std::string_view kRunsSection = "SiteWide";
-constexpr std::string_view kRunsToKeepKey = "KeepRuns";
-
-} // namespace
-
-size_t StoredRunsToKeep(const TIniList& store)
-{
-    const int keep = store.ReadInteger(kRunsSection, kRunsToKeepKey, static_cast<int>(kDefaultRunsToKeep));
-    return keep < 0 ? kDefaultRunsToKeep : static_cast<size_t>(keep);
-}
-
-void StoreRunsToKeep(TIniList& store, size_t keep)
-{
-    store.WriteInteger(kRunsSection, kRunsToKeepKey, static_cast<int>(std::min<size_t>(keep, 9999)));
-}
-
-namespace {
-
 std::string SafeFolderName(std::string name)
 {
     for (char& ch : name)

@@ -23,7 +23,6 @@
 // these rules makes the whole journal refused.
 
 #include "base/result.h"
-#include "settings/inilist.h"
 #include "text/pageencoding.h"
 
 #include <mutex>
@@ -142,12 +141,6 @@ std::vector<SiteRun> ListRuns(const std::string& setupBackups);
 // all), never one that stopped part way; skipped while a run of the setup
 // goes on. Returns the names removed.
 std::vector<std::string> PruneRuns(const std::string& setupBackups, size_t keep);
-
-// How many past runs of each setup are kept (0: all), from the general
-// settings of Pagewick.ini.
-inline constexpr size_t kDefaultRunsToKeep = 20;
-size_t StoredRunsToKeep(const TIniList& store);
-void StoreRunsToKeep(TIniList& store, size_t keep);
 
 // "backups/NAME" below the settings folder: the setup's name (Shift_JIS bytes)
 // as UTF-8 text, made safe as a folder name, so that file managers show it.

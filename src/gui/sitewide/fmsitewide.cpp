@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTimer>
@@ -183,10 +184,21 @@ void FmSiteWide::buildWidgets()
     m_endings->setAccessibleName(QStringLiteral("ページの拡張子"));
     m_endings->setToolTip(
         QStringLiteral("ページとして読むファイル名の終わり（カンマ区切り、大文字小文字を区別しない）"));
+    m_jobs = new QSpinBox;
+    m_jobs->setObjectName(QStringLiteral("SBJobs"));
+    m_jobs->setAccessibleName(QStringLiteral("接続数"));
+    m_jobs->setRange(1, 8);
+    m_jobs->setValue(4);
+    m_jobs->setToolTip(
+        QStringLiteral("同時に使う接続の数（1〜8）。サーバーが受け付ける数より多いと、受け付けた数で動きます"));
+    auto* jobsLabel = new QLabel(QStringLiteral("接続数(&J):"));
+    jobsLabel->setBuddy(m_jobs);
     m_scanButton = new QPushButton(QStringLiteral("スキャン(&S)"));
     m_scanButton->setObjectName(QStringLiteral("BTScan"));
     m_scanButton->setDefault(true);
     endingsRow->addWidget(m_endings, 1);
+    endingsRow->addWidget(jobsLabel);
+    endingsRow->addWidget(m_jobs);
     endingsRow->addWidget(m_scanButton);
     // A row of two widgets takes no buddy by itself: the label's key goes to the field.
     auto* endingsLabel = new QLabel(QStringLiteral("ページの拡張子(&E):"));
@@ -238,12 +250,17 @@ void FmSiteWide::buildWidgets()
     bannerLabel->setBuddy(m_bannerFilter);
     m_summary = new QLabel;
     m_summary->setObjectName(QStringLiteral("LBSummary"));
+    m_stale = new QLabel;
+    m_stale->setObjectName(QStringLiteral("LBStale"));
+    m_stale->setStyleSheet(QStringLiteral("color: #b00000;"));
+    m_stale->hide();
     filters->addWidget(statusLabel);
     filters->addWidget(m_statusFilter);
     filters->addSpacing(8);
     filters->addWidget(bannerLabel);
     filters->addWidget(m_bannerFilter);
     filters->addStretch(1);
+    filters->addWidget(m_stale);
     filters->addWidget(m_summary);
     layout->addLayout(filters);
 
@@ -347,6 +364,10 @@ void FmSiteWide::buildWidgets()
     connect(m_deleteButton, &QPushButton::clicked, this, &FmSiteWide::deleteBlocks);
     connect(m_restoreButton, &QPushButton::clicked, this, &FmSiteWide::restoreRun);
     connect(m_resumeButton, &QPushButton::clicked, this, &FmSiteWide::resumeRun);
+    connect(m_jobs, &QSpinBox::valueChanged, this, [this](int jobs) {
+        if (m_setup && m_sources.SetJobs)
+            m_sources.SetJobs(m_setup->Name, jobs);
+    });
     connect(m_keepRuns, &QSpinBox::valueChanged, this, [this](int keep) {
         if (m_sources.SetRunsToKeep)
             m_sources.SetRunsToKeep(static_cast<size_t>(keep));
@@ -383,6 +404,11 @@ void FmSiteWide::showFor(std::unique_ptr<TSetup> setup)
         if (other) {
             m_setupLabel->setText(setupName());
             m_folder->setText(FromData(m_setup->IniPath));
+            {
+                const QSignalBlocker quiet(m_jobs);
+                m_jobs->setValue(m_sources.Jobs ? m_sources.Jobs(m_setup->Name) : 4);
+            }
+            m_stale->hide();
             m_model->setScan({});
             m_scanned = false;
             fillFilters();
@@ -451,6 +477,15 @@ void FmSiteWide::resumeRun()
     runUpdate(std::move(update));
 }
 
+void FmSiteWide::catalogueChanged()
+{
+    if (!m_scanned)
+        return;
+    m_stale->setText(QStringLiteral("広告が変更されました。スキャンし直してください"));
+    m_stale->setAccessibleName(m_stale->text());
+    m_stale->show();
+}
+
 void FmSiteWide::refreshOpenPages()
 {
     std::vector<std::string> open = m_setup ? m_sources.OpenPages(m_setup->Name) : std::vector<std::string>();
@@ -469,6 +504,7 @@ void FmSiteWide::updateButtons()
     const bool idle = !busy();
     const bool haveSetup = m_setup != nullptr;
     m_folder->setEnabled(idle);
+    m_jobs->setEnabled(idle);
     m_endings->setEnabled(idle);
     m_scanButton->setEnabled(idle && haveSetup);
     m_cancelButton->setEnabled(!idle);
@@ -543,6 +579,7 @@ SiteWalkOptions FmSiteWide::walkOptions() const
     options.Folder = m_scanFolder;
     options.Endings = m_scanEndings;
     options.Charset = m_setup ? m_setup->Charset : PageCharset::Auto;
+    options.Jobs = m_jobs->value();
     return options;
 }
 
@@ -586,6 +623,7 @@ void FmSiteWide::showScan(SiteScanResult scan)
     std::vector<SiteProblem> problems = scan.Problems;
     m_scanFolder = scan.Folder;
     m_model->setScan(std::move(scan));
+    m_stale->hide();
     // A cancelled scan shows what it read, but a run needs the whole site.
     m_scanned = opened && !cancelled;
     fillFilters();

@@ -43,6 +43,9 @@ struct SiteWideSources {
     // How many past runs of a setup to keep (0: all): older ones go after a run.
     std::function<size_t()> RunsToKeep;
     std::function<void(size_t)> SetRunsToKeep;
+    // The connections a setup's walks use (1 to 8), remembered per setup.
+    std::function<int(const std::string& setupName)> Jobs;
+    std::function<void(const std::string& setupName, int jobs)> SetJobs;
 };
 
 // The whole-site dialog on one setup: scans every page below a folder into
@@ -75,6 +78,8 @@ public:
     void stopAndWait();
     // Takes the pages open in tabs anew: a run going on leaves them alone from now on.
     void refreshOpenPages();
+    // The banner catalogue changed: the inventory shown is no longer what a scan would give.
+    void catalogueChanged();
 
     SiteInventoryModel* inventory() const { return m_model; }
     SiteInventoryFilter* filter() const { return m_filter; }
@@ -143,6 +148,7 @@ private:
     QLabel* m_setupLabel = nullptr; // LBSetup
     QLineEdit* m_folder = nullptr; // EDFolder
     QLineEdit* m_endings = nullptr; // EDEndings
+    QSpinBox* m_jobs = nullptr; // SBJobs
     QPushButton* m_scanButton = nullptr; // BTScan
     QProgressBar* m_progress = nullptr; // PBProgress
     QLabel* m_current = nullptr; // LBCurrent
@@ -151,6 +157,7 @@ private:
     QComboBox* m_statusFilter = nullptr; // CBStatus
     QComboBox* m_bannerFilter = nullptr; // CBBanner
     QLabel* m_summary = nullptr; // LBSummary
+    QLabel* m_stale = nullptr; // LBStale
     QTableView* m_table = nullptr; // TVInventory
     QPushButton* m_updateButton = nullptr; // BTUpdate
     QPushButton* m_deleteButton = nullptr; // BTDelete

@@ -7,12 +7,21 @@
 #include "gui/sites/sitesicons.h"
 #include "gui/sitewide/fmsitewide.h"
 #include "gui/workspace.h"
+#include "sites/sitewidesettings.h"
 
 #include <QToolButton>
 
 namespace pw::gui {
 
 namespace {
+
+bool NeedsTrust(const TSetup& setup)
+{
+    if (setup.Kind != skFtp)
+        return false;
+    return (setup.Protocol == SiteProtocol::Sftp && setup.TrustedHostKey.empty())
+        || (setup.Protocol == SiteProtocol::Ftps && setup.TrustedCertificate.empty());
+}
 
 // A copy of the catalogue for a worker: the window may edit its own meanwhile.
 BannerList CopyCatalogue(const BannerList& banners)
@@ -46,6 +55,11 @@ SiteWideArea::SiteWideArea(
     sources.OpenPages = [&documents](const std::string& setupName) { return documents.openPagePaths(setupName); };
     sources.RunsToKeep = [this] { return StoredRunsToKeep(m_workspace.IniListSetup); };
     sources.SetRunsToKeep = [this](size_t keep) { StoreRunsToKeep(m_workspace.IniListSetup, keep); };
+    sources.Jobs
+        = [this](const std::string& setupName) { return StoredSiteJobs(m_workspace.IniListSetup, setupName); };
+    sources.SetJobs = [this](const std::string& setupName, int jobs) {
+        StoreSiteJobs(m_workspace.IniListSetup, setupName, jobs);
+    };
     m_dialog = new FmSiteWide(std::move(sources), window);
     connect(m_button, &QToolButton::clicked, this, &SiteWideArea::openDialog);
     connect(m_dialog, &FmSiteWide::pageRequested, this, &SiteWideArea::pageRequested);
@@ -58,8 +72,20 @@ void SiteWideArea::openDialog()
         m_dialog->showFor(nullptr);
         return;
     }
-    if (std::unique_ptr<TSetup> setup = m_sites.selectedSetupWithPassword())
+    std::unique_ptr<TSetup> setup = m_sites.selectedSetupWithPassword();
+    // A server whose certificate or host key is not trusted yet is asked
+    // about as 接続 asks, and the answer is kept with the setup.
+    if (setup && NeedsTrust(*setup)) {
+        m_sites.connectSite();
+        setup = m_sites.selectedSetupWithPassword();
+    }
+    if (setup)
         m_dialog->showFor(std::move(setup));
+}
+
+void SiteWideArea::catalogueChanged()
+{
+    m_dialog->catalogueChanged();
 }
 
 void SiteWideArea::pageOpened()

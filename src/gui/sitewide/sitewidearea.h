@@ -33,6 +33,8 @@ public:
     void openDialog();
     // A page was opened in a tab: a run going on leaves it alone.
     void pageOpened();
+    // The banner catalogue changed: the inventory shown is stale.
+    void catalogueChanged();
     // Whether quitting may go on: while a run goes on, the user is asked
     // first, and a yes stops the run cleanly (it can be resumed later).
     bool mayQuit();
