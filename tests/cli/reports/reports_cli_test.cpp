@@ -239,6 +239,39 @@ TEST(ReportCli, BadUsageAndUnreadableReportsHaveTheirExitCodes)
     EXPECT_FALSE(FileExists(f.settings + "/stats.sqlite"));
 }
 
+// True when `text` holds a byte that drives a terminal: a C0 control other
+// than LF, DEL, or a C1 control in UTF-8.
+bool HoldsControlBytes(std::string_view text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if ((b < 0x20 && b != '\n') || b == 0x7F
+            || (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0))
+            return true;
+    }
+    return false;
+}
+
+TEST(ReportCli, EscapeSequencesInCellsNeverReachTheTerminal)
+{
+    Fixture f;
+    struct Case {
+        std::string report;
+        std::string shown; // how the cell appears in the message
+    } cases[] = {
+        { "name,pv,ct,yen\nじゃらん,1,1,\x1B]0;pwned\x07\n", "\"\\x1B]0;pwned\\x07\" in column \"yen\"" },
+        { "name,pv,ct,yen\n\x1B[2J,1,1,1\n", "unmatched line 2: \\x1B[2J" },
+        { "name,pv,ct,yen\n\"\x1B[2J\r\x1B[1A\",1,1,1\n", "unmatched line 2: \\x1B[2J\\x0D\\x1B[1A" },
+    };
+    for (const auto& c : cases) {
+        const Outcome o = f.Run({ "report", "import", f.Write("evil.csv", c.report), "--key", "1", "--pv", "2",
+            "--clicks", "3", "--revenue", "4", "--period", "2026-11" });
+        EXPECT_EQ(o.code, kExitFailure) << o.err;
+        EXPECT_FALSE(HoldsControlBytes(o.err)) << ::testing::PrintToString(o.err);
+        EXPECT_NE(o.err.find(c.shown), std::string::npos) << o.err;
+    }
+}
+
 TEST(ReportCli, ADamagedHistoryIsReportedKeptAsideAndReplaced)
 {
     Fixture f;
