@@ -155,6 +155,31 @@ Status KeepDamagedDatabase(const std::string& path, std::string& copy)
     return Status::Fail("Cannot find a free name for the damaged " + path);
 }
 
+// SUM() fails its whole query on an integer overflow, and one stored figure
+// near the ends of int64_t (a history written before reports' figures were
+// bounded) would then make the history unreadable for good. The figures are
+// summed with this instead: exactly, in 128 bits, and a sum that int64_t
+// cannot hold is given as its largest (or smallest) value.
+void FigureSumStep(sqlite3_context* context, int, sqlite3_value** values)
+{
+    auto* sum = static_cast<__int128*>(sqlite3_aggregate_context(context, sizeof(__int128)));
+    if (!sum) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    if (sqlite3_value_type(values[0]) != SQLITE_NULL)
+        *sum += sqlite3_value_int64(values[0]);
+}
+
+void FigureSumFinal(sqlite3_context* context)
+{
+    const auto* sum = static_cast<const __int128*>(sqlite3_aggregate_context(context, 0));
+    const __int128 total = sum ? *sum : 0;
+    sqlite3_result_int64(context,
+        static_cast<int64_t>(std::clamp<__int128>(
+            total, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max())));
+}
+
 bool IsDamageCode(int rc)
 {
     const int primary = rc & 0xFF;
@@ -211,7 +236,10 @@ Status StatsHistory::OpenFile(const std::string& path, StatsOpenReport* report)
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int rc = sqlite3_open_v2(
             path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc != SQLITE_OK) {
+        if (rc != SQLITE_OK
+            || sqlite3_create_function_v2(m_db, "figure_sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                   nullptr, FigureSumStep, FigureSumFinal, nullptr)
+                != SQLITE_OK) {
             Status failed = Fail("cannot open the history");
             Close();
             return failed;
@@ -393,7 +421,8 @@ Status StatsHistory::BannerTotals(std::map<std::string, StatsFigures>& out, std:
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT banner, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE ?1 = '' OR period = ?1 GROUP BY "
+        "SELECT banner, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE ?1 = '' OR "
+        "period = ?1 GROUP BY "
         "banner");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -410,7 +439,8 @@ Status StatsHistory::NetworkTotals(std::vector<StatsRow>& out, std::string_view 
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT network, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE ?1 = '' OR period = ?1 GROUP BY "
+        "SELECT network, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE ?1 = '' OR "
+        "period = ?1 GROUP BY "
         "network ORDER BY network");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -431,7 +461,8 @@ Status StatsHistory::MonthTotals(std::vector<StatsRow>& out, std::string_view pe
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT period, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE ?1 = '' OR period = ?1 GROUP BY "
+        "SELECT period, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE ?1 = '' OR "
+        "period = ?1 GROUP BY "
         "period ORDER BY period");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -448,7 +479,8 @@ Status StatsHistory::BannerHistory(std::string_view bannerId, std::vector<StatsR
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT period, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE banner = ?1 GROUP BY period ORDER BY "
+        "SELECT period, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE banner = ?1 "
+        "GROUP BY period ORDER BY "
         "period");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -465,7 +497,8 @@ Status StatsHistory::Cells(std::string_view first, std::string_view last, std::v
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT banner, network, period, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE period BETWEEN ?1 "
+        "SELECT banner, network, period, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE "
+        "period BETWEEN ?1 "
         "AND ?2 GROUP BY banner, network, period");
     if (!query.Ok())
         return Fail("cannot read the history");

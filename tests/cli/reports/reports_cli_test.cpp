@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sqlite3.h>
 
 namespace pw::cli {
 namespace {
@@ -270,6 +271,78 @@ TEST(ReportCli, EscapeSequencesInCellsNeverReachTheTerminal)
         EXPECT_FALSE(HoldsControlBytes(o.err)) << ::testing::PrintToString(o.err);
         EXPECT_NE(o.err.find(c.shown), std::string::npos) << o.err;
     }
+}
+
+std::vector<std::string> ByNumbers(const std::string& path, const char* period = "2026-11")
+{
+    return { "report", "import", path, "--key", "1", "--pv", "2", "--clicks", "3", "--revenue", "4", "--period",
+        period };
+}
+
+// A bad figure fails the import (exit 1), stores nothing, and the message
+// names line and column and quotes a few dozen characters of the cell.
+TEST(ReportCli, BadFiguresAreRefusedWithAShortMessageNamingLineAndColumn)
+{
+    Fixture f;
+    const std::string huge(2'000'000, '9');
+    struct Case {
+        std::string row;
+        std::string message;
+    } cases[] = {
+        { "じゃらん,1,1,9000000000000000000",
+            "line 2: the revenue \"9000000000000000000\" in column \"yen\" is beyond" },
+        { "じゃらん,1,1,\"1234,567\"",
+            "line 2: the revenue \"1234,567\" in column \"yen\" does not have its commas" },
+        { "じゃらん,1,1,x" + huge, "line 2: the revenue \"x" + huge.substr(0, 39) + "…\" in column \"yen\"" },
+    };
+    for (const auto& c : cases) {
+        const Outcome o = f.Run(ByNumbers(f.Write("bad.csv", "name,pv,ct,yen\n" + c.row + "\n")));
+        EXPECT_EQ(o.code, kExitFailure);
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err.substr(0, 300);
+        EXPECT_LT(o.err.size(), 300u);
+    }
+    EXPECT_FALSE(FileExists(f.settings + "/stats.sqlite"));
+}
+
+// Figures that an earlier version stored beyond what SQLite's SUM() adds up
+// (two months of 9 * 10^18) leave the history readable: the sums are held at
+// the largest figure, and imports go on.
+TEST(ReportCli, AHistoryHoldingHugeFiguresIsStillShownAndImportedInto)
+{
+    Fixture f;
+    const std::string report = f.Write("r.csv", "name,pv,ct,yen\nじゃらん,1,2,3\n");
+    for (const char* period : { "2026-10", "2026-11", "2026-12" })
+        ASSERT_EQ(f.Run(ByNumbers(report, period)).code, kExitOk);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((f.settings + "/stats.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                  "UPDATE stats SET revenue = 9000000000000000000 WHERE period <> '2026-10';"
+                  "UPDATE stats SET pv = -446744073709551616 WHERE period = '2026-10';",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+
+    const Outcome shown = f.Run({ "report", "show" });
+    EXPECT_EQ(shown.code, kExitOk) << shown.err;
+    EXPECT_EQ(shown.out, "じゃらん\t-446744073709551614\t6\t9223372036854775807\n");
+    const Outcome byNetwork = f.Run({ "report", "show", "--by", "network" });
+    EXPECT_EQ(byNetwork.code, kExitOk) << byNetwork.err;
+    EXPECT_EQ(byNetwork.out, "その他\t-446744073709551614\t6\t9223372036854775807\n");
+    const Outcome imported = f.Run(ByNumbers(report, "2027-01"));
+    EXPECT_EQ(imported.code, kExitOk) << imported.err;
+    EXPECT_EQ(f.Run({ "report", "show", "--by", "month", "--period", "2027-01" }).out, "2027-01\t1\t2\t3\n");
+}
+
+// A report larger than any network writes is refused before it is read.
+TEST(ReportCli, AReportAboveTheSizeBoundIsRefused)
+{
+    Fixture f;
+    const std::string report = f.Write("big.csv", "name,pv,ct,yen\n" + std::string(64 * 1024 * 1024, ','));
+    const Outcome o = f.Run(ByNumbers(report));
+    EXPECT_EQ(o.code, kExitFile);
+    EXPECT_NE(o.err.find("big.csv: the report is 65 MiB (67108879 bytes), more than the 64 MiB a report may have"),
+        std::string::npos)
+        << o.err;
 }
 
 TEST(ReportCli, ADamagedHistoryIsReportedKeptAsideAndReplaced)

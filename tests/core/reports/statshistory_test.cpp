@@ -3,12 +3,14 @@
 #include "base/files.h"
 #include "catalogue/archive.h"
 #include "catalogue/bannerstore.h"
+#include "reports/revenuecharts.h"
 #include "reports_fixture.h"
 #include "settings/settingsfile.h"
 #include "support/tempdir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sqlite3.h>
 
 namespace pw {
@@ -104,6 +106,58 @@ TEST_F(HistoryTest, ReimportingANetworksMonthReplacesItWhileOtherNetworksAndMont
     ASSERT_EQ(imports.size(), 3u); // the replaced import is no longer listed
     EXPECT_EQ(imports[1].Period, "2026-11");
     EXPECT_EQ(imports[1].Time, "2026-05-28T20:26:40Z");
+}
+
+// A history written before reports' figures were bounded may hold figures
+// whose sums leave int64_t. Every sum the history gives is then held at the
+// largest (or smallest) figure instead of failing, exactly where it fits, and
+// the history takes imports as before.
+TEST_F(HistoryTest, SumsBeyondWhatAFigureHoldsAreHeldInsteadOfFailing)
+{
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+    constexpr int64_t kHuge = 9'000'000'000'000'000'000;
+    TAdBanner* travel = &catalogue.Row(0);
+    TAdBanner* jalan = &catalogue.Row(1);
+    // Two networks' reports of one month, each with a huge figure, one more
+    // month; the largest negative figure on the other banner.
+    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { travel, { 1, kHuge, -kHuge } } }), Info("A8.net")).ok);
+    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { travel, { 2, kHuge, -kHuge } } }), Info("VC")).ok);
+    ASSERT_TRUE(history.StoreImport(Result("2026-12", { { travel, { 3, -kHuge, 5 } } }), Info("A8.net")).ok);
+    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { jalan, { kMin, 1, 1 } } }), Info("もしも")).ok);
+
+    // 9e18 + 9e18 - 9e18 fits, whatever order the rows are summed in.
+    auto totals = Totals();
+    EXPECT_EQ(totals[travel->StatsId], (StatsFigures { 6, kHuge, kMin }));
+    EXPECT_EQ(Totals("2026-11")[travel->StatsId], (StatsFigures { 3, kMax, kMin }));
+    std::vector<StatsRow> rows;
+    ASSERT_TRUE(history.MonthTotals(rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Figures, (StatsFigures { kMin + 3, kMax, kMin }));
+    ASSERT_TRUE(history.NetworkTotals(rows).ok);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].Figures, (StatsFigures { 4, 0, 5 - kHuge }));
+    ASSERT_TRUE(history.BannerHistory(travel->StatsId, rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Figures, (StatsFigures { 3, kMax, kMin }));
+    std::vector<StatsCell> cells;
+    ASSERT_TRUE(history.Cells("2026-11", "2026-12", cells).ok);
+    EXPECT_EQ(cells.size(), 4u);
+
+    ASSERT_TRUE(history.StoreImport(Result("2027-01", { { jalan, { 7, 7, 7 } } }), Info("もしも")).ok);
+    EXPECT_EQ(Totals("2027-01")[jalan->StatsId], (StatsFigures { 7, 7, 7 }));
+
+    // Sums made in the program hold at the ends alike.
+    StatsFigures figures { kMax, kMin, 1 };
+    figures += StatsFigures { 1, -1, kMax };
+    EXPECT_EQ(figures, (StatsFigures { kMax, kMin, kMax }));
+    const RevenueByNetwork chart = MonthlyRevenueByNetwork(
+        { { "a", "A8", "2026-11", { 0, 0, kHuge } }, { "b", "A8", "2026-11", { 0, 0, kHuge } } }, { "2026-11" });
+    EXPECT_EQ(chart.Revenue, (std::vector<std::vector<int64_t>> { { kMax } }));
+    const auto top = TopBannersByRevenue(
+        { { "a", "A8", "2026-11", { 0, 0, kHuge } }, { "a", "VC", "2026-11", { 0, 0, kHuge } } }, "2026-11", {});
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].Figures.Revenue, kMax);
 }
 
 TEST_F(HistoryTest, FiguresWithoutANamedNetworkGoUnderTheBannersOwn)
