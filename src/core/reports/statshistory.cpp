@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <random>
 #include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pw {
 
@@ -155,6 +157,30 @@ Status KeepDamagedDatabase(const std::string& path, std::string& copy)
     return Status::Fail("Cannot find a free name for the damaged " + path);
 }
 
+// The history holds the user's earnings and, like ads.ini, is for the
+// owner's eyes only. SQLite would create a missing file 0644 (less the umask)
+// and gives the -wal and -shm files it makes later the mode of the database
+// file, so the file is created 0600 before SQLite opens it; one that an
+// older version left readable by others is narrowed, with its companions.
+Status MakeOwnerOnly(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return Status::Ok();
+    }
+    if (errno != EEXIST)
+        return Status::Fail("Cannot create " + path + ": " + std::strerror(errno));
+    for (const char* suffix : { "", "-wal", "-shm" }) {
+        const std::string file = path + suffix;
+        struct stat st { };
+        // A file that cannot be narrowed (not the user's) is still opened as before.
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+            ::chmod(file.c_str(), st.st_mode & 0700);
+    }
+    return Status::Ok();
+}
+
 // SUM() fails its whole query on an integer overflow, and one stored figure
 // near the ends of int64_t (a history written before reports' figures were
 // bounded) would then make the history unreadable for good. The figures are
@@ -234,6 +260,8 @@ Status StatsHistory::OpenFile(const std::string& path, StatsOpenReport* report)
     if (report)
         *report = StatsOpenReport {};
     for (int attempt = 0; attempt < 2; ++attempt) {
+        if (Status made = MakeOwnerOnly(path); !made)
+            return made;
         const int rc = sqlite3_open_v2(
             path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK

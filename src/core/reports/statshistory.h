@@ -105,7 +105,10 @@ public:
 
     // Opens (creating when missing) `folder`/stats.sqlite and brings its schema
     // up to date. A damaged file is kept aside as `report` tells; a file made
-    // by a newer version of the program is refused and left untouched.
+    // by a newer version of the program is refused and left untouched. The
+    // file is readable by the owner only (0600), as ads.ini is, and so are the
+    // -wal and -shm files SQLite makes beside it with the file's own mode; an
+    // older file that others could read is narrowed to 0600.
     Status Open(const std::string& folder, StatsOpenReport* report = nullptr);
     Status OpenFile(const std::string& path, StatsOpenReport* report = nullptr);
     void Close();

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace pw {
 namespace {
@@ -310,6 +311,61 @@ TEST(StatsHistoryFile, AVersionOneFileIsMigratedWithItsFigures)
     EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Code }).ok);
     std::map<std::string, std::string> names;
     EXPECT_TRUE(history.BannerNames(names).ok);
+}
+
+// The history holds the user's earnings: like ads.ini it is for the owner's
+// eyes only, and so are the -wal and -shm files SQLite makes beside it, a
+// history an older version left readable by others, and the new history
+// started in place of a damaged one.
+TEST(StatsHistoryFile, TheHistoryAndItsCompanionsAreReadableByTheOwnerOnly)
+{
+    const mode_t oldMask = ::umask(022);
+    auto mode = [](const std::string& path) {
+        struct stat st { };
+        return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+    };
+    auto expectOwnerOnly = [&](const std::string& path, const char* what) {
+        for (const char* suffix : { "", "-wal", "-shm" })
+            EXPECT_EQ(mode(path + suffix), 0600) << what << " " << path << suffix;
+    };
+    ReportCatalogue catalogue;
+    catalogue.Row(0).StatsId = "0000000000000001";
+    const ReportImportResult result = Result("2026-11", { { &catalogue.Row(0), { 1, 2, 3 } } });
+    {
+        TempDir dir;
+        StatsHistory history;
+        ASSERT_TRUE(history.Open(dir.path()).ok);
+        ASSERT_TRUE(history.StoreImport(result, Info("A8")).ok);
+        expectOwnerOnly(history.Path(), "new");
+    }
+    {
+        // A history with its -wal and -shm, all 0644, left by an older version.
+        TempDir dir;
+        const std::string path = dir.file("stats.sqlite");
+        {
+            StatsHistory history;
+            ASSERT_TRUE(history.Open(dir.path()).ok);
+            ASSERT_TRUE(history.StoreImport(result, Info("A8")).ok);
+            for (const char* suffix : { "", "-wal", "-shm" })
+                ASSERT_EQ(::chmod((path + suffix).c_str(), 0644), 0);
+            StatsHistory older;
+            ASSERT_TRUE(older.Open(dir.path()).ok);
+            expectOwnerOnly(path, "narrowed");
+        }
+    }
+    {
+        TempDir dir;
+        const std::string path = dir.file("stats.sqlite");
+        ASSERT_TRUE(WriteFileAtomically(path, std::string(8192, 'x')).ok);
+        ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+        StatsHistory history;
+        StatsOpenReport report;
+        ASSERT_TRUE(history.Open(dir.path(), &report).ok);
+        ASSERT_TRUE(report.Damaged);
+        ASSERT_TRUE(history.StoreImport(result, Info("A8")).ok);
+        expectOwnerOnly(path, "after damage");
+    }
+    ::umask(oldMask);
 }
 
 TEST(StatsHistoryFile, AFolderThatCannotHoldTheFileIsAnError)
