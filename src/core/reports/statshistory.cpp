@@ -273,6 +273,11 @@ Status StatsHistory::OpenFile(const std::string& path, StatsOpenReport* report)
             return failed;
         }
         sqlite3_busy_timeout(m_db, 5000);
+        // Until the check below passes, closing must not touch the file: the
+        // last connection's close would otherwise write the -wal file's pages
+        // into a damaged database and delete the -wal and -shm files, which
+        // then could not be kept aside with it.
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         // The first read of the file shows whether it is a database at all;
         // the quick check then walks its pages.
         int checkRc = SQLITE_OK;
@@ -293,8 +298,10 @@ Status StatsHistory::OpenFile(const std::string& path, StatsOpenReport* report)
                 }
             }
         }
-        if (checkRc == SQLITE_OK)
+        if (checkRc == SQLITE_OK) {
+            sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
             break;
+        }
         if (!IsDamageCode(checkRc) || attempt > 0) {
             Status failed = Status::Fail(m_path + ": " + problem);
             Close();

@@ -49,6 +49,13 @@ void RunSql(const std::string& path, const char* sql)
     ASSERT_EQ(rc, SQLITE_OK) << text;
 }
 
+std::string Bytes(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
 struct HistoryTest : ::testing::Test {
     TempDir dir;
     ReportCatalogue catalogue;
@@ -233,6 +240,28 @@ TEST(StatsHistoryFile, ADamagedFileIsKeptAsideAndANewHistoryStarted)
     EXPECT_NE(DamagedStatsMessage(path, report).find(report.DamagedCopy), std::string::npos);
     // The new history works.
     EXPECT_EQ(history.SchemaVersion(), kStatsSchemaVersion);
+    EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Name }).ok);
+}
+
+// A damaged history's -wal and -shm go aside with it, the log as it was:
+// left under the old name, SQLite would take them for the new history's.
+TEST(StatsHistoryFile, ADamagedFilesCompanionsAreKeptAsideWithIt)
+{
+    TempDir dir;
+    const std::string path = dir.file("stats.sqlite");
+    const std::string log = "old write-ahead log";
+    ASSERT_TRUE(WriteFileAtomically(path, std::string(8192, 'x')).ok);
+    ASSERT_TRUE(WriteFileAtomically(path + "-wal", log).ok);
+    ASSERT_TRUE(WriteFileAtomically(path + "-shm", std::string(32768, 's')).ok);
+    StatsHistory history;
+    StatsOpenReport report;
+    ASSERT_TRUE(history.Open(dir.path(), &report).ok);
+    ASSERT_TRUE(report.Damaged);
+    EXPECT_EQ(Bytes(report.DamagedCopy + "-wal"), log);
+    EXPECT_TRUE(std::filesystem::exists(report.DamagedCopy + "-shm"));
+    // The new history's own files hold nothing of the old ones.
+    EXPECT_EQ(Bytes(path + "-wal").find(log), std::string::npos);
+    EXPECT_EQ(Bytes(path + "-shm").find(std::string(64, 's')), std::string::npos);
     EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Name }).ok);
 }
 
