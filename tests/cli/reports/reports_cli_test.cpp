@@ -279,6 +279,22 @@ std::vector<std::string> ByNumbers(const std::string& path, const char* period =
         period };
 }
 
+// A remembered date column gives way to --period: a network's daily report
+// was imported by its dates, this month's summary comes with a period.
+TEST(ReportCli, PeriodOverridesARememberedMonthColumn)
+{
+    Fixture f;
+    const std::string daily = f.Write("daily.csv", "day,name,pv,ct,yen\n2026-10-05,じゃらん,1,1,1\n");
+    const Outcome first = f.Run({ "report", "import", daily, "--network", "A8.net", "--key", "name", "--pv", "pv",
+        "--clicks", "ct", "--revenue", "yen", "--month", "day" });
+    ASSERT_EQ(first.code, kExitOk) << first.err;
+    // The summary still has a date column, of the day it was made.
+    const std::string summary = f.Write("summary.csv", "day,name,pv,ct,yen\n2026-12-01,じゃらん,5,5,5\n");
+    const Outcome second = f.Run({ "report", "import", summary, "--network", "A8.net", "--period", "2026-11" });
+    ASSERT_EQ(second.code, kExitOk) << second.err;
+    EXPECT_EQ(f.Run({ "report", "show", "--by", "month" }).out, "2026-10\t1\t1\t1\n2026-11\t5\t5\t5\n");
+}
+
 // A bad figure fails the import (exit 1), stores nothing, and the message
 // names line and column and quotes a few dozen characters of the cell.
 TEST(ReportCli, BadFiguresAreRefusedWithAShortMessageNamingLineAndColumn)

@@ -66,6 +66,13 @@ TEST(ReportNumbers, ReadsTheFormsReportsWrite)
         { "\\1,234", 1234 }, // the yen sign as Shift_JIS text shows it
         { "1,234円", 1234 },
         { " 1,234 ", 1234 },
+        // A blank, ASCII or full-width, between the yen sign and the number.
+        { "¥ 1,234", 1234 },
+        { "1,234 円", 1234 },
+        { "￥\xE3\x80\x80"
+          "500",
+            500 }, // an ideographic space
+        { "\\ 80", 80 },
         { "\xE3\x80\x80"
           "56\xE3\x80\x80",
             56 }, // ideographic spaces
@@ -116,12 +123,6 @@ TEST(ReportNumbers, RefusesDecimalCommasAndFiguresBeyondTheBound)
         { "9000000000000000000", ReportNumberError::TooLarge },
         { "99999999999999999999999", ReportNumberError::TooLarge },
         { "9999999999999999999x", ReportNumberError::NotANumber },
-        // Blanks between the yen sign and the number, ASCII or full-width.
-        { "¥ 1,234", ReportNumberError::None, 1234 },
-        { "1,234 円", ReportNumberError::None, 1234 },
-        { "￥　500", ReportNumberError::None, 500 },
-        { "\\ 80", ReportNumberError::None, 80 },
-        { "- ¥ 20", ReportNumberError::None, -20 },
     };
     for (const auto& c : cases) {
         int64_t value = -1;
@@ -266,6 +267,31 @@ TEST(ReportImport, AKeyInSeveralBannersIsAmbiguousAndSkipped)
     EXPECT_EQ(codec::DecodeSjis(DescribeSkippedRow(result.Ambiguous[0])),
         "line 2: 3512345 [Yahoo!ショッピング, ふるさと納税]");
     EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 5, 0, 0, 1 } }));
+}
+
+// Daily reports repeat a code on many rows: the matching of its first row
+// is remembered, and an ambiguous code stays ambiguous on every row.
+TEST(ReportImport, ARepeatedCodeIsMatchedOrAmbiguousOnEveryRowAlike)
+{
+    ReportCatalogue catalogue;
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable("id,pv,ct,yen\n"
+                                "3512345,100,1,10\n"
+                                "s00000012345002,5,0,0\n"
+                                "3512345,100,1,10\n"
+                                "s00000012345002,7,1,2\n"
+                                "3512345,100,1,10\n",
+        table)
+                    .ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("id", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    EXPECT_EQ(LinesOf(result.Ambiguous), (std::vector<size_t> { 2, 4, 6 }));
+    for (const auto& row : result.Ambiguous)
+        EXPECT_EQ(row.Candidates, (std::vector<const TAdBanner*> { &catalogue.Row(2), &catalogue.Row(3) }));
+    EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 12, 1, 2, 2 } }));
+    EXPECT_EQ(result.MatchedRows, 2u);
 }
 
 // Codes are found as whole Shift_JIS characters: the bytes of "モ" (83 82)

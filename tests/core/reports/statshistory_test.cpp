@@ -168,6 +168,59 @@ TEST_F(HistoryTest, SumsBeyondWhatAFigureHoldsAreHeldInsteadOfFailing)
     EXPECT_EQ(top[0].Figures.Revenue, kMax);
 }
 
+// A re-import replaces what earlier imports of the same source stored for the
+// month: the source is the network named at the import, or none. Without one
+// the figures are shown under the banner's own network, which must not decide
+// what is replaced. The file's name plays no part.
+TEST_F(HistoryTest, AReimportReplacesTheMonthOfItsSourceWithOrWithoutANetwork)
+{
+    TAdBanner* travel = &catalogue.Row(0); // shown under A8.net without a network named
+    const char* networks[] = { "", "A8.net", "もしも" };
+    for (size_t i = 0; i < std::size(networks); ++i) {
+        const char* network = networks[i];
+        SCOPED_TRACE(network);
+        const std::string period = "2026-0" + std::to_string(i + 1);
+        ASSERT_TRUE(
+            history.StoreImport(Result(period, { { travel, { 10, 1, 100 } } }), Info(network, "first.csv")).ok);
+        ASSERT_TRUE(
+            history.StoreImport(Result(period, { { travel, { 20, 2, 200 } } }), Info(network, "second.csv")).ok);
+        EXPECT_EQ(Totals(period)[travel->StatsId], (StatsFigures { 20, 2, 200 }));
+    }
+    std::vector<StatsImportRecord> imports;
+    ASSERT_TRUE(history.Imports(imports).ok);
+    ASSERT_EQ(imports.size(), 3u);
+    for (const auto& record : imports)
+        EXPECT_EQ(record.File, "second.csv");
+}
+
+// The import is one transaction: a statement that fails half way leaves the
+// month as the earlier import stored it, figures and log alike.
+TEST_F(HistoryTest, AnImportThatFailsHalfWayLeavesTheOldMonthWhole)
+{
+    TAdBanner* travel = &catalogue.Row(0);
+    TAdBanner* jalan = &catalogue.Row(1);
+    ASSERT_TRUE(history
+                    .StoreImport(Result("2026-11", { { travel, { 1, 1, 1 } }, { jalan, { 2, 2, 2 } } }),
+                        Info("A8.net", "first.csv"))
+                    .ok);
+    // Another tool's trigger refuses the corrected figures of じゃらん only.
+    const std::string trigger = "CREATE TRIGGER refuse BEFORE INSERT ON stats WHEN NEW.banner = '" + jalan->StatsId
+        + "' BEGIN SELECT RAISE(ABORT, 'refused'); END;";
+    RunSql(history.Path(), trigger.c_str());
+    const Status stored
+        = history.StoreImport(Result("2026-11", { { travel, { 10, 10, 10 } }, { jalan, { 20, 20, 20 } } }),
+            Info("A8.net", "second.csv"));
+    ASSERT_FALSE(stored.ok);
+    EXPECT_NE(stored.error.find("refused"), std::string::npos) << stored.error;
+    const auto totals = Totals();
+    EXPECT_EQ(totals.at(travel->StatsId), (StatsFigures { 1, 1, 1 }));
+    EXPECT_EQ(totals.at(jalan->StatsId), (StatsFigures { 2, 2, 2 }));
+    std::vector<StatsImportRecord> imports;
+    ASSERT_TRUE(history.Imports(imports).ok);
+    ASSERT_EQ(imports.size(), 1u);
+    EXPECT_EQ(imports[0].File, "first.csv");
+}
+
 TEST_F(HistoryTest, FiguresWithoutANamedNetworkGoUnderTheBannersOwn)
 {
     TAdBanner* yahoo = &catalogue.Row(2);
