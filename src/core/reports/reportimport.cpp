@@ -416,6 +416,11 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
     std::map<std::pair<size_t, std::string>, ReportBannerSum> sums;
     std::map<std::string, const TAdBanner*> codeMatches; // keys seen before: codes repeat in daily reports
     std::map<std::string, std::vector<const TAdBanner*>> codeAmbiguous;
+    auto skip = [](std::vector<ReportSkippedRow>& listed, size_t& count, ReportSkippedRow row) {
+        ++count;
+        if (listed.size() < kReportListedRows)
+            listed.push_back(std::move(row));
+    };
     ReportRowReader rows(table);
     while (rows.Next()) {
         const std::span<const std::string> row = rows.Cells();
@@ -427,7 +432,7 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
             continue;
         const std::string key = codec::EncodeSjis(TrimCell(cell(columns[0].column))).bytes;
         if (rows.Total()) {
-            out.Totals.push_back({ line, key, {} });
+            skip(out.Totals, out.TotalRows, { line, key, {} });
             continue;
         }
         int64_t figures[3] = {};
@@ -477,11 +482,11 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
             }
         }
         if (candidates.empty()) {
-            out.Unmatched.push_back({ line, key, {} });
+            skip(out.Unmatched, out.UnmatchedRows, { line, key, {} });
             continue;
         }
         if (candidates.size() > 1) {
-            out.Ambiguous.push_back({ line, key, std::move(candidates) });
+            skip(out.Ambiguous, out.AmbiguousRows, { line, key, std::move(candidates) });
             continue;
         }
         const TAdBanner* banner = candidates.front();

@@ -142,13 +142,23 @@ struct ReportSkippedRow {
     std::vector<const TAdBanner*> Candidates; // the banners an ambiguous row matched
 };
 
+// The skipped rows of each kind listed in a result: a report of a million
+// unknown keys is told by their count, not by a list that costs more memory
+// than the report.
+inline constexpr size_t kReportListedRows = 1000;
+
 struct ReportImportResult {
     std::vector<ReportBannerSum> Matched; // catalogue order, then period
+    // The first kReportListedRows skipped rows of each kind, in file order.
     std::vector<ReportSkippedRow> Unmatched; // rows that match no banner
     std::vector<ReportSkippedRow> Ambiguous; // rows that match several banners
     std::vector<ReportSkippedRow> Totals; // sum rows, never matched
     std::vector<std::string> Periods; // the periods the report covers, ascending
     size_t MatchedRows = 0;
+    // Every skipped row of each kind, listed or not.
+    size_t UnmatchedRows = 0;
+    size_t AmbiguousRows = 0;
+    size_t TotalRows = 0;
 };
 
 // Reads the table's rows with the mapping and matches them to the catalogue.

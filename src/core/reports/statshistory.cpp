@@ -416,7 +416,7 @@ Status StatsHistory::StoreImport(
                 .Bind(3, period)
                 .Bind(4, time)
                 .Bind(5, matched)
-                .Bind(6, static_cast<int64_t>(result.Unmatched.size() + result.Ambiguous.size()));
+                .Bind(6, static_cast<int64_t>(result.UnmatchedRows + result.AmbiguousRows));
             if (clearStats.Step() != SQLITE_DONE || clearImports.Step() != SQLITE_DONE
                 || addImport.Step() != SQLITE_DONE)
                 return rollback("cannot store the import");

@@ -261,14 +261,18 @@ QString TFmReportImport::resultText() const
         lines << QStringLiteral("  %1  %2  %3")
                      .arg(FromData(sum.Banner->SpaceName), QString::fromStdString(sum.Period),
                          Figures(sum.PV, sum.Clicks, sum.Revenue));
-    lines << QStringLiteral("一致しない行: %1").arg(m_result.Unmatched.size());
-    for (const auto& row : m_result.Unmatched)
-        lines << QStringLiteral("  ") + FromData(DescribeSkippedRow(row));
-    lines << QStringLiteral("複数の広告に一致した行（取り込まない）: %1").arg(m_result.Ambiguous.size());
-    for (const auto& row : m_result.Ambiguous)
-        lines << QStringLiteral("  ") + FromData(DescribeSkippedRow(row));
-    if (!m_result.Totals.empty())
-        lines << QStringLiteral("合計の行（数えない）: %1").arg(m_result.Totals.size());
+    auto skipped = [&](const std::vector<ReportSkippedRow>& rows, size_t count) {
+        for (const auto& row : rows)
+            lines << QStringLiteral("  ") + FromData(DescribeSkippedRow(row));
+        if (count > rows.size())
+            lines << QStringLiteral("  …ほか%1行").arg(count - rows.size());
+    };
+    lines << QStringLiteral("一致しない行: %1").arg(m_result.UnmatchedRows);
+    skipped(m_result.Unmatched, m_result.UnmatchedRows);
+    lines << QStringLiteral("複数の広告に一致した行（取り込まない）: %1").arg(m_result.AmbiguousRows);
+    skipped(m_result.Ambiguous, m_result.AmbiguousRows);
+    if (m_result.TotalRows > 0)
+        lines << QStringLiteral("合計の行（数えない）: %1").arg(m_result.TotalRows);
     return lines.join(QLatin1Char('\n'));
 }
 

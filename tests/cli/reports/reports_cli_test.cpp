@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sqlite3.h>
 
@@ -347,6 +348,21 @@ TEST(ReportCli, AHistoryHoldingHugeFiguresIsStillShownAndImportedInto)
     const Outcome imported = f.Run(ByNumbers(report, "2027-01"));
     EXPECT_EQ(imported.code, kExitOk) << imported.err;
     EXPECT_EQ(f.Run({ "report", "show", "--by", "month", "--period", "2027-01" }).out, "2027-01\t1\t2\t3\n");
+}
+
+// Standard error lists the first skipped rows of each kind and counts the rest.
+TEST(ReportCli, SkippedRowsAreListedUpToABoundThenCounted)
+{
+    Fixture f;
+    std::string report = "name,pv,ct,yen\nじゃらん,1,1,1\n";
+    for (int i = 0; i < 2500; ++i)
+        report += "unknown" + std::to_string(i) + ",1,1,1\n";
+    const Outcome o = f.Run(ByNumbers(f.Write("many.csv", report)));
+    ASSERT_EQ(o.code, kExitOk) << o.err.substr(0, 300);
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1001);
+    EXPECT_NE(
+        o.err.find("pagewick-cli: unmatched line 1002: unknown999\npagewick-cli: and 1500 more unmatched rows\n"),
+        std::string::npos);
 }
 
 // A report larger than any network writes is refused before it is read.

@@ -312,6 +312,31 @@ TEST(ReportImport, CodesAreFoundAsWholeCharacters)
     EXPECT_TRUE(result.Ambiguous.empty());
 }
 
+// Every skipped row is counted; the first of each kind are listed.
+TEST(ReportImport, SkippedRowsAreListedUpToABoundAndCountedInFull)
+{
+    ReportCatalogue catalogue;
+    std::string report = "id,pv,ct,yen\n";
+    for (int i = 0; i < 1500; ++i)
+        report += "unknown" + std::to_string(i) + ",1,1,1\n3512345,1,1,1\n合計,1,1,1\n";
+    report += "s00000012345002,5,0,0\n";
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("id", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    EXPECT_EQ(result.UnmatchedRows, 1500u);
+    EXPECT_EQ(result.AmbiguousRows, 1500u);
+    EXPECT_EQ(result.TotalRows, 1500u);
+    for (const auto* listed : { &result.Unmatched, &result.Ambiguous, &result.Totals }) {
+        ASSERT_EQ(listed->size(), kReportListedRows);
+        EXPECT_EQ(listed->front().Line, listed == &result.Unmatched ? 2u : listed == &result.Ambiguous ? 3u : 4u);
+    }
+    EXPECT_EQ(result.Unmatched.back().Key, "unknown999");
+    EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 5, 0, 0, 1 } }));
+}
+
 TEST(ReportImport, RowsWithoutKeyAreUnmatchedAndBlankRowsIgnored)
 {
     ReportCatalogue catalogue;
@@ -451,32 +476,45 @@ TEST(ReportTable, ReportsAboveTheSizeBoundOrWithTooManyColumnsAreRefused)
     EXPECT_NE(tooWide.error.find("more than 1000 columns"), std::string::npos) << tooWide.error;
 }
 
-// Rows are read one at a time: a report of 30 MB of empty cells costs about
-// its own size twice (the file and its decoded text), not a string per cell.
-TEST(ReportTable, AReportOfEmptyCellsCostsLittleMoreThanItsText)
+// Rows are read one at a time and skipped rows are counted past the first
+// ones listed: a report of 30 MB, of empty cells or of unknown keys, costs
+// about its own size twice (the file and its decoded text), not a string per
+// cell or a record per row.
+TEST(ReportTable, A30MegabyteReportCostsLittleMoreThanItsText)
 {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::string report;
-        const std::string line = std::string(999, ',') + "\n";
-        report.reserve(30'000 * line.size());
-        for (int i = 0; i < 30'000; ++i)
-            report += line;
-        ReportCatalogue catalogue;
-        ReportTable table;
-        ReportImportResult result;
-        const bool ok = ReadReportTable(report, table).ok && table.RowCount == 29'999
-            && ReportImport(table, Mapping("1", "2", "3", "4"), "2026-11", catalogue.banners, result).ok
-            && result.Matched.empty() && result.Unmatched.empty();
-        ::_exit(ok ? 0 : 1);
+    struct Case {
+        const char* what;
+        std::string line;
+        bool unmatched; // every row after the header
+    } cases[] = {
+        { "empty cells", std::string(999, ',') + "\n", false },
+        { "unknown keys", "zzzzzzzz,1\n", true },
+    };
+    for (const auto& c : cases) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::string report;
+            report.reserve(30'000'000 + c.line.size());
+            while (report.size() < 30'000'000)
+                report += c.line;
+            ReportCatalogue catalogue;
+            ReportTable table;
+            ReportImportResult result;
+            const size_t unmatched = c.unmatched ? report.size() / c.line.size() - 1 : 0;
+            const bool ok = ReadReportTable(report, table).ok
+                && ReportImport(table, Mapping("1", "2", "2", "2"), "2026-11", catalogue.banners, result).ok
+                && result.Matched.empty() && result.UnmatchedRows == unmatched
+                && result.Unmatched.size() == std::min(unmatched, kReportListedRows);
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        struct rusage usage { };
+        ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+        ASSERT_TRUE(WIFEXITED(status)) << c.what;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << c.what;
+        EXPECT_LT(usage.ru_maxrss, 200 * 1024) << c.what << ": peak resident kilobytes";
     }
-    int status = 0;
-    struct rusage usage { };
-    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "peak resident kilobytes";
 }
 
 TEST(ReportImport, ReportsWithoutRowsOrWithBrokenQuotesAreRefused)
