@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <limits>
 #include <map>
 #include <utility>
 
@@ -125,34 +124,33 @@ Status ReadReportTable(std::string_view bytes, ReportTable& out)
         return Status::Fail("the report is " + MiB(bytes.size()) + " (" + std::to_string(bytes.size())
             + " bytes), more than the " + MiB(kReportMaxBytes)
             + " a report may have: no network's monthly report is that large");
-    out.Encoding = DetectPageEncoding(bytes);
+    ReportTable table;
+    table.Encoding = DetectPageEncoding(bytes);
     if (bytes.starts_with(kUtf8ByteOrderMark))
         bytes.remove_prefix(kUtf8ByteOrderMark.size());
-    out.Text = codec::Decode(out.Encoding, bytes);
-    CsvReader reader(out.Text);
+    table.Text = codec::Decode(table.Encoding, bytes);
+    CsvReader reader(table.Text);
     std::string_view field;
     if (!reader.NextRecord()) {
         if (!reader.Error())
             return reader.Error();
         return Status::Fail("the report is empty: it has not even a header row");
     }
-    size_t columns = 0;
     while (reader.NextField(field)) {
-        if (++columns > kReportMaxColumns)
+        if (table.Header.size() == kReportMaxColumns)
             return Status::Fail("the report's header has more than " + std::to_string(kReportMaxColumns)
                 + " columns: no network's report has that many");
-        out.Header.emplace_back(field);
+        table.Header.emplace_back(field);
     }
     // Every record is read once here, so that a broken quote is found before
     // the report is used.
     while (reader.NextRecord()) {
         while (reader.NextField(field)) { }
-        ++out.RowCount;
+        ++table.RowCount;
     }
-    if (!reader.Error()) {
-        out = ReportTable {};
+    if (!reader.Error())
         return reader.Error();
-    }
+    out = std::move(table);
     return Status::Ok();
 }
 
