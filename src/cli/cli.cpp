@@ -51,7 +51,8 @@ constexpr std::string_view kProgramUsage
       "     an argument that is not UTF-8 without --raw\n"
       "  3  a file could not be read or written, or --dir is not an existing folder\n"
       "\n"
-      "Every message on standard error starts with \"pagewick-cli: \".\n"
+      "Every message on standard error starts with \"pagewick-cli: \"; control characters\n"
+      "in a message are written as \\xHH (C1 controls in UTF-8 as \\u00HH).\n"
       "\n"
       "Commands:\n";
 
@@ -148,16 +149,16 @@ bool CheckArgumentsAreUtf8(const std::vector<std::string>& args, std::ostream& e
 }
 
 // An existing folder given with --dir, or the settings folder of the rule.
-int SettingsFolderOf(bool given, const std::string& dir, std::string& folder, std::ostream& err)
+int SettingsFolderOf(bool given, const std::string& dir, std::string& folder, std::ostream& err, bool raw)
 {
     if (given) {
         struct stat st { };
         if (dir.empty() || ::stat(dir.c_str(), &st) != 0) {
-            WriteErrorLines(err, "--dir " + dir + ": no such folder");
+            WriteErrorLines(err, "--dir " + dir + ": no such folder", raw);
             return kExitFile;
         }
         if (!S_ISDIR(st.st_mode)) {
-            WriteErrorLines(err, "--dir " + dir + ": not a folder");
+            WriteErrorLines(err, "--dir " + dir + ": not a folder", raw);
             return kExitFile;
         }
         folder = dir;
@@ -294,7 +295,7 @@ void Context::PrintLine(std::string_view data) const
 
 void Context::Error(std::string_view data) const
 {
-    WriteErrorLines(err, Terminal(data));
+    WriteErrorLines(err, Terminal(data), raw);
 }
 
 Status LoadSettings(const Context& c, TIniList& store, const std::string& folder, std::string_view name)
@@ -308,11 +309,47 @@ Status LoadSettings(const Context& c, TIniList& store, const std::string& folder
 
 int Context::UsageError(std::string_view message) const
 {
-    WriteErrorLines(err, message);
+    WriteErrorLines(err, message, raw);
     return kExitUsage;
 }
 
-void WriteErrorLines(std::ostream& stream, std::string_view text)
+namespace {
+
+// One line of a message with its control characters made visible.
+std::string VisibleLine(std::string_view line, bool raw)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(line.size());
+    auto hex = [&](std::string_view prefix, unsigned char b) {
+        out.append(prefix);
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    };
+    for (size_t i = 0; i < line.size();) {
+        const auto b = static_cast<unsigned char>(line[i]);
+        if (b < 0x20 || b == 0x7F) {
+            hex("\\x", b);
+            ++i;
+        } else if (b < 0x80 || raw) {
+            out += line[i++];
+        } else if (const size_t length = pageenc::Utf8CharLength(line, i); length == 1) {
+            hex("\\x", b);
+            ++i;
+        } else if (b == 0xC2 && static_cast<unsigned char>(line[i + 1]) < 0xA0) {
+            hex("\\u00", static_cast<unsigned char>(line[i + 1]));
+            i += 2;
+        } else {
+            out.append(line.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void WriteErrorLines(std::ostream& stream, std::string_view text, bool raw)
 {
     if (!text.empty() && text.back() == '\n')
         text.remove_suffix(1);
@@ -322,7 +359,7 @@ void WriteErrorLines(std::ostream& stream, std::string_view text)
         std::string_view line = text.substr(start, end == std::string_view::npos ? text.npos : end - start);
         if (line.ends_with('\r'))
             line.remove_suffix(1);
-        stream << "pagewick-cli: " << line << '\n';
+        stream << "pagewick-cli: " << VisibleLine(line, raw) << '\n';
         if (end == std::string_view::npos)
             break;
         start = end + 1;
@@ -444,7 +481,7 @@ int Run(const std::vector<std::string>& argv, std::istream& in, std::ostream& ou
     if (!raw && !CheckArgumentsAreUtf8(rest, err))
         return kExitUsage;
     std::string folder;
-    if (int code = SettingsFolderOf(dirGiven, dir, folder, err); code != kExitOk)
+    if (int code = SettingsFolderOf(dirGiven, dir, folder, err, raw); code != kExitOk)
         return code;
     Context context { rest, folder, raw, in, out, err, optionsEnd };
     context.encoding = encoding;

@@ -117,7 +117,13 @@ std::string ProgramFolder();
 // "pagewick-cli 1.1": what --version prints, without the newline.
 std::string VersionLine();
 
-// Writes `text` to `stream` with "pagewick-cli: " before every line.
-void WriteErrorLines(std::ostream& stream, std::string_view text);
+// Writes `text` to `stream` with "pagewick-cli: " before every line. LF
+// splits the lines (a CR right before it goes with it); every other control
+// character, which a server's reply or a report's cell may carry, is written
+// as \xHH, so that no message can drive the terminal: the C0 controls (ESC,
+// CR, TAB, ...) and DEL always, and in UTF-8 text (`raw` false) the C1
+// controls U+0080 to U+009F as \u00HH and bytes that are not UTF-8 as \xHH.
+// Raw text is Shift_JIS bytes, whose lead bytes 0x80 to 0x9F stay as they are.
+void WriteErrorLines(std::ostream& stream, std::string_view text, bool raw = false);
 
 } // namespace pw::cli

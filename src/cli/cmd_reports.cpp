@@ -28,8 +28,9 @@ const std::string_view kReportUsage
       "      a network's month again replaces it. Columns and match mode are remembered\n"
       "      per --network and may then be left out. Prints one line per banner matched:\n"
       "      name, page views, clicks, revenue (TABs); the unmatched, ambiguous and total\n"
-      "      rows go to standard error. --dry-run stores nothing. Exit 1 when no row\n"
-      "      matched.\n"
+      "      rows go to standard error (the first 1000 of each, then their number).\n"
+      "      --dry-run stores nothing. Exit 1 when no row matched. A report above 64 MiB\n"
+      "      or a figure above 10^15 is refused.\n"
       "  pagewick-cli report show [--by banner|network|month] [--period YYYY-MM]\n"
       "      the stored history summed per banner (catalogue order, then banners no\n"
       "      longer in it), per network (その他 for none) or per month (ascending):\n"
@@ -139,12 +140,17 @@ int Import(Context& c, const ParsedArgs& args)
     }
     for (const TAdBanner* banner : order)
         c.PrintLine(banner->SpaceName + Figures(perBanner[banner]));
-    for (const auto& row : result.Unmatched)
-        c.Error("unmatched " + DescribeSkippedRow(row));
-    for (const auto& row : result.Ambiguous)
-        c.Error("ambiguous " + DescribeSkippedRow(row));
-    for (const auto& row : result.Totals)
-        c.Error("total row, not counted: " + DescribeSkippedRow(row));
+    // At most the first rows of each kind are listed; the rest are counted.
+    auto skipped = [&](const std::vector<ReportSkippedRow>& rows, size_t count, const std::string& prefix,
+                       const std::string& what) {
+        for (const auto& row : rows)
+            c.Error(prefix + DescribeSkippedRow(row));
+        if (count > rows.size())
+            c.Error("and " + std::to_string(count - rows.size()) + " more " + what + " rows");
+    };
+    skipped(result.Unmatched, result.UnmatchedRows, "unmatched ", "unmatched");
+    skipped(result.Ambiguous, result.AmbiguousRows, "ambiguous ", "ambiguous");
+    skipped(result.Totals, result.TotalRows, "total row, not counted: ", "total");
     if (result.Matched.empty()) {
         c.Error("no row of the report matched a banner; nothing was stored");
         return kExitFailure;

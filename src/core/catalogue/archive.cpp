@@ -32,6 +32,25 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
+// A field of the archive line. Only a field that a CSV reader would split or
+// misread is quoted (in double quotes, inner quotes doubled): one holding a
+// comma or a line break, or starting with a quote. A quote inside any other
+// field is read as it stands (by spreadsheets, Python's csv and ParseCsv
+// alike), so that the lines of the usual banners, whose HTML is full of
+// quotes, keep the bytes they always had.
+std::string ArchiveField(std::string_view field)
+{
+    if (field.find_first_of(",\r\n") == std::string_view::npos && !field.starts_with('"'))
+        return std::string(field);
+    std::string quoted = "\"";
+    for (const char c : field) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
 } // namespace
 
 std::string FormatArchiveRate(float rate)
@@ -43,14 +62,14 @@ std::string FormatArchiveRate(float rate)
 
 std::string ArchiveLine(const TAdBanner& banner)
 {
-    std::string line = BannerNetworkName(banner);
-    line.append(",").append(banner.SpaceName);
-    line.append(",").append(banner.Type);
+    std::string line = ArchiveField(BannerNetworkName(banner));
+    line.append(",").append(ArchiveField(banner.SpaceName));
+    line.append(",").append(ArchiveField(banner.Type));
     line.append(",").append(std::to_string(banner.PV));
     line.append(",").append(std::to_string(banner.CT));
     line.append(",").append(FormatArchiveRate(banner.ClickRate));
     line.append(",").append(std::to_string(banner.TotalRevenue));
-    line.append(",").append(EscapeIniText(banner.BannerHTML));
+    line.append(",").append(ArchiveField(EscapeIniText(banner.BannerHTML)));
     line.append("\r\n");
     return line;
 }

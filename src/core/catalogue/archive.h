@@ -27,7 +27,10 @@ inline const std::string_view kArchiveWriteFailedMessage = "ファイルを保�
 std::string FormatArchiveRate(float rate);
 
 // The banner's archive line: network name, name, type, PV, CT, rate, revenue
-// and the escaped HTML, separated by commas, ending in CR LF.
+// and the escaped HTML, separated by commas, ending in CR LF. A field that
+// holds a comma or a line break, or starts with a double quote, is quoted as
+// CSV quotes it (in double quotes, inner quotes doubled); the others are
+// written as they are.
 std::string ArchiveLine(const TAdBanner& banner);
 
 enum class ArchiveWrite { Ok, OpenFailed, WriteFailed };

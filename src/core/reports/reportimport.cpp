@@ -1,6 +1,7 @@
 #include "reports/reportimport.h"
 
 #include "base/files.h"
+#include "base/sjistext.h"
 #include "reports/csv.h"
 #include "text/codec.h"
 #include "text/pageencoding.h"
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <limits>
 #include <map>
 #include <utility>
 
@@ -75,11 +75,44 @@ bool ContainsWord(std::string_view html, std::string_view key)
     return false;
 }
 
+// At most kQuotedCellChars characters of `text`, "…" after them when there
+// were more. `length` gives the bytes of the character at a position.
+template <typename Length> std::string CutText(std::string_view text, std::string_view ellipsis, Length length)
+{
+    size_t at = 0;
+    for (size_t chars = 0; at < text.size() && chars < kQuotedCellChars; ++chars)
+        at += length(text, at);
+    if (at >= text.size())
+        return std::string(text);
+    return std::string(text.substr(0, at)).append(ellipsis);
+}
+
+// A cell (UTF-8) as a message quotes it, in program text: trimmed, cut, in
+// quotation marks.
+std::string QuotedCell(std::string_view cell)
+{
+    const std::string cut = CutText(TrimCell(cell), "…", pageenc::Utf8CharLength);
+    return "\"" + codec::EncodeSjis(cut).bytes + "\"";
+}
+
 std::string ColumnName(const ReportTable& table, size_t column)
 {
     if (column < table.Header.size() && !TrimCell(table.Header[column]).empty())
-        return "\"" + codec::EncodeSjis(TrimCell(table.Header[column])).bytes + "\"";
+        return QuotedCell(table.Header[column]);
     return std::to_string(column + 1);
+}
+
+constexpr const char* kFigureLimitText = "1,000,000,000,000,000 (10^15)";
+
+// a + b into `sum`; false when it would leave int64_t.
+bool AddFigure(int64_t& sum, int64_t add)
+{
+    return !__builtin_add_overflow(sum, add, &sum);
+}
+
+std::string MiB(size_t bytes)
+{
+    return std::to_string((bytes + 1024 * 1024 - 1) / (1024 * 1024)) + " MiB";
 }
 
 } // namespace
@@ -87,22 +120,37 @@ std::string ColumnName(const ReportTable& table, size_t column)
 Status ReadReportTable(std::string_view bytes, ReportTable& out)
 {
     out = ReportTable {};
-    out.Encoding = DetectPageEncoding(bytes);
+    if (bytes.size() > kReportMaxBytes)
+        return Status::Fail("the report is " + MiB(bytes.size()) + " (" + std::to_string(bytes.size())
+            + " bytes), more than the " + MiB(kReportMaxBytes)
+            + " a report may have: no network's monthly report is that large");
+    ReportTable table;
+    table.Encoding = DetectPageEncoding(bytes);
     if (bytes.starts_with(kUtf8ByteOrderMark))
         bytes.remove_prefix(kUtf8ByteOrderMark.size());
-    const std::string text = codec::Decode(out.Encoding, bytes);
-    std::vector<CsvRecord> records;
-    if (Status parsed = ParseCsv(text, records); !parsed)
-        return parsed;
-    if (records.empty())
+    table.Text = codec::Decode(table.Encoding, bytes);
+    CsvReader reader(table.Text);
+    std::string_view field;
+    if (!reader.NextRecord()) {
+        if (!reader.Error())
+            return reader.Error();
         return Status::Fail("the report is empty: it has not even a header row");
-    out.Header = std::move(records.front().Fields);
-    out.Rows.reserve(records.size() - 1);
-    out.Lines.reserve(records.size() - 1);
-    for (size_t i = 1; i < records.size(); ++i) {
-        out.Rows.push_back(std::move(records[i].Fields));
-        out.Lines.push_back(records[i].Line);
     }
+    while (reader.NextField(field)) {
+        if (table.Header.size() == kReportMaxColumns)
+            return Status::Fail("the report's header has more than " + std::to_string(kReportMaxColumns)
+                + " columns: no network's report has that many");
+        table.Header.emplace_back(field);
+    }
+    // Every record is read once here, so that a broken quote is found before
+    // the report is used.
+    while (reader.NextRecord()) {
+        while (reader.NextField(field)) { }
+        ++table.RowCount;
+    }
+    if (!reader.Error())
+        return reader.Error();
+    out = std::move(table);
     return Status::Ok();
 }
 
@@ -114,6 +162,35 @@ Status ReadReportFile(const std::string& path, ReportTable& out)
     if (Status parsed = ReadReportTable(file.Bytes, out); !parsed)
         return Status::Fail(path + ": " + parsed.error);
     return Status::Ok();
+}
+
+ReportRowReader::ReportRowReader(const ReportTable& table)
+    : m_csv(table.Text)
+    , m_columns(table.Header.size())
+{
+    m_csv.NextRecord(); // the header
+}
+
+bool ReportRowReader::Next()
+{
+    m_count = 0;
+    m_blank = true;
+    m_total = false;
+    if (!m_csv.NextRecord())
+        return false;
+    std::string_view field;
+    while (m_csv.NextField(field)) {
+        if (m_count < m_columns) {
+            if (m_count == m_cells.size())
+                m_cells.emplace_back();
+            m_cells[m_count++].assign(field);
+        }
+        if (!TrimCell(field).empty()) {
+            m_blank = false;
+            m_total = m_total || IsReportTotalCell(field);
+        }
+    }
+    return true;
 }
 
 std::optional<size_t> FindReportColumn(const ReportTable& table, std::string_view spec)
@@ -136,8 +213,9 @@ std::optional<size_t> FindReportColumn(const ReportTable& table, std::string_vie
     return std::nullopt;
 }
 
-std::optional<int64_t> ParseReportNumber(std::string_view cell)
+ReportNumberError ReadReportNumber(std::string_view cell, int64_t& value)
 {
+    value = 0;
     std::string_view s = TrimCell(cell);
     bool negative = false;
     if (s.starts_with('-')) {
@@ -162,39 +240,55 @@ std::optional<int64_t> ParseReportNumber(std::string_view cell)
         s.remove_prefix(1);
     }
     if (s.empty())
-        return negative ? std::nullopt : std::optional<int64_t>(0);
-    int64_t value = 0;
+        return negative ? ReportNumberError::NotANumber : ReportNumberError::None;
+    uint64_t number = 0;
+    bool tooLarge = false;
     size_t i = 0;
     size_t groupDigits = 0;
     bool grouped = false;
     for (; i < s.size() && s[i] != '.'; ++i) {
         const char c = s[i];
         if (c == ',') {
-            // Separators stand between groups of three digits.
-            if (i == 0 || (grouped && groupDigits != 3))
-                return std::nullopt;
+            // Separators stand between groups of three digits, after a first
+            // group of one to three.
+            if (groupDigits == 0 || groupDigits > 3 || (grouped && groupDigits != 3))
+                return ReportNumberError::Grouping;
             grouped = true;
             groupDigits = 0;
             continue;
         }
         if (!IsDigit(c))
-            return std::nullopt;
-        if (value > (std::numeric_limits<int64_t>::max() - (c - '0')) / 10)
-            return std::nullopt;
-        value = value * 10 + (c - '0');
+            return ReportNumberError::NotANumber;
+        if (!tooLarge) {
+            number = number * 10 + static_cast<uint64_t>(c - '0');
+            tooLarge = number > static_cast<uint64_t>(kReportFigureLimit);
+        }
         ++groupDigits;
     }
-    if (i == 0 || s[i - 1] == ',' || (grouped && groupDigits != 3))
-        return std::nullopt;
+    if (i == 0)
+        return ReportNumberError::NotANumber;
+    if (s[i - 1] == ',' || (grouped && groupDigits != 3))
+        return ReportNumberError::Grouping;
     if (i < s.size()) {
         // Only a fraction of zeros: the figures are whole yen and counts.
         if (i + 1 == s.size())
-            return std::nullopt;
+            return ReportNumberError::NotANumber;
         for (size_t k = i + 1; k < s.size(); ++k)
             if (s[k] != '0')
-                return std::nullopt;
+                return ReportNumberError::NotANumber;
     }
-    return negative ? -value : value;
+    if (tooLarge)
+        return ReportNumberError::TooLarge;
+    value = negative ? -static_cast<int64_t>(number) : static_cast<int64_t>(number);
+    return ReportNumberError::None;
+}
+
+std::optional<int64_t> ParseReportNumber(std::string_view cell)
+{
+    int64_t value = 0;
+    if (ReadReportNumber(cell, value) != ReportNumberError::None)
+        return std::nullopt;
+    return value;
 }
 
 bool IsReportPeriod(std::string_view text)
@@ -248,22 +342,26 @@ std::optional<std::string> ParseReportMonth(std::string_view cell)
     return period;
 }
 
-bool IsReportTotalRow(const std::vector<std::string>& cells)
+bool IsReportTotalCell(std::string_view cell)
 {
     static constexpr std::string_view kTotals[]
         = { "合計", "総計", "総合計", "小計", "計", "合計金額", "total", "grand total", "subtotal" };
-    for (const auto& cell : cells) {
-        std::string text(TrimCell(cell));
-        if (text.empty() || text.size() > 16)
-            continue;
-        for (char& c : text)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        for (const auto total : kTotals)
-            if (text == total)
-                return true;
-    }
+    std::string text(TrimCell(cell).substr(0, 17));
+    if (text.empty() || text.size() > 16)
+        return false;
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    for (const auto total : kTotals)
+        if (text == total)
+            return true;
     return false;
+}
+
+bool IsReportTotalRow(const std::vector<std::string>& cells)
+{
+    return std::any_of(
+        cells.begin(), cells.end(), [](const std::string& cell) { return IsReportTotalCell(cell); });
 }
 
 std::string_view ReportMatchKey(ReportMatch match)
@@ -316,36 +414,48 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
     std::map<std::pair<size_t, std::string>, ReportBannerSum> sums;
     std::map<std::string, const TAdBanner*> codeMatches; // keys seen before: codes repeat in daily reports
     std::map<std::string, std::vector<const TAdBanner*>> codeAmbiguous;
-    auto cell = [](const std::vector<std::string>& row, size_t column) -> std::string_view {
-        return column < row.size() ? std::string_view(row[column]) : std::string_view();
+    auto skip = [](std::vector<ReportSkippedRow>& listed, size_t& count, ReportSkippedRow row) {
+        ++count;
+        if (listed.size() < kReportListedRows)
+            listed.push_back(std::move(row));
     };
-    for (size_t r = 0; r < table.Rows.size(); ++r) {
-        const auto& row = table.Rows[r];
-        const size_t line = table.Lines[r];
-        if (std::all_of(row.begin(), row.end(), [](const std::string& c) { return TrimCell(c).empty(); }))
+    ReportRowReader rows(table);
+    while (rows.Next()) {
+        const std::span<const std::string> row = rows.Cells();
+        const size_t line = rows.Line();
+        auto cell = [&](size_t column) -> std::string_view {
+            return column < row.size() ? std::string_view(row[column]) : std::string_view();
+        };
+        if (rows.Blank())
             continue;
-        const std::string key = codec::EncodeSjis(TrimCell(cell(row, columns[0].column))).bytes;
-        if (IsReportTotalRow(row)) {
-            out.Totals.push_back({ line, key, {} });
+        const std::string key = codec::EncodeSjis(TrimCell(cell(columns[0].column))).bytes;
+        if (rows.Total()) {
+            skip(out.Totals, out.TotalRows, { line, key, {} });
             continue;
         }
         int64_t figures[3] = {};
         for (int k = 0; k < 3; ++k) {
             const size_t column = columns[k + 1].column;
-            const auto value = ParseReportNumber(cell(row, column));
-            if (!value)
-                return Status::Fail("line " + std::to_string(line) + ": the " + columns[k + 1].what + " \""
-                    + codec::EncodeSjis(TrimCell(cell(row, column))).bytes + "\" in column "
-                    + ColumnName(table, column) + " is not a whole number");
-            figures[k] = *value;
+            const ReportNumberError error = ReadReportNumber(cell(column), figures[k]);
+            if (error == ReportNumberError::None)
+                continue;
+            const std::string what = "line " + std::to_string(line) + ": the " + columns[k + 1].what + " "
+                + QuotedCell(cell(column)) + " in column " + ColumnName(table, column);
+            if (error == ReportNumberError::TooLarge)
+                return Status::Fail(what + " is beyond " + kFigureLimitText
+                    + ", more than any report holds: is it the right column?");
+            if (error == ReportNumberError::Grouping)
+                return Status::Fail(what
+                    + " does not have its commas between groups of three digits: a decimal comma is not read,"
+                      " a report's figures are whole numbers");
+            return Status::Fail(what + " is not a whole number");
         }
         std::string rowPeriod(period);
         if (byMonthColumn) {
-            const auto month = ParseReportMonth(cell(row, columns[4].column));
+            const auto month = ParseReportMonth(cell(columns[4].column));
             if (!month)
-                return Status::Fail("line " + std::to_string(line) + ": \""
-                    + codec::EncodeSjis(TrimCell(cell(row, columns[4].column))).bytes + "\" in column "
-                    + ColumnName(table, columns[4].column) + " is not a date or month");
+                return Status::Fail("line " + std::to_string(line) + ": " + QuotedCell(cell(columns[4].column))
+                    + " in column " + ColumnName(table, columns[4].column) + " is not a date or month");
             rowPeriod = *month;
         }
 
@@ -370,20 +480,22 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
             }
         }
         if (candidates.empty()) {
-            out.Unmatched.push_back({ line, key, {} });
+            skip(out.Unmatched, out.UnmatchedRows, { line, key, {} });
             continue;
         }
         if (candidates.size() > 1) {
-            out.Ambiguous.push_back({ line, key, std::move(candidates) });
+            skip(out.Ambiguous, out.AmbiguousRows, { line, key, std::move(candidates) });
             continue;
         }
         const TAdBanner* banner = candidates.front();
         auto& sum = sums[{ order[banner], rowPeriod }];
         sum.Banner = banner;
         sum.Period = rowPeriod;
-        sum.PV += figures[0];
-        sum.Clicks += figures[1];
-        sum.Revenue += figures[2];
+        int64_t* totals[3] = { &sum.PV, &sum.Clicks, &sum.Revenue };
+        for (int k = 0; k < 3; ++k)
+            if (!AddFigure(*totals[k], figures[k]))
+                return Status::Fail("line " + std::to_string(line) + ": the " + columns[k + 1].what + " of ["
+                    + banner->SpaceName + "] for " + rowPeriod + " add up to more than a figure can hold");
         ++sum.Rows;
         ++out.MatchedRows;
         if (std::find(out.Periods.begin(), out.Periods.end(), rowPeriod) == out.Periods.end())
@@ -398,7 +510,8 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
 
 std::string DescribeSkippedRow(const ReportSkippedRow& row)
 {
-    std::string text = "line " + std::to_string(row.Line) + ": " + (row.Key.empty() ? "(no key)" : row.Key);
+    std::string text = "line " + std::to_string(row.Line) + ": "
+        + (row.Key.empty() ? "(no key)" : CutText(row.Key, "…"_sjis, sjis::CharLength));
     for (size_t i = 0; i < row.Candidates.size(); ++i)
         text.append(i == 0 ? " [" : ", ").append(row.Candidates[i]->SpaceName);
     if (!row.Candidates.empty())

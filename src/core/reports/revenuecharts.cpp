@@ -44,7 +44,7 @@ RevenueByNetwork MonthlyRevenueByNetwork(
             continue;
         auto& row = byNetwork[cell.Network];
         row.resize(periods.size());
-        row[it->second] += cell.Figures.Revenue;
+        row[it->second] = AddFiguresHeld(row[it->second], cell.Figures.Revenue);
     }
     std::vector<int64_t> none;
     bool hasNone = false;

@@ -8,11 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <random>
 #include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pw {
 
@@ -155,6 +157,55 @@ Status KeepDamagedDatabase(const std::string& path, std::string& copy)
     return Status::Fail("Cannot find a free name for the damaged " + path);
 }
 
+// The history holds the user's earnings and, like ads.ini, is for the
+// owner's eyes only. SQLite would create a missing file 0644 (less the umask)
+// and gives the -wal and -shm files it makes later the mode of the database
+// file, so the file is created 0600 before SQLite opens it; one that an
+// older version left readable by others is narrowed, with its companions.
+Status MakeOwnerOnly(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return Status::Ok();
+    }
+    if (errno != EEXIST)
+        return Status::Fail("Cannot create " + path + ": " + std::strerror(errno));
+    for (const char* suffix : { "", "-wal", "-shm" }) {
+        const std::string file = path + suffix;
+        struct stat st { };
+        // A file that cannot be narrowed (not the user's) is still opened as before.
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+            ::chmod(file.c_str(), st.st_mode & 0700);
+    }
+    return Status::Ok();
+}
+
+// SUM() fails its whole query on an integer overflow, and one stored figure
+// near the ends of int64_t (a history written before reports' figures were
+// bounded) would then make the history unreadable for good. The figures are
+// summed with this instead: exactly, in 128 bits, and a sum that int64_t
+// cannot hold is given as its largest (or smallest) value.
+void FigureSumStep(sqlite3_context* context, int, sqlite3_value** values)
+{
+    auto* sum = static_cast<__int128*>(sqlite3_aggregate_context(context, sizeof(__int128)));
+    if (!sum) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    if (sqlite3_value_type(values[0]) != SQLITE_NULL)
+        *sum += sqlite3_value_int64(values[0]);
+}
+
+void FigureSumFinal(sqlite3_context* context)
+{
+    const auto* sum = static_cast<const __int128*>(sqlite3_aggregate_context(context, 0));
+    const __int128 total = sum ? *sum : 0;
+    sqlite3_result_int64(context,
+        static_cast<int64_t>(std::clamp<__int128>(
+            total, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max())));
+}
+
 bool IsDamageCode(int rc)
 {
     const int primary = rc & 0xFF;
@@ -209,14 +260,24 @@ Status StatsHistory::OpenFile(const std::string& path, StatsOpenReport* report)
     if (report)
         *report = StatsOpenReport {};
     for (int attempt = 0; attempt < 2; ++attempt) {
+        if (Status made = MakeOwnerOnly(path); !made)
+            return made;
         const int rc = sqlite3_open_v2(
             path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc != SQLITE_OK) {
+        if (rc != SQLITE_OK
+            || sqlite3_create_function_v2(m_db, "figure_sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                   nullptr, FigureSumStep, FigureSumFinal, nullptr)
+                != SQLITE_OK) {
             Status failed = Fail("cannot open the history");
             Close();
             return failed;
         }
         sqlite3_busy_timeout(m_db, 5000);
+        // Until the check below passes, closing must not touch the file: the
+        // last connection's close would otherwise write the -wal file's pages
+        // into a damaged database and delete the -wal and -shm files, which
+        // then could not be kept aside with it.
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         // The first read of the file shows whether it is a database at all;
         // the quick check then walks its pages.
         int checkRc = SQLITE_OK;
@@ -237,8 +298,10 @@ Status StatsHistory::OpenFile(const std::string& path, StatsOpenReport* report)
                 }
             }
         }
-        if (checkRc == SQLITE_OK)
+        if (checkRc == SQLITE_OK) {
+            sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
             break;
+        }
         if (!IsDamageCode(checkRc) || attempt > 0) {
             Status failed = Status::Fail(m_path + ": " + problem);
             Close();
@@ -353,7 +416,7 @@ Status StatsHistory::StoreImport(
                 .Bind(3, period)
                 .Bind(4, time)
                 .Bind(5, matched)
-                .Bind(6, static_cast<int64_t>(result.Unmatched.size() + result.Ambiguous.size()));
+                .Bind(6, static_cast<int64_t>(result.UnmatchedRows + result.AmbiguousRows));
             if (clearStats.Step() != SQLITE_DONE || clearImports.Step() != SQLITE_DONE
                 || addImport.Step() != SQLITE_DONE)
                 return rollback("cannot store the import");
@@ -393,7 +456,8 @@ Status StatsHistory::BannerTotals(std::map<std::string, StatsFigures>& out, std:
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT banner, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE ?1 = '' OR period = ?1 GROUP BY "
+        "SELECT banner, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE ?1 = '' OR "
+        "period = ?1 GROUP BY "
         "banner");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -410,7 +474,8 @@ Status StatsHistory::NetworkTotals(std::vector<StatsRow>& out, std::string_view 
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT network, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE ?1 = '' OR period = ?1 GROUP BY "
+        "SELECT network, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE ?1 = '' OR "
+        "period = ?1 GROUP BY "
         "network ORDER BY network");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -431,7 +496,8 @@ Status StatsHistory::MonthTotals(std::vector<StatsRow>& out, std::string_view pe
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT period, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE ?1 = '' OR period = ?1 GROUP BY "
+        "SELECT period, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE ?1 = '' OR "
+        "period = ?1 GROUP BY "
         "period ORDER BY period");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -448,7 +514,8 @@ Status StatsHistory::BannerHistory(std::string_view bannerId, std::vector<StatsR
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT period, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE banner = ?1 GROUP BY period ORDER BY "
+        "SELECT period, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE banner = ?1 "
+        "GROUP BY period ORDER BY "
         "period");
     if (!query.Ok())
         return Fail("cannot read the history");
@@ -465,7 +532,8 @@ Status StatsHistory::Cells(std::string_view first, std::string_view last, std::v
     if (!m_db)
         return Fail("cannot read the history");
     Statement query(m_db,
-        "SELECT banner, network, period, SUM(pv), SUM(clicks), SUM(revenue) FROM stats WHERE period BETWEEN ?1 "
+        "SELECT banner, network, period, figure_sum(pv), figure_sum(clicks), figure_sum(revenue) FROM stats WHERE "
+        "period BETWEEN ?1 "
         "AND ?2 GROUP BY banner, network, period");
     if (!query.Ok())
         return Fail("cannot read the history");

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -39,6 +40,18 @@ struct StatsOpenReport {
 // The message that tells the user about a damaged history and its copy.
 std::string DamagedStatsMessage(const std::string& path, const StatsOpenReport& report);
 
+// a + b, held at the ends of int64_t instead of wrapping round. Figures that
+// add up beyond them can only come from a history written before reports'
+// figures were bounded; they show as the largest figure, never as a negative
+// one, and never stop the sums of the others.
+inline int64_t AddFiguresHeld(int64_t a, int64_t b)
+{
+    int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+    return sum;
+}
+
 struct StatsFigures {
     int64_t PV = 0;
     int64_t Clicks = 0;
@@ -46,9 +59,9 @@ struct StatsFigures {
 
     StatsFigures& operator+=(const StatsFigures& other)
     {
-        PV += other.PV;
-        Clicks += other.Clicks;
-        Revenue += other.Revenue;
+        PV = AddFiguresHeld(PV, other.PV);
+        Clicks = AddFiguresHeld(Clicks, other.Clicks);
+        Revenue = AddFiguresHeld(Revenue, other.Revenue);
         return *this;
     }
     bool operator==(const StatsFigures&) const = default;
@@ -92,7 +105,10 @@ public:
 
     // Opens (creating when missing) `folder`/stats.sqlite and brings its schema
     // up to date. A damaged file is kept aside as `report` tells; a file made
-    // by a newer version of the program is refused and left untouched.
+    // by a newer version of the program is refused and left untouched. The
+    // file is readable by the owner only (0600), as ads.ini is, and so are the
+    // -wal and -shm files SQLite makes beside it with the file's own mode; an
+    // older file that others could read is narrowed to 0600.
     Status Open(const std::string& folder, StatsOpenReport* report = nullptr);
     Status OpenFile(const std::string& path, StatsOpenReport* report = nullptr);
     void Close();
@@ -108,6 +124,8 @@ public:
     Status StoreImport(
         const ReportImportResult& result, const StatsImportInfo& info, std::set<std::string>* touched = nullptr);
 
+    // The sums below never fail on figures too large to add up: a sum beyond
+    // int64_t is given as its largest (or smallest) value.
     // Sums per banner id over all periods (or over `period` alone).
     Status BannerTotals(std::map<std::string, StatsFigures>& out, std::string_view period = {}) const;
     // Sums per network name, ascending (その他 last), and per month, ascending.

@@ -105,11 +105,11 @@ bool TFmReportImport::setReport(const QString& path, const BannerList& banners, 
         return false;
     }
     m_table = std::move(table);
-    m_file->setText(QStringLiteral("%1 (%2行)").arg(QFileInfo(path).fileName()).arg(m_table.Rows.size()));
+    m_file->setText(QStringLiteral("%1 (%2行)").arg(QFileInfo(path).fileName()).arg(m_table.RowCount));
     m_file->setToolTip(path);
 
     const int columns = static_cast<int>(m_table.Header.size());
-    const int rows = static_cast<int>(std::min<size_t>(m_table.Rows.size(), kPreviewRows));
+    const int rows = static_cast<int>(std::min<size_t>(m_table.RowCount, kPreviewRows));
     m_preview->clear();
     m_preview->setColumnCount(columns);
     m_preview->setRowCount(rows);
@@ -117,8 +117,9 @@ bool TFmReportImport::setReport(const QString& path, const BannerList& banners, 
     for (const auto& name : m_table.Header)
         header << QString::fromStdString(name);
     m_preview->setHorizontalHeaderLabels(header);
-    for (int r = 0; r < rows; ++r) {
-        const auto& row = m_table.Rows[static_cast<size_t>(r)];
+    ReportRowReader reader(m_table);
+    for (int r = 0; r < rows && reader.Next(); ++r) {
+        const auto row = reader.Cells();
         for (int c = 0; c < columns && c < static_cast<int>(row.size()); ++c)
             m_preview->setItem(r, c, new QTableWidgetItem(QString::fromStdString(row[static_cast<size_t>(c)])));
     }
@@ -260,14 +261,18 @@ QString TFmReportImport::resultText() const
         lines << QStringLiteral("  %1  %2  %3")
                      .arg(FromData(sum.Banner->SpaceName), QString::fromStdString(sum.Period),
                          Figures(sum.PV, sum.Clicks, sum.Revenue));
-    lines << QStringLiteral("一致しない行: %1").arg(m_result.Unmatched.size());
-    for (const auto& row : m_result.Unmatched)
-        lines << QStringLiteral("  ") + FromData(DescribeSkippedRow(row));
-    lines << QStringLiteral("複数の広告に一致した行（取り込まない）: %1").arg(m_result.Ambiguous.size());
-    for (const auto& row : m_result.Ambiguous)
-        lines << QStringLiteral("  ") + FromData(DescribeSkippedRow(row));
-    if (!m_result.Totals.empty())
-        lines << QStringLiteral("合計の行（数えない）: %1").arg(m_result.Totals.size());
+    auto skipped = [&](const std::vector<ReportSkippedRow>& rows, size_t count) {
+        for (const auto& row : rows)
+            lines << QStringLiteral("  ") + FromData(DescribeSkippedRow(row));
+        if (count > rows.size())
+            lines << QStringLiteral("  …ほか%1行").arg(count - rows.size());
+    };
+    lines << QStringLiteral("一致しない行: %1").arg(m_result.UnmatchedRows);
+    skipped(m_result.Unmatched, m_result.UnmatchedRows);
+    lines << QStringLiteral("複数の広告に一致した行（取り込まない）: %1").arg(m_result.AmbiguousRows);
+    skipped(m_result.Ambiguous, m_result.AmbiguousRows);
+    if (m_result.TotalRows > 0)
+        lines << QStringLiteral("合計の行（数えない）: %1").arg(m_result.TotalRows);
     return lines.join(QLatin1Char('\n'));
 }
 

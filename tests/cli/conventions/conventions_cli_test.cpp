@@ -116,6 +116,40 @@ TEST(CliConventions, ErrorLinesAndExitCodes)
     EXPECT_EQ(err.str(), "pagewick-cli: one\npagewick-cli: two\npagewick-cli: three\n");
 }
 
+// Messages carry outside text (a server's reply, a report's cell, a name):
+// the one writer of error lines shows its control characters as escapes.
+TEST(CliConventions, ErrorLinesShowControlCharactersAsEscapes)
+{
+    struct Case {
+        std::string text;
+        bool raw;
+        std::string written;
+    } cases[] = {
+        { "title \x1B]0;pwned\x07 end", false, "pagewick-cli: title \\x1B]0;pwned\\x07 end\n" },
+        { "clear \x1B[2J", false, "pagewick-cli: clear \\x1B[2J\n" },
+        { "cr\rover tab\there nul", false, "pagewick-cli: cr\\x0Dover tab\\x09here nul\n" },
+        { std::string("nul\0 del\x7F", 9), false, "pagewick-cli: nul\\x00 del\\x7F\n" },
+        { "csi \xC2\x9B"
+          "2J, nel \xC2\x85",
+            false, "pagewick-cli: csi \\u009B2J, nel \\u0085\n" },
+        { "caf\xC3\xA9 \xE6\x97\xA5\xC2\xA0", false, "pagewick-cli: caf\xC3\xA9 \xE6\x97\xA5\xC2\xA0\n" },
+        { "stray \x9B\xFF", false, "pagewick-cli: stray \\x9B\\xFF\n" },
+        { "two\r\nlines\n", false, "pagewick-cli: two\npagewick-cli: lines\n" },
+        // Shift_JIS bytes as stored: lead bytes 0x80 to 0x9F and a 5C trail stay.
+        { "\x83\x5C\x95\x5C \x9B \x1B[2J", true, "pagewick-cli: \x83\x5C\x95\x5C \x9B \\x1B[2J\n" },
+    };
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        WriteErrorLines(err, c.text, c.raw);
+        EXPECT_EQ(err.str(), c.written) << ::testing::PrintToString(c.text);
+    }
+    // Every command writes its errors through it, the site commands too.
+    test::TempDir dir;
+    const Outcome site = RunCli({ "--dir", dir.path(), "site", "ls", "x\x1B[2J" });
+    EXPECT_EQ(site.code, kExitFailure);
+    EXPECT_EQ(site.err, "pagewick-cli: no setup named x\\x1B[2J\n");
+}
+
 TEST(CliConventions, DoubleDashEndsTheOptions)
 {
     test::TempDir dir;

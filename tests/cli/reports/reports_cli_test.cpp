@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <sqlite3.h>
 
 namespace pw::cli {
 namespace {
@@ -237,6 +239,142 @@ TEST(ReportCli, BadUsageAndUnreadableReportsHaveTheirExitCodes)
         EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
     }
     EXPECT_FALSE(FileExists(f.settings + "/stats.sqlite"));
+}
+
+// True when `text` holds a byte that drives a terminal: a C0 control other
+// than LF, DEL, or a C1 control in UTF-8.
+bool HoldsControlBytes(std::string_view text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if ((b < 0x20 && b != '\n') || b == 0x7F
+            || (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0))
+            return true;
+    }
+    return false;
+}
+
+TEST(ReportCli, EscapeSequencesInCellsNeverReachTheTerminal)
+{
+    Fixture f;
+    struct Case {
+        std::string report;
+        std::string shown; // how the cell appears in the message
+    } cases[] = {
+        { "name,pv,ct,yen\nじゃらん,1,1,\x1B]0;pwned\x07\n", "\"\\x1B]0;pwned\\x07\" in column \"yen\"" },
+        { "name,pv,ct,yen\n\x1B[2J,1,1,1\n", "unmatched line 2: \\x1B[2J" },
+        { "name,pv,ct,yen\n\"\x1B[2J\r\x1B[1A\",1,1,1\n", "unmatched line 2: \\x1B[2J\\x0D\\x1B[1A" },
+    };
+    for (const auto& c : cases) {
+        const Outcome o = f.Run({ "report", "import", f.Write("evil.csv", c.report), "--key", "1", "--pv", "2",
+            "--clicks", "3", "--revenue", "4", "--period", "2026-11" });
+        EXPECT_EQ(o.code, kExitFailure) << o.err;
+        EXPECT_FALSE(HoldsControlBytes(o.err)) << ::testing::PrintToString(o.err);
+        EXPECT_NE(o.err.find(c.shown), std::string::npos) << o.err;
+    }
+}
+
+std::vector<std::string> ByNumbers(const std::string& path, const char* period = "2026-11")
+{
+    return { "report", "import", path, "--key", "1", "--pv", "2", "--clicks", "3", "--revenue", "4", "--period",
+        period };
+}
+
+// A remembered date column gives way to --period: a network's daily report
+// was imported by its dates, this month's summary comes with a period.
+TEST(ReportCli, PeriodOverridesARememberedMonthColumn)
+{
+    Fixture f;
+    const std::string daily = f.Write("daily.csv", "day,name,pv,ct,yen\n2026-10-05,じゃらん,1,1,1\n");
+    const Outcome first = f.Run({ "report", "import", daily, "--network", "A8.net", "--key", "name", "--pv", "pv",
+        "--clicks", "ct", "--revenue", "yen", "--month", "day" });
+    ASSERT_EQ(first.code, kExitOk) << first.err;
+    // The summary still has a date column, of the day it was made.
+    const std::string summary = f.Write("summary.csv", "day,name,pv,ct,yen\n2026-12-01,じゃらん,5,5,5\n");
+    const Outcome second = f.Run({ "report", "import", summary, "--network", "A8.net", "--period", "2026-11" });
+    ASSERT_EQ(second.code, kExitOk) << second.err;
+    EXPECT_EQ(f.Run({ "report", "show", "--by", "month" }).out, "2026-10\t1\t1\t1\n2026-11\t5\t5\t5\n");
+}
+
+// A bad figure fails the import (exit 1), stores nothing, and the message
+// names line and column and quotes a few dozen characters of the cell.
+TEST(ReportCli, BadFiguresAreRefusedWithAShortMessageNamingLineAndColumn)
+{
+    Fixture f;
+    const std::string huge(2'000'000, '9');
+    struct Case {
+        std::string row;
+        std::string message;
+    } cases[] = {
+        { "じゃらん,1,1,9000000000000000000",
+            "line 2: the revenue \"9000000000000000000\" in column \"yen\" is beyond" },
+        { "じゃらん,1,1,\"1234,567\"",
+            "line 2: the revenue \"1234,567\" in column \"yen\" does not have its commas" },
+        { "じゃらん,1,1,x" + huge, "line 2: the revenue \"x" + huge.substr(0, 39) + "…\" in column \"yen\"" },
+    };
+    for (const auto& c : cases) {
+        const Outcome o = f.Run(ByNumbers(f.Write("bad.csv", "name,pv,ct,yen\n" + c.row + "\n")));
+        EXPECT_EQ(o.code, kExitFailure);
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err.substr(0, 300);
+        EXPECT_LT(o.err.size(), 300u);
+    }
+    EXPECT_FALSE(FileExists(f.settings + "/stats.sqlite"));
+}
+
+// Figures that an earlier version stored beyond what SQLite's SUM() adds up
+// (two months of 9 * 10^18) leave the history readable: the sums are held at
+// the largest figure, and imports go on.
+TEST(ReportCli, AHistoryHoldingHugeFiguresIsStillShownAndImportedInto)
+{
+    Fixture f;
+    const std::string report = f.Write("r.csv", "name,pv,ct,yen\nじゃらん,1,2,3\n");
+    for (const char* period : { "2026-10", "2026-11", "2026-12" })
+        ASSERT_EQ(f.Run(ByNumbers(report, period)).code, kExitOk);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((f.settings + "/stats.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                  "UPDATE stats SET revenue = 9000000000000000000 WHERE period <> '2026-10';"
+                  "UPDATE stats SET pv = -446744073709551616 WHERE period = '2026-10';",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+
+    const Outcome shown = f.Run({ "report", "show" });
+    EXPECT_EQ(shown.code, kExitOk) << shown.err;
+    EXPECT_EQ(shown.out, "じゃらん\t-446744073709551614\t6\t9223372036854775807\n");
+    const Outcome byNetwork = f.Run({ "report", "show", "--by", "network" });
+    EXPECT_EQ(byNetwork.code, kExitOk) << byNetwork.err;
+    EXPECT_EQ(byNetwork.out, "その他\t-446744073709551614\t6\t9223372036854775807\n");
+    const Outcome imported = f.Run(ByNumbers(report, "2027-01"));
+    EXPECT_EQ(imported.code, kExitOk) << imported.err;
+    EXPECT_EQ(f.Run({ "report", "show", "--by", "month", "--period", "2027-01" }).out, "2027-01\t1\t2\t3\n");
+}
+
+// Standard error lists the first skipped rows of each kind and counts the rest.
+TEST(ReportCli, SkippedRowsAreListedUpToABoundThenCounted)
+{
+    Fixture f;
+    std::string report = "name,pv,ct,yen\nじゃらん,1,1,1\n";
+    for (int i = 0; i < 2500; ++i)
+        report += "unknown" + std::to_string(i) + ",1,1,1\n";
+    const Outcome o = f.Run(ByNumbers(f.Write("many.csv", report)));
+    ASSERT_EQ(o.code, kExitOk) << o.err.substr(0, 300);
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1001);
+    EXPECT_NE(
+        o.err.find("pagewick-cli: unmatched line 1002: unknown999\npagewick-cli: and 1500 more unmatched rows\n"),
+        std::string::npos);
+}
+
+// A report larger than any network writes is refused before it is read.
+TEST(ReportCli, AReportAboveTheSizeBoundIsRefused)
+{
+    Fixture f;
+    const std::string report = f.Write("big.csv", "name,pv,ct,yen\n" + std::string(64 * 1024 * 1024, ','));
+    const Outcome o = f.Run(ByNumbers(report));
+    EXPECT_EQ(o.code, kExitFile);
+    EXPECT_NE(o.err.find("big.csv: the report is 65 MiB (67108879 bytes), more than the 64 MiB a report may have"),
+        std::string::npos)
+        << o.err;
 }
 
 TEST(ReportCli, ADamagedHistoryIsReportedKeptAsideAndReplaced)

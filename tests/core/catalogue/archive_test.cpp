@@ -6,6 +6,7 @@
 #include "core/pageads/pagefixture.h"
 #include "pageads/adcommands.h"
 #include "pageads/scanner.h"
+#include "reports/csv.h"
 #include "settings/settingsfile.h"
 #include "support/tempdir.h"
 #include "text/codec.h"
@@ -39,6 +40,46 @@ TEST(ArchiveLine, FieldsAndRate)
         EXPECT_EQ(FormatArchiveRate(c.rate), c.text);
 }
 
+// A comma in a name must not shift the columns: such a field is quoted as CSV
+// quotes it, and the line reads back field for field. Every other field keeps
+// its bytes, the HTML's quotes included.
+TEST(ArchiveLine, FieldsThatWouldSplitAreQuotedAndReadBack)
+{
+    TNetwork network;
+    network.Name = "Net,work";
+    struct Case {
+        const char* name;
+        TNetwork* network;
+        const char* type;
+        const char* html;
+        const char* line; // UTF-8
+    } cases[] = {
+        { "A,B", nullptr, "バナー", "<a href=\"x\">y</a>",
+            "その他,\"A,B\",バナー,0,0,0,0,<a href=\"x\">y</a>\r\n" },
+        { "広告", &network, "テキスト", "<b>a</b>", "\"Net,work\",広告,テキスト,0,0,0,0,<b>a</b>\r\n" },
+        { "say \"hi\", twice", nullptr, "a,b", "x", "その他,\"say \"\"hi\"\", twice\",\"a,b\",0,0,0,0,x\r\n" },
+        { "\"quoted\"", nullptr, "", "<i>\r\n</i>", "その他,\"\"\"quoted\"\"\",,0,0,0,0,<i>$D$A</i>\r\n" },
+        { "plain", nullptr, "mid\"quote", "<img alt=\"1,2\">",
+            "その他,plain,mid\"quote,0,0,0,0,\"<img alt=\"\"1,2\"\">\"\r\n" },
+    };
+    for (const auto& c : cases) {
+        TAdBanner banner;
+        banner.SpaceName = codec::EncodeSjis(c.name).bytes;
+        banner.Network = c.network;
+        banner.Type = codec::EncodeSjis(c.type).bytes;
+        banner.BannerHTML = c.html;
+        const std::string line = ArchiveLine(banner);
+        EXPECT_EQ(codec::DecodeSjis(line), c.line);
+        std::vector<CsvRecord> records;
+        ASSERT_TRUE(ParseCsv(line, records).ok) << c.line;
+        ASSERT_EQ(records.size(), 1u) << c.line;
+        EXPECT_EQ(records[0].Fields,
+            (std::vector<std::string> { BannerNetworkName(banner), banner.SpaceName, banner.Type, "0", "0", "0",
+                "0", EscapeIniText(banner.BannerHTML) }))
+            << c.line;
+    }
+}
+
 TEST(AppendBannerToArchive, AppendsToAnExistingFileOnly)
 {
     test::TempDir dir;
@@ -52,8 +93,8 @@ TEST(AppendBannerToArchive, AppendsToAnExistingFileOnly)
     EXPECT_EQ(AppendBannerToArchive(banner, path).Outcome, ArchiveWrite::Ok);
     std::string content;
     ReadWholeFile(path, content);
-    EXPECT_EQ(
-        content, "old\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n\x82\xBB\x82\xCC\x91\xBC,A,B,,0,0,0,0,\r\n");
+    EXPECT_EQ(content,
+        "old\r\n\x82\xBB\x82\xCC\x91\xBC,\"A,B\",,0,0,0,0,\r\n\x82\xBB\x82\xCC\x91\xBC,\"A,B\",,0,0,0,0,\r\n");
 
     // A device that takes no bytes: opening works, writing fails.
     if (FileExists("/dev/full")) {

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace pw {
 namespace {
 
@@ -62,6 +66,13 @@ TEST(ReportNumbers, ReadsTheFormsReportsWrite)
         { "\\1,234", 1234 }, // the yen sign as Shift_JIS text shows it
         { "1,234円", 1234 },
         { " 1,234 ", 1234 },
+        // A blank, ASCII or full-width, between the yen sign and the number.
+        { "¥ 1,234", 1234 },
+        { "1,234 円", 1234 },
+        { "￥\xE3\x80\x80"
+          "500",
+            500 }, // an ideographic space
+        { "\\ 80", 80 },
         { "\xE3\x80\x80"
           "56\xE3\x80\x80",
             56 }, // ideographic spaces
@@ -85,6 +96,42 @@ TEST(ReportNumbers, ReadsTheFormsReportsWrite)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseReportNumber(c.cell), c.value) << c.cell;
+}
+
+// A cell is refused for what is wrong with it, so that the message can say so.
+TEST(ReportNumbers, RefusesDecimalCommasAndFiguresBeyondTheBound)
+{
+    struct Case {
+        const char* cell;
+        ReportNumberError error;
+        int64_t value = 0;
+    };
+    const Case cases[] = {
+        // At the first comma the group before it has one to three digits.
+        { "1234,567", ReportNumberError::Grouping },
+        { "12345,678,901", ReportNumberError::Grouping },
+        { "1000,000", ReportNumberError::Grouping },
+        { "¥1234,567", ReportNumberError::Grouping },
+        { "1,23", ReportNumberError::Grouping },
+        { "123,456", ReportNumberError::None, 123456 },
+        { "1,234,567", ReportNumberError::None, 1234567 },
+        // No report holds 10^15 yen or clicks.
+        { "1,000,000,000,000,000", ReportNumberError::None, 1'000'000'000'000'000 },
+        { "-1000000000000000", ReportNumberError::None, -1'000'000'000'000'000 },
+        { "1000000000000001", ReportNumberError::TooLarge },
+        { "▲1,000,000,000,000,001", ReportNumberError::TooLarge },
+        { "9000000000000000000", ReportNumberError::TooLarge },
+        { "99999999999999999999999", ReportNumberError::TooLarge },
+        { "9999999999999999999x", ReportNumberError::NotANumber },
+    };
+    for (const auto& c : cases) {
+        int64_t value = -1;
+        EXPECT_EQ(ReadReportNumber(c.cell, value), c.error) << c.cell;
+        if (c.error == ReportNumberError::None) {
+            EXPECT_EQ(value, c.value) << c.cell;
+        }
+        EXPECT_EQ(ParseReportNumber(c.cell).has_value(), c.error == ReportNumberError::None) << c.cell;
+    }
 }
 
 TEST(ReportNumbers, ReadsMonthsFromDatesAndMonths)
@@ -222,6 +269,31 @@ TEST(ReportImport, AKeyInSeveralBannersIsAmbiguousAndSkipped)
     EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 5, 0, 0, 1 } }));
 }
 
+// Daily reports repeat a code on many rows: the matching of its first row
+// is remembered, and an ambiguous code stays ambiguous on every row.
+TEST(ReportImport, ARepeatedCodeIsMatchedOrAmbiguousOnEveryRowAlike)
+{
+    ReportCatalogue catalogue;
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable("id,pv,ct,yen\n"
+                                "3512345,100,1,10\n"
+                                "s00000012345002,5,0,0\n"
+                                "3512345,100,1,10\n"
+                                "s00000012345002,7,1,2\n"
+                                "3512345,100,1,10\n",
+        table)
+                    .ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("id", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    EXPECT_EQ(LinesOf(result.Ambiguous), (std::vector<size_t> { 2, 4, 6 }));
+    for (const auto& row : result.Ambiguous)
+        EXPECT_EQ(row.Candidates, (std::vector<const TAdBanner*> { &catalogue.Row(2), &catalogue.Row(3) }));
+    EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 12, 1, 2, 2 } }));
+    EXPECT_EQ(result.MatchedRows, 2u);
+}
+
 // Codes are found as whole Shift_JIS characters: the bytes of "モ" (83 82)
 // stand inside "ャい" (83 83 82 A2) without the character being there.
 TEST(ReportImport, CodesAreFoundAsWholeCharacters)
@@ -238,6 +310,31 @@ TEST(ReportImport, CodesAreFoundAsWholeCharacters)
     EXPECT_EQ(Sums(result),
         (std::vector<Sum> { { "キャンペーン", "2026-11", 2, 2, 2, 1 }, { "モール", "2026-11", 1, 1, 1, 1 } }));
     EXPECT_TRUE(result.Ambiguous.empty());
+}
+
+// Every skipped row is counted; the first of each kind are listed.
+TEST(ReportImport, SkippedRowsAreListedUpToABoundAndCountedInFull)
+{
+    ReportCatalogue catalogue;
+    std::string report = "id,pv,ct,yen\n";
+    for (int i = 0; i < 1500; ++i)
+        report += "unknown" + std::to_string(i) + ",1,1,1\n3512345,1,1,1\n合計,1,1,1\n";
+    report += "s00000012345002,5,0,0\n";
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(
+        table, Mapping("id", "pv", "ct", "yen", ReportMatch::Code), "2026-11", catalogue.banners, result)
+                    .ok);
+    EXPECT_EQ(result.UnmatchedRows, 1500u);
+    EXPECT_EQ(result.AmbiguousRows, 1500u);
+    EXPECT_EQ(result.TotalRows, 1500u);
+    for (const auto* listed : { &result.Unmatched, &result.Ambiguous, &result.Totals }) {
+        ASSERT_EQ(listed->size(), kReportListedRows);
+        EXPECT_EQ(listed->front().Line, listed == &result.Unmatched ? 2u : listed == &result.Ambiguous ? 3u : 4u);
+    }
+    EXPECT_EQ(result.Unmatched.back().Key, "unknown999");
+    EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 5, 0, 0, 1 } }));
 }
 
 TEST(ReportImport, RowsWithoutKeyAreUnmatchedAndBlankRowsIgnored)
@@ -280,13 +377,153 @@ TEST(ReportImport, FailsNamingTheColumnOrLine)
     }
 }
 
+std::string ImportError(const std::string& report)
+{
+    ReportCatalogue catalogue;
+    ReportTable table;
+    const Status read = ReadReportTable(report, table);
+    if (!read)
+        return read.error;
+    ReportImportResult result;
+    const Status imported = ReportImport(table, Mapping("1", "2", "3", "4"), "2026-11", catalogue.banners, result);
+    return imported ? "" : codec::DecodeSjis(imported.error);
+}
+
+// A figure beyond the bound or with a decimal comma fails the import with a
+// message that names the line, the column and what is wrong.
+TEST(ReportImport, RefusesFiguresBeyondTheBoundAndDecimalCommasByLineAndColumn)
+{
+    struct Case {
+        std::string report;
+        const char* error;
+    } cases[] = {
+        { "name,pv,ct,yen\nじゃらん,1,1,9000000000000000000\n",
+            "line 2: the revenue \"9000000000000000000\" in column \"yen\" is beyond 1,000,000,000,000,000" },
+        { "name,pv,ct,yen\nじゃらん,1,1,1\nじゃらん,\"2,000,000,000,000,000\",1,1\n",
+            "line 3: the page views \"2,000,000,000,000,000\" in column \"pv\" is beyond" },
+        { "name,pv,ct,yen\nじゃらん,1,1,\"1234,567\"\n",
+            "line 2: the revenue \"1234,567\" in column \"yen\" does not have its commas between groups of three "
+            "digits" },
+        { "name,pv,ct,yen\nじゃらん,1,\"12345,678,901\",1\n",
+            "line 2: the clicks \"12345,678,901\" in column \"ct\"" },
+    };
+    for (const auto& c : cases) {
+        const std::string error = ImportError(c.report);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+// Figures within the bound may still add up beyond what a figure holds; the
+// import fails at the row that would overflow instead of storing a wrapped,
+// negative sum.
+TEST(ReportImport, ASumBeyondWhatAFigureHoldsFailsTheImport)
+{
+    std::string report = "name,pv,ct,yen\n";
+    for (int row = 0; row < 9224; ++row) // 9224 * 10^15 > 2^63
+        report += "じゃらん,1,1,1000000000000000\n";
+    const std::string error = ImportError(report);
+    EXPECT_NE(error.find("line 9225: the revenue of [じゃらん] for 2026-11 add up to more than a figure can hold"),
+        std::string::npos)
+        << error;
+}
+
+// A message quotes a few dozen characters of a cell, cut on a character and
+// marked, however long the cell.
+TEST(ReportImport, MessagesQuoteTheStartOfALongCellOnly)
+{
+    const std::string hugeCell(2'000'000, '7');
+    const std::string error = ImportError("name,pv,ct,yen\nじゃらん,1,1,x" + hugeCell + "\n");
+    EXPECT_LT(error.size(), 200u);
+    EXPECT_NE(error.find("\"x" + hugeCell.substr(0, 39) + "…\" in column \"yen\" is not a whole number"),
+        std::string::npos)
+        << error;
+
+    std::string kana;
+    for (int i = 0; i < 100; ++i)
+        kana += "あ";
+    const std::string header = "name,pv,ct," + kana + "\n";
+    const std::string cut = ImportError(header + "じゃらん,1,1," + kana + "\n");
+    std::string forty;
+    for (int i = 0; i < 40; ++i)
+        forty += "あ";
+    EXPECT_EQ(cut, "line 2: the revenue \"" + forty + "…\" in column \"" + forty + "…\" is not a whole number");
+    EXPECT_EQ(ImportError("name,pv,ct,yen\nじゃらん,1,1," + kana.substr(0, 40 * 3) + "x\n"),
+        "line 2: the revenue \"" + forty + "…\" in column \"yen\" is not a whole number");
+    EXPECT_EQ(ImportError("name,pv,ct,yen\nじゃらん,1,1," + forty + "\n"),
+        "line 2: the revenue \"" + forty + "\" in column \"yen\" is not a whole number");
+
+    // An unmatched key is listed cut alike.
+    const ReportSkippedRow row { 7, Sjis("キー" + hugeCell), {} };
+    EXPECT_EQ(codec::DecodeSjis(DescribeSkippedRow(row)), "line 7: キー" + hugeCell.substr(0, 38) + "…");
+}
+
+TEST(ReportTable, ReportsAboveTheSizeBoundOrWithTooManyColumnsAreRefused)
+{
+    const std::string header = "name,pv,ct,yen\n";
+    const std::string longest = header + std::string(kReportMaxBytes - header.size(), 'a');
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(longest, table).ok);
+    EXPECT_EQ(table.RowCount, 1u);
+    const Status tooLong = ReadReportTable(longest + "\n", table);
+    EXPECT_FALSE(tooLong.ok);
+    EXPECT_NE(tooLong.error.find("more than the 64 MiB a report may have"), std::string::npos) << tooLong.error;
+
+    std::string columns(kReportMaxColumns - 1, ',');
+    ASSERT_TRUE(ReadReportTable(columns + "\n1\n", table).ok);
+    EXPECT_EQ(table.Header.size(), kReportMaxColumns);
+    const Status tooWide = ReadReportTable(columns + ",\n1\n", table);
+    EXPECT_FALSE(tooWide.ok);
+    EXPECT_NE(tooWide.error.find("more than 1000 columns"), std::string::npos) << tooWide.error;
+}
+
+// Rows are read one at a time and skipped rows are counted past the first
+// ones listed: a report of 30 MB, of empty cells or of unknown keys, costs
+// about its own size twice (the file and its decoded text), not a string per
+// cell or a record per row.
+TEST(ReportTable, A30MegabyteReportCostsLittleMoreThanItsText)
+{
+    struct Case {
+        const char* what;
+        std::string line;
+        bool unmatched; // every row after the header
+    } cases[] = {
+        { "empty cells", std::string(999, ',') + "\n", false },
+        { "unknown keys", "zzzzzzzz,1\n", true },
+    };
+    for (const auto& c : cases) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::string report;
+            report.reserve(30'000'000 + c.line.size());
+            while (report.size() < 30'000'000)
+                report += c.line;
+            ReportCatalogue catalogue;
+            ReportTable table;
+            ReportImportResult result;
+            const size_t unmatched = c.unmatched ? report.size() / c.line.size() - 1 : 0;
+            const bool ok = ReadReportTable(report, table).ok
+                && ReportImport(table, Mapping("1", "2", "2", "2"), "2026-11", catalogue.banners, result).ok
+                && result.Matched.empty() && result.UnmatchedRows == unmatched
+                && result.Unmatched.size() == std::min(unmatched, kReportListedRows);
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        struct rusage usage { };
+        ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+        ASSERT_TRUE(WIFEXITED(status)) << c.what;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << c.what;
+        EXPECT_LT(usage.ru_maxrss, 200 * 1024) << c.what << ": peak resident kilobytes";
+    }
+}
+
 TEST(ReportImport, ReportsWithoutRowsOrWithBrokenQuotesAreRefused)
 {
     ReportTable table;
     EXPECT_FALSE(ReadReportTable("", table).ok);
     EXPECT_FALSE(ReadReportTable("a,b\n\"1,2\n", table).ok);
     ASSERT_TRUE(ReadReportTable("a,b\r\n", table).ok);
-    EXPECT_TRUE(table.Rows.empty());
+    EXPECT_EQ(table.RowCount, 0u);
 }
 
 } // namespace

@@ -3,13 +3,16 @@
 #include "base/files.h"
 #include "catalogue/archive.h"
 #include "catalogue/bannerstore.h"
+#include "reports/revenuecharts.h"
 #include "reports_fixture.h"
 #include "settings/settingsfile.h"
 #include "support/tempdir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace pw {
 namespace {
@@ -44,6 +47,13 @@ void RunSql(const std::string& path, const char* sql)
     sqlite3_free(message);
     sqlite3_close(db);
     ASSERT_EQ(rc, SQLITE_OK) << text;
+}
+
+std::string Bytes(const std::string& path)
+{
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
 }
 
 struct HistoryTest : ::testing::Test {
@@ -104,6 +114,111 @@ TEST_F(HistoryTest, ReimportingANetworksMonthReplacesItWhileOtherNetworksAndMont
     ASSERT_EQ(imports.size(), 3u); // the replaced import is no longer listed
     EXPECT_EQ(imports[1].Period, "2026-11");
     EXPECT_EQ(imports[1].Time, "2026-05-28T20:26:40Z");
+}
+
+// A history written before reports' figures were bounded may hold figures
+// whose sums leave int64_t. Every sum the history gives is then held at the
+// largest (or smallest) figure instead of failing, exactly where it fits, and
+// the history takes imports as before.
+TEST_F(HistoryTest, SumsBeyondWhatAFigureHoldsAreHeldInsteadOfFailing)
+{
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+    constexpr int64_t kHuge = 9'000'000'000'000'000'000;
+    TAdBanner* travel = &catalogue.Row(0);
+    TAdBanner* jalan = &catalogue.Row(1);
+    // Two networks' reports of one month, each with a huge figure, one more
+    // month; the largest negative figure on the other banner.
+    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { travel, { 1, kHuge, -kHuge } } }), Info("A8.net")).ok);
+    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { travel, { 2, kHuge, -kHuge } } }), Info("VC")).ok);
+    ASSERT_TRUE(history.StoreImport(Result("2026-12", { { travel, { 3, -kHuge, 5 } } }), Info("A8.net")).ok);
+    ASSERT_TRUE(history.StoreImport(Result("2026-11", { { jalan, { kMin, 1, 1 } } }), Info("もしも")).ok);
+
+    // 9e18 + 9e18 - 9e18 fits, whatever order the rows are summed in.
+    auto totals = Totals();
+    EXPECT_EQ(totals[travel->StatsId], (StatsFigures { 6, kHuge, kMin }));
+    EXPECT_EQ(Totals("2026-11")[travel->StatsId], (StatsFigures { 3, kMax, kMin }));
+    std::vector<StatsRow> rows;
+    ASSERT_TRUE(history.MonthTotals(rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Figures, (StatsFigures { kMin + 3, kMax, kMin }));
+    ASSERT_TRUE(history.NetworkTotals(rows).ok);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].Figures, (StatsFigures { 4, 0, 5 - kHuge }));
+    ASSERT_TRUE(history.BannerHistory(travel->StatsId, rows).ok);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Figures, (StatsFigures { 3, kMax, kMin }));
+    std::vector<StatsCell> cells;
+    ASSERT_TRUE(history.Cells("2026-11", "2026-12", cells).ok);
+    EXPECT_EQ(cells.size(), 4u);
+
+    ASSERT_TRUE(history.StoreImport(Result("2027-01", { { jalan, { 7, 7, 7 } } }), Info("もしも")).ok);
+    EXPECT_EQ(Totals("2027-01")[jalan->StatsId], (StatsFigures { 7, 7, 7 }));
+
+    // Sums made in the program hold at the ends alike.
+    StatsFigures figures { kMax, kMin, 1 };
+    figures += StatsFigures { 1, -1, kMax };
+    EXPECT_EQ(figures, (StatsFigures { kMax, kMin, kMax }));
+    const RevenueByNetwork chart = MonthlyRevenueByNetwork(
+        { { "a", "A8", "2026-11", { 0, 0, kHuge } }, { "b", "A8", "2026-11", { 0, 0, kHuge } } }, { "2026-11" });
+    EXPECT_EQ(chart.Revenue, (std::vector<std::vector<int64_t>> { { kMax } }));
+    const auto top = TopBannersByRevenue(
+        { { "a", "A8", "2026-11", { 0, 0, kHuge } }, { "a", "VC", "2026-11", { 0, 0, kHuge } } }, "2026-11", {});
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].Figures.Revenue, kMax);
+}
+
+// A re-import replaces what earlier imports of the same source stored for the
+// month: the source is the network named at the import, or none. Without one
+// the figures are shown under the banner's own network, which must not decide
+// what is replaced. The file's name plays no part.
+TEST_F(HistoryTest, AReimportReplacesTheMonthOfItsSourceWithOrWithoutANetwork)
+{
+    TAdBanner* travel = &catalogue.Row(0); // shown under A8.net without a network named
+    const char* networks[] = { "", "A8.net", "もしも" };
+    for (size_t i = 0; i < std::size(networks); ++i) {
+        const char* network = networks[i];
+        SCOPED_TRACE(network);
+        const std::string period = "2026-0" + std::to_string(i + 1);
+        ASSERT_TRUE(
+            history.StoreImport(Result(period, { { travel, { 10, 1, 100 } } }), Info(network, "first.csv")).ok);
+        ASSERT_TRUE(
+            history.StoreImport(Result(period, { { travel, { 20, 2, 200 } } }), Info(network, "second.csv")).ok);
+        EXPECT_EQ(Totals(period)[travel->StatsId], (StatsFigures { 20, 2, 200 }));
+    }
+    std::vector<StatsImportRecord> imports;
+    ASSERT_TRUE(history.Imports(imports).ok);
+    ASSERT_EQ(imports.size(), 3u);
+    for (const auto& record : imports)
+        EXPECT_EQ(record.File, "second.csv");
+}
+
+// The import is one transaction: a statement that fails half way leaves the
+// month as the earlier import stored it, figures and log alike.
+TEST_F(HistoryTest, AnImportThatFailsHalfWayLeavesTheOldMonthWhole)
+{
+    TAdBanner* travel = &catalogue.Row(0);
+    TAdBanner* jalan = &catalogue.Row(1);
+    ASSERT_TRUE(history
+                    .StoreImport(Result("2026-11", { { travel, { 1, 1, 1 } }, { jalan, { 2, 2, 2 } } }),
+                        Info("A8.net", "first.csv"))
+                    .ok);
+    // Another tool's trigger refuses the corrected figures of じゃらん only.
+    const std::string trigger = "CREATE TRIGGER refuse BEFORE INSERT ON stats WHEN NEW.banner = '" + jalan->StatsId
+        + "' BEGIN SELECT RAISE(ABORT, 'refused'); END;";
+    RunSql(history.Path(), trigger.c_str());
+    const Status stored
+        = history.StoreImport(Result("2026-11", { { travel, { 10, 10, 10 } }, { jalan, { 20, 20, 20 } } }),
+            Info("A8.net", "second.csv"));
+    ASSERT_FALSE(stored.ok);
+    EXPECT_NE(stored.error.find("refused"), std::string::npos) << stored.error;
+    const auto totals = Totals();
+    EXPECT_EQ(totals.at(travel->StatsId), (StatsFigures { 1, 1, 1 }));
+    EXPECT_EQ(totals.at(jalan->StatsId), (StatsFigures { 2, 2, 2 }));
+    std::vector<StatsImportRecord> imports;
+    ASSERT_TRUE(history.Imports(imports).ok);
+    ASSERT_EQ(imports.size(), 1u);
+    EXPECT_EQ(imports[0].File, "first.csv");
 }
 
 TEST_F(HistoryTest, FiguresWithoutANamedNetworkGoUnderTheBannersOwn)
@@ -178,6 +293,28 @@ TEST(StatsHistoryFile, ADamagedFileIsKeptAsideAndANewHistoryStarted)
     EXPECT_NE(DamagedStatsMessage(path, report).find(report.DamagedCopy), std::string::npos);
     // The new history works.
     EXPECT_EQ(history.SchemaVersion(), kStatsSchemaVersion);
+    EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Name }).ok);
+}
+
+// A damaged history's -wal and -shm go aside with it, the log as it was:
+// left under the old name, SQLite would take them for the new history's.
+TEST(StatsHistoryFile, ADamagedFilesCompanionsAreKeptAsideWithIt)
+{
+    TempDir dir;
+    const std::string path = dir.file("stats.sqlite");
+    const std::string log = "old write-ahead log";
+    ASSERT_TRUE(WriteFileAtomically(path, std::string(8192, 'x')).ok);
+    ASSERT_TRUE(WriteFileAtomically(path + "-wal", log).ok);
+    ASSERT_TRUE(WriteFileAtomically(path + "-shm", std::string(32768, 's')).ok);
+    StatsHistory history;
+    StatsOpenReport report;
+    ASSERT_TRUE(history.Open(dir.path(), &report).ok);
+    ASSERT_TRUE(report.Damaged);
+    EXPECT_EQ(Bytes(report.DamagedCopy + "-wal"), log);
+    EXPECT_TRUE(std::filesystem::exists(report.DamagedCopy + "-shm"));
+    // The new history's own files hold nothing of the old ones.
+    EXPECT_EQ(Bytes(path + "-wal").find(log), std::string::npos);
+    EXPECT_EQ(Bytes(path + "-shm").find(std::string(64, 's')), std::string::npos);
     EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Name }).ok);
 }
 
@@ -256,6 +393,61 @@ TEST(StatsHistoryFile, AVersionOneFileIsMigratedWithItsFigures)
     EXPECT_TRUE(history.SaveMapping("A8", ReportMapping { "a", "b", "c", "d", "", ReportMatch::Code }).ok);
     std::map<std::string, std::string> names;
     EXPECT_TRUE(history.BannerNames(names).ok);
+}
+
+// The history holds the user's earnings: like ads.ini it is for the owner's
+// eyes only, and so are the -wal and -shm files SQLite makes beside it, a
+// history an older version left readable by others, and the new history
+// started in place of a damaged one.
+TEST(StatsHistoryFile, TheHistoryAndItsCompanionsAreReadableByTheOwnerOnly)
+{
+    const mode_t oldMask = ::umask(022);
+    auto mode = [](const std::string& path) {
+        struct stat st { };
+        return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+    };
+    auto expectOwnerOnly = [&](const std::string& path, const char* what) {
+        for (const char* suffix : { "", "-wal", "-shm" })
+            EXPECT_EQ(mode(path + suffix), 0600) << what << " " << path << suffix;
+    };
+    ReportCatalogue catalogue;
+    catalogue.Row(0).StatsId = "0000000000000001";
+    const ReportImportResult result = Result("2026-11", { { &catalogue.Row(0), { 1, 2, 3 } } });
+    {
+        TempDir dir;
+        StatsHistory history;
+        ASSERT_TRUE(history.Open(dir.path()).ok);
+        ASSERT_TRUE(history.StoreImport(result, Info("A8")).ok);
+        expectOwnerOnly(history.Path(), "new");
+    }
+    {
+        // A history with its -wal and -shm, all 0644, left by an older version.
+        TempDir dir;
+        const std::string path = dir.file("stats.sqlite");
+        {
+            StatsHistory history;
+            ASSERT_TRUE(history.Open(dir.path()).ok);
+            ASSERT_TRUE(history.StoreImport(result, Info("A8")).ok);
+            for (const char* suffix : { "", "-wal", "-shm" })
+                ASSERT_EQ(::chmod((path + suffix).c_str(), 0644), 0);
+            StatsHistory older;
+            ASSERT_TRUE(older.Open(dir.path()).ok);
+            expectOwnerOnly(path, "narrowed");
+        }
+    }
+    {
+        TempDir dir;
+        const std::string path = dir.file("stats.sqlite");
+        ASSERT_TRUE(WriteFileAtomically(path, std::string(8192, 'x')).ok);
+        ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+        StatsHistory history;
+        StatsOpenReport report;
+        ASSERT_TRUE(history.Open(dir.path(), &report).ok);
+        ASSERT_TRUE(report.Damaged);
+        ASSERT_TRUE(history.StoreImport(result, Info("A8")).ok);
+        expectOwnerOnly(path, "after damage");
+    }
+    ::umask(oldMask);
 }
 
 TEST(StatsHistoryFile, AFolderThatCannotHoldTheFileIsAnError)

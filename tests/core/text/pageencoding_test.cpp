@@ -65,6 +65,17 @@ TEST(DetectPageEncoding, ByteOrderMarkThenDeclarationThenBytes)
             kUtf8 },
         { "a declaration after 4 KiB does not count", std::string(4096, ' ') + "<meta charset=\"euc-jp\">",
             kSjis },
+        { "a declaration at byte 3000 counts", std::string(3000, ' ') + "<meta charset=\"euc-jp\">" + utf8Text,
+            kEuc },
+        { "a declaration that ends at 4 KiB counts",
+            std::string(4096 - 23, ' ') + "<meta charset=\"euc-jp\">" + utf8Text, kEuc },
+        // A long ASCII head, a quotation pasted in Shift_JIS, then the page's
+        // own text in UTF-8: the fragment leads the first kilobyte by far, but
+        // not by enough to decide the whole page.
+        { "a UTF-8 page starting with a short Shift_JIS fragment",
+            "<html><head><style>" + std::string(970, ' ') + "</style></head><body>\n" + Sjis("「ようこそ」")
+                + "<p>日本語のページです。今日はいい天気ですね。</p>\n<p>明日も晴れるでしょう。</p>\n",
+            kUtf8 },
         { "UTF-8 bytes", utf8Text, kUtf8 },
         { "UTF-8 with a four-byte character", "a\xF0\x9F\x98\x80", kUtf8 },
         { "Shift_JIS bytes", sjisText, kSjis },
