@@ -136,17 +136,22 @@ int FillLoginPasswordFor(const Context& c, const TIniList& store, TNetwork& netw
     return kExitOk;
 }
 
-SecureString ReadPasswordInput(const Context& c)
+bool ReadPasswordInput(const Context& c, SecureString& password)
 {
     std::string line;
-    std::getline(c.in, line);
+    // Nothing read at all: no line, not an empty one.
+    if (!std::getline(c.in, line)) {
+        WipeString(line);
+        c.Error("no password on standard input (an empty line clears the password); nothing is changed");
+        return false;
+    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     std::string data = c.Data(line);
     WipeString(line);
-    SecureString password(data);
+    password = SecureString(data);
     WipeString(data);
-    return password;
+    return true;
 }
 
 } // namespace pw::cli

@@ -396,7 +396,9 @@ int SitePassword(Context& c, const Operands& a)
     TSetup* setup = FindSetup(c, settings, name);
     if (!setup)
         return kExitFailure;
-    const SecureString password = ReadPasswordInput(c);
+    SecureString password;
+    if (!ReadPasswordInput(c, password))
+        return kExitFailure;
     const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(settings.store);
     if (Status kept = KeepSetupPassword(*secrets, *setup, password.view()); !kept) {
         c.Error(kept.error);

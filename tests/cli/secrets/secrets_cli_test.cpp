@@ -604,6 +604,50 @@ TEST_F(SecretsCli, SavingWhileTheKeyringFailsWritesNoPassword)
     EXPECT_TRUE(ReadBytes(MainFile()) == before) << "Pagewick.ini changed";
 }
 
+// Standard input that ends before a line (</dev/null) is no password: the
+// password commands fail and change nothing, in the file and in the keyring.
+// An empty line still clears the password.
+TEST_F(SecretsCli, PasswordCommandsRefuseInputWithoutALine)
+{
+    const std::vector<std::string> commands[] = {
+        { "site", "password", "a" },
+        { "networks", "password", "Alpha", "site1" },
+    };
+    for (const bool keyring : { false, true }) {
+        SCOPED_TRACE(keyring ? "keyring" : "file");
+        auto setups = TwoSetups();
+        ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
+        if (keyring) {
+            ASSERT_EQ(Cli({ "secrets", "migrate" }).code, 0);
+        }
+        const std::string before = ReadBytes(MainFile());
+        const std::string items = test::KeyringItems();
+        for (const auto& command : commands) {
+            const CliRun run = Cli(command, ""); // an empty file as standard input, as </dev/null
+            EXPECT_EQ(run.code, 1) << command[0];
+            EXPECT_NE(run.err.find("no password on standard input"), std::string::npos) << run.err;
+            EXPECT_TRUE(ReadBytes(MainFile()) == before) << "Pagewick.ini changed";
+            EXPECT_EQ(test::KeyringItems(), items);
+        }
+        // An empty line on purpose: no password any more.
+        for (const auto& command : commands)
+            ASSERT_EQ(Cli(command, "\n").code, 0) << command[0];
+        TIniList store;
+        LoadMain(store);
+        const SetupList loaded = LoadSetups(store);
+        NetworkList networks;
+        LoadNetworks(store, networks);
+        EXPECT_EQ(loaded.Setups[0]->Password, "");
+        EXPECT_EQ(networks[0]->Logins[0].Info->Password, "");
+        EXPECT_EQ(loaded.Setups[1]->Password, keyring ? "" : "pw b");
+        if (keyring) {
+            EXPECT_EQ(test::KeyringSecret(loaded.Setups[0]->SecretId), "");
+            EXPECT_EQ(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId), "");
+            EXPECT_EQ(test::KeyringSecret(loaded.Setups[1]->SecretId), "pw b");
+        }
+    }
+}
+
 TEST(SecretsCliWithoutBus, FileModeWorksAndMigrateRefuses)
 {
     test::TempDir dir;
