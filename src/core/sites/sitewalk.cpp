@@ -662,6 +662,7 @@ private:
         std::vector<SiteEntry> entries;
         if (FtpResult listed = WithReconnect(access, [&] { return access.List(task.Path, entries); }); !listed) {
             Problem(task.Path, listed.error);
+            // A listing with lines that could not be read still gives the others.
             if (entries.empty())
                 return;
         }
