@@ -229,7 +229,9 @@ int Password(Context& c)
     StoredLogin found;
     if (int code = LoadStoredLogin(c, args.positional, found); code != kExitOk)
         return code;
-    const SecureString password = ReadPasswordInput(c);
+    SecureString password;
+    if (!ReadPasswordInput(c, password))
+        return kExitFailure;
     const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(found.store);
     if (Status kept = KeepLoginPassword(*secrets, *found.network, *found.entry, password.view()); !kept) {
         c.Error(kept.error);

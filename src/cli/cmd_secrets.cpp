@@ -21,7 +21,9 @@ const std::string_view kSecretsUsage
       "  pagewick-cli secrets migrate [--to keyring|file]  move every password there (default: keyring)\n"
       "The keyring is the desktop's Secret Service (GNOME Keyring, KeePassXC, KWallet). A move writes\n"
       "each password and reads it back before the old copy goes; when the target cannot be used, or\n"
-      "anything fails on the way, the settings files stay as they were and the command exits with 1.\n"
+      "anything fails on the way, every password stays where it was and the command exits with 1.\n"
+      "A move to the keyring saves the keyring ids of the passwords first, so that a move killed\n"
+      "half-way and run again replaces the items it wrote.\n"
       "\"site password\" and \"networks password\" store one password where passwords are kept.\n";
 
 namespace {
@@ -80,7 +82,11 @@ int Migrate(const Context& c)
                 + MovedPasswordsText(move.Moved));
         else if (!move.Moved.empty())
             c.Error("read before the failure and still in the keyring: " + MovedPasswordsText(move.Moved));
-        c.Error("the settings files are unchanged: every password is where it was");
+        if (move.IdsKept)
+            c.Error("every password is still in the settings file, which now also holds the keyring ids of the "
+                    "passwords, so that a new move replaces the copies left in the keyring");
+        else
+            c.Error("the settings files are unchanged: every password is where it was");
         return kExitFailure;
     }
     for (const std::string& label : move.Moved)
@@ -130,17 +136,22 @@ int FillLoginPasswordFor(const Context& c, const TIniList& store, TNetwork& netw
     return kExitOk;
 }
 
-SecureString ReadPasswordInput(const Context& c)
+bool ReadPasswordInput(const Context& c, SecureString& password)
 {
     std::string line;
-    std::getline(c.in, line);
+    // Nothing read at all: no line, not an empty one.
+    if (!std::getline(c.in, line)) {
+        WipeString(line);
+        c.Error("no password on standard input (an empty line clears the password); nothing is changed");
+        return false;
+    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     std::string data = c.Data(line);
     WipeString(line);
-    SecureString password(data);
+    password = SecureString(data);
     WipeString(data);
-    return password;
+    return true;
 }
 
 } // namespace pw::cli

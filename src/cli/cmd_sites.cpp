@@ -35,7 +35,8 @@ const std::string_view kListingUsage
       "kind, name, size, attributes and date (YYYY-MM-DD HH:MM), separated by TABs\n"
       "(TAB, CR, LF and NUL in a name are printed as \\t, \\r, \\n and \\0, other control\n"
       "characters and DEL as \\xHH).\n"
-      "--now sets the reference moment for dates without a year (default: the local clock).\n";
+      "--now sets the reference moment for dates without a year (default: the local clock).\n"
+      "A line that cannot be read is named on standard error (exit 1); the others are printed.\n";
 
 const std::string_view kSiteUsage
     = "Usage:\n"
@@ -155,12 +156,11 @@ int RunListing(Context& c)
     if (const std::string* given = args.Value("--now"); given && !ParseNow(*given, now))
         return c.UsageError("--now needs \"YYYY-MM-DD HH:MM\"");
     TDirNode folder;
-    if (Status parsed = ParseListing(folder, SplitLines(c.ReadInput()), now); !parsed) {
-        c.Error(parsed.error);
-        return kExitFailure;
-    }
+    const std::vector<ListingProblem> problems = ParseListing(folder, SplitLines(c.ReadInput()), now);
     PrintEntries(c, folder);
-    return kExitOk;
+    for (const ListingProblem& problem : problems)
+        c.Error("line " + std::to_string(problem.Line) + ": " + problem.Error);
+    return problems.empty() ? kExitOk : kExitFailure;
 }
 
 namespace {
@@ -363,8 +363,9 @@ int RemoteModeOf(TConnection& connection, const std::string& path)
     std::string listing;
     if (!connection.FtpClient->ChangeDir(folder.Path) || !connection.FtpClient->List(listing))
         return -1;
-    if (!ParseListing(folder, SplitLines(listing), LocalNow()))
-        return -1;
+    // The file's own line tells; lines that cannot be read give no entry
+    // (when one was the file's, its mode is not known, as for a new file).
+    (void)ParseListing(folder, SplitLines(listing), LocalNow());
     const std::string name = path.substr(slash + 1);
     for (const auto& child : *folder.Children) {
         if (child->Name == name && !child->IsFolder())
@@ -394,7 +395,9 @@ int SitePassword(Context& c, const Operands& a)
     TSetup* setup = FindSetup(c, settings, name);
     if (!setup)
         return kExitFailure;
-    const SecureString password = ReadPasswordInput(c);
+    SecureString password;
+    if (!ReadPasswordInput(c, password))
+        return kExitFailure;
     const std::unique_ptr<SecretStore> secrets = OpenPasswordStore(settings.store);
     if (Status kept = KeepSetupPassword(*secrets, *setup, password.view()); !kept) {
         c.Error(kept.error);

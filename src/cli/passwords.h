@@ -21,7 +21,9 @@ int FillSetupPasswordFor(const Context& c, const TIniList& store, TSetup& setup)
 int FillLoginPasswordFor(const Context& c, const TIniList& store, TNetwork& network, LoginEntry& login);
 
 // A password from standard input: its first line (without the line end),
-// converted as data unless --raw.
-SecureString ReadPasswordInput(const Context& c);
+// converted as data unless --raw. An empty line is an empty password; input
+// that ends before any line (nothing at all) is reported on standard error
+// and gives false.
+bool ReadPasswordInput(const Context& c, SecureString& password);
 
 } // namespace pw::cli

@@ -41,8 +41,8 @@ std::string FileText(const std::string& path)
 std::vector<std::string> NamesOf(const std::string& listing)
 {
     TDirNode folder;
-    const Status parsed = ParseListing(folder, SplitLines(listing), LocalNow());
-    EXPECT_TRUE(parsed.ok) << parsed.error << "\n" << listing;
+    const std::vector<ListingProblem> problems = ParseListing(folder, SplitLines(listing), LocalNow());
+    EXPECT_TRUE(problems.empty()) << ListingProblemsText(problems) << "\n" << listing;
     std::vector<std::string> names;
     for (const auto& child : *folder.Children)
         names.push_back(child->Name);

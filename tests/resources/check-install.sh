@@ -2,7 +2,8 @@
 # Installs a build into a temporary prefix and checks the installed tree: the
 # programs run and tell their version, the desktop entry and the AppStream
 # metainfo validate, the icon is in the hicolor theme, the manual pages render,
-# the data files and the web-engine module are there.
+# the data files and the web-engine module are there, and no program takes
+# libraries from the working folder or the build tree.
 #   check-install.sh BUILD VERSION WITH_GUI(ON|OFF)
 set -euo pipefail
 build=$1
@@ -78,6 +79,13 @@ if [ "$gui" = ON ]; then
         || fault "libpagewick_web.so is not installed"
 fi
 need_file share/doc/pagewick/LICENSE
+
+# No installed program or module takes libraries from the working folder, a
+# relative folder, the build tree or the folder it stands in.
+installed=("$prefix/bin/pagewick-cli")
+[ "$gui" = ON ] && installed+=("$prefix/bin/pagewick" $(find "$prefix/lib"* -name 'libpagewick_web.so' 2>/dev/null))
+out=$("$(dirname "$0")/check-runpath.sh" --no-origin --forbid "$(cd "$build" && pwd -P)" "${installed[@]}" 2>&1) \
+    || fault "library search paths: $out"
 
 for page in "${pages[@]}"; do
     file="share/man/man1/$page.1"

@@ -37,22 +37,44 @@ std::string AccountHome()
     return found->pw_dir;
 }
 
-// Why `path` cannot be trusted as the user's own, or "" when it can: it must
-// belong to the user and be writable by nobody else. A link is judged by what
-// it points to, which is what would be read.
-std::string Untrusted(const std::string& path)
+// Why `path` cannot be trusted as written by `owner` alone, or "" when it
+// can. A link is judged by what it points to, which is what would be read.
+std::string Untrusted(const std::string& path, TrustedOwner owner)
 {
     struct stat st { };
     if (::stat(path.c_str(), &st) != 0)
         return path + ": " + std::strerror(errno);
-    if (st.st_uid != ::geteuid())
+    if (st.st_uid != ::geteuid() && !(owner == TrustedOwner::UserOrRoot && st.st_uid == 0))
         return path + " belongs to another user";
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
         return path + " can be changed by other users";
     return {};
 }
 
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 } // namespace
+
+std::string WhyUntrustedFile(const std::string& file, TrustedOwner owner)
+{
+    if (std::string why = Untrusted(FolderOf(file), owner); !why.empty())
+        return why;
+    if (std::string why = Untrusted(file, owner); !why.empty())
+        return why;
+    // Through a link: the folder that really holds the file.
+    char* real = ::realpath(file.c_str(), nullptr);
+    if (!real)
+        return file + ": " + std::strerror(errno);
+    const std::string folder = FolderOf(real);
+    std::free(real);
+    return folder == FolderOf(file) ? std::string() : Untrusted(folder, owner);
+}
 
 SettingsEnvironment CurrentSettingsEnvironment()
 {
@@ -71,9 +93,7 @@ Status ChooseSettingsFolder(const std::string& programFolder, const SettingsEnvi
     std::string notice;
     if (const std::string planted = JoinPath(programFolder, kMainSettingsFile);
         !programFolder.empty() && IsRegularFile(planted)) {
-        std::string why = Untrusted(programFolder);
-        if (why.empty())
-            why = Untrusted(planted);
+        const std::string why = WhyUntrustedFile(planted, TrustedOwner::User);
         if (why.empty()) {
             place = { programFolder, true, {} };
             return Status::Ok();

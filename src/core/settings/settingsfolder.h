@@ -15,16 +15,26 @@ namespace pw {
 // directory rules), and a missing HOME means the home folder of the user's
 // account.
 //
-// A Pagewick.ini beside the program is trusted only when the program's folder
-// and the file belong to the user and neither is writable by the group or by
-// others: in a shared folder another account could plant one, with setups
-// and login addresses of its choice. An untrusted one is not used, and
-// `notice` says why.
+// A Pagewick.ini beside the program is trusted only as WhyUntrustedFile with
+// TrustedOwner::User allows: in a shared folder another account could plant
+// one, with setups and login addresses of its choice. An untrusted one is not
+// used, and `notice` says why.
 struct SettingsPlace {
     std::string folder;
     bool portable = false;
     std::string notice; // what the user should know about the choice, or ""
 };
+
+// Who may own a file that the program trusts: the user alone, or also root
+// (what the system installed).
+enum class TrustedOwner { User, UserOrRoot };
+
+// Why `file` may have been planted or changed by another account, or "" when
+// it cannot: the file, the folder `file` names it in and, for a link, the
+// folder of the file it points to must each belong to the user (or root, as
+// `owner` allows) and be writable by neither the group nor others. A file
+// that cannot be read is untrusted too. The reason names the path at fault.
+std::string WhyUntrustedFile(const std::string& file, TrustedOwner owner);
 
 // The environment the rule reads, passed in so that the rule can be checked
 // without touching the process environment.

@@ -6,6 +6,7 @@
 #include "text/codec.h"
 
 #include <cctype>
+#include <optional>
 
 namespace pw {
 
@@ -175,14 +176,17 @@ std::string MovedPasswordsText(const std::vector<std::string>& labels)
 
 namespace {
 
-// Puts the records back into the store and saves it; on a failed save the
-// store gets its old lines back.
-Status SaveRecords(TIniList& store, Records& records, PasswordPlace place, const std::string& folder)
+// Puts the records back into the store and saves it, with "PasswordStore"
+// set to `place` unless none is given; on a failed save the store gets its old
+// lines back.
+Status SaveRecords(
+    TIniList& store, Records& records, std::optional<PasswordPlace> place, const std::string& folder)
 {
     const std::vector<std::string> before = store.Lines();
     SaveSetups(store, records.setups.Setups, records.setups.SelectedIndex);
     SaveNetworks(store, records.networks);
-    WritePasswordPlace(store, place);
+    if (place)
+        WritePasswordPlace(store, *place);
     Status saved = SaveSettingsFile(store, folder, kMainSettingsFile);
     if (!saved)
         store.SetLines(before);
@@ -192,36 +196,61 @@ Status SaveRecords(TIniList& store, Records& records, PasswordPlace place, const
 PasswordMove ToKeyring(TIniList& store, const std::string& folder, SecretStore& keyring)
 {
     PasswordMove move;
+    const std::vector<std::string> before = store.Lines();
     Records records(store);
-    std::vector<SecretRef> written;
+    // The ids go into the file before any item is written (they hold no
+    // secret): a move killed half-way leaves items that the next move finds
+    // by them and replaces, none under an id that nobody knows.
+    bool newIds = false;
+    records.Each([&](const SecretRef&, std::string& id, std::string& password) {
+        if (!move.Result || password.empty() || !id.empty())
+            return;
+        move.Result = NewSecretId(id);
+        newIds = true;
+    });
+    if (move.Result && newIds)
+        move.Result = SaveRecords(store, records, std::nullopt, folder);
+    if (!move.Result)
+        return move;
+    move.IdsKept = newIds;
+
+    // Every item written or tried, for the way back.
+    std::vector<SecretRef> touched;
     records.Each([&](SecretRef ref, std::string& id, std::string& password) {
         if (!move.Result || password.empty())
             return;
-        std::string newId = id;
-        if (Status made = EnsureId(newId); !made) {
-            move.Result = made;
-            return;
-        }
-        ref.Id = newId;
+        ref.Id = id;
+        touched.push_back(ref);
         if (Status stored = StoreAndCheck(keyring, ref, password); !stored) {
             move.Result
                 = Status::Fail("cannot keep the password of " + ref.Label + " in the keyring: " + stored.error);
             return;
         }
-        id = newId; // the records in memory only; the store is written below
-        written.push_back(ref);
         move.Moved.push_back(ref.Label);
     });
     if (move.Result) {
         records.Each([](const SecretRef&, std::string&, std::string& password) { WipeString(password); });
         move.Result = SaveRecords(store, records, PasswordPlace::Keyring, folder);
-        if (move.Result)
+        if (move.Result) {
+            move.IdsKept = false;
             return move;
+        }
     }
     // The file still holds every password: the copies go again where the
-    // keyring lets them.
-    for (const SecretRef& ref : written)
-        keyring.Clear(ref);
+    // keyring lets them. With none left the file gets its old text back; a
+    // copy that stays keeps its id in the file, so that the next move
+    // replaces it.
+    bool cleared = true;
+    for (const SecretRef& ref : touched)
+        cleared = keyring.Clear(ref).ok && cleared;
+    if (move.IdsKept && cleared) {
+        const std::vector<std::string> withIds = store.Lines();
+        store.SetLines(before);
+        if (SaveSettingsFile(store, folder, kMainSettingsFile))
+            move.IdsKept = false;
+        else
+            store.SetLines(withIds);
+    }
     return move;
 }
 

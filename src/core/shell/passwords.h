@@ -43,18 +43,24 @@ bool HasPasswordsInFile(const TIniList& store);
 struct PasswordMove {
     Status Result;
     std::vector<std::string> Moved;
+    // After a failed move to the keyring: the file kept the keyring ids given
+    // to its records (no password, which all stay in the file), because
+    // copies under those ids may still be in the keyring; the next move
+    // replaces them.
+    bool IdsKept = false;
 };
 
 // Moves every password of the main settings store to `to`, and sets
 // "PasswordStore" to it; then saves the store as `folder`/Pagewick.ini.
 //
-// To the keyring: each password is written and read back equal; only when
-// every one is in does the file lose them (records get ids, password keys are
-// emptied) in one save. To the file: every password is read from the keyring
-// into its record, the file is saved, and only then the keyring items go.
-// A failure anywhere leaves the store and the file as they were and says which
-// passwords had moved (those copies are removed again where the keyring still
-// answers).
+// To the keyring: the records that have none get their ids, saved first;
+// then each password is written and read back equal; only when every one is
+// in does the file lose them (password keys are emptied) in one save. To the
+// file: every password is read from the keyring into its record, the file is
+// saved, and only then the keyring items go. A failure anywhere leaves every
+// password where it was and says which had moved; those copies are removed
+// again where the keyring still answers, and then the store and the file are
+// as they were (else see IdsKept).
 PasswordMove MovePasswords(TIniList& store, const std::string& folder, SecretStore& keyring, PasswordPlace to);
 
 // Writes the setups (networks) into the store as SaveSetups (SaveNetworks)

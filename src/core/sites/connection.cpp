@@ -98,8 +98,11 @@ Status ListRemote(TDirNode& folder, TConnection& connection, SiteFeedback& feedb
     std::string listing;
     if (FtpResult listed = connection.FtpClient->List(listing); !listed)
         return Status::Fail(listed.error);
-    if (Status parsed = ParseListing(folder, SplitLines(listing), now); !parsed)
-        return parsed;
+    // Lines that cannot be read are named; the entries of the others are listed.
+    if (const std::vector<ListingProblem> problems = ParseListing(folder, SplitLines(listing), now);
+        !problems.empty())
+        feedback.Message(MessageType::Warning,
+            sitetext::WithError(sitetext::kListingLinesSkipped, ListingProblemsText(problems)));
     feedback.Status(sitetext::ListingOk(folder.Path));
     return Status::Ok();
 }

@@ -16,9 +16,9 @@ namespace {
 
 constexpr std::string_view kBadListing = "bad listing var";
 
-// A decimal integer in the 32-bit signed range, with an optional sign, as a
-// whole field.
-bool ToInt32(std::string_view text, std::int32_t& value)
+// A decimal integer within [min, max], with an optional sign, as a whole
+// field.
+bool ToInteger(std::string_view text, std::int64_t min, std::int64_t max, std::int64_t& value)
 {
     if (text.empty())
         return false;
@@ -30,25 +30,57 @@ bool ToInt32(std::string_view text, std::int32_t& value)
     }
     if (i == text.size())
         return false;
-    long long v = 0;
+    // The magnitude, kept in unsigned arithmetic so that INT64_MIN fits.
+    const std::uint64_t limit
+        = negative ? static_cast<std::uint64_t>(-(min + 1)) + 1 : static_cast<std::uint64_t>(max);
+    std::uint64_t v = 0;
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9')
             return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > static_cast<long long>(INT32_MAX) + 1)
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (v > (limit - digit) / 10)
             return false;
+        v = v * 10 + digit;
     }
-    if (negative)
-        v = -v;
-    if (v < INT32_MIN || v > INT32_MAX)
+    value = negative ? static_cast<std::int64_t>(~v + 1) : static_cast<std::int64_t>(v);
+    return true;
+}
+
+bool ToInt32(std::string_view text, std::int32_t& value)
+{
+    std::int64_t v = 0;
+    if (!ToInteger(text, INT32_MIN, INT32_MAX, v))
         return false;
     value = static_cast<std::int32_t>(v);
     return true;
 }
 
+// A field as the server sent it, for a message: at most 40 bytes, control
+// bytes written as \xNN, so that the server's text cannot run on or reach a
+// terminal as a command.
+std::string Quoted(std::string_view text)
+{
+    constexpr size_t kMost = 40;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "'";
+    for (size_t i = 0; i < text.size() && i < kMost; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (text.size() > kMost)
+        out += "...";
+    return out + "'";
+}
+
 Status IntegerError(std::string_view text)
 {
-    return Status::Fail("'" + std::string(text) + "' is not a valid integer value");
+    return Status::Fail(Quoted(text) + " is not a valid integer value");
 }
 
 int MonthOf(std::string_view field)
@@ -127,9 +159,10 @@ Status ParseLine(TDirNode& folder, const std::string& line, const DateTime& now)
             break;
         case 4:
             if (!isFolder) {
-                if (!ToInt32(text, number))
+                std::int64_t size = 0;
+                if (!ToInteger(text, INT64_MIN, INT64_MAX, size))
                     return IntegerError(text);
-                static_cast<TFileNode&>(*entry).Size = number;
+                static_cast<TFileNode&>(*entry).Size = size;
             }
             break;
         case 5:
@@ -180,8 +213,10 @@ Status ParseLine(TDirNode& folder, const std::string& line, const DateTime& now)
 
 } // namespace
 
-Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, const DateTime& now)
+std::vector<ListingProblem> ParseListing(
+    TDirNode& folder, const std::vector<std::string>& lines, const DateTime& now)
 {
+    std::vector<ListingProblem> problems;
     if (!folder.Children)
         folder.Children.emplace();
     folder.Children->reserve(folder.Children->size() + lines.size());
@@ -189,9 +224,19 @@ Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, con
         if (i == 0 && IsTotalLine(lines[i]))
             continue;
         if (Status parsed = ParseLine(folder, lines[i], now); !parsed)
-            return parsed;
+            problems.push_back({ i + 1, std::move(parsed.error) });
     }
-    return Status::Ok();
+    return problems;
+}
+
+std::string ListingProblemsText(const std::vector<ListingProblem>& problems, size_t most)
+{
+    std::string text;
+    for (size_t i = 0; i < problems.size() && i < most; ++i)
+        text += (text.empty() ? "line " : "; line ") + std::to_string(problems[i].Line) + ": " + problems[i].Error;
+    if (problems.size() > most)
+        text += "; and " + std::to_string(problems.size() - most) + " more lines";
+    return text;
 }
 
 TNode* AddLocalEntry(TDirNode& folder, const LocalSearchResult& result)
@@ -267,7 +312,7 @@ Status SearchLocalFolder(const std::string& path, std::vector<LocalSearchResult>
         result.Directory = S_ISDIR(info.st_mode);
         result.ReadOnly = (info.st_mode & S_IWUSR) == 0;
         result.Hidden = !result.Name.empty() && result.Name[0] == '.';
-        result.Size = info.st_size > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(info.st_size);
+        result.Size = info.st_size;
         result.LastWrite = LocalDateTimeOf(info.st_mtime);
         results.push_back(std::move(result));
     }

@@ -11,16 +11,29 @@
 
 namespace pw {
 
+// A line of a listing that gave no entry.
+struct ListingProblem {
+    size_t Line = 0; // its number in the listing, from 1
+    std::string Error;
+};
+
 // Reads the lines of a Unix-style LIST answer ("ls -l" form) into entries of
 // `folder`, appended in the server's order. A leading "total N" line is
 // skipped. A name runs from the ninth field to the end of the line (blanks
 // included); for a symbolic link it ends before " -> ". `now` is the
-// reference moment for dates without a year.
+// reference moment for dates without a year. Sizes are read up to 64 bits.
 //
-// Fails on a line of ten characters or fewer ("bad listing var"), on a number
-// that is not a 32-bit decimal integer and on a date or time that does not
-// exist; the entries read so far stay in the folder.
-Status ParseListing(TDirNode& folder, const std::vector<std::string>& lines, const DateTime& now);
+// A line that cannot be read gives no entry and a problem, and the lines
+// around it are read as usual: a line of ten characters or fewer ("bad
+// listing var"), a number that is not a decimal integer of its range, a date
+// or time that does not exist, a line of another listing style. The problems
+// come back in line order; none when every line was read.
+[[nodiscard]] std::vector<ListingProblem> ParseListing(
+    TDirNode& folder, const std::vector<std::string>& lines, const DateTime& now);
+
+// The problems as one text, "line N: error" each, separated by "; "; past
+// `most` of them the rest are counted only.
+std::string ListingProblemsText(const std::vector<ListingProblem>& problems, size_t most = 5);
 
 // One result of a local folder search.
 struct LocalSearchResult {
@@ -29,7 +42,7 @@ struct LocalSearchResult {
     bool ReadOnly = false;
     bool Hidden = false;
     bool System = false;
-    std::int32_t Size = 0;
+    std::int64_t Size = 0;
     DateTime LastWrite;
 };
 

@@ -56,7 +56,7 @@ public:
     // Name when the parent's path is empty.
     std::string GetPath() const override;
 
-    std::int32_t Size = 0;
+    std::int64_t Size = 0;
     std::unique_ptr<DocumentSheet> Sheet; // set while the file is open
 };
 

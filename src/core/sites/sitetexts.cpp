@@ -22,6 +22,8 @@ std::string Around(std::string_view before, std::string_view name, std::string_v
 
 const std::string_view kListFailed
     = "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。"_sjis;
+const std::string_view kListingLinesSkipped
+    = "サーバーのファイルリストに読めない行がありました。その行のファイルは表示していません。"_sjis;
 const std::string_view kLocalFolderFailed = "ローカルフォルダがオープンできませんでした。"_sjis;
 const std::string_view kNoSetupSelected
     = "左のComboBoxで設定名を選択してから、接続ボタンをクリックしてください。"_sjis;

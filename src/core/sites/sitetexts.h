@@ -40,6 +40,8 @@ std::string WithError(std::string_view message, std::string_view error);
 
 extern const std::string_view
     kListFailed; // サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。
+extern const std::string_view
+    kListingLinesSkipped; // サーバーのファイルリストに読めない行がありました。その行のファイルは表示していません。
 extern const std::string_view kLocalFolderFailed; // ローカルフォルダがオープンできませんでした。
 extern const std::string_view
     kNoSetupSelected; // 左のComboBoxで設定名を選択してから、接続ボタンをクリックしてください。

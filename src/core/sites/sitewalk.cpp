@@ -108,8 +108,8 @@ public:
             return listed;
         TDirNode node;
         node.Children.emplace();
-        if (Status parsed = ParseListing(node, SplitLines(text), LocalNow()); !parsed)
-            return FtpResult::Fail(FtpFailure::Other, parsed.error);
+        // Lines that cannot be read fail the listing, with the entries of the others.
+        const std::vector<ListingProblem> problems = ParseListing(node, SplitLines(text), LocalNow());
         for (const auto& child : *node.Children) {
             SiteEntry entry;
             entry.Name = child->Name;
@@ -123,6 +123,8 @@ public:
             entry.Mode = ModeOfAttributes(child->Attributes);
             entries.push_back(std::move(entry));
         }
+        if (!problems.empty())
+            return FtpResult::Fail(FtpFailure::Other, ListingProblemsText(problems));
         return FtpResult::Ok();
     }
 
@@ -654,7 +656,9 @@ private:
         std::vector<SiteEntry> entries;
         if (FtpResult listed = WithReconnect(access, [&] { return access.List(task.Path, entries); }); !listed) {
             Problem(task.Path, listed.error);
-            return;
+            // A listing with lines that could not be read still gives the others.
+            if (entries.empty())
+                return;
         }
         if (entries.size() > m_options.MaxEntries) {
             Problem(task.Path, "more than " + std::to_string(m_options.MaxEntries) + " entries; the rest skipped");

@@ -1,5 +1,7 @@
 #include "gui/common/webview.h"
 
+#include "settings/settingsfolder.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +28,10 @@ namespace {
 constexpr const char* kEntryPoint = "pagewick_new_web_view";
 
 // Where the module is: beside the program (the build tree), or in the
-// program's library folder once installed.
+// program's library folder once installed. A module is code run with the
+// user's rights, so one that another account could have planted or changed
+// (a copy of the program in a shared folder) is refused: it must pass the
+// rule of a portable Pagewick.ini, where root may own it too.
 QStringList ModulePaths()
 {
     const QString folder = QCoreApplication::applicationDirPath();
@@ -89,9 +94,17 @@ const Module& LoadModule()
         }
         GoWithoutOpenGL();
         QStringList errors;
+        QStringList refused;
         for (const QString& path : ModulePaths()) {
             if (!QFileInfo::exists(path)) {
                 errors << path + QStringLiteral(": no such file");
+                continue;
+            }
+            if (const std::string why
+                = WhyUntrustedFile(QFile::encodeName(path).toStdString(), TrustedOwner::UserOrRoot);
+                !why.empty()) {
+                refused << path + QStringLiteral(" is not loaded: ") + QString::fromLocal8Bit(why.c_str());
+                errors << refused.back();
                 continue;
             }
             void* handle = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
@@ -101,6 +114,8 @@ const Module& LoadModule()
             }
             if (void* entry = ::dlsym(handle, kEntryPoint)) {
                 m.make = reinterpret_cast<PagewickNewWebView>(entry);
+                for (const QString& text : refused)
+                    qWarning("pagewick: the web view module %s", qPrintable(text));
                 return m;
             }
             errors << path + QStringLiteral(": no entry point");

@@ -128,7 +128,15 @@ bool OptionsArea::movePasswords(bool toKeyring, QWidget* parent)
         if (!move.Moved.empty())
             text += QStringLiteral("\n\n移動の途中で失敗しました。移動できていたもの: ")
                 + FromData(MovedPasswordsText(move.Moved));
-        text += QStringLiteral("\n\n設定ファイルは変更されていません。");
+        if (move.IdsKept) {
+            text += QStringLiteral("\n\nパスワードはすべて設定ファイルに残っています。キーリングに残った項目は、"
+                                   "次に移動したときに置き換えられます。");
+            // The file holds the records' keyring ids now: the records in
+            // memory take them, so that a later save keeps them.
+            emit passwordsMoved();
+        } else {
+            text += QStringLiteral("\n\n設定ファイルは変更されていません。");
+        }
         ShowMessage(parent, MessageType::Error, text);
         return false;
     }

@@ -83,8 +83,9 @@ signals:
     void networkUpdateRequested();
     // The options dialog stored another service address (empty: none).
     void serviceAddressChanged(const QString& address);
-    // The passwords moved between the file and the keyring: the records are
-    // to be read again from Pagewick.ini (their keyring ids changed).
+    // The passwords moved between the file and the keyring, or a move that
+    // failed left new keyring ids in Pagewick.ini: the records are to be read
+    // again from it (their keyring ids changed).
     void passwordsMoved();
 
 private:

@@ -6,20 +6,27 @@
 #include "cli/secrets/keyringsession.h"
 #include "net/servers.h"
 #include "networks/network.h"
+#include "secrets/keyringstore.h"
 #include "settings/inilist.h"
 #include "settings/secretstore.h"
 #include "settings/settingsfile.h"
+#include "shell/passwords.h"
+#include "sites/nodes.h"
 #include "sites/setup.h"
 #include "support/command.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace pw {
 namespace {
@@ -78,6 +85,72 @@ std::unique_ptr<TSetup> FtpSetup(const std::string& name, const std::string& use
     return setup;
 }
 
+// Runs `work` in a child process and gives its exit code (-1 when it did not
+// exit). The core's own keyring calls run there: libsecret keeps its bus
+// connection for the life of a process, and each case has a bus of its own.
+// `work` reports by its code and by files; it must not use the test macros.
+int InChild(const std::function<int()>& work)
+{
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        const int code = work();
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The real keyring with faults it cannot be made to show by itself: a store
+// that answers success but keeps nothing, and a process that dies right
+// after it has written and read back its items.
+class FaultyKeyring : public SecretStore {
+public:
+    static constexpr int kDied = 42;
+
+    int loseStore = 0; // the store of this number (from 1) keeps nothing
+    int dieAfterStores = 0; // the process ends after this store is read back
+
+    std::string_view Kind() const override { return m_real->Kind(); }
+    Status Check() override { return m_real->Check(); }
+    Status Lookup(const SecretRef& ref, std::optional<SecureString>& secret) override
+    {
+        Status looked = m_real->Lookup(ref, secret);
+        if (m_stores == dieAfterStores && m_readBackDue)
+            ::_exit(kDied);
+        m_readBackDue = false;
+        return looked;
+    }
+    Status Store(const SecretRef& ref, std::string_view secret) override
+    {
+        ++m_stores;
+        m_readBackDue = true;
+        if (m_stores == loseStore)
+            return Status::Ok();
+        return m_real->Store(ref, secret);
+    }
+    Status Clear(const SecretRef& ref) override { return m_real->Clear(ref); }
+
+private:
+    std::unique_ptr<SecretStore> m_real = MakeKeyringStore();
+    int m_stores = 0;
+    bool m_readBackDue = false;
+};
+
+// How many items of the application the keyring holds.
+size_t KeyringItemCount()
+{
+    const std::string items = test::KeyringItems();
+    size_t count = 0;
+    for (size_t at = 0; (at = items.find("\n[/", at)) != std::string::npos; ++at)
+        ++count;
+    return count + (items.starts_with("[/") ? 1 : 0);
+}
+
 class SecretsCli : public ::testing::Test {
 protected:
     void SetUp() override
@@ -110,6 +183,25 @@ protected:
     }
 
     void LoadMain(TIniList& store) const { ASSERT_TRUE(LoadSettingsFile(store, Config(), kMainSettingsFile).ok); }
+
+    // Pagewick.ini keeps the passwords in the file, each record's own, and
+    // gives every record that has one a keyring id.
+    void ExpectPasswordsInFileWithIds(const std::vector<std::string>& setupPasswords) const
+    {
+        TIniList store;
+        LoadMain(store);
+        EXPECT_EQ(ReadPasswordPlace(store), PasswordPlace::Unset);
+        const SetupList loaded = LoadSetups(store);
+        ASSERT_EQ(loaded.Setups.size(), setupPasswords.size());
+        for (size_t i = 0; i < setupPasswords.size(); ++i) {
+            EXPECT_EQ(loaded.Setups[i]->Password, setupPasswords[i]) << i;
+            EXPECT_EQ(loaded.Setups[i]->SecretId.size(), 32u) << i;
+        }
+        NetworkList networks;
+        LoadNetworks(store, networks);
+        EXPECT_EQ(networks.at(0)->Logins.at(0).Info->Password, "net pw");
+        EXPECT_EQ(networks.at(0)->Logins.at(0).Info->SecretId.size(), 32u);
+    }
 
     // Neither the file's bytes nor its unscrambled text hold any of the passwords.
     void ExpectNoPasswordInFiles(const std::vector<std::string>& passwords) const
@@ -312,8 +404,10 @@ TEST_F(SecretsCli, LockedKeyringThatStaysLockedIsAClearError)
     EXPECT_EQ(ReadBytes(MainFile()), before);
 }
 
-// Whatever the keyring does, a failure changes no settings file.
-TEST_F(SecretsCli, KeyringKilledMidRunChangesNoFile)
+// Whatever the keyring does, a failure moves no password out of the settings
+// file. The file gains the keyring ids of the records, so that a move run
+// again replaces what the dead keyring may have kept, and nothing else.
+TEST_F(SecretsCli, KeyringKilledMidRunKeepsEveryPasswordInTheFile)
 {
     // Enough setups that the move is still running, even on a busy machine,
     // when the first items show in the keyring.
@@ -321,7 +415,6 @@ TEST_F(SecretsCli, KeyringKilledMidRunChangesNoFile)
     for (int i = 0; i < 1500; ++i)
         setups.push_back(FtpSetup("s" + std::to_string(i), "u" + std::to_string(i), "pw" + std::to_string(i)));
     ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
-    const std::string before = ReadBytes(MainFile());
 
     // The daemon dies once the move has written its first items.
     CliRun migrate;
@@ -337,8 +430,11 @@ TEST_F(SecretsCli, KeyringKilledMidRunChangesNoFile)
     EXPECT_EQ(migrate.out, "");
     EXPECT_NE(migrate.err.find("written to the keyring before the failure"), std::string::npos) << migrate.err;
     EXPECT_NE(migrate.err.find("Pagewick: FTP u0@127.0.0.1"), std::string::npos) << migrate.err;
-    EXPECT_NE(migrate.err.find("the settings files are unchanged"), std::string::npos) << migrate.err;
-    EXPECT_EQ(ReadBytes(MainFile()), before);
+    EXPECT_NE(migrate.err.find("every password is still in the settings file"), std::string::npos) << migrate.err;
+    std::vector<std::string> passwords;
+    for (int i = 0; i < 1500; ++i)
+        passwords.push_back("pw" + std::to_string(i));
+    ExpectPasswordsInFileWithIds(passwords);
 
     // In keyring mode, reading or keeping a password then fails plainly too.
     ASSERT_EQ(Cli({ "settings", "set", MainFile(), "Setups", "PasswordStore", "keyring" }).code, 0);
@@ -358,6 +454,198 @@ TEST_F(SecretsCli, KeyringKilledMidRunChangesNoFile)
     EXPECT_EQ(Cli({ "site", "password", "s1" }, "x").code, 1);
     EXPECT_EQ(Cli({ "secrets", "migrate", "--to", "file" }).code, 1);
     EXPECT_EQ(ReadBytes(MainFile()), keyringMode);
+}
+
+// Two setups and a login with passwords, for the moves below.
+std::vector<std::unique_ptr<TSetup>> TwoSetups()
+{
+    std::vector<std::unique_ptr<TSetup>> setups;
+    setups.push_back(FtpSetup("a", "ua", "pw a"));
+    setups.push_back(FtpSetup("b", "ub", "pw b"));
+    return setups;
+}
+
+// A move to the keyring killed after it wrote every item but before the file
+// lost the passwords: run again, it replaces those items instead of leaving
+// them under ids that nobody knows.
+TEST_F(SecretsCli, MigrateKilledBeforeTheFinalSaveLeavesNoOrphanOnTheNextRun)
+{
+    auto setups = TwoSetups();
+    ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
+    const int died = InChild([&] {
+        TIniList store;
+        if (!LoadSettingsFile(store, Config(), kMainSettingsFile).ok)
+            return 1;
+        FaultyKeyring keyring;
+        keyring.dieAfterStores = 3;
+        MovePasswords(store, Config(), keyring, PasswordPlace::Keyring);
+        return 2; // the move ended without the planted death
+    });
+    ASSERT_EQ(died, FaultyKeyring::kDied);
+    EXPECT_EQ(KeyringItemCount(), 3u) << test::KeyringItems();
+    // The file has the ids of the items written, and still every password.
+    ExpectPasswordsInFileWithIds({ "pw a", "pw b" });
+
+    const CliRun again = Cli({ "secrets", "migrate" });
+    ASSERT_EQ(again.code, 0) << again.err;
+    EXPECT_EQ(KeyringItemCount(), 3u) << test::KeyringItems();
+    TIniList store;
+    LoadMain(store);
+    const SetupList loaded = LoadSetups(store);
+    EXPECT_EQ(test::KeyringSecret(loaded.Setups[0]->SecretId), "pw a");
+    EXPECT_EQ(test::KeyringSecret(loaded.Setups[1]->SecretId), "pw b");
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    EXPECT_EQ(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId), "net pw");
+    ExpectNoPasswordInFiles({ "pw a", "pw b", "net pw" });
+}
+
+// A keyring that answers success for an item it does not keep: the move reads
+// every item back, fails, and the file keeps every password (and is as it was,
+// the copies written being removed again).
+TEST_F(SecretsCli, MigrateToAKeyringThatLosesAnItemFailsAndKeepsTheFile)
+{
+    auto setups = TwoSetups();
+    ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
+    const std::string before = ReadBytes(MainFile());
+    const int code = InChild([&] {
+        TIniList store;
+        if (!LoadSettingsFile(store, Config(), kMainSettingsFile).ok)
+            return 1;
+        FaultyKeyring keyring;
+        keyring.loseStore = 2;
+        const PasswordMove move = MovePasswords(store, Config(), keyring, PasswordPlace::Keyring);
+        if (move.Result.ok)
+            return 2;
+        if (move.Result.error.find("did not give back the password of Pagewick: FTP ub@127.0.0.1")
+            == std::string::npos)
+            return 3;
+        return move.IdsKept ? 4 : 0;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(ReadBytes(MainFile()) == before) << "Pagewick.ini changed";
+    EXPECT_EQ(KeyringItemCount(), 0u) << test::KeyringItems();
+}
+
+// A move to the file whose save fails leaves every keyring item in place: the
+// items go only once the file holds the passwords.
+TEST_F(SecretsCli, MigrateToTheFileThatCannotSaveKeepsEveryKeyringItem)
+{
+    auto setups = TwoSetups();
+    ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
+    ASSERT_EQ(Cli({ "secrets", "migrate" }).code, 0);
+    ASSERT_EQ(KeyringItemCount(), 3u);
+    const std::string before = ReadBytes(MainFile());
+    const int code = InChild([&] {
+        TIniList store;
+        if (!LoadSettingsFile(store, Config(), kMainSettingsFile).ok)
+            return 1;
+        std::unique_ptr<SecretStore> keyring = MakeKeyringStore();
+        // A folder that is not there: the save fails, whoever runs the test.
+        const PasswordMove move = MovePasswords(store, Config() + "/missing", *keyring, PasswordPlace::File);
+        return move.Result.ok ? 2 : 0;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(ReadBytes(MainFile()) == before) << "Pagewick.ini changed";
+    EXPECT_EQ(KeyringItemCount(), 3u) << test::KeyringItems();
+    TIniList store;
+    LoadMain(store);
+    const SetupList loaded = LoadSetups(store);
+    EXPECT_EQ(test::KeyringSecret(loaded.Setups[0]->SecretId), "pw a");
+    EXPECT_EQ(test::KeyringSecret(loaded.Setups[1]->SecretId), "pw b");
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    EXPECT_EQ(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId), "net pw");
+}
+
+// Setups and logins saved while the keyring fails: the error is reported and
+// the passwords stay out of the file (the records keep them in memory).
+TEST_F(SecretsCli, SavingWhileTheKeyringFailsWritesNoPassword)
+{
+    m_session.StopKeyring();
+    const std::string saved = m_dir.path() + "/saved.txt";
+    const int code = InChild([&] {
+        std::unique_ptr<SecretStore> keyring = MakeKeyringStore();
+        auto setups = TwoSetups();
+        NetworkList networks;
+        networks.push_back(std::make_unique<TNetwork>());
+        networks[0]->Name = "Alpha";
+        networks[0]->SetLogin("site1", "alpha-user", "net pw");
+        TIniList store;
+        const Status setupsSaved = SaveSetupsWithSecrets(store, setups, 0, {}, *keyring);
+        const Status networksSaved = SaveNetworksWithSecrets(store, networks, *keyring);
+        if (!WriteFileAtomically(saved, store.SaveToText()).ok)
+            return 1;
+        if (setupsSaved.ok || setupsSaved.error.find("no Secret Service answers") == std::string::npos)
+            return 2;
+        if (networksSaved.ok || networksSaved.error.find("no Secret Service answers") == std::string::npos)
+            return 3;
+        if (setups[0]->Password != "pw a" || networks[0]->Logins[0].Info->Password != "net pw")
+            return 4;
+        return 0;
+    });
+    EXPECT_EQ(code, 0);
+    const std::string text = ReadBytes(saved);
+    EXPECT_NE(text.find("Name=a"), std::string::npos) << text;
+    for (const char* password : { "pw a", "pw b", "net pw" })
+        EXPECT_EQ(text.find(password), std::string::npos) << password << " in\n" << text;
+
+    // The commands that keep one password say so and write nothing.
+    auto setups = TwoSetups();
+    ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
+    ASSERT_EQ(Cli({ "settings", "set", MainFile(), "Setups", "PasswordStore", "keyring" }).code, 0);
+    const std::string before = ReadBytes(MainFile());
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>> {
+             { "site", "password", "a" }, { "networks", "password", "Alpha", "site1" } }) {
+        const CliRun run = Cli(command, "new pw\n");
+        EXPECT_EQ(run.code, 1) << command[0];
+        EXPECT_NE(run.err.find("no Secret Service answers"), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(ReadBytes(MainFile()) == before) << "Pagewick.ini changed";
+}
+
+// Standard input that ends before a line (</dev/null) is no password: the
+// password commands fail and change nothing, in the file and in the keyring.
+// An empty line still clears the password.
+TEST_F(SecretsCli, PasswordCommandsRefuseInputWithoutALine)
+{
+    const std::vector<std::string> commands[] = {
+        { "site", "password", "a" },
+        { "networks", "password", "Alpha", "site1" },
+    };
+    for (const bool keyring : { false, true }) {
+        SCOPED_TRACE(keyring ? "keyring" : "file");
+        auto setups = TwoSetups();
+        ASSERT_NO_FATAL_FAILURE(WriteSettings(setups));
+        if (keyring) {
+            ASSERT_EQ(Cli({ "secrets", "migrate" }).code, 0);
+        }
+        const std::string before = ReadBytes(MainFile());
+        const std::string items = test::KeyringItems();
+        for (const auto& command : commands) {
+            const CliRun run = Cli(command, ""); // an empty file as standard input, as </dev/null
+            EXPECT_EQ(run.code, 1) << command[0];
+            EXPECT_NE(run.err.find("no password on standard input"), std::string::npos) << run.err;
+            EXPECT_TRUE(ReadBytes(MainFile()) == before) << "Pagewick.ini changed";
+            EXPECT_EQ(test::KeyringItems(), items);
+        }
+        // An empty line on purpose: no password any more.
+        for (const auto& command : commands)
+            ASSERT_EQ(Cli(command, "\n").code, 0) << command[0];
+        TIniList store;
+        LoadMain(store);
+        const SetupList loaded = LoadSetups(store);
+        NetworkList networks;
+        LoadNetworks(store, networks);
+        EXPECT_EQ(loaded.Setups[0]->Password, "");
+        EXPECT_EQ(networks[0]->Logins[0].Info->Password, "");
+        EXPECT_EQ(loaded.Setups[1]->Password, keyring ? "" : "pw b");
+        if (keyring) {
+            EXPECT_EQ(test::KeyringSecret(loaded.Setups[0]->SecretId), "");
+            EXPECT_EQ(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId), "");
+            EXPECT_EQ(test::KeyringSecret(loaded.Setups[1]->SecretId), "pw b");
+        }
+    }
 }
 
 TEST(SecretsCliWithoutBus, FileModeWorksAndMigrateRefuses)

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 
 namespace pw::cli {
@@ -79,16 +80,25 @@ TEST(SiteListCli, AHugeSetupCountIsCut)
     EXPECT_LE(lines, 1010);
 }
 
+// A line that cannot be read is named on standard error (exit 1); the entries
+// of the other lines, before and after it, are printed. Sizes of 2 GiB and
+// more are read.
 TEST(ListingCli, ErrorsAndUsage)
 {
-    const Outcome bad
-        = RunCli({ "listing" }, "-rw-r--r-- 1 a a 1 Jan 1 2000 ok.txt\n01-15-02  10:30AM  1234 index.htm\n");
+    const Outcome bad = RunCli({ "listing", "--now", "2024-01-10 08:00" },
+        "-rw-r--r-- 1 a a 1 Jan 1 2000 ok.txt\n01-15-02  10:30AM  1234 index.htm\n"
+        "-rw-r--r-- 1 a a 3000000000 Jan 2 2000 big.iso\n-rw-r--r-- 1 a a 1 Feb 30 2000 bad.txt\n");
     EXPECT_EQ(bad.code, kExitFailure);
-    EXPECT_EQ(bad.out, "");
-    EXPECT_EQ(bad.err, "pagewick-cli: Invalid argument to date encode\n");
+    EXPECT_EQ(bad.out,
+        "text\tok.txt\t1\t-rw-r--r--\t2000-01-01 00:00\n"
+        "other\tbig.iso\t3000000000\t-rw-r--r--\t2000-01-02 00:00\n");
+    EXPECT_EQ(bad.err,
+        "pagewick-cli: line 2: Invalid argument to date encode\n"
+        "pagewick-cli: line 4: Invalid argument to date encode\n");
     const Outcome shortLine = RunCli({ "listing" }, "total 8\nshort\n");
     EXPECT_EQ(shortLine.code, kExitFailure);
-    EXPECT_EQ(shortLine.err, "pagewick-cli: bad listing var\n");
+    EXPECT_EQ(shortLine.out, "");
+    EXPECT_EQ(shortLine.err, "pagewick-cli: line 2: bad listing var\n");
     EXPECT_EQ(RunCli({ "listing", "--now", "2024-13-01 00:00" }).code, kExitUsage);
     EXPECT_EQ(RunCli({ "listing", "--now" }).code, kExitUsage);
     EXPECT_EQ(RunCli({ "listing", "extra" }).code, kExitUsage);
@@ -204,6 +214,23 @@ TEST_F(SiteCli, LsGetPutAndPreviewOverFtp)
     const Outcome gone = Site({ "ls", site, "/www/nowhere" });
     EXPECT_EQ(gone.code, kExitFailure);
     EXPECT_NE(gone.err.find("550"), std::string::npos) << gone.err;
+}
+
+// A file of 2 GiB or more on the server (a sparse one here: it takes no room)
+// leaves its folder listable and walkable.
+TEST_F(SiteCli, AFileOf2GiBLeavesTheFolderListable)
+{
+    std::ofstream(Home() + "/www/backup.iso") << "";
+    std::filesystem::resize_file(Home() + "/www/backup.iso", 3'000'000'000);
+    const std::string site = "\u4E3B\u30B5\u30A4\u30C8";
+    const Outcome ls = Site({ "ls", site });
+    ASSERT_EQ(ls.code, kExitOk) << ls.err;
+    EXPECT_NE(ls.out.find("other\tbackup.iso\t3000000000\t"), std::string::npos) << ls.out;
+    EXPECT_NE(ls.out.find("page\tindex.html\t"), std::string::npos) << ls.out;
+    const Outcome scan = Site({ "scan", site });
+    EXPECT_EQ(scan.code, kExitOk) << scan.err;
+    EXPECT_EQ(scan.err.find("www:"), std::string::npos) << scan.err;
+    EXPECT_EQ(scan.err.find("pages=0 "), std::string::npos) << scan.err;
 }
 
 TEST_F(SiteCli, LocalFolderAndErrors)

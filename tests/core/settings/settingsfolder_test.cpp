@@ -210,6 +210,68 @@ TEST(SettingsFolder, APlantedPortableFileIsNotTrusted)
     EXPECT_TRUE(place.notice.empty());
 }
 
+// The rule for files that run or steer the program (a portable Pagewick.ini,
+// the web-engine module): nothing another account could have planted or
+// changed, through the file, its folder, or a link to a file elsewhere.
+TEST(TrustedFiles, AFileOthersCouldPlantOrChangeIsNotTrusted)
+{
+    struct Case {
+        const char* what;
+        mode_t folderMode;
+        mode_t fileMode;
+        bool otherOwner; // the file belongs to an account that is neither the user nor root
+        const char* fault; // the path at fault, below the case's folder, and the reason
+    };
+    const Case cases[] = {
+        { "world-writable file", 0755, 0666, false, "shared/module.so can be changed by other users" },
+        { "group-writable file", 0755, 0664, false, "shared/module.so can be changed by other users" },
+        { "sticky world-writable folder", 01777, 0644, false, "shared can be changed by other users" },
+        { "group-writable folder", 0775, 0644, false, "shared can be changed by other users" },
+        { "file of another user", 0755, 0644, true, "shared/module.so belongs to another user" },
+        { "the user's own", 0755, 0644, false, nullptr },
+        { "the user's own, read-only", 0700, 0400, false, nullptr },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.otherOwner && ::geteuid() != 0)
+            continue; // only root can give a file away
+        test::TempDir dir;
+        const std::string folder = dir.file("shared");
+        const std::string file = JoinPath(folder, "module.so");
+        std::filesystem::create_directories(folder);
+        Touch(file);
+        ASSERT_EQ(::chmod(file.c_str(), c.fileMode), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+        if (c.otherOwner) {
+            ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+        }
+        for (const TrustedOwner owner : { TrustedOwner::User, TrustedOwner::UserOrRoot })
+            EXPECT_EQ(WhyUntrustedFile(file, owner), c.fault ? dir.file(c.fault) : "");
+
+        // A link to it from a folder of the user's own is judged by the file
+        // and the folder that holds it.
+        const std::string safe = dir.file("safe");
+        std::filesystem::create_directories(safe);
+        ::chmod(safe.c_str(), 0755);
+        std::filesystem::create_symlink(file, JoinPath(safe, "module.so"));
+        std::string throughLink = c.fault ? dir.file(c.fault) : "";
+        if (const size_t at = throughLink.find("shared/module.so"); at != std::string::npos)
+            throughLink.replace(at, 6, "safe"); // the file's faults are named by the link's path
+        EXPECT_EQ(WhyUntrustedFile(JoinPath(safe, "module.so"), TrustedOwner::User), throughLink);
+        ::chmod(folder.c_str(), 0755);
+    }
+
+    test::TempDir dir;
+    EXPECT_EQ(WhyUntrustedFile(dir.file("missing.so"), TrustedOwner::UserOrRoot),
+        dir.file("missing.so") + ": No such file or directory");
+    // What the system installed belongs to root: trusted where root may own it.
+    EXPECT_EQ(WhyUntrustedFile("/usr/bin/env", TrustedOwner::UserOrRoot), "");
+    EXPECT_EQ(WhyUntrustedFile("/usr/bin/env", TrustedOwner::User),
+        ::geteuid() == 0 ? "" : "/usr/bin belongs to another user");
+    // A world-writable folder such as /tmp holds nothing trusted, sticky or not.
+    EXPECT_EQ(WhyUntrustedFile("/tmp/x", TrustedOwner::UserOrRoot), "/tmp can be changed by other users");
+}
+
 TEST(SettingsFolder, DataFolderBesideTheProgramOrUnderShare)
 {
     test::TempDir dir;

@@ -319,21 +319,29 @@ TEST(ConnectSite, AHostNameThatCannotBeAnAddressIsRefusedBeforeConnecting)
     }
 }
 
-TEST(ListFolder, ParseErrorIsShownAndMarksTheConnection)
+// Lines of the listing that cannot be read (another style, a date that does
+// not exist) are named in a warning; the entries of the others are listed,
+// the huge file among them, and the connection stays usable.
+TEST(ListFolder, UnreadableLinesAreNamedAndTheOthersListed)
 {
     Fixture f;
     f.setup.IniPath = "www";
     TConnection* connection = f.tree.Connect(&f.setup);
     ASSERT_NE(connection, nullptr);
     TDirNode* a = connection->FirstSubFolder();
-    f.factory.server->extraListing = "01-15-02  10:30AM  1234 index.htm\r\n";
-    EXPECT_FALSE(f.tree.Select(a));
+    f.factory.server->extraListing = "01-15-02  10:30AM  1234 index.htm\r\n"
+                                     "-rw-r--r--   1 web  web   4294967296 Feb  2  2020 backup.tar\r\n"
+                                     "-rw-r--r--   1 web  web   5 Feb 30  2020 bad.html\r\n";
+    EXPECT_TRUE(f.tree.Select(a));
     EXPECT_EQ(f.LastMessage(),
-        "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。\n"
-        "Invalid argument to date encode");
-    EXPECT_TRUE(connection->NeedsReconnect);
-    EXPECT_FALSE(a->Children.has_value());
-    EXPECT_EQ(f.tree.Shown(), connection);
+        "サーバーのファイルリストに読めない行がありました。その行のファイルは表示していません。\n"
+        "line 3: Invalid argument to date encode; line 5: Invalid argument to date encode");
+    EXPECT_FALSE(connection->NeedsReconnect);
+    ASSERT_TRUE(a->Children.has_value());
+    EXPECT_EQ(NamesOf(*a), (std::vector<std::string> { "b", "b2", "backup.tar" }));
+    EXPECT_EQ(static_cast<const TFileNode&>(*a->Children->back()).Size, 4294967296);
+    EXPECT_EQ(a->SubFolders().size(), 2u);
+    EXPECT_EQ(f.tree.Shown(), a);
 }
 
 TEST(RefreshCommand, ClosesDocumentsBelowAndListsAgainInListingOrder)

@@ -14,14 +14,16 @@ namespace {
 const DateTime kNow { 2024, 6, 1, 12, 0, 0 };
 
 struct Parsed {
-    Status status;
+    std::vector<ListingProblem> problems;
     TDirNode folder;
+    // The problems as the listing command prints them.
+    std::string Problems() const { return ListingProblemsText(problems); }
 };
 
 std::unique_ptr<Parsed> Parse(const std::vector<std::string>& lines, DateTime now = kNow)
 {
     auto parsed = std::make_unique<Parsed>();
-    parsed->status = ParseListing(parsed->folder, lines, now);
+    parsed->problems = ParseListing(parsed->folder, lines, now);
     return parsed;
 }
 
@@ -61,7 +63,7 @@ TEST(ParseListing, ReadsEntriesOfTheUnixForm)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         auto parsed = Parse({ c.line });
-        ASSERT_TRUE(parsed->status.ok) << parsed->status.error;
+        ASSERT_TRUE(parsed->problems.empty()) << parsed->Problems();
         ASSERT_EQ(parsed->folder.Children->size(), 1u);
         const TNode& entry = *parsed->folder.Children->front();
         EXPECT_EQ(entry.Name, c.name);
@@ -79,11 +81,11 @@ TEST(ParseListing, ReadsEntriesOfTheUnixForm)
 TEST(ParseListing, KeepsServerOrderAndSkipsALeadingTotalLine)
 {
     TConnection connection;
-    const Status status = ParseListing(connection,
+    const std::vector<ListingProblem> problems = ParseListing(connection,
         { "total 8", "-rw-r--r-- 1 a a 3 Jan 1 2000 b.txt", "drwxr-xr-x 2 a a 0 Jan 1 2000 a",
             "drwxr-xr-x 2 a a 0 Jan 1 2000 c" },
         kNow);
-    ASSERT_TRUE(status.ok) << status.error;
+    ASSERT_TRUE(problems.empty()) << ListingProblemsText(problems);
     ASSERT_EQ(connection.Children->size(), 3u);
     EXPECT_EQ((*connection.Children)[0]->Name, "b.txt");
     EXPECT_EQ((*connection.Children)[1]->Name, "a");
@@ -92,35 +94,82 @@ TEST(ParseListing, KeepsServerOrderAndSkipsALeadingTotalLine)
     EXPECT_EQ(static_cast<TDirNode&>(*(*connection.Children)[1]).Connection, &connection);
 }
 
-TEST(ParseListing, FailsOnBadLinesKeepingWhatWasRead)
+// A line that cannot be read is named with its number and gives no entry;
+// the lines before and after it are read.
+TEST(ParseListing, BadLinesAreReportedAndTheOthersKept)
 {
     struct Case {
-        std::vector<std::string> lines;
+        std::string bad;
         std::string error;
-        size_t kept;
     };
-    const std::string good = "-rw-r--r-- 1 a a 3 Jan 1 2000 ok.txt";
     const Case cases[] = {
-        { { good, "" }, "bad listing var", 1 },
-        { { good, "total 8" }, "bad listing var", 1 }, // only a leading total line is skipped
-        { { "total 123456789" }, "", 0 },
-        { { "01-15-02  10:30AM  1234 index.htm" }, "Invalid argument to date encode", 0 },
-        { { "-rw-r--r-- 1 a a 3 Foo 1 2000 x.txt" }, "Invalid argument to date encode", 0 },
-        { { "-rw-r--r-- 1 a a 3 Feb 30 2000 x.txt" }, "Invalid argument to date encode", 0 },
-        { { "-rw-r--r-- 1 a a 3 Jan 1 24:00 x.txt" }, "Invalid argument to date encode", 0 },
-        { { "-rw-r--r-- 1 a a 3 Jan 1 10:60 x.txt" }, "Invalid argument to date encode", 0 },
+        { "", "bad listing var" },
+        { "total 8", "bad listing var" }, // only a leading total line is skipped
+        // Other listing styles.
+        { "01-15-02  10:30AM  1234 index.htm", "Invalid argument to date encode" },
+        { "-rw-r--r-- 1 a a 3 Foo 1 2000 x.txt", "Invalid argument to date encode" },
+        // Dates and times that do not exist.
+        { "-rw-r--r-- 1 a a 3 Feb 30 2000 x.txt", "Invalid argument to date encode" },
+        { "-rw-r--r-- 1 a a 3 Jan 1 24:00 x.txt", "Invalid argument to date encode" },
+        { "-rw-r--r-- 1 a a 3 Jan 1 10:60 x.txt", "Invalid argument to date encode" },
         // 29 February ahead of the clock moves back into a year without it.
-        { { "-rw-r--r-- 1 a a 3 Feb 29 12:00 x.txt" }, "Invalid argument to date encode", 0 },
-        { { "-rw-r--r-- 1 a a 3000000000 Jan 1 2000 big.iso" }, "'3000000000' is not a valid integer value", 0 },
-        { { good, "-rw-r--r-- 1 a a x1 Jan 1 2000 x.txt" }, "'x1' is not a valid integer value", 1 },
-        { { "-rw-r--r-- 1 a a 1 Jan 1 1O:00 x.txt" }, "'1O' is not a valid integer value", 0 },
+        { "-rw-r--r-- 1 a a 3 Feb 29 12:00 x.txt", "Invalid argument to date encode" },
+        { "-rw-r--r-- 1 a a x1 Jan 1 2000 x.txt", "'x1' is not a valid integer value" },
+        { "-rw-r--r-- 1 a a 1 Jan 1 1O:00 x.txt", "'1O' is not a valid integer value" },
+        { "-rw-r--r-- 1 a a 9223372036854775808 Jan 1 2000 x.iso",
+            "'9223372036854775808' is not a valid integer value" },
+        { "-rw-r--r-- 1 a a 1 Jan 3000000000 2000 x.txt", "'3000000000' is not a valid integer value" },
+        // The server's text in a message is cut short and shows no control byte.
+        { "-rw-r--r-- 1 a a 1\x1B[2J" + std::string(60, '9') + " Jan 1 2000 x.txt",
+            "'1\\x1B[2J" + std::string(35, '9') + "...' is not a valid integer value" },
+    };
+    const std::string before = "-rw-r--r-- 1 a a 3 Jan 1 2000 before.txt";
+    const std::string after = "drwxr-xr-x 2 a a 0 Jan 2 2000 after";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bad);
+        auto parsed = Parse({ before, c.bad, after, c.bad }, { 2024, 2, 1, 0, 0, 0 });
+        ASSERT_EQ(parsed->problems.size(), 2u);
+        EXPECT_EQ(parsed->problems[0].Line, 2u);
+        EXPECT_EQ(parsed->problems[0].Error, c.error);
+        EXPECT_EQ(parsed->problems[1].Line, 4u);
+        ASSERT_EQ(parsed->folder.Children->size(), 2u);
+        EXPECT_EQ(parsed->folder.Children->front()->Name, "before.txt");
+        EXPECT_EQ(parsed->folder.Children->back()->Name, "after");
+        EXPECT_EQ(parsed->Problems(), "line 2: " + c.error + "; line 4: " + c.error);
+    }
+    // Only a first line of "total N" is no entry and no problem.
+    EXPECT_TRUE(Parse({ "total 123456789" })->problems.empty());
+    EXPECT_TRUE(Parse({ "total 123456789" })->folder.Children->empty());
+
+    // A listing of many bad lines names the first few and counts the rest.
+    auto many = Parse(std::vector<std::string>(8, "short"));
+    EXPECT_EQ(many->Problems(),
+        "line 1: bad listing var; line 2: bad listing var; line 3: bad listing var; line 4: bad listing var; "
+        "line 5: bad listing var; and 3 more lines");
+}
+
+// Files of 2 GiB and more (DVD images, backups) are listed with their size.
+TEST(ParseListing, ReadsSizesOf64Bits)
+{
+    struct Case {
+        std::string size;
+        std::int64_t expected;
+    };
+    const Case cases[] = {
+        { "2147483647", 2147483647 },
+        { "2147483648", 2147483648 },
+        { "4294967296", 4294967296 },
+        { "3000000000", 3000000000 },
+        { "9223372036854775807", INT64_MAX },
+        { "0", 0 },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.lines.back());
-        auto parsed = Parse(c.lines, { 2024, 2, 1, 0, 0, 0 });
-        EXPECT_EQ(parsed->status.ok, c.error.empty());
-        EXPECT_EQ(parsed->status.error, c.error);
-        EXPECT_EQ(parsed->folder.Children->size(), c.kept);
+        SCOPED_TRACE(c.size);
+        auto parsed
+            = Parse({ "-rw-r--r-- 1 a a " + c.size + " Jan 1 2000 big.iso", "-rw-r--r-- 1 a a 1 Jan 1 2000 x" });
+        ASSERT_TRUE(parsed->problems.empty()) << parsed->Problems();
+        ASSERT_EQ(parsed->folder.Children->size(), 2u);
+        EXPECT_EQ(static_cast<const TFileNode&>(*parsed->folder.Children->front()).Size, c.expected);
     }
 }
 
@@ -132,7 +181,7 @@ TEST(ParseListing, FolderSizeIsNotRead)
         SCOPED_TRACE(size);
         auto parsed
             = Parse({ "drwxr-xr-x 2 a a " + size + " Jan 1 2000 dir", "-rw-r--r-- 1 a a 7 Jan 2 2000 f.txt" });
-        ASSERT_TRUE(parsed->status.ok) << parsed->status.error;
+        ASSERT_TRUE(parsed->problems.empty()) << parsed->Problems();
         ASSERT_EQ(parsed->folder.Children->size(), 2u);
         const TNode& folder = *parsed->folder.Children->front();
         EXPECT_EQ(folder.Name, "dir");
@@ -220,6 +269,20 @@ TEST(SearchLocalFolder, ReadsTheDisk)
     EXPECT_EQ(SearchLocalFolder(dir.file("missing"), none).error, "bad directory");
 }
 
+TEST(SearchLocalFolder, ReadsSizesOf64Bits)
+{
+    test::TempDir dir;
+    std::ofstream(dir.file("big.iso")) << "";
+    std::filesystem::resize_file(dir.file("big.iso"), 3'000'000'000); // sparse: takes no room
+    std::vector<LocalSearchResult> results;
+    ASSERT_TRUE(SearchLocalFolder(dir.path(), results).ok);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].Size, 3'000'000'000);
+    TConnection connection;
+    AddLocalEntry(connection, results[0]);
+    EXPECT_EQ(static_cast<TFileNode&>(*connection.Children->front()).Size, 3'000'000'000);
+}
+
 } // namespace
 } // namespace pw
 
@@ -245,15 +308,18 @@ TEST(ParseListing, SurvivesArbitraryLines)
                 line += pieces[random() % pieces.size()];
         }
         TDirNode folder;
-        const Status status = ParseListing(folder, { line }, kNow);
-        if (status.ok) {
+        const std::vector<ListingProblem> problems = ParseListing(folder, { line }, kNow);
+        if (problems.empty()) {
             ++parsedOk;
             for (const auto& child : *folder.Children) {
                 EXPECT_TRUE(IsValidDateTime(child->Date)) << line;
                 EXPECT_LE(child->Name.size(), line.size());
             }
         } else {
-            EXPECT_FALSE(status.error.empty()) << line;
+            ASSERT_EQ(problems.size(), 1u) << line;
+            EXPECT_EQ(problems[0].Line, 1u) << line;
+            EXPECT_FALSE(problems[0].Error.empty()) << line;
+            EXPECT_TRUE(folder.Children->empty()) << line;
         }
     }
     EXPECT_GT(parsedOk, 0);

@@ -47,6 +47,8 @@ TEST(SiteTexts, ExactJapaneseWording)
         { t::AskSave("a.html"), "ファイル[a.html]を保存しますか？" },
         { std::string(t::kListFailed),
             "サーバーにリストコマンドが実行できませんでした。再接続ボタンを押してください。" },
+        { std::string(t::kListingLinesSkipped),
+            "サーバーのファイルリストに読めない行がありました。その行のファイルは表示していません。" },
         { std::string(t::kLocalFolderFailed), "ローカルフォルダがオープンできませんでした。" },
         { std::string(t::kNoSetupSelected),
             "左のComboBoxで設定名を選択してから、接続ボタンをクリックしてください。" },
