@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
