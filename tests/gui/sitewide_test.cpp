@@ -7,6 +7,7 @@
 #include "base/files.h"
 #include "base/sjistext.h"
 #include "catalogue/bannerstore.h"
+#include "gui/banners/bannersarea.h"
 #include "gui/common/messagebox.h"
 #include "gui/documents/documentsarea.h"
 #include "gui/documents/documenttab.h"
@@ -16,6 +17,7 @@
 #include "gui/sitewide/fmsitewide.h"
 #include "gui/sitewide/siteinventorymodel.h"
 #include "gui/sitewide/sitewidearea.h"
+#include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "net/servers.h"
 #include "pageads/adblock.h"
@@ -29,6 +31,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,7 +96,7 @@ private:
 
     // Pagewick.ini with one setup on the site, a local folder or the FTP
     // server (serving the folder above it); ads.ini with A, B and 空港.
-    void writeSettings(const test::FtpServer* ftp = nullptr)
+    void writeSettings(const test::FtpServer* ftp = nullptr, const test::SshServer* ssh = nullptr)
     {
         std::filesystem::create_directories(m_settings);
         TIniList store;
@@ -107,6 +110,14 @@ private:
             setup.Port = ftp->port;
             setup.User = ftp->user;
             setup.Password = ftp->password;
+        }
+        if (ssh) {
+            setup.Kind = skFtp;
+            setup.Protocol = SiteProtocol::Sftp;
+            setup.Host = "127.0.0.1";
+            setup.Port = ssh->port;
+            setup.User = ssh->user;
+            setup.KeyFile = ssh->clientKey;
         }
         setup.RootURL = "http://example.org/";
         std::vector<std::unique_ptr<TSetup>> setups;
@@ -262,6 +273,7 @@ private slots:
     void quittingDuringARunAsksAndAStoppedRunIsRestoredWithProgress();
     void aPageOpenedInATabDuringARunIsLeftAlone();
     void aDoubleClickWhileConnectedShowsTheRowsBlock();
+    void anUntrustedServerIsAskedAboutAndChoicesAreKept();
 };
 
 void SiteWideTest::scanFilterUpdateDeleteAndRestore()
@@ -698,6 +710,55 @@ void SiteWideTest::aDoubleClickWhileConnectedShowsTheRowsBlock()
     int lineFrom = -1, indexFrom = -1, lineTo = -1, indexTo = -1;
     tab->editor()->getSelection(&lineFrom, &indexFrom, &lineTo, &indexTo);
     QCOMPARE(lineFrom, 5); // line 6, counted from 0
+}
+
+// An SFTP server not trusted yet: opening the dialog asks as 接続 does and
+// the scan goes through. The connections chosen are kept for the setup, and
+// a banner change marks the inventory stale.
+void SiteWideTest::anUntrustedServerIsAskedAboutAndChoicesAreKept()
+{
+    write("index.html", "top\r\n" + Block("A", "<a>old</a>") + "\r\n");
+    test::SshServer ssh;
+    const std::string sshFolder = m_dir.filePath(QStringLiteral("sshd")).toStdString();
+    std::filesystem::create_directories(sshFolder);
+    if (!ssh.Start(sshFolder))
+        QSKIP(qPrintable(QStringLiteral("sshd could not start: ") + QString::fromStdString(ssh.error)));
+    writeSettings(nullptr, &ssh);
+    startForm();
+    int trust = 0;
+    m_answer = [&](MessageType type, const QString& text) {
+        if (type == MessageType::Confirmation && !text.contains(QStringLiteral("実行しますか?")))
+            ++trust;
+        return type == MessageType::Confirmation ? QMessageBox::Yes : QMessageBox::Ok;
+    };
+    openDialog();
+    QCOMPARE(trust, 1);
+    QCOMPARE(m_form->workspace().Setups.Setups[0]->TrustedHostKey, ssh.hostKeySha256);
+    auto* jobs = child<QSpinBox>("SBJobs");
+    QCOMPARE(jobs->value(), 4);
+    jobs->setValue(2);
+    scan();
+    QCOMPARE(shownRows(), (QStringList { QStringLiteral("index.html 2 変更あり A") }));
+    QCOMPARE(messagesOf(MessageType::Warning), QStringList());
+
+    auto* stale = child<QLabel>("LBStale");
+    QVERIFY(stale->isHidden());
+    BannersArea* banners = m_form->findChild<BannersArea*>();
+    QVERIFY(banners);
+    emit banners->bannerChanged(std::nullopt, nullptr);
+    QVERIFY(!stale->isHidden());
+    QCOMPARE(stale->text(), QStringLiteral("広告が変更されました。スキャンし直してください"));
+    scan();
+    QVERIFY(stale->isHidden());
+
+    // The next start keeps the choice of connections and the trust.
+    QVERIFY(m_form->close());
+    m_form.reset();
+    trust = 0;
+    startForm();
+    openDialog();
+    QCOMPARE(trust, 0);
+    QCOMPARE(child<QSpinBox>("SBJobs")->value(), 2);
 }
 
 QTEST_MAIN(SiteWideTest)
