@@ -176,7 +176,11 @@ public:
     {
     }
     void Status(const std::string&) override { }
-    void Message(MessageType, const std::string& text) override { m_context.Error(text); }
+    void Message(MessageType type, const std::string& text) override
+    {
+        m_context.Error(text);
+        m_warned = m_warned || type == MessageType::Warning || type == MessageType::Error;
+    }
     bool Confirm(const std::string& text) override
     {
         m_context.Error(text);
@@ -194,8 +198,11 @@ public:
         return Confirm(text);
     }
     bool Trusted() const { return m_trusted; }
+    // A warning or an error was told: the command exits 1 though it went on.
+    bool Warned() const { return m_warned; }
 
 private:
+    bool m_warned = false;
     const Context& m_context;
     bool m_trust;
     bool m_trustChanged;
@@ -447,7 +454,7 @@ int SiteOnServer(Context& c, const Operands& a, bool trust, bool trustChanged)
         if (!ListFolder(folder, feedback, LocalNow()))
             return kExitFailure;
         PrintEntries(c, folder);
-        return kExitOk;
+        return feedback.Warned() ? kExitFailure : kExitOk;
     }
     if (sub == "preview-url") {
         c.PrintLine(PreviewURL(folder));

@@ -13,6 +13,7 @@ Faults for the tests, on the data of file transfers:
   --drop-stor-of NAME    an upload of a file named NAME drops the whole session
                          (control and data connection) after --drop-after bytes
   --refuse-rename-over   RNTO onto an existing file is refused (550)
+  --bad-listing-line     every listing ends with a line no listing style reads
   --hostile-pwd          PWD names the folder with a CR and a forged journal record after it
   --endless-retr NAME    a download of a file named NAME never ends (SIZE is refused for it; its
                          listing shows its real size)
@@ -54,6 +55,7 @@ def main():
     parser.add_argument("--store-delay", type=float, default=0,
                         help="seconds the server stands still before each STOR (the whole server waits)")
     parser.add_argument("--hostile-pwd", action="store_true")
+    parser.add_argument("--bad-listing-line", action="store_true")
     parser.add_argument("--endless-retr")
     parser.add_argument("--debug", action="store_true")
     args = parser.parse_args()
@@ -155,6 +157,8 @@ def main():
         def format_list(self, basedir, listing, ignore_err=True):
             for line in AbstractedFS.format_list(self, basedir, listing, ignore_err):
                 yield line
+            if args.bad_listing_line:
+                yield b"this is no listing line\r\n"
             if args.hostile_listing and os.path.basename(os.path.normpath(basedir)) == "www":
                 for perms, name in hostile:
                     line = "%s   1 owner    group          10 Jan 01  2020 %s\r\n" % (perms, name)

@@ -233,6 +233,20 @@ TEST_F(SiteCli, AFileOf2GiBLeavesTheFolderListable)
     EXPECT_EQ(scan.err.find("pages=0 "), std::string::npos) << scan.err;
 }
 
+// A listing line no style reads is named; the rest is listed, and the
+// command says it warned by its exit code.
+TEST_F(SiteCli, AnUnreadableListingLineIsNamedAndTheRestListed)
+{
+    m_ftp.Stop();
+    m_ftp.faults = { "--bad-listing-line" };
+    ASSERT_TRUE(m_ftp.Start(Home(), "", m_ftp.port));
+    const Outcome ls = Site({ "ls", "\u4E3B\u30B5\u30A4\u30C8" });
+    EXPECT_EQ(ls.code, kExitFailure);
+    EXPECT_NE(ls.err.find("\u8AAD\u3081\u306A\u3044\u884C"), std::string::npos) << ls.err; // 読めない行
+    EXPECT_NE(ls.err.find("pagewick-cli: line 7: "), std::string::npos) << ls.err;
+    EXPECT_NE(ls.out.find("page\tindex.html\t"), std::string::npos) << ls.out;
+}
+
 TEST_F(SiteCli, LocalFolderAndErrors)
 {
     const Outcome ls = Site({ "ls", "disk", Home() + "/www/a" });
