@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -495,14 +496,15 @@ Status KeepBackup(const std::string& backup, const std::string& bytes)
 
 // A run reads and writes only below the setup's own folder, whatever its
 // journal names.
-Status CheckRunFolder(SiteAccess& access, const std::string& folder)
+std::optional<SiteProblem> CheckRunFolder(SiteAccess& access, const std::string& folder)
 {
     std::string site;
     if (FtpResult opened = access.Open({}, site); !opened)
-        return Status::Fail(opened.error);
+        return SiteProblem { folder, opened.error };
     if (!IsFolderBelow(folder, site))
-        return Status::Fail("outside the setup's folder " + site + "; the run is not taken up");
-    return Status::Ok();
+        return SiteProblem { folder, "outside the setup's folder " + site + "; the run is not taken up",
+            SiteProblemKind::OutsideSetup };
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------
@@ -539,10 +541,10 @@ public:
     {
     }
 
-    void Problem(const std::string& path, const std::string& error)
+    void Problem(const std::string& path, const std::string& error, SiteProblemKind kind = SiteProblemKind::Other)
     {
         std::lock_guard lock(m_mutex);
-        m_problems.push_back({ path, error });
+        m_problems.push_back({ path, error, kind });
     }
 
     // Walks everything; false when the first connection failed (reported).
@@ -557,7 +559,8 @@ public:
         // The folder goes into the run's journal and into every path.
         if (!UnsafeJournalField(m_root).empty()) {
             m_problems.push_back(
-                { m_options.Folder, "the server named a folder holding a control character; not walked" });
+                { m_options.Folder, "the server named a folder holding a control character; not walked",
+                    SiteProblemKind::UnsafeName });
             return false;
         }
         m_connections = 1;
@@ -661,7 +664,8 @@ private:
                 return;
         }
         if (entries.size() > m_options.MaxEntries) {
-            Problem(task.Path, "more than " + std::to_string(m_options.MaxEntries) + " entries; the rest skipped");
+            Problem(task.Path, "more than " + std::to_string(m_options.MaxEntries) + " entries; the rest skipped",
+                SiteProblemKind::WalkBound);
             entries.resize(m_options.MaxEntries);
         }
         std::lock_guard lock(m_mutex);
@@ -670,7 +674,7 @@ private:
                 continue;
             const std::string path = SitePath(task.Path, entry.Name);
             if (const std::string reason = UnsafeNameReason(entry.Name); !reason.empty()) {
-                m_problems.push_back({ path, reason });
+                m_problems.push_back({ path, reason, SiteProblemKind::UnsafeName });
                 continue;
             }
             // Links are not followed, to folders or to pages: storing over a
@@ -681,7 +685,8 @@ private:
             if (entry.Kind == SiteEntry::Folder) {
                 if (static_cast<size_t>(std::count(relative.begin(), relative.end(), '/')) >= m_options.MaxDepth) {
                     m_problems.push_back(
-                        { path, "deeper than " + std::to_string(m_options.MaxDepth) + " folders; not walked" });
+                        { path, "deeper than " + std::to_string(m_options.MaxDepth) + " folders; not walked",
+                            SiteProblemKind::WalkBound });
                     continue;
                 }
                 const std::string key = entry.Identity.empty() ? path : entry.Identity;
@@ -690,7 +695,8 @@ private:
                 if (m_seen.size() > m_options.MaxFolders) {
                     if (!m_tooManyFolders)
                         m_problems.push_back({ path,
-                            "more than " + std::to_string(m_options.MaxFolders) + " folders; the rest skipped" });
+                            "more than " + std::to_string(m_options.MaxFolders) + " folders; the rest skipped",
+                            SiteProblemKind::WalkBound });
                     m_tooManyFolders = true;
                     continue;
                 }
@@ -698,8 +704,9 @@ private:
             } else if (EndsWithAny(entry.Name, m_options.Endings)) {
                 if (m_state.PagesFound >= m_options.MaxPages) {
                     if (!m_tooManyPages)
-                        m_problems.push_back({ path,
-                            "more than " + std::to_string(m_options.MaxPages) + " pages; the rest skipped" });
+                        m_problems.push_back(
+                            { path, "more than " + std::to_string(m_options.MaxPages) + " pages; the rest skipped",
+                                SiteProblemKind::WalkBound });
                     m_tooManyPages = true;
                     continue;
                 }
@@ -717,7 +724,8 @@ private:
             return m_forChange ? access.ReadForChange(task.Path, bytes, entry) : access.Read(task.Path, bytes);
         };
         if (entry.Size > static_cast<std::int64_t>(kMaxSitePageBytes))
-            Problem(task.Path, "larger than " + std::to_string(kMaxSitePageBytes >> 20) + " MB; not read");
+            Problem(task.Path, "larger than " + std::to_string(kMaxSitePageBytes >> 20) + " MB; not read",
+                SiteProblemKind::PageTooLarge);
         else if (FtpResult done = WithReconnect(access, read); !done)
             Problem(task.Path, done.error);
         else
@@ -974,17 +982,17 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
             // The new run's folder, made for this run and still empty, goes.
             if (!update.Resume)
                 ::rmdir(update.RunFolder.c_str());
-            result.Problems.push_back({ update.RunFolder, locked.error });
+            result.Problems.push_back({ update.RunFolder, locked.error, SiteProblemKind::RunBusy });
             return result;
         }
     }
     if (update.Resume) {
         if (Status read = ReadRunJournal(update.RunFolder, state); !read) {
-            result.Problems.push_back({ update.RunFolder, read.error });
+            result.Problems.push_back({ update.RunFolder, read.error, SiteProblemKind::JournalUnreadable });
             return result;
         }
-        if (Status inside = CheckRunFolder(*access(), state.Folder); !inside) {
-            result.Problems.push_back({ state.Folder, inside.error });
+        if (std::optional<SiteProblem> outside = CheckRunFolder(*access(), state.Folder)) {
+            result.Problems.push_back(std::move(*outside));
             return result;
         }
         options.Folder = state.Folder;
@@ -1097,7 +1105,7 @@ SiteUpdateResult UpdateSite(const SiteAccessFactory& access, const BannerList& c
             }
             if (!backedUp) {
                 if (Status saved = KeepBackup(backup, bytes); !saved) {
-                    problem(path, "backup: " + saved.error);
+                    problem(path, "backup: " + saved.error, SiteProblemKind::BackupFailed);
                     return;
                 }
             }
@@ -1144,19 +1152,19 @@ SiteRestoreResult RestoreRun(const SiteAccessFactory& factory, const std::string
     SiteRestoreResult result;
     RunJournalState state;
     if (Status read = ReadRunJournal(runFolder, state); !read) {
-        result.Problems.push_back({ runFolder, read.error });
+        result.Problems.push_back({ runFolder, read.error, SiteProblemKind::JournalUnreadable });
         return result;
     }
     SetupRunLock lock;
     if (!dryRun) {
         if (Status locked = lock.Acquire(ParentOf(runFolder)); !locked) {
-            result.Problems.push_back({ runFolder, locked.error });
+            result.Problems.push_back({ runFolder, locked.error, SiteProblemKind::RunBusy });
             return result;
         }
     }
     std::unique_ptr<SiteAccess> access = factory();
-    if (Status inside = CheckRunFolder(*access, state.Folder); !inside) {
-        result.Problems.push_back({ state.Folder, inside.error });
+    if (std::optional<SiteProblem> outside = CheckRunFolder(*access, state.Folder)) {
+        result.Problems.push_back(std::move(*outside));
         return result;
     }
     std::string root;

@@ -120,7 +120,19 @@ struct SitePage {
 
 // Why a page was left alone, where the window words it in its own language;
 // Other: only the error text tells.
-enum class SiteProblemKind { Other, MarkersNeedRepair, ChangedOnServer, ChangedSinceRun };
+enum class SiteProblemKind {
+    Other,
+    MarkersNeedRepair,
+    ChangedOnServer,
+    ChangedSinceRun,
+    UnsafeName, // a name (or the walked folder) that cannot be walked safely
+    WalkBound, // past a bound of the walk: folders, entries, depth or pages
+    PageTooLarge, // past the walk's page limit
+    RunBusy, // another run of the setup goes on
+    JournalUnreadable, // a run's journal is missing, damaged or tampered with
+    OutsideSetup, // a run's folder lies outside the setup's
+    BackupFailed, // the page's old bytes could not be kept
+};
 
 struct SiteProblem {
     std::string Path;

@@ -83,6 +83,20 @@ QString ProblemText(const SiteProblem& problem)
         return QStringLiteral("読み込んだ後にサーバー上で変更されたため変更しません");
     case SiteProblemKind::ChangedSinceRun:
         return QStringLiteral("この実行の後に変更されたため戻しません");
+    case SiteProblemKind::UnsafeName:
+        return QStringLiteral("名前に制御文字などがあり安全に扱えないため読みません");
+    case SiteProblemKind::WalkBound:
+        return QStringLiteral("フォルダ・ページが多すぎるか深すぎるため、ここから先は読みません");
+    case SiteProblemKind::PageTooLarge:
+        return QStringLiteral("ページが大きすぎる（%1 MB 超）ため読みません").arg(kMaxSitePageBytes >> 20);
+    case SiteProblemKind::RunBusy:
+        return QStringLiteral("このサイトの別の実行が進行中です。終わってからもう一度実行してください");
+    case SiteProblemKind::JournalUnreadable:
+        return QStringLiteral("実行の記録（ジャーナル）がないか壊れているため、この実行には何もしません");
+    case SiteProblemKind::OutsideSetup:
+        return QStringLiteral("実行の記録がサイトのフォルダの外を指しているため、この実行には何もしません");
+    case SiteProblemKind::BackupFailed:
+        return QStringLiteral("変更前の内容を保存できなかったため変更しません (%1)").arg(FromData(problem.Error));
     case SiteProblemKind::Other:
         break;
     }

@@ -575,6 +575,9 @@ TEST_F(SiteRuns, ATamperedJournalIsRefusedWhole)
         const SiteRestoreResult restored = RestoreRun(Access(), RunFolder(), false);
         EXPECT_TRUE(restored.Restored.empty());
         ASSERT_EQ(restored.Problems.size(), 1u);
+        // Named so the window can word it: the journal, or where it points.
+        EXPECT_TRUE(restored.Problems[0].Kind == SiteProblemKind::JournalUnreadable
+            || restored.Problems[0].Kind == SiteProblemKind::OutsideSetup);
         SiteUpdateOptions resume;
         resume.RunFolder = RunFolder();
         resume.Resume = true;
@@ -620,6 +623,7 @@ TEST_F(SiteRuns, OneRunOfASetupAtATimeInItsOwnFolder)
         EXPECT_TRUE(refused.Changed.empty());
         ASSERT_EQ(refused.Problems.size(), 1u);
         EXPECT_NE(refused.Problems[0].Error.find("another run"), std::string::npos);
+        EXPECT_EQ(refused.Problems[0].Kind, SiteProblemKind::RunBusy);
         EXPECT_FALSE(fs::exists(RunFolder()));
         EXPECT_EQ(Read("index.html"), oldIndex);
     }
@@ -715,6 +719,7 @@ TEST_F(SiteRuns, AWalkBoundsItsPagesAndTheirSize)
     EXPECT_EQ(scan.Pages.size(), 2u);
     ASSERT_EQ(scan.Problems.size(), 1u);
     EXPECT_NE(scan.Problems[0].Error.find("more than 2 pages"), std::string::npos);
+    EXPECT_EQ(scan.Problems[0].Kind, SiteProblemKind::WalkBound);
 
     // A page above the walk's page limit is named, not read.
     const std::string big = Site() + "/big.html";
@@ -724,6 +729,7 @@ TEST_F(SiteRuns, AWalkBoundsItsPagesAndTheirSize)
     const SiteScanResult bounded = ScanSite(Access(), m_catalogue, {});
     ASSERT_EQ(bounded.Problems.size(), 1u);
     EXPECT_EQ(bounded.Problems[0].Path, big);
+    EXPECT_EQ(bounded.Problems[0].Kind, SiteProblemKind::PageTooLarge);
     EXPECT_EQ(bounded.Pages.size(), 5u);
 }
 
