@@ -46,7 +46,7 @@ bool TMainForm::loadSettingsFiles()
         SettingsLoadReport report;
         const Status loaded = LoadSettingsFile(*store, folder, name, &report);
         if (!loaded) {
-            ShowMessage(this, MessageType::Error, FromData(loaded.error));
+            ShowMessage(this, MessageType::Error, ErrorText(loaded));
             ok = false;
         } else if (report.Damaged) {
             ShowMessage(this, MessageType::Warning,
@@ -70,7 +70,7 @@ void TMainForm::startUp()
     // The private scratch folder with its three files (stale folders of a
     // crashed run go first); the transfer buffer lives in the workspace.
     if (const Status made = m_workspace->Scratch.Create(m_scratchFolder.toStdString(), TickCount()); !made) {
-        ShowMessage(this, MessageType::Error, QString::fromStdString(made.error));
+        ShowMessage(this, MessageType::Error, ErrorText(made));
         m_quitRequested = true;
     }
     m_workspace->ScratchFiles = m_workspace->Scratch.Files();
@@ -206,7 +206,7 @@ void TMainForm::shutDown()
     const Status saved
         = SaveSettingsFile(m_workspace->IniListSetup, m_settingsFolder.toStdString(), kMainSettingsFile);
     if (!saved)
-        ShowMessage(this, MessageType::Error, FromData(saved.error));
+        ShowMessage(this, MessageType::Error, ErrorText(saved));
 }
 
 } // namespace pw::gui

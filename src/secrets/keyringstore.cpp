@@ -1,6 +1,7 @@
 #include "secrets/keyringstore.h"
 
 #include "settings/inilist.h"
+#include "text/codec.h"
 
 #include <libsecret/secret.h>
 
@@ -88,9 +89,9 @@ Status Failure(const std::string& what, GError* error)
         else if (noService)
             text += ": no Secret Service answers (a keyring such as GNOME Keyring or KeePassXC must run in the "
                     "desktop session): "
-                + std::string(error->message);
+                + codec::EncodeSjis(error->message).bytes;
         else
-            text += ": the keyring failed: " + std::string(error->message);
+            text += ": the keyring failed: " + codec::EncodeSjis(error->message).bytes;
         g_error_free(error);
     }
     return Status::Fail(text);
@@ -117,7 +118,7 @@ private:
 
 Status NoId(const SecretRef& ref)
 {
-    return Status::Fail("the password of " + ref.Label + " has no keyring id");
+    return Status::Fail("the password of " + LabelText(ref) + " has no keyring id");
 }
 
 class KeyringStore : public SecretStore {
@@ -160,11 +161,11 @@ public:
             static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS),
             nullptr, &error);
         if (error)
-            return Failure("cannot read the password of " + ref.Label + " from the keyring", error);
+            return Failure("cannot read the password of " + LabelText(ref) + " from the keyring", error);
         Status result = Status::Ok();
         for (GList* l = found; l && !secret && result; l = l->next) {
             if (SECRET_IS_ITEM(l->data) && secret_item_get_locked(SECRET_ITEM(l->data))) {
-                result = Status::Fail("the keyring that holds the password of " + ref.Label
+                result = Status::Fail("the keyring that holds the password of " + LabelText(ref)
                     + " stays locked (the unlock was cancelled)");
                 break;
             }
@@ -172,7 +173,7 @@ public:
                 ? secret_item_get_secret(SECRET_ITEM(l->data))
                 : secret_retrievable_retrieve_secret_sync(SECRET_RETRIEVABLE(l->data), nullptr, &error);
             if (error) {
-                result = Failure("cannot read the password of " + ref.Label + " from the keyring", error);
+                result = Failure("cannot read the password of " + LabelText(ref) + " from the keyring", error);
                 break;
             }
             if (!value)
@@ -205,7 +206,7 @@ public:
             Schema(), attributes.get(), SECRET_COLLECTION_DEFAULT, ref.Label.c_str(), value, nullptr, &error);
         secret_value_unref(value);
         if (!stored)
-            return Failure("cannot write the password of " + ref.Label + " to the keyring", error);
+            return Failure("cannot write the password of " + LabelText(ref) + " to the keyring", error);
         return RemoveOthers(ref, attributes);
     }
 
@@ -222,11 +223,11 @@ public:
         GList* found = secret_password_searchv_sync(Schema(), key.get(),
             static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK), nullptr, &error);
         if (error)
-            return Failure("cannot remove the password of " + ref.Label + " from the keyring", error);
+            return Failure("cannot remove the password of " + LabelText(ref) + " from the keyring", error);
         Status result = Status::Ok();
         for (GList* l = found; l && result; l = l->next) {
             if (SECRET_IS_ITEM(l->data) && !secret_item_delete_sync(SECRET_ITEM(l->data), nullptr, &error))
-                result = Failure("cannot remove the password of " + ref.Label + " from the keyring", error);
+                result = Failure("cannot remove the password of " + LabelText(ref) + " from the keyring", error);
         }
         g_list_free_full(found, g_object_unref);
         return result;
@@ -243,7 +244,7 @@ private:
         GError* error = nullptr;
         GList* found = secret_password_searchv_sync(Schema(), key.get(), SECRET_SEARCH_ALL, nullptr, &error);
         if (error)
-            return Failure("cannot tidy the keyring items of " + ref.Label, error);
+            return Failure("cannot tidy the keyring items of " + LabelText(ref), error);
         Status result = Status::Ok();
         for (GList* l = found; l && result; l = l->next) {
             if (!SECRET_IS_ITEM(l->data))
@@ -260,7 +261,7 @@ private:
             }
             g_hash_table_unref(attributes);
             if (!same && !secret_item_delete_sync(SECRET_ITEM(l->data), nullptr, &error))
-                result = Failure("cannot remove an old keyring item of " + ref.Label, error);
+                result = Failure("cannot remove an old keyring item of " + LabelText(ref), error);
         }
         g_list_free_full(found, g_object_unref);
         return result;

@@ -1,12 +1,18 @@
 #include "settings/secretstore.h"
 
 #include "settings/inilist.h"
+#include "text/codec.h"
 
 #include <cerrno>
 #include <cstring>
 #include <sys/random.h>
 
 namespace pw {
+
+std::string LabelText(const SecretRef& ref)
+{
+    return codec::EncodeSjis(ref.Label).bytes;
+}
 
 void WipeString(std::string& text)
 {
@@ -35,7 +41,7 @@ Status FileSecretStore::Lookup(const SecretRef& ref, std::optional<SecureString>
 Status FileSecretStore::Store(const SecretRef& ref, std::string_view secret)
 {
     if (!ref.Field)
-        return Status::Fail("no record to keep the password of " + ref.Label);
+        return Status::Fail("no record to keep the password of " + LabelText(ref));
     WipeString(*ref.Field);
     ref.Field->assign(secret);
     return Status::Ok();

@@ -78,6 +78,7 @@ struct SecretRef {
     // is renamed, so a keyring item is found by it alone.
     std::string Id;
     // UTF-8 text shown in the keyring program: "Pagewick: FTP pwtest@example.jp".
+    // Messages name it through LabelText().
     std::string Label;
     // UTF-8 attributes that only describe the item (protocol, user, host;
     // network, profile); lookups do not use them.
@@ -85,6 +86,9 @@ struct SecretRef {
     // The record's own password field in memory: where the file store keeps it.
     std::string* Field = nullptr;
 };
+
+// The label as program text, for messages.
+std::string LabelText(const SecretRef& ref);
 
 // A place for passwords.
 class SecretStore {

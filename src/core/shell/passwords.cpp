@@ -37,8 +37,8 @@ Status StoreAndCheck(SecretStore& store, const SecretRef& ref, std::string_view 
     if (Status read = store.Lookup(ref, back); !read)
         return read;
     if (!back || back->view() != secret)
-        return Status::Fail("the " + std::string(store.Kind()) + " did not give back the password of " + ref.Label
-            + " as written");
+        return Status::Fail("the " + std::string(store.Kind()) + " did not give back the password of "
+            + LabelText(ref) + " as written");
     return Status::Ok();
 }
 
@@ -171,7 +171,7 @@ std::string MovedPasswordsText(const std::vector<std::string>& labels)
     std::string text;
     for (const std::string& label : labels)
         text += (text.empty() ? "" : ", ") + label;
-    return text;
+    return codec::EncodeSjis(text).bytes;
 }
 
 namespace {
@@ -222,8 +222,8 @@ PasswordMove ToKeyring(TIniList& store, const std::string& folder, SecretStore& 
         ref.Id = id;
         touched.push_back(ref);
         if (Status stored = StoreAndCheck(keyring, ref, password); !stored) {
-            move.Result
-                = Status::Fail("cannot keep the password of " + ref.Label + " in the keyring: " + stored.error);
+            move.Result = Status::Fail(
+                "cannot keep the password of " + LabelText(ref) + " in the keyring: " + stored.error);
             return;
         }
         move.Moved.push_back(ref.Label);
@@ -264,8 +264,8 @@ PasswordMove ToFile(TIniList& store, const std::string& folder, SecretStore& key
             return;
         std::optional<SecureString> secret;
         if (Status read = keyring.Lookup(ref, secret); !read) {
-            move.Result
-                = Status::Fail("cannot read the password of " + ref.Label + " from the keyring: " + read.error);
+            move.Result = Status::Fail(
+                "cannot read the password of " + LabelText(ref) + " from the keyring: " + read.error);
             return;
         }
         if (!secret)
@@ -284,7 +284,7 @@ PasswordMove ToFile(TIniList& store, const std::string& folder, SecretStore& key
     std::string left;
     for (const SecretRef& ref : found) {
         if (Status cleared = keyring.Clear(ref); !cleared)
-            left += (left.empty() ? "" : ", ") + ref.Label;
+            left += (left.empty() ? "" : ", ") + LabelText(ref);
     }
     if (!left.empty())
         move.Result

@@ -86,7 +86,8 @@ enum class PasswordStartStep {
 };
 PasswordStartStep DecidePasswordStart(const TIniList& store, bool keyringAnswers);
 
-// The text that names the moved passwords, for messages ("" when none moved).
+// The text that names the moved passwords, for messages ("" when none moved):
+// program text, as Status errors are.
 std::string MovedPasswordsText(const std::vector<std::string>& labels);
 
 } // namespace pw

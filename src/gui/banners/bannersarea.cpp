@@ -208,7 +208,7 @@ void BannersArea::saveCatalogue()
 {
     const Status saved = SaveBanners(m_workspace.Banners, m_workspace.IniListAd, m_workspace.SettingsFolder);
     if (!saved)
-        ShowMessage(m_widgets.list->window(), MessageType::Error, FromData(saved.error));
+        ShowMessage(m_widgets.list->window(), MessageType::Error, ErrorText(saved));
 }
 
 void BannersArea::newBanner(const std::string& html, size_t convertedCount)
@@ -271,7 +271,7 @@ void BannersArea::deleteBanner()
     const int selected = m_workspace.Banners.Selected;
     m_model->endRemove();
     if (!saved)
-        ShowMessage(m_widgets.list->window(), MessageType::Error, FromData(saved.error));
+        ShowMessage(m_widgets.list->window(), MessageType::Error, ErrorText(saved));
     selectRow(selected);
     emit commandStateChanged();
 }
@@ -292,7 +292,7 @@ void BannersArea::archiveBanner()
     const int selected = m_workspace.Banners.Selected;
     m_model->endReload();
     if (result.Archived && !result.Saved)
-        ShowMessage(m_widgets.list->window(), MessageType::Error, FromData(result.Saved.error));
+        ShowMessage(m_widgets.list->window(), MessageType::Error, ErrorText(result.Saved));
     if (!result.Message.Text.empty())
         ShowMessage(m_widgets.list->window(), result.Message.Kind, FromData(result.Message.Text));
     selectRow(selected);

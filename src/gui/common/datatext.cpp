@@ -16,4 +16,9 @@ std::string ToData(const QString& text)
     return codec::EncodeSjis(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))).bytes;
 }
 
+QString ErrorText(const Status& status)
+{
+    return FromData(status.error);
+}
+
 } // namespace pw::gui

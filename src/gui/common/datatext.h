@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <QString>
 
 #include <string>
@@ -11,5 +13,8 @@ namespace pw::gui {
 // Unicode text, through the lossless codec.
 QString FromData(std::string_view data);
 std::string ToData(const QString& text);
+
+// The error text of a failed operation of the core, which is program text.
+QString ErrorText(const Status& status);
 
 } // namespace pw::gui

@@ -486,7 +486,7 @@ void TFmNetworks::renameProfile()
     const Status renamed
         = RenameSiteInfo(m_workspace.Profiles, m_workspace.Networks, *m_currentSiteInfo, ToData(*answer));
     if (!renamed) {
-        ShowMessage(this, MessageType::Warning, FromData(renamed.error));
+        ShowMessage(this, MessageType::Warning, ErrorText(renamed));
         return;
     }
     m_page->profiles()->setItemText(m_page->profiles()->currentIndex(), FromData(m_currentSiteInfo->SetupName));
@@ -545,7 +545,7 @@ void TFmNetworks::exportDefinitions()
     const Status written = ExportNetworks(
         scratch, m_workspace.Networks, ToData(answer.value_or(QStringLiteral("1"))), m_workspace.SettingsFolder);
     if (!written) {
-        ShowMessage(this, MessageType::Error, FromData(written.error));
+        ShowMessage(this, MessageType::Error, ErrorText(written));
         return;
     }
     emit definitionsExported(QString::fromStdString(m_workspace.SettingsFolder) + QLatin1Char('/')

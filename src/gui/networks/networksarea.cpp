@@ -151,7 +151,7 @@ void NetworksArea::updateNetworks()
     // The networks may be new objects now: the catalogue looks them up again.
     emit networksReplaced();
     if (!merged) {
-        ShowMessage(parent, MessageType::Error, FromData(merged.error));
+        ShowMessage(parent, MessageType::Error, ErrorText(merged));
         return;
     }
     // The merge wrote the records as they are in memory, where the passwords
@@ -181,7 +181,7 @@ void NetworksArea::updateNetworks()
     m_dialog->reload();
     const Status saved = SaveSettingsFile(m_workspace.IniListSetup, m_workspace.SettingsFolder, kMainSettingsFile);
     if (!saved) {
-        ShowMessage(parent, MessageType::Error, FromData(saved.error));
+        ShowMessage(parent, MessageType::Error, ErrorText(saved));
         return;
     }
     ShowMessage(parent, MessageType::Information, FromData(kNetworksUpdatedMessage));
@@ -193,14 +193,14 @@ void NetworksArea::storeNetworks(QWidget* parent)
     const Status kept
         = SaveNetworksWithSecrets(m_workspace.IniListSetup, m_workspace.Networks, *m_workspace.Secrets);
     if (!kept)
-        ShowMessage(parent, MessageType::Error, FromData(kept.error));
+        ShowMessage(parent, MessageType::Error, ErrorText(kept));
 }
 
 void NetworksArea::showNetworksDialog()
 {
     // The dialog shows the passwords: those kept in the keyring are read first.
     if (const Status read = FillLoginPasswords(*m_workspace.Secrets, m_workspace.Networks); !read)
-        ShowMessage(m_dialog, MessageType::Error, FromData(read.error));
+        ShowMessage(m_dialog, MessageType::Error, ErrorText(read));
     m_dialog->reload();
     // Modal to the main window only: the signup and login windows it opens are
     // windows of their own, which take clicks and keys while it shows.
@@ -218,7 +218,7 @@ void NetworksArea::dialogClosed()
              std::pair { &m_workspace.IniListSiteInfo, kProfileFile } }) {
         const Status saved = SaveSettingsFile(*store, m_workspace.SettingsFolder, name);
         if (!saved)
-            ShowMessage(m_dialog, MessageType::Error, FromData(saved.error));
+            ShowMessage(m_dialog, MessageType::Error, ErrorText(saved));
     }
 }
 
@@ -252,7 +252,7 @@ BrowserWindow* NetworksArea::openLogin(const TLoginInfo& login)
     bool once = false;
     if (entry && login.Password.empty()) {
         if (const Status read = FillLoginPassword(*m_workspace.Secrets, *login.Network, *entry); !read) {
-            PasswordDialog dialog(FromData(login.Network->Name + " " + entry->Name), FromData(read.error), true,
+            PasswordDialog dialog(FromData(login.Network->Name + " " + entry->Name), ErrorText(read), true,
                 QApplication::activeWindow());
             if (dialog.exec() != QDialog::Accepted)
                 return nullptr;
@@ -263,7 +263,7 @@ BrowserWindow* NetworksArea::openLogin(const TLoginInfo& login)
                 if (const Status saved
                     = SaveSettingsFile(m_workspace.IniListSetup, m_workspace.SettingsFolder, kMainSettingsFile);
                     !saved)
-                    ShowMessage(QApplication::activeWindow(), MessageType::Error, FromData(saved.error));
+                    ShowMessage(QApplication::activeWindow(), MessageType::Error, ErrorText(saved));
             }
         }
     }
@@ -272,7 +272,7 @@ BrowserWindow* NetworksArea::openLogin(const TLoginInfo& login)
     if (once)
         WipeString(entry->Info->Password);
     if (!opened) {
-        ShowMessage(QApplication::activeWindow(), MessageType::Error, FromData(opened.error));
+        ShowMessage(QApplication::activeWindow(), MessageType::Error, ErrorText(opened));
         return nullptr;
     }
     return opener.Opened;

@@ -81,7 +81,7 @@ void TFmEditIni::confirm()
         const Status saved = SaveSettingsFile(*m_stores[i], m_folder, kFiles[i]);
         if (!saved) {
             // The files after this one keep their lines.
-            ShowMessage(parentWidget(), MessageType::Error, FromData(saved.error));
+            ShowMessage(parentWidget(), MessageType::Error, ErrorText(saved));
             return;
         }
     }

@@ -94,7 +94,7 @@ void TFmOption::confirm()
         }
     }
     if (!saved)
-        ShowMessage(this, MessageType::Error, FromData(saved.error));
+        ShowMessage(this, MessageType::Error, ErrorText(saved));
     accept();
 }
 

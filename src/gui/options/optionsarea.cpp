@@ -124,7 +124,7 @@ bool OptionsArea::movePasswords(bool toKeyring, QWidget* parent)
     const PasswordMove move = MovePasswords(m_workspace.IniListSetup, m_workspace.SettingsFolder, *keyring,
         toKeyring ? PasswordPlace::Keyring : PasswordPlace::File);
     if (!move.Result) {
-        QString text = FromData(move.Result.error);
+        QString text = ErrorText(move.Result);
         if (!move.Moved.empty())
             text += QStringLiteral("\n\n移動の途中で失敗しました。移動できていたもの: ")
                 + FromData(MovedPasswordsText(move.Moved));
@@ -168,7 +168,7 @@ void OptionsArea::settlePasswordPlace()
     case PasswordStartStep::UseKeyring: {
         WritePasswordPlace(store, PasswordPlace::Keyring);
         if (const Status saved = SaveSettingsFile(store, m_workspace.SettingsFolder, kMainSettingsFile); !saved) {
-            ShowMessage(parent, MessageType::Error, FromData(saved.error));
+            ShowMessage(parent, MessageType::Error, ErrorText(saved));
             return;
         }
         m_workspace.Secrets = std::move(keyring);
@@ -188,7 +188,7 @@ void OptionsArea::settlePasswordPlace()
     }
     WritePasswordPlace(store, PasswordPlace::File);
     if (const Status saved = SaveSettingsFile(store, m_workspace.SettingsFolder, kMainSettingsFile); !saved)
-        ShowMessage(parent, MessageType::Error, FromData(saved.error));
+        ShowMessage(parent, MessageType::Error, ErrorText(saved));
 }
 
 void OptionsArea::loadOptions()

@@ -313,7 +313,7 @@ bool SitesArea::passwordForConnection(TSetup& setup, SecureString& once)
         const Status read = FillSetupPassword(*m_workspace.Secrets, setup);
         if (read)
             return true;
-        reason = FromData(read.error);
+        reason = ErrorText(read);
     }
     PasswordDialog dialog(FromData(setup.Name), reason, !setup.AskPassword, m_widgets.setups->window());
     if (dialog.exec() != QDialog::Accepted)
