@@ -316,11 +316,10 @@ private:
         return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
-private slots:
-    void init()
+    // Message boxes are recorded in m_messages; questions take their answers
+    // from m_answers.
+    void answerFromTheList()
     {
-        m_messages.clear();
-        m_answers.clear();
         SetMessageHandler([this](MessageType type, const QString& text) {
             m_messages << text;
             if (type != MessageType::Confirmation)
@@ -331,6 +330,14 @@ private slots:
             }
             return m_answers.takeFirst();
         });
+    }
+
+private slots:
+    void init()
+    {
+        m_messages.clear();
+        m_answers.clear();
+        answerFromTheList();
         m_home = m_dir.filePath(QStringLiteral("home")).toStdString();
         m_settings = m_dir.filePath(QStringLiteral("settings")).toStdString();
         std::filesystem::remove_all(m_home);
@@ -620,6 +627,83 @@ private slots:
         QCOMPARE(pw::test::ShownStatus(m_form.get()), found);
         m_form->findChild<QTabWidget*>(QStringLiteral("PCMain"))->setCurrentIndex(0);
         QCOMPARE(pw::test::ShownStatus(m_form.get()), QString());
+    }
+
+    // The ad commands ask before they write a block inside an HTML tag; only
+    // はい writes it, and いいえ is the default answer.
+    void adCommandsAskBeforeWritingInsideATag()
+    {
+        writeSettings({ { "SortColumn", 0 } });
+        startForm();
+        openPage();
+        ScintillaPageEditor* editor = activeTab()->editor();
+        selectBanner("beta");
+        const QString question = FromData(kInsideTagQuestion);
+        // The question is a warning with buttons: it takes its answer from the list.
+        SetMessageHandler([this](MessageType type, const QString& text) {
+            m_messages << text;
+            return type == MessageType::Warning && !m_answers.isEmpty() ? m_answers.takeFirst() : QMessageBox::Ok;
+        });
+
+        // Between "<p" and ">" of the third line.
+        for (const char* command : { "AddRotation", "AddNormal" }) {
+            editor->setCursorPosition(2, 2);
+            m_messages.clear();
+            m_answers << QMessageBox::No;
+            action(command)->trigger();
+            QCOMPARE(m_messages, QStringList { question });
+            QCOMPARE(editor->PageBytes(), kPage);
+        }
+        editor->setCursorPosition(2, 2);
+        m_messages.clear();
+        m_answers << QMessageBox::Yes;
+        action("AddNormal")->trigger();
+        QCOMPARE(m_messages, QStringList { question });
+        const std::string block = BuildAdBlock("beta", kBanners[0].html, abNormal, PageEncoding::ShiftJis);
+        QCOMPARE(editor->PageBytes(),
+            "<html>\r\n<body>\r\n<p\r\n" + block + "\r\n>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n");
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->PageBytes(), kPage);
+
+        // Between two tags: no question.
+        editor->setCursorPosition(2, 0);
+        m_messages.clear();
+        action("AddNormal")->trigger();
+        QCOMPARE(m_messages, QStringList());
+        const std::string withBeta
+            = "<html>\r\n<body>\r\n" + block + "\r\n<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
+        QCOMPARE(editor->PageBytes(), withBeta);
+
+        // A replace writes where the block stands, whatever tag of the block holds the caret.
+        editor->setCursorPosition(3, 3); // in the banner's <a href="b">
+        selectBanner("gamma");
+        action("ReplaceAd")->trigger();
+        QCOMPARE(m_messages, QStringList());
+        QVERIFY(editor->PageBytes().find("gamma</a>") != std::string::npos);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->PageBytes(), withBeta);
+
+        // The box itself: はい and いいえ, with いいえ the default, which Enter takes.
+        SetMessageHandler({});
+        editor->setCursorPosition(5, 2);
+        QMessageBox::StandardButtons buttons;
+        bool noIsDefault = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll.stop();
+            buttons = box->standardButtons();
+            noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll.start(20);
+        action("AddNormal")->trigger();
+        answerFromTheList();
+        QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(noIsDefault);
+        QCOMPARE(editor->PageBytes(), withBeta);
     }
 
     // Choosing a page tab puts the keyboard in its editor; with the focus in
