@@ -39,6 +39,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusTipEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -719,6 +720,22 @@ private slots:
         pages->setCurrentIndex(0);
         pages->setCurrentIndex(1);
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor));
+
+        // A click on the tab already shown does the same after a banner was
+        // chosen in the list: Ctrl+Home and typing go to the page.
+        QTest::mouseClick(
+            list()->viewport(), Qt::LeftButton, {}, list()->visualRect(list()->model()->index(1, 0)).center());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(list()));
+        QTabBar* bar = pages->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QCOMPARE(pages->currentIndex(), 1);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor));
+        editor->setCursorPosition(3, 2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("xy"));
+        QCOMPARE(editor->PageBytes(), "xy" + kPage);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->PageBytes(), kPage);
         activeTab()->adTreeView()->setFocus();
         QTRY_VERIFY(activeTab()->adTreeView()->hasFocus());
         QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETFOCUS), 1L);

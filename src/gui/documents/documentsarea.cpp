@@ -143,6 +143,15 @@ DocumentsArea::DocumentsArea(
         showEncoding();
         emit commandStateChanged();
     });
+    // A click on the tab of the page already shown changes no page, but the
+    // user asks for its editor all the same (the keys may be in the banner
+    // list or the tree).
+    connect(m_widgets.pages, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (index != m_widgets.pages->currentIndex())
+            return; // the page change gives the keyboard
+        if (DocumentTab* tab = activeTab())
+            tab->editor()->setFocus(Qt::MouseFocusReason);
+    });
 }
 
 DocumentsArea::~DocumentsArea() = default;
