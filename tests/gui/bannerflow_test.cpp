@@ -30,12 +30,14 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusTipEvent>
@@ -1099,6 +1101,56 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
         QCOMPARE(previewFile(), std::string(kBanners[2].html));
         QCOMPARE(evaluate(preview, QStringLiteral("document.body.innerHTML.length > 0")).toBool(), true);
+    }
+
+    // In the window's font, a name of underscores is drawn whole with air
+    // below it inside its row; at 1280x800 the preview has room for a 468x60
+    // banner, even when an older version stored its narrow width, and the
+    // list keeps its columns.
+    void listRowsAndPreviewHaveRoom()
+    {
+        // The window program's font where the desktop's has no Japanese.
+        const QFont before = QApplication::font();
+        QFont japanese(QStringLiteral("IPAGothic"));
+        japanese.setPointSizeF(before.pointSizeF());
+        QApplication::setFont(japanese);
+        const auto restoreFont = qScopeGuard([&] { QApplication::setFont(before); });
+        QCOMPARE(QFontInfo(QApplication::font()).family(), QStringLiteral("IPAGothic"));
+
+        writeSettings({ { "SortColumn", 0 } });
+        TIniList store;
+        QVERIFY(LoadSettingsFile(store, m_settings, kMainSettingsFile).ok);
+        store.WriteInteger("PnPreview", "width", 127);
+        QVERIFY(SaveSettingsFile(store, m_settings, kMainSettingsFile).ok);
+        startForm();
+        m_form->setGeometry(0, 0, 1280, 800);
+        QVERIFY(m_form->minimumSizeHint().width() <= 1280 && m_form->minimumSizeHint().height() <= 800);
+
+        catalogue().Rows[0]->SpaceName = "__________";
+        qobject_cast<BannerListModel*>(list()->model())->rowChanged(0);
+        selectBanner("gamma");
+        const QRect row = list()->visualRect(list()->model()->index(0, 0));
+        const QImage image = list()->viewport()->grab().toImage();
+        const QRgb background = image.pixel(row.right() - 2, row.top() + 1);
+        int inkBottom = -1;
+        for (int y = row.top(); y <= row.bottom(); ++y)
+            for (int x = row.left(); x < row.left() + 40; ++x)
+                if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 60)
+                    inkBottom = y;
+        QVERIFY2(inkBottom >= 0, "the underscores are not drawn");
+        QVERIFY2(inkBottom <= row.bottom() - 2,
+            qPrintable(QStringLiteral("ink to %1 in a row from %2 to %3")
+                           .arg(inkBottom)
+                           .arg(row.top())
+                           .arg(row.bottom())));
+
+        auto* preview = m_form->findChild<QWidget*>(QStringLiteral("WBPreview"));
+        // The banner and the page's margins of 8 pixels each side.
+        QTRY_VERIFY2(preview->width() >= 468 + 2 * 8, qPrintable(QString::number(preview->width())));
+        int columns = 0;
+        for (int column = 0; column < 3; ++column)
+            columns += list()->header()->sectionSize(column);
+        QVERIFY2(list()->viewport()->width() >= columns, qPrintable(QString::number(list()->viewport()->width())));
     }
 
     // Selecting no banner shows an empty page; a double click on a row runs
