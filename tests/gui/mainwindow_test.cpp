@@ -7,6 +7,7 @@
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "settings/settingsfile.h"
+#include "sites/setup.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -162,6 +163,27 @@ private slots:
             QVERIFY2(hint && hint->isVisible(), name);
         }
         QVERIFY(form->findChild<QLabel*>(QStringLiteral("LVFilesHint"))->text().contains(QStringLiteral("接続")));
+        form.reset();
+
+        // A site registered but not connected: the hint says to connect, not to register.
+        QTemporaryDir registered;
+        {
+            TIniList store;
+            std::vector<std::unique_ptr<TSetup>> setups;
+            setups.push_back(std::make_unique<TSetup>());
+            setups.back()->Name = "site";
+            setups.back()->Kind = skLocal;
+            setups.back()->IniPath = registered.path().toStdString();
+            SaveSetups(store, setups, 0);
+            QVERIFY(SaveSettingsFile(store, registered.path().toStdString(), kMainSettingsFile).ok);
+        }
+        form = StartForm(registered);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* filesHint = form->findChild<QLabel*>(QStringLiteral("LVFilesHint"));
+        QVERIFY(filesHint->isVisible());
+        QVERIFY2(!filesHint->text().contains(QStringLiteral("登録")), qPrintable(filesHint->text()));
+        QVERIFY(filesHint->text().contains(QStringLiteral("「接続」をクリック")));
 
         QStandardItemModel model;
         QTreeView view;
