@@ -28,11 +28,13 @@
 #include "sites/setup.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -40,6 +42,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabBar>
 #include <QTabWidget>
@@ -630,6 +633,35 @@ private slots:
         QCOMPARE(pw::test::ShownStatus(m_form.get()), found);
         m_form->findChild<QTabWidget*>(QStringLiteral("PCMain"))->setCurrentIndex(0);
         QCOMPARE(pw::test::ShownStatus(m_form.get()), QString());
+    }
+
+    // What the status bar says is what a screen reader hears: the labels
+    // expose their text, not a fixed name.
+    void statusBarLabelsSpeakTheirText()
+    {
+        writeSettings({ { "SortColumn", 0 } });
+        startForm();
+        openPage();
+        auto spoken = [](QWidget* label) {
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(label);
+            return face ? face->text(QAccessible::Name) : QStringLiteral("<none>");
+        };
+        auto* status = m_form->statusBar()->findChild<QLabel*>(QStringLiteral("LbStatusText"));
+        auto* encoding = m_form->statusBar()->findChild<QLabel*>(QStringLiteral("PageEncodingLabel"));
+        QVERIFY(status && encoding);
+        QVERIFY(encoding->text().startsWith(QStringLiteral("shift_jis"), Qt::CaseInsensitive));
+        QCOMPARE(spoken(encoding), encoding->text());
+
+        selectBanner("beta");
+        activeTab()->editor()->setCursorPosition(2, 0);
+        action("AddNormal")->trigger();
+        action("FileSave")->trigger();
+        QVERIFY(!activeTab()->editor()->PageModified());
+        QVERIFY(!status->text().isEmpty());
+        QCOMPARE(spoken(status), status->text());
+        m_form->findChild<QTabWidget*>(QStringLiteral("PCMain"))->setCurrentIndex(0);
+        QCOMPARE(spoken(status), QString());
+        QCOMPARE(spoken(encoding), QString());
     }
 
     // The ad commands ask before they write a block inside an HTML tag; only

@@ -83,7 +83,8 @@ DocumentsArea::Widgets BuildWidgets(ActionList& actions, QTabWidget* pages, QWid
 
     w.encodingLabel = new QLabel;
     w.encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
-    w.encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
+    // No fixed name: a screen reader hears the encoding shown.
+    w.encodingLabel->setAccessibleDescription(QStringLiteral("ページの文字コード"));
     return w;
 }
 
