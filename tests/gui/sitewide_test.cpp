@@ -274,8 +274,16 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     choose("CBBanner", QStringLiteral("A "));
     QCOMPARE(shownRows().size(), 3);
     QVERIFY(child<QPushButton>("BTDelete")->isEnabled());
+    // Each filter counts the rows its choices would show beside the other's choice.
+    QCOMPARE(comboTexts("CBStatus"),
+        (QStringList { QStringLiteral("すべて (3)"), QStringLiteral("変更あり (3)"), QStringLiteral("未登録 (0)"),
+            QStringLiteral("一致 (0)"), QStringLiteral("ローテーション (0)") }));
     choose("CBStatus", QStringLiteral("一致"));
     QCOMPARE(shownRows(), QStringList());
+    QCOMPARE(comboTexts("CBBanner"),
+        (QStringList { QStringLiteral("すべての広告 (1)"), QStringLiteral("A (0)"), QStringLiteral("B (1)"),
+            QStringLiteral("C (0)"), QStringLiteral("空港 (0)") }));
+    QCOMPARE(child<QComboBox>("CBBanner")->currentText(), QStringLiteral("A (0)"));
     choose("CBStatus", QStringLiteral("すべて"));
     choose("CBBanner", QStringLiteral("すべて"));
     QVERIFY(!child<QPushButton>("BTDelete")->isEnabled());
@@ -333,8 +341,12 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     auto* runs = child<QTreeWidget>("LVRuns");
     QCOMPARE(runs->topLevelItemCount(), 1);
     QCOMPARE(runs->topLevelItem(0)->text(1), QStringLiteral("2"));
-    QCOMPARE(comboTexts("CBStatus").at(1), QStringLiteral("変更あり (3)"));
+    // Of A's blocks only the one of the open page is still changed; of all, 空港's and B's too.
+    QCOMPARE(comboTexts("CBStatus").at(1), QStringLiteral("変更あり (1)"));
     QCOMPARE(child<QComboBox>("CBBanner")->currentText(), QStringLiteral("A (3)"));
+    choose("CBBanner", QStringLiteral("すべて"));
+    QCOMPARE(comboTexts("CBStatus").at(1), QStringLiteral("変更あり (3)"));
+    choose("CBBanner", QStringLiteral("A "));
 
     // Delete 空港: its block goes.
     m_messages.clear();
