@@ -23,6 +23,7 @@
 #include "sites/nodes.h"
 #include "sites/setup.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -268,6 +269,9 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
             QStringLiteral("C (1)"), QStringLiteral("空港 (1)") }));
     QVERIFY(child<QProgressBar>("PBProgress")->value() == 5);
     QVERIFY(child<QLabel>("LBCurrent")->text().contains(QStringLiteral("5 ページ")));
+    // A screen reader hears what the label says, not a fixed name.
+    QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>("LBCurrent"))->text(QAccessible::Name),
+        child<QLabel>("LBCurrent")->text());
 
     // The filters narrow the table; delete needs a banner.
     QVERIFY(!child<QPushButton>("BTDelete")->isEnabled());

@@ -191,7 +191,8 @@ void FmSiteWide::buildWidgets()
     layout->addLayout(progressRow);
     m_current = new QLabel;
     m_current->setObjectName(QStringLiteral("LBCurrent"));
-    m_current->setAccessibleName(QStringLiteral("読んでいるページ"));
+    // No fixed name: a screen reader hears the page or the result it shows.
+    m_current->setAccessibleDescription(QStringLiteral("読んでいるページと結果"));
     m_current->setMinimumWidth(100);
     m_current->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(m_current);
