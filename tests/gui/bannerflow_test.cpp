@@ -28,17 +28,23 @@
 #include "sites/setup.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -316,11 +322,10 @@ private:
         return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
-private slots:
-    void init()
+    // Message boxes are recorded in m_messages; questions take their answers
+    // from m_answers.
+    void answerFromTheList()
     {
-        m_messages.clear();
-        m_answers.clear();
         SetMessageHandler([this](MessageType type, const QString& text) {
             m_messages << text;
             if (type != MessageType::Confirmation)
@@ -331,6 +336,14 @@ private slots:
             }
             return m_answers.takeFirst();
         });
+    }
+
+private slots:
+    void init()
+    {
+        m_messages.clear();
+        m_answers.clear();
+        answerFromTheList();
         m_home = m_dir.filePath(QStringLiteral("home")).toStdString();
         m_settings = m_dir.filePath(QStringLiteral("settings")).toStdString();
         std::filesystem::remove_all(m_home);
@@ -622,6 +635,112 @@ private slots:
         QCOMPARE(pw::test::ShownStatus(m_form.get()), QString());
     }
 
+    // What the status bar says is what a screen reader hears: the labels
+    // expose their text, not a fixed name.
+    void statusBarLabelsSpeakTheirText()
+    {
+        writeSettings({ { "SortColumn", 0 } });
+        startForm();
+        openPage();
+        auto spoken = [](QWidget* label) {
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(label);
+            return face ? face->text(QAccessible::Name) : QStringLiteral("<none>");
+        };
+        auto* status = m_form->statusBar()->findChild<QLabel*>(QStringLiteral("LbStatusText"));
+        auto* encoding = m_form->statusBar()->findChild<QLabel*>(QStringLiteral("PageEncodingLabel"));
+        QVERIFY(status && encoding);
+        QVERIFY(encoding->text().startsWith(QStringLiteral("shift_jis"), Qt::CaseInsensitive));
+        QCOMPARE(spoken(encoding), encoding->text());
+
+        selectBanner("beta");
+        activeTab()->editor()->setCursorPosition(2, 0);
+        action("AddNormal")->trigger();
+        action("FileSave")->trigger();
+        QVERIFY(!activeTab()->editor()->PageModified());
+        QVERIFY(!status->text().isEmpty());
+        QCOMPARE(spoken(status), status->text());
+        m_form->findChild<QTabWidget*>(QStringLiteral("PCMain"))->setCurrentIndex(0);
+        QCOMPARE(spoken(status), QString());
+        QCOMPARE(spoken(encoding), QString());
+    }
+
+    // The ad commands ask before they write a block inside an HTML tag; only
+    // はい writes it, and いいえ is the default answer.
+    void adCommandsAskBeforeWritingInsideATag()
+    {
+        writeSettings({ { "SortColumn", 0 } });
+        startForm();
+        openPage();
+        ScintillaPageEditor* editor = activeTab()->editor();
+        selectBanner("beta");
+        const QString question = FromData(kInsideTagQuestion);
+        // The question is a warning with buttons: it takes its answer from the list.
+        SetMessageHandler([this](MessageType type, const QString& text) {
+            m_messages << text;
+            return type == MessageType::Warning && !m_answers.isEmpty() ? m_answers.takeFirst() : QMessageBox::Ok;
+        });
+
+        // Between "<p" and ">" of the third line.
+        for (const char* command : { "AddRotation", "AddNormal" }) {
+            editor->setCursorPosition(2, 2);
+            m_messages.clear();
+            m_answers << QMessageBox::No;
+            action(command)->trigger();
+            QCOMPARE(m_messages, QStringList { question });
+            QCOMPARE(editor->PageBytes(), kPage);
+        }
+        editor->setCursorPosition(2, 2);
+        m_messages.clear();
+        m_answers << QMessageBox::Yes;
+        action("AddNormal")->trigger();
+        QCOMPARE(m_messages, QStringList { question });
+        const std::string block = BuildAdBlock("beta", kBanners[0].html, abNormal, PageEncoding::ShiftJis);
+        QCOMPARE(editor->PageBytes(),
+            "<html>\r\n<body>\r\n<p\r\n" + block + "\r\n>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n");
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->PageBytes(), kPage);
+
+        // Between two tags: no question.
+        editor->setCursorPosition(2, 0);
+        m_messages.clear();
+        action("AddNormal")->trigger();
+        QCOMPARE(m_messages, QStringList());
+        const std::string withBeta
+            = "<html>\r\n<body>\r\n" + block + "\r\n<p>one</p>\r\n<p>two</p>\r\n</body>\r\n</html>\r\n";
+        QCOMPARE(editor->PageBytes(), withBeta);
+
+        // A replace writes where the block stands, whatever tag of the block holds the caret.
+        editor->setCursorPosition(3, 3); // in the banner's <a href="b">
+        selectBanner("gamma");
+        action("ReplaceAd")->trigger();
+        QCOMPARE(m_messages, QStringList());
+        QVERIFY(editor->PageBytes().find("gamma</a>") != std::string::npos);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->PageBytes(), withBeta);
+
+        // The box itself: はい and いいえ, with いいえ the default, which Enter takes.
+        SetMessageHandler({});
+        editor->setCursorPosition(5, 2);
+        QMessageBox::StandardButtons buttons;
+        bool noIsDefault = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            poll.stop();
+            buttons = box->standardButtons();
+            noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll.start(20);
+        action("AddNormal")->trigger();
+        answerFromTheList();
+        QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(noIsDefault);
+        QCOMPARE(editor->PageBytes(), withBeta);
+    }
+
     // Choosing a page tab puts the keyboard in its editor; with the focus in
     // the ad tree the editor still draws its caret.
     void pageTabTakesTheKeyboardAndKeepsItsCaret()
@@ -635,6 +754,22 @@ private slots:
         pages->setCurrentIndex(0);
         pages->setCurrentIndex(1);
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor));
+
+        // A click on the tab already shown does the same after a banner was
+        // chosen in the list: Ctrl+Home and typing go to the page.
+        QTest::mouseClick(
+            list()->viewport(), Qt::LeftButton, {}, list()->visualRect(list()->model()->index(1, 0)).center());
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(list()));
+        QTabBar* bar = pages->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+        QCOMPARE(pages->currentIndex(), 1);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(editor));
+        editor->setCursorPosition(3, 2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("xy"));
+        QCOMPARE(editor->PageBytes(), "xy" + kPage);
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->PageBytes(), kPage);
         activeTab()->adTreeView()->setFocus();
         QTRY_VERIFY(activeTab()->adTreeView()->hasFocus());
         QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETFOCUS), 1L);
@@ -998,6 +1133,56 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000));
         QCOMPARE(previewFile(), std::string(kBanners[2].html));
         QCOMPARE(evaluate(preview, QStringLiteral("document.body.innerHTML.length > 0")).toBool(), true);
+    }
+
+    // In the window's font, a name of underscores is drawn whole with air
+    // below it inside its row; at 1280x800 the preview has room for a 468x60
+    // banner, even when an older version stored its narrow width, and the
+    // list keeps its columns.
+    void listRowsAndPreviewHaveRoom()
+    {
+        // The window program's font where the desktop's has no Japanese.
+        const QFont before = QApplication::font();
+        QFont japanese(QStringLiteral("IPAGothic"));
+        japanese.setPointSizeF(before.pointSizeF());
+        QApplication::setFont(japanese);
+        const auto restoreFont = qScopeGuard([&] { QApplication::setFont(before); });
+        QCOMPARE(QFontInfo(QApplication::font()).family(), QStringLiteral("IPAGothic"));
+
+        writeSettings({ { "SortColumn", 0 } });
+        TIniList store;
+        QVERIFY(LoadSettingsFile(store, m_settings, kMainSettingsFile).ok);
+        store.WriteInteger("PnPreview", "width", 127);
+        QVERIFY(SaveSettingsFile(store, m_settings, kMainSettingsFile).ok);
+        startForm();
+        m_form->setGeometry(0, 0, 1280, 800);
+        QVERIFY(m_form->minimumSizeHint().width() <= 1280 && m_form->minimumSizeHint().height() <= 800);
+
+        catalogue().Rows[0]->SpaceName = "__________";
+        qobject_cast<BannerListModel*>(list()->model())->rowChanged(0);
+        selectBanner("gamma");
+        const QRect row = list()->visualRect(list()->model()->index(0, 0));
+        const QImage image = list()->viewport()->grab().toImage();
+        const QRgb background = image.pixel(row.right() - 2, row.top() + 1);
+        int inkBottom = -1;
+        for (int y = row.top(); y <= row.bottom(); ++y)
+            for (int x = row.left(); x < row.left() + 40; ++x)
+                if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 60)
+                    inkBottom = y;
+        QVERIFY2(inkBottom >= 0, "the underscores are not drawn");
+        QVERIFY2(inkBottom <= row.bottom() - 2,
+            qPrintable(QStringLiteral("ink to %1 in a row from %2 to %3")
+                           .arg(inkBottom)
+                           .arg(row.top())
+                           .arg(row.bottom())));
+
+        auto* preview = m_form->findChild<QWidget*>(QStringLiteral("WBPreview"));
+        // The banner and the page's margins of 8 pixels each side.
+        QTRY_VERIFY2(preview->width() >= 468 + 2 * 8, qPrintable(QString::number(preview->width())));
+        int columns = 0;
+        for (int column = 0; column < 3; ++column)
+            columns += list()->header()->sectionSize(column);
+        QVERIFY2(list()->viewport()->width() >= columns, qPrintable(QString::number(list()->viewport()->width())));
     }
 
     // Selecting no banner shows an empty page; a double click on a row runs

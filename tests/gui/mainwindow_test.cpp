@@ -7,6 +7,7 @@
 #include "gui/workspace.h"
 #include "net/curlftpclient.h"
 #include "settings/settingsfile.h"
+#include "sites/setup.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -162,6 +163,27 @@ private slots:
             QVERIFY2(hint && hint->isVisible(), name);
         }
         QVERIFY(form->findChild<QLabel*>(QStringLiteral("LVFilesHint"))->text().contains(QStringLiteral("接続")));
+        form.reset();
+
+        // A site registered but not connected: the hint says to connect, not to register.
+        QTemporaryDir registered;
+        {
+            TIniList store;
+            std::vector<std::unique_ptr<TSetup>> setups;
+            setups.push_back(std::make_unique<TSetup>());
+            setups.back()->Name = "site";
+            setups.back()->Kind = skLocal;
+            setups.back()->IniPath = registered.path().toStdString();
+            SaveSetups(store, setups, 0);
+            QVERIFY(SaveSettingsFile(store, registered.path().toStdString(), kMainSettingsFile).ok);
+        }
+        form = StartForm(registered);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto* filesHint = form->findChild<QLabel*>(QStringLiteral("LVFilesHint"));
+        QVERIFY(filesHint->isVisible());
+        QVERIFY2(!filesHint->text().contains(QStringLiteral("登録")), qPrintable(filesHint->text()));
+        QVERIFY(filesHint->text().contains(QStringLiteral("「接続」をクリック")));
 
         QStandardItemModel model;
         QTreeView view;
@@ -426,7 +448,8 @@ private slots:
             form->show();
             QVERIFY(QTest::qWaitForWindowExposed(form.get()));
             QCOMPARE(form->findChild<QWidget*>(QStringLiteral("TVConnected"))->width(), 217);
-            QCOMPARE(form->findChild<QWidget*>(QStringLiteral("PnPreview"))->width(), 127);
+            // The designed 127 pixels give way to the room a 468x60 banner needs with its page's margins.
+            QVERIFY(form->findChild<QWidget*>(QStringLiteral("WBPreview"))->width() >= 468 + 2 * 8);
 
             // The user hides the preview, turns off the clipboard monitor and widens the tree.
             form->findChild<QAction*>(QStringLiteral("MIAdPreview"))->trigger();

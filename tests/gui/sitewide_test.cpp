@@ -26,6 +26,7 @@
 #include "sites/runjournal.h"
 #include "sites/setup.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -314,14 +315,25 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
             QStringLiteral("C (1)"), QStringLiteral("空港 (1)") }));
     QVERIFY(child<QProgressBar>("PBProgress")->value() == 5);
     QVERIFY(child<QLabel>("LBCurrent")->text().contains(QStringLiteral("5 ページ")));
+    // A screen reader hears what the label says, not a fixed name.
+    QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>("LBCurrent"))->text(QAccessible::Name),
+        child<QLabel>("LBCurrent")->text());
 
     // The filters narrow the table; delete needs a banner.
     QVERIFY(!child<QPushButton>("BTDelete")->isEnabled());
     choose("CBBanner", QStringLiteral("A "));
     QCOMPARE(shownRows().size(), 3);
     QVERIFY(child<QPushButton>("BTDelete")->isEnabled());
+    // Each filter counts the rows its choices would show beside the other's choice.
+    QCOMPARE(comboTexts("CBStatus"),
+        (QStringList { QStringLiteral("すべて (3)"), QStringLiteral("変更あり (3)"), QStringLiteral("未登録 (0)"),
+            QStringLiteral("一致 (0)"), QStringLiteral("ローテーション (0)") }));
     choose("CBStatus", QStringLiteral("一致"));
     QCOMPARE(shownRows(), QStringList());
+    QCOMPARE(comboTexts("CBBanner"),
+        (QStringList { QStringLiteral("すべての広告 (1)"), QStringLiteral("A (0)"), QStringLiteral("B (1)"),
+            QStringLiteral("C (0)"), QStringLiteral("空港 (0)") }));
+    QCOMPARE(child<QComboBox>("CBBanner")->currentText(), QStringLiteral("A (0)"));
     choose("CBStatus", QStringLiteral("すべて"));
     choose("CBBanner", QStringLiteral("すべて"));
     QVERIFY(!child<QPushButton>("BTDelete")->isEnabled());
@@ -382,8 +394,12 @@ void SiteWideTest::scanFilterUpdateDeleteAndRestore()
     QCOMPARE(runs->topLevelItem(0)->text(2), QStringLiteral("更新"));
     QCOMPARE(runs->topLevelItem(0)->text(3), QStringLiteral("2 / 2"));
     QCOMPARE(runs->topLevelItem(0)->text(4), QStringLiteral("A"));
-    QCOMPARE(comboTexts("CBStatus").at(1), QStringLiteral("変更あり (3)"));
+    // Of A's blocks only the one of the open page is still changed; of all, 空港's and B's too.
+    QCOMPARE(comboTexts("CBStatus").at(1), QStringLiteral("変更あり (1)"));
     QCOMPARE(child<QComboBox>("CBBanner")->currentText(), QStringLiteral("A (3)"));
+    choose("CBBanner", QStringLiteral("すべて"));
+    QCOMPARE(comboTexts("CBStatus").at(1), QStringLiteral("変更あり (3)"));
+    choose("CBBanner", QStringLiteral("A "));
 
     // Delete 空港: its block goes.
     m_messages.clear();

@@ -3,6 +3,7 @@
 #include "base/sjistext.h"
 #include "pageads/adblock.h"
 #include "pageads/adtext.h"
+#include "pageads/htmltag.h"
 #include "pageads/scanner.h"
 
 namespace pw {
@@ -116,6 +117,36 @@ bool ReplaceBlockAtCaret(
     return true;
 }
 
+// Where AddAdBlock writes: in front of the block or rotation that holds the
+// caret, as a new member at the head of the caret's rotation, or (no Pos) at
+// the caret; and the kind of block it writes there.
+struct AddPlace {
+    std::optional<TextPos> Pos;
+    TAdBlockKind Kind;
+};
+
+AddPlace PlaceOfAdd(const AdPage& page, const BlockAtCaret& at, bool rotation)
+{
+    switch (at.Kind) {
+    case abNormal:
+        return { at.BlockStart, rotation ? abRotation : abNormal };
+    case abRotation:
+        if (!rotation)
+            return { at.RotationStart, abNormal };
+        for (size_t line = at.RotationStart.Line; line <= at.RotationEnd.Line; ++line) {
+            if (SameAdText(page.Editor.LineText(line), kBannerArrayLine, false, page.Encoding))
+                return { TextPos { line + 1, 1 }, abMember };
+        }
+        return { at.RotationStart, abMember };
+    case abMember:
+        if (rotation)
+            return { at.BlockStart, abMember };
+        return { at.RotationStart, abNormal };
+    default:
+        return { std::nullopt, rotation ? abRotation : abNormal };
+    }
+}
+
 } // namespace
 
 std::string AdNotFoundMessage(std::string_view text)
@@ -130,37 +161,10 @@ AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdB
     PageEditor& editor = page.Editor;
     const std::string name = ToPageText(page.Encoding, banner.SpaceName);
     const BlockAtCaret at = LocateBlockAtCaret(page, name);
-    TAdBlockKind kind = rotation ? abRotation : abNormal;
-    switch (at.Kind) {
-    case abNormal:
-        editor.SetCaret(at.BlockStart);
-        break;
-    case abRotation:
-        if (rotation) {
-            TextPos head = at.RotationStart;
-            for (size_t line = at.RotationStart.Line; line <= at.RotationEnd.Line; ++line) {
-                if (SameAdText(editor.LineText(line), kBannerArrayLine, false, page.Encoding)) {
-                    head = TextPos { line + 1, 1 };
-                    break;
-                }
-            }
-            editor.SetCaret(head);
-            kind = abMember;
-        } else {
-            editor.SetCaret(at.RotationStart);
-        }
-        break;
-    case abMember:
-        if (rotation) {
-            editor.SetCaret(at.BlockStart);
-            kind = abMember;
-        } else {
-            editor.SetCaret(at.RotationStart);
-        }
-        break;
-    default:
-        break;
-    }
+    const AddPlace place = PlaceOfAdd(page, at, rotation);
+    if (place.Pos)
+        editor.SetCaret(*place.Pos);
+    const TAdBlockKind kind = place.Kind;
     const TextPos caret = editor.Caret();
     const std::string block
         = BuildAdBlock(name, ToPageText(page.Encoding, banner.BannerHTML), kind, page.Encoding);
@@ -185,6 +189,30 @@ AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const 
     }
     result.Messages.push_back({ MessageType::Warning, std::string(kNoBannerAtCaretMessage) });
     return result;
+}
+
+bool AddAdBlockInsideTag(const AdPage& page, const TAdBanner& banner, bool rotation)
+{
+    const BlockAtCaret at = LocateBlockAtCaret(page, ToPageText(page.Encoding, banner.SpaceName));
+    const AddPlace place = PlaceOfAdd(page, at, rotation);
+    return InsideHtmlTag(page.Editor, place.Pos.value_or(page.Editor.Caret()));
+}
+
+bool ReplaceAdBlockInsideTag(const AdPage& page, const TAdBanner& banner)
+{
+    // The block at the caret, else the one at the start of the selected
+    // node's block, as ReplaceAdBlock finds them.
+    const std::string name = ToPageText(page.Encoding, banner.SpaceName);
+    BlockAtCaret at = LocateBlockAtCaret(page, name);
+    if (at.Kind != abNormal && at.Kind != abMember) {
+        const AdNode* node = page.Tree.Selected();
+        BlockRange range;
+        if (!node
+            || FindBlockByName(page, node->Text(), node->Status() == nsRotation, range) != SelectResult::Found)
+            return false;
+        at = LocateBlockAt(page, name, range.Start);
+    }
+    return (at.Kind == abNormal || at.Kind == abMember) && InsideHtmlTag(page.Editor, at.BlockStart);
 }
 
 AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue)

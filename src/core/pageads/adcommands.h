@@ -43,6 +43,21 @@ AdCommandResult AddAdBlock(AdPage& page, const BannerList& catalogue, const TAdB
 // node) by the banner, keeping its kind.
 AdCommandResult ReplaceAdBlock(AdPage& page, const BannerList& catalogue, const TAdBanner& banner);
 
+// Asked before an add or a replace would write its block inside an HTML tag.
+inline const std::string_view kInsideTagQuestion
+    = "広告文を入れる場所がHTMLタグの中（「<」と「>」の間）です。ここに入れるとタグが壊れます。"
+      "それでも入れますか？"_sjis;
+
+// Whether AddAdBlock, run now with the same banner and `rotation`, would write
+// its block inside an HTML tag (InsideHtmlTag): at the caret, or in front of
+// the block or rotation that holds it. The page is left as it is.
+bool AddAdBlockInsideTag(const AdPage& page, const TAdBanner& banner, bool rotation);
+
+// Whether ReplaceAdBlock, run now, would write the banner's block inside an
+// HTML tag: the block it replaces starts in one. False when it would replace
+// nothing.
+bool ReplaceAdBlockInsideTag(const AdPage& page, const TAdBanner& banner);
+
 // Removes the block of the selected node from the text and the node from the
 // tree, and selects the next node. The caller has asked kConfirmDeleteQuestion.
 AdCommandResult DeleteAdBlock(AdPage& page, const BannerList& catalogue);

@@ -421,8 +421,12 @@ void ScanAdBlocks(AdPage& page, const BannerList& catalogue, MarkerRepairs repai
 
 BlockAtCaret LocateBlockAtCaret(const AdPage& page, std::string_view name)
 {
+    return LocateBlockAt(page, name, page.Editor.Caret());
+}
+
+BlockAtCaret LocateBlockAt(const AdPage& page, std::string_view name, TextPos caret)
+{
     const PageEditor& editor = page.Editor;
-    const TextPos caret = editor.Caret();
     BlockAtCaret result;
     result.Name = std::string(name);
 

@@ -39,6 +39,8 @@ struct BlockAtCaret {
 
 // Which block holds the caret. `name` is a banner name in page text.
 BlockAtCaret LocateBlockAtCaret(const AdPage& page, std::string_view name);
+// The same for a caret at `caret`.
+BlockAtCaret LocateBlockAt(const AdPage& page, std::string_view name, TextPos caret);
 
 enum class SelectResult {
     Found,

@@ -37,6 +37,10 @@ BannersArea::Widgets BuildWidgets(WebPane* preview, QWidget* previewPanel, QWidg
     w.list->setAccessibleName(QStringLiteral("広告リスト"));
     w.list->setSelectionMode(QAbstractItemView::SingleSelection);
     w.preview = preview;
+    // Room for a 468x60 banner, the widest of the common small sizes, with the
+    // page's margins of 8 pixels and a scroll bar for a taller one. The window
+    // still fits 1280 pixels with the list's name, network and type columns.
+    preview->setMinimumWidth(468 + 2 * 8 + 16);
     w.previewPanel = previewPanel;
     w.previewItem = MakeOptionItem(Command::MIAdPreview, QStringLiteral("プレビュー"),
         QStringLiteral("広告リストの広告プレビューを見る・見ない"), true, window);

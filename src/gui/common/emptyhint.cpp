@@ -13,7 +13,6 @@ EmptyHint::EmptyHint(QAbstractItemView* view, QAbstractItemModel* model, const Q
     , m_label(new QLabel(text, view->viewport()))
 {
     m_label->setObjectName(view->objectName() + QStringLiteral("Hint"));
-    m_label->setAccessibleName(text);
     m_label->setWordWrap(true);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setTextFormat(Qt::PlainText);
@@ -40,6 +39,11 @@ bool EmptyHint::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Resize)
         m_label->setGeometry(static_cast<QWidget*>(watched)->rect());
     return QObject::eventFilter(watched, event);
+}
+
+void EmptyHint::setText(const QString& text)
+{
+    m_label->setText(text);
 }
 
 void EmptyHint::update()

@@ -17,6 +17,8 @@ public:
     EmptyHint(QAbstractItemView* view, QAbstractItemModel* model, const QString& text);
 
     bool isShown() const;
+    // What to do first may change with the state of the program.
+    void setText(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

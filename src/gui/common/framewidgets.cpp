@@ -6,11 +6,42 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QMenu>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace pw::gui {
+
+namespace {
+
+// Rows of ReportRowHeight, whatever the style would make them.
+class ReportRowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), ReportRowHeight(option.fontMetrics)));
+        return size;
+    }
+};
+
+} // namespace
+
+int ReportRowHeight(const QFontMetrics& metrics)
+{
+    constexpr int kAir = 2;
+    // The lowest and highest glyphs of the names the lists show.
+    const QRect ink = metrics.tightBoundingRect(QStringLiteral("_gjpqy|()表示"));
+    const int below = std::max(0, ink.bottom() + 1 - metrics.descent());
+    const int above = std::max(0, -ink.top() - metrics.ascent());
+    // The line stands in the middle of the row.
+    return metrics.height() + 2 * (std::max(below, above) + kAir);
+}
 
 QToolButton* MakeCommandButton(Command command, const QString& hint)
 {
@@ -38,6 +69,7 @@ QTreeView* MakeReportList(const QString& name)
     view->header()->setSectionsClickable(true);
     view->header()->setStretchLastSection(false);
     view->header()->setDefaultSectionSize(50);
+    view->setItemDelegate(new ReportRowDelegate(view));
     return view;
 }
 

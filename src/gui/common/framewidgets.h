@@ -8,6 +8,7 @@
 
 #include <QString>
 
+class QFontMetrics;
 class QAction;
 class QMenu;
 class QObject;
@@ -21,8 +22,16 @@ namespace pw::gui {
 // is its tool tip, status text and accessible name.
 QToolButton* MakeCommandButton(Command command, const QString& hint);
 
-// A list with columns and whole-row selection, not editable, with a pop-up menu.
+// A list with columns and whole-row selection, not editable, with a pop-up
+// menu; its rows leave air around the text (ReportRowHeight).
 QTreeView* MakeReportList(const QString& name);
+
+// The height of a list row for text in `metrics`: the line with room for the
+// ink that some fonts (IPA Gothic among them) put below the descent or above
+// the ascent, and two pixels of air each side. A row just the line's height
+// puts '_' and the descenders on its last pixel, where the next row's
+// background or the selection's edge cuts them off.
+int ReportRowHeight(const QFontMetrics& metrics);
 
 // A sunken frame named `name` around `content`.
 QWidget* MakePanel(const QString& name, QWidget* content);

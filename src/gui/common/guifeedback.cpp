@@ -16,7 +16,8 @@ GuiFeedback::GuiFeedback(QWidget* window, QStatusBar* statusBar, TransferRunner*
     , m_runner(runner)
 {
     m_statusText->setObjectName(QStringLiteral("LbStatusText"));
-    m_statusText->setAccessibleName(QStringLiteral("状態"));
+    // No fixed name: a screen reader hears the text, which says what it is.
+    m_statusText->setAccessibleDescription(QStringLiteral("状態"));
     m_statusText->setTextFormat(Qt::PlainText);
     m_statusText->setMinimumWidth(1);
     statusBar->addWidget(m_statusText, 1);

@@ -83,7 +83,8 @@ DocumentsArea::Widgets BuildWidgets(ActionList& actions, QTabWidget* pages, QWid
 
     w.encodingLabel = new QLabel;
     w.encodingLabel->setObjectName(QStringLiteral("PageEncodingLabel"));
-    w.encodingLabel->setAccessibleName(QStringLiteral("ページの文字コード"));
+    // No fixed name: a screen reader hears the encoding shown.
+    w.encodingLabel->setAccessibleDescription(QStringLiteral("ページの文字コード"));
     return w;
 }
 
@@ -142,6 +143,15 @@ DocumentsArea::DocumentsArea(
         m_feedback.Status({}); // it spoke of the page left
         showEncoding();
         emit commandStateChanged();
+    });
+    // A click on the tab of the page already shown changes no page, but the
+    // user asks for its editor all the same (the keys may be in the banner
+    // list or the tree).
+    connect(m_widgets.pages, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (index != m_widgets.pages->currentIndex())
+            return; // the page change gives the keyboard
+        if (DocumentTab* tab = activeTab())
+            tab->editor()->setFocus(Qt::MouseFocusReason);
     });
 }
 

@@ -57,29 +57,40 @@ void PageAdCommands::finish(DocumentTab& tab)
     emit commandStateChanged();
 }
 
+bool PageAdCommands::goOnInsideTag(DocumentTab& tab, bool insideTag)
+{
+    if (!insideTag)
+        return true;
+    // A warning: No is the default answer.
+    return ShowMessage(tab.window(), MessageType::Warning, FromData(kInsideTagQuestion),
+               QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 void PageAdCommands::add(bool rotation)
 {
     DocumentTab* tab = tabWithBanner();
     if (!tab)
         return;
     AdPage page = tab->page();
-    m_documents.report(AddAdBlock(page, m_workspace.Banners, *m_workspace.Banners.SelectedBanner(), rotation));
+    const TAdBanner& banner = *m_workspace.Banners.SelectedBanner();
+    if (!goOnInsideTag(*tab, AddAdBlockInsideTag(page, banner, rotation)))
+        return;
+    m_documents.report(AddAdBlock(page, m_workspace.Banners, banner, rotation));
     finish(*tab);
 }
 
 void PageAdCommands::replaceAd()
 {
-    DocumentTab* tab = tabWithBanner();
-    if (!tab)
-        return;
-    AdPage page = tab->page();
-    m_documents.report(ReplaceAdBlock(page, m_workspace.Banners, *m_workspace.Banners.SelectedBanner()));
-    finish(*tab);
+    if (DocumentTab* tab = tabWithBanner())
+        replaceWith(*tab, *m_workspace.Banners.SelectedBanner());
 }
 
 void PageAdCommands::replaceWith(DocumentTab& tab, const TAdBanner& banner)
 {
     AdPage page = tab.page();
+    if (!goOnInsideTag(tab, ReplaceAdBlockInsideTag(page, banner)))
+        return;
     m_documents.report(ReplaceAdBlock(page, m_workspace.Banners, banner));
     finish(tab);
 }

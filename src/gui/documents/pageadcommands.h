@@ -54,6 +54,9 @@ signals:
 private:
     void add(bool rotation);
     void replaceWith(DocumentTab& tab, const TAdBanner& banner);
+    // Asks whether to write a block inside an HTML tag when `insideTag`;
+    // true to go on.
+    bool goOnInsideTag(DocumentTab& tab, bool insideTag);
     // The active tab when a banner is selected too (else none).
     DocumentTab* tabWithBanner() const;
     void finish(DocumentTab& tab);

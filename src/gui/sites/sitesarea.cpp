@@ -100,11 +100,8 @@ SitesArea::SitesArea(Workspace& workspace, SiteFeedback& feedback, ActionList& a
         m_widgets.files->setColumnWidth(column, FileListModel::defaultWidth(column));
     AttachHeader(m_widgets.files->header(), m_fileModel);
     connect(m_widgets.files, &QAbstractItemView::doubleClicked, this, &SitesArea::openEntry);
-    new EmptyHint(m_widgets.files, m_treeModel,
-        QStringLiteral(
-            "はじめに、ツールバーの「サーバー・フォルダのリスト」でページのあるサーバーかフォルダを登録し、"
-            "「接続」をクリックします。\nここに出るページをダブルクリックすると、タブで開いて広告を編集できます"
-            "。"));
+    m_filesHint = new EmptyHint(m_widgets.files, m_treeModel, QString());
+    showFirstStep();
     connect(m_widgets.files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &SitesArea::commandStateChanged);
     connect(m_widgets.setups, &QComboBox::currentIndexChanged, this, &SitesArea::commandStateChanged);
@@ -138,6 +135,22 @@ void SitesArea::fillSelector(int selected)
     for (const auto& setup : m_workspace.Setups.Setups)
         m_widgets.setups->addItem(ServerTypeIcon(setup->Kind), FromData(setup->Name));
     m_widgets.setups->setCurrentIndex(selected < m_widgets.setups->count() ? selected : -1);
+    showFirstStep();
+}
+
+void SitesArea::showFirstStep()
+{
+    const QString open
+        = QStringLiteral("\nここに出るページをダブルクリックすると、タブで開いて広告を編集できます。");
+    if (m_workspace.Setups.Setups.empty())
+        m_filesHint->setText(
+            QStringLiteral(
+                "はじめに、ツールバーの「サーバー・フォルダのリスト」でページのあるサーバーかフォルダを登録し、"
+                "「接続」をクリックします。")
+            + open);
+    else
+        m_filesHint->setText(
+            QStringLiteral("ツールバーでサーバーかフォルダを選び、「接続」をクリックします。") + open);
 }
 
 void SitesArea::loadSetups()

@@ -26,6 +26,7 @@ namespace pw::gui {
 
 class ActionList;
 class ConnectionTreeModel;
+class EmptyHint;
 class OpenDocuments;
 class FileListModel;
 class TFmHosts;
@@ -114,6 +115,9 @@ private:
     void showSelection();
     void onTreeCurrentChanged(const QModelIndex& current, const QModelIndex& previous);
     void fillSelector(int selected);
+    // The hint over the empty file list: register a server or folder first,
+    // or connect to one registered.
+    void showFirstStep();
 
     Workspace& m_workspace;
     SiteFeedback& m_feedback;
@@ -122,6 +126,7 @@ private:
     TFmHosts* m_hostsDialog;
     ConnectionTreeModel* m_treeModel = nullptr;
     FileListModel* m_fileModel = nullptr;
+    EmptyHint* m_filesHint = nullptr;
     bool m_syncing = false;
 };
 

@@ -241,7 +241,8 @@ void FmSiteWide::buildWidgets()
     layout->addLayout(progressRow);
     m_current = new QLabel;
     m_current->setObjectName(QStringLiteral("LBCurrent"));
-    m_current->setAccessibleName(QStringLiteral("読んでいるページ"));
+    // No fixed name: a screen reader hears the page or the result it shows.
+    m_current->setAccessibleDescription(QStringLiteral("読んでいるページと結果"));
     m_current->setMinimumWidth(100);
     m_current->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(m_current);
@@ -664,19 +665,18 @@ void FmSiteWide::fillFilters()
     {
         const QSignalBlocker blockStatus(m_statusFilter);
         const QSignalBlocker blockBanner(m_bannerFilter);
+        // The counts go beside the choices in applyFilters.
         m_statusFilter->clear();
-        m_statusFilter->addItem(QStringLiteral("すべて (%1)").arg(m_model->rowCount()), -1);
+        m_statusFilter->addItem(QString(), -1);
         for (const TAdNodeStatus s : kStatusOrder)
-            m_statusFilter->addItem(AdTreeModel::statusIcon(s),
-                QStringLiteral("%1 (%2)").arg(SiteInventoryModel::statusText(s)).arg(m_model->countWithStatus(s)),
-                static_cast<int>(s));
+            m_statusFilter->addItem(AdTreeModel::statusIcon(s), QString(), static_cast<int>(s));
         m_statusFilter->setCurrentIndex(std::max(0, m_statusFilter->findData(status)));
 
         m_bannerFilter->clear();
-        m_bannerFilter->addItem(QStringLiteral("すべての広告 (%1)").arg(m_model->rowCount()), QString());
+        m_bannerFilter->addItem(QString(), QString());
         for (const auto& [name, count] : m_model->bannerCounts())
             if (!name.isEmpty())
-                m_bannerFilter->addItem(QStringLiteral("%1 (%2)").arg(name).arg(count), name);
+                m_bannerFilter->addItem(QString(), name);
         // The banner chosen before stays chosen while the site still has it.
         const int kept = banner.isEmpty() ? 0 : m_bannerFilter->findData(banner);
         m_bannerFilter->setCurrentIndex(std::max(0, kept));
@@ -686,8 +686,28 @@ void FmSiteWide::fillFilters()
 
 void FmSiteWide::applyFilters()
 {
-    m_filter->setStatus(m_statusFilter->currentData().isValid() ? m_statusFilter->currentData().toInt() : -1);
-    m_filter->setBanner(m_bannerFilter->currentData().toString());
+    const int status = m_statusFilter->currentData().isValid() ? m_statusFilter->currentData().toInt() : -1;
+    const QString banner = m_bannerFilter->currentData().toString();
+    // Each choice counts the rows it would show with the other filter as it is.
+    m_statusFilter->setItemText(0, QStringLiteral("すべて (%1)").arg(m_model->countRows(-1, banner)));
+    for (int i = 1; i < m_statusFilter->count(); ++i) {
+        const int s = m_statusFilter->itemData(i).toInt();
+        m_statusFilter->setItemText(i,
+            QStringLiteral("%1 (%2)")
+                .arg(SiteInventoryModel::statusText(static_cast<TAdNodeStatus>(s)))
+                .arg(m_model->countRows(s, banner)));
+    }
+    const std::map<QString, int> perBanner = m_model->bannerCounts(status);
+    m_bannerFilter->setItemText(0, QStringLiteral("すべての広告 (%1)").arg(m_model->countRows(status, QString())));
+    for (int i = 1; i < m_bannerFilter->count(); ++i) {
+        const QString name = m_bannerFilter->itemData(i).toString();
+        const auto count = perBanner.find(name);
+        m_bannerFilter->setItemText(
+            i, QStringLiteral("%1 (%2)").arg(name).arg(count == perBanner.end() ? 0 : count->second));
+    }
+
+    m_filter->setStatus(status);
+    m_filter->setBanner(banner);
     m_summary->setText(QStringLiteral("%1 ページ・%2 ブロック中 %3 件を表示")
                            .arg(m_model->scan().Pages.size())
                            .arg(m_model->rowCount())

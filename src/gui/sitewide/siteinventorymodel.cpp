@@ -47,6 +47,31 @@ int SiteInventoryModel::countWithStatus(TAdNodeStatus status) const
     return s >= 0 && s < 4 ? m_statusCounts[s] : 0;
 }
 
+int SiteInventoryModel::countRows(int status, const QString& banner) const
+{
+    int count = 0;
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        const Row& row = m_rows[r];
+        if ((status < 0 || static_cast<int>(m_scan.Pages[row.Page].Nodes[row.Node].Status) == status)
+            && (banner.isEmpty() || m_bannerNames[r] == banner))
+            ++count;
+    }
+    return count;
+}
+
+std::map<QString, int> SiteInventoryModel::bannerCounts(int status) const
+{
+    if (status < 0)
+        return m_bannerCounts;
+    std::map<QString, int> counts;
+    for (size_t r = 0; r < m_rows.size(); ++r) {
+        const Row& row = m_rows[r];
+        if (static_cast<int>(m_scan.Pages[row.Page].Nodes[row.Node].Status) == status)
+            ++counts[m_bannerNames[r]];
+    }
+    return counts;
+}
+
 QString SiteInventoryModel::statusText(TAdNodeStatus status)
 {
     switch (status) {

@@ -31,6 +31,11 @@ public:
     // Rows per status, and per banner (program text).
     int countWithStatus(TAdNodeStatus status) const;
     const std::map<QString, int>& bannerCounts() const { return m_bannerCounts; }
+    // The rows that pass both filters, status (-1: any) and banner (empty:
+    // any), and the rows of each banner that pass the status filter: what one
+    // filter shows beside its choices, given the choice of the other.
+    int countRows(int status, const QString& banner) const;
+    std::map<QString, int> bannerCounts(int status) const;
 
     static QString statusText(TAdNodeStatus status);
 

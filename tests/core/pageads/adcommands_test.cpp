@@ -278,6 +278,56 @@ TEST(ReplaceAdBlock, RewritesOldDoubledSecondBytes)
     EXPECT_EQ(page.Tree(), "rotation\tR\n  matched\tHY\t*\n");
 }
 
+// The question before an add or a replace is about where the block would be
+// written, not where the caret happens to be: the checks change nothing.
+TEST(AdBlockInsideTag, AskedWhereTheBlockWouldBeWritten)
+{
+    const std::string rotation = Rotation("R", { Member("XYZ", kXyz) });
+    struct Case {
+        const char* what;
+        std::string page;
+        TextPos caret;
+        bool add;
+        bool addRotation;
+        bool replace;
+    } cases[] = {
+        { "between the attributes of a tag", Lines({ "<a href=\"x\" title=\"y\">" }), { 1, 13 }, true, true,
+            false },
+        { "just after a tag's '<'", Lines({ "<p>one</p>" }), { 1, 8 }, true, true, false },
+        { "in a tag over two lines", Lines({ "<img src=\"x.gif\"", " alt=\"\">" }), { 2, 1 }, true, true, false },
+        { "between two tags", Lines({ "<p>one</p>" }), { 1, 4 }, false, false, false },
+        { "at the start of a line", Lines({ "<p>one</p>" }), { 1, 1 }, false, false, false },
+        { "in a tag of a block: in front of the block", Lines({ "x", Normal("XYZ", kXyz) }), { 3, 3 }, false,
+            false, false },
+        { "in a member's tag: a new member at the head of the array", Lines({ rotation }), { 5, 4 }, false, false,
+            false },
+        { "in a block that starts in a tag", Lines({ "<div", Normal("XYZ", kXyz), ">" }), { 3, 2 }, true, true,
+            true },
+    };
+    for (const auto& c : cases) {
+        OpenPage page(c.page);
+        page.Caret(c.caret.Line, c.caret.Col);
+        EXPECT_EQ(AddAdBlockInsideTag(page.page, *page.abc, false), c.add) << c.what;
+        EXPECT_EQ(AddAdBlockInsideTag(page.page, *page.abc, true), c.addRotation) << c.what;
+        EXPECT_EQ(ReplaceAdBlockInsideTag(page.page, *page.abc), c.replace) << c.what;
+        EXPECT_EQ(page.Text(), c.page) << c.what;
+        EXPECT_EQ(page.editor.Caret(), c.caret) << c.what;
+        EXPECT_EQ(page.editor.ChangeCount(), size_t(0)) << c.what;
+    }
+}
+
+// A replace with the caret outside every block writes over the selected
+// node's block: that block's place decides.
+TEST(AdBlockInsideTag, ReplaceOfTheSelectedNode)
+{
+    OpenPage page(Lines({ "top", "<div", Normal("XYZ", kXyz), ">" }));
+    page.Caret(1, 2);
+    EXPECT_FALSE(ReplaceAdBlockInsideTag(page.page, *page.abc)); // no node selected: nothing replaced
+    page.tree.Select(page.tree.First());
+    EXPECT_TRUE(ReplaceAdBlockInsideTag(page.page, *page.abc));
+    EXPECT_EQ(page.editor.Caret(), (TextPos { 1, 2 }));
+}
+
 TEST(DeleteAdBlock, RemovesTheRotationWithItsMembersAndSelectsTheNextNode)
 {
     OpenPage page(Lines({ "a", Rotation("R", { Member("XYZ", kXyz) }), Normal("ABC", kAbc) }));
