@@ -490,8 +490,10 @@ private slots:
         for (const auto& c : cases) {
             const std::string report = writeReport("bad.csv", c.report);
             QString shown;
+            QString note;
             bool okEnabled = true;
             WhenImportDialogShows(dialog, [&](TFmReportImport& d) {
+                note = d.findChild<QLabel*>(QStringLiteral("LbMappingNote"))->text();
                 d.findChild<QLineEdit*>(QStringLiteral("EdPeriod"))->setText(QStringLiteral("2026-11"));
                 if (c.pvColumn > 0)
                     d.findChild<QComboBox*>(QStringLiteral("CBPVColumn"))->setCurrentIndex(c.pvColumn);
@@ -502,6 +504,9 @@ private slots:
             QVERIFY(!m_form->reports()->importReport(QString::fromStdString(report)));
             QVERIFY2(shown.startsWith(QString::fromUtf8(c.shown)), qPrintable(shown));
             QVERIFY(!okEnabled);
+            // A header of no known words is said to be one.
+            QCOMPARE(
+                note.contains(QStringLiteral("選べませんでした")), std::string_view(c.report).starts_with("a,b"));
         }
 
         // A report that cannot be opened or read as CSV is told in a box.

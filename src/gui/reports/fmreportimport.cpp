@@ -212,6 +212,8 @@ void TFmReportImport::applyMapping(const ReportMapping* remembered)
         m_mappingNote->setText(
             QStringLiteral("列は前回「%1」で使った選び方です。見つからない列は見出しの名前から選びました。")
                 .arg(m_network->currentText().trimmed()));
+    else if (chosen.Key.empty() && chosen.PV.empty() && chosen.Clicks.empty() && chosen.Revenue.empty())
+        m_mappingNote->setText(QStringLiteral("見出しの名前からは列を選べませんでした。列を選んでください。"));
     else
         m_mappingNote->setText(QStringLiteral("列は見出しの名前から選びました。違うときは選び直してください。"));
     refresh();
