@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 #include "cli/cmd_pageads_support.h"
 #include "cli/commands.h"
+#include "reports/reportcolumns.h"
 #include "reports/reportimport.h"
 #include "reports/statshistory.h"
 
@@ -17,7 +18,7 @@ namespace pw::cli {
 
 const std::string_view kReportUsage
     = "Usage:\n"
-      "  pagewick-cli report import FILE --key COL --pv COL --clicks COL --revenue COL\n"
+      "  pagewick-cli report import FILE [--key COL] [--pv COL] [--clicks COL] [--revenue COL]\n"
       "                      [--month COL | --period YYYY-MM] [--match name|code]\n"
       "                      [--network NAME] [--dry-run]\n"
       "      match the rows of a network's CSV report (Shift_JIS, UTF-8 or EUC-JP, detected)\n"
@@ -26,7 +27,10 @@ const std::string_view kReportUsage
       "      name; code: the key occurs in the banner's HTML. --month names the date or\n"
       "      month column, else --period gives the month of the whole report. Importing\n"
       "      a network's month again replaces it. Columns and match mode are remembered\n"
-      "      per --network and may then be left out. Prints one line per banner matched:\n"
+      "      per --network, with the keys the window gave a banner by hand. A column not\n"
+      "      given is the remembered one, else the one whose header names it (プログラム名,\n"
+      "      広告名, program; 表示回数, インプレッション, PV; クリック数, clicks; 確定報酬,\n"
+      "      報酬額, revenue; 日付, 年月, date, ...). Prints one line per banner matched:\n"
       "      name, page views, clicks, revenue (TABs); the unmatched, ambiguous and total\n"
       "      rows go to standard error (the first 1000 of each, then their number).\n"
       "      --dry-run stores nothing. Exit 1 when no row matched. A report above 64 MiB\n"
@@ -91,13 +95,22 @@ int Import(Context& c, const ParsedArgs& args)
         if (int code = OpenHistory(c, history); code != kExitOk)
             return code;
 
-    ReportMapping mapping;
+    ReportMapping rememberedMapping;
     bool remembered = false;
     if (history.IsOpen())
-        if (Status loaded = history.LoadMapping(network, mapping, remembered); !loaded) {
+        if (Status loaded = history.LoadMapping(network, rememberedMapping, remembered); !loaded) {
             c.Error(loaded.error);
             return kExitFile;
         }
+
+    ReportTable table;
+    if (Status read = ReadReportFile(path, table); !read) {
+        c.Error(c.Data(read.error));
+        return kExitFile;
+    }
+    // The columns given, then those remembered for the network, then those
+    // the header's words name.
+    ReportMapping mapping = ChooseReportMapping(table, remembered ? &rememberedMapping : nullptr);
     auto column = [&](const char* option, std::string& target) {
         if (const std::string* value = args.Value(option))
             target = c.Data(*value);
@@ -111,7 +124,8 @@ int Import(Context& c, const ParsedArgs& args)
         mapping.Month.clear();
     if (match)
         mapping.Match = *match;
-    const std::string none = remembered ? "" : " (no mapping is remembered for this network)";
+    const std::string none = std::string(" (no column's header names it")
+        + (remembered ? "" : ", and no mapping is remembered for this network") + ")";
     for (const auto& [option, value] : { std::pair { "--key", &mapping.Key }, { "--pv", &mapping.PV },
              { "--clicks", &mapping.Clicks }, { "--revenue", &mapping.Revenue } })
         if (value->empty())
@@ -119,11 +133,6 @@ int Import(Context& c, const ParsedArgs& args)
     if (mapping.Month.empty() && !period)
         return c.UsageError("report import needs --month COL or --period YYYY-MM" + none);
 
-    ReportTable table;
-    if (Status read = ReadReportFile(path, table); !read) {
-        c.Error(c.Data(read.error));
-        return kExitFile;
-    }
     ReportImportResult result;
     if (Status imported = ReportImport(table, mapping, period ? *period : "", files.banners, result); !imported) {
         c.Error(imported.error);

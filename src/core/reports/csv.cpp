@@ -51,6 +51,7 @@ bool CsvReader::NextField(std::string_view& field)
         }
         if (!closed) {
             m_error = Status::Fail("line " + std::to_string(startLine) + ": a quoted field is never closed");
+            m_errorLine = startLine;
             m_inRecord = false;
             m_pos = n;
             return false;

@@ -43,6 +43,9 @@ public:
     size_t RecordLine() const { return m_recordLine; }
     // Ok, or the error that stopped the reading.
     const Status& Error() const { return m_error; }
+    // The line where the quoted field that was never closed starts; 0 while
+    // there is no error.
+    size_t ErrorLine() const { return m_errorLine; }
 
 private:
     std::string_view m_text;
@@ -50,6 +53,7 @@ private:
     size_t m_line = 1;
     size_t m_recordLine = 0;
     bool m_inRecord = false; // the current record has a field left
+    size_t m_errorLine = 0;
     std::string m_buffer;
     Status m_error;
 };

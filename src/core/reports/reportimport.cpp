@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -87,22 +88,11 @@ template <typename Length> std::string CutText(std::string_view text, std::strin
     return std::string(text.substr(0, at)).append(ellipsis);
 }
 
-// A cell (UTF-8) as a message quotes it, in program text: trimmed, cut, in
-// quotation marks.
-std::string QuotedCell(std::string_view cell)
+// A cell (UTF-8) as a message quotes it: trimmed and cut.
+std::string CutCell(std::string_view cell)
 {
-    const std::string cut = CutText(TrimCell(cell), "…", pageenc::Utf8CharLength);
-    return "\"" + codec::EncodeSjis(cut).bytes + "\"";
+    return CutText(TrimCell(cell), "…", pageenc::Utf8CharLength);
 }
-
-std::string ColumnName(const ReportTable& table, size_t column)
-{
-    if (column < table.Header.size() && !TrimCell(table.Header[column]).empty())
-        return QuotedCell(table.Header[column]);
-    return std::to_string(column + 1);
-}
-
-constexpr const char* kFigureLimitText = "1,000,000,000,000,000 (10^15)";
 
 // a + b into `sum`; false when it would leave int64_t.
 bool AddFigure(int64_t& sum, int64_t add)
@@ -110,20 +100,32 @@ bool AddFigure(int64_t& sum, int64_t add)
     return !__builtin_add_overflow(sum, add, &sum);
 }
 
-std::string MiB(size_t bytes)
+// a + b held at the ends of int64_t: the sums of keys nobody imports are
+// shown, never refused.
+int64_t AddHeld(int64_t a, int64_t b)
 {
-    return std::to_string((bytes + 1024 * 1024 - 1) / (1024 * 1024)) + " MiB";
+    int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+    return sum;
+}
+
+Status Failed(ReportError& to, ReportError error)
+{
+    to = std::move(error);
+    return Status::Fail(ReportErrorText(to));
 }
 
 } // namespace
 
-Status ReadReportTable(std::string_view bytes, ReportTable& out)
+Status ReadReportTable(std::string_view bytes, ReportTable& out, ReportError* error)
 {
     out = ReportTable {};
+    ReportError local;
+    ReportError& why = error ? *error : local;
+    why = ReportError {};
     if (bytes.size() > kReportMaxBytes)
-        return Status::Fail("the report is " + MiB(bytes.size()) + " (" + std::to_string(bytes.size())
-            + " bytes), more than the " + MiB(kReportMaxBytes)
-            + " a report may have: no network's monthly report is that large");
+        return Failed(why, { .Kind = ReportErrorKind::FileTooLarge, .Size = bytes.size() });
     ReportTable table;
     table.Encoding = DetectPageEncoding(bytes);
     if (bytes.starts_with(kUtf8ByteOrderMark))
@@ -131,15 +133,16 @@ Status ReadReportTable(std::string_view bytes, ReportTable& out)
     table.Text = codec::Decode(table.Encoding, bytes);
     CsvReader reader(table.Text);
     std::string_view field;
+    auto unclosed
+        = [&] { return Failed(why, { .Kind = ReportErrorKind::UnclosedQuote, .Line = reader.ErrorLine() }); };
     if (!reader.NextRecord()) {
         if (!reader.Error())
-            return reader.Error();
-        return Status::Fail("the report is empty: it has not even a header row");
+            return unclosed();
+        return Failed(why, { .Kind = ReportErrorKind::Empty });
     }
     while (reader.NextField(field)) {
         if (table.Header.size() == kReportMaxColumns)
-            return Status::Fail("the report's header has more than " + std::to_string(kReportMaxColumns)
-                + " columns: no network's report has that many");
+            return Failed(why, { .Kind = ReportErrorKind::TooManyColumns });
         table.Header.emplace_back(field);
     }
     // Every record is read once here, so that a broken quote is found before
@@ -149,18 +152,25 @@ Status ReadReportTable(std::string_view bytes, ReportTable& out)
         ++table.RowCount;
     }
     if (!reader.Error())
-        return reader.Error();
+        return unclosed();
     out = std::move(table);
     return Status::Ok();
 }
 
-Status ReadReportFile(const std::string& path, ReportTable& out)
+Status ReadReportFile(const std::string& path, ReportTable& out, ReportError* error)
 {
+    ReportError local;
+    ReportError& why = error ? *error : local;
+    why = ReportError {};
     FileBytes file;
-    if (Status read = MapWholeFile(path, file); !read)
-        return read;
-    if (Status parsed = ReadReportTable(file.Bytes, out); !parsed)
-        return Status::Fail(path + ": " + parsed.error);
+    if (Status read = MapWholeFile(path, file); !read) {
+        out = ReportTable {};
+        return Failed(why, { .Kind = ReportErrorKind::Unreadable, .Path = path, .Detail = read.error });
+    }
+    if (Status parsed = ReadReportTable(file.Bytes, out, &why); !parsed) {
+        why.Path = path;
+        return Status::Fail(ReportErrorText(why));
+    }
     return Status::Ok();
 }
 
@@ -384,23 +394,35 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
     out = ReportImportResult {};
     struct Wanted {
         const std::string& spec;
-        const char* what;
+        ReportField field;
         size_t column = 0;
     };
-    Wanted columns[] = { { mapping.Key, "key" }, { mapping.PV, "page views" }, { mapping.Clicks, "clicks" },
-        { mapping.Revenue, "revenue" }, { mapping.Month, "month" } };
+    Wanted columns[] = { { mapping.Key, ReportField::Key }, { mapping.PV, ReportField::PV },
+        { mapping.Clicks, ReportField::Clicks }, { mapping.Revenue, ReportField::Revenue },
+        { mapping.Month, ReportField::Month } };
     const bool byMonthColumn = !mapping.Month.empty();
     for (auto& wanted : columns) {
-        if (&wanted.spec == &mapping.Month && !byMonthColumn)
+        if (wanted.field == ReportField::Month && !byMonthColumn)
             continue;
         const auto found = FindReportColumn(table, wanted.spec);
         if (!found)
-            return Status::Fail(
-                std::string("the report has no column \"") + wanted.spec + "\" for the " + wanted.what);
+            return Failed(out.Error,
+                { .Kind = ReportErrorKind::NoColumn,
+                    .Field = wanted.field,
+                    .Value = CutCell(codec::DecodeSjis(wanted.spec)) });
         wanted.column = *found;
     }
     if (!byMonthColumn && !IsReportPeriod(period))
-        return Status::Fail("the period \"" + std::string(period) + "\" is not a month written YYYY-MM");
+        return Failed(out.Error, { .Kind = ReportErrorKind::BadPeriod, .Value = CutCell(period) });
+    // Where a failure points: the line, the column and its cell.
+    auto at = [&](ReportErrorKind kind, ReportField field, size_t line, size_t column, std::string_view cell) {
+        ReportError error {
+            .Kind = kind, .Field = field, .Line = line, .Column = column + 1, .Value = CutCell(cell)
+        };
+        if (column < table.Header.size())
+            error.ColumnName = CutCell(table.Header[column]);
+        return error;
+    };
 
     // Banners by name, or their HTML for code matching.
     std::multimap<std::string_view, const TAdBanner*> byName;
@@ -410,14 +432,41 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
     std::map<const TAdBanner*, size_t> order;
     for (size_t i = 0; i < banners.Rows.size(); ++i)
         order.emplace(banners.Rows[i].get(), i);
+    // The keys given a banner by hand, where the banner is still there.
+    std::map<std::string_view, const TAdBanner*> assigned;
+    if (!mapping.Assigned.empty()) {
+        std::map<std::string_view, const TAdBanner*> byId;
+        for (const auto& banner : banners.Rows)
+            if (!banner->StatsId.empty())
+                byId.emplace(banner->StatsId, banner.get());
+        for (const auto& [key, id] : mapping.Assigned)
+            if (const auto banner = byId.find(id); banner != byId.end())
+                assigned.emplace(key, banner->second);
+    }
 
     std::map<std::pair<size_t, std::string>, ReportBannerSum> sums;
     std::map<std::string, const TAdBanner*> codeMatches; // keys seen before: codes repeat in daily reports
     std::map<std::string, std::vector<const TAdBanner*>> codeAmbiguous;
+    std::map<std::string, size_t> keyGroups; // key to its place in out.UnmatchedKeys
     auto skip = [](std::vector<ReportSkippedRow>& listed, size_t& count, ReportSkippedRow row) {
         ++count;
         if (listed.size() < kReportListedRows)
             listed.push_back(std::move(row));
+    };
+    // Adds the row to its key's group, while there is room for the key.
+    auto group = [&](const std::string& key, const int64_t(&figures)[3], const TAdBanner* banner) {
+        auto found = keyGroups.find(key);
+        if (found == keyGroups.end()) {
+            if (out.UnmatchedKeys.size() == kReportListedRows)
+                return;
+            found = keyGroups.emplace(key, out.UnmatchedKeys.size()).first;
+            out.UnmatchedKeys.push_back({ key, 0, 0, 0, 0, banner });
+        }
+        ReportKeyGroup& into = out.UnmatchedKeys[found->second];
+        ++into.Rows;
+        into.PV = AddHeld(into.PV, figures[0]);
+        into.Clicks = AddHeld(into.Clicks, figures[1]);
+        into.Revenue = AddHeld(into.Revenue, figures[2]);
     };
     ReportRowReader rows(table);
     while (rows.Next()) {
@@ -435,32 +484,30 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
         }
         int64_t figures[3] = {};
         for (int k = 0; k < 3; ++k) {
-            const size_t column = columns[k + 1].column;
-            const ReportNumberError error = ReadReportNumber(cell(column), figures[k]);
+            const Wanted& wanted = columns[k + 1];
+            const ReportNumberError error = ReadReportNumber(cell(wanted.column), figures[k]);
             if (error == ReportNumberError::None)
                 continue;
-            const std::string what = "line " + std::to_string(line) + ": the " + columns[k + 1].what + " "
-                + QuotedCell(cell(column)) + " in column " + ColumnName(table, column);
-            if (error == ReportNumberError::TooLarge)
-                return Status::Fail(what + " is beyond " + kFigureLimitText
-                    + ", more than any report holds: is it the right column?");
-            if (error == ReportNumberError::Grouping)
-                return Status::Fail(what
-                    + " does not have its commas between groups of three digits: a decimal comma is not read,"
-                      " a report's figures are whole numbers");
-            return Status::Fail(what + " is not a whole number");
+            const ReportErrorKind kind = error == ReportNumberError::TooLarge ? ReportErrorKind::FigureTooLarge
+                : error == ReportNumberError::Grouping                        ? ReportErrorKind::Grouping
+                                                                              : ReportErrorKind::NotANumber;
+            return Failed(out.Error, at(kind, wanted.field, line, wanted.column, cell(wanted.column)));
         }
         std::string rowPeriod(period);
         if (byMonthColumn) {
             const auto month = ParseReportMonth(cell(columns[4].column));
             if (!month)
-                return Status::Fail("line " + std::to_string(line) + ": " + QuotedCell(cell(columns[4].column))
-                    + " in column " + ColumnName(table, columns[4].column) + " is not a date or month");
+                return Failed(out.Error,
+                    at(ReportErrorKind::NotAMonth, ReportField::Month, line, columns[4].column,
+                        cell(columns[4].column)));
             rowPeriod = *month;
         }
 
         std::vector<const TAdBanner*> candidates;
-        if (!key.empty()) {
+        if (const auto given = assigned.find(key); given != assigned.end()) {
+            candidates.push_back(given->second);
+            group(key, figures, given->second);
+        } else if (!key.empty()) {
             if (mapping.Match == ReportMatch::Name) {
                 const auto [first, last] = byName.equal_range(key);
                 for (auto it = first; it != last; ++it)
@@ -480,6 +527,8 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
             }
         }
         if (candidates.empty()) {
+            if (!key.empty())
+                group(key, figures, nullptr);
             skip(out.Unmatched, out.UnmatchedRows, { line, key, {} });
             continue;
         }
@@ -494,8 +543,12 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
         int64_t* totals[3] = { &sum.PV, &sum.Clicks, &sum.Revenue };
         for (int k = 0; k < 3; ++k)
             if (!AddFigure(*totals[k], figures[k]))
-                return Status::Fail("line " + std::to_string(line) + ": the " + columns[k + 1].what + " of ["
-                    + banner->SpaceName + "] for " + rowPeriod + " add up to more than a figure can hold");
+                return Failed(out.Error,
+                    { .Kind = ReportErrorKind::SumOverflow,
+                        .Field = columns[k + 1].field,
+                        .Line = line,
+                        .Banner = banner->SpaceName,
+                        .Period = rowPeriod });
         ++sum.Rows;
         ++out.MatchedRows;
         if (std::find(out.Periods.begin(), out.Periods.end(), rowPeriod) == out.Periods.end())
@@ -508,10 +561,15 @@ Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std:
     return Status::Ok();
 }
 
+std::string ShortReportKey(std::string_view key)
+{
+    return CutText(key, "…"_sjis, sjis::CharLength);
+}
+
 std::string DescribeSkippedRow(const ReportSkippedRow& row)
 {
-    std::string text = "line " + std::to_string(row.Line) + ": "
-        + (row.Key.empty() ? "(no key)" : CutText(row.Key, "…"_sjis, sjis::CharLength));
+    std::string text
+        = "line " + std::to_string(row.Line) + ": " + (row.Key.empty() ? "(no key)" : ShortReportKey(row.Key));
     for (size_t i = 0; i < row.Candidates.size(); ++i)
         text.append(i == 0 ? " [" : ", ").append(row.Candidates[i]->SpaceName);
     if (!row.Candidates.empty())

@@ -3,10 +3,12 @@
 #include "base/result.h"
 #include "catalogue/banner.h"
 #include "reports/csv.h"
+#include "reports/reporterror.h"
 #include "text/encoding.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,9 +41,10 @@ struct ReportTable {
 // Decodes the report's bytes (a UTF-8 byte order mark, else Shift_JIS, UTF-8 or
 // EUC-JP as detection finds) and checks that they split as CSV. A file with no
 // record at all, with a quote that is never closed, larger than
-// kReportMaxBytes or with more than kReportMaxColumns columns is an error.
-Status ReadReportTable(std::string_view bytes, ReportTable& out);
-Status ReadReportFile(const std::string& path, ReportTable& out);
+// kReportMaxBytes or with more than kReportMaxColumns columns is an error,
+// told in `error` (when given) as well as in English.
+Status ReadReportTable(std::string_view bytes, ReportTable& out, ReportError* error = nullptr);
+Status ReadReportFile(const std::string& path, ReportTable& out, ReportError* error = nullptr);
 
 // The rows of a table after its header, one at a time.
 class ReportRowReader {
@@ -77,6 +80,7 @@ std::optional<size_t> FindReportColumn(const ReportTable& table, std::string_vie
 // The largest figure a report cell may hold, as a count or in yen: far above
 // any affiliate's month, far below what sums of many such figures overflow.
 inline constexpr int64_t kReportFigureLimit = 1'000'000'000'000'000; // 10^15
+inline constexpr const char* kReportFigureLimitText = "1,000,000,000,000,000 (10^15)";
 
 enum class ReportNumberError {
     None,
@@ -119,6 +123,10 @@ struct ReportMapping {
     std::string Revenue;
     std::string Month; // empty: the whole report is one period, given apart
     ReportMatch Match = ReportMatch::Name;
+    // Keys the user gave a banner by hand, key (program text) to the banner's
+    // StatsId: such a key matches that banner, whatever its name or code
+    // would match, as long as the catalogue still has it.
+    std::map<std::string, std::string> Assigned {};
 };
 
 // "name" or "code", and back.
@@ -147,6 +155,18 @@ struct ReportSkippedRow {
 // than the report.
 inline constexpr size_t kReportListedRows = 1000;
 
+// The rows of one key that neither name nor code matched, summed over all
+// periods: what the user sees to give the key a banner by hand. A key given
+// one (ReportMapping::Assigned) stays listed, with its banner.
+struct ReportKeyGroup {
+    std::string Key; // program text, never empty
+    size_t Rows = 0;
+    int64_t PV = 0;
+    int64_t Clicks = 0;
+    int64_t Revenue = 0;
+    const TAdBanner* Assigned = nullptr;
+};
+
 struct ReportImportResult {
     std::vector<ReportBannerSum> Matched; // catalogue order, then period
     // The first kReportListedRows skipped rows of each kind, in file order.
@@ -154,11 +174,16 @@ struct ReportImportResult {
     std::vector<ReportSkippedRow> Ambiguous; // rows that match several banners
     std::vector<ReportSkippedRow> Totals; // sum rows, never matched
     std::vector<std::string> Periods; // the periods the report covers, ascending
+    // The keys that match no banner by themselves, in order of their first
+    // row, at most kReportListedRows of them (sums held at the figure bound).
+    std::vector<ReportKeyGroup> UnmatchedKeys;
     size_t MatchedRows = 0;
     // Every skipped row of each kind, listed or not.
     size_t UnmatchedRows = 0;
     size_t AmbiguousRows = 0;
     size_t TotalRows = 0;
+    // Why the import failed; Kind None after a success.
+    ReportError Error;
 };
 
 // Reads the table's rows with the mapping and matches them to the catalogue.
@@ -169,6 +194,7 @@ struct ReportImportResult {
 // column the table lacks, a number or month that cannot be read (outside a
 // total row), and a sum that no figure can hold fail the whole import, naming
 // the line; a message quotes at most kQuotedCellChars characters of a cell.
+// The failure's facts are in out.Error, its English words in the Status.
 Status ReportImport(const ReportTable& table, const ReportMapping& mapping, std::string_view period,
     const BannerList& banners, ReportImportResult& out);
 
@@ -180,5 +206,7 @@ inline constexpr size_t kQuotedCellChars = 40;
 // quotes a cell) and, for an ambiguous row, the names of the banners it
 // matched.
 std::string DescribeSkippedRow(const ReportSkippedRow& row);
+// A key (program text) cut as a message quotes a cell.
+std::string ShortReportKey(std::string_view key);
 
 } // namespace pw

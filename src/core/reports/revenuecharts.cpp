@@ -4,10 +4,38 @@
 #include "catalogue/banner.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <unordered_map>
 
 namespace pw {
+
+AxisScale RoundAxisScale(double smallest, double largest, int intervals)
+{
+    intervals = std::max(intervals, 1);
+    smallest = std::min(smallest, 0.0);
+    largest = std::max(largest, 0.0);
+    // Ceiling and floor that forgive the last bits of a division.
+    auto up = [](double x) { return std::ceil(x - 1e-9); };
+    auto down = [](double x) { return std::floor(x + 1e-9); };
+    const double wanted = (largest - smallest) / intervals;
+    double power = wanted > 1 ? std::pow(10.0, std::floor(std::log10(wanted))) : 1;
+    AxisScale scale;
+    for (;; power *= 10) {
+        for (const double multiple : { 1.0, 2.0, 5.0 }) {
+            const double step = power * multiple;
+            const double low = down(smallest / step);
+            const double high = std::max(up(largest / step), low + 1);
+            if (high - low <= intervals || !std::isfinite(step * 10)) {
+                scale.Min = low * step;
+                scale.Max = high * step;
+                scale.Step = step;
+                scale.Ticks = static_cast<int>(high - low) + 1;
+                return scale;
+            }
+        }
+    }
+}
 
 std::vector<std::string> MonthsEndingWith(std::string_view last, int count)
 {

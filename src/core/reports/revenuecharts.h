@@ -37,6 +37,18 @@ struct TopBanner {
 std::vector<TopBanner> TopBannersByRevenue(const std::vector<StatsCell>& cells, std::string_view period,
     const std::map<std::string, std::string>& names, size_t count = 10);
 
+// A value axis with round ticks: from 0 (or from a round number below the
+// smallest value, when that is negative) to a round number at or above the
+// largest, in at most `intervals` steps of 1, 2 or 5 times a power of ten,
+// never less than 1 (the figures are whole numbers).
+struct AxisScale {
+    double Min = 0;
+    double Max = 0;
+    double Step = 0;
+    int Ticks = 0; // the lines drawn, both ends included
+};
+AxisScale RoundAxisScale(double smallest, double largest, int intervals = 5);
+
 // One CSV record (RFC 4180: fields with a comma, quote or line break quoted),
 // ending in CR LF.
 std::string CsvRecordText(const std::vector<std::string>& fields);

@@ -116,8 +116,18 @@ CREATE TABLE IF NOT EXISTS mappings (
 );
 )sql";
 
+// A key of a network's reports that the user gave a banner (by its stable id).
+constexpr const char* kSchemaV3 = R"sql(
+CREATE TABLE IF NOT EXISTS assignments (
+    network TEXT NOT NULL,
+    key TEXT NOT NULL,
+    banner TEXT NOT NULL,
+    PRIMARY KEY (network, key)
+);
+)sql";
+
 // The steps from version N - 1 to N, applied in order.
-constexpr const char* kMigrations[] = { kSchemaV1, kSchemaV2 };
+constexpr const char* kMigrations[] = { kSchemaV1, kSchemaV2, kSchemaV3 };
 static_assert(std::size(kMigrations) == kStatsSchemaVersion);
 
 std::string UtcStamp(std::time_t time)
@@ -320,6 +330,8 @@ Status StatsHistory::OpenFile(const std::string& path, StatsOpenReport* report)
     // The version is checked before anything is written, so that a file of a
     // newer program stays as it is.
     if (Status migrated = Migrate(); !migrated) {
+        if (report && SchemaVersion() > kStatsSchemaVersion)
+            report->NewerSchema = SchemaVersion();
         Close();
         return migrated;
     }
@@ -589,20 +601,46 @@ Status StatsHistory::SaveMapping(std::string_view network, const ReportMapping& 
 {
     if (!m_db)
         return Fail("cannot store the mapping");
-    Statement save(m_db,
-        "INSERT OR REPLACE INTO mappings (network, key, pv, clicks, revenue, month, match) VALUES (?1, ?2, ?3, "
-        "?4, "
-        "?5, ?6, ?7)");
-    if (!save.Ok())
-        return Fail("cannot store the mapping");
-    save.Bind(1, ToDb(network))
-        .Bind(2, ToDb(mapping.Key))
-        .Bind(3, ToDb(mapping.PV))
-        .Bind(4, ToDb(mapping.Clicks))
-        .Bind(5, ToDb(mapping.Revenue))
-        .Bind(6, ToDb(mapping.Month))
-        .Bind(7, ReportMatchKey(mapping.Match));
-    return save.Step() == SQLITE_DONE ? Status::Ok() : Fail("cannot store the mapping");
+    if (Status begun = Exec("BEGIN IMMEDIATE"); !begun)
+        return begun;
+    auto rollback = [&] {
+        Status failed = Fail("cannot store the mapping");
+        Exec("ROLLBACK");
+        return failed;
+    };
+    const std::string name = ToDb(network);
+    {
+        Statement save(m_db,
+            "INSERT OR REPLACE INTO mappings (network, key, pv, clicks, revenue, month, match) VALUES (?1, ?2, "
+            "?3, ?4, ?5, ?6, ?7)");
+        Statement clear(m_db, "DELETE FROM assignments WHERE network = ?1");
+        Statement assign(m_db, "INSERT INTO assignments (network, key, banner) VALUES (?1, ?2, ?3)");
+        if (!save.Ok() || !clear.Ok() || !assign.Ok())
+            return rollback();
+        save.Bind(1, name)
+            .Bind(2, ToDb(mapping.Key))
+            .Bind(3, ToDb(mapping.PV))
+            .Bind(4, ToDb(mapping.Clicks))
+            .Bind(5, ToDb(mapping.Revenue))
+            .Bind(6, ToDb(mapping.Month))
+            .Bind(7, ReportMatchKey(mapping.Match));
+        clear.Bind(1, name);
+        if (save.Step() != SQLITE_DONE || clear.Step() != SQLITE_DONE)
+            return rollback();
+        for (const auto& [key, banner] : mapping.Assigned) {
+            if (key.empty() || banner.empty())
+                continue;
+            assign.Bind(1, name).Bind(2, ToDb(key)).Bind(3, banner);
+            if (assign.Step() != SQLITE_DONE)
+                return rollback();
+            assign.Reset();
+        }
+    }
+    if (Status committed = Exec("COMMIT"); !committed) {
+        Exec("ROLLBACK");
+        return committed;
+    }
+    return Status::Ok();
 }
 
 Status StatsHistory::LoadMapping(std::string_view network, ReportMapping& mapping, bool& found) const
@@ -611,7 +649,8 @@ Status StatsHistory::LoadMapping(std::string_view network, ReportMapping& mappin
     if (!m_db)
         return Fail("cannot read the mapping");
     Statement load(m_db, "SELECT key, pv, clicks, revenue, month, match FROM mappings WHERE network = ?1");
-    if (!load.Ok())
+    Statement assigned(m_db, "SELECT key, banner FROM assignments WHERE network = ?1");
+    if (!load.Ok() || !assigned.Ok())
         return Fail("cannot read the mapping");
     load.Bind(1, ToDb(network));
     const int rc = load.Step();
@@ -619,12 +658,20 @@ Status StatsHistory::LoadMapping(std::string_view network, ReportMapping& mappin
         return Status::Ok();
     if (rc != SQLITE_ROW)
         return Fail("cannot read the mapping");
-    mapping.Key = load.Text(0);
-    mapping.PV = load.Text(1);
-    mapping.Clicks = load.Text(2);
-    mapping.Revenue = load.Text(3);
-    mapping.Month = load.Text(4);
-    mapping.Match = ReportMatchFromKey(load.Ascii(5)).value_or(ReportMatch::Name);
+    ReportMapping read;
+    read.Key = load.Text(0);
+    read.PV = load.Text(1);
+    read.Clicks = load.Text(2);
+    read.Revenue = load.Text(3);
+    read.Month = load.Text(4);
+    read.Match = ReportMatchFromKey(load.Ascii(5)).value_or(ReportMatch::Name);
+    assigned.Bind(1, ToDb(network));
+    int step;
+    while ((step = assigned.Step()) == SQLITE_ROW)
+        read.Assigned[assigned.Text(0)] = assigned.Ascii(1);
+    if (step != SQLITE_DONE)
+        return Fail("cannot read the mapping");
+    mapping = std::move(read);
     found = true;
     return Status::Ok();
 }
@@ -636,6 +683,13 @@ std::string NewStatsId()
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(engine()));
     return text;
+}
+
+const std::string& EnsureStatsId(TAdBanner& banner)
+{
+    if (banner.StatsId.empty())
+        banner.StatsId = NewStatsId();
+    return banner.StatsId;
 }
 
 bool AssignStatsIds(BannerList& banners, const ReportImportResult& result)

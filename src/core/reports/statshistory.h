@@ -25,8 +25,9 @@ namespace pw {
 
 inline constexpr std::string_view kStatsFile = "stats.sqlite";
 // Version 1 held the figures and the imports; version 2 added the banners'
-// last known names and the remembered mappings.
-inline constexpr int kStatsSchemaVersion = 2;
+// last known names and the remembered mappings; version 3 the keys each
+// network's mapping gives a banner by hand.
+inline constexpr int kStatsSchemaVersion = 3;
 
 struct StatsOpenReport {
     // The file could not be read as a database (or failed its check): it was
@@ -35,6 +36,9 @@ struct StatsOpenReport {
     bool Damaged = false;
     std::string DamagedCopy;
     std::string Problem; // what SQLite said of the damaged file
+    // The file was written by a newer version of the program, with this
+    // schema version, and was left as it is (Open fails).
+    int NewerSchema = 0;
 };
 
 // The message that tells the user about a damaged history and its copy.
@@ -141,7 +145,8 @@ public:
     // The latest month with figures; empty when there is none.
     Status LatestPeriod(std::string& out) const;
 
-    // The mapping last used for a network (empty name: imports with none).
+    // The mapping last used for a network (empty name: imports with none),
+    // with the keys it gives a banner by hand; saving replaces all of it.
     Status SaveMapping(std::string_view network, const ReportMapping& mapping);
     Status LoadMapping(std::string_view network, ReportMapping& mapping, bool& found) const;
 
@@ -158,6 +163,9 @@ private:
 
 // A new stable banner id: 16 random hexadecimal digits.
 std::string NewStatsId();
+
+// The banner's stable id, given one first when it has none.
+const std::string& EnsureStatsId(TAdBanner& banner);
 
 // Gives the banners that `result` matched an id when they have none; true when
 // any was given (the catalogue then needs saving).

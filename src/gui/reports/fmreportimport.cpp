@@ -1,6 +1,10 @@
 #include "gui/reports/fmreportimport.h"
 
 #include "gui/common/datatext.h"
+#include "gui/reports/reportmessages.h"
+#include "gui/reports/unmatchedkeys.h"
+#include "reports/reportcolumns.h"
+#include "reports/statshistory.h"
 #include "text/codec.h"
 
 #include <QComboBox>
@@ -13,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -39,7 +44,7 @@ TFmReportImport::TFmReportImport(QWidget* parent)
 {
     setObjectName(QStringLiteral("FmReportImport"));
     setWindowTitle(QStringLiteral("レポートの取り込み"));
-    resize(760, 620);
+    resize(820, 760);
     auto* layout = new QVBoxLayout(this);
     m_file = new QLabel(this);
     m_file->setObjectName(QStringLiteral("LbReportFile"));
@@ -65,21 +70,35 @@ TFmReportImport::TFmReportImport(QWidget* parent)
     m_period->setObjectName(QStringLiteral("EdPeriod"));
     m_period->setPlaceholderText(QStringLiteral("YYYY-MM"));
     m_period->setText(QDate::currentDate().addMonths(-1).toString(QStringLiteral("yyyy-MM")));
-    form->addRow(QStringLiteral("広告を表す列(&K):"), m_key);
-    form->addRow(QStringLiteral("表示回数の列(&V):"), m_pv);
-    form->addRow(QStringLiteral("クリック数の列(&C):"), m_clicks);
-    form->addRow(QStringLiteral("収益の列(&R):"), m_revenue);
-    form->addRow(QStringLiteral("日付・月の列(&D):"), m_month);
-    form->addRow(QStringLiteral("期間(&P):"), m_period);
-    form->addRow(QStringLiteral("照合(&M):"), m_match);
-    form->addRow(QStringLiteral("ネットワーク(&N):"), m_network);
+    // Each field is named by its label, without the mnemonic and colon.
+    const std::pair<QWidget*, QString> fields[]
+        = { { m_key, QStringLiteral("広告を表す列(&K)") }, { m_pv, QStringLiteral("表示回数の列(&V)") },
+              { m_clicks, QStringLiteral("クリック数の列(&C)") }, { m_revenue, QStringLiteral("収益の列(&R)") },
+              { m_month, QStringLiteral("日付・月の列(&D)") }, { m_period, QStringLiteral("期間(&P)") },
+              { m_match, QStringLiteral("照合(&M)") }, { m_network, QStringLiteral("ネットワーク(&N)") } };
+    for (const auto& [field, label] : fields) {
+        form->addRow(label + QLatin1Char(':'), field);
+        field->setAccessibleName(QString(label).remove(QRegularExpression(QStringLiteral("\\(&.\\)"))));
+    }
     layout->addLayout(form);
+    m_mappingNote = new QLabel(this);
+    m_mappingNote->setObjectName(QStringLiteral("LbMappingNote"));
+    m_mappingNote->setWordWrap(true);
+    layout->addWidget(m_mappingNote);
+
+    auto* unmatchedLabel
+        = new QLabel(QStringLiteral("一致しないキー（広告を選ぶと、次からもその広告に数えます）(&U):"), this);
+    layout->addWidget(unmatchedLabel);
+    m_unmatched = new UnmatchedKeysGrid(this);
+    unmatchedLabel->setBuddy(m_unmatched);
+    layout->addWidget(m_unmatched, 2);
+    connect(m_unmatched, &UnmatchedKeysGrid::keyAssigned, this, &TFmReportImport::assignKey);
 
     m_resultView = new QPlainTextEdit(this);
     m_resultView->setObjectName(QStringLiteral("MemoImportResult"));
     m_resultView->setAccessibleName(QStringLiteral("取り込みの結果"));
     m_resultView->setReadOnly(true);
-    layout->addWidget(m_resultView, 2);
+    layout->addWidget(m_resultView, 1);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("BtnOK"));
     m_buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("取り込む"));
@@ -96,15 +115,15 @@ TFmReportImport::TFmReportImport(QWidget* parent)
     connect(m_network, &QComboBox::currentTextChanged, this, &TFmReportImport::networkChosen);
 }
 
-bool TFmReportImport::setReport(const QString& path, const BannerList& banners, QString& error)
+bool TFmReportImport::setReport(const QString& path, BannerList& banners, ReportError& error)
 {
     m_banners = &banners;
+    m_gaveIds = false;
     ReportTable table;
-    if (Status read = ReadReportFile(path.toStdString(), table); !read) {
-        error = QString::fromStdString(read.error);
+    if (!ReadReportFile(path.toStdString(), table, &error))
         return false;
-    }
     m_table = std::move(table);
+    m_unmatched->clearKeys();
     m_file->setText(QStringLiteral("%1 (%2行)").arg(QFileInfo(path).fileName()).arg(m_table.RowCount));
     m_file->setToolTip(path);
 
@@ -124,7 +143,6 @@ bool TFmReportImport::setReport(const QString& path, const BannerList& banners, 
             m_preview->setItem(r, c, new QTableWidgetItem(QString::fromStdString(row[static_cast<size_t>(c)])));
     }
     fillColumns();
-    refresh();
     return true;
 }
 
@@ -136,18 +154,14 @@ void TFmReportImport::fillColumns()
         names << QStringLiteral("%1: %2").arg(i + 1).arg(QString::fromStdString(m_table.Header[i]));
     for (QComboBox* box : { m_key, m_pv, m_clicks, m_revenue, m_month }) {
         box->clear();
-        if (box == m_month)
-            box->addItem(QStringLiteral("（なし: 期間を指定）"));
+        box->addItem(box == m_month ? QStringLiteral("（なし: 期間を指定）") : QStringLiteral("（未選択）"));
         box->addItems(names);
     }
-    // A first guess until a remembered mapping says otherwise.
-    const int count = static_cast<int>(names.size());
-    m_key->setCurrentIndex(0);
-    m_pv->setCurrentIndex(std::min(1, count - 1));
-    m_clicks->setCurrentIndex(std::min(2, count - 1));
-    m_revenue->setCurrentIndex(std::min(3, count - 1));
-    m_month->setCurrentIndex(0);
     m_filling = false;
+    // The header's words until a remembered mapping says otherwise.
+    m_assigned.clear();
+    m_assignedHere.clear();
+    applyMapping(nullptr);
 }
 
 void TFmReportImport::setNetworks(const std::vector<std::string>& names, const std::string& chosen)
@@ -167,26 +181,41 @@ void TFmReportImport::networkChosen()
     if (m_filling || !m_mappingSource)
         return;
     if (const auto mapping = m_mappingSource(network()))
-        applyMapping(*mapping);
+        applyMapping(&*mapping);
 }
 
-void TFmReportImport::applyMapping(const ReportMapping& mapping)
+void TFmReportImport::applyMapping(const ReportMapping* remembered)
 {
+    const ReportMapping chosen = ChooseReportMapping(m_table, remembered);
     m_filling = true;
-    auto choose = [this](QComboBox* box, const std::string& spec, int offset) {
-        if (spec.empty())
-            return;
-        if (const auto column = FindReportColumn(m_table, spec))
-            box->setCurrentIndex(static_cast<int>(*column) + offset);
+    auto choose = [this](QComboBox* box, const std::string& spec) {
+        const auto column = spec.empty() ? std::nullopt : FindReportColumn(m_table, spec);
+        box->setCurrentIndex(column ? static_cast<int>(*column) + 1 : 0);
     };
-    choose(m_key, mapping.Key, 0);
-    choose(m_pv, mapping.PV, 0);
-    choose(m_clicks, mapping.Clicks, 0);
-    choose(m_revenue, mapping.Revenue, 0);
-    m_month->setCurrentIndex(0);
-    choose(m_month, mapping.Month, 1);
-    m_match->setCurrentIndex(mapping.Match == ReportMatch::Code ? 1 : 0);
+    choose(m_key, chosen.Key);
+    choose(m_pv, chosen.PV);
+    choose(m_clicks, chosen.Clicks);
+    choose(m_revenue, chosen.Revenue);
+    choose(m_month, chosen.Month);
+    m_match->setCurrentIndex(chosen.Match == ReportMatch::Code ? 1 : 0);
+    if (remembered) {
+        m_assigned = chosen.Assigned;
+        for (const auto& [key, id] : m_assignedHere) {
+            if (id.empty())
+                m_assigned.erase(key);
+            else
+                m_assigned[key] = id;
+        }
+    }
     m_filling = false;
+    if (remembered)
+        m_mappingNote->setText(
+            QStringLiteral("列は前回「%1」で使った選び方です。見つからない列は見出しの名前から選びました。")
+                .arg(m_network->currentText().trimmed()));
+    else if (chosen.Key.empty() && chosen.PV.empty() && chosen.Clicks.empty() && chosen.Revenue.empty())
+        m_mappingNote->setText(QStringLiteral("見出しの名前からは列を選べませんでした。列を選んでください。"));
+    else
+        m_mappingNote->setText(QStringLiteral("列は見出しの名前から選びました。違うときは選び直してください。"));
     refresh();
 }
 
@@ -195,21 +224,27 @@ void TFmReportImport::setPeriod(const QString& period)
     m_period->setText(period);
 }
 
+void TFmReportImport::assignKey(const std::string& key, TAdBanner* banner)
+{
+    if (key.empty())
+        return;
+    if (!banner) {
+        m_assigned.erase(key);
+        m_assignedHere[key].clear();
+    } else {
+        m_gaveIds = m_gaveIds || banner->StatsId.empty();
+        m_assigned[key] = EnsureStatsId(*banner);
+        m_assignedHere[key] = m_assigned[key];
+    }
+    refresh();
+}
+
 std::string TFmReportImport::columnSpec(const QComboBox* box) const
 {
-    const int index = box->currentIndex() - (box == m_month ? 1 : 0);
-    if (index < 0 || index >= static_cast<int>(m_table.Header.size()))
+    const int index = box->currentIndex() - 1;
+    if (index < 0)
         return {};
-    // The header text, so that next month's report finds the column even when
-    // the network adds one; the number when the text is empty or not unique.
-    const std::string name = codec::EncodeSjis(m_table.Header[static_cast<size_t>(index)]).bytes;
-    const auto found = FindReportColumn(m_table, name);
-    if (!name.empty() && found && *found == static_cast<size_t>(index)
-        && std::count(m_table.Header.begin(), m_table.Header.end(), m_table.Header[static_cast<size_t>(index)])
-            == 1
-        && !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return name;
-    return std::to_string(index + 1);
+    return ReportColumnSpec(m_table, static_cast<size_t>(index));
 }
 
 ReportMapping TFmReportImport::mapping() const
@@ -222,6 +257,7 @@ ReportMapping TFmReportImport::mapping() const
     mapping.Month = columnSpec(m_month);
     mapping.Match
         = m_match->currentData().toString() == QLatin1String("code") ? ReportMatch::Code : ReportMatch::Name;
+    mapping.Assigned = m_assigned;
     return mapping;
 }
 
@@ -242,11 +278,10 @@ void TFmReportImport::refresh()
     m_period->setEnabled(m_month->currentIndex() <= 0);
     if (m_banners && !m_table.Header.empty()) {
         const ReportMapping current = mapping();
-        if (Status imported
-            = ReportImport(m_table, current, current.Month.empty() ? period() : "", *m_banners, m_result);
-            !imported)
-            m_problem = FromData(imported.error);
+        if (!ReportImport(m_table, current, current.Month.empty() ? period() : "", *m_banners, m_result))
+            m_problem = ReportErrorMessage(m_result.Error);
     }
+    m_unmatched->showKeys(m_result.UnmatchedKeys, m_banners);
     m_resultView->setPlainText(resultText());
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(m_problem.isEmpty() && !m_result.Matched.empty());
 }
@@ -263,7 +298,7 @@ QString TFmReportImport::resultText() const
                          Figures(sum.PV, sum.Clicks, sum.Revenue));
     auto skipped = [&](const std::vector<ReportSkippedRow>& rows, size_t count) {
         for (const auto& row : rows)
-            lines << QStringLiteral("  ") + FromData(DescribeSkippedRow(row));
+            lines << QStringLiteral("  ") + SkippedRowText(row);
         if (count > rows.size())
             lines << QStringLiteral("  …ほか%1行").arg(count - rows.size());
     };

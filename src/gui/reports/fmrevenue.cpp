@@ -2,6 +2,8 @@
 
 #include "base/files.h"
 #include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
+#include "gui/reports/reportfolders.h"
 #include "reports/reportimport.h"
 #include "text/codec.h"
 #include "text/pageencoding.h"
@@ -13,12 +15,13 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QCursor>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLineSeries>
-#include <QMessageBox>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedBarSeries>
 #include <QTabWidget>
@@ -28,6 +31,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 namespace pw::gui {
 
@@ -57,8 +61,37 @@ void ShowTipOnHover(QBarSet* set, const QStringList& tips)
     });
 }
 
+// A value axis from 0 (or from a round number below a negative value) to a
+// round number at or above the largest, its ticks on round steps. Set once
+// its series are attached, which would otherwise stretch it to their data.
+void SetRoundRange(QValueAxis* axis, double smallest, double largest)
+{
+    const AxisScale scale = RoundAxisScale(smallest, largest);
+    axis->setRange(scale.Min, scale.Max);
+    axis->setTickCount(scale.Ticks);
+}
+
+QValueAxis* ValueAxis(QChart* chart, const QString& title = {})
+{
+    auto* axis = new QValueAxis(chart);
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    axis->setTitleText(title);
+    return axis;
+}
+
+// An axis drawn in the colour of the one series it belongs to.
+void ColourAxis(QValueAxis* axis, const QColor& colour)
+{
+    axis->setLabelsColor(colour);
+    axis->setTitleBrush(colour);
+    axis->setLinePenColor(colour);
+}
+
 void ReplaceChart(QChartView* view, QChart* chart)
 {
+    // Figures with thousands separators ("20,000"), on the axes and the bars.
+    chart->setLocale(QLocale(QLocale::Japanese, QLocale::Japan));
+    chart->setLocalizeNumbers(true);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setAlignment(Qt::AlignBottom);
     QChart* old = view->chart();
@@ -68,8 +101,9 @@ void ReplaceChart(QChartView* view, QChart* chart)
 
 } // namespace
 
-TFmRevenue::TFmRevenue(QWidget* parent)
+TFmRevenue::TFmRevenue(ReportFolders* folders, QWidget* parent)
     : QDialog(parent)
+    , m_folders(folders)
 {
     setObjectName(QStringLiteral("FmRevenue"));
     setWindowTitle(QStringLiteral("収益"));
@@ -86,6 +120,7 @@ TFmRevenue::TFmRevenue(QWidget* parent)
     auto* topLayout = new QVBoxLayout(top);
     m_month = new QComboBox(top);
     m_month->setObjectName(QStringLiteral("CBRevenueMonth"));
+    m_month->setAccessibleName(QStringLiteral("上位10広告の月"));
     auto* monthRow = new QHBoxLayout;
     monthRow->addWidget(new QLabel(QStringLiteral("月:"), top));
     monthRow->addWidget(m_month);
@@ -99,6 +134,7 @@ TFmRevenue::TFmRevenue(QWidget* parent)
     auto* bannerLayout = new QVBoxLayout(banner);
     m_banner = new QComboBox(banner);
     m_banner->setObjectName(QStringLiteral("CBRevenueBanner"));
+    m_banner->setAccessibleName(QStringLiteral("推移を見る広告"));
     auto* bannerRow = new QHBoxLayout;
     bannerRow->addWidget(new QLabel(QStringLiteral("広告:"), banner));
     bannerRow->addWidget(m_banner, 1);
@@ -120,23 +156,31 @@ TFmRevenue::TFmRevenue(QWidget* parent)
     layout->addLayout(buttons);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(png, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, QStringLiteral("グラフの保存"), QStringLiteral("revenue.png"), QStringLiteral("PNG (*.png)"));
+        const QString path = chooseSaveFile(
+            QStringLiteral("グラフの保存"), QStringLiteral("revenue.png"), QStringLiteral("PNG (*.png)"));
         if (!path.isEmpty() && !savePng(static_cast<Tab>(m_tabs->currentIndex()), path))
-            QMessageBox::warning(this, windowTitle(), QStringLiteral("%1 を保存できませんでした。").arg(path));
+            ShowMessage(this, MessageType::Warning, QStringLiteral("%1 を保存できませんでした。").arg(path));
     });
     connect(csv, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, QStringLiteral("データの保存"), QStringLiteral("revenue.csv"), QStringLiteral("CSV (*.csv)"));
+        const QString path = chooseSaveFile(
+            QStringLiteral("データの保存"), QStringLiteral("revenue.csv"), QStringLiteral("CSV (*.csv)"));
         if (path.isEmpty())
             return;
         if (Status saved = saveCsv(static_cast<Tab>(m_tabs->currentIndex()), path); !saved)
-            QMessageBox::warning(this, windowTitle(), QString::fromStdString(saved.error));
+            ShowMessage(this, MessageType::Warning, QStringLiteral("%1 を保存できませんでした。").arg(path),
+                QMessageBox::Ok, QString::fromStdString(saved.error));
     });
     connect(m_month, &QComboBox::activated, this,
         [this](int index) { showMonth(m_month->itemData(index).toString().toStdString()); });
     connect(m_banner, &QComboBox::activated, this,
         [this](int index) { showBanner(m_banner->itemData(index).toString().toStdString()); });
+}
+
+QString TFmRevenue::chooseSaveFile(const QString& title, const QString& fileName, const QString& filter)
+{
+    if (m_folders)
+        return m_folders->chooseSave(this, title, fileName, filter);
+    return QFileDialog::getSaveFileName(this, title, QDir::home().filePath(fileName), filter);
 }
 
 QChartView* TFmRevenue::makeView(const char* name)
@@ -226,16 +270,31 @@ void TFmRevenue::drawMonthly()
     }
     series->setLabelsVisible(true);
     series->setLabelsFormat(QStringLiteral("@value"));
+    // Bars wide enough for their figures ("15,500") across twelve months.
+    series->setBarWidth(0.8);
     chart->addSeries(series);
     auto* months = new QBarCategoryAxis(chart);
     for (const auto& month : m_months)
         months->append(QString::fromStdString(month));
     chart->addAxis(months, Qt::AlignBottom);
     series->attachAxis(months);
-    auto* values = new QValueAxis(chart);
-    values->setLabelFormat(QStringLiteral("%.0f"));
+    // No title: the chart's own says 円, and a title on a vertical axis is
+    // turned on its side, where one character of Japanese does not read.
+    auto* values = ValueAxis(chart);
     chart->addAxis(values, Qt::AlignLeft);
     series->attachAxis(values);
+    // The stacks' heights: what the networks earned and lost in each month.
+    double highest = 0;
+    double lowest = 0;
+    for (size_t m = 0; m < m_months.size(); ++m) {
+        double up = 0;
+        double down = 0;
+        for (size_t n = 0; n < data.Networks.size(); ++n)
+            (data.Revenue[n][m] >= 0 ? up : down) += static_cast<double>(data.Revenue[n][m]);
+        highest = std::max(highest, up);
+        lowest = std::min(lowest, down);
+    }
+    SetRoundRange(values, lowest, highest);
     ReplaceChart(m_views[MonthlyTab], chart);
 }
 
@@ -273,10 +332,16 @@ void TFmRevenue::showMonth(const std::string& period)
     chart->addSeries(series);
     chart->addAxis(categories, Qt::AlignLeft);
     series->attachAxis(categories);
-    auto* values = new QValueAxis(chart);
-    values->setLabelFormat(QStringLiteral("%.0f"));
+    auto* values = ValueAxis(chart, QStringLiteral("円"));
     chart->addAxis(values, Qt::AlignBottom);
     series->attachAxis(values);
+    double highest = 0;
+    double lowest = 0;
+    for (const auto& banner : top) {
+        highest = std::max(highest, static_cast<double>(banner.Figures.Revenue));
+        lowest = std::min(lowest, static_cast<double>(banner.Figures.Revenue));
+    }
+    SetRoundRange(values, lowest, highest);
     ReplaceChart(m_views[TopTab], chart);
     const int index = m_month->findData(QString::fromStdString(period));
     if (index >= 0)
@@ -292,18 +357,24 @@ void TFmRevenue::showBanner(const std::string& bannerId)
     const QString title = name == m_names.end() ? QString() : FromData(name->second);
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("%1 の推移").arg(title));
+    const QColor revenueColour(70, 150, 90);
+    const QColor pvColour(50, 100, 190);
+    const QColor clicksColour(200, 90, 40);
     auto* bars = new QBarSeries(chart);
     auto* revenue = new QBarSet(QStringLiteral("収益（円）"), bars);
-    revenue->setBrush(QBrush(QColor(70, 150, 90), Qt::SolidPattern));
+    revenue->setBrush(QBrush(revenueColour, Qt::SolidPattern));
     auto* pv = new QLineSeries(chart);
     pv->setName(QStringLiteral("PV"));
+    pv->setPen(QPen(pvColour, 2, Qt::SolidLine));
     auto* clicks = new QLineSeries(chart);
     clicks->setName(QStringLiteral("クリック"));
-    clicks->setPen(QPen(QColor(200, 90, 40), 2, Qt::DashLine));
+    clicks->setPen(QPen(clicksColour, 2, Qt::DashLine));
     auto* months = new QBarCategoryAxis(chart);
     auto& csv = m_figures[BannerTab];
     csv = { { "月", "PV", "クリック", "収益" } };
     QStringList tips;
+    StatsFigures lowest;
+    StatsFigures highest;
     for (size_t i = 0; i < rows.size(); ++i) {
         const auto& row = rows[i];
         revenue->append(static_cast<qreal>(row.Figures.Revenue));
@@ -317,6 +388,12 @@ void TFmRevenue::showBanner(const std::string& bannerId)
                     .arg(row.Figures.Revenue);
         csv.push_back({ row.Label, std::to_string(row.Figures.PV), std::to_string(row.Figures.Clicks),
             std::to_string(row.Figures.Revenue) });
+        for (auto [low, high, value] : { std::tuple { &lowest.PV, &highest.PV, row.Figures.PV },
+                 { &lowest.Clicks, &highest.Clicks, row.Figures.Clicks },
+                 { &lowest.Revenue, &highest.Revenue, row.Figures.Revenue } }) {
+            *low = std::min(*low, value);
+            *high = std::max(*high, value);
+        }
     }
     ShowTipOnHover(revenue, tips);
     bars->append(revenue);
@@ -324,30 +401,39 @@ void TFmRevenue::showBanner(const std::string& bannerId)
     bars->setLabelsFormat(QStringLiteral("@value"));
     pv->setPointLabelsVisible(true);
     pv->setPointLabelsFormat(QStringLiteral("@yPoint"));
+    pv->setPointLabelsColor(pvColour);
     clicks->setPointLabelsVisible(true);
     clicks->setPointLabelsFormat(QStringLiteral("@yPoint"));
+    clicks->setPointLabelsColor(clicksColour);
     chart->addSeries(bars);
     chart->addSeries(pv);
     chart->addSeries(clicks);
     chart->addAxis(months, Qt::AlignBottom);
     bars->attachAxis(months);
-    auto* yen = new QValueAxis(chart);
-    yen->setLabelFormat(QStringLiteral("%.0f"));
-    yen->setTitleText(QStringLiteral("円"));
+    // Revenue, page views and clicks each on an axis of their own, in the
+    // colour of their series: clicks are a hundredth of the page views or
+    // less, and would lie flat on the page views' axis.
+    auto* yen = ValueAxis(chart, QStringLiteral("収益（円）"));
     chart->addAxis(yen, Qt::AlignLeft);
     bars->attachAxis(yen);
-    auto* counts = new QValueAxis(chart);
-    counts->setLabelFormat(QStringLiteral("%.0f"));
-    counts->setTitleText(QStringLiteral("PV・クリック"));
-    chart->addAxis(counts, Qt::AlignRight);
+    ColourAxis(yen, revenueColour.darker(130));
+    auto* pvAxis = ValueAxis(chart, QStringLiteral("PV"));
+    chart->addAxis(pvAxis, Qt::AlignRight);
+    ColourAxis(pvAxis, pvColour);
+    auto* clicksAxis = ValueAxis(chart, QStringLiteral("クリック"));
+    chart->addAxis(clicksAxis, Qt::AlignRight);
+    ColourAxis(clicksAxis, clicksColour);
     auto* index = new QValueAxis(chart);
-    index->setRange(-0.5, std::max<qreal>(0.5, static_cast<qreal>(rows.size()) - 0.5));
     index->setVisible(false);
     chart->addAxis(index, Qt::AlignBottom);
-    for (QLineSeries* line : { pv, clicks }) {
-        line->attachAxis(counts);
+    pv->attachAxis(pvAxis);
+    clicks->attachAxis(clicksAxis);
+    for (QLineSeries* line : { pv, clicks })
         line->attachAxis(index);
-    }
+    index->setRange(-0.5, std::max<qreal>(0.5, static_cast<qreal>(rows.size()) - 0.5));
+    SetRoundRange(yen, static_cast<double>(lowest.Revenue), static_cast<double>(highest.Revenue));
+    SetRoundRange(pvAxis, static_cast<double>(lowest.PV), static_cast<double>(highest.PV));
+    SetRoundRange(clicksAxis, static_cast<double>(lowest.Clicks), static_cast<double>(highest.Clicks));
     ReplaceChart(m_views[BannerTab], chart);
     const int found = m_banner->findData(QString::fromStdString(bannerId));
     if (found >= 0)

@@ -1,18 +1,19 @@
 #include "gui/reports/reportsarea.h"
 
+#include "base/files.h"
 #include "catalogue/bannerstore.h"
 #include "gui/banners/bannersarea.h"
 #include "gui/common/datatext.h"
+#include "gui/common/messagebox.h"
 #include "gui/reports/fmreportimport.h"
 #include "gui/reports/fmrevenue.h"
+#include "gui/reports/reportmessages.h"
 #include "gui/workspace.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QTabWidget>
 #include <QTreeView>
@@ -42,6 +43,7 @@ ReportsArea::ReportsArea(Workspace& workspace, BannersArea& banners, QWidget* wi
     , m_workspace(workspace)
     , m_banners(banners)
     , m_window(window)
+    , m_folders(workspace.IniListSetup, QString::fromStdString(workspace.SettingsFolder))
 {
     m_widgets.importItem = new QAction(QStringLiteral("レポートの取り込み(&I)..."), window);
     m_widgets.importItem->setObjectName(QStringLiteral("MIReportImport"));
@@ -54,7 +56,7 @@ ReportsArea::ReportsArea(Workspace& workspace, BannersArea& banners, QWidget* wi
     m_widgets.bannerRevenueItem->setObjectName(QStringLiteral("MIBannerRevenue"));
     m_widgets.bannerRevenueItem->setStatusTip(QStringLiteral("選択した広告の PV・クリック・収益を月ごとに見る"));
     m_importDialog = new TFmReportImport(window);
-    m_revenue = new TFmRevenue(window);
+    m_revenue = new TFmRevenue(&m_folders, window);
     m_importDialog->setMappingSource([this](const std::string& network) -> std::optional<ReportMapping> {
         ReportMapping remembered;
         bool found = false;
@@ -94,9 +96,9 @@ bool ReportsArea::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void ReportsArea::error(const QString& text)
+void ReportsArea::error(const QString& text, const QString& details)
 {
-    QMessageBox::warning(m_window, QStringLiteral("レポートの取り込み"), text);
+    ShowMessage(m_window, MessageType::Warning, text, QMessageBox::Ok, details);
 }
 
 bool ReportsArea::openHistory()
@@ -105,11 +107,12 @@ bool ReportsArea::openHistory()
         return true;
     StatsOpenReport report;
     if (Status opened = m_history.Open(m_workspace.SettingsFolder, &report); !opened) {
-        error(QString::fromStdString(opened.error));
+        error(StatsOpenMessage(JoinPath(m_workspace.SettingsFolder, kStatsFile), report),
+            QString::fromStdString(opened.error));
         return false;
     }
     if (report.Damaged)
-        error(QString::fromStdString(DamagedStatsMessage(m_history.Path(), report)));
+        error(DamagedStatsText(m_history.Path(), report), QString::fromStdString(report.Problem));
     return true;
 }
 
@@ -117,13 +120,13 @@ bool ReportsArea::importReport(const QString& given)
 {
     QString path = given;
     if (path.isEmpty())
-        path = QFileDialog::getOpenFileName(m_window, QStringLiteral("レポートの取り込み"), QString(),
-            QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
+        path = m_folders.chooseOpen(
+            m_window, QStringLiteral("レポートの取り込み"), QStringLiteral("CSV (*.csv);;すべてのファイル (*)"));
     if (path.isEmpty() || !openHistory())
         return false;
-    QString problem;
+    ReportError problem;
     if (!m_importDialog->setReport(path, m_workspace.Banners, problem)) {
-        error(problem);
+        error(ReportErrorMessage(problem), ReportErrorDetails(problem));
         return false;
     }
     std::vector<std::string> networks;
@@ -142,9 +145,12 @@ bool ReportsArea::importReport(const QString& given)
         return false;
     BannerList& banners = m_workspace.Banners;
     const std::string& folder = m_workspace.SettingsFolder;
-    if (AssignStatsIds(banners, result))
+    // The ids go into ads.ini before figures are stored under them: those
+    // given now, and those given to banners picked for keys by hand.
+    const bool givenIds = AssignStatsIds(banners, result);
+    if (givenIds || m_importDialog->gaveStatsIds())
         if (Status saved = SaveBanners(banners, m_workspace.IniListAd, folder); !saved) {
-            error(FromData(saved.error));
+            error(QStringLiteral("広告の一覧（ads.ini）を保存できませんでした。"), FromData(saved.error));
             return false;
         }
     const std::string network = m_importDialog->network();
@@ -158,12 +164,14 @@ bool ReportsArea::importReport(const QString& given)
     if (stored)
         stored = m_history.BannerTotals(totals);
     if (!stored) {
-        error(QString::fromStdString(stored.error));
+        error(QStringLiteral("取り込んだ数字を収益の履歴（%1）に保存できませんでした。")
+                  .arg(QString::fromStdString(m_history.Path())),
+            QString::fromStdString(stored.error));
         return false;
     }
     ApplyStatsTotals(banners, totals, &touched);
     if (Status saved = SaveBanners(banners, m_workspace.IniListAd, folder); !saved) {
-        error(FromData(saved.error));
+        error(QStringLiteral("広告の一覧（ads.ini）を保存できませんでした。"), FromData(saved.error));
         return false;
     }
     m_banners.reloadBanners();
@@ -177,7 +185,8 @@ void ReportsArea::showRevenue()
     if (!openHistory())
         return;
     if (Status loaded = m_revenue->load(m_history, m_workspace.Banners); !loaded) {
-        error(QString::fromStdString(loaded.error));
+        error(QStringLiteral("収益の履歴（%1）を読めませんでした。").arg(QString::fromStdString(m_history.Path())),
+            QString::fromStdString(loaded.error));
         return;
     }
     m_revenue->show();

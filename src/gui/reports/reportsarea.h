@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/reports/reportfolders.h"
 #include "reports/statshistory.h"
 
 #include <QObject>
@@ -40,16 +41,21 @@ public:
 
     TFmReportImport* importDialog() const { return m_importDialog; }
     TFmRevenue* revenueWindow() const { return m_revenue; }
+    // Where the file choosers of the area start, and their seams.
+    ReportFolders& folders() { return m_folders; }
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool openHistory();
-    void error(const QString& text);
+    // A message in the window's words; the core's own (with the file's path
+    // and what the system said) behind the details button.
+    void error(const QString& text, const QString& details = {});
 
     Workspace& m_workspace;
     BannersArea& m_banners;
     QWidget* m_window;
     Widgets m_widgets;
+    ReportFolders m_folders;
     StatsHistory m_history;
     std::string m_lastNetwork; // the network of the last import, chosen for the next one
     TFmReportImport* m_importDialog;

@@ -3,6 +3,7 @@
 
 #include "base/files.h"
 #include "cli/cli.h"
+#include "reports/statshistory.h"
 #include "support/clirun.h"
 #include "support/tempdir.h"
 #include "text/codec.h"
@@ -239,6 +240,76 @@ TEST(ReportCli, BadUsageAndUnreadableReportsHaveTheirExitCodes)
         EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
     }
     EXPECT_FALSE(FileExists(f.settings + "/stats.sqlite"));
+}
+
+// Without column options the columns come from the header's words, as the
+// window chooses them; an option still wins over the choice, and a report
+// whose header names no key column asks for --key.
+TEST(ReportCli, ColumnsNotGivenAreChosenByTheWordsOfTheHeader)
+{
+    Fixture f;
+    const std::string report = f.Write("a8.csv",
+        codec::EncodeSjis("日付,プログラム名,インプレッション,クリック,確定報酬\r\n"
+                          "2026/11/03,楽天トラベル,\"1,000\",10,\"\\1,500\"\r\n"
+                          "2026/12/01,じゃらん,300,3,200\r\n")
+            .bytes);
+    const Outcome imported = f.Run({ "report", "import", report, "--network", "A8.net" });
+    ASSERT_EQ(imported.code, kExitOk) << imported.err;
+    EXPECT_EQ(imported.out, "楽天トラベル\t1000\t10\t1500\nじゃらん\t300\t3\t200\n");
+    EXPECT_EQ(f.Run({ "report", "show", "--by", "month" }).out, "2026-11\t1000\t10\t1500\n2026-12\t300\t3\t200\n");
+
+    // The choice is remembered as the network's mapping.
+    StatsHistory history;
+    ASSERT_TRUE(history.Open(f.settings).ok);
+    ReportMapping mapping;
+    bool found = false;
+    ASSERT_TRUE(history.LoadMapping("A8.net", mapping, found).ok);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(codec::DecodeSjis(mapping.Revenue), "確定報酬");
+    EXPECT_EQ(codec::DecodeSjis(mapping.Month), "日付");
+
+    // An option is taken as given: the clicks counted as page views.
+    const Outcome given
+        = f.Run({ "report", "import", report, "--pv", "クリック", "--period", "2027-01", "--dry-run" });
+    ASSERT_EQ(given.code, kExitOk) << given.err;
+    EXPECT_EQ(given.out, "楽天トラベル\t10\t10\t1500\nじゃらん\t3\t3\t200\n");
+
+    const Outcome unnamed = f.Run({ "report", "import", f.Write("x.csv", "a,b,c,d\nじゃらん,1,1,1\n"), "--period",
+        "2026-11", "--network", "other" });
+    EXPECT_EQ(unnamed.code, kExitUsage);
+    EXPECT_NE(unnamed.err.find("report import needs --key (no column's header names it"), std::string::npos)
+        << unnamed.err;
+}
+
+// A key the window gave a banner by hand, remembered with the network's
+// mapping, is matched by the command line too.
+TEST(ReportCli, KeysGivenABannerInTheWindowAreMatched)
+{
+    Fixture f;
+    auto first = Import(f.Write("nov.csv", A8Report("100", "100")), kA8Columns);
+    first.insert(first.end(), { "--period", "2026-11", "--network", "A8.net" });
+    ASSERT_EQ(f.Run(first).code, kExitOk);
+    std::string id;
+    {
+        StatsHistory history;
+        ASSERT_TRUE(history.Open(f.settings).ok);
+        std::map<std::string, std::string> names;
+        ASSERT_TRUE(history.BannerNames(names).ok);
+        for (const auto& [bannerId, name] : names)
+            if (name == codec::EncodeSjis("じゃらん").bytes)
+                id = bannerId;
+        ASSERT_FALSE(id.empty());
+        ReportMapping mapping;
+        bool found = false;
+        ASSERT_TRUE(history.LoadMapping("A8.net", mapping, found).ok);
+        mapping.Assigned[codec::EncodeSjis("退会した広告主").bytes] = id;
+        ASSERT_TRUE(history.SaveMapping("A8.net", mapping).ok);
+    }
+    const Outcome again = f.Run({ "report", "import", f.Write("dec.csv", A8Report("100", "100")), "--network",
+        "A8.net", "--period", "2026-12" });
+    ASSERT_EQ(again.code, kExitOk) << again.err;
+    EXPECT_EQ(again.out, "楽天トラベル\t1100\t126\t866\nじゃらん\t850\t13\t1100\n");
+    EXPECT_EQ(again.err.find("退会した広告主"), std::string::npos) << again.err;
 }
 
 // True when `text` holds a byte that drives a terminal: a C0 control other

@@ -526,5 +526,191 @@ TEST(ReportImport, ReportsWithoutRowsOrWithBrokenQuotesAreRefused)
     EXPECT_EQ(table.RowCount, 0u);
 }
 
+// A key the user gave a banner by hand matches it from then on, even where
+// its name or code would match none or several; a key given a banner the
+// catalogue no longer has is unmatched again. The keys nothing matched by
+// itself are listed once each, with their rows and sums, for the user to
+// give a banner.
+TEST(ReportImport, KeysGivenABannerByHandMatchItAndUnmatchedKeysAreGrouped)
+{
+    ReportCatalogue catalogue;
+    catalogue.Row(1).StatsId = "00000000000000b1";
+    catalogue.Row(3).StatsId = "00000000000000b3";
+    const std::string report = Sjis("id,pv,ct,yen\n"
+                                    "旧プログラム,100,2,300\n"
+                                    "s00000012345002,5,0,0\n"
+                                    "不明,1,1,1\n"
+                                    "旧プログラム,50,1,\"1,000\"\n"
+                                    "3512345,7,0,7\n"
+                                    "不明,2,2,2\n"
+                                    "消えた広告,9,9,9\n"
+                                    ",4,4,4\n");
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    ReportMapping mapping = Mapping("id", "pv", "ct", "yen", ReportMatch::Code);
+    mapping.Assigned = { { Sjis("旧プログラム"), "00000000000000b1" }, { "3512345", "00000000000000b3" },
+        { Sjis("消えた広告"), "00000000000000ff" } };
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(table, mapping, "2026-11", catalogue.banners, result).ok);
+    EXPECT_EQ(Sums(result),
+        (std::vector<Sum> {
+            { "じゃらん", "2026-11", 155, 3, 1300, 3 }, { "ふるさと納税", "2026-11", 7, 0, 7, 1 } }));
+    EXPECT_TRUE(result.Ambiguous.empty()); // 3512345 stands in two banners, but was given one
+    EXPECT_EQ(LinesOf(result.Unmatched), (std::vector<size_t> { 4, 7, 8, 9 }));
+
+    struct Group {
+        std::string key;
+        size_t rows;
+        int64_t pv, clicks, revenue;
+        const TAdBanner* assigned;
+        bool operator==(const Group&) const = default;
+    };
+    std::vector<Group> groups;
+    for (const auto& g : result.UnmatchedKeys)
+        groups.push_back({ codec::DecodeSjis(g.Key), g.Rows, g.PV, g.Clicks, g.Revenue, g.Assigned });
+    EXPECT_EQ(groups,
+        (std::vector<Group> { { "旧プログラム", 2, 150, 3, 1300, &catalogue.Row(1) },
+            { "不明", 2, 3, 3, 3, nullptr }, { "3512345", 1, 7, 0, 7, &catalogue.Row(3) },
+            { "消えた広告", 1, 9, 9, 9, nullptr } }));
+
+    // Without the keys given by hand, the rows are as the words match them.
+    mapping.Assigned.clear();
+    ASSERT_TRUE(ReportImport(table, mapping, "2026-11", catalogue.banners, result).ok);
+    EXPECT_EQ(Sums(result), (std::vector<Sum> { { "じゃらん", "2026-11", 5, 0, 0, 1 } }));
+    EXPECT_EQ(result.UnmatchedKeys.size(), 3u);
+}
+
+// Only the first keys are grouped; the rows of the others are still counted.
+TEST(ReportImport, UnmatchedKeysAreGroupedUpToABound)
+{
+    ReportCatalogue catalogue;
+    std::string report = "id,pv,ct,yen\n";
+    for (int i = 0; i < 1200; ++i)
+        report += "k" + std::to_string(i) + ",1,1,1\nk0,1,1,1\n";
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(report, table).ok);
+    ReportImportResult result;
+    ASSERT_TRUE(ReportImport(table, Mapping("id", "pv", "ct", "yen"), "2026-11", catalogue.banners, result).ok);
+    ASSERT_EQ(result.UnmatchedKeys.size(), kReportListedRows);
+    EXPECT_EQ(result.UnmatchedKeys.front().Rows, 1201u);
+    EXPECT_EQ(result.UnmatchedKeys.back().Key, "k999");
+    EXPECT_EQ(result.UnmatchedRows, 2400u);
+}
+
+// A failure tells its facts apart from its words: the kind, the line, the
+// column and the cell, for the window to say in its own language.
+TEST(ReportImport, FailuresCarryTheirKindLineColumnAndValue)
+{
+    ReportCatalogue catalogue;
+    struct Case {
+        std::string report;
+        ReportMapping mapping;
+        const char* period;
+        ReportError expected;
+    };
+    const std::string good = "name,pv,ct,yen,day\nじゃらん,1,1,1,2026-11\n";
+    const Case cases[] = {
+        { good, Mapping("名前", "pv", "ct", "yen"), "2026-11",
+            { .Kind = ReportErrorKind::NoColumn, .Field = ReportField::Key, .Value = "名前" } },
+        { good, Mapping("name", "pv", "", "yen"), "2026-11",
+            { .Kind = ReportErrorKind::NoColumn, .Field = ReportField::Clicks } },
+        { good, Mapping("name", "pv", "ct", "yen"), "2026-13",
+            { .Kind = ReportErrorKind::BadPeriod, .Value = "2026-13" } },
+        { "name,pv,ct,yen\nじゃらん,1,1,1\nじゃらん,\" たくさん \",1,1\n", Mapping("name", "pv", "ct", "yen"),
+            "2026-11",
+            { .Kind = ReportErrorKind::NotANumber,
+                .Field = ReportField::PV,
+                .Line = 3,
+                .Column = 2,
+                .ColumnName = "pv",
+                .Value = "たくさん" } },
+        { "name,,ct,yen\nじゃらん,\"1234,567\",1,1\n", Mapping("name", "2", "ct", "yen"), "2026-11",
+            { .Kind = ReportErrorKind::Grouping,
+                .Field = ReportField::PV,
+                .Line = 2,
+                .Column = 2,
+                .Value = "1234,567" } },
+        { "name,pv,ct,yen\nじゃらん,1,1,9000000000000000000\n", Mapping("name", "pv", "ct", "yen"), "2026-11",
+            { .Kind = ReportErrorKind::FigureTooLarge,
+                .Field = ReportField::Revenue,
+                .Line = 2,
+                .Column = 4,
+                .ColumnName = "yen",
+                .Value = "9000000000000000000" } },
+        { good + "じゃらん,1,1,1,昨日\n", Mapping("name", "pv", "ct", "yen", ReportMatch::Name, "day"), "",
+            { .Kind = ReportErrorKind::NotAMonth,
+                .Field = ReportField::Month,
+                .Line = 3,
+                .Column = 5,
+                .ColumnName = "day",
+                .Value = "昨日" } },
+    };
+    for (const auto& c : cases) {
+        ReportTable table;
+        ASSERT_TRUE(ReadReportTable(c.report, table).ok);
+        ReportImportResult result;
+        const Status imported = ReportImport(table, c.mapping, c.period, catalogue.banners, result);
+        ASSERT_FALSE(imported.ok) << c.report;
+        const ReportError& e = result.Error;
+        EXPECT_EQ(e.Kind, c.expected.Kind) << imported.error;
+        EXPECT_EQ(e.Field, c.expected.Field) << imported.error;
+        EXPECT_EQ(e.Line, c.expected.Line) << imported.error;
+        EXPECT_EQ(e.Column, c.expected.Column) << imported.error;
+        EXPECT_EQ(e.ColumnName, c.expected.ColumnName) << imported.error;
+        EXPECT_EQ(e.Value, c.expected.Value) << imported.error;
+        // The English words the command line prints are made from the same facts.
+        EXPECT_EQ(imported.error, ReportErrorText(e));
+    }
+
+    std::string sum = "name,pv,ct,yen\n";
+    for (int row = 0; row < 9224; ++row)
+        sum += "じゃらん,1,1000000000000000,1\n";
+    ReportTable table;
+    ASSERT_TRUE(ReadReportTable(sum, table).ok);
+    ReportImportResult result;
+    ASSERT_FALSE(ReportImport(table, Mapping("1", "2", "3", "4"), "2026-11", catalogue.banners, result).ok);
+    EXPECT_EQ(result.Error.Kind, ReportErrorKind::SumOverflow);
+    EXPECT_EQ(result.Error.Field, ReportField::Clicks);
+    EXPECT_EQ(result.Error.Line, 9225u);
+    EXPECT_EQ(codec::DecodeSjis(result.Error.Banner), "じゃらん");
+    EXPECT_EQ(result.Error.Period, "2026-11");
+
+    // A success leaves no error behind from the result's last use.
+    ASSERT_TRUE(ReadReportTable("name,pv,ct,yen\nじゃらん,1,1,1\n", table).ok);
+    ASSERT_TRUE(ReportImport(table, Mapping("1", "2", "3", "4"), "2026-11", catalogue.banners, result).ok);
+    EXPECT_FALSE(result.Error);
+}
+
+TEST(ReportTable, ReadingFailuresCarryTheirKind)
+{
+    struct Case {
+        std::string report;
+        ReportErrorKind kind;
+        size_t line = 0;
+    };
+    const Case cases[] = {
+        { "", ReportErrorKind::Empty },
+        { "a,b\n1,2\n\"3,4\n", ReportErrorKind::UnclosedQuote, 3 },
+        { "\"a,b\n", ReportErrorKind::UnclosedQuote, 1 },
+        { std::string(kReportMaxColumns, ',') + "\n", ReportErrorKind::TooManyColumns },
+    };
+    for (const auto& c : cases) {
+        ReportTable table;
+        ReportError error;
+        const Status read = ReadReportTable(c.report, table, &error);
+        ASSERT_FALSE(read.ok);
+        EXPECT_EQ(error.Kind, c.kind) << read.error;
+        EXPECT_EQ(error.Line, c.line) << read.error;
+        EXPECT_EQ(read.error, ReportErrorText(error));
+    }
+    ReportTable table;
+    ReportError error;
+    const Status missing = ReadReportFile("/nonexistent/report.csv", table, &error);
+    ASSERT_FALSE(missing.ok);
+    EXPECT_EQ(error.Kind, ReportErrorKind::Unreadable);
+    EXPECT_EQ(error.Path, "/nonexistent/report.csv");
+    EXPECT_NE(error.Detail.find("No such file"), std::string::npos) << error.Detail;
+}
+
 } // namespace
 } // namespace pw

@@ -58,5 +58,31 @@ TEST(RevenueCharts, CsvRecordsReadBackAsWritten)
     EXPECT_EQ(records[0].Fields, fields);
 }
 
+// Value axes start at 0 and end on a round number, with ticks on round steps.
+TEST(RevenueCharts, AxesRunFromZeroInRoundSteps)
+{
+    struct Case {
+        double smallest, largest;
+        AxisScale expected;
+    };
+    const Case cases[] = {
+        { 0, 18432, { 0, 20000, 5000, 5 } },
+        { 1200, 1400, { 0, 1500, 500, 4 } },
+        { 0, 3, { 0, 3, 1, 4 } },
+        { 0, 0, { 0, 1, 1, 2 } },
+        { 0, 100, { 0, 100, 20, 6 } },
+        { 0, 101, { 0, 150, 50, 4 } },
+        { -700, 1400, { -1000, 1500, 500, 6 } },
+        { 0, 9.2e18, { 0, 1e19, 2e18, 6 } },
+    };
+    for (const auto& c : cases) {
+        const AxisScale scale = RoundAxisScale(c.smallest, c.largest);
+        EXPECT_DOUBLE_EQ(scale.Min, c.expected.Min) << c.largest;
+        EXPECT_DOUBLE_EQ(scale.Max, c.expected.Max) << c.largest;
+        EXPECT_DOUBLE_EQ(scale.Step, c.expected.Step) << c.largest;
+        EXPECT_EQ(scale.Ticks, c.expected.Ticks) << c.largest;
+    }
+}
+
 } // namespace
 } // namespace pw

@@ -275,6 +275,66 @@ TEST_F(HistoryTest, MappingsAreRememberedPerNetwork)
     EXPECT_FALSE(found);
 }
 
+// The keys a network's mapping gives a banner by hand are remembered with it,
+// per network, and a mapping saved again replaces them all.
+TEST_F(HistoryTest, KeysGivenABannerByHandAreRememberedWithTheMapping)
+{
+    ReportMapping a8 { Sjis("プログラム名"), Sjis("表示回数"), Sjis("クリック数"), Sjis("確定報酬"), "",
+        ReportMatch::Name };
+    a8.Assigned = { { Sjis("旧プログラム"), "00000000000000b1" }, { "s000123", "00000000000000b2" } };
+    ReportMapping vc { "pid", "imp", "click", "yen", Sjis("日付"), ReportMatch::Code };
+    vc.Assigned = { { "887", "00000000000000c1" } };
+    ASSERT_TRUE(history.SaveMapping("A8.net", a8).ok);
+    ASSERT_TRUE(history.SaveMapping(Sjis("バリューコマース"), vc).ok);
+    ReportMapping loaded;
+    bool found = false;
+    ASSERT_TRUE(history.LoadMapping("A8.net", loaded, found).ok);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(loaded.Assigned, a8.Assigned);
+    EXPECT_EQ(loaded.Key, a8.Key);
+
+    a8.Assigned.erase("s000123");
+    a8.Assigned[Sjis("新しい広告")] = "00000000000000b3";
+    ASSERT_TRUE(history.SaveMapping("A8.net", a8).ok);
+    ASSERT_TRUE(history.LoadMapping("A8.net", loaded, found).ok);
+    EXPECT_EQ(loaded.Assigned, a8.Assigned);
+    ASSERT_TRUE(history.LoadMapping(Sjis("バリューコマース"), loaded, found).ok);
+    EXPECT_EQ(loaded.Assigned, vc.Assigned);
+}
+
+// A history of the version before keys could be given a banner keeps its
+// mappings, and takes such keys from then on.
+TEST(StatsHistoryFile, AVersionTwoFileKeepsItsMappings)
+{
+    TempDir dir;
+    const std::string path = dir.file("stats.sqlite");
+    RunSql(path,
+        "CREATE TABLE stats (banner TEXT NOT NULL, source TEXT NOT NULL, network TEXT NOT NULL, period TEXT NOT "
+        "NULL, pv INTEGER NOT NULL, clicks INTEGER NOT NULL, revenue INTEGER NOT NULL, PRIMARY KEY (source, "
+        "period, banner));"
+        "CREATE TABLE imports (id INTEGER PRIMARY KEY, file TEXT NOT NULL, network TEXT NOT NULL, period TEXT NOT "
+        "NULL, time TEXT NOT NULL, matched INTEGER NOT NULL, unmatched INTEGER NOT NULL);"
+        "CREATE TABLE banners (id TEXT PRIMARY KEY, name TEXT NOT NULL);"
+        "CREATE TABLE mappings (network TEXT PRIMARY KEY, key TEXT NOT NULL, pv TEXT NOT NULL, clicks TEXT NOT "
+        "NULL, revenue TEXT NOT NULL, month TEXT NOT NULL, match TEXT NOT NULL);"
+        "INSERT INTO mappings VALUES ('A8', 'name', 'pv', 'ct', 'yen', '', 'code');"
+        "PRAGMA user_version = 2;");
+    StatsHistory history;
+    ASSERT_TRUE(history.Open(dir.path()).ok);
+    EXPECT_EQ(history.SchemaVersion(), 3);
+    ReportMapping loaded;
+    bool found = false;
+    ASSERT_TRUE(history.LoadMapping("A8", loaded, found).ok);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(loaded.Revenue, "yen");
+    EXPECT_EQ(loaded.Match, ReportMatch::Code);
+    EXPECT_TRUE(loaded.Assigned.empty());
+    loaded.Assigned["k"] = "00000000000000b1";
+    ASSERT_TRUE(history.SaveMapping("A8", loaded).ok);
+    ASSERT_TRUE(history.LoadMapping("A8", loaded, found).ok);
+    EXPECT_EQ(loaded.Assigned.size(), 1u);
+}
+
 TEST(StatsHistoryFile, ADamagedFileIsKeptAsideAndANewHistoryStarted)
 {
     TempDir dir;
@@ -360,9 +420,11 @@ TEST(StatsHistoryFile, AFileOfANewerSchemaIsRefusedAndLeftAlone)
     std::string before;
     ASSERT_TRUE(ReadWholeFile(path, before).ok);
     StatsHistory history;
-    const Status opened = history.Open(dir.path());
+    StatsOpenReport report;
+    const Status opened = history.Open(dir.path(), &report);
     EXPECT_FALSE(opened.ok);
     EXPECT_NE(opened.error.find("newer version"), std::string::npos) << opened.error;
+    EXPECT_EQ(report.NewerSchema, 99); // for the window to say so in its own words
     EXPECT_FALSE(history.IsOpen());
     std::string after;
     ASSERT_TRUE(ReadWholeFile(path, after).ok);
@@ -385,7 +447,7 @@ TEST(StatsHistoryFile, AVersionOneFileIsMigratedWithItsFigures)
         "PRAGMA user_version = 1;");
     StatsHistory history;
     ASSERT_TRUE(history.Open(dir.path()).ok);
-    EXPECT_EQ(history.SchemaVersion(), 2);
+    EXPECT_EQ(history.SchemaVersion(), kStatsSchemaVersion);
     std::map<std::string, StatsFigures> totals;
     ASSERT_TRUE(history.BannerTotals(totals).ok);
     EXPECT_EQ(totals["00000000000000aa"], (StatsFigures { 10, 2, 300 }));
