@@ -77,6 +77,11 @@ std::string UploadBackupPath(const std::string& path)
     return BesidePath(path, ".pagewick-backup-");
 }
 
+bool IsUploadTemporaryName(std::string_view name)
+{
+    return name.starts_with(".pagewick-upload-") || name.starts_with(".pagewick-backup-");
+}
+
 int ModeOfAttributes(std::string_view attributes)
 {
     // Only a plain file's: a link's bits say nothing about its target.

@@ -83,6 +83,9 @@ FtpResult StoreReplacing(FtpClient& client, const std::string& path, TransferSou
     const StoreOptions& options, StoreReport& report);
 // The temporary and backup names used for `path`.
 std::string UploadTempPath(const std::string& path);
+// Whether a name is one of the temporary names of a safe upload (its copy on
+// the way, or the page kept aside): never a page of the site.
+bool IsUploadTemporaryName(std::string_view name);
 std::string UploadBackupPath(const std::string& path);
 
 // The permission bits of a plain file's Unix listing attribute text

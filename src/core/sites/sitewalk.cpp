@@ -678,8 +678,9 @@ private:
                 continue;
             }
             // Links are not followed, to folders or to pages: storing over a
-            // link would replace the link itself.
-            if (entry.Kind == SiteEntry::Link)
+            // link would replace the link itself. A store's temporary copy
+            // (one a killed run left, or one going on) is no page.
+            if (entry.Kind == SiteEntry::Link || IsUploadTemporaryName(entry.Name))
                 continue;
             const std::string relative = task.Relative.empty() ? entry.Name : task.Relative + "/" + entry.Name;
             if (entry.Kind == SiteEntry::Folder) {

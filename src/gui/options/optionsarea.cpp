@@ -124,7 +124,9 @@ bool OptionsArea::movePasswords(bool toKeyring, QWidget* parent)
     const PasswordMove move = MovePasswords(m_workspace.IniListSetup, m_workspace.SettingsFolder, *keyring,
         toKeyring ? PasswordPlace::Keyring : PasswordPlace::File);
     if (!move.Result) {
-        QString text = ErrorText(move.Result);
+        // The window's own words first; the core's and the keyring's behind 詳細.
+        QString text = toKeyring ? QStringLiteral("パスワードをキーリングに移せませんでした。")
+                                 : QStringLiteral("パスワードを設定ファイルに移せませんでした。");
         if (!move.Moved.empty())
             text += QStringLiteral("\n\n移動の途中で失敗しました。移動できていたもの: ")
                 + FromData(MovedPasswordsText(move.Moved));
@@ -137,7 +139,7 @@ bool OptionsArea::movePasswords(bool toKeyring, QWidget* parent)
         } else {
             text += QStringLiteral("\n\n設定ファイルは変更されていません。");
         }
-        ShowMessage(parent, MessageType::Error, text);
+        ShowMessage(parent, MessageType::Error, text, QMessageBox::Ok, ErrorText(move.Result));
         return false;
     }
     if (toKeyring)

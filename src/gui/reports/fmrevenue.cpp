@@ -168,7 +168,7 @@ TFmRevenue::TFmRevenue(ReportFolders* folders, QWidget* parent)
             return;
         if (Status saved = saveCsv(static_cast<Tab>(m_tabs->currentIndex()), path); !saved)
             ShowMessage(this, MessageType::Warning, QStringLiteral("%1 を保存できませんでした。").arg(path),
-                QMessageBox::Ok, QString::fromStdString(saved.error));
+                QMessageBox::Ok, ErrorText(saved));
     });
     connect(m_month, &QComboBox::activated, this,
         [this](int index) { showMonth(m_month->itemData(index).toString().toStdString()); });

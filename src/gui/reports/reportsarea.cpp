@@ -107,8 +107,7 @@ bool ReportsArea::openHistory()
         return true;
     StatsOpenReport report;
     if (Status opened = m_history.Open(m_workspace.SettingsFolder, &report); !opened) {
-        error(StatsOpenMessage(JoinPath(m_workspace.SettingsFolder, kStatsFile), report),
-            QString::fromStdString(opened.error));
+        error(StatsOpenMessage(JoinPath(m_workspace.SettingsFolder, kStatsFile), report), ErrorText(opened));
         return false;
     }
     if (report.Damaged)
@@ -150,7 +149,7 @@ bool ReportsArea::importReport(const QString& given)
     const bool givenIds = AssignStatsIds(banners, result);
     if (givenIds || m_importDialog->gaveStatsIds())
         if (Status saved = SaveBanners(banners, m_workspace.IniListAd, folder); !saved) {
-            error(QStringLiteral("広告の一覧（ads.ini）を保存できませんでした。"), FromData(saved.error));
+            error(QStringLiteral("広告の一覧（ads.ini）を保存できませんでした。"), ErrorText(saved));
             return false;
         }
     const std::string network = m_importDialog->network();
@@ -166,12 +165,12 @@ bool ReportsArea::importReport(const QString& given)
     if (!stored) {
         error(QStringLiteral("取り込んだ数字を収益の履歴（%1）に保存できませんでした。")
                   .arg(QString::fromStdString(m_history.Path())),
-            QString::fromStdString(stored.error));
+            ErrorText(stored));
         return false;
     }
     ApplyStatsTotals(banners, totals, &touched);
     if (Status saved = SaveBanners(banners, m_workspace.IniListAd, folder); !saved) {
-        error(QStringLiteral("広告の一覧（ads.ini）を保存できませんでした。"), FromData(saved.error));
+        error(QStringLiteral("広告の一覧（ads.ini）を保存できませんでした。"), ErrorText(saved));
         return false;
     }
     m_banners.reloadBanners();

@@ -3,6 +3,7 @@
 #include "settings/secretstore.h"
 #include "shell/passwords.h"
 #include "sites/setup.h"
+#include "text/codec.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,25 @@ TEST(PasswordRecords, LabelsNameTheSiteAndTheLogin)
     network.Name = "A8"; // Shift_JIS names are shown as UTF-8
     network.SetLogin("\x83T\x83\x43\x83g", "u", "p"); // サイト
     EXPECT_EQ(LoginSecretRef(network, network.Logins[0]).Label, "Pagewick: A8 \u30B5\u30A4\u30C8");
+}
+
+// Errors are program text (Shift_JIS): a label, which is UTF-8 for the
+// keyring program, goes into them converted, so a Japanese name reads right
+// in the window and on the terminal.
+TEST(PasswordRecords, MessagesNameTheLabelAsProgramText)
+{
+    TNetwork network;
+    network.Name = "\x83T\x83\x43\x83g"; // サイト
+    network.SetLogin("\x8E\xE5", "u", "p"); // 主
+    SecretRef ref = LoginSecretRef(network, network.Logins[0]);
+    ref.Field = nullptr;
+    FileSecretStore file;
+    const Status failed = file.Store(ref, "secret");
+    ASSERT_FALSE(failed.ok);
+    EXPECT_NE(codec::DecodeSjis(failed.error).find("Pagewick: \u30B5\u30A4\u30C8 \u4E3B"), std::string::npos)
+        << failed.error;
+    EXPECT_EQ(codec::DecodeSjis(MovedPasswordsText({ ref.Label, "Pagewick: FTP a@b" })),
+        "Pagewick: \u30B5\u30A4\u30C8 \u4E3B, Pagewick: FTP a@b");
 }
 
 TEST(SecretIds, AreNewEachTime)
