@@ -355,6 +355,25 @@ private slots:
         QVERIFY(ran);
         QCOMPARE(form->findChild<QTreeView*>(QStringLiteral("TVConnected"))->model()->rowCount(), 1);
         QCOMPARE(ReadBytes(folder.toStdString() + "/Pagewick.ini"), before);
+
+        // A move back to the file fails with the keyring gone: the window says so
+        // in its own words, the keyring's behind 詳細, and nothing changes.
+        QStringList errors;
+        SetMessageHandler([&](MessageType type, const QString& text) {
+            if (type == MessageType::Error)
+                errors << text;
+            return m_answer;
+        });
+        auto* dialog = form->findChild<TFmOption*>();
+        QTimer::singleShot(0, dialog, [dialog] {
+            dialog->findChild<QCheckBox*>(QStringLiteral("CBKeyring"))->setChecked(false);
+            dialog->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+        });
+        form->findChild<QAction*>(QStringLiteral("MIOption"))->trigger();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith(QStringLiteral("パスワードを設定ファイルに移せませんでした。")),
+            qPrintable(errors[0]));
+        QCOMPARE(ReadBytes(folder.toStdString() + "/Pagewick.ini"), before);
     }
 };
 
