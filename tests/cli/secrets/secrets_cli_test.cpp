@@ -465,6 +465,19 @@ std::vector<std::unique_ptr<TSetup>> TwoSetups()
     return setups;
 }
 
+// The keyring holds the three passwords of TwoSetups() under the ids the
+// settings file names, and nothing else.
+void ExpectTwoSetupsInTheKeyring(const TIniList& store)
+{
+    EXPECT_EQ(KeyringItemCount(), 3u) << test::KeyringItems();
+    const SetupList loaded = LoadSetups(store);
+    EXPECT_EQ(test::KeyringSecret(loaded.Setups[0]->SecretId), "pw a");
+    EXPECT_EQ(test::KeyringSecret(loaded.Setups[1]->SecretId), "pw b");
+    NetworkList networks;
+    LoadNetworks(store, networks);
+    EXPECT_EQ(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId), "net pw");
+}
+
 // A move to the keyring killed after it wrote every item but before the file
 // lost the passwords: run again, it replaces those items instead of leaving
 // them under ids that nobody knows.
@@ -488,15 +501,11 @@ TEST_F(SecretsCli, MigrateKilledBeforeTheFinalSaveLeavesNoOrphanOnTheNextRun)
 
     const CliRun again = Cli({ "secrets", "migrate" });
     ASSERT_EQ(again.code, 0) << again.err;
-    EXPECT_EQ(KeyringItemCount(), 3u) << test::KeyringItems();
-    TIniList store;
-    LoadMain(store);
-    const SetupList loaded = LoadSetups(store);
-    EXPECT_EQ(test::KeyringSecret(loaded.Setups[0]->SecretId), "pw a");
-    EXPECT_EQ(test::KeyringSecret(loaded.Setups[1]->SecretId), "pw b");
-    NetworkList networks;
-    LoadNetworks(store, networks);
-    EXPECT_EQ(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId), "net pw");
+    {
+        TIniList store;
+        LoadMain(store);
+        ExpectTwoSetupsInTheKeyring(store);
+    }
     ExpectNoPasswordInFiles({ "pw a", "pw b", "net pw" });
 }
 
@@ -547,15 +556,11 @@ TEST_F(SecretsCli, MigrateToTheFileThatCannotSaveKeepsEveryKeyringItem)
     });
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(ReadBytes(MainFile()) == before) << "Pagewick.ini changed";
-    EXPECT_EQ(KeyringItemCount(), 3u) << test::KeyringItems();
-    TIniList store;
-    LoadMain(store);
-    const SetupList loaded = LoadSetups(store);
-    EXPECT_EQ(test::KeyringSecret(loaded.Setups[0]->SecretId), "pw a");
-    EXPECT_EQ(test::KeyringSecret(loaded.Setups[1]->SecretId), "pw b");
-    NetworkList networks;
-    LoadNetworks(store, networks);
-    EXPECT_EQ(test::KeyringSecret(networks[0]->Logins[0].Info->SecretId), "net pw");
+    {
+        TIniList store;
+        LoadMain(store);
+        ExpectTwoSetupsInTheKeyring(store);
+    }
 }
 
 // Setups and logins saved while the keyring fails: the error is reported and
